@@ -1,0 +1,160 @@
+// ANSI code page on POSIX: Windows-1252 from a built-in table, any other
+// Windows code page through iconv ("CP<number>").
+#include "platform/code_page.h"
+
+#include "platform/unicode.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <iconv.h>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace velmora::platform {
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F; Windows maps the five undefined ones to the
+// C1 control with the same number.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+unsigned readCodePage() {
+  if (const char* value = std::getenv("VELMORA_ANSI_CODEPAGE")) {
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(value, &end, 10);
+    if (end != value && *end == '\0' && number > 0 && number < 65536)
+      return static_cast<unsigned>(number);
+  }
+  return 1252;
+}
+
+char32_t decode1252(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
+}
+
+// Byte of `c` in Windows-1252, or -1.
+int encode1252(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+    return static_cast<int>(c);
+  static const auto reverse = [] {
+    std::unordered_map<char32_t, int> map;
+    for (int i = 0; i < 32; ++i)
+      map.emplace(kCp1252High[static_cast<std::size_t>(i)], 0x80 + i);
+    return map;
+  }();
+  const auto it = reverse.find(c);
+  return it == reverse.end() ? -1 : it->second;
+}
+
+// One iconv conversion descriptor per direction; iconv state is not thread
+// safe, so each use holds the mutex.
+class IconvCodec final {
+public:
+  explicit IconvCodec(unsigned codePage) {
+    const std::string name = "CP" + std::to_string(codePage);
+    toUtf8_ = iconv_open("UTF-8", name.c_str());
+    fromUtf8_ = iconv_open(name.c_str(), "UTF-8");
+    if (toUtf8_ == reinterpret_cast<iconv_t>(-1) || fromUtf8_ == reinterpret_cast<iconv_t>(-1))
+      throw std::runtime_error("Code page " + std::to_string(codePage) + " is not available");
+  }
+  IconvCodec(const IconvCodec&) = delete;
+  IconvCodec& operator=(const IconvCodec&) = delete;
+
+  std::string decode(std::string_view bytes) {
+    std::lock_guard lock(mutex_);
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+      // Convert as much as possible; an undecodable byte becomes U+FFFD.
+      const std::size_t consumed = convert(toUtf8_, bytes.substr(pos), out);
+      pos += consumed;
+      if (pos < bytes.size() && consumed == 0) {
+        appendUtf8(out, 0xFFFD);
+        ++pos;
+      }
+    }
+    return out;
+  }
+
+  // Encodes one code point; empty when the code page lacks it.
+  std::string encode(char32_t c) {
+    std::lock_guard lock(mutex_);
+    std::string in;
+    appendUtf8(in, c);
+    std::string out;
+    return convert(fromUtf8_, in, out) == in.size() ? out : std::string();
+  }
+
+private:
+  static std::size_t convert(iconv_t cd, std::string_view in, std::string& out) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* inPtr = const_cast<char*>(in.data());
+    std::size_t inLeft = in.size();
+    while (inLeft > 0) {
+      char buffer[256];
+      char* outPtr = buffer;
+      std::size_t outLeft = sizeof buffer;
+      const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+      out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+      if (result == static_cast<std::size_t>(-1) && errno != E2BIG)
+        break;
+    }
+    return in.size() - inLeft;
+  }
+
+  std::mutex mutex_; // guards both descriptors
+  iconv_t toUtf8_;
+  iconv_t fromUtf8_;
+};
+
+IconvCodec& iconvCodec() {
+  static IconvCodec codec(ansiCodePage());
+  return codec;
+}
+
+} // namespace
+
+unsigned ansiCodePage() {
+  static const unsigned codePage = readCodePage();
+  return codePage;
+}
+
+std::string ansiToUtf8(std::string_view bytes) {
+  if (ansiCodePage() != 1252)
+    return iconvCodec().decode(bytes);
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (char byte : bytes)
+    appendUtf8(out, decode1252(static_cast<unsigned char>(byte)));
+  return out;
+}
+
+std::string utf8ToAnsi(std::string_view utf8) {
+  const bool is1252 = ansiCodePage() == 1252;
+  std::string out;
+  out.reserve(utf8.size());
+  for (char32_t c : utf8ToUtf32(utf8)) {
+    if (is1252) {
+      int byte = encode1252(c);
+      if (byte < 0) {
+        const char32_t fallback = bestFitFallback(c);
+        byte = fallback ? encode1252(fallback) : -1;
+      }
+      out += byte < 0 ? '?' : static_cast<char>(byte);
+      continue;
+    }
+    std::string encoded = iconvCodec().encode(c);
+    if (encoded.empty()) {
+      if (const char32_t fallback = bestFitFallback(c))
+        encoded = iconvCodec().encode(fallback);
+    }
+    out += encoded.empty() ? std::string("?") : encoded;
+  }
+  return out;
+}
+
+} // namespace velmora::platform

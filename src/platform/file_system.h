@@ -1,0 +1,75 @@
+// Files and folders, named the way the host names them: relative to the
+// working directory (the host's data directory), "\" as the separator, and
+// matched to existing entries without regard to case, component by component
+// (LOCKSPL.DBF is created, LockSPL.DBF is probed and finds it).
+//
+// Reading and writing follow the sharing rules the two programs rely on:
+// - a file is read whole while others may read it but not write it; a file
+//   that another process holds open for writing cannot be read at that moment;
+// - a file is written whole to a temporary name in the same folder and then
+//   renamed over the target, so a reader sees the old file or the new one,
+//   never a part of either.
+//
+// Functions are stateless and may be called from any thread.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::platform {
+
+// A file operation that failed; what() is the message shown to the user,
+// systemText() the operating system's own reason.
+class FileError final : public std::runtime_error {
+public:
+  FileError(const std::string& message, std::string systemText);
+  const std::string& systemText() const { return systemText_; }
+
+private:
+  std::string systemText_;
+};
+
+// The operating system's text for an error number of this platform
+// (errno on POSIX, GetLastError on Windows).
+std::string systemErrorText(int errorNumber);
+
+// The path as this platform spells it: "\" turned into the native separator
+// and each existing component matched without regard to case. Components
+// that do not exist are kept as written.
+std::string nativePath(std::string_view path);
+
+// The full path for messages ("Cannot open file "<full path>". ...").
+std::string fullPath(std::string_view path);
+
+bool fileExists(std::string_view path);      // a file, or a link to one
+bool directoryExists(std::string_view path); // a folder, or a link to one
+bool entryExists(std::string_view path);     // anything by that name
+
+// Creates one folder level; false when it could not be created (an existing
+// folder counts as created).
+bool createDirectory(std::string_view path);
+
+// Deletes a file; false when it is missing, a folder, or still held open for
+// writing by another process (the sharing rule that keeps a job that its
+// writer has not finished).
+bool removeFile(std::string_view path);
+
+// Names of the entries of `folder` whose names end in `suffix` (compared
+// without regard to case), in the order the file system lists them; every
+// kind of entry counts, hidden ones and folders too. Empty when the folder
+// cannot be read.
+std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix);
+
+// Reads a whole file. Throws FileError "Cannot open file "<full path>".
+// <reason>" when it is missing, unreadable or held open for writing by
+// another process.
+std::string readWholeFile(std::string_view path);
+
+// Writes a whole file, replacing any file of that name, through a temporary
+// file in the same folder renamed over it. Throws FileError "Cannot create
+// file "<full path>". <reason>".
+void writeWholeFile(std::string_view path, std::string_view bytes);
+
+} // namespace velmora::platform

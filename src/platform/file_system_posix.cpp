@@ -1,0 +1,278 @@
+// Files and folders on POSIX.
+//
+// Windows refuses to read or delete a file that another process holds open
+// for writing without sharing. Here the same rule is kept with a read lease:
+// the kernel grants it only while no process has the file open for writing,
+// and while we hold it a writer's open waits until we let go. The lease-break
+// signal (SIGIO) is ignored, so a writer that arrives mid-read only waits.
+#include "platform/file_system.h"
+
+#include "platform/unicode.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora::platform {
+namespace {
+
+constexpr const char* kSharingViolation =
+    "The process cannot access the file because it is being used by another process.";
+
+// Owns a file descriptor.
+class Descriptor final {
+public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+private:
+  int fd_;
+};
+
+// Holds a read lease on an open descriptor for its lifetime.
+class ReadLease final {
+public:
+  enum class Outcome { Held, HeldOpenForWriting, Unsupported };
+
+  explicit ReadLease(int fd) : fd_(fd) {
+    static std::once_flag ignoreSigio;
+    std::call_once(ignoreSigio, [] {
+      struct sigaction current {};
+      if (sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        std::signal(SIGIO, SIG_IGN);
+    });
+    if (fcntl(fd_, F_SETLEASE, F_RDLCK) == 0)
+      outcome_ = Outcome::Held;
+    else
+      outcome_ = errno == EAGAIN || errno == EBUSY ? Outcome::HeldOpenForWriting
+                                                   : Outcome::Unsupported;
+  }
+  ~ReadLease() {
+    if (outcome_ == Outcome::Held)
+      fcntl(fd_, F_SETLEASE, F_UNLCK);
+  }
+  ReadLease(const ReadLease&) = delete;
+  ReadLease& operator=(const ReadLease&) = delete;
+
+  bool heldOpenForWriting() const { return outcome_ == Outcome::HeldOpenForWriting; }
+
+private:
+  int fd_;
+  Outcome outcome_;
+};
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return upperCase(utf8ToUtf32(a)) == upperCase(utf8ToUtf32(b));
+}
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         sameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+// The existing entry of `folder` named `name` without regard to case.
+std::string matchEntry(const std::string& folder, const std::string& name) {
+  const std::string candidate = folder + "/" + name;
+  struct stat info {};
+  if (lstat(candidate.c_str(), &info) == 0)
+    return name;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir)
+    return name;
+  std::string found = name;
+  while (const dirent* entry = readdir(dir)) {
+    if (sameIgnoringCase(entry->d_name, name)) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+bool statPath(std::string_view path, struct stat& info) {
+  return ::stat(nativePath(path).c_str(), &info) == 0;
+}
+
+std::string openMessage(std::string_view path) {
+  return "Cannot open file \"" + fullPath(path) + "\". ";
+}
+
+std::string createMessage(std::string_view path) {
+  return "Cannot create file \"" + fullPath(path) + "\". ";
+}
+
+[[noreturn]] void throwFileError(const std::string& prefix, const std::string& reason) {
+  throw FileError(prefix + reason, reason);
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+} // namespace
+
+FileError::FileError(const std::string& message, std::string systemText)
+    : std::runtime_error(message), systemText_(std::move(systemText)) {}
+
+std::string systemErrorText(int errorNumber) { return std::strerror(errorNumber); }
+
+std::string nativePath(std::string_view path) {
+  std::string slashed(path);
+  for (char& c : slashed)
+    if (c == '\\')
+      c = '/';
+  const bool trailingSeparator = slashed.size() > 1 && slashed.back() == '/';
+  std::string result = !slashed.empty() && slashed[0] == '/' ? "/" : "";
+  std::size_t pos = 0;
+  while (pos < slashed.size()) {
+    const std::size_t next = std::min(slashed.find('/', pos), slashed.size());
+    const std::string component = slashed.substr(pos, next - pos);
+    pos = next + 1;
+    if (component.empty())
+      continue;
+    const bool special = component == "." || component == "..";
+    const std::string matched =
+        special ? component : matchEntry(result.empty() ? "." : result, component);
+    if (!result.empty() && result.back() != '/')
+      result += '/';
+    result += matched;
+  }
+  if (trailingSeparator && !result.empty() && result.back() != '/')
+    result += '/';
+  return result;
+}
+
+std::string fullPath(std::string_view path) {
+  std::string native = nativePath(path);
+  if (!native.empty() && native[0] == '/')
+    return native;
+  while (native.rfind("./", 0) == 0)
+    native.erase(0, 2);
+  char buffer[4096];
+  const char* cwd = getcwd(buffer, sizeof buffer);
+  std::string base = cwd ? cwd : ".";
+  if (base.back() != '/')
+    base += '/';
+  return native == "." ? base : base + native;
+}
+
+bool fileExists(std::string_view path) {
+  struct stat info {};
+  return statPath(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool directoryExists(std::string_view path) {
+  struct stat info {};
+  return statPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool entryExists(std::string_view path) {
+  struct stat info {};
+  return ::lstat(nativePath(path).c_str(), &info) == 0;
+}
+
+bool createDirectory(std::string_view path) {
+  const std::string native = nativePath(path);
+  return ::mkdir(native.c_str(), 0777) == 0 || (errno == EEXIST && directoryExists(path));
+}
+
+bool removeFile(std::string_view path) {
+  const std::string native = nativePath(path);
+  struct stat info {};
+  if (::lstat(native.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    return false;
+  Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (fd) {
+    ReadLease lease(fd.get());
+    if (lease.heldOpenForWriting())
+      return false;
+    return ::unlink(native.c_str()) == 0;
+  }
+  return ::unlink(native.c_str()) == 0;
+}
+
+std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix) {
+  std::vector<std::string> names;
+  const std::string native = nativePath(folder);
+  DIR* dir = opendir(native.empty() ? "." : native.c_str());
+  if (!dir)
+    return names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
+      names.emplace_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+std::string readWholeFile(std::string_view path) {
+  const std::string native = nativePath(path);
+  Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd)
+    throwFileError(openMessage(path), systemErrorText(errno));
+  ReadLease lease(fd.get());
+  if (lease.heldOpenForWriting())
+    throwFileError(openMessage(path), kSharingViolation);
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      throwFileError(openMessage(path), systemErrorText(errno));
+    }
+    if (n == 0)
+      break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+void writeWholeFile(std::string_view path, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  const std::string target = nativePath(path);
+  const std::string temporary = folderOf(target) + ".velmora-" + std::to_string(getpid()) + "-" +
+                                std::to_string(counter++) + ".tmp";
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd)
+    throwFileError(createMessage(path), systemErrorText(errno));
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      const int error = errno;
+      ::unlink(temporary.c_str());
+      throwFileError(createMessage(path), systemErrorText(error));
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  // On disk before it takes the target's name: a crash leaves the old file or
+  // the whole new one.
+  if (::fsync(fd.get()) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    throwFileError(createMessage(path), systemErrorText(error));
+  }
+}
+
+} // namespace velmora::platform
