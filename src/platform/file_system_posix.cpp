@@ -58,8 +58,8 @@ public:
     if (fcntl(fd_, F_SETLEASE, F_RDLCK) == 0)
       outcome_ = Outcome::Held;
     else
-      outcome_ = errno == EAGAIN || errno == EBUSY ? Outcome::HeldOpenForWriting
-                                                   : Outcome::Unsupported;
+      outcome_ =
+          errno == EAGAIN || errno == EBUSY ? Outcome::HeldOpenForWriting : Outcome::Unsupported;
   }
   ~ReadLease() {
     if (outcome_ == Outcome::Held)
@@ -130,7 +130,9 @@ std::string folderOf(const std::string& path) {
 FileError::FileError(const std::string& message, std::string systemText)
     : std::runtime_error(message), systemText_(std::move(systemText)) {}
 
-std::string systemErrorText(int errorNumber) { return std::strerror(errorNumber); }
+std::string systemErrorText(int errorNumber) {
+  return std::strerror(errorNumber);
+}
 
 std::string nativePath(std::string_view path) {
   std::string slashed(path);

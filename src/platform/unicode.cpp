@@ -16,12 +16,14 @@ struct CodePointPair {
 constexpr char32_t kReplacement = 0xFFFD;
 
 char32_t lookUp(const CodePointPair* begin, const CodePointPair* end, char32_t codePoint) {
-  const auto* it = std::lower_bound(
-      begin, end, codePoint, [](const CodePointPair& p, char32_t c) { return p.from < c; });
+  const auto* it = std::lower_bound(begin, end, codePoint,
+                                    [](const CodePointPair& p, char32_t c) { return p.from < c; });
   return it != end && it->from == codePoint ? it->to : 0;
 }
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // Decodes one sequence at `pos`; returns the code point and advances `pos`.
 char32_t decodeOne(std::string_view s, std::size_t& pos) {

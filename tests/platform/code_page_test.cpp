@@ -5,7 +5,9 @@
 namespace velmora::platform {
 namespace {
 
-TEST(CodePage, DefaultIsWindows1252) { EXPECT_EQ(ansiCodePage(), 1252u); }
+TEST(CodePage, DefaultIsWindows1252) {
+  EXPECT_EQ(ansiCodePage(), 1252u);
+}
 
 TEST(CodePage, DecodesTheWholeByteRange) {
   EXPECT_EQ(ansiToUtf8("\x80\x81\x9F\xA0\xE9\xFF"), "\u20ac\u0081\u0178\u00a0\u00e9\u00ff");
@@ -17,10 +19,12 @@ TEST(CodePage, EncodesWithWindowsDefaultFallbacks) {
     const char* ansi;
   };
   const Case cases[] = {
-      {"Caf\u00e9 \u20ac5", "Caf\xE9 \x80" "5"},
-      {"\u0141\u00f3d\u017a", "L\xF3" "dz"},   // letters without their accents
-      {"\uff21\uff42", "Ab"},                   // full-width forms
-      {"\u0416\u4e2d", "??"},                   // nothing close in the code page
+      {"Caf\u00e9 \u20ac5", "Caf\xE9 \x80"
+                            "5"},
+      {"\u0141\u00f3d\u017a", "L\xF3"
+                              "dz"}, // letters without their accents
+      {"\uff21\uff42", "Ab"},        // full-width forms
+      {"\u0416\u4e2d", "??"},        // nothing close in the code page
       {"\U0001F600", "?"},
   };
   for (const auto& c : cases)

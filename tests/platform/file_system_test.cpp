@@ -45,9 +45,8 @@ TEST_F(FileSystem, ErrorsNameTheFullPathAndTheReason) {
     readWholeFile("missing.txt");
     FAIL();
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + (dir.path() / "missing.txt").string() +
-                  "\". No such file or directory");
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + (dir.path() / "missing.txt").string() +
+                                         "\". No such file or directory");
   }
   try {
     writeWholeFile("nofolder\\x.spl", "x");

@@ -16,9 +16,11 @@ TEST(Unicode, InvalidUtf8BecomesReplacementPerByte) {
     std::u32string expected;
   };
   const Case cases[] = {
-      {"\xC3", U"\uFFFD"},                  // truncated
-      {"a\x80" "b", U"a\uFFFDb"},           // stray continuation
-      {"\xC0\xAF", U"\uFFFD\uFFFD"},        // overlong
+      {"\xC3", U"\uFFFD"}, // truncated
+      {"a\x80"
+       "b",
+       U"a\uFFFDb"},                           // stray continuation
+      {"\xC0\xAF", U"\uFFFD\uFFFD"},           // overlong
       {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"}, // encoded surrogate
   };
   for (const auto& c : cases)
@@ -29,11 +31,17 @@ TEST(Unicode, Utf16BothOrdersWithSurrogatePairs) {
   const std::string text = "x\u00e9\U0001F600";
   for (bool bigEndian : {false, true})
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(text, bigEndian), bigEndian), text);
-  EXPECT_EQ(utf16ToUtf8(std::string("\x3D\xD8" "A\0", 4), false), "\xEF\xBF\xBD" "A");
+  EXPECT_EQ(utf16ToUtf8(std::string("\x3D\xD8"
+                                    "A\0",
+                                    4),
+                        false),
+            "\xEF\xBF\xBD"
+            "A");
 }
 
 TEST(Unicode, UpperCaseKeepsLengthAndMapsKnownLetters) {
-  EXPECT_EQ(upperCase(U"<item name> \u00e9\u00ff\u0431\u00df"), U"<ITEM NAME> \u00c9\u0178\u0411\u00df");
+  EXPECT_EQ(upperCase(U"<item name> \u00e9\u00ff\u0431\u00df"),
+            U"<ITEM NAME> \u00c9\u0178\u0411\u00df");
   EXPECT_EQ(upperCase(U'\u0131'), U'I');
   EXPECT_EQ(upperCase(U'\u017f'), U'S');
 }

@@ -1,0 +1,106 @@
+#include "formats/text_file.h"
+
+#include "platform/file_system.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::readBytes;
+using testing::TempWorkDir;
+using testing::writeBytes;
+
+TEST(TextFile, CutsLinesAtEveryKindOfBreak) {
+  struct Case {
+    std::string_view text;
+    Lines lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\n", {"a"}},
+      {"a\r\n\r\n", {"a", ""}},
+      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+      {"\n\r", {"", ""}},
+      {"a\n\rb", {"a", "", "b"}}, // LF then CR: two breaks
+      {"  \r\n", {"  "}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(splitLines(c.text), c.lines) << ::testing::PrintToString(std::string(c.text));
+}
+
+TEST(TextFile, MarkSelectsEncodingAndIsDropped) {
+  struct Case {
+    std::string bytes;
+    std::string text;
+    TextEncoding encoding;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBF"
+       "Cr\xC3\xA8me",
+       "Cr\u00e8me", TextEncoding::Utf8},
+      {std::string("\xFF\xFE"
+                   "C\0\xE8\0",
+                   6),
+       "C\u00e8", TextEncoding::Utf16LittleEndian},
+      {std::string("\xFE\xFF\0C\0\xE8", 6), "C\u00e8", TextEncoding::Utf16BigEndian},
+      {"Cr\xE8me \x80", "Cr\u00e8me \u20ac", TextEncoding::Ansi},
+      {"\xEF\xBB", "\u00ef\u00bb", TextEncoding::Ansi}, // half a mark is text
+  };
+  for (const auto& c : cases) {
+    const auto decoded = decodeText(c.bytes);
+    EXPECT_EQ(decoded.text, c.text);
+    EXPECT_EQ(decoded.encoding, c.encoding);
+  }
+}
+
+TEST(TextFile, NulEndsTheText) {
+  EXPECT_EQ(decodeText(std::string("ab\0cd", 5)).text, "ab");
+  EXPECT_EQ(decodeText(std::string("\xFF\xFE"
+                                   "a\0\0\0b\0",
+                                   8))
+                .text,
+            "a");
+}
+
+TEST(TextFile, WritesAnsiWithCrLfAfterEveryLine) {
+  TempWorkDir dir;
+  writeTextLines("out.spl", {"Cr\u00e8me br\u00fbl\u00e9e", "", "\u0141\u00f3d\u017a \u4e2d"});
+  EXPECT_EQ(readBytes("out.spl"), "Cr\xE8me br\xFBl\xE9"
+                                  "e\r\n\r\nL\xF3"
+                                  "dz ?\r\n");
+  writeTextLines("empty.spl", {});
+  EXPECT_EQ(readBytes("empty.spl"), "");
+}
+
+TEST(TextFile, Utf8JobWithNonAsciiNamesComesBackInTheAnsiCodePage) {
+  TempWorkDir dir;
+  writeBytes("job.spl", "\xEF\xBB\xBF"
+                        "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                        "e\r\nJalape\xC3\xB1o\r\n");
+  const Lines lines = readTextLines("JOB.SPL");
+  EXPECT_EQ(lines, (Lines{"Cr\u00e8me br\u00fbl\u00e9e", "Jalape\u00f1o"}));
+  writeTextLines("merged.spl", lines);
+  EXPECT_EQ(readBytes("merged.spl"), "Cr\xE8me br\xFBl\xE9"
+                                     "e\r\nJalape\xF1o\r\n");
+}
+
+TEST(TextFile, EncodeTextWritesTheMarkOfItsEncoding) {
+  EXPECT_EQ(encodeText("a\r\nb", TextEncoding::Utf8), "\xEF\xBB\xBF"
+                                                      "a\r\nb");
+  EXPECT_EQ(encodeText("\u00e9", TextEncoding::Utf16LittleEndian),
+            std::string("\xFF\xFE\xE9\0", 4));
+  EXPECT_EQ(encodeText("\u00e9", TextEncoding::Utf16BigEndian), std::string("\xFE\xFF\0\xE9", 4));
+  EXPECT_EQ(encodeText("\u00e9", TextEncoding::Ansi), "\xE9");
+}
+
+TEST(TextFile, MissingFileFailsWithTheOpenError) {
+  TempWorkDir dir;
+  EXPECT_THROW(readTextLines("nothing.txt"), platform::FileError);
+}
+
+} // namespace
+} // namespace velmora
