@@ -1,0 +1,68 @@
+// The spooler's merge against the plain step-by-step merge on a 1,000-block
+// job and a 40-line design that holds every tag several times.
+//   build/bench/label_merge_bench
+#include "../tests/spooler/label_merge_oracle.h"
+#include "spooler/label_merge.h"
+
+#include <benchmark/benchmark.h>
+
+namespace velmora {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines thousandBlockJob() {
+  Lines job;
+  for (int b = 0; b < 1000; ++b) {
+    Lines block = label_block::sampleJob("02:09 PM");
+    block[0] = "Order " + std::to_string(b) + " for O'Brien";
+    job.insert(job.end(), block.begin(), block.end());
+  }
+  return job;
+}
+
+Lines fortyLineDesign() {
+  Lines tags;
+  for (const auto& header : label_block::kHeaderTags)
+    tags.emplace_back(header.tag);
+  tags.emplace_back(label_block::kItemNameTag);
+  for (std::size_t n : {1, 2, 3, 5, 8, 10, 12, 40, 150})
+    tags.push_back(label_block::itemModifierTag(n));
+  Lines design;
+  for (std::size_t i = 0; design.size() < 40; i += 3)
+    design.push_back("^FO20," + std::to_string(design.size() * 30) + "^FD" + tags[i % tags.size()] +
+                     " " + tags[(i + 1) % tags.size()] + " / " + tags[(i + 2) % tags.size()] +
+                     "^FS");
+  return design;
+}
+
+class NullSink final : public StatusSink {
+public:
+  void AddStatusMessage(std::string_view) override {}
+};
+
+void BM_PlainMerge(benchmark::State& state) {
+  const Lines job = thousandBlockJob();
+  const Lines design = fortyLineDesign();
+  const auto prefixes = label_block::defaultPrefixTexts();
+  for (auto _ : state)
+    benchmark::DoNotOptimize(oracle::mergeJobLines(job, design, prefixes));
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_PlainMerge)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SpoolerMerge(benchmark::State& state) {
+  const Lines job = thousandBlockJob();
+  const PreparedDesign design(fortyLineDesign());
+  const auto prefixes = label_block::defaultPrefixTexts();
+  NullSink status;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(mergeJobLines(job, design, prefixes, status));
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_SpoolerMerge)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace velmora
+
+BENCHMARK_MAIN();

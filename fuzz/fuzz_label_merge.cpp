@@ -1,0 +1,50 @@
+// Arbitrary bytes as a label design, a job and four prefix texts, through the
+// text reader and the merge; small inputs are also checked against the plain
+// step-by-step merge.
+#include "../tests/spooler/label_merge_oracle.h"
+#include "formats/text_file.h"
+#include "spooler/label_merge.h"
+
+#include <cstdlib>
+#include <fuzzer/FuzzedDataProvider.h>
+
+namespace {
+
+class CollectingSink final : public velmora::StatusSink {
+public:
+  void AddStatusMessage(std::string_view message) override { lines.emplace_back(message); }
+  std::vector<std::string> lines;
+};
+
+std::string decodedLine(FuzzedDataProvider& data) {
+  const auto lines =
+      velmora::splitLines(velmora::decodeText(data.ConsumeRandomLengthString(16)).text);
+  return lines.empty() ? std::string() : lines.front();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  velmora::label_block::PrefixTexts prefixes;
+  prefixes.labelsText = decodedLine(data);
+  prefixes.mapText = decodedLine(data);
+  prefixes.timeText = decodedLine(data);
+  prefixes.totalText = decodedLine(data);
+  const auto design =
+      velmora::splitLines(velmora::decodeText(data.ConsumeRandomLengthString(4096)).text);
+  const auto job =
+      velmora::splitLines(velmora::decodeText(data.ConsumeRemainingBytesAsString()).text);
+
+  CollectingSink status;
+  const auto merged =
+      velmora::mergeJobLines(job, velmora::PreparedDesign(design), prefixes, status);
+  (void)velmora::encodeLines(merged);
+
+  if (job.size() <= 300 && design.size() <= 20) {
+    const auto expected = velmora::oracle::mergeJobLines(job, design, prefixes);
+    if (merged != expected.merged || status.lines != expected.status)
+      std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,70 @@
+// The label merge: a job of 100-line blocks and a printer's label design give
+// the merged job, one copy of the design per block with its tags replaced.
+//
+// Replacement rule, step by step in a fixed order (the 16 header tags, the item
+// name, the modifiers, then the removal of modifier tags 1 to 100 left over):
+// every occurrence of the tag is replaced, found without regard to case by
+// upper-casing code point by code point; a value is never rescanned by the
+// step that put it in, but every later step sees it as part of the label, so
+// a value that holds tag text is replaced by a later step, and a removal may
+// join fragments into a tag that a later removal finds.
+//
+// Runs on the spooler's main loop, one merge at a time; PreparedDesign is
+// immutable once built and may be shared.
+#pragma once
+
+#include "formats/label_block.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// Where the merge reports a rejected job: the spooler's status log.
+class StatusSink {
+public:
+  virtual void AddStatusMessage(std::string_view message) = 0;
+
+protected:
+  ~StatusSink() = default;
+};
+
+// A label design prepared once per configuration load: its lines joined with
+// CR LF, in code points, and the same text upper-cased for matching.
+class PreparedDesign final {
+public:
+  explicit PreparedDesign(std::vector<std::string> lines = {});
+
+  const std::vector<std::string>& lines() const { return lines_; }
+  const std::u32string& text() const { return text_; }
+  const std::u32string& upperText() const { return upperText_; }
+
+private:
+  std::vector<std::string> lines_;
+  std::u32string text_;
+  std::u32string upperText_;
+};
+
+// Merges the lines of a job as read. Apostrophes are escaped first ("'" gives
+// "\'"); a line count that is not a multiple of 100 logs the incompatible-job
+// warning and gives no lines.
+//
+// A malformed job whose item name search or modifier run reaches the end of
+// the job never reads past its last line: the end of the job counts as an
+// empty line. So a modifier run ends there, and an item name search that finds
+// only empty lines up to the end gives an empty item name without modifiers;
+// the label is finished as usual (leftover modifier tags removed) and the
+// labels before it are kept.
+std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
+                                       const PreparedDesign& design,
+                                       const label_block::PrefixTexts& prefixes,
+                                       StatusSink& status);
+
+// Reads the job file at `jobPath` (the source printer's name, "\" and the
+// file name) and merges it. A job that cannot be read logs
+// "ERROR: File "<jobPath>" not found." and merges as a job of no lines.
+std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
+                                     const label_block::PrefixTexts& prefixes, StatusSink& status);
+
+} // namespace velmora

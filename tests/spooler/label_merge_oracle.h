@@ -1,0 +1,24 @@
+// The label merge written step by step the plain way, as the reference the
+// spooler's merge is checked and measured against: for every replacement the
+// label's lines are joined with CR LF, upper-cased, scanned and cut into lines
+// again. Slow on purpose; never used by the programs.
+#pragma once
+
+#include "formats/label_block.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::oracle {
+
+// The merged job, and the status lines the merge logged, in order.
+struct MergeResult {
+  std::vector<std::string> merged;
+  std::vector<std::string> status;
+};
+
+MergeResult mergeJobLines(std::vector<std::string> jobLines, const std::vector<std::string>& design,
+                          const label_block::PrefixTexts& prefixes);
+
+} // namespace velmora::oracle

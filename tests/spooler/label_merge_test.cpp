@@ -1,0 +1,213 @@
+#include "spooler/label_merge.h"
+
+#include "formats/text_file.h"
+#include "temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using Lines = std::vector<std::string>;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class RecordingSink final : public StatusSink {
+public:
+  void AddStatusMessage(std::string_view message) override { lines.emplace_back(message); }
+  Lines lines;
+};
+
+// A block of 100 lines with the given header lines (from line 0) and item
+// area lines (from line 20); the rest empty.
+Lines block(Lines header, const Lines& items) {
+  header.resize(label_block::kBlockLines);
+  std::copy(items.begin(), items.end(), header.begin() + label_block::kItemAreaStart);
+  return header;
+}
+
+Lines concat(std::initializer_list<Lines> blocks) {
+  Lines all;
+  for (const auto& b : blocks)
+    all.insert(all.end(), b.begin(), b.end());
+  return all;
+}
+
+class LabelMerge : public ::testing::Test {
+protected:
+  Lines merge(const Lines& job, const Lines& design) {
+    return mergeJobLines(job, PreparedDesign(design), prefixes, status);
+  }
+  label_block::PrefixTexts prefixes = label_block::defaultPrefixTexts();
+  RecordingSink status;
+};
+
+TEST_F(LabelMerge, SampleJobFillsEveryTag) {
+  Lines design;
+  for (auto tag : label_block::kDesignTags)
+    design.emplace_back(tag);
+  for (int n : {1, 10, 11, 100})
+    design.push_back("mod " + label_block::itemModifierTag(static_cast<std::size_t>(n)) + ".");
+  const Lines merged = merge(label_block::sampleJob("02:09 PM"), design);
+  EXPECT_THAT(merged,
+              ElementsAre("Address Line 1 Looooooooong", "City and Town", "Directions Line 1",
+                          "Employee Name (Number)", "<Item Mod[n]>", "99 Item Name Goes Here",
+                          "99 of 99", "99 of 99 Labels", "G3", "Map: G3", "02:09 PM",
+                          "Time: 02:09 PM", ":12345.67", "202-111-2222", "Customer Name",
+                          "*** Revenue Center ***", "Total:12345.67", "Trans. Desc.",
+                          "mod Mod Line 1.", "mod Mod Line 10.", "mod .", "mod ."));
+  EXPECT_THAT(status.lines, IsEmpty());
+}
+
+TEST_F(LabelMerge, EveryBlockGetsAFreshCopyOfTheDesign) {
+  const Lines job = concat({block({"A"}, {"one"}), block({"B"}, {"two"}), block({"C"}, {"three"})});
+  for (int run = 0; run < 2; ++run) // a second merge of the same job gives the same labels
+    EXPECT_THAT(merge(job, {"<Reference>: <Item Name>", "--"}),
+                ElementsAre("A: one", "--", "B: two", "--", "C: three", "--"));
+}
+
+TEST_F(LabelMerge, LineCountNotAMultipleOf100IsRejected) {
+  struct Case {
+    std::size_t lines;
+    bool rejected;
+  };
+  for (const Case c : {Case{0, false}, Case{100, false}, Case{101, true}, Case{250, true},
+                       Case{300, false}, Case{99, true}}) {
+    status.lines.clear();
+    Lines job(c.lines, "x");
+    const Lines merged = merge(job, {"<Item Name>"});
+    EXPECT_EQ(merged.size(), c.rejected ? 0u : c.lines / 100) << c.lines;
+    if (c.rejected)
+      EXPECT_THAT(status.lines, ElementsAre(std::string(label_block::kIncompatibleJobWarning)));
+    else
+      EXPECT_THAT(status.lines, IsEmpty());
+  }
+}
+
+TEST_F(LabelMerge, ItemNameAndModifiers) {
+  struct Case {
+    const char* what;
+    Lines items;
+    Lines expected;
+  };
+  const Lines design = {"[<Item Name>]", "<Item Mod[1]>|<Item Mod[2]>|<item mod[3]>",
+                        "<Item Mod[150]>", "<Item Mod[n]> <Item Mod[01]>"};
+  const Case cases[] = {
+      {"name on line 20, no modifiers",
+       {"  2 Burger ", ""},
+       {"[2 Burger]", "||", "<Item Mod[150]>", "<Item Mod[n]> <Item Mod[01]>"}},
+      {"line 20 of blanks is the name line",
+       {"   ", "mod"},
+       {"[]", "mod||", "<Item Mod[150]>", "<Item Mod[n]> <Item Mod[01]>"}},
+      {"name after empty lines",
+       {"", "", "", "", "", "1 Fries", " salt", "\tketchup\t", "", "not a modifier"},
+       {"[1 Fries]", "salt|ketchup|", "<Item Mod[150]>", "<Item Mod[n]> <Item Mod[01]>"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(merge(block({}, c.items), design), c.expected) << c.what;
+}
+
+TEST_F(LabelMerge, ModifierTag150IsFilledOnlyByA150thModifier) {
+  Lines items = {"Item"};
+  for (int n = 1; n <= 150; ++n)
+    items.push_back("m" + std::to_string(n));
+  Lines job = block({}, {});
+  job.resize(200);
+  std::copy(items.begin(), items.end(), job.begin() + 20);
+  // Block 2's item area starts at m100 and has 50 modifiers: tag 100 is
+  // removed, tag 150 stays as written.
+  EXPECT_THAT(merge(job, {"<Item Mod[150]>,<Item Mod[100]>"}),
+              ElementsAre("m150,m100", "<Item Mod[150]>,"));
+}
+
+TEST_F(LabelMerge, PrefixesAreRemovedEverywhereWithoutRegardToCase) {
+  prefixes.totalText = "Total";
+  prefixes.labelsText = "";
+  prefixes.mapText = "map:";
+  prefixes.timeText = "Time:";
+  const Lines job = block({"", "", "", "", "Total: TOTAL 5.00", "  Time: 12:01 ", " 3 of 4 Labels ",
+                           "", "", "", "MAP: G3 Map:"},
+                          {"x"});
+  EXPECT_THAT(merge(job, {"<Order Total>|<Total Text>", "<Order Time (Parsed)>|<Order Time>",
+                          "<Label Header (Parsed)>|<Map Code (Parsed)>"}),
+              ElementsAre(":  5.00|Total: TOTAL 5.00", "12:01|  Time: 12:01 ", "3 of 4 Labels|G3"));
+}
+
+TEST_F(LabelMerge, ApostrophesAreEscapedAndPrefixesWithThemNoLongerMatch) {
+  prefixes.totalText = "Order's";
+  const Lines job =
+      block({"", "", "", "", "Order's 5", "", "", "Bob's Diner"}, {"Chef's 'Special'"});
+  EXPECT_THAT(merge(job, {"<Address>", "<Item Name>", "<Order Total>"}),
+              ElementsAre("Bob\\'s Diner", "Chef\\'s \\'Special\\'", "Order\\'s 5"));
+}
+
+TEST_F(LabelMerge, ValuesHoldingTagTextAreReplacedByLaterSteps) {
+  const Lines job =
+      block({"Ref <Employee> <reference>", "", "Ann"}, {"<Item Mod[1]>", "<Item Name>"});
+  EXPECT_THAT(merge(job, {"<Reference>", "<Item Name>"}),
+              ElementsAre("Ref Ann <reference>", "<Item Name>"));
+}
+
+TEST_F(LabelMerge, ParsedTagIsNotTouchedByTheShorterTag) {
+  const Lines job = block({"", "", "", "", "", "Time: 9:15"}, {"x"});
+  EXPECT_THAT(merge(job, {"<Order Time (Parsed)>"}), ElementsAre("9:15"));
+}
+
+TEST_F(LabelMerge, RemovalsJoinFragmentsIntoTagsThatLaterRemovalsFind) {
+  const Lines job = block({}, {"x"});
+  EXPECT_THAT(merge(job, {"<Item <Item Mod[5]>Mod[6]>", "<Item <Item Mod[6]>Mod[5]>"}),
+              ElementsAre("", "<Item Mod[5]>"));
+}
+
+TEST_F(LabelMerge, MalformedJobEndingInTheItemAreaNeverReadsPastItsEnd) {
+  // Block 1's modifiers run to the job's last line; block 2 has no name at all.
+  Lines job = block({"A"}, {"first"});
+  Lines second = block({"B"}, {});
+  job.insert(job.end(), second.begin(), second.end());
+  for (std::size_t i = 21; i < job.size(); ++i)
+    job[i] = "m";
+  EXPECT_THAT(merge(Lines(job.begin(), job.begin() + 100),
+                    {"<Reference> <Item Name> <Item Mod[79]> <Item Mod[80]>"}),
+              ElementsAre("A first m "));
+  job = concat({block({"A"}, {"first"}), block({"B"}, {})});
+  EXPECT_THAT(merge(job, {"<Reference> [<Item Name>] <Item Mod[1]>"}),
+              ElementsAre("A [first] ", "B [] "));
+}
+
+TEST_F(LabelMerge, EmptyDesignGivesEmptyLabels) {
+  EXPECT_THAT(merge(block({"A"}, {"x"}), {}), IsEmpty());
+}
+
+TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
+  testing::TempWorkDir dir;
+  std::filesystem::create_directory("PREP1");
+  RecordingSink status;
+  const PreparedDesign design({"<Item Name>"});
+  const auto prefixes = label_block::defaultPrefixTexts();
+
+  Lines job = block({}, {"Cr\u00e8me br\u00fbl\u00e9e"});
+  testing::writeBytes(
+      "PREP1/a.spl", "\xEF\xBB\xBF" + [&] {
+        std::string text;
+        for (const auto& l : job)
+          text += l + "\r\n";
+        return text;
+      }());
+  const Lines merged = MergeLabels("PREP1\\A.SPL", design, prefixes, status);
+  EXPECT_THAT(merged, ElementsAre("Cr\u00e8me br\u00fbl\u00e9e"));
+  EXPECT_EQ(encodeLines(merged), "Cr\xE8me br\xFBl\xE9"
+                                 "e\r\n");
+
+  // One more line break at the end is a 101st line.
+  testing::writeBytes("PREP1/b.spl", testing::readBytes("PREP1/a.spl") + "\r\n");
+  EXPECT_THAT(MergeLabels("PREP1\\b.spl", design, prefixes, status), IsEmpty());
+  testing::writeBytes("PREP1/c.spl", "");
+  EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status), IsEmpty());
+  EXPECT_THAT(MergeLabels("PREP1\\gone.spl", design, prefixes, status), IsEmpty());
+  EXPECT_THAT(status.lines, ElementsAre(std::string(label_block::kIncompatibleJobWarning),
+                                        "ERROR: File \"PREP1\\gone.spl\" not found."));
+}
+
+} // namespace
+} // namespace velmora
