@@ -15,6 +15,8 @@ packages=(
   python3-dbf python3-dbfread
   # the Qt front ends, their screenshots under a virtual display
   qt6-base-dev xvfb xauth imagemagick
+  # the Windows build and its tests under Wine
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()
