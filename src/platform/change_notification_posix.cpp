@@ -1,0 +1,321 @@
+// Change notification on Linux: one inotify instance per notification, with a
+// watch on the folder and, for sub-folders, one on every folder below it
+// (added as folders appear). The kill signal is an eventfd; wait() polls both
+// descriptors without time-out.
+//
+// inotify queues its events in the descriptor, so a change that happens
+// between two waits stays there and ends the next poll(). wait() reads every
+// queued event before it returns, so the caller's look at the folder that
+// follows sees at least what those events showed; anything later is queued
+// for the next wait().
+//
+// Which inotify events show which class of change:
+//
+//   file name    IN_CREATE, IN_DELETE, IN_MOVED_FROM, IN_MOVED_TO of an entry
+//                that is not a folder (a rename within the folder is the
+//                pair; a file written elsewhere and renamed in is IN_MOVED_TO)
+//   folder name  the same events of an entry that is a folder (IN_ISDIR)
+//   attributes   IN_ATTRIB (mode, owner, link count, extended attributes)
+//   size         IN_MODIFY (write, truncate)
+//   last write   IN_MODIFY, and IN_ATTRIB for a time set explicitly (utime)
+//   last access  IN_ACCESS of a file, and IN_ATTRIB for a time set explicitly
+//   creation     IN_CREATE, IN_MOVED_TO of a file: Linux keeps a birth time
+//                but cannot set it, so it changes only when a file appears
+//   security     IN_ATTRIB (mode, owner, access control lists)
+//
+// IN_ATTRIB does not say which metadata changed, so a filter with any of
+// attributes, last write, last access or security wakes on all of them.
+// Events a folder reports about itself are left out (the folder's parent
+// reports them for sub-folders, and changes of the watched folder itself are
+// not changes in it). The watched folder's deletion (IN_DELETE_SELF, or
+// IN_IGNORED when its file system goes away) ends a wait and makes next()
+// fail. A queue overflow (IN_Q_OVERFLOW) counts as a change and makes the
+// sub-folder watches be set up again.
+#include "platform/change_notification.h"
+
+#include "platform/file_system.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <dirent.h>
+#include <filesystem>
+#include <map>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace velmora::platform {
+namespace {
+
+constexpr std::uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+std::uint32_t eventsFor(unsigned filter, bool subtree) {
+  std::uint32_t events = 0;
+  if (filter & (kChangeFileName | kChangeDirName))
+    events |= kEntryEvents;
+  if (filter & kChangeCreation)
+    events |= IN_CREATE | IN_MOVED_TO;
+  if (filter & (kChangeSize | kChangeLastWrite))
+    events |= IN_MODIFY;
+  if (filter & (kChangeAttributes | kChangeLastWrite | kChangeLastAccess | kChangeSecurity))
+    events |= IN_ATTRIB;
+  if (filter & kChangeLastAccess)
+    events |= IN_ACCESS;
+  if (subtree) // to follow sub-folders that appear and leave
+    events |= IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM;
+  return events;
+}
+
+// Whether one event shows a change of the filter's classes.
+bool shows(std::uint32_t event, bool isFolder, unsigned filter) {
+  if (event & kEntryEvents) {
+    if (isFolder)
+      return filter & kChangeDirName;
+    if (filter & kChangeFileName)
+      return true;
+    return (event & (IN_CREATE | IN_MOVED_TO)) && (filter & kChangeCreation);
+  }
+  if (event & IN_MODIFY)
+    return !isFolder && (filter & (kChangeSize | kChangeLastWrite));
+  if (event & IN_ATTRIB)
+    return filter & (kChangeAttributes | kChangeLastWrite | kChangeLastAccess | kChangeSecurity);
+  if (event & IN_ACCESS)
+    return !isFolder && (filter & kChangeLastAccess);
+  return false;
+}
+
+bool isFolderEntry(const std::string& parent, const dirent& entry) {
+  if (entry.d_type == DT_DIR)
+    return true;
+  if (entry.d_type != DT_UNKNOWN)
+    return false;
+  struct stat info {};
+  return ::lstat((parent + "/" + entry.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+struct KillSignal::Handle {
+  explicit Handle(int descriptor) : fd(descriptor) {}
+  ~Handle() { ::close(fd); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  int fd;
+};
+
+KillSignal::KillSignal() {
+  const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (fd < 0)
+    throw std::system_error(errno, std::generic_category(), "eventfd");
+  handle_ = std::make_unique<Handle>(fd);
+}
+
+KillSignal::~KillSignal() = default;
+KillSignal::KillSignal(KillSignal&&) noexcept = default;
+KillSignal& KillSignal::operator=(KillSignal&&) noexcept = default;
+
+void KillSignal::set() {
+  const std::uint64_t one = 1;
+  // Cannot fail short of a counter near 2^64; a set signal stays set.
+  [[maybe_unused]] const ssize_t written = ::write(handle_->fd, &one, sizeof one);
+}
+
+struct ChangeNotification::Handle {
+  Handle(int descriptor, unsigned changeFilter, bool watchSubtree)
+      : fd(descriptor), filter(changeFilter), subtree(watchSubtree),
+        events(eventsFor(changeFilter, watchSubtree)) {}
+  ~Handle() { ::close(fd); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  // Watches `path` and, with sub-folders, every folder below it. `found`
+  // collects the classes of what was already there (a folder that appeared
+  // may have been filled before its watch was set). Returns the error number
+  // of the first watch that could not be set, 0 when all were.
+  int watchTree(const std::string& path, bool& found) {
+    const int wd = ::inotify_add_watch(fd, path.c_str(), events | IN_ONLYDIR | IN_DONT_FOLLOW);
+    if (wd < 0)
+      return errno;
+    folders[wd] = path;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+      return 0;
+    int failure = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..")
+        continue;
+      const bool folder = isFolderEntry(path, *entry);
+      found = found || shows(IN_CREATE, folder, filter);
+      if (folder && failure == 0)
+        failure = watchTree(path + "/" + name, found);
+    }
+    ::closedir(dir);
+    return failure;
+  }
+
+  void unwatchTree(const std::string& path) {
+    for (auto it = folders.begin(); it != folders.end();) {
+      const std::string& folder = it->second;
+      if (it->first != rootWd &&
+          (folder == path || folder.compare(0, path.size() + 1, path + "/") == 0)) {
+        ::inotify_rm_watch(fd, it->first);
+        it = folders.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  void rewatchSubfolders() {
+    for (const auto& [wd, path] : folders)
+      if (wd != rootWd)
+        ::inotify_rm_watch(fd, wd);
+    const std::string root = folders[rootWd];
+    folders.clear();
+    folders[rootWd] = root;
+    bool found = false;
+    DIR* dir = ::opendir(root.c_str());
+    if (!dir)
+      return;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != ".." && isFolderEntry(root, *entry))
+        watchTree(root + "/" + name, found);
+    }
+    ::closedir(dir);
+  }
+
+  // Takes one event into account; true when it shows a change of the filter.
+  bool take(const inotify_event& event) {
+    if (event.mask & IN_Q_OVERFLOW) {
+      if (subtree)
+        rewatchSubfolders();
+      return true;
+    }
+    if (event.mask & IN_IGNORED) {
+      folders.erase(event.wd);
+      if (event.wd == rootWd)
+        rootGone = true;
+      return event.wd == rootWd;
+    }
+    if (event.wd == rootWd && (event.mask & IN_DELETE_SELF)) {
+      rootGone = true;
+      return true;
+    }
+    if (event.len == 0)
+      return false; // a folder's event about itself
+    const bool isFolder = event.mask & IN_ISDIR;
+    bool shown = shows(event.mask, isFolder, filter);
+    const auto parent = folders.find(event.wd);
+    if (subtree && isFolder && parent != folders.end()) {
+      const std::string path = parent->second + "/" + event.name;
+      if (event.mask & IN_MOVED_FROM)
+        unwatchTree(path);
+      if (event.mask & (IN_CREATE | IN_MOVED_TO))
+        watchTree(path, shown);
+    }
+    return shown;
+  }
+
+  // Reads every queued event; true when one of them shows a change.
+  bool drain() {
+    alignas(inotify_event) char buffer[16 * 1024];
+    bool changed = false;
+    for (;;) {
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR)
+        continue;
+      if (got < 0 && errno == EAGAIN)
+        return changed;
+      if (got <= 0) {
+        broken = true;
+        return true;
+      }
+      for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        changed = take(*event) || changed;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+  }
+
+  int fd;
+  unsigned filter;
+  bool subtree;
+  std::uint32_t events;
+  int rootWd = -1;
+  std::map<int, std::string> folders; // watch descriptor -> absolute folder path
+  bool rootGone = false;
+  bool broken = false;
+};
+
+ChangeNotification::ChangeNotification(std::string_view folder, bool subtree, unsigned filter) {
+  if (folder.empty())
+    throw ChangeNotificationError("No folder to watch");
+  const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd < 0)
+    throw ChangeNotificationError(systemErrorText(errno));
+  handle_ = std::make_unique<Handle>(fd, filter, subtree);
+  std::error_code ignored;
+  const std::string root = std::filesystem::absolute(nativePath(folder), ignored).string();
+  handle_->rootWd =
+      ::inotify_add_watch(fd, root.c_str(), handle_->events | IN_ONLYDIR | IN_DELETE_SELF);
+  if (handle_->rootWd < 0)
+    throw ChangeNotificationError(fullPath(folder) + ": " + systemErrorText(errno));
+  handle_->folders[handle_->rootWd] = root;
+  if (!subtree)
+    return;
+  DIR* dir = ::opendir(root.c_str());
+  if (!dir)
+    return;
+  bool found = false;
+  int failure = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != ".." && isFolderEntry(root, *entry) && failure == 0)
+      failure = handle_->watchTree(root + "/" + name, found);
+  }
+  ::closedir(dir);
+  if (failure == ENOSPC || failure == ENOMEM)
+    throw ChangeNotificationError(fullPath(folder) + ": " + systemErrorText(failure));
+}
+
+ChangeNotification::~ChangeNotification() = default;
+ChangeNotification::ChangeNotification(ChangeNotification&&) noexcept = default;
+ChangeNotification& ChangeNotification::operator=(ChangeNotification&&) noexcept = default;
+
+ChangeNotification::WaitResult ChangeNotification::wait(KillSignal& kill) {
+  for (;;) {
+    pollfd descriptors[2] = {{kill.handle_->fd, POLLIN, 0}, {handle_->fd, POLLIN, 0}};
+    if (::poll(descriptors, 2, -1) < 0) {
+      if (errno == EINTR)
+        continue;
+      return WaitResult::Changed;
+    }
+    if (descriptors[0].revents & POLLIN) {
+      std::uint64_t count = 0; // reading resets the signal
+      [[maybe_unused]] const ssize_t got = ::read(kill.handle_->fd, &count, sizeof count);
+      return WaitResult::Killed;
+    }
+    if (descriptors[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      handle_->broken = true;
+      return WaitResult::Changed;
+    }
+    if (descriptors[1].revents & POLLIN) {
+      if (handle_->drain() || handle_->rootGone || handle_->broken)
+        return WaitResult::Changed;
+    }
+  }
+}
+
+bool ChangeNotification::next() {
+  return !handle_->rootGone && !handle_->broken;
+}
+
+} // namespace velmora::platform

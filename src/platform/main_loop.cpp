@@ -1,0 +1,165 @@
+// The plain main loop: a task queue and a timer table under one mutex, and a
+// condition variable that the loop thread sleeps on until the next task or
+// the next due tick.
+#include "platform/main_loop.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+namespace velmora::platform {
+
+PlainMainLoop::PlainMainLoop(std::size_t maxTimers) : maxTimers_(maxTimers) {}
+
+PlainMainLoop::~PlainMainLoop() = default;
+
+void PlainMainLoop::post(Task task) {
+  {
+    std::scoped_lock lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  wake_.notify_all();
+}
+
+bool PlainMainLoop::setTimer(const void* owner, std::chrono::milliseconds period, Task tick) {
+  {
+    std::scoped_lock lock(mutex_);
+    auto found = timers_.find(owner);
+    if (found == timers_.end() && timers_.size() >= maxTimers_)
+      return false;
+    if (period < std::chrono::milliseconds(1))
+      period = std::chrono::milliseconds(1);
+    Timer timer{period, Clock::now() + period, std::make_shared<const Task>(std::move(tick))};
+    if (found == timers_.end())
+      timers_.emplace(owner, std::move(timer));
+    else
+      found->second = std::move(timer);
+  }
+  wake_.notify_all();
+  return true;
+}
+
+void PlainMainLoop::killTimer(const void* owner) {
+  std::scoped_lock lock(mutex_);
+  timers_.erase(owner);
+  // No wake-up needed: a loop waiting for this timer wakes, finds nothing
+  // due and waits again.
+}
+
+void PlainMainLoop::reportError(const std::string& message) {
+  post([this, message] { deliverError(message); });
+}
+
+void PlainMainLoop::setErrorHandler(ErrorHandler handler) {
+  std::scoped_lock lock(mutex_);
+  errorHandler_ = std::move(handler);
+}
+
+void PlainMainLoop::quit() {
+  {
+    std::scoped_lock lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+}
+
+bool PlainMainLoop::isLoopThread() const {
+  std::scoped_lock lock(mutex_);
+  return loopThread_ == std::this_thread::get_id();
+}
+
+void PlainMainLoop::run() {
+  runUntil([] { return false; }, std::chrono::milliseconds::max());
+}
+
+void PlainMainLoop::runFor(std::chrono::milliseconds duration) {
+  runUntil([] { return false; }, duration);
+}
+
+bool PlainMainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto now = Clock::now();
+  const auto deadline = timeout >= std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       Clock::time_point::max() - now)
+                            ? Clock::time_point::max()
+                            : now + timeout;
+  {
+    std::scoped_lock lock(mutex_);
+    loopThread_ = std::this_thread::get_id();
+  }
+  bool finished = done();
+  while (!finished && runOnce(deadline))
+    finished = done();
+  std::scoped_lock lock(mutex_);
+  loopThread_ = std::thread::id();
+  quit_ = false;
+  return finished;
+}
+
+bool PlainMainLoop::runOnce(Clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (quit_)
+      return false;
+    if (!tasks_.empty()) {
+      Task task = std::move(tasks_.front());
+      tasks_.pop_front();
+      lock.unlock();
+      runGuarded(task);
+      return true;
+    }
+    const auto now = Clock::now();
+    auto next = timers_.end();
+    for (auto it = timers_.begin(); it != timers_.end(); ++it)
+      if (next == timers_.end() || it->second.due < next->second.due)
+        next = it;
+    if (next != timers_.end() && next->second.due <= now) {
+      Timer& timer = next->second;
+      // One tick for however many periods have passed: the next is due one
+      // period on, or one period from now when the loop fell behind.
+      timer.due += timer.period;
+      if (timer.due <= now)
+        timer.due = now + timer.period;
+      std::shared_ptr<const Task> tick = timer.tick;
+      lock.unlock();
+      runGuarded(*tick);
+      return true;
+    }
+    if (now >= deadline)
+      return false;
+    const auto wakeAt =
+        next != timers_.end() && next->second.due < deadline ? next->second.due : deadline;
+    if (wakeAt == Clock::time_point::max())
+      wake_.wait(lock);
+    else
+      wake_.wait_until(lock, wakeAt);
+  }
+}
+
+void PlainMainLoop::runGuarded(const Task& task) {
+  try {
+    task();
+  } catch (const std::exception& error) {
+    deliverError(error.what());
+  } catch (...) {
+    deliverError("Unknown error");
+  }
+}
+
+void PlainMainLoop::deliverError(const std::string& message) {
+  ErrorHandler handler;
+  {
+    std::scoped_lock lock(mutex_);
+    handler = errorHandler_;
+  }
+  if (!handler) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return;
+  }
+  try {
+    handler(message);
+  } catch (...) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+  }
+}
+
+} // namespace velmora::platform

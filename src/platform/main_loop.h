@@ -1,0 +1,128 @@
+// The program's window thread as an object: the one thread that runs every
+// handler of the program's own logic, one at a time.
+//
+// - post(): any thread hands a task to the loop thread; tasks run in the
+//   order they were posted.
+// - setTimer()/killTimer(): repeating timers, one per owner (any address the
+//   caller owns, e.g. the timer object itself), switched on and off from any
+//   thread. Calls take effect at once and in the order they are made: after
+//   killTimer() returns, no tick of that owner starts any more; setTimer()
+//   on a running timer starts its period anew. Ticks run on the loop thread.
+//   A tick that is due while the previous one is still waiting is dropped, so
+//   ticks never pile up; a tick may come late when the loop thread is busy.
+// - Every exception escaping a task or a tick goes to the error handler (on
+//   the loop thread, with the exception's message), and the loop goes on.
+//   reportError() hands a message to the same handler from any thread
+//   without waiting for it to be shown.
+//
+// The loop is owned by the program's entry (or a test) and outlives every
+// object that posts to it or holds a timer on it. The window front ends put
+// this interface on their toolkit's event loop; PlainMainLoop is the loop of
+// the console program and the tests. A toolkit that can only queue calls to
+// its own thread keeps the wanted timer state under a mutex and applies it
+// from a posted task, so that the order of calls above still holds.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace velmora::platform {
+
+class MainLoop {
+public:
+  using Task = std::function<void()>;
+  using ErrorHandler = std::function<void(const std::string& message)>;
+
+  virtual ~MainLoop() = default;
+
+  // Any thread: runs `task` on the loop thread.
+  virtual void post(Task task) = 0;
+
+  // Any thread: starts the timer of `owner` with `period` (replacing the
+  // owner's running timer and its waiting tick, if any). `tick` runs on the
+  // loop thread. False when the loop refuses another timer; nothing runs then.
+  virtual bool setTimer(const void* owner, std::chrono::milliseconds period, Task tick) = 0;
+
+  // Any thread: stops the timer of `owner` and drops its waiting tick.
+  // Stopping a timer that does not run does nothing.
+  virtual void killTimer(const void* owner) = 0;
+
+  // Any thread: shows `message` through the error handler on the loop thread.
+  virtual void reportError(const std::string& message) = 0;
+
+  // Loop thread, or before the loop runs: the handler for errors of tasks
+  // and ticks and for reportError(). Without one, messages go to stderr.
+  virtual void setErrorHandler(ErrorHandler handler) = 0;
+
+protected:
+  MainLoop() = default;
+  MainLoop(const MainLoop&) = delete;
+  MainLoop& operator=(const MainLoop&) = delete;
+};
+
+// The loop on a plain condition variable. The thread that calls run(),
+// runFor() or runUntil() is the loop thread while it is inside; only one
+// thread may run the loop at a time. It sleeps until a task arrives or the
+// next timer is due and does not wake otherwise.
+class PlainMainLoop final : public MainLoop {
+public:
+  // `maxTimers`: how many timers may run at once before setTimer() refuses
+  // (Windows allows 10,000 per process).
+  explicit PlainMainLoop(std::size_t maxTimers = 10000);
+  ~PlainMainLoop() override;
+
+  void post(Task task) override;
+  bool setTimer(const void* owner, std::chrono::milliseconds period, Task tick) override;
+  void killTimer(const void* owner) override;
+  void reportError(const std::string& message) override;
+  void setErrorHandler(ErrorHandler handler) override;
+
+  // Runs tasks and ticks until quit() is called (from a task or any thread).
+  void run();
+  // Any thread: makes run() return after the task or tick now running.
+  void quit();
+
+  // Runs tasks and ticks for `duration`.
+  void runFor(std::chrono::milliseconds duration);
+  // Runs tasks and ticks until `done` (checked on the loop thread before
+  // waiting and after each task or tick) holds or `timeout` has passed;
+  // returns whether `done` holds.
+  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+  // Whether the calling thread is the one running the loop right now.
+  bool isLoopThread() const;
+
+private:
+  using Clock = std::chrono::steady_clock;
+
+  struct Timer {
+    std::chrono::milliseconds period;
+    Clock::time_point due;
+    std::shared_ptr<const Task> tick; // shared so a tick can kill its own timer
+  };
+
+  // Runs what is ready, or waits for it until `deadline`; false when the
+  // deadline passed or quit() was called without anything having run.
+  bool runOnce(Clock::time_point deadline);
+  void runGuarded(const Task& task);
+  void deliverError(const std::string& message);
+
+  const std::size_t maxTimers_;
+  mutable std::mutex mutex_;     // guards everything below
+  std::condition_variable wake_; // a task, a timer change or quit()
+  std::deque<Task> tasks_;
+  std::map<const void*, Timer> timers_;
+  bool quit_ = false;
+  std::thread::id loopThread_;
+  ErrorHandler errorHandler_;
+};
+
+} // namespace velmora::platform
