@@ -13,6 +13,7 @@
 // Functions are stateless and may be called from any thread.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -46,6 +47,20 @@ std::string fullPath(std::string_view path);
 bool fileExists(std::string_view path);      // a file, or a link to one
 bool directoryExists(std::string_view path); // a folder, or a link to one
 bool entryExists(std::string_view path);     // anything by that name
+
+// What the file system keeps about an entry (a link is followed). Times are
+// nanoseconds since 1970; creationTime is 0 where the file system keeps no
+// birth time; attributes are the platform's own (the mode bits on POSIX).
+// All zero or false when the entry is missing.
+struct EntryInfo {
+  bool exists = false;
+  std::uint64_t size = 0;
+  std::uint32_t attributes = 0;
+  std::int64_t lastWriteTime = 0;
+  std::int64_t creationTime = 0;
+  std::int64_t lastAccessTime = 0;
+};
+EntryInfo entryInfo(std::string_view path);
 
 // Creates one folder level; false when it could not be created (an existing
 // folder counts as created).

@@ -189,6 +189,23 @@ bool entryExists(std::string_view path) {
   return ::lstat(nativePath(path).c_str(), &info) == 0;
 }
 
+EntryInfo entryInfo(std::string_view path) {
+  struct statx info {};
+  if (::statx(AT_FDCWD, nativePath(path).c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+    return {};
+  const auto nanoseconds = [](const statx_timestamp& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+  };
+  EntryInfo result;
+  result.exists = true;
+  result.size = info.stx_size;
+  result.attributes = info.stx_mode;
+  result.lastWriteTime = nanoseconds(info.stx_mtime);
+  result.creationTime = (info.stx_mask & STATX_BTIME) ? nanoseconds(info.stx_btime) : 0;
+  result.lastAccessTime = nanoseconds(info.stx_atime);
+  return result;
+}
+
 bool createDirectory(std::string_view path) {
   const std::string native = nativePath(path);
   return ::mkdir(native.c_str(), 0777) == 0 || (errno == EEXIST && directoryExists(path));

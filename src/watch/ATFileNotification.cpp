@@ -1,0 +1,241 @@
+// The change watcher and its worker thread.
+#include "watch/ATFileNotification.h"
+
+#include "platform/change_notification.h"
+#include "platform/file_system.h"
+
+#include <chrono>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+namespace velmora {
+namespace {
+
+constexpr std::chrono::milliseconds kDeliveryDelay(100);
+constexpr std::chrono::milliseconds kStateTimeout(3000);
+
+constexpr unsigned kOptionBits[] = {
+    platform::kChangeFileName, platform::kChangeDirName,   platform::kChangeAttributes,
+    platform::kChangeSize,     platform::kChangeLastWrite, platform::kChangeLastAccess,
+    platform::kChangeCreation, platform::kChangeSecurity,
+};
+
+} // namespace
+
+TATFileNotifyOptions::TATFileNotifyOptions(std::initializer_list<TATFileNotifyOption> options) {
+  for (const TATFileNotifyOption option : options)
+    include(option);
+}
+
+unsigned OptionsToFilter(TATFileNotifyOptions options) {
+  unsigned filter = 0;
+  for (unsigned option = foNotifyFilename; option <= foNotifySecurity; ++option)
+    if (options.contains(static_cast<TATFileNotifyOption>(option)))
+      filter += kOptionBits[option];
+  return filter;
+}
+
+std::string WatchFolderOf(std::string_view path) {
+  const std::size_t last = path.find_last_of("\\:");
+  if (last == std::string_view::npos)
+    return {};
+  std::string folder(path.substr(0, path[last] == '\\' && last > 0 ? last : last + 1));
+  if (folder.back() == ':')
+    folder += '\\';
+  return folder;
+}
+
+TWatchedFileState ReadFileState(std::string_view path) {
+  const platform::EntryInfo info = platform::entryInfo(path);
+  TWatchedFileState state;
+  state.exists = info.exists;
+  state.size = info.size;
+  state.attributes = info.attributes;
+  state.lastWriteTime = info.lastWriteTime;
+  state.creationTime = info.creationTime;
+  state.lastAccessTime = info.lastAccessTime;
+  return state;
+}
+
+bool FileStateChanged(const TWatchedFileState& stored, const TWatchedFileState& current,
+                      unsigned filter) {
+  if (stored.exists != current.exists)
+    return true;
+  if ((filter & platform::kChangeAttributes) && stored.attributes != current.attributes)
+    return true;
+  if ((filter & platform::kChangeSize) && stored.size != current.size)
+    return true;
+  if ((filter & platform::kChangeLastWrite) && stored.lastWriteTime != current.lastWriteTime)
+    return true;
+  if ((filter & platform::kChangeLastAccess) && stored.lastAccessTime != current.lastAccessTime)
+    return true;
+  return (filter & platform::kChangeCreation) && stored.creationTime != current.creationTime;
+}
+
+// --- TATFileNotification ---------------------------------------------------
+
+TATFileNotification::TATFileNotification(platform::MainLoop& loop) : FLoop(loop), FTimer(loop) {
+  FTimer.SetEnabled(false);
+  FTimer.SetInterval(static_cast<std::uint32_t>(kDeliveryDelay.count()));
+  FTimer.SetOnTimer([this](TOldTimer&) { DeliverChange(); });
+}
+
+TATFileNotification::~TATFileNotification() {
+  Stop();
+  std::scoped_lock lock(FLock);
+  FDirThread.reset(); // a worker that never started watching
+}
+
+void TATFileNotification::SetDirectory(const std::string& directory) {
+  if (directory == FDirectory)
+    return;
+  FDirectory = directory;
+  FFileName.clear();
+}
+
+void TATFileNotification::SetFileName(const std::string& fileName) {
+  if (fileName == FFileName)
+    return;
+  FFileName = fileName;
+  FDirectory.clear();
+}
+
+void TATFileNotification::SetEnabled(bool enabled) {
+  if (enabled == FStarted)
+    return;
+  if (enabled)
+    Start();
+  else
+    Stop();
+}
+
+void TATFileNotification::Start() {
+  try {
+    {
+      std::scoped_lock lock(FLock);
+      if (!FStarted) {
+        // A worker left from a start that timed out has ended (or ends now)
+        // and goes before its successor comes.
+        FDirThread.reset();
+        FDirThread = std::make_unique<TDirThread>(*this, FDirectory, FFileName, FSubtree,
+                                                  OptionsToFilter(FOptions), FTimer);
+      }
+    }
+    WaitForState(true);
+  } catch (...) {
+    ShowWatcherError("Exception while creating thread");
+  }
+}
+
+void TATFileNotification::Stop() {
+  try {
+    {
+      std::scoped_lock lock(FLock);
+      if (FStarted && FDirThread) {
+        SetStarted(false);
+        FDirThread.reset();
+      }
+    }
+    WaitForState(false);
+  } catch (...) {
+    ShowWatcherError("Exception while terminating thread");
+  }
+}
+
+void TATFileNotification::WaitForState(bool wanted) {
+  std::unique_lock lock(FStateLock);
+  if (!FStateChanged.wait_for(lock, kStateTimeout, [&] { return FStarted == wanted; }))
+    throw std::runtime_error("File Notification system timed out at Start/Stop");
+}
+
+void TATFileNotification::SetStarted(bool started) {
+  {
+    std::scoped_lock lock(FStateLock);
+    FStarted = started;
+  }
+  FStateChanged.notify_all();
+}
+
+void TATFileNotification::DeliverChange() {
+  {
+    std::scoped_lock lock(FTimerLock);
+    FTimer.SetEnabled(false);
+  }
+  if (FOnChanged)
+    FOnChanged(*this);
+}
+
+void TATFileNotification::ShowWatcherError(const std::string& text) {
+  FLoop.reportError(text);
+}
+
+// --- TDirThread --------------------------------------------------------------
+
+TDirThread::TDirThread(TATFileNotification& AParent, std::string ADirectory, std::string AFileName,
+                       bool ASubtree, unsigned ANotifyFilter, TOldTimer& ATimer)
+    : FParent(AParent), prDirectory(std::move(ADirectory)), prFileName(std::move(AFileName)),
+      prSubtree(ASubtree), prNotifyFilter(ANotifyFilter), prTimer(ATimer),
+      FThread([this] { Execute(); }) {}
+
+TDirThread::~TDirThread() {
+  prKillEvent.set();
+  FTerminated = true;
+  if (FThread.joinable())
+    FThread.join();
+}
+
+void TDirThread::ArmDelivery() {
+  std::scoped_lock lock(FParent.FTimerLock);
+  prTimer.SetEnabled(true);
+}
+
+void TDirThread::Execute() {
+  try {
+    Watch();
+  } catch (...) {
+    FParent.ShowWatcherError("Exception while waiting for notification");
+  }
+}
+
+void TDirThread::Watch() {
+  const bool fileMode = !prFileName.empty();
+  // File mode compares the file's state, so it also wakes on every name
+  // change in the folder: a file replaced by a rename changes size and times
+  // without any write to it.
+  const unsigned compareFilter =
+      prNotifyFilter & ~(platform::kChangeDirName | platform::kChangeSecurity);
+  TWatchedFileState state;
+  if (fileMode)
+    state = ReadFileState(prFileName);
+
+  std::optional<platform::ChangeNotification> notification;
+  try {
+    if (fileMode)
+      notification.emplace(WatchFolderOf(prFileName), false,
+                           compareFilter | platform::kChangeFileName);
+    else
+      notification.emplace(prDirectory, prSubtree, prNotifyFilter);
+  } catch (const platform::ChangeNotificationError&) {
+    return; // not started: Start times out and says so
+  }
+
+  FParent.SetStarted(true);
+  while (!FTerminated) {
+    if (notification->wait(prKillEvent) == platform::ChangeNotification::WaitResult::Killed)
+      break;
+    if (!fileMode) {
+      ArmDelivery();
+    } else {
+      const TWatchedFileState current = ReadFileState(prFileName);
+      if (FileStateChanged(state, current, compareFilter)) {
+        state = current;
+        ArmDelivery();
+      }
+    }
+    if (!notification->next())
+      break;
+  }
+}
+
+} // namespace velmora

@@ -1,0 +1,50 @@
+// TOldTimer on the main loop: the loop's timer of this object is the system
+// timer; every tick runs FireTimer on the loop thread, and an error raised by
+// OnTimer escapes to the loop's error handler, after which the timer goes on.
+#include "watch/ATxTimer.h"
+
+#include <chrono>
+#include <utility>
+
+namespace velmora {
+
+TOldTimer::TOldTimer(platform::MainLoop& loop) : FLoop(loop) {}
+
+TOldTimer::~TOldTimer() {
+  FEnabled = false;
+  FLoop.killTimer(this);
+}
+
+void TOldTimer::SetEnabled(bool value) {
+  if (FEnabled == value)
+    return;
+  FEnabled = value;
+  RestartTimer();
+}
+
+void TOldTimer::SetInterval(std::uint32_t milliseconds) {
+  if (FInterval == milliseconds)
+    return;
+  FInterval = milliseconds;
+  RestartTimer();
+}
+
+void TOldTimer::SetOnTimer(TNotifyEvent handler) {
+  FOnTimer = std::move(handler);
+  RestartTimer();
+}
+
+void TOldTimer::RestartTimer() {
+  FLoop.killTimer(this);
+  if (FInterval != 0 && FEnabled && FOnTimer) {
+    if (!FLoop.setTimer(this, std::chrono::milliseconds(FInterval.load()), [this] { FireTimer(); }))
+      throw EOutOfResources("No more Timers");
+  }
+}
+
+void TOldTimer::FireTimer() {
+  if (FOnTimer)
+    FOnTimer(*this);
+}
+
+} // namespace velmora
