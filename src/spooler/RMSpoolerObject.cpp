@@ -1,0 +1,93 @@
+#include "spooler/RMSpoolerObject.h"
+
+#include "platform/file_system.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace velmora {
+namespace {
+
+constexpr const char* kLockTableName = "LOCKSPL.DBF";
+
+// A component name: an ASCII letter or underscore, then letters, digits and
+// underscores.
+bool isValidComponentName(const std::string& name) {
+  auto isAsciiLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  return !name.empty() && (isAsciiLetter(name[0]) || name[0] == '_') &&
+         std::all_of(name.begin(), name.end(),
+                     [&](char c) { return isAsciiLetter(c) || isDigit(c) || c == '_'; });
+}
+
+} // namespace
+
+TRMSpoolerObject::TRMSpoolerObject(platform::MainLoop& loop)
+    : FApolloTable("FApolloTable"), FChangeNotifier(loop), FTimer(loop) {
+  FApolloTable.SetTableName(kLockTableName);
+  FApolloTable.SetTableType(xbase::TApolloTableType::ttSXNTX);
+  FApolloTable.BeforeOpen = [this](xbase::TApolloTable& table) { EnsureLockTable(table); };
+  FTimer.SetEnabled(false);
+}
+
+TRMSpoolerObject::~TRMSpoolerObject() {
+  DeActivate();
+}
+
+void TRMSpoolerObject::SetActive(bool value) {
+  FActive = value;
+  if (value)
+    Activate();
+  else
+    DeActivate();
+}
+
+void TRMSpoolerObject::SetPrinterName(const std::string& value) {
+  FPrinterName = value;
+  if (value.empty())
+    return;
+  FDatabaseFolder = ".\\" + value;
+  FApolloTable.SetDatabaseName(FDatabaseFolder);
+  FChangeNotifier.SetDirectory(FDatabaseFolder);
+  const std::string watcherName = "cn" + value;
+  if (!isValidComponentName(watcherName))
+    throw std::runtime_error("''" + watcherName + "'' is not a valid component name");
+  if (!platform::directoryExists(FDatabaseFolder))
+    platform::createDirectory(FDatabaseFolder); // a failure shows at activation
+}
+
+void TRMSpoolerObject::EnsureLockTable(xbase::TApolloTable& table) {
+  if (table.Exists())
+    return;
+  if (table.CreateNew(FDatabaseFolder + "\\" + kLockTableName, 1, 1)) {
+    table.CreateField("DUMMY", "C", 10, 0);
+    table.CreateExec();
+  }
+}
+
+bool TRMSpoolerObject::Activate() {
+  if (FPrinterName.empty())
+    return FActive;
+  FActive = true;
+  try {
+    FApolloTable.Open();
+    FApolloTable.FLock(); // another spooler may hold it; this one serves the folder all the same
+  } catch (const std::exception&) {
+    FActive = false;
+    return FActive;
+  }
+  FTimer.SetEnabled(FUseTimer);
+  if (FUseNotifier)
+    FChangeNotifier.Start();
+  else
+    FChangeNotifier.Stop();
+  return FActive;
+}
+
+void TRMSpoolerObject::DeActivate() {
+  FApolloTable.Close();
+  FTimer.SetEnabled(false);
+  FChangeNotifier.Stop();
+}
+
+} // namespace velmora

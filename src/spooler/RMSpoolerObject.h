@@ -1,0 +1,76 @@
+// TRMSpoolerObject: one source printer, which the host knows only as a spool
+// folder of its own (".\" + printer name). The object creates the folder when
+// it is missing, claims it the way a host spooler does (keeps the folder's
+// LOCKSPL.DBF open with the whole-table lock, creating the table when it is
+// missing), and reports every change of the folder through its watcher, so
+// that new jobs are picked up. A polling timer is a second way of reporting,
+// which the spooler leaves off.
+//
+// Owns its lock table, its watcher and its timer; destroying it deactivates it
+// first, which closes the lock table and so gives up the host lock. Everything
+// runs on the main loop's thread; the loop outlives the object.
+#pragma once
+
+#include "platform/main_loop.h"
+#include "watch/ATFileNotification.h"
+#include "watch/ATxTimer.h"
+#include "xbase/apollo_table.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+class TRMSpoolerObject final {
+public:
+  explicit TRMSpoolerObject(platform::MainLoop& loop);
+  ~TRMSpoolerObject();
+  TRMSpoolerObject(const TRMSpoolerObject&) = delete;
+  TRMSpoolerObject& operator=(const TRMSpoolerObject&) = delete;
+
+  bool Active() const { return FActive; }
+  void SetActive(bool value);
+
+  std::int32_t PrinterNumber() const { return FPrinterNumber; }
+  void SetPrinterNumber(std::int32_t value) { FPrinterNumber = value; }
+
+  const std::string& PrinterName() const { return FPrinterName; }
+  // Fixes the folder ".\" + name (created when missing) and points the lock
+  // table and the watcher at it. An empty name changes nothing else. Throws
+  // "''cn<name>'' is not a valid component name" for a name that is not
+  // letters, digits and underscores: it could not name the watcher.
+  void SetPrinterName(const std::string& value);
+
+  bool UseTimer() const { return FUseTimer; }
+  void SetUseTimer(bool value) { FUseTimer = value; }
+  bool UseNotifier() const { return FUseNotifier; }
+  void SetUseNotifier(bool value) { FUseNotifier = value; }
+
+  TOldTimer& Timer() { return FTimer; }
+  TATFileNotification& ChangeNotifier() { return FChangeNotifier; }
+  const std::string& DatabaseFolder() const { return FDatabaseFolder; }
+
+  // Claims the folder: opens the lock table (creating it when missing) and
+  // takes the whole-table lock, whether or not another program holds it; then
+  // starts the watcher and the timer as UseNotifier and UseTimer say. Returns
+  // Active afterwards: false when the lock table could not be opened.
+  bool Activate();
+  // Closes the lock table (giving up the lock) and stops the timer and the
+  // watcher. Leaves Active as it is.
+  void DeActivate();
+
+private:
+  void EnsureLockTable(xbase::TApolloTable& table);
+
+  std::string FPrinterName;
+  xbase::TApolloTable FApolloTable;
+  std::string FDatabaseFolder;
+  TATFileNotification FChangeNotifier;
+  bool FActive = false;
+  std::int32_t FPrinterNumber = 0;
+  bool FUseNotifier = false;
+  bool FUseTimer = false;
+  TOldTimer FTimer;
+};
+
+} // namespace velmora

@@ -1,0 +1,110 @@
+// FerrulinConsole: the label spooler without a window, for servers and for
+// running as a service. It serves the printers of the configuration file in
+// the working directory (or in the folder given as its argument), prints each
+// status line and each job taken to standard output as it happens and message
+// boxes to standard error, and ends on Ctrl+C or SIGTERM after releasing every
+// source folder. Exit code 1 when the configuration file is missing.
+#include "platform/main_loop.h"
+#include "platform/termination_signal.h"
+#include "spooler/fMain.h"
+#include "spooler/status_timestamp.h"
+
+#include <clocale>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+std::string formatTime(const std::tm& local, const char* format) {
+  char buffer[128];
+  const std::size_t length = std::strftime(buffer, sizeof buffer, format, &local);
+  return std::string(buffer, length);
+}
+
+// Lines without a trailing line break ("Configuration loaded" ends in CR LF).
+std::string withoutLineBreak(std::string line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    line.pop_back();
+  return line;
+}
+
+class ConsoleView final : public velmora::SpoolerView {
+public:
+  explicit ConsoleView(velmora::platform::PlainMainLoop& loop) : loop_(loop) {}
+
+  void AddStatusLine(const std::string& line) override {
+    std::cout << withoutLineBreak(line) << std::endl;
+  }
+  void AddJobLine(const std::string& line) override {
+    lastJob_ = line;
+    std::cout << "Print job: " << line << std::endl;
+  }
+  void MarkLastJobLineError() override {
+    std::cout << "Print job: " << lastJob_ << " -- ERROR" << std::endl;
+  }
+  void ClearPrinters() override {}
+  void AddPrinterLine(const std::string& line) override {
+    std::cout << "Printer: " << line << std::endl;
+  }
+  void ShowMessage(const std::string& text) override { std::cerr << text << std::endl; }
+  void EndProgram() override {
+    exitCode_ = 1; // the engine ends the program only when the configuration is missing
+    ended_ = true;
+    loop_.quit();
+  }
+  std::string FormatTimestamp(std::chrono::system_clock::time_point when) override {
+    return velmora::StatusTimestamp(
+        when, [](const std::tm& t) { return formatTime(t, "%x"); },
+        [](const std::tm& t) { return formatTime(t, "%X"); });
+  }
+
+  bool ended() const { return ended_; }
+  int exitCode() const { return exitCode_; }
+
+private:
+  velmora::platform::PlainMainLoop& loop_;
+  std::string lastJob_;
+  bool ended_ = false;
+  int exitCode_ = 0;
+};
+
+int usage(std::ostream& out, int code) {
+  out << "usage: FerrulinConsole [DATA_DIRECTORY]\n"
+         "Serves the label printers of VelmoraLabelConfig.XML in RM's data directory\n"
+         "(the working directory, or DATA_DIRECTORY): claims each source printer's\n"
+         "folder, merges every job with the printer's label design and delivers it to\n"
+         "the destination printer, or the backup printer when the destination's spooler\n"
+         "is down or reports an error. Ctrl+C or SIGTERM ends it and releases every\n"
+         "folder. Exit code 1 when the configuration file is missing.\n";
+  return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  if (argc > 2)
+    return usage(std::cerr, 2);
+  if (argc == 2) {
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+      return usage(std::cout, 0);
+    std::error_code error;
+    std::filesystem::current_path(argv[1], error);
+    if (error) {
+      std::cerr << argv[1] << ": " << error.message() << std::endl;
+      return 2;
+    }
+  }
+  velmora::platform::PlainMainLoop loop;
+  velmora::platform::TerminationSignal termination([&loop] { loop.quit(); });
+  loop.setErrorHandler([](const std::string& message) { std::cerr << message << std::endl; });
+  ConsoleView view(loop);
+  {
+    velmora::TfrmMain engine(loop, view);
+    engine.FormShow();
+    if (!view.ended())
+      loop.run();
+  } // every folder is released here
+  return view.exitCode();
+}

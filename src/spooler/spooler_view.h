@@ -1,0 +1,35 @@
+// What the spooler engine tells its front end to show: the window's three
+// lists, a message box, the end of the program. The Qt window and the console
+// program implement it; every call comes on the main loop's thread, and a
+// front end only shows what it is told.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace velmora {
+
+class SpoolerView {
+public:
+  // The status log: one line, already time-stamped.
+  virtual void AddStatusLine(const std::string& line) = 0;
+  // The print-jobs list: a job taken ("PREP1\A123.spl").
+  virtual void AddJobLine(const std::string& line) = 0;
+  // Appends " -- ERROR" to the last job line.
+  virtual void MarkLastJobLineError() = 0;
+  // The printers list, emptied and refilled at every configuration load.
+  virtual void ClearPrinters() = 0;
+  virtual void AddPrinterLine(const std::string& line) = 0;
+  // A message box with one OK button; returns when it is closed.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Ends the program after the handler that asked for it.
+  virtual void EndProgram() = 0;
+  // The local date and time as the user's locale writes a short date followed
+  // by a long time; see statusTimestamp().
+  virtual std::string FormatTimestamp(std::chrono::system_clock::time_point when) = 0;
+
+protected:
+  ~SpoolerView() = default;
+};
+
+} // namespace velmora
