@@ -1,0 +1,60 @@
+// A file opened for reading and writing at given offsets: the DBF engine's
+// view of a table file. The object owns the open file (a move-only owner: the
+// file is closed when the object goes away); byte-range locks taken through
+// byte_range_lock.h belong to this open and end with it.
+//
+// Paths are the host's: relative to the working directory, "\" as separator,
+// matched without regard to case (file_system.h). One object may be used by
+// one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora::platform {
+
+class RandomAccessFile final {
+public:
+  enum class Access { Read, ReadWrite };
+
+  RandomAccessFile() = default;
+  ~RandomAccessFile();
+  RandomAccessFile(RandomAccessFile&& other) noexcept;
+  RandomAccessFile& operator=(RandomAccessFile&& other) noexcept;
+  RandomAccessFile(const RandomAccessFile&) = delete;
+  RandomAccessFile& operator=(const RandomAccessFile&) = delete;
+
+  // Opens an existing file. Throws FileError "Cannot open file "<full
+  // path>". <reason>".
+  static RandomAccessFile open(std::string_view path, Access access);
+  // Creates a file, replacing one of that name, for reading and writing.
+  // Throws FileError "Cannot create file "<full path>". <reason>".
+  static RandomAccessFile create(std::string_view path);
+
+  bool isOpen() const { return handle_ >= 0; }
+  // Reads up to `size` bytes at `offset`; returns the number read, fewer only
+  // at the end of the file. Throws FileError on an error of the system.
+  std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+  // Writes all `size` bytes at `offset`. Throws FileError.
+  void writeAt(std::uint64_t offset, const void* buffer, std::size_t size);
+  std::uint64_t size() const;
+  void truncate(std::uint64_t size);
+  // Hands the written data to the disk.
+  void sync();
+  void close();
+
+  // The platform's handle (a file descriptor on POSIX), for the other
+  // platform units that act on an open file (byte_range_lock.h).
+  std::intptr_t nativeHandle() const { return handle_; }
+
+private:
+  RandomAccessFile(std::intptr_t handle, std::string path)
+      : handle_(handle), path_(std::move(path)) {}
+
+  std::intptr_t handle_ = -1;
+  std::string path_; // the host's spelling, for messages
+};
+
+} // namespace velmora::platform
