@@ -1,14 +1,13 @@
 #include "spooler/RMSpoolerObject.h"
 
 #include "platform/file_system.h"
+#include "xbase/host_layout.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace velmora {
 namespace {
-
-constexpr const char* kLockTableName = "LOCKSPL.DBF";
 
 // A component name: an ASCII letter or underscore, then letters, digits and
 // underscores.
@@ -24,7 +23,7 @@ bool isValidComponentName(const std::string& name) {
 
 TRMSpoolerObject::TRMSpoolerObject(platform::MainLoop& loop)
     : FApolloTable("FApolloTable"), FChangeNotifier(loop), FTimer(loop) {
-  FApolloTable.SetTableName(kLockTableName);
+  FApolloTable.SetTableName(xbase::kLockTableName);
   FApolloTable.SetTableType(xbase::TApolloTableType::ttSXNTX);
   FApolloTable.BeforeOpen = [this](xbase::TApolloTable& table) { EnsureLockTable(table); };
   FTimer.SetEnabled(false);
@@ -56,13 +55,8 @@ void TRMSpoolerObject::SetPrinterName(const std::string& value) {
     platform::createDirectory(FDatabaseFolder); // a failure shows at activation
 }
 
-void TRMSpoolerObject::EnsureLockTable(xbase::TApolloTable& table) {
-  if (table.Exists())
-    return;
-  if (table.CreateNew(FDatabaseFolder + "\\" + kLockTableName, 1, 1)) {
-    table.CreateField("DUMMY", "C", 10, 0);
-    table.CreateExec();
-  }
+void TRMSpoolerObject::EnsureLockTable(xbase::TApolloTable&) {
+  xbase::createLockTable(FDatabaseFolder); // an existing table is used as it is
 }
 
 bool TRMSpoolerObject::Activate() {

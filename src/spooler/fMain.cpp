@@ -2,6 +2,7 @@
 
 #include "formats/text_file.h"
 #include "platform/file_system.h"
+#include "xbase/host_layout.h"
 
 #include <stdexcept>
 
@@ -21,8 +22,7 @@ bool isPlainFolderName(const std::string& name) {
 } // namespace
 
 TfrmMain::TfrmMain(platform::MainLoop& loop, SpoolerView& view)
-    : FLoop(loop), FView(view), tblConfig("tblConfig"), tblLockSPL("tblLockSPL"),
-      FNotifierConfig(loop) {
+    : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop) {
   for (const auto& [name, width] : {std::pair{"Source", 8},
                                     {"Dest", 8},
                                     {"Backup", 8},
@@ -32,8 +32,6 @@ TfrmMain::TfrmMain(platform::MainLoop& loop, SpoolerView& view)
                                     {"TimeText", 15},
                                     {"TotalText", 15}})
     tblConfig.AddField(name, static_cast<std::size_t>(width));
-  tblLockSPL.SetTableName("LockSPL.DBF");
-  tblLockSPL.SetTableType(xbase::TApolloTableType::ttSXNTX);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
   FNotifierConfig.SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite, foNotifyCreation});
   FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });
@@ -151,30 +149,25 @@ void TfrmMain::ProcessNextJob(int printerNumber) {
 }
 
 TfrmMain::Destination TfrmMain::ProbeDestination(const std::string& printer) {
-  if (!printer.empty() && !isPlainFolderName(printer)) {
+  if (!isPlainFolderName(printer)) {
     AddStatusMessage("ERROR: Printer \"" + printer +
                      "\" does not name a folder of the data directory");
     return Destination::Unusable;
   }
-  bool locked = false;
-  if (!printer.empty()) {
-    tblLockSPL.SetDatabaseName(printer);
-    try {
-      tblLockSPL.Open(); // a missing folder or lock table: not locked, nothing created
-    } catch (const std::exception&) {
-    }
-    locked = tblLockSPL.Locked(0);
-    tblLockSPL.Close();
-  }
-  if (!locked) {
-    AddStatusMessage("ERROR: Spooler is down for printer: " + printer);
-    return Destination::Unusable;
-  }
-  if (platform::fileExists(printer + "\\RMSPOOL.ERR")) {
+  // No printer (an empty backup) has no spooler: down without looking.
+  const auto state =
+      printer.empty() ? xbase::DestinationState::Down : xbase::probeDestination(printer);
+  switch (state) {
+  case xbase::DestinationState::Up:
+    return Destination::Usable;
+  case xbase::DestinationState::UpWithError:
     AddStatusMessage("ERROR: " + printer + " is reporting an error");
     return Destination::Unusable;
+  case xbase::DestinationState::Down:
+    break;
   }
-  return Destination::Usable;
+  AddStatusMessage("ERROR: Spooler is down for printer: " + printer);
+  return Destination::Unusable;
 }
 
 bool TfrmMain::DeliverJob(int printerNumber, const std::string& jobFileName) {

@@ -20,7 +20,6 @@
 #include "spooler/label_merge.h"
 #include "spooler/spooler_view.h"
 #include "watch/ATFileNotification.h"
-#include "xbase/apollo_table.h"
 
 #include <memory>
 #include <string>
@@ -87,7 +86,6 @@ private:
   platform::MainLoop& FLoop;
   SpoolerView& FView;
   TVirtualTable tblConfig;
-  xbase::TApolloTable tblLockSPL;
   TATFileNotification FNotifierConfig;
   std::vector<TLabelSpooler> FLabelSpoolers;
   std::vector<std::string> MergedJob;

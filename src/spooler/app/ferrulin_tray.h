@@ -1,0 +1,39 @@
+// FerrulinTray: the spooler's icon in the notification area (TrayIcon) with
+// its menu (PopupMenu) of one item, "Exit Ferrulin" (ExitItem).
+//
+// The icon is shown for the whole life of the object. A left double-click on
+// it asks for the window back (`restore`); the menu opens on a right-click and
+// its item asks to end the program (`exit`). The main window owns this object.
+// GUI thread only.
+#pragma once
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include <functional>
+
+namespace velmora {
+
+// The program's icon, drawn at run time: a label tag. Used for the tray and
+// the window.
+QIcon FerrulinIcon();
+
+class FerrulinTray final {
+public:
+  FerrulinTray(std::function<void()> restore, std::function<void()> exit);
+  FerrulinTray(const FerrulinTray&) = delete;
+  FerrulinTray& operator=(const FerrulinTray&) = delete;
+
+  QSystemTrayIcon& TrayIcon() { return trayIcon_; }
+  QMenu& PopupMenu() { return popupMenu_; }
+  QAction& ExitItem() { return *exitItem_; }
+
+private:
+  QMenu popupMenu_;
+  QAction* exitItem_; // owned by popupMenu_
+  QSystemTrayIcon trayIcon_;
+};
+
+} // namespace velmora

@@ -1,0 +1,234 @@
+#include "spooler/app/ferrulin_window.h"
+
+#include "spooler/status_timestamp.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDate>
+#include <QEvent>
+#include <QFont>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTime>
+#include <QTimer>
+
+namespace velmora {
+namespace {
+
+constexpr const char* kCaption = "Velmora's Label Spooler";
+constexpr const char* kCloseRefusal = "This program cannot be closed from here. You must "
+                                      "right-click on it's icon and choose exit";
+
+// A list whose items cannot be found by typing their first letters.
+class ListWithoutIncrementalSearch final : public QListWidget {
+public:
+  using QListWidget::QListWidget;
+  void keyboardSearch(const QString&) override {}
+};
+
+QLabel* makeCaption(QWidget* parent, const char* name, const char* text, int left, int top) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setObjectName(QString::fromUtf8(name));
+  QFont font = label->font();
+  font.setPointSize(10);
+  font.setBold(true);
+  label->setFont(font);
+  label->adjustSize();
+  label->move(left, top);
+  return label;
+}
+
+void placeList(QListWidget* list, const char* name, const QRect& geometry) {
+  list->setObjectName(QString::fromUtf8(name));
+  list->setGeometry(geometry);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Rows are one text line high; a line that ends in CR LF keeps them but
+  // does not grow its row.
+  list->setUniformItemSizes(true);
+}
+
+// The time format of the locale without its time zone part: the status log
+// shows local wall-clock time, as the desktop's long time format does.
+QString longTimeFormat(const QLocale& locale) {
+  QString format = locale.timeFormat(QLocale::LongFormat);
+  QString result;
+  bool quoted = false;
+  for (const QChar c : format) {
+    if (c == u'\'')
+      quoted = !quoted;
+    if (!quoted && c == u't')
+      continue;
+    result += c;
+  }
+  return result.trimmed();
+}
+
+QString fromStd(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+bool IsMinimizedSwitch(std::string_view argument) {
+  constexpr std::string_view kSwitch = "/MINIMIZED";
+  if (argument.size() != kSwitch.size())
+    return false;
+  for (std::size_t i = 0; i < argument.size(); ++i) {
+    char c = argument[i];
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+    if (c != kSwitch[i])
+      return false;
+  }
+  return true;
+}
+
+FerrulinWindowHooks FerrulinWindowHooks::Default() {
+  FerrulinWindowHooks hooks;
+  hooks.messageBox = [](const QString& title, const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok);
+    box.exec();
+  };
+  hooks.exitApplication = [](int exitCode) { QCoreApplication::exit(exitCode); };
+  hooks.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+  return hooks;
+}
+
+FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
+    : hooks_(std::move(hooks)), tray_([this] { RestoreFromTray(); }, [this] { ExitItemClick(); }) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowIcon(FerrulinIcon());
+  setFont(QFont(QStringLiteral("Tahoma"), 8)); // another sans font where Tahoma is missing
+  setFixedSize(600, 376);                      // the client area; minimum = maximum
+  move(0, 0);
+
+  Label1_ = makeCaption(this, "Label1", "Printers", 8, 5);
+  lbPrinters_ = new QListWidget(this);
+  placeList(lbPrinters_, "lbPrinters", QRect(8, 24, 249, 137));
+  Label3_ = makeCaption(this, "Label3", "Print Jobs", 272, 5);
+  lbQ_ = new ListWithoutIncrementalSearch(this);
+  placeList(lbQ_, "lbQ", QRect(272, 24, 321, 137));
+  Label2_ = makeCaption(this, "Label2", "Status", 8, 175);
+  lbMessages_ = new ListWithoutIncrementalSearch(this);
+  placeList(lbMessages_, "lbMessages", QRect(8, 192, 585, 178));
+
+  Button1_ = new QPushButton(QStringLiteral("Button1"), this);
+  Button1_->setObjectName(QStringLiteral("Button1"));
+  Button1_->setGeometry(518, 163, 75, 25);
+  Button1_->hide(); // never shown
+  QObject::connect(Button1_, &QPushButton::clicked, this, [this] {
+    if (button1Click_)
+      button1Click_();
+  });
+}
+
+FerrulinWindow::~FerrulinWindow() = default;
+
+void FerrulinWindow::AddStatusLine(const std::string& line) {
+  lbMessages_->addItem(fromStd(line));
+  lbMessages_->scrollToBottom();
+}
+
+void FerrulinWindow::AddJobLine(const std::string& line) {
+  lbQ_->addItem(fromStd(line));
+  lbQ_->scrollToBottom();
+}
+
+void FerrulinWindow::MarkLastJobLineError() {
+  if (lbQ_->count() == 0)
+    return;
+  QListWidgetItem* last = lbQ_->item(lbQ_->count() - 1);
+  last->setText(last->text() + QStringLiteral(" -- ERROR"));
+}
+
+void FerrulinWindow::ClearPrinters() {
+  lbPrinters_->clear();
+}
+
+void FerrulinWindow::AddPrinterLine(const std::string& line) {
+  lbPrinters_->addItem(fromStd(line));
+}
+
+void FerrulinWindow::ShowMessage(const std::string& text) {
+  hooks_.messageBox(ProgramTitle(), fromStd(text), QMessageBox::NoIcon);
+}
+
+void FerrulinWindow::EndProgram() {
+  exiting_ = true;
+  // The engine ends the program only when the configuration file is missing.
+  hooks_.exitApplication(1);
+}
+
+std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_point when) {
+  const QLocale locale;
+  return StatusTimestamp(
+      when,
+      [&](const std::tm& t) {
+        return locale.toString(QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday),
+                               QLocale::ShortFormat)
+            .toStdString();
+      },
+      [&](const std::tm& t) {
+        return locale.toString(QTime(t.tm_hour, t.tm_min, t.tm_sec), longTimeFormat(locale))
+            .toStdString();
+      });
+}
+
+void FerrulinWindow::ShowErrorBox(const std::string& message) {
+  hooks_.messageBox(ProgramTitle(), fromStd(message), QMessageBox::Critical);
+}
+
+void FerrulinWindow::ApplyCommandLine(const QStringList& arguments) {
+  for (const QString& argument : arguments)
+    if (IsMinimizedSwitch(argument.toStdString()))
+      MinimizeToTray();
+}
+
+void FerrulinWindow::MinimizeToTray() {
+  if (hooks_.trayAvailable) {
+    hide(); // the task-bar button goes with the window; the tray icon stays
+    return;
+  }
+  // No notification area (a bare virtual display): a hidden window could not
+  // be brought back, so it is minimized to the task bar as usual.
+  showMinimized();
+}
+
+void FerrulinWindow::RestoreFromTray() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void FerrulinWindow::ExitItemClick() {
+  exiting_ = true;
+  hooks_.exitApplication(0);
+}
+
+void FerrulinWindow::closeEvent(QCloseEvent* event) {
+  if (exiting_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  hooks_.messageBox(ProgramTitle(), QString::fromUtf8(kCloseRefusal), QMessageBox::NoIcon);
+}
+
+void FerrulinWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !isMinimized() || !hooks_.trayAvailable)
+    return;
+  // Minimized by the window's own button: hide once the state change is done.
+  QTimer::singleShot(0, this, [this] {
+    if (isMinimized())
+      hide();
+  });
+}
+
+QString FerrulinWindow::ProgramTitle() const {
+  return QCoreApplication::applicationName();
+}
+
+} // namespace velmora

@@ -1,0 +1,106 @@
+// FerrulinWindow: the label spooler's window, "Velmora's Label Spooler". It
+// shows what the engine (TfrmMain) tells it through SpoolerView: the printers
+// list (lbPrinters), the print-jobs list (lbQ) and the status log
+// (lbMessages); it owns the tray icon (FerrulinTray), refuses every close
+// request from the window, and hides in the tray when minimized.
+//
+// The window is created before the engine and destroyed after it; it never
+// calls the engine itself except through the click of the hidden Button1. The
+// program's entry wires the engine's FormShow and ApplyCommandLine.
+// GUI thread only (which is the main loop's thread).
+#pragma once
+
+#include "spooler/app/ferrulin_tray.h"
+#include "spooler/spooler_view.h"
+
+#include <QListWidget>
+#include <QMessageBox>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <string_view>
+
+class QLabel;
+class QPushButton;
+
+namespace velmora {
+
+// Whether a command-line argument is the "/MINIMIZED" switch: the whole
+// argument, its ASCII letters a to z upper-cased, equals "/MINIMIZED".
+bool IsMinimizedSwitch(std::string_view argument);
+
+// What the window does to the outside world, replaceable in tests.
+struct FerrulinWindowHooks {
+  // A modal message box with one OK button; returns when it is closed.
+  std::function<void(const QString& title, const QString& text, QMessageBox::Icon icon)>
+      messageBox;
+  // Ends the application's event loop with `exitCode`, without asking the window.
+  std::function<void(int exitCode)> exitApplication;
+  // Whether the desktop has a notification area that can hold the minimized window.
+  bool trayAvailable = false;
+
+  // Real message boxes, QCoreApplication::exit, and the desktop's own answer
+  // about the tray.
+  static FerrulinWindowHooks Default();
+};
+
+class FerrulinWindow final : public QWidget, public SpoolerView {
+public:
+  explicit FerrulinWindow(FerrulinWindowHooks hooks = FerrulinWindowHooks::Default());
+  ~FerrulinWindow() override;
+
+  // SpoolerView.
+  void AddStatusLine(const std::string& line) override;
+  void AddJobLine(const std::string& line) override;
+  void MarkLastJobLineError() override;
+  void ClearPrinters() override;
+  void AddPrinterLine(const std::string& line) override;
+  void ShowMessage(const std::string& text) override;
+  void EndProgram() override;
+  std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
+
+  // The application's default error box: the message, one OK button, titled
+  // with the program file's name. The program goes on.
+  void ShowErrorBox(const std::string& message);
+
+  // The command-line arguments after the program name: each "/MINIMIZED"
+  // minimizes the program to the tray. Run after the first configuration load.
+  void ApplyCommandLine(const QStringList& arguments);
+  // Hides the window and its task-bar button, leaving the tray icon; on a
+  // desktop without a tray, minimizes it normally.
+  void MinimizeToTray();
+  // Shows the window again in its normal state (the tray icon's double-click).
+  void RestoreFromTray();
+  // The tray menu's "Exit Ferrulin": ends the program without asking.
+  void ExitItemClick();
+
+  // What a click of the hidden Button1 runs (the engine's Button1Click).
+  void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
+
+  FerrulinTray& Tray() { return tray_; }
+  QListWidget& lbPrinters() { return *lbPrinters_; }
+  QListWidget& lbQ() { return *lbQ_; }
+  QListWidget& lbMessages() { return *lbMessages_; }
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+private:
+  QString ProgramTitle() const;
+
+  FerrulinWindowHooks hooks_;
+  QLabel* Label1_;
+  QListWidget* lbPrinters_;
+  QLabel* Label3_;
+  QListWidget* lbQ_;
+  QLabel* Label2_;
+  QListWidget* lbMessages_;
+  QPushButton* Button1_;
+  FerrulinTray tray_;
+  std::function<void()> button1Click_;
+  bool exiting_ = false; // set by ExitItemClick: the close that follows is not refused
+};
+
+} // namespace velmora

@@ -1,0 +1,404 @@
+// FerrulinConsole end to end: the spooler runs as a process in a data
+// directory made by hostsim, with hostsim holding the destinations' locks as
+// another process, the way a host spooler does.
+#include "formats/label_block.h"
+#include "formats/text_file.h"
+#include "formats/virtual_table.h"
+#include "platform/file_system.h"
+#include "running_program.h"
+#include "temp_dir.h"
+#include "xbase/host_layout.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <thread>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+using ::testing::ElementsAre;
+using testing::readBytes;
+using testing::RunningProgram;
+using testing::writeBytes;
+
+constexpr auto kWait = 10s; // generous: the promise is about 100 ms per job
+
+struct ConfigRow {
+  std::string source, dest, backup, design = "LabelDesign.txt";
+};
+
+void writeConfiguration(const std::vector<ConfigRow>& rows) {
+  TVirtualTable table("tblConfig");
+  for (const auto& [name, width] : {std::pair{"Source", 8},
+                                    {"Dest", 8},
+                                    {"Backup", 8},
+                                    {"Design", 25},
+                                    {"LabelsText", 15},
+                                    {"MapText", 15},
+                                    {"TimeText", 15},
+                                    {"TotalText", 15}})
+    table.AddField(name, static_cast<std::size_t>(width));
+  table.Open();
+  for (const auto& row : rows) {
+    table.Append();
+    table.FieldByName("Source").SetAsString(row.source);
+    table.FieldByName("Dest").SetAsString(row.dest);
+    if (!row.backup.empty())
+      table.FieldByName("Backup").SetAsString(row.backup);
+    table.FieldByName("Design").SetAsString(row.design);
+    const auto prefixes = label_block::defaultPrefixTexts();
+    table.FieldByName("LabelsText").SetAsString(prefixes.labelsText);
+    table.FieldByName("MapText").SetAsString(prefixes.mapText);
+    table.FieldByName("TimeText").SetAsString(prefixes.timeText);
+    table.FieldByName("TotalText").SetAsString(prefixes.totalText);
+    table.Post();
+  }
+  table.SaveToXML("VelmoraLabelConfig.XML");
+}
+
+// A one-block job whose reference line names it.
+Lines job(const std::string& reference, const std::string& item = "1 Burger") {
+  Lines lines = label_block::sampleJob("02:09 PM");
+  lines[0] = reference;
+  lines[25] = item;
+  return lines;
+}
+
+std::string jobBytes(const Lines& lines) {
+  return encodeLines(lines);
+}
+
+// Drops a job the way the host does: written whole, then given its name.
+void dropJob(const std::string& folder, const std::string& name, const Lines& lines) {
+  writeBytes(folder + "/" + name + ".tmp", jobBytes(lines));
+  fs::rename(folder + "/" + name + ".tmp", folder + "/" + name);
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kWait) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(10ms); // the file system has no waiter to hand
+  }
+  return true;
+}
+
+// The messages of the status lines ("<date> <time>: <message>").
+Lines statusMessages(const Lines& output) {
+  Lines messages;
+  for (const auto& line : output) {
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))
+      messages.push_back(line.substr(line.find(": ") + 2));
+  }
+  return messages;
+}
+
+Lines linesStartingWith(const Lines& output, const std::string& prefix) {
+  Lines found;
+  for (const auto& line : output)
+    if (line.rfind(prefix, 0) == 0)
+      found.push_back(line.substr(prefix.size()));
+  return found;
+}
+
+class FerrulinConsole : public ::testing::Test {
+public:
+  void SetUp() override {
+    RunningProgram make(HOSTSIM_PATH, {"make-demo", "."});
+    ASSERT_EQ(make.wait(kWait), 0) << make.errorOutput();
+    writeBytes("LabelDesign.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
+  }
+
+  // hostsim plays a running host spooler for `printer`.
+  RunningProgram& holdLock(const std::string& printer) {
+    holders_[printer] = std::make_unique<RunningProgram>(HOSTSIM_PATH, Lines{"hold", ".", printer});
+    EXPECT_TRUE(holders_[printer]->waitForOutput("holding " + printer, kWait));
+    return *holders_[printer];
+  }
+  void releaseLock(const std::string& printer) {
+    holders_[printer]->signal(SIGTERM);
+    EXPECT_EQ(holders_[printer]->wait(kWait), 0);
+    holders_.erase(printer);
+  }
+
+  std::unique_ptr<RunningProgram> startSpooler(bool waitLoaded = true) {
+    auto spooler =
+        std::make_unique<RunningProgram>(FERRULIN_CONSOLE_PATH, Lines{dir.path().string()});
+    if (waitLoaded) {
+      EXPECT_TRUE(spooler->waitForOutput("Configuration loaded", kWait)) << spooler->errorOutput();
+    }
+    return spooler;
+  }
+
+  static std::string merged(const std::string& reference, const std::string& item = "1 Burger") {
+    return jobBytes({reference + "|" + item + "|Mod Line 1", "--"});
+  }
+
+  testing::TempWorkDir dir;
+  std::map<std::string, std::unique_ptr<RunningProgram>> holders_;
+};
+
+TEST_F(FerrulinConsole, HealthyPrimaryGetsTheMergedJobAndTheSourceGoes) {
+  writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  dropJob("PREP1", "A123.spl", job("Table 7"));
+  ASSERT_TRUE(
+      waitFor([] { return fs::exists("LABEL1/A123.spl") && !fs::exists("PREP1/A123.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/A123.spl"), merged("Table 7"));
+  EXPECT_FALSE(fs::exists("LABEL2/A123.spl"));
+  EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\A123.spl", kWait));
+  EXPECT_THAT(statusMessages(spooler->lines()),
+              ElementsAre("Loading Configuration", "Configuration loaded"));
+  EXPECT_THAT(linesStartingWith(spooler->lines(), "Printer: "),
+              ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)"));
+}
+
+TEST_F(FerrulinConsole, JobsDroppedAtOnceAreDeliveredOneByOneInListingOrder) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  for (const char* name : {"first.spl", "second.spl", "third.spl"})
+    writeBytes(std::string("PREP1/") + name + ".tmp", jobBytes(job(name)));
+  for (const char* name : {"first.spl", "second.spl", "third.spl"})
+    fs::rename(std::string("PREP1/") + name + ".tmp", std::string("PREP1/") + name);
+  Lines listing = platform::listEntries("PREP1", ".spl"); // before the first report, 100 ms on
+  ASSERT_EQ(listing.size(), 3u);
+  ASSERT_TRUE(waitFor([] { return platform::listEntries("LABEL1", ".spl").size() == 3; }));
+  for (auto& name : listing) {
+    EXPECT_EQ(readBytes("LABEL1/" + name), merged(name));
+    name = "PREP1\\" + name;
+  }
+  EXPECT_EQ(linesStartingWith(spooler->lines(), "Print job: "), listing);
+}
+
+TEST_F(FerrulinConsole, AJobWaitingFromBeforeTheStartIsTakenAtTheNextChange) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  dropJob("PREP1", "old.spl", job("old"));
+  auto spooler = startSpooler();
+  std::this_thread::sleep_for(500ms); // nothing looks into the folder at start
+  EXPECT_TRUE(fs::exists("PREP1/old.spl"));
+  EXPECT_FALSE(fs::exists("LABEL1/old.spl"));
+  dropJob("PREP1", "new.spl", job("new"));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/old.spl") && fs::exists("LABEL1/new.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/old.spl"), merged("old"));
+  EXPECT_EQ(platform::listEntries("PREP1", ".spl").size(), 0u);
+}
+
+TEST_F(FerrulinConsole, UnusablePrimaryFailsOverToTheBackup) {
+  struct Case {
+    const char* what;
+    std::function<void(FerrulinConsole&)> breakPrimary;
+    std::string primaryMessage;
+  };
+  const Case cases[] = {
+      {"RMSPOOL.ERR beside a held lock table",
+       [](FerrulinConsole& test) {
+         test.holdLock("LABEL1");
+         writeBytes("LABEL1/RMSPOOL.ERR", "");
+       },
+       "ERROR: LABEL1 is reporting an error"},
+      {"no lock table at all", [](FerrulinConsole&) { fs::remove("LABEL1/LOCKSPL.DBF"); },
+       "ERROR: Spooler is down for printer: LABEL1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+    holdLock("LABEL2");
+    c.breakPrimary(*this);
+    auto spooler = startSpooler();
+    dropJob("PREP1", "J1.spl", job("failover"));
+    ASSERT_TRUE(waitFor([] { return fs::exists("LABEL2/J1.spl") && !fs::exists("PREP1/J1.spl"); }));
+    EXPECT_EQ(readBytes("LABEL2/J1.spl"), merged("failover"));
+    EXPECT_FALSE(fs::exists("LABEL1/J1.spl"));
+    EXPECT_FALSE(fs::exists("LABEL1/LockSPL.DBF")) << "a probe creates nothing";
+    EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\J1.spl -- ERROR", kWait));
+    EXPECT_THAT(statusMessages(spooler->lines()),
+                ElementsAre("Loading Configuration", "Configuration loaded", c.primaryMessage,
+                            "Trying backup printer..."));
+    spooler.reset();
+    holders_.clear();
+    fs::remove("LABEL2/J1.spl");
+    fs::remove("LABEL1/RMSPOOL.ERR");
+  }
+}
+
+TEST_F(FerrulinConsole, BothDestinationsDownDropsTheJob) {
+  writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+  auto spooler = startSpooler();
+  dropJob("PREP1", "lost.spl", job("x"));
+  ASSERT_TRUE(spooler->waitForOutput("# Failed to print...", kWait));
+  EXPECT_FALSE(fs::exists("PREP1/lost.spl"));
+  EXPECT_FALSE(fs::exists("LABEL1/lost.spl"));
+  EXPECT_FALSE(fs::exists("LABEL2/lost.spl"));
+  EXPECT_THAT(statusMessages(spooler->lines()),
+              ElementsAre("Loading Configuration", "Configuration loaded",
+                          "ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
+                          "ERROR: Spooler is down for printer: LABEL2", "# Failed to print..."));
+}
+
+TEST_F(FerrulinConsole, IncompatibleJobGivesTheWarningAndAnEmptyFile) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  Lines lines = job("x");
+  lines.emplace_back("one line too many");
+  dropJob("PREP1", "odd.spl", lines);
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/odd.spl") && !fs::exists("PREP1/odd.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/odd.spl"), "");
+  EXPECT_TRUE(spooler->waitForOutput(std::string(label_block::kIncompatibleJobWarning), kWait));
+}
+
+TEST_F(FerrulinConsole, AnExistingFileOfTheSameNameIsReplaced) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  writeBytes("LABEL1/same.spl", "an older job that is much longer than the new one ...");
+  auto spooler = startSpooler();
+  dropJob("PREP1", "same.spl", job("newer"));
+  ASSERT_TRUE(waitFor([] { return readBytes("LABEL1/same.spl") == merged("newer"); }));
+}
+
+TEST_F(FerrulinConsole, AJobStillHeldOpenByItsWriterIsTakenWhenTheWriterIsDone) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  const std::string bytes = jobBytes(job("slow writer"));
+  const int fd = ::open("PREP1/slow.spl", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.data(), 100), 100);
+  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\slow.spl\" not found.", kWait));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/slow.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/slow.spl"), "") << "the merge had no lines to work on";
+  EXPECT_TRUE(fs::exists("PREP1/slow.spl")) << "a job its writer holds open is not removed";
+  ASSERT_EQ(::write(fd, bytes.data() + 100, bytes.size() - 100),
+            static_cast<ssize_t>(bytes.size() - 100));
+  ::close(fd);
+  ASSERT_TRUE(waitFor([] { return !fs::exists("PREP1/slow.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/slow.spl"), merged("slow writer"));
+}
+
+TEST_F(FerrulinConsole, SavingTheConfigurationReloadsAndMovesTheClaims) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  auto spooler = startSpooler();
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+  writeConfiguration({{"PREP2", "LABEL1", ""}, {"NEWPREP", "LABEL2", ""}});
+  ASSERT_TRUE(spooler->waitForLine(
+      [n = 0](const std::string& line) mutable {
+        return line.find("Configuration loaded") != std::string::npos && ++n == 2;
+      },
+      1s + kWait));
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down);
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Up);
+  EXPECT_EQ(xbase::probeDestination("NEWPREP"), xbase::DestinationState::Up)
+      << "a new source folder is made and claimed";
+  EXPECT_THAT(linesStartingWith(spooler->lines(), "Printer: "),
+              ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)", "PREP2 -> LABEL1 (LabelDesign.txt)",
+                          "NEWPREP -> LABEL2 (LabelDesign.txt)"));
+}
+
+TEST_F(FerrulinConsole, ConfigurationWithoutRowsServesNothing) {
+  writeConfiguration({});
+  auto spooler = startSpooler();
+  EXPECT_THAT(statusMessages(spooler->lines()),
+              ElementsAre("Loading Configuration", "Configuration loaded"));
+  EXPECT_TRUE(linesStartingWith(spooler->lines(), "Printer: ").empty());
+}
+
+TEST_F(FerrulinConsole, MissingDesignDeliversEmptyLabels) {
+  writeConfiguration({{"PREP1", "LABEL1", "", "Missing.txt"}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  EXPECT_THAT(statusMessages(spooler->lines()),
+              ElementsAre("Loading Configuration",
+                          "ERROR: Design file \"Missing.txt\" cannot be found!",
+                          "Configuration loaded"));
+  dropJob("PREP1", "j.spl", job("x"));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/j.spl") && !fs::exists("PREP1/j.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/j.spl"), "");
+}
+
+TEST_F(FerrulinConsole, SourceNameWithABlankEndsTheLoadAtThatRow) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP 2", "LABEL1", ""}, {"PREP2", "LABEL1", ""}});
+  auto spooler = startSpooler(false);
+  ASSERT_TRUE(spooler->waitForOutput("Printer: PREP1", kWait));
+  ASSERT_TRUE(waitFor([&] {
+    return spooler->errorOutput().find("''cnPREP 2'' is not a valid component name") !=
+           std::string::npos;
+  }));
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
+  EXPECT_FALSE(spooler->waitForOutput("Configuration loaded", 300ms));
+}
+
+TEST_F(FerrulinConsole, MissingConfigurationEndsWithAnError) {
+  RunningProgram spooler(FERRULIN_CONSOLE_PATH, {dir.path().string()});
+  EXPECT_EQ(spooler.wait(kWait), 1);
+  EXPECT_THAT(spooler.errorOutput(),
+              ::testing::HasSubstr("Configuration file not found. Please run Dovetack.exe"));
+}
+
+TEST_F(FerrulinConsole, MalformedConfigurationIsReportedAndItsCorrectionPickedUp) {
+  writeBytes("VelmoraLabelConfig.XML", "<xml><s:Schema><s:AttributeType name='Source'>");
+  auto spooler = startSpooler(false);
+  ASSERT_TRUE(waitFor(
+      [&] { return spooler->errorOutput().find("Invalid XML document") != std::string::npos; }));
+  EXPECT_TRUE(spooler->running());
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  EXPECT_TRUE(spooler->waitForOutput("Configuration loaded", kWait));
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+}
+
+TEST_F(FerrulinConsole, TwoCopiesBothRunAndListTheSamePrinters) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  auto first = startSpooler();
+  auto second = startSpooler();
+  EXPECT_TRUE(first->running());
+  EXPECT_TRUE(second->running());
+  EXPECT_EQ(linesStartingWith(first->lines(), "Printer: "),
+            linesStartingWith(second->lines(), "Printer: "));
+}
+
+TEST_F(FerrulinConsole, SigtermReleasesEveryFolder) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL2", ""}});
+  auto spooler = startSpooler();
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+  spooler->signal(SIGTERM);
+  EXPECT_EQ(spooler->wait(kWait), 0);
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down);
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
+}
+
+TEST_F(FerrulinConsole, KillDuringABurstLosesNoJob) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  Lines names;
+  for (int i = 0; i < 40; ++i) {
+    names.push_back("burst" + std::to_string(i) + ".spl");
+    dropJob("PREP1", names.back(), job(names.back()));
+  }
+  ASSERT_TRUE(waitFor([] { return platform::listEntries("LABEL1", ".spl").size() >= 5; }));
+  spooler->signal(SIGKILL);
+  spooler->wait(kWait);
+  for (const auto& name : names) {
+    const bool inSource = fs::exists("PREP1/" + name);
+    const bool delivered = fs::exists("LABEL1/" + name);
+    EXPECT_TRUE(inSource || delivered) << name;
+    if (delivered) {
+      EXPECT_EQ(readBytes("LABEL1/" + name), merged(name)) << "whole, never half: " << name;
+    }
+  }
+}
+
+} // namespace
+} // namespace velmora
