@@ -1,0 +1,208 @@
+// Files and folders on Windows. The file system already matches names
+// without regard to case and takes "\" as its separator, so nativePath only
+// turns "/" into "\". The sharing rules are the system's own: a file is read
+// with FILE_SHARE_READ (and FILE_SHARE_DELETE, so a writer may still rename a
+// new version over it), which fails with a sharing violation while another
+// process holds it open for writing; DeleteFileW fails the same way.
+#include "platform/file_system.h"
+
+#include "platform/unicode.h"
+#include "platform/win32_support.h"
+
+#include <atomic>
+#include <vector>
+
+namespace velmora::platform {
+namespace {
+
+std::string openMessage(std::string_view path) {
+  return "Cannot open file \"" + fullPath(path) + "\". ";
+}
+
+std::string createMessage(std::string_view path) {
+  return "Cannot create file \"" + fullPath(path) + "\". ";
+}
+
+[[noreturn]] void throwFileError(const std::string& prefix, DWORD error) {
+  const std::string reason = win32ErrorText(error);
+  throw FileError(prefix + reason, reason);
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return upperCase(utf8ToUtf32(a)) == upperCase(utf8ToUtf32(b));
+}
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         sameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+// The folder part of a native path, with its separator; "" for a bare name.
+std::wstring folderOf(const std::wstring& path) {
+  const auto separator = path.find_last_of(L"\\/:");
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
+
+DWORD attributesOf(std::string_view path) {
+  return ::GetFileAttributesW(widePath(path).c_str());
+}
+
+// 100-nanosecond intervals since 1601 to nanoseconds since 1970.
+std::int64_t unixNanoseconds(const FILETIME& time) {
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+  return (ticks - kTicksFrom1601To1970) * 100;
+}
+
+} // namespace
+
+FileError::FileError(const std::string& message, std::string systemText)
+    : std::runtime_error(message), systemText_(std::move(systemText)) {}
+
+std::string systemErrorText(int errorNumber) {
+  return win32ErrorText(static_cast<DWORD>(errorNumber));
+}
+
+std::string nativePath(std::string_view path) {
+  std::string native(path);
+  for (char& c : native)
+    if (c == '/')
+      c = '\\';
+  return native;
+}
+
+std::string fullPath(std::string_view path) {
+  const std::wstring wide = widePath(path.empty() ? std::string_view(".") : path);
+  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0)
+    return nativePath(path);
+  std::wstring full(needed, L'\0');
+  const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed)
+    return nativePath(path);
+  full.resize(length);
+  return fromWide(full);
+}
+
+bool fileExists(std::string_view path) {
+  const DWORD attributes = attributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool directoryExists(std::string_view path) {
+  const DWORD attributes = attributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool entryExists(std::string_view path) {
+  return attributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+EntryInfo entryInfo(std::string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data))
+    return {};
+  EntryInfo result;
+  result.exists = true;
+  result.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  result.attributes = data.dwFileAttributes;
+  result.lastWriteTime = unixNanoseconds(data.ftLastWriteTime);
+  result.creationTime = unixNanoseconds(data.ftCreationTime);
+  result.lastAccessTime = unixNanoseconds(data.ftLastAccessTime);
+  return result;
+}
+
+bool createDirectory(std::string_view path) {
+  if (::CreateDirectoryW(widePath(path).c_str(), nullptr))
+    return true;
+  return ::GetLastError() == ERROR_ALREADY_EXISTS && directoryExists(path);
+}
+
+bool removeFile(std::string_view path) {
+  // Fails for a folder (access denied), a missing file, and a file another
+  // process holds open without sharing deletion (a writer that has not
+  // finished).
+  return ::DeleteFileW(widePath(path).c_str()) != 0;
+}
+
+std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix) {
+  std::vector<std::string> names;
+  std::wstring pattern = widePath(folder.empty() ? std::string_view(".") : folder);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L':')
+    pattern += L'\\';
+  // "*" rather than "*<suffix>": a pattern would also match the short 8.3
+  // names, so "x.splx" could pass for "*.spl".
+  pattern += L'*';
+  WIN32_FIND_DATAW entry{};
+  HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE)
+    return names;
+  do {
+    const std::string name = fromWide(entry.cFileName);
+    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
+      names.push_back(name);
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
+  return names;
+}
+
+std::string readWholeFile(std::string_view path) {
+  Win32Handle file(::CreateFileW(widePath(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file)
+    throwFileError(openMessage(path), ::GetLastError());
+  std::string bytes;
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  std::vector<char> buffer(65536);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+      throwFileError(openMessage(path), ::GetLastError());
+    if (got == 0)
+      break;
+    bytes.append(buffer.data(), got);
+  }
+  return bytes;
+}
+
+void writeWholeFile(std::string_view path, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  const std::wstring target = widePath(path);
+  const std::wstring temporary = folderOf(target) + L".velmora-" +
+                                 std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(counter++) + L".tmp";
+  Win32Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    throwFileError(createMessage(path), ::GetLastError());
+  const auto failAndRemove = [&](DWORD error) {
+    file.reset();
+    ::DeleteFileW(temporary.c_str());
+    throwFileError(createMessage(path), error);
+  };
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 30));
+    DWORD put = 0;
+    if (!::WriteFile(file.get(), bytes.data() + written, chunk, &put, nullptr))
+      failAndRemove(::GetLastError());
+    written += put;
+  }
+  // On disk before it takes the target's name: a crash leaves the old file or
+  // the whole new one.
+  if (!::FlushFileBuffers(file.get()))
+    failAndRemove(::GetLastError());
+  file.reset();
+  if (!::MoveFileExW(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileW(temporary.c_str());
+    throwFileError(createMessage(path), error);
+  }
+}
+
+} // namespace velmora::platform

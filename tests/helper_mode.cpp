@@ -1,0 +1,62 @@
+#include "helper_mode.h"
+
+#include "platform/byte_range_lock.h"
+#include "platform/random_access_file.h"
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::testing {
+namespace {
+
+using platform::RandomAccessFile;
+
+void waitForInput() {
+  std::string line;
+  std::getline(std::cin, line);
+}
+
+int run(const std::vector<std::string>& args) {
+  const std::string& mode = args.at(0);
+  if (mode == "hold-open-for-writing" && args.size() == 2) {
+    auto file = RandomAccessFile::open(args[1], RandomAccessFile::Access::ReadWrite);
+    std::cout << "ready" << std::endl;
+    waitForInput();
+    return 0;
+  }
+  if ((mode == "hold-lock" || mode == "probe-lock") && args.size() == 4) {
+    const std::uint64_t offset = std::stoull(args[2]);
+    const std::uint64_t length = std::stoull(args[3]);
+    if (mode == "probe-lock") {
+      const auto file = RandomAccessFile::open(args[1], RandomAccessFile::Access::Read);
+      std::cout << (platform::rangeLockedByOther(file, offset, length) ? "locked" : "free")
+                << std::endl;
+      return 0;
+    }
+    auto file = RandomAccessFile::open(args[1], RandomAccessFile::Access::ReadWrite);
+    std::cout << (platform::tryLockRange(file, offset, length) ? "locked" : "busy") << std::endl;
+    waitForInput();
+    return 0;
+  }
+  std::cout << "error: unknown helper mode" << std::endl;
+  return 2;
+}
+
+} // namespace
+
+std::optional<int> runHelperMode(int argc, char** argv) {
+  if (argc < 3 || std::string_view(argv[1]) != "--velmora-helper")
+    return std::nullopt;
+  try {
+    return run(std::vector<std::string>(argv + 2, argv + argc));
+  } catch (const std::exception& e) {
+    std::cout << "error: " << e.what() << std::endl;
+    return 2;
+  }
+}
+
+} // namespace velmora::testing

@@ -1,0 +1,26 @@
+// The helper modes a test program runs instead of its tests when it is
+// started as "<program> --velmora-helper <mode> <arguments...>" (by
+// ChildProcess, or by scripts that check two builds against each other, e.g.
+// a Linux program and a Windows one under Wine on the same files):
+//
+//   hold-open-for-writing <file>        opens the file for reading and
+//                                       writing, prints "ready", waits
+//   hold-lock <file> <offset> <length>  opens the file, takes an exclusive
+//                                       byte-range lock, prints "locked" (or
+//                                       "busy" when another holds one), waits
+//   probe-lock <file> <offset> <length> prints "locked" when another process
+//                                       holds a lock in the range, else "free"
+//
+// "Waits" means until a line arrives on standard input or it is closed. A
+// mode that cannot open its file prints "error: <message>" and exits with 2.
+#pragma once
+
+#include <optional>
+
+namespace velmora::testing {
+
+// When argv asks for a helper mode, runs it and returns the exit code;
+// otherwise returns nothing and the tests run.
+std::optional<int> runHelperMode(int argc, char** argv);
+
+} // namespace velmora::testing
