@@ -304,6 +304,22 @@ TEST_F(Watcher, ChangesCloserThanTheDelayGiveOneReport) {
   EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(Watcher, ChangeMadeWhileOnChangedRunsGivesAnotherReport) {
+  // The worker arms the timer while the loop thread has just disarmed it;
+  // the report of every such change must still come.
+  fs::create_directory("PREP1");
+  watcher.SetDirectory(".\\PREP1");
+  watcher.SetOnChanged([this](TATFileNotification&) {
+    ++reports;
+    if (reports < 20)
+      testing::writeBytes("PREP1/job" + std::to_string(reports) + ".spl", "x");
+  });
+  watcher.Start();
+  testing::writeBytes("PREP1/job0.spl", "x");
+  EXPECT_TRUE(loop.runUntil([&] { return reports >= 20; }, 20s)) << reports;
+  EXPECT_EQ(reportsWithin(kQuietWait), 0);
+}
+
 TEST_F(Watcher, ReportArrivesAboutTheDelayAfterTheChange) {
   fs::create_directory("PREP1");
   watcher.SetDirectory(".\\PREP1");
