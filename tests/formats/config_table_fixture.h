@@ -1,0 +1,70 @@
+// Test fixtures for the configuration table: the eight fields of both
+// programs, a snapshot of a whole table for comparisons, and the two tables
+// that the concurrency test's saver alternates between.
+#pragma once
+
+#include "formats/virtual_table.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velmora::testing {
+
+inline void addConfigFields(TVirtualTable& table) {
+  const std::pair<const char*, std::size_t> fields[] = {
+      {"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
+      {"LabelsText", 15}, {"MapText", 15}, {"TimeText", 15}, {"TotalText", 15}};
+  for (const auto& [name, width] : fields)
+    table.AddField(name, width);
+}
+
+// Appends one posted row; a nullopt leaves that field null.
+inline void appendRow(TVirtualTable& table, const rowset_xml::Row& values) {
+  table.Append();
+  for (std::size_t i = 0; i < values.size(); ++i)
+    if (values[i])
+      table.Fields(i).SetAsString(*values[i]);
+  table.Post();
+}
+
+// Everything a table holds, as plain values (the row being inserted included).
+struct TableSnapshot {
+  std::vector<rowset_xml::FieldDef> fields;
+  std::vector<rowset_xml::Row> rows;
+  bool operator==(const TableSnapshot&) const = default;
+};
+
+inline TableSnapshot snapshot(const TVirtualTable& table) {
+  TableSnapshot shot;
+  for (std::size_t f = 0; f < table.FieldCount(); ++f) {
+    const auto& field = table.Fields(f);
+    shot.fields.push_back(
+        {field.FieldName(), field.Size(), field.Required(), field.ReadOnly(), field.FixedChar()});
+  }
+  for (std::size_t r = 0; r < table.VisibleRowCount(); ++r) {
+    rowset_xml::Row row;
+    for (std::size_t f = 0; f < table.FieldCount(); ++f)
+      row.push_back(table.CellIsNull(r, f) ? std::nullopt : std::optional(table.CellText(r, f)));
+    shot.rows.push_back(std::move(row));
+  }
+  return shot;
+}
+
+// The concurrency test's two files: variant 0 has 3 rows, variant 1 has 400,
+// every value naming its variant and row so a mix of the two shows.
+inline std::size_t stressRowCount(int variant) {
+  return variant == 0 ? 3 : 400;
+}
+
+inline void fillStressTable(TVirtualTable& table, int variant) {
+  addConfigFields(table);
+  table.Open();
+  for (std::size_t r = 0; r < stressRowCount(variant); ++r) {
+    const std::string tag = std::to_string(variant) + "-" + std::to_string(r);
+    appendRow(table, {"S" + tag, "D" + tag, std::nullopt, "Design " + tag + " & co.txt", "L" + tag,
+                      "M" + tag, "", "T'" + tag});
+  }
+}
+
+} // namespace velmora::testing
