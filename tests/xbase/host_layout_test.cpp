@@ -1,0 +1,162 @@
+// The host's folder layout and lock protocol with real second processes:
+// hostsim holding a printer folder like a running host spooler, and the
+// xbase helper holding a record lock.
+#include "xbase/host_layout.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "dbf_bytes.h"
+#include "temp_dir.h"
+#include "xbase/dbf_table.h"
+
+namespace velmora::xbase {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::TempWorkDir;
+
+// Starts hostsim holding PRINTER's folder in the working directory; returns
+// once it reports the lock held.
+std::unique_ptr<ChildProcess> holdFolder(const std::string& printer) {
+  auto host = std::make_unique<ChildProcess>(
+      HOSTSIM_PATH,
+      std::vector<std::string>{"hold", std::filesystem::current_path().string(), printer});
+  const std::optional<std::string> line = host->readLine(20s);
+  EXPECT_EQ(line.value_or("(nothing)"), "holding " + printer);
+  return host;
+}
+
+std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
+  TempWorkDir dir;
+  auto host = holdFolder("LABEL1");
+  EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
+  EXPECT_EQ(probeDestination("label1"), DestinationState::Up); // names without regard to case
+
+  testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+  EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
+
+  host->terminate();
+  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
+}
+
+TEST(HostLayout, ProbeOfAFolderNobodyHoldsIsDownAndCreatesNothing) {
+  TempWorkDir dir;
+  std::filesystem::create_directory("EMPTY");
+  std::filesystem::create_directory("IDLE");
+  testing::writeBytes("IDLE/LOCKSPL.DBF", testing::dbfBytes({{"DUMMY", 'C', 10}}, {}));
+  testing::writeBytes("IDLE/RMSPOOL.ERR", "");
+  std::filesystem::create_directory("BROKEN");
+  testing::writeBytes("BROKEN/LOCKSPL.DBF", "garbage");
+
+  EXPECT_EQ(probeDestination("NOWHERE"), DestinationState::Down);
+  EXPECT_EQ(probeDestination("EMPTY"), DestinationState::Down);
+  EXPECT_EQ(probeDestination("IDLE"), DestinationState::Down);
+  EXPECT_EQ(probeDestination("BROKEN"), DestinationState::Down);
+  EXPECT_FALSE(std::filesystem::exists("NOWHERE"));
+  EXPECT_TRUE(entriesOf("EMPTY").empty());
+}
+
+TEST(HostLayout, ClaimCreatesTheFolderAndItsLockTable) {
+  TempWorkDir dir;
+  {
+    TApolloTable lockTable;
+    EXPECT_TRUE(claimSourceFolder(lockTable, "PREP1"));
+    EXPECT_TRUE(lockTable.Active());
+    EXPECT_EQ(lockTable.GetFullTableName(), ".\\PREP1\\LOCKSPL.DBF");
+    EXPECT_EQ(entriesOf("PREP1"), std::vector<std::string>{"LOCKSPL.DBF"});
+
+    DbfTable table = DbfTable::open("PREP1/LOCKSPL.DBF", DbfOpenMode::Shared);
+    ASSERT_EQ(table.fields().size(), 1u);
+    EXPECT_EQ(table.fields()[0].name, "DUMMY");
+    EXPECT_EQ(table.fields()[0].type, 'C');
+    EXPECT_EQ(table.fields()[0].width, 10u);
+    EXPECT_EQ(table.recordCount(), 0u);
+    EXPECT_TRUE(table.locked(0));
+  }
+  // Closing the table gave the folder up.
+  EXPECT_FALSE(DbfTable::open("PREP1/LOCKSPL.DBF", DbfOpenMode::Shared).locked(0));
+}
+
+TEST(HostLayout, ClaimUsesAnExistingLockTableOfAnyStructureAndName) {
+  TempWorkDir dir;
+  std::filesystem::create_directory("PREP2");
+  const std::string other = testing::dbfBytes({{"OWNER", 'C', 20}, {"N", 'N', 3}}, {"host  1"});
+  testing::writeBytes("PREP2/LockSpl.dbf", other);
+  TApolloTable lockTable;
+  EXPECT_TRUE(claimSourceFolder(lockTable, "PREP2"));
+  EXPECT_EQ(lockTable.FieldCount(), 2);
+  lockTable.Close();
+  EXPECT_EQ(testing::readBytes("PREP2/LockSpl.dbf"), other);
+  EXPECT_EQ(entriesOf("PREP2"), std::vector<std::string>{"LockSpl.dbf"});
+}
+
+TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
+  TempWorkDir dir;
+  auto host = holdFolder("PREP1");
+  TApolloTable lockTable;
+  EXPECT_FALSE(claimSourceFolder(lockTable, "PREP1"));
+  EXPECT_TRUE(lockTable.Active());
+  host->terminate();
+  EXPECT_EQ(host->wait(), 0);
+  // Once the host is gone, nothing stands in the way of a fresh claim.
+  lockTable.Close();
+  EXPECT_TRUE(claimSourceFolder(lockTable, "PREP1"));
+  EXPECT_EQ(probeDestination("PREP1"), DestinationState::Up);
+}
+
+TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
+  TempWorkDir dir;
+  testing::writeBytes("LBLPRDEF.DBF", testing::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
+  ChildProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
+                                          "LBLPRDEF.DBF", "1"});
+  ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
+
+  TApolloTable table;
+  table.SetDatabaseName(".\\");
+  table.SetTableName("LBLPRDEF.DBF");
+  table.Open();
+  try {
+    table.Edit();
+    ADD_FAILURE() << "edited";
+  } catch (const EApolloError& error) {
+    EXPECT_STREQ(error.what(), "Record Lock Failure. May be locked by another user or task.");
+  }
+  table.Next();
+  table.Edit(); // another record is free
+  table.Cancel();
+
+  holder.closeInput();
+  EXPECT_EQ(holder.wait(), 0);
+  table.First();
+  table.Edit();
+  EXPECT_EQ(table.State(), TDataSetState::dsEdit);
+}
+
+TEST(HostLayout, ReadsThePrinterNamesInRecordOrder) {
+  TempWorkDir dir;
+  EXPECT_THROW(readPrinterNames(), EApolloError);
+  try {
+    readPrinterNames();
+  } catch (const EApolloError& error) {
+    EXPECT_STREQ(error.what(), "Table, file or directory does not exist.\rFile: .\\RMSpool.DBF");
+  }
+  testing::writeBytes("rmspool.dbf",
+                      testing::dbfBytes({{"PRINTER", 'C', 8}, {"MACHINE", 'C', 4}},
+                                        {"PREP2   PC1", "LABEL1  PC1", "PREP1   PC2"}));
+  EXPECT_EQ(readPrinterNames(), (std::vector<std::string>{"PREP2", "LABEL1", "PREP1"}));
+}
+
+} // namespace
+} // namespace velmora::xbase
