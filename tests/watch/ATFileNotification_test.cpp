@@ -256,6 +256,13 @@ TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
       {"last-access time only", setAccessTime, false},
       {"saved anew", [] { platform::writeWholeFile("VelmoraLabelConfig.XML", "<b>1</b>"); }, true},
       {"written in place", [] { appendTo("VelmoraLabelConfig.XML", "\n"); }, true},
+      {"replaced by a file moved in from another folder",
+       [] {
+         fs::create_directory("elsewhere");
+         testing::writeBytes("elsewhere/new.xml", "<moved/>");
+         fs::rename("elsewhere/new.xml", "VelmoraLabelConfig.XML");
+       },
+       true},
       {"deleted", [] { fs::remove("VelmoraLabelConfig.XML"); }, true},
       {"created again", [] { testing::writeBytes("VelmoraLabelConfig.XML", "<c/>"); }, true},
   };
@@ -270,6 +277,18 @@ TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
     loop.runFor(200ms); // let the burst end
   }
   EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Watcher, FileModeSeesAFileReplacedByARenameWithLastWriteAlone) {
+  // A save through a temporary file writes nothing to the watched file; its
+  // new last-write time shows only after the rename.
+  testing::writeBytes("VelmoraLabelConfig.XML", "<a/>");
+  watcher.SetFileName(".\\VelmoraLabelConfig.xml");
+  watcher.SetOptions({foNotifyLastWrite});
+  watcher.Start();
+  ASSERT_TRUE(watcher.Enabled());
+  platform::writeWholeFile("VelmoraLabelConfig.XML", "<b/>");
+  EXPECT_TRUE(waitForReports(1));
 }
 
 TEST_F(Watcher, ChangesCloserThanTheDelayGiveOneReport) {
