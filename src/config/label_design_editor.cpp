@@ -1,0 +1,47 @@
+#include "config/label_design_editor.h"
+
+#include "platform/file_system.h"
+#include "platform/unicode.h"
+
+namespace velmora::config {
+
+std::string withCrLfLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n')
+        ++i;
+      out += "\r\n";
+    } else if (c == '\n') {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string LabelDesignEditor::RevertToLast() {
+  const std::string bytes = platform::readWholeFile(kDesignFile);
+  DecodedText decoded = decodeText(bytes);
+  encoding_ = decoded.encoding;
+  return withCrLfLineBreaks(decoded.text);
+}
+
+void LabelDesignEditor::SaveDesign(std::string_view text) const {
+  platform::writeWholeFile(kDesignFile, encodeText(withCrLfLineBreaks(text), encoding_));
+}
+
+TagInsertion insertTag(std::string_view line, std::size_t column, std::string_view tag) {
+  const std::u32string characters = utf8ToUtf32(line);
+  const std::size_t at = column < characters.size() ? column : characters.size();
+  std::string result = utf32ToUtf8(std::u32string_view(characters).substr(0, at));
+  result += tag;
+  result += utf32ToUtf8(std::u32string_view(characters).substr(at));
+  const std::size_t caret = codePointCount(result);
+  return {std::move(result), caret};
+}
+
+} // namespace velmora::config

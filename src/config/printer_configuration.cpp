@@ -1,0 +1,108 @@
+#include "config/printer_configuration.h"
+
+#include "formats/label_block.h"
+#include "platform/file_system.h"
+#include "platform/unicode.h"
+#include "xbase/host_layout.h"
+
+#include <utility>
+
+namespace velmora::config {
+
+namespace {
+
+struct ConfigurationField {
+  std::string_view name;
+  std::size_t width;
+};
+
+constexpr ConfigurationField kConfigurationFields[] = {
+    {"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
+    {"LabelsText", 15}, {"MapText", 15}, {"TimeText", 15}, {"TotalText", 15},
+};
+
+std::string withoutTrailingBlanks(std::string text) {
+  while (!text.empty() && text.back() == ' ')
+    text.pop_back();
+  return text;
+}
+
+} // namespace
+
+std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& choices,
+                                             std::string_view typed) {
+  if (typed.empty())
+    return std::nullopt;
+  const std::u32string wanted = upperCase(utf8ToUtf32(typed));
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    const std::u32string choice = upperCase(utf8ToUtf32(choices[i]));
+    if (choice.starts_with(wanted))
+      return i;
+  }
+  return std::nullopt;
+}
+
+PrinterConfiguration::PrinterConfiguration() : tblConfig_("tblConfig"), tblRMSpool_("tblRMSpool") {
+  AddConfigurationFields();
+  tblConfig_.AfterInsert = [this](TVirtualTable& table) { tblConfigAfterInsert(table); };
+  tblRMSpool_.SetDatabaseName(".\\");
+  tblRMSpool_.SetTableName(xbase::kPrinterListTable);
+  tblRMSpool_.SetTableType(xbase::TApolloTableType::ttSXNTX);
+  tblRMSpool_.SetReadOnly(true);
+}
+
+void PrinterConfiguration::AddConfigurationFields() {
+  for (const auto& field : kConfigurationFields)
+    tblConfig_.AddField(field.name, field.width);
+}
+
+void PrinterConfiguration::OpenConfiguration() {
+  if (!platform::fileExists(kConfigurationFile))
+    SaveAndActivate();
+  tblConfig_.LoadFromFile(kConfigurationFile, true);
+  tblConfig_.Open();
+  OpenHostPrinterTable();
+}
+
+void PrinterConfiguration::OpenHostPrinterTable() {
+  printerChoices_.clear();
+  tblRMSpool_.Open();
+  std::vector<std::string> choices;
+  xbase::TApolloField& printer = tblRMSpool_.FieldByName("PRINTER");
+  for (tblRMSpool_.First(); !tblRMSpool_.Eof(); tblRMSpool_.Next())
+    choices.push_back(withoutTrailingBlanks(printer.AsString()));
+  printerChoices_ = std::move(choices);
+}
+
+void PrinterConfiguration::AddPrinter() {
+  tblConfig_.Append();
+}
+
+void PrinterConfiguration::DeletePrinter() {
+  tblConfig_.Delete();
+}
+
+void PrinterConfiguration::SaveAndActivate() {
+  const TDataSetState state = tblConfig_.State();
+  if (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert)
+    tblConfig_.Post();
+  tblConfig_.SaveToXML(kConfigurationFile);
+}
+
+void PrinterConfiguration::SetFieldValue(std::string_view fieldName, std::string_view value) {
+  TVirtualField& field = tblConfig_.FieldByName(fieldName);
+  if (tblConfig_.State() == TDataSetState::dsBrowse)
+    tblConfig_.Edit();
+  field.SetAsString(value);
+}
+
+void PrinterConfiguration::tblConfigAfterInsert(TVirtualTable& table) {
+  const label_block::PrefixTexts defaults = label_block::defaultPrefixTexts();
+  table.FieldByName("LabelsText").SetAsString(defaults.labelsText);
+  table.FieldByName("MapText").SetAsString(defaults.mapText);
+  table.FieldByName("TimeText").SetAsString(defaults.timeText);
+  table.FieldByName("TotalText").SetAsString(defaults.totalText);
+  table.FieldByName("Design").SetAsString(label_block::kDefaultDesignFile);
+}
+
+} // namespace velmora::config

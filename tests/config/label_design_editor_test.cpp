@@ -1,0 +1,136 @@
+// The design file round trip ("&Revert to Last" then "&Save Design") in each
+// encoding, and tag insertion into a line.
+#include "config/label_design_editor.h"
+
+#include "platform/file_system.h"
+#include "platform/unicode.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace velmora::config {
+namespace {
+
+using testing::readBytes;
+using testing::TempWorkDir;
+using testing::writeBytes;
+
+TEST(LabelDesignEditor, RoundTripKeepsTheEncodingAndWritesCrLf) {
+  struct Case {
+    const char* name;
+    std::string fileBytes;
+    std::string editorText; // what the editor shows
+    std::string savedBytes;
+  };
+  const Case cases[] = {
+      {"UTF-8 mark, LF ends, none at the end", "\xEF\xBB\xBF<Item Name>\nCaf\xC3\xA9\nEnd",
+       "<Item Name>\r\nCaf\xC3\xA9\r\nEnd", "\xEF\xBB\xBF<Item Name>\r\nCaf\xC3\xA9\r\nEnd"},
+      {"no mark: ANSI code page", "Caf\xE9\rTwo\r\n", "Caf\xC3\xA9\r\nTwo\r\n",
+       "Caf\xE9\r\nTwo\r\n"},
+      {"UTF-16 LE",
+       std::string("\xFF\xFE"
+                   "A\0\n\0B\0",
+                   8),
+       "A\r\nB",
+       std::string("\xFF\xFE"
+                   "A\0\r\0\n\0B\0",
+                   10)},
+      {"UTF-16 BE", std::string("\xFE\xFF\0A\0\r\0\n\0B", 10), "A\r\nB",
+       std::string("\xFE\xFF\0A\0\r\0\n\0B", 10)},
+      {"empty file", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    TempWorkDir dir;
+    writeBytes(dir.path() / "LabelDesign.txt", c.fileBytes);
+    LabelDesignEditor editor;
+    const std::string text = editor.RevertToLast();
+    EXPECT_EQ(text, c.editorText) << c.name;
+    editor.SaveDesign(text);
+    EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), c.savedBytes) << c.name;
+  }
+}
+
+TEST(LabelDesignEditor, EditorLineBreaksAreSavedAsCrLfWithNoneAdded) {
+  TempWorkDir dir;
+  writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBFold");
+  LabelDesignEditor editor;
+  editor.RevertToLast();
+  editor.SaveDesign("one\ntwo\rthree\r\n\nfive");
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
+            "\xEF\xBB\xBFone\r\ntwo\r\nthree\r\n\r\nfive");
+}
+
+TEST(LabelDesignEditor, WithoutAReadTheSaveIsAnsiWithoutMark) {
+  TempWorkDir dir;
+  const LabelDesignEditor editor;
+  editor.SaveDesign("Gr\xC3\xBC\xC3\x9F"
+                    "e\n<Phone>");
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "Gr\xFC\xDF"
+                                                       "e\r\n<Phone>");
+}
+
+TEST(LabelDesignEditor, AMissingFileRaisesTheOpenErrorAndKeepsTheEncoding) {
+  TempWorkDir dir;
+  writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBFx");
+  LabelDesignEditor editor;
+  editor.RevertToLast();
+  std::filesystem::remove(dir.path() / "LabelDesign.txt");
+  try {
+    editor.RevertToLast();
+    FAIL() << "no error for a missing design file";
+  } catch (const platform::FileError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("Cannot open file \"", 0), 0u) << error.what();
+    EXPECT_NE(std::string(error.what()).find("LabelDesign.txt"), std::string::npos);
+  }
+  EXPECT_EQ(editor.RememberedEncoding(), TextEncoding::Utf8);
+}
+
+TEST(LabelDesignEditor, AnUnwritableFolderRaisesTheCreateError) {
+  TempWorkDir dir;
+  namespace fs = std::filesystem;
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+  const bool writable = ::access(".", W_OK) == 0; // root ignores folder permissions
+  bool raised = false;
+  if (!writable) {
+    try {
+      LabelDesignEditor().SaveDesign("x");
+    } catch (const platform::FileError& error) {
+      raised = std::string(error.what()).rfind("Cannot create file \"", 0) == 0;
+    }
+  }
+  fs::permissions(dir.path(), fs::perms::owner_all);
+  if (writable)
+    GTEST_SKIP() << "running with rights that ignore folder permissions";
+  EXPECT_TRUE(raised);
+  EXPECT_FALSE(fs::exists(dir.path() / "LabelDesign.txt"));
+}
+
+TEST(InsertTag, GoesInBeforeTheCharacterAtTheColumn) {
+  struct Case {
+    std::string line;
+    std::size_t column;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"ABCDEF", 3, "ABC<Phone>DEF"}, // the caret after the third character
+      {"ABCD", 1, "A<Phone>BCD"},     // "BC" selected: the selection's start
+      {"ABC", 0, "<Phone>ABC"},       // start of the line
+      {"ABC", 3, "ABC<Phone>"},       // end of the line
+      {"ABC", 9, "ABC<Phone>"},       // past the end
+      {"", 0, "<Phone>"},             // an empty editor's line 0
+      {"\xC3\xA4\xC3\xB6\xC3\xBC", 2,
+       "\xC3\xA4\xC3\xB6<Phone>\xC3\xBC"}, // columns count characters
+  };
+  for (const Case& c : cases) {
+    const TagInsertion result = insertTag(c.line, c.column, "<Phone>");
+    EXPECT_EQ(result.line, c.expected) << c.line << " @" << c.column;
+    EXPECT_EQ(result.caretColumn, codePointCount(c.expected)) << c.line << " @" << c.column;
+  }
+}
+
+} // namespace
+} // namespace velmora::config

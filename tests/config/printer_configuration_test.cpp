@@ -1,0 +1,179 @@
+// The "Setup" page's operations on real files in a temporary data directory:
+// the configuration file, RMSpool.DBF and the type-ahead lookup.
+#include "config/printer_configuration.h"
+
+#include "dbf_fixture.h"
+#include "formats/rowset_xml.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora::config {
+namespace {
+
+using testing::readBytes;
+using testing::TempWorkDir;
+using testing::writeBytes;
+
+std::vector<rowset_xml::FieldDef> eightFields() {
+  return {{"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
+          {"LabelsText", 15}, {"MapText", 15}, {"TimeText", 15}, {"TotalText", 15}};
+}
+
+rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string> dest) {
+  return {std::move(source), std::move(dest), std::nullopt, "LabelDesign.txt",
+          "Labels",          "Map:",          "Time:",      "Total"};
+}
+
+std::string fileWith(const std::vector<rowset_xml::Row>& rows) {
+  return rowset_xml::write(eightFields(), rows);
+}
+
+class PrinterConfigurationTest : public ::testing::Test {
+protected:
+  void SetUp() override { testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "lbl2"}); }
+  std::string savedFile() const { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); }
+
+  TempWorkDir dir;
+  PrinterConfiguration config;
+};
+
+TEST_F(PrinterConfigurationTest, FirstStartCreatesTheFileWithEightFieldsAndNoRows) {
+  config.OpenConfiguration();
+  const std::string file = savedFile();
+  EXPECT_EQ(file, fileWith({}));
+  std::size_t lines = 1;
+  for (std::size_t at = file.find("\r\n"); at != std::string::npos; at = file.find("\r\n", at + 2))
+    ++lines;
+  EXPECT_EQ(lines, 33u);
+  EXPECT_TRUE(config.tblConfig().Active());
+  EXPECT_EQ(config.tblConfig().RecordCount(), 0u);
+  EXPECT_EQ(config.PrinterChoices(), (std::vector<std::string>{"PREP1", "PREP2", "LBL1", "lbl2"}));
+}
+
+TEST_F(PrinterConfigurationTest, AnExistingFileIsLoadedNotReplaced) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.xml", fileWith({row("PREP2", "LBL1")}));
+  config.OpenConfiguration();
+  ASSERT_EQ(config.tblConfig().RecordCount(), 1u);
+  EXPECT_EQ(config.tblConfig().FieldByName("SOURCE").AsString(), "PREP2");
+}
+
+TEST_F(PrinterConfigurationTest, AddChooseAndSaveWritesTheRowWithItsDefaults) {
+  config.OpenConfiguration();
+  config.AddPrinter();
+  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsInsert);
+  config.SetFieldValue("Source", "PREP1");
+  config.SetFieldValue("Dest", "LBL1");
+  config.SaveAndActivate();
+  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsBrowse);
+  const std::string file = savedFile();
+  EXPECT_EQ(file, fileWith({row("PREP1", "LBL1")}));
+  EXPECT_NE(file.find("<z:row Source='PREP1' Dest='LBL1' Design='LabelDesign.txt' "
+                      "LabelsText='Labels' MapText='Map:' TimeText='Time:' TotalText='Total' />"),
+            std::string::npos);
+}
+
+TEST_F(PrinterConfigurationTest, AddingTwicePostsTheFirstRowWithItsDefaults) {
+  config.OpenConfiguration();
+  config.AddPrinter();
+  config.AddPrinter();
+  EXPECT_EQ(config.tblConfig().RecordCount(), 1u); // the first is posted, the second pending
+  EXPECT_EQ(config.tblConfig().VisibleRowCount(), 2u);
+  config.SaveAndActivate();
+  EXPECT_EQ(savedFile(),
+            fileWith({row(std::nullopt, std::nullopt), row(std::nullopt, std::nullopt)}));
+}
+
+TEST_F(PrinterConfigurationTest, DeleteAfterAddAbandonsOnlyTheNewRow) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("PREP2", "LBL1")}));
+  config.OpenConfiguration();
+  config.AddPrinter();
+  config.SetFieldValue("Source", "PREP1");
+  config.DeletePrinter();
+  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsBrowse);
+  config.SaveAndActivate();
+  EXPECT_EQ(savedFile(), fileWith({row("PREP2", "LBL1")}));
+}
+
+TEST_F(PrinterConfigurationTest, DeleteOnAnEmptyTableRaisesAndChangesNothing) {
+  config.OpenConfiguration();
+  const std::string before = savedFile();
+  EXPECT_THROW(config.DeletePrinter(), EDatabaseError);
+  config.SaveAndActivate();
+  EXPECT_EQ(savedFile(), before);
+}
+
+TEST_F(PrinterConfigurationTest, DeletingEveryRowAndSavingLeavesTheFieldsOnly) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             fileWith({row("PREP1", "LBL1"), row("PREP2", "lbl2")}));
+  config.OpenConfiguration();
+  config.DeletePrinter();
+  config.DeletePrinter();
+  config.SaveAndActivate();
+  EXPECT_EQ(savedFile(), fileWith({}));
+}
+
+TEST_F(PrinterConfigurationTest, SaveDuringAnEditIncludesTheEdit) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("PREP1", "LBL1")}));
+  config.OpenConfiguration();
+  config.SetFieldValue("Backup", "lbl2");
+  config.SetFieldValue("MapText", "Zone:");
+  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsEdit);
+  config.SaveAndActivate();
+  rowset_xml::Row expected = row("PREP1", "LBL1");
+  expected[2] = "lbl2";
+  expected[5] = "Zone:";
+  EXPECT_EQ(savedFile(), fileWith({expected}));
+}
+
+TEST_F(PrinterConfigurationTest, AStoredPrinterThatRMSpoolLacksStaysStored) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("GONE", "LBL1")}));
+  config.OpenConfiguration();
+  EXPECT_FALSE(findPrinterChoice(config.PrinterChoices(), "GONE"));
+  config.SetFieldValue("TimeText", "At:");
+  config.SaveAndActivate();
+  EXPECT_NE(savedFile().find("Source='GONE'"), std::string::npos);
+}
+
+TEST_F(PrinterConfigurationTest, WithoutRMSpoolTheTableStillLoadsAndSaves) {
+  std::filesystem::remove(dir.path() / "RMSpool.DBF");
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("PREP1", "LBL1")}));
+  try {
+    config.OpenConfiguration();
+    FAIL() << "a missing RMSpool.DBF must be reported";
+  } catch (const xbase::EApolloError& error) {
+    EXPECT_NE(std::string(error.what()).find("RMSpool.DBF"), std::string::npos) << error.what();
+  }
+  EXPECT_TRUE(config.PrinterChoices().empty());
+  EXPECT_EQ(config.tblConfig().RecordCount(), 1u);
+  config.AddPrinter();
+  config.SaveAndActivate();
+  EXPECT_EQ(config.tblConfig().RecordCount(), 2u);
+}
+
+TEST_F(PrinterConfigurationTest, ABrokenSchemaLeavesTheTableClosedAndAddReportsIt) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             "<xml><s:Schema><s:AttributeType name='N'><s:datatype dt:type='int' />"
+             "</s:AttributeType></s:Schema></xml>");
+  EXPECT_THROW(config.OpenConfiguration(), EDatabaseError);
+  EXPECT_FALSE(config.tblConfig().Active());
+  EXPECT_THROW(config.AddPrinter(), EDatabaseError);
+  EXPECT_TRUE(config.PrinterChoices().empty()); // the load ended before RMSpool.DBF
+}
+
+TEST(FindPrinterChoice, FirstValueInRecordOrderThatBeginsWithTheTypedText) {
+  const std::vector<std::string> choices = {"PREP1", "prep2", "LBL1", "LABEL", "Ärger"};
+  struct Case {
+    std::string typed;
+    std::optional<std::size_t> expected;
+  };
+  const Case cases[] = {
+      {"p", 0},     {"PREP2", 1}, {"prep1", 0}, {"l", 2},       {"la", 3},
+      {"LABEL", 3}, {"äR", 4},    {"x", {}},    {"PREP10", {}}, {"", {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(findPrinterChoice(choices, c.typed), c.expected) << c.typed;
+}
+
+} // namespace
+} // namespace velmora::config
