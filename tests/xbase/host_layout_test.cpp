@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "child_process.h"
 #include "dbf_bytes.h"
+#include "program_process.h"
 #include "temp_dir.h"
 #include "xbase/dbf_table.h"
 
@@ -15,13 +15,13 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
+using testing::ProgramProcess;
 using testing::TempWorkDir;
 
 // Starts hostsim holding PRINTER's folder in the working directory; returns
 // once it reports the lock held.
-std::unique_ptr<ChildProcess> holdFolder(const std::string& printer) {
-  auto host = std::make_unique<ChildProcess>(
+std::unique_ptr<ProgramProcess> holdFolder(const std::string& printer) {
+  auto host = std::make_unique<ProgramProcess>(
       HOSTSIM_PATH,
       std::vector<std::string>{"hold", std::filesystem::current_path().string(), printer});
   const std::optional<std::string> line = host->readLine(20s);
@@ -119,8 +119,8 @@ TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
 TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
   TempWorkDir dir;
   testing::writeBytes("LBLPRDEF.DBF", testing::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
-  ChildProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
-                                          "LBLPRDEF.DBF", "1"});
+  ProgramProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
+                                            "LBLPRDEF.DBF", "1"});
   ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
 
   TApolloTable table;

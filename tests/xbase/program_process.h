@@ -1,4 +1,4 @@
-// ChildProcess: a program the test starts as a second process (hostsim, the
+// ProgramProcess: another program that the test starts as a second process (hostsim, the
 // xbase helper) to hold locks the way another program on the machine would.
 // The test talks to it through its standard input and output: it waits for a
 // line such as "holding PREP1", and ends it with SIGTERM or by closing its
@@ -13,14 +13,14 @@
 
 namespace velmora::testing {
 
-class ChildProcess final {
+class ProgramProcess final {
 public:
   // Starts `program` with `arguments`; throws std::runtime_error when it
   // cannot be started.
-  ChildProcess(const std::string& program, const std::vector<std::string>& arguments);
-  ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
+  ProgramProcess(const std::string& program, const std::vector<std::string>& arguments);
+  ~ProgramProcess();
+  ProgramProcess(const ProgramProcess&) = delete;
+  ProgramProcess& operator=(const ProgramProcess&) = delete;
 
   // The next line of its output, or nothing when it ended or `timeout` passed.
   std::optional<std::string> readLine(std::chrono::milliseconds timeout);

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "program_process.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,7 +13,8 @@ extern char** environ;
 
 namespace velmora::testing {
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
+ProgramProcess::ProgramProcess(const std::string& program,
+                               const std::vector<std::string>& arguments) {
   int toChild[2];
   int fromChild[2];
   if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -41,7 +42,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   }
 }
 
-ChildProcess::~ChildProcess() {
+ProgramProcess::~ProgramProcess() {
   if (pid_ > 0 && !reaped_) {
     terminate();
     wait();
@@ -52,7 +53,7 @@ ChildProcess::~ChildProcess() {
   }
 }
 
-std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
+std::optional<std::string> ProgramProcess::readLine(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (true) {
     const std::size_t end = buffered_.find('\n');
@@ -83,20 +84,20 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
   }
 }
 
-void ChildProcess::closeInput() {
+void ProgramProcess::closeInput() {
   if (input_ >= 0) {
     ::close(input_);
     input_ = -1;
   }
 }
 
-void ChildProcess::terminate() {
+void ProgramProcess::terminate() {
   if (pid_ > 0 && !reaped_) {
     ::kill(pid_, SIGTERM);
   }
 }
 
-int ChildProcess::wait() {
+int ProgramProcess::wait() {
   if (pid_ > 0 && !reaped_) {
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
