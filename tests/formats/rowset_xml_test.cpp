@@ -565,8 +565,13 @@ TEST(ConfigFileConcurrency, ALoadSeesAWholeFileOrFailsToOpenIt) {
       source.SaveToXML(file);
   }
 
+  // No redirection and quotes only where a path needs them, so that the
+  // command reads the same to a POSIX shell and to cmd.exe.
+  const auto quoted = [](const std::string& word) {
+    return word.find(' ') == std::string::npos ? word : "\"" + word + "\"";
+  };
   const std::string command =
-      "\"" VELMORA_CONFIG_SAVE_HELPER "\" \"" + file + "\" 3000 > \"" + savesFile + "\"";
+      quoted(VELMORA_CONFIG_SAVE_HELPER) + " " + quoted(file) + " 3000 " + quoted(savesFile);
   std::atomic<bool> saverDone{false};
   int saverStatus = -1;
   std::thread saver([&] {
