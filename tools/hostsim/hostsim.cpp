@@ -260,9 +260,7 @@ void drop(const std::string& printer, const std::string& jobBytes, std::string n
 std::string sampleJob(int items) {
   char time[32];
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::strftime(time, sizeof time, "%H:%M:%S", &local);
+  std::strftime(time, sizeof time, "%H:%M:%S", std::localtime(&now)); // one thread here
   std::vector<std::string> lines;
   for (int item = 0; item < items; ++item) {
     const std::vector<std::string> block = label_block::sampleJob(time);
