@@ -11,13 +11,13 @@
 
 namespace velmora::testing {
 
-class ChildProcess final {
+class HelperProcess final {
 public:
-  explicit ChildProcess(const std::vector<std::string>& arguments);
+  explicit HelperProcess(const std::vector<std::string>& arguments);
   // Waits for the child to end.
-  ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~HelperProcess();
+  HelperProcess(const HelperProcess&) = delete;
+  HelperProcess& operator=(const HelperProcess&) = delete;
 
   // The next line the child wrote (without its line break); what is left
   // when the child ended without one.

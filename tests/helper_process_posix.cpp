@@ -1,5 +1,5 @@
-// ChildProcess on POSIX: fork and exec of /proc/self/exe with two pipes.
-#include "child_process.h"
+// HelperProcess on POSIX: fork and exec of /proc/self/exe with two pipes.
+#include "helper_process.h"
 
 #include <cerrno>
 #include <csignal>
@@ -12,7 +12,7 @@
 
 namespace velmora::testing {
 
-struct ChildProcess::State {
+struct HelperProcess::State {
   pid_t pid = -1;
   int input = -1;  // the child's standard input, our end
   int output = -1; // the child's standard output, our end
@@ -26,7 +26,7 @@ struct ChildProcess::State {
   }
 };
 
-ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
+HelperProcess::HelperProcess(const std::vector<std::string>& arguments)
     : state_(std::make_unique<State>()) {
   int toChild[2];
   int fromChild[2];
@@ -57,13 +57,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
   std::signal(SIGPIPE, SIG_IGN); // a child that ended must not end the tests
 }
 
-ChildProcess::~ChildProcess() {
+HelperProcess::~HelperProcess() {
   wait();
   if (state_->output >= 0)
     ::close(state_->output);
 }
 
-std::string ChildProcess::readLine() {
+std::string HelperProcess::readLine() {
   for (;;) {
     const auto end = state_->buffered.find('\n');
     if (end != std::string::npos) {
@@ -83,12 +83,12 @@ std::string ChildProcess::readLine() {
   }
 }
 
-void ChildProcess::writeLine(std::string_view line) {
+void HelperProcess::writeLine(std::string_view line) {
   const std::string text = std::string(line) + "\n";
   [[maybe_unused]] const ssize_t put = ::write(state_->input, text.data(), text.size());
 }
 
-int ChildProcess::wait() {
+int HelperProcess::wait() {
   state_->closeInput();
   if (state_->pid > 0) {
     int status = 0;

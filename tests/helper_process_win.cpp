@@ -1,11 +1,11 @@
-// ChildProcess on Windows: CreateProcessW of this program's own file with
+// HelperProcess on Windows: CreateProcessW of this program's own file with
 // two anonymous pipes as its standard input and output.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 
-#include "child_process.h"
+#include "helper_process.h"
 
 #include <stdexcept>
 #include <system_error>
@@ -53,7 +53,7 @@ void closeHandle(HANDLE& handle) {
 
 } // namespace
 
-struct ChildProcess::State {
+struct HelperProcess::State {
   HANDLE process = nullptr;
   HANDLE input = nullptr;  // the child's standard input, our end
   HANDLE output = nullptr; // the child's standard output, our end
@@ -61,7 +61,7 @@ struct ChildProcess::State {
   int exitCode = -1;
 };
 
-ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
+HelperProcess::HelperProcess(const std::vector<std::string>& arguments)
     : state_(std::make_unique<State>()) {
   wchar_t self[32768];
   const DWORD length = ::GetModuleFileNameW(nullptr, self, 32768);
@@ -101,12 +101,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
   state_->process = started.hProcess;
 }
 
-ChildProcess::~ChildProcess() {
+HelperProcess::~HelperProcess() {
   wait();
   closeHandle(state_->output);
 }
 
-std::string ChildProcess::readLine() {
+std::string HelperProcess::readLine() {
   for (;;) {
     const auto end = state_->buffered.find('\n');
     if (end != std::string::npos) {
@@ -124,13 +124,13 @@ std::string ChildProcess::readLine() {
   }
 }
 
-void ChildProcess::writeLine(std::string_view line) {
+void HelperProcess::writeLine(std::string_view line) {
   const std::string text = std::string(line) + "\n";
   DWORD put = 0;
   ::WriteFile(state_->input, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
 }
 
-int ChildProcess::wait() {
+int HelperProcess::wait() {
   closeHandle(state_->input);
   if (state_->process != nullptr) {
     ::WaitForSingleObject(state_->process, INFINITE);

@@ -1,6 +1,6 @@
 #include "platform/file_system.h"
 
-#include "child_process.h"
+#include "helper_process.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ TEST_F(FileSystem, ListsEntriesBySuffixOfAnyKind) {
 TEST_F(FileSystem, FileHeldOpenForWritingByAnotherProcessIsNeitherReadNorRemoved) {
   writeBytes("job.spl", "partial");
   {
-    velmora::testing::ChildProcess writer({"hold-open-for-writing", "job.spl"});
+    velmora::testing::HelperProcess writer({"hold-open-for-writing", "job.spl"});
     ASSERT_EQ(writer.readLine(), "ready");
     EXPECT_THROW(readWholeFile("job.spl"), FileError);
     EXPECT_FALSE(removeFile("job.spl"));
