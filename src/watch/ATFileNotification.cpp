@@ -205,10 +205,6 @@ void TDirThread::Watch() {
   // without any write to it.
   const unsigned compareFilter =
       prNotifyFilter & ~(platform::kChangeDirName | platform::kChangeSecurity);
-  TWatchedFileState state;
-  if (fileMode)
-    state = ReadFileState(prFileName);
-
   std::optional<platform::ChangeNotification> notification;
   try {
     if (fileMode)
@@ -219,6 +215,11 @@ void TDirThread::Watch() {
   } catch (const platform::ChangeNotificationError&) {
     return; // not started: Start times out and says so
   }
+  // Read after the watch is open, so that a change right after the read
+  // still wakes the loop below.
+  TWatchedFileState state;
+  if (fileMode)
+    state = ReadFileState(prFileName);
 
   FParent.SetStarted(true);
   while (!FTerminated) {

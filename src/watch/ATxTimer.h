@@ -9,7 +9,8 @@
 // OnTimer, whose every assignment restarts.
 //
 // Threads: created, destroyed and given OnTimer and Interval on the loop
-// thread. Enabled may also be set from another thread; the timer does not
+// thread, before any other thread may use it. Enabled may also be set from
+// another thread; the timer does not
 // serialise such calls itself, its user does (the watcher holds a lock around
 // switching on and off). Owned by its owner; the loop must outlive it.
 #pragma once
