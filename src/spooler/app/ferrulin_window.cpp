@@ -166,8 +166,8 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
   return StatusTimestamp(
       when,
       [&](const std::tm& t) {
-        return locale.toString(QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday),
-                               QLocale::ShortFormat)
+        return locale
+            .toString(QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday), QLocale::ShortFormat)
             .toStdString();
       },
       [&](const std::tm& t) {

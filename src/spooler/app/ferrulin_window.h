@@ -33,8 +33,7 @@ bool IsMinimizedSwitch(std::string_view argument);
 // What the window does to the outside world, replaceable in tests.
 struct FerrulinWindowHooks {
   // A modal message box with one OK button; returns when it is closed.
-  std::function<void(const QString& title, const QString& text, QMessageBox::Icon icon)>
-      messageBox;
+  std::function<void(const QString& title, const QString& text, QMessageBox::Icon icon)> messageBox;
   // Ends the application's event loop with `exitCode`, without asking the window.
   std::function<void(int exitCode)> exitApplication;
   // Whether the desktop has a notification area that can hold the minimized window.

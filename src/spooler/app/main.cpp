@@ -2,17 +2,17 @@
 // data directory (the working directory); serves the printers of
 // VelmoraLabelConfig.XML until "Exit Ferrulin" is chosen in the tray menu.
 // "/MINIMIZED" (any case) starts it in the tray.
+#include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/qt_main_loop.h"
 #include "spooler/fMain.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Message boxes are titled with the program file's name without extension.
-  QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
+  QApplication::setApplicationName(velmora::ProgramFileTitle(QString::fromLocal8Bit(argv[0])));
   // The window hides in the tray: closing a message box while it is hidden
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -27,10 +27,7 @@ int main(int argc, char** argv) {
     window.move(0, 0);
     window.show();
     // Runs once the event loop is up, right after the window is first shown.
-    loop.post([&] {
-      if (engine.FormShow())
-        window.ApplyCommandLine(QApplication::arguments().mid(1));
-    });
+    loop.post([&] { velmora::FerrulinFormShow(engine, window, QApplication::arguments().mid(1)); });
     exitCode = QApplication::exec();
     window.SetButton1Click(nullptr);
   } // the engine goes before the window: every folder is released here

@@ -78,6 +78,7 @@ void QtMainLoop::applyTimer(const void* owner) {
   RunningTimer& entry = running_[owner];
   if (!entry.timer) {
     entry.timer = std::make_unique<QTimer>();
+    entry.timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(entry.timer.get(), &QTimer::timeout, context_.get(), [this, owner] {
       if (const auto it = running_.find(owner); it != running_.end())
         runTick(owner, it->second.generation);

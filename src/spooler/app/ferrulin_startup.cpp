@@ -1,0 +1,16 @@
+#include "spooler/app/ferrulin_startup.h"
+
+#include <QFileInfo>
+
+namespace velmora {
+
+void FerrulinFormShow(TfrmMain& engine, FerrulinWindow& window, const QStringList& arguments) {
+  if (engine.FormShow())
+    window.ApplyCommandLine(arguments);
+}
+
+QString ProgramFileTitle(const QString& argv0) {
+  return QFileInfo(argv0).completeBaseName();
+}
+
+} // namespace velmora

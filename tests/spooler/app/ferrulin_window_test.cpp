@@ -1,0 +1,468 @@
+#include "spooler/app/ferrulin_window.h"
+
+#include "formats/virtual_table.h"
+#include "spooler/app/ferrulin_startup.h"
+#include "spooler/app/qt_main_loop.h"
+#include "spooler/fMain.h"
+
+#include "qt_test_application.h"
+#include "temp_dir.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+
+std::vector<std::string> lines(const QListWidget& list) {
+  std::vector<std::string> result;
+  for (int i = 0; i < list.count(); ++i)
+    result.push_back(list.item(i)->text().toStdString());
+  return result;
+}
+
+// A window whose message boxes and program end are recorded, not shown.
+class WindowTest : public ::testing::Test {
+protected:
+  struct Box {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+  };
+
+  FerrulinWindowHooks hooks(bool trayAvailable = false) {
+    FerrulinWindowHooks result;
+    result.messageBox = [this](const QString& title, const QString& text, QMessageBox::Icon icon) {
+      boxes.push_back({title, text, icon});
+    };
+    result.exitApplication = [this](int code) { exitCodes.push_back(code); };
+    result.trayAvailable = trayAvailable;
+    return result;
+  }
+
+  std::vector<Box> boxes;
+  std::vector<int> exitCodes;
+};
+
+using FerrulinWindowTest = WindowTest;
+
+TEST_F(FerrulinWindowTest, CaptionPlaceSizeFontAndControls) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  EXPECT_EQ(window.windowTitle(), "Velmora's Label Spooler");
+  EXPECT_EQ(window.pos(), QPoint(0, 0));
+  EXPECT_EQ(window.size(), QSize(600, 376)); // the client area
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_EQ(window.font().family(), "Tahoma"); // the font asked for; Linux draws a substitute
+  EXPECT_EQ(window.font().pointSize(), 8);
+  EXPECT_FALSE(window.windowIcon().isNull());
+
+  struct Control {
+    const char* name;
+    QRect geometry; // for captions only the top-left corner is fixed
+    const char* text;
+  };
+  const std::array<Control, 7> controls{{
+      {"Label1", QRect(8, 5, 0, 0), "Printers"},
+      {"lbPrinters", QRect(8, 24, 249, 137), nullptr},
+      {"Label3", QRect(272, 5, 0, 0), "Print Jobs"},
+      {"lbQ", QRect(272, 24, 321, 137), nullptr},
+      {"Label2", QRect(8, 175, 0, 0), "Status"},
+      {"lbMessages", QRect(8, 192, 585, 178), nullptr},
+      {"Button1", QRect(518, 163, 75, 25), "Button1"},
+  }};
+  for (const Control& control : controls) {
+    SCOPED_TRACE(control.name);
+    auto* widget = window.findChild<QWidget*>(control.name);
+    ASSERT_NE(widget, nullptr);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+      EXPECT_EQ(label->pos(), control.geometry.topLeft());
+      EXPECT_EQ(label->text(), control.text);
+      EXPECT_TRUE(label->font().bold());
+      EXPECT_EQ(label->font().pointSize(), 10);
+      EXPECT_TRUE(label->isVisible());
+    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+      EXPECT_EQ(list->geometry(), control.geometry);
+      EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+      EXPECT_EQ(list->count(), 0);
+      EXPECT_TRUE(list->isVisible());
+    } else {
+      auto* button = qobject_cast<QPushButton*>(widget);
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(button->geometry(), control.geometry);
+      EXPECT_EQ(button->text(), control.text);
+      EXPECT_FALSE(button->isVisible()); // hidden, also once the window is shown
+    }
+  }
+}
+
+TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  for (QListWidget* list : {&window.lbPrinters(), &window.lbQ(), &window.lbMessages()}) {
+    list->addItem("ALPHA");
+    list->addItem("BRAVO");
+    list->setCurrentRow(0);
+  }
+  for (QListWidget* list : {&window.lbPrinters(), &window.lbQ(), &window.lbMessages()}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    list->setFocus();
+    QTest::keyClicks(list, "B");
+    EXPECT_EQ(list->currentRow(), list == &window.lbPrinters() ? 1 : 0);
+    EXPECT_EQ(list->item(0)->text(), "ALPHA"); // no edits either
+  }
+}
+
+TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  for (int i = 0; i < 40; ++i) {
+    window.AddStatusLine("line " + std::to_string(i));
+    window.AddJobLine("PREP1\\JOB" + std::to_string(i) + ".spl");
+  }
+  window.MarkLastJobLineError();
+  processEventsFor(20ms);
+  for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    EXPECT_GT(list->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+  }
+  EXPECT_EQ(window.lbQ().item(38)->text(), "PREP1\\JOB38.spl");
+  EXPECT_EQ(window.lbQ().item(39)->text(), "PREP1\\JOB39.spl -- ERROR");
+
+  // A line ending in CR LF keeps them.
+  window.AddStatusLine("12:00: Configuration loaded\r\n");
+  EXPECT_EQ(lines(window.lbMessages()).back(), "12:00: Configuration loaded\r\n");
+
+  window.AddPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
+  window.ClearPrinters();
+  window.AddPrinterLine("PREP2 -> LABEL2 (LabelDesign.txt)");
+  EXPECT_EQ(lines(window.lbPrinters()),
+            std::vector<std::string>{"PREP2 -> LABEL2 (LabelDesign.txt)"});
+}
+
+TEST_F(FerrulinWindowTest, CloseIsRefusedWithItsMessageAndExitFerrulinEndsWithoutAsking) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  EXPECT_FALSE(window.close());
+  EXPECT_TRUE(window.isVisible());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Ferrulin"); // the program file's name
+  EXPECT_EQ(boxes[0].text, "This program cannot be closed from here. You must right-click on "
+                           "it's icon and choose exit");
+  EXPECT_TRUE(exitCodes.empty());
+
+  // The operating system's request (log-off) is refused alike.
+  QCloseEvent systemClose;
+  QApplication::sendEvent(&window, &systemClose);
+  EXPECT_FALSE(systemClose.isAccepted());
+  EXPECT_EQ(boxes.size(), 2u);
+
+  ASSERT_EQ(window.Tray().PopupMenu().actions().size(), 1);
+  QAction& exitItem = window.Tray().ExitItem();
+  EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
+  EXPECT_EQ(exitItem.objectName(), "ExitItem");
+  exitItem.trigger();
+  EXPECT_EQ(exitCodes, std::vector<int>{0});
+  EXPECT_EQ(boxes.size(), 2u) << "ending asks nothing";
+  EXPECT_TRUE(window.close()); // the window goes with the program, unasked
+}
+
+TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
+  FerrulinWindow window(hooks());
+  window.ShowErrorBox("tblConfig: Cannot open file");
+  window.ShowMessage("Configuration file not found. Please run Dovetack.exe");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].title, "Ferrulin");
+  EXPECT_EQ(boxes[0].text, "tblConfig: Cannot open file");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(boxes[1].title, "Ferrulin");
+  EXPECT_EQ(boxes[1].text, "Configuration file not found. Please run Dovetack.exe");
+
+  EXPECT_EQ(ProgramFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
+  EXPECT_EQ(ProgramFileTitle("build/Ferrulin.exe"), "Ferrulin");
+  EXPECT_EQ(ProgramFileTitle("Ferrulin.v2.exe"), "Ferrulin.v2");
+}
+
+TEST(FerrulinWindow, MinimizedSwitchIsTheWholeArgumentWithAsciiLettersUpperCased) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"/MINIMIZED", true},
+      {"/minimized", true},
+      {"/MiniMized", true},
+      {"-MINIMIZED", false},
+      {"-minimized", false},
+      {"/MINIMIZED ", false},
+      {" /MINIMIZED", false},
+      {"/MINIMIZEDX", false},
+      {"x/MINIMIZED", false},
+      {"/MINIMIZE", false},
+      {"MINIMIZED", false},
+      {"", false},
+      {"/m\xc4\xb1n\xc4\xb1m\xc4\xb1zed", false}, // dotless i is no ASCII letter
+  };
+  for (const auto& [argument, expected] : cases)
+    EXPECT_EQ(IsMinimizedSwitch(argument), expected) << "\"" << argument << "\"";
+}
+
+TEST_F(FerrulinWindowTest, CommandLineMinimizesOnTheSwitchOnly) {
+  struct Case {
+    QStringList arguments;
+    bool minimized;
+  };
+  const std::vector<Case> cases = {
+      {{"/minimized"}, true},
+      {{"/MINIMIZED", "/minimized"}, true},
+      {{"data", "/Minimized", "--verbose"}, true},
+      {{"-MINIMIZED"}, false},
+      {{"/MINIMIZED=1", "x/minimized"}, false},
+      {{}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    // Without a notification area (as here) the window is minimized as usual
+    // and stays reachable from the task bar.
+    FerrulinWindow window(hooks(false));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.ApplyCommandLine(c.arguments);
+    processEventsFor(10ms);
+    EXPECT_EQ(window.isMinimized(), c.minimized);
+    EXPECT_TRUE(window.isVisible());
+  }
+}
+
+TEST_F(FerrulinWindowTest, WithATrayMinimizingHidesTheWindowAndDoubleClickBringsItBack) {
+  FerrulinWindow window(hooks(true));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  window.ApplyCommandLine({"/minimized", "/MINIMIZED"});
+  EXPECT_FALSE(window.isVisible());
+  QSystemTrayIcon& tray = window.Tray().TrayIcon();
+  EXPECT_TRUE(tray.isVisible());
+
+  emit tray.activated(QSystemTrayIcon::Trigger); // a single click does nothing
+  EXPECT_FALSE(window.isVisible());
+  emit tray.activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(window.isMinimized());
+
+  // The window's own minimize button hides it too.
+  window.setWindowState(window.windowState() | Qt::WindowMinimized);
+  ASSERT_TRUE(processEventsUntil([&] { return !window.isVisible(); }, 2s));
+  emit tray.activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(window.isMinimized());
+}
+
+TEST_F(FerrulinWindowTest, WithoutATrayTheMinimizeButtonLeavesTheWindowOnTheTaskBar) {
+  FerrulinWindow window(hooks(false));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.setWindowState(window.windowState() | Qt::WindowMinimized);
+  processEventsFor(20ms);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(window.isMinimized());
+}
+
+TEST_F(FerrulinWindowTest, TimestampIsTheLocaleShortDateAndLongTimeWithoutTimeAtMidnight) {
+  struct Case {
+    QLocale locale;
+    int hour, minute, second;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {QLocale(QLocale::German, QLocale::Germany), 14, 30, 5, "02.01.24 14:30:05"},
+      {QLocale(QLocale::German, QLocale::Germany), 0, 0, 0, "02.01.24"},
+      {QLocale(QLocale::German, QLocale::Germany), 0, 0, 1, "02.01.24 00:00:01"},
+      {QLocale(QLocale::English, QLocale::UnitedStates), 14, 30, 5, "1/2/24 2:30:05 PM"},
+      {QLocale(QLocale::English, QLocale::UnitedStates), 0, 0, 0, "1/2/24"},
+  };
+  FerrulinWindow window(hooks());
+  const QLocale previous;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    QLocale::setDefault(c.locale);
+    std::tm local{};
+    local.tm_year = 2024 - 1900;
+    local.tm_mon = 0;
+    local.tm_mday = 2;
+    local.tm_hour = c.hour;
+    local.tm_min = c.minute;
+    local.tm_sec = c.second;
+    local.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    // Newer locale data puts a narrow no-break space before AM/PM.
+    const QString stamp = QString::fromStdString(window.FormatTimestamp(when));
+    EXPECT_EQ(QString(stamp).replace(QChar(0x202f), u' ').toStdString(), c.expected);
+  }
+  QLocale::setDefault(previous);
+}
+
+// The window with the engine on the Qt main loop, in a data directory of its own.
+class FerrulinWindowWithEngine : public WindowTest {
+protected:
+  FerrulinWindowWithEngine() {
+    loop.setErrorHandler([this](const std::string& message) { window.ShowErrorBox(message); });
+  }
+
+  // The configuration file with rows of Source, Dest, Backup, Design.
+  static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
+    TVirtualTable table("tblConfig");
+    for (const char* field :
+         {"Source", "Dest", "Backup", "Design", "LabelsText", "MapText", "TimeText", "TotalText"})
+      table.AddField(field, 25);
+    table.Open();
+    for (const auto& row : rows) {
+      table.Append();
+      for (std::size_t i = 0; i < row.size(); ++i)
+        table.Fields(i).SetAsString(row[i]);
+      table.Post();
+    }
+    table.SaveToXML(kConfigurationFile);
+  }
+
+  // The status log without the time stamps; every line must have one.
+  std::vector<std::string> statusMessages() {
+    std::vector<std::string> result;
+    for (const std::string& line : lines(window.lbMessages())) {
+      const auto separator = line.find(": ");
+      EXPECT_NE(separator, std::string::npos) << line;
+      EXPECT_GT(separator, 0u) << line;
+      if (separator != std::string::npos)
+        result.push_back(line.substr(separator + 2));
+    }
+    return result;
+  }
+
+  testing::TempWorkDir dir;
+  QtMainLoop loop;
+  FerrulinWindow window{hooks()};
+};
+
+TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
+  testing::writeBytes("LabelDesign.txt", "<Item Name>\r\n");
+  writeConfiguration(
+      {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
+  window.show();
+  TfrmMain engine(loop, window);
+  FerrulinFormShow(engine, window, {"/minimized"});
+
+  EXPECT_EQ(lines(window.lbPrinters()),
+            (std::vector<std::string>{"PREP1 -> LABEL1 (LabelDesign.txt)",
+                                      "PREP2 -> LABEL2 (Missing.txt)"}));
+  EXPECT_EQ(statusMessages(), (std::vector<std::string>{
+                                  "Loading Configuration",
+                                  "ERROR: Design file \"Missing.txt\" cannot be found!",
+                                  "Configuration loaded\r\n",
+                              }));
+  EXPECT_TRUE(std::filesystem::exists("PREP1/LOCKSPL.DBF"));
+  EXPECT_TRUE(window.isMinimized()) << "the switch is applied after a good first load";
+  processEventsFor(50ms);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
+  testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  window.show();
+  TfrmMain engine(loop, window);
+  FerrulinFormShow(engine, window, {"/MINIMIZED"});
+  ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
+  EXPECT_EQ(boxes[0].title, "Ferrulin");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  EXPECT_FALSE(boxes[0].text.isEmpty());
+  EXPECT_FALSE(window.isMinimized());
+  EXPECT_TRUE(exitCodes.empty()) << "the program goes on";
+
+  // The watcher runs all the same: a corrected file is loaded.
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  ASSERT_TRUE(processEventsUntil([&] { return window.lbPrinters().count() == 1; }, 5s));
+}
+
+TEST_F(FerrulinWindowWithEngine, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
+  window.show();
+  TfrmMain engine(loop, window);
+  FerrulinFormShow(engine, window, {"/minimized"});
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack.exe");
+  EXPECT_EQ(boxes[0].title, "Ferrulin");
+  EXPECT_EQ(exitCodes, std::vector<int>{1});
+  EXPECT_EQ(statusMessages(), std::vector<std::string>{"Loading Configuration"});
+  EXPECT_TRUE(window.close()) << "the program is ending: no refusal";
+}
+
+// hostsim holding a destination printer's lock, as the host's spooler does.
+class HostSpooler final {
+public:
+  HostSpooler(const std::filesystem::path& dataDir, const QString& printer) {
+    process_.start(QStringLiteral(VELMORA_HOSTSIM),
+                   {"hold", QString::fromStdString(dataDir.string()), printer});
+    const QString expected = "holding " + printer;
+    while (process_.waitForReadyRead(5000))
+      if (process_.readAll().contains(expected.toUtf8()))
+        return;
+    ADD_FAILURE() << "hostsim did not take the lock of " << printer.toStdString();
+  }
+  ~HostSpooler() {
+    process_.terminate();
+    process_.waitForFinished(5000);
+  }
+
+private:
+  QProcess process_;
+};
+
+TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
+  testing::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
+  writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
+  HostSpooler host(dir.path(), "LABEL2");
+  window.show();
+  TfrmMain engine(loop, window);
+  FerrulinFormShow(engine, window, {});
+  ASSERT_EQ(window.lbPrinters().count(), 1);
+
+  // LABEL1 is down: the job goes to the backup LABEL2.
+  std::string job;
+  for (int line = 0; line < 100; ++line)
+    job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
+  testing::writeBytes("PREP1/A123.spl", job);
+  ASSERT_TRUE(processEventsUntil(
+      [&] {
+        return std::filesystem::exists("LABEL2/A123.spl") &&
+               !std::filesystem::exists("PREP1/A123.spl");
+      },
+      5s));
+  processEventsFor(20ms);
+  EXPECT_EQ(lines(window.lbQ()), std::vector<std::string>{"PREP1\\A123.spl -- ERROR"});
+  const auto messages = statusMessages();
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
+  EXPECT_EQ(messages.back(), "Trying backup printer...");
+  EXPECT_TRUE(boxes.empty());
+}
+
+} // namespace
+} // namespace velmora
