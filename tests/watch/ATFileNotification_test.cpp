@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 #include "temp_dir.h"
+#include "watch_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 namespace velmora {
 namespace {
 
@@ -29,13 +27,6 @@ namespace fs = std::filesystem;
 // and for a report that should not come to show up if it did.
 constexpr auto kReportWait = 3s;
 constexpr auto kQuietWait = 600ms;
-
-std::size_t threadCount() {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task"))
-    ++count;
-  return count;
-}
 
 void appendTo(const fs::path& file, const std::string& text) {
   testing::writeBytes(file, (fs::exists(file) ? testing::readBytes(file) : "") + text);
@@ -144,24 +135,24 @@ TEST_F(Watcher, DirectoryAndFileNameExcludeEachOther) {
 TEST_F(Watcher, StartTwiceMakesOneWorkerAndStopEndsIt) {
   fs::create_directory("PREP1");
   watcher.SetDirectory(".\\PREP1");
-  const std::size_t before = threadCount();
+  const std::size_t before = testing::threadCount();
 
   watcher.Stop(); // stopped already: nothing happens
   EXPECT_FALSE(watcher.Enabled());
   watcher.Start();
   EXPECT_TRUE(watcher.Enabled());
-  EXPECT_EQ(threadCount(), before + 1);
+  EXPECT_EQ(testing::threadCount(), before + 1);
   const auto again = Clock::now();
   watcher.Start();
   EXPECT_LT(Clock::now() - again, 500ms);
-  EXPECT_EQ(threadCount(), before + 1);
+  EXPECT_EQ(testing::threadCount(), before + 1);
 
   // The worker is waiting on the notification; Stop ends it promptly.
   const auto stop = Clock::now();
   watcher.SetEnabled(false);
   EXPECT_LT(Clock::now() - stop, 1s);
   EXPECT_FALSE(watcher.Enabled());
-  EXPECT_EQ(threadCount(), before);
+  EXPECT_EQ(testing::threadCount(), before);
   watcher.Stop();
   loop.runFor(50ms);
   EXPECT_TRUE(errors.empty());
@@ -240,8 +231,7 @@ TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
     bool reported;
   };
   const auto setAccessTime = [] {
-    const timespec times[2] = {{1000, 0}, {0, UTIME_OMIT}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, "VelmoraLabelConfig.XML", times, 0), 0);
+    ASSERT_TRUE(testing::setLastAccessTime("VelmoraLabelConfig.XML", 1000));
   };
   const Step steps[] = {
       {"created (written as .XML)",
@@ -401,14 +391,14 @@ TEST_F(Watcher, StartThatCannotWatchReportsAfterThreeSecondsAndStaysStopped) {
 TEST_F(Watcher, FolderRemovedWhileWatchingEndsTheWorkerSilently) {
   fs::create_directory("PREP1");
   watcher.SetDirectory(".\\PREP1");
-  const std::size_t before = threadCount();
+  const std::size_t before = testing::threadCount();
   watcher.Start();
   ASSERT_TRUE(watcher.Enabled());
   fs::remove("PREP1");
   const auto deadline = Clock::now() + kReportWait;
-  while (threadCount() != before && Clock::now() < deadline)
+  while (testing::threadCount() != before && Clock::now() < deadline)
     loop.runFor(20ms);
-  EXPECT_EQ(threadCount(), before);
+  EXPECT_EQ(testing::threadCount(), before);
   EXPECT_TRUE(watcher.Enabled()); // until it is stopped
   loop.runFor(300ms);
   fs::create_directory("PREP1");
