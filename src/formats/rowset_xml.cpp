@@ -197,8 +197,9 @@ private:
     return tag;
   }
 
-  // Text that holds a letter, digit, "." or ":" makes the element one of
-  // content: everything up to its end tag is passed over, tags included.
+  // Text that holds an (ASCII) letter, a digit, "." or ":" makes the element
+  // one of content: everything up to its end tag is passed over, tags
+  // included. Blanks and other punctuation between tags are ignored.
   void skipElementText(const std::string& name) {
     const std::size_t nextOpen = std::min(text_.find('<', pos_), text_.size());
     bool hasContent = false;
