@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTime>
 #include <QTimer>
 
@@ -39,13 +40,25 @@ QLabel* makeCaption(QWidget* parent, const char* name, const char* text, int lef
   return label;
 }
 
+// Draws a line without the line break it may end in ("Configuration
+// loaded" ends in CR LF, which the list keeps): one text line per row.
+class SingleLineDelegate final : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QString displayText(const QVariant& value, const QLocale& locale) const override {
+    QString text = QStyledItemDelegate::displayText(value, locale);
+    // The base has turned each LF into a line separator already.
+    while (text.endsWith(u'\n') || text.endsWith(u'\r') || text.endsWith(QChar::LineSeparator))
+      text.chop(1);
+    return text;
+  }
+};
+
 void placeList(QListWidget* list, const char* name, const QRect& geometry) {
   list->setObjectName(QString::fromUtf8(name));
   list->setGeometry(geometry);
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // Rows are one text line high; a line that ends in CR LF keeps them but
-  // does not grow its row.
-  list->setUniformItemSizes(true);
+  list->setItemDelegate(new SingleLineDelegate(list));
 }
 
 // The time format of the locale without its time zone part: the status log

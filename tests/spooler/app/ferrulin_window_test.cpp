@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -151,9 +152,18 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
   EXPECT_EQ(window.lbQ().item(38)->text(), "PREP1\\JOB38.spl");
   EXPECT_EQ(window.lbQ().item(39)->text(), "PREP1\\JOB39.spl -- ERROR");
 
-  // A line ending in CR LF keeps them.
+  // A line ending in CR LF keeps them, and is drawn as one line of its text.
   window.AddStatusLine("12:00: Configuration loaded\r\n");
   EXPECT_EQ(lines(window.lbMessages()).back(), "12:00: Configuration loaded\r\n");
+  processEventsFor(20ms);
+  QListWidget& messages = window.lbMessages();
+  QListWidgetItem* last = messages.item(messages.count() - 1);
+  auto* delegate = qobject_cast<QStyledItemDelegate*>(messages.itemDelegate());
+  ASSERT_NE(delegate, nullptr);
+  EXPECT_EQ(delegate->displayText(last->data(Qt::DisplayRole), QLocale()),
+            "12:00: Configuration loaded");
+  EXPECT_EQ(messages.visualItemRect(last).height(),
+            messages.visualItemRect(messages.item(0)).height());
 
   window.AddPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
   window.ClearPrinters();
