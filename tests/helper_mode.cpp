@@ -2,8 +2,10 @@
 
 #include "platform/byte_range_lock.h"
 #include "platform/random_access_file.h"
+#include "platform/single_instance.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -41,6 +43,12 @@ int run(const std::vector<std::string>& args) {
     std::cout << (platform::tryLockRange(file, offset, length) ? "locked" : "busy") << std::endl;
     waitForInput();
     return 0;
+  }
+  if (mode == "hold-single-instance" && args.size() == 2) {
+    const auto guard = platform::SingleInstance::Acquire(args[1]);
+    std::cout << (guard ? "held" : "refused") << std::endl;
+    waitForInput();
+    std::_Exit(0); // ends without giving anything up itself
   }
   std::cout << "error: unknown helper mode" << std::endl;
   return 2;

@@ -10,6 +10,9 @@
 //                                       "busy" when another holds one), waits
 //   probe-lock <file> <offset> <length> prints "locked" when another process
 //                                       holds a lock in the range, else "free"
+//   hold-single-instance <name>         takes the single-instance guard,
+//                                       prints "held" (or "refused"), waits,
+//                                       then ends without releasing it
 //
 // "Waits" means until a line arrives on standard input or it is closed. A
 // mode that cannot open its file prints "error: <message>" and exits with 2.
