@@ -1,0 +1,72 @@
+#include "config/app/config_table_model.h"
+
+#include <QFont>
+
+#include <array>
+
+namespace velmora::dovetack {
+
+namespace {
+
+struct Column {
+  const char* field;
+  const char* title;
+};
+constexpr std::array<Column, 3> kColumns = {{
+    {"Source", "Source Printer"},
+    {"Dest", "Destination Printer"},
+    {"Backup", "Backup Printer"},
+}};
+
+} // namespace
+
+ConfigTableModel::ConfigTableModel(const TVirtualTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), rows_(static_cast<int>(table.VisibleRowCount())) {
+}
+
+int ConfigTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : rows_;
+}
+
+int ConfigTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(kColumns.size());
+}
+
+QVariant ConfigTableModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ ||
+      static_cast<std::size_t>(index.row()) >= table_.VisibleRowCount())
+    return {};
+  const TVirtualField* field =
+      table_.FindField(kColumns.at(static_cast<std::size_t>(index.column())).field);
+  if (!field)
+    return {};
+  return QString::fromStdString(table_.CellText(static_cast<std::size_t>(index.row()),
+                                                static_cast<std::size_t>(field->FieldNo() - 1)));
+}
+
+QVariant ConfigTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(kColumns.size()))
+    return QAbstractTableModel::headerData(section, orientation, role);
+  if (role == Qt::DisplayRole)
+    return QString::fromUtf8(kColumns.at(static_cast<std::size_t>(section)).title);
+  if (role == Qt::FontRole) {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
+  return {};
+}
+
+void ConfigTableModel::Refresh(TTableChange change) {
+  const int rows = static_cast<int>(table_.VisibleRowCount());
+  if (change == TTableChange::tcDataChanged || rows != rows_) {
+    beginResetModel();
+    rows_ = rows;
+    endResetModel();
+    return;
+  }
+  if (rows_ > 0)
+    emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1), {Qt::DisplayRole});
+}
+
+} // namespace velmora::dovetack

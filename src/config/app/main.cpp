@@ -1,0 +1,34 @@
+// Dovetack, the configuration program: runs once per user logon (the guard
+// "Cartavell"; a second copy ends at once, silently, with exit code 0),
+// shows the main window with the printer configuration and the label
+// design editor, and ends when that window is closed. It reads no
+// command-line arguments; the working directory is the host's data
+// directory.
+#include "config/app/formAbout.h"
+#include "config/app/formMain.h"
+#include "config/app/user_messages.h"
+#include "config/program_messages.h"
+#include "platform/single_instance.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  using namespace velmora;
+  std::optional<platform::SingleInstance> guard =
+      platform::SingleInstance::Acquire(config::kSingleInstanceName);
+  if (!guard)
+    return 0;
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QString::fromUtf8(
+      config::kApplicationTitle.data(), static_cast<qsizetype>(config::kApplicationTitle.size())));
+  dovetack::QtUserMessages messages;
+  // The about box is created after the main window, which is the first
+  // window and so the program's main window.
+  dovetack::TfrmMain frmMain(messages, nullptr);
+  dovetack::TAboutBox AboutBox(QCoreApplication::applicationDirPath(), &frmMain);
+  frmMain.SetAboutBox(&AboutBox);
+  frmMain.show();
+  QApplication::exec();
+  return 0; // the guard is given up as it goes out of scope
+}

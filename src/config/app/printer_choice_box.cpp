@@ -1,0 +1,56 @@
+#include "config/app/printer_choice_box.h"
+
+#include "config/printer_configuration.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace velmora::dovetack {
+
+PrinterChoiceBox::PrinterChoiceBox(QWidget* parent) : QComboBox(parent) {
+  setEditable(false);
+  connect(this, &QComboBox::activated, this, [this](int index) {
+    if (index >= 0)
+      emit chosen(itemText(index));
+  });
+}
+
+void PrinterChoiceBox::SetChoices(const std::vector<std::string>& choices) {
+  const QString shown = currentText();
+  choices_ = choices;
+  const QSignalBlocker quiet(this);
+  clear();
+  for (const std::string& choice : choices_)
+    addItem(QString::fromStdString(choice));
+  setCurrentIndex(findText(shown, Qt::MatchExactly));
+}
+
+void PrinterChoiceBox::ShowValue(const std::string& name) {
+  const QSignalBlocker quiet(this);
+  setCurrentIndex(findText(QString::fromStdString(name), Qt::MatchExactly));
+}
+
+void PrinterChoiceBox::keyPressEvent(QKeyEvent* event) {
+  const QString text = event->text();
+  const bool printable = !text.isEmpty() && text.at(0).isPrint() &&
+                         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+  if (!printable) {
+    QComboBox::keyPressEvent(event);
+    return;
+  }
+  if (!sinceLastKey_.isValid() || sinceLastKey_.elapsed() > QApplication::keyboardInputInterval())
+    typed_.clear();
+  sinceLastKey_.start();
+  const std::string wanted = typed_ + text.toStdString();
+  if (const auto index = config::findPrinterChoice(choices_, wanted)) {
+    typed_ = wanted;
+    const int row = static_cast<int>(*index);
+    if (row != currentIndex() || currentText().isEmpty()) {
+      setCurrentIndex(row);
+      emit chosen(itemText(row));
+    }
+  }
+  event->accept();
+}
+
+} // namespace velmora::dovetack

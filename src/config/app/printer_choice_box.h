@@ -1,0 +1,40 @@
+// A drop-down choice among a fixed list of printer names, without free
+// typing: typed characters select the first name, in list order, that
+// begins with the text typed so far (without regard to case); a character
+// that would match no name is dropped. The typed text starts again after a
+// pause longer than the platform's keyboard input interval.
+//
+// `chosen` is emitted for every choice the user makes, by mouse or by key.
+// GUI thread only.
+#pragma once
+
+#include <QComboBox>
+#include <QElapsedTimer>
+
+#include <string>
+#include <vector>
+
+namespace velmora::dovetack {
+
+class PrinterChoiceBox final : public QComboBox {
+  Q_OBJECT
+public:
+  explicit PrinterChoiceBox(QWidget* parent = nullptr);
+
+  void SetChoices(const std::vector<std::string>& choices);
+  // Shows `name` when it is one of the choices, else an empty text.
+  void ShowValue(const std::string& name);
+
+signals:
+  void chosen(const QString& name);
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  std::vector<std::string> choices_;
+  std::string typed_;
+  QElapsedTimer sinceLastKey_;
+};
+
+} // namespace velmora::dovetack

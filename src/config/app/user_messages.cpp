@@ -1,0 +1,41 @@
+#include "config/app/user_messages.h"
+
+#include "config/program_messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace velmora::dovetack {
+
+namespace {
+
+QString qt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void showBox(QMessageBox::Icon icon, const std::string& text) {
+  QMessageBox box(icon, qt(config::kApplicationTitle), qt(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+} // namespace
+
+void QtUserMessages::ShowMessage(const std::string& text) {
+  showBox(QMessageBox::NoIcon, text);
+}
+
+void QtUserMessages::ShowError(const std::string& text) {
+  showBox(QMessageBox::Critical, text);
+}
+
+bool QtUserMessages::AskYesNo(const std::string& title, const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Yes | QMessageBox::No,
+                  QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace velmora::dovetack

@@ -1,0 +1,73 @@
+// The about box's version lines from Windows executables beside the program,
+// on Qt's offscreen platform.
+#include "config/app/formAbout.h"
+
+#include "qt_offscreen.h"
+#include "temp_dir.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace velmora::dovetack {
+namespace {
+
+const std::filesystem::path kFixtures = VELMORA_PE_FIXTURES_DIR;
+
+struct Case {
+  const char* name;
+  const char* productFixture; // copied as Cartavell.EXE, or none
+  const char* serviceFixture; // copied as CartavellService.EXE, or none
+  const char* productLine;
+  const char* serviceLine;
+};
+
+TEST(AboutBox, VersionLinesFromTheExecutablesBesideTheProgram) {
+  testing::offscreenApplication();
+  const Case cases[] = {
+      {"neither file", nullptr, nullptr, "Cartavell", "CartavellService"},
+      {"version 2.1.0.7", "english_2107.exe", nullptr, "Cartavell v2.1.0.7", "CartavellService"},
+      {"only another language block", "german_only.exe", "english_2107.exe", "Cartavell v",
+       "CartavellService v2.1.0.7"},
+      {"no version resource", "no_resource.exe", "no_resource.exe", "Cartavell",
+       "CartavellService"},
+  };
+  for (const Case& c : cases) {
+    testing::TempWorkDir folder;
+    if (c.productFixture)
+      std::filesystem::copy_file(kFixtures / c.productFixture, folder.path() / "Cartavell.EXE");
+    if (c.serviceFixture)
+      std::filesystem::copy_file(kFixtures / c.serviceFixture,
+                                 folder.path() / "CartavellService.EXE");
+    TAboutBox box(QString::fromStdString(folder.path().string()));
+    EXPECT_EQ(box.lblProductVersion->text(), "Cartavell") << c.name;
+    box.show(); // FormShow
+    EXPECT_EQ(box.lblProductVersion->text().toStdString(), c.productLine) << c.name;
+    EXPECT_EQ(box.lblServiceVersion->text().toStdString(), c.serviceLine) << c.name;
+    box.close();
+  }
+}
+
+TEST(AboutBox, LayoutLinkAndOkButton) {
+  testing::offscreenApplication();
+  testing::TempWorkDir folder;
+  TAboutBox box(QString::fromStdString(folder.path().string()));
+  EXPECT_EQ(box.size(), QSize(402, 219));
+  EXPECT_TRUE(box.windowFlags() & Qt::Tool);
+  EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(box.lblLink->openExternalLinks());
+  EXPECT_TRUE(box.lblLink->text().contains(kMakerWebAddress));
+  EXPECT_TRUE(box.lblProductVersion->font().bold());
+  EXPECT_TRUE(box.btnOK->isDefault());
+  box.show();
+  EXPECT_TRUE(box.isVisible());
+  box.btnOK->click();
+  EXPECT_FALSE(box.isVisible());
+  EXPECT_EQ(box.result(), QDialog::Accepted);
+}
+
+} // namespace
+} // namespace velmora::dovetack

@@ -1,0 +1,314 @@
+// Dovetack's main window on Qt's offscreen platform, driven the way a user
+// clicks and types, over real files in a temporary data directory.
+#include "config/app/formMain.h"
+
+#include "config/app/formAbout.h"
+#include "config/app/printer_choice_box.h"
+#include "config/label_setup_writer.h"
+#include "config/test_print.h"
+#include "dbf_fixture.h"
+#include "formats/rowset_xml.h"
+#include "qt_offscreen.h"
+#include "recording_messages.h"
+#include "temp_dir.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace velmora::dovetack {
+namespace {
+
+using testing::readBytes;
+using testing::RecordingMessages;
+using testing::TempWorkDir;
+using testing::writeBytes;
+
+std::string configFile(const std::vector<rowset_xml::Row>& rows) {
+  return rowset_xml::write({{"Source", 8},
+                            {"Dest", 8},
+                            {"Backup", 8},
+                            {"Design", 25},
+                            {"LabelsText", 15},
+                            {"MapText", 15},
+                            {"TimeText", 15},
+                            {"TotalText", 15}},
+                           rows);
+}
+
+rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string> dest,
+                    std::string mapText = "Map:") {
+  return {std::move(source), std::move(dest),    std::nullopt, "LabelDesign.txt",
+          "Labels",          std::move(mapText), "Time:",      "Total"};
+}
+
+class FormMainTest : public ::testing::Test {
+protected:
+  FormMainTest() {
+    testing::offscreenApplication();
+    testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+    writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
+  }
+
+  TfrmMain& open() {
+    window = std::make_unique<TfrmMain>(messages, nullptr);
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return *window;
+  }
+
+  void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+  std::string savedConfig() const { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); }
+  int gridRows() const { return window->gridConfig->model()->rowCount(); }
+  QString gridText(int r, int c) const {
+    return window->gridConfig->model()->index(r, c).data().toString();
+  }
+  void noBoxes() const {
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+    EXPECT_TRUE(messages.messages.empty()) << messages.messages.front();
+  }
+
+  TempWorkDir dir;
+  RecordingMessages messages;
+  std::unique_ptr<TfrmMain> window;
+};
+
+TEST_F(FormMainTest, FrameCaptionSizePagesAndClock) {
+  TfrmMain& w = open();
+  EXPECT_EQ(w.windowTitle(), "Velmora Rizizar Configerator");
+  EXPECT_EQ(w.size(), QSize(633, 447));
+  ASSERT_EQ(w.pageMain->count(), 2);
+  EXPECT_EQ(w.pageMain->tabText(0), "Setup");
+  EXPECT_EQ(w.pageMain->tabText(1), "Label Editor");
+  EXPECT_EQ(w.pageMain->currentWidget(), w.tabSetup);
+  EXPECT_EQ(w.ProgramIcon->toolTip(), "Double click for info.");
+  EXPECT_EQ(w.ProgramIcon->size(), QSize(156, 76));
+  EXPECT_EQ(w.statusBar()->height(), 22);
+  // The clock shows the time to the second and keeps it current.
+  const QDateTime now = QDateTime::currentDateTime();
+  const QString first = w.lblClock->text();
+  EXPECT_TRUE(first == TfrmMain::ClockText(now) || first == TfrmMain::ClockText(now.addSecs(-1)))
+      << first.toStdString();
+  EXPECT_NE(TfrmMain::ClockText(now), TfrmMain::ClockText(now.addSecs(1)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.lblClock->text() != first; }, 3000))
+      << first.toStdString();
+  noBoxes();
+}
+
+TEST_F(FormMainTest, FirstStartCreatesTheConfigurationAndFillsTheEditor) {
+  TfrmMain& w = open();
+  noBoxes();
+  EXPECT_EQ(savedConfig(), configFile({}));
+  EXPECT_EQ(gridRows(), 0);
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>");
+  EXPECT_EQ(w.lookSource->count(), 4);
+  EXPECT_FALSE(w.editDesign->isEnabled());
+  EXPECT_FALSE(w.lblDesign->isEnabled());
+}
+
+TEST_F(FormMainTest, StartWithoutDesignShowsOneErrorAndStillLoads) {
+  std::filesystem::remove(dir.path() / "LabelDesign.txt");
+  TfrmMain& w = open();
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Cannot open file \""), std::string::npos)
+      << messages.errors[0];
+  EXPECT_NE(messages.errors[0].find("LabelDesign.txt"), std::string::npos);
+  EXPECT_EQ(messages.errors[0].back(), '.');
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML"));
+  EXPECT_TRUE(w.reLabelDesign->toPlainText().isEmpty());
+  EXPECT_EQ(w.pageMain->currentWidget(), w.tabSetup);
+}
+
+TEST_F(FormMainTest, AddChooseEditSave) {
+  TfrmMain& w = open();
+  click(w.btnAddPrinter);
+  ASSERT_EQ(gridRows(), 1);
+  EXPECT_EQ(w.gridConfig->currentIndex().row(), 0);
+  EXPECT_EQ(w.editLabelsText->text(), "Labels");
+  EXPECT_EQ(w.editMapText->text(), "Map:");
+  EXPECT_EQ(w.editTimeText->text(), "Time:");
+  EXPECT_EQ(w.editTotalText->text(), "Total");
+  EXPECT_EQ(w.editDesign->text(), "LabelDesign.txt");
+  EXPECT_TRUE(w.lookSource->currentText().isEmpty());
+
+  // Typing picks the first printer that begins with what was typed.
+  QTest::keyClicks(w.lookSource, "pR");
+  EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  QTest::keyClicks(w.lookDest, "l");
+  EXPECT_EQ(w.lookDest->currentText(), "LBL1");
+  QTest::keyClicks(w.lookBackup, "x"); // no printer begins with x: nothing is entered
+  EXPECT_TRUE(w.lookBackup->currentText().isEmpty());
+  EXPECT_EQ(gridText(0, 0), "PREP1");
+  EXPECT_EQ(gridText(0, 1), "LBL1");
+
+  w.editMapText->selectAll();
+  QTest::keyClicks(w.editMapText, "Zone:");
+  click(w.btnSetupSave);
+  noBoxes();
+  EXPECT_EQ(savedConfig(), configFile({row("PREP1", "LBL1", "Zone:")}));
+}
+
+TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("GONE", "LBL1")}));
+  TfrmMain& w = open();
+  EXPECT_TRUE(w.lookSource->currentText().isEmpty());
+  EXPECT_EQ(gridText(0, 0), "GONE");
+  QTest::keyClicks(w.editTimeText, "!");
+  click(w.btnSetupSave);
+  EXPECT_NE(savedConfig().find("Source='GONE'"), std::string::npos);
+}
+
+TEST_F(FormMainTest, SelectAndDeleteRowsThenTheEmptyTableError) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
+  TfrmMain& w = open();
+  ASSERT_EQ(gridRows(), 2);
+  w.gridConfig->selectRow(1);
+  EXPECT_EQ(w.lookSource->currentText(), "PREP2");
+  click(w.btnDeletePrinter);
+  EXPECT_EQ(gridRows(), 1);
+  EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  click(w.btnAddPrinter);
+  click(w.btnDeletePrinter); // abandons the new row
+  EXPECT_EQ(gridRows(), 1);
+  click(w.btnDeletePrinter);
+  EXPECT_EQ(gridRows(), 0);
+  noBoxes();
+  click(w.btnDeletePrinter);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0].back(), '.');
+  click(w.btnSetupSave);
+  EXPECT_EQ(savedConfig(), configFile({}));
+}
+
+TEST_F(FormMainTest, RevertAndSaveTheDesign) {
+  TfrmMain& w = open();
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  w.reLabelDesign->moveCursor(QTextCursor::End);
+  QTest::keyClicks(w.reLabelDesign, "!");
+  QTest::keyClick(w.reLabelDesign, Qt::Key_Return);
+  QTest::keyClicks(w.reLabelDesign, "<Phone>");
+  click(w.btnSaveDesign);
+  noBoxes();
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
+            "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!\r\n<Phone>");
+
+  QTest::keyClicks(w.reLabelDesign, " unsaved");
+  click(w.btnLoadLast);
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone>");
+  std::filesystem::remove(dir.path() / "LabelDesign.txt");
+  click(w.btnLoadLast);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone>");
+}
+
+TEST_F(FormMainTest, DoubleClickATagInsertsItAtTheSelectionStart) {
+  TfrmMain& w = open();
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  ASSERT_EQ(w.listTags->count(), 18);
+  EXPECT_EQ(w.listTags->item(0)->text(), "<Address>");
+  EXPECT_EQ(w.listTags->item(17)->text(), "<Transaction Description>");
+  EXPECT_EQ(w.listTags->toolTip(), "Double click on a tag to insert in the editor");
+
+  w.reLabelDesign->setPlainText("first\nABCDEF\nlast");
+  QTextCursor cursor(w.reLabelDesign->document()->findBlockByNumber(1));
+  cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 1);
+  cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 2); // "BC" selected
+  w.reLabelDesign->setTextCursor(cursor);
+  const QList<QListWidgetItem*> phone = w.listTags->findItems("<Phone>", Qt::MatchExactly);
+  ASSERT_EQ(phone.size(), 1);
+  const QRect rect = w.listTags->visualItemRect(phone[0]);
+  QTest::mouseClick(w.listTags->viewport(), Qt::LeftButton, {}, rect.center());
+  QTest::mouseDClick(w.listTags->viewport(), Qt::LeftButton, {}, rect.center());
+  noBoxes();
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "first\nA<Phone>BCDEF\nlast");
+  const QTextCursor caret = w.reLabelDesign->textCursor();
+  EXPECT_FALSE(caret.hasSelection());
+  EXPECT_EQ(caret.blockNumber(), 1);
+  EXPECT_TRUE(caret.atBlockEnd());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.reLabelDesign->hasFocus(); }, 2000));
+
+  // Without a selected entry the editor stays as it is and the error is shown.
+  w.listTags->clearSelection();
+  QTest::mouseDClick(w.listTags->viewport(), Qt::LeftButton, {},
+                     QPoint(5, w.listTags->viewport()->height() - 3));
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0], "List index out of bounds (-1)");
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "first\nA<Phone>BCDEF\nlast");
+}
+
+TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  std::filesystem::create_directory(dir.path() / "PREP2");
+  TfrmMain& w = open();
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  ASSERT_EQ(w.lookTestPrinter->count(), 2);
+  EXPECT_TRUE(w.lookTestPrinter->currentText().isEmpty());
+  click(w.btnTestDesign);
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"Please select a printer to test"});
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+
+  QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // chooses PREP1
+  QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // chooses PREP2
+  EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
+  click(w.btnTestDesign);
+  EXPECT_EQ(messages.messages.size(), 1u);
+  EXPECT_TRUE(messages.errors.empty());
+  const std::string job = readBytes(dir.path() / "PREP2" / "TestLabel.spl");
+  EXPECT_EQ(std::count(job.begin(), job.end(), '\n'), 100);
+  EXPECT_NE(job.find("\r\n99 Item Name Goes Here\r\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+
+  // The chosen name stays while rows change around it.
+  w.pageMain->setCurrentWidget(w.tabSetup);
+  click(w.btnAddPrinter);
+  EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
+}
+
+TEST_F(FormMainTest, SetupRMLabelsAsksAndReports) {
+  testing::makeLabelSetupTable(40, 1);
+  const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
+  TfrmMain& w = open();
+  messages.answerYes = false;
+  click(w.btnSetupRM);
+  EXPECT_EQ(
+      messages.questions,
+      std::vector<std::string>{"WARNING!!!!|This will reset the Label Setup in RM. Are you sure?"});
+  EXPECT_EQ(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
+  messages.answerYes = true;
+  click(w.btnSetupRM);
+  EXPECT_NE(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
+  std::filesystem::remove(dir.path() / "LBLPRDEF.DBF");
+  click(w.btnSetupRM);
+  EXPECT_EQ(messages.messages, (std::vector<std::string>{"Aborted modification", "Changes applied",
+                                                         "Failed to set values. Run FILEGEN"}));
+  EXPECT_TRUE(messages.errors.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LBLPRDEF.DBF"));
+}
+
+TEST_F(FormMainTest, ClosingDoesNotSave) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("PREP1", "LBL1")}));
+  TfrmMain& w = open();
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.reLabelDesign, "changed");
+  w.close();
+  window.reset();
+  EXPECT_EQ(savedConfig(), configFile({row("PREP1", "LBL1")}));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
+}
+
+} // namespace
+} // namespace velmora::dovetack

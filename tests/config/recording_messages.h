@@ -1,0 +1,27 @@
+// A UserMessages that records what the window would show and answers the
+// Yes/No question as told, for the window tests.
+#pragma once
+
+#include "config/app/user_messages.h"
+
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+class RecordingMessages final : public dovetack::UserMessages {
+public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  bool AskYesNo(const std::string& title, const std::string& text) override {
+    questions.push_back(title + "|" + text);
+    return answerYes;
+  }
+
+  std::vector<std::string> messages;
+  std::vector<std::string> errors;
+  std::vector<std::string> questions;
+  bool answerYes = true;
+};
+
+} // namespace velmora::testing
