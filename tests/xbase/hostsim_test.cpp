@@ -1,0 +1,113 @@
+// hostsim as the later end-to-end tests and the demo use it: run as a
+// program on a temporary data directory.
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "program_process.h"
+#include "temp_dir.h"
+#include "xbase/apollo_table.h"
+#include "xbase/host_layout.h"
+
+namespace velmora::xbase {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ProgramProcess;
+using testing::TempWorkDir;
+
+struct Run {
+  int status;
+  std::vector<std::string> lines;
+};
+
+Run hostsim(const std::vector<std::string>& arguments) {
+  ProgramProcess process(HOSTSIM_PATH, arguments);
+  Run run{0, {}};
+  while (std::optional<std::string> line = process.readLine(20s)) {
+    run.lines.push_back(*line);
+  }
+  run.status = process.wait();
+  return run;
+}
+
+std::string here() {
+  return std::filesystem::current_path().string();
+}
+
+TEST(HostSim, MakesADemoDataDirectoryThatTheProgramsRead) {
+  TempWorkDir dir;
+  ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
+  EXPECT_EQ(readPrinterNames(), (std::vector<std::string>{"PREP1", "PREP2", "LABEL1", "LABEL2"}));
+  for (const char* printer : {"PREP1", "PREP2", "LABEL1", "LABEL2"}) {
+    EXPECT_TRUE(std::filesystem::is_directory(printer)) << printer;
+  }
+  TApolloTable printers;
+  printers.SetTableName("RMSpool.DBF");
+  printers.Open();
+  EXPECT_EQ(printers.FieldCount(), 25);
+  EXPECT_EQ(printers.FieldByName("BYTELEN").DataType(), TFieldType::ftSmallint);
+  EXPECT_EQ(printers.FieldByName("SRC_CP").DataType(), TFieldType::ftFloat);
+  EXPECT_EQ(printers.FieldByName("CP_TRANS").DataType(), TFieldType::ftBoolean);
+
+  TApolloTable setup;
+  setup.SetTableName("LBLPRDEF.DBF");
+  setup.Open();
+  ASSERT_GE(setup.FieldCount(), 39);
+  EXPECT_EQ(setup.RecordCount(), 1);
+  EXPECT_EQ(setup.Fields(2).DataType(), TFieldType::ftSmallint); // takes 120
+  EXPECT_EQ(setup.Fields(22).DataType(), TFieldType::ftBoolean);
+  EXPECT_EQ(setup.Fields(38).DataType(), TFieldType::ftBoolean);
+}
+
+TEST(HostSim, DropsJobsAndRaisesAndClearsErrors) {
+  TempWorkDir dir;
+  ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
+  EXPECT_EQ(hostsim({"drop", here(), "PREP1"}).lines,
+            std::vector<std::string>{"PREP1\\JOB0001.spl"});
+  EXPECT_EQ(hostsim({"drop", here(), "PREP1", "--items", "3"}).lines,
+            std::vector<std::string>{"PREP1\\JOB0002.spl"});
+  const std::string one = testing::readBytes("PREP1/JOB0001.spl");
+  const std::string three = testing::readBytes("PREP1/JOB0002.spl");
+  EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 100);
+  EXPECT_EQ(std::count(three.begin(), three.end(), '\n'), 300);
+  EXPECT_EQ(one.substr(0, 15), "Customer Name\r\n");
+
+  testing::writeBytes("mine.spl", "my job\r\n");
+  EXPECT_EQ(hostsim({"drop", here(), "PREP2", "mine.spl"}).status, 0);
+  EXPECT_EQ(testing::readBytes("PREP2/mine.spl"), "my job\r\n");
+
+  EXPECT_EQ(hostsim({"raise-error", here(), "LABEL1"}).status, 0);
+  EXPECT_TRUE(std::filesystem::exists("LABEL1/RMSPOOL.ERR"));
+  EXPECT_EQ(hostsim({"clear-error", here(), "LABEL1"}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists("LABEL1/RMSPOOL.ERR"));
+  EXPECT_EQ(hostsim({"raise-error", here(), "NOWHERE"}).status, 1);
+}
+
+TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
+  TempWorkDir dir;
+  ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
+  ProgramProcess host(HOSTSIM_PATH, {"hold", here(), "LABEL1", "--take-jobs"});
+  ASSERT_EQ(host.readLine(20s).value_or("(nothing)"), "holding LABEL1");
+  EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"up"});
+  EXPECT_EQ(hostsim({"hold", here(), "LABEL1"}).status, 1); // held by the first
+
+  ASSERT_EQ(hostsim({"drop", here(), "LABEL1"}).status, 0);
+  EXPECT_EQ(host.readLine(20s).value_or("(nothing)"), "took JOB0001.spl");
+  EXPECT_FALSE(std::filesystem::exists("LABEL1/JOB0001.spl"));
+
+  host.terminate();
+  EXPECT_EQ(host.readLine(20s).value_or("(nothing)"), "released LABEL1");
+  EXPECT_EQ(host.wait(), 0);
+  EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"down"});
+}
+
+TEST(HostSim, AnswersWrongCommandLinesWithUsage) {
+  EXPECT_EQ(hostsim({"--help"}).status, 0);
+  EXPECT_EQ(hostsim({}).status, 2);
+  EXPECT_EQ(hostsim({"frobnicate", "x", "y"}).status, 2);
+  EXPECT_EQ(hostsim({"hold", "x"}).status, 2);
+  EXPECT_EQ(hostsim({"drop", ".", "P", "--bogus"}).status, 2);
+}
+
+} // namespace
+} // namespace velmora::xbase
