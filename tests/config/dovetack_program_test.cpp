@@ -1,0 +1,64 @@
+// The Dovetack program as a process: one copy per user session.
+#include "dbf_fixture.h"
+#include "platform/single_instance.h"
+#include "program_process.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ProgramProcess;
+using testing::TempWorkDir;
+
+class DovetackProgram : public ::testing::Test {
+protected:
+  DovetackProgram() {
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    testing::makePrinterTable({"PREP1", "LBL1"});
+    testing::writeBytes("LabelDesign.txt", "<Item Name>");
+  }
+  ProgramProcess start() {
+    return ProgramProcess(
+        VELMORA_DOVETACK, {}, dir.path().string(),
+        {{"XDG_RUNTIME_DIR", runtime.string()}, {"QT_QPA_PLATFORM", "offscreen"}});
+  }
+
+  TempWorkDir dir;
+  std::filesystem::path runtime = dir.path() / "runtime";
+};
+
+TEST_F(DovetackProgram, ASecondCopyEndsAtOnceSilentlyWhileTheFirstRuns) {
+  ProgramProcess first = start();
+  // The first copy comes up and stays: it opens the configuration, which
+  // creates the file, and runs until its window is closed.
+  EXPECT_EQ(first.waitForExit(3s), std::nullopt);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML"));
+  std::filesystem::remove(dir.path() / "VelmoraLabelConfig.XML");
+
+  ProgramProcess second = start();
+  EXPECT_EQ(second.waitForExit(10s), 0);
+  EXPECT_EQ(second.readLine(1s), std::nullopt);                                 // no output at all
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML")); // no window
+  EXPECT_EQ(first.waitForExit(0ms), std::nullopt); // the first is unchanged
+}
+
+TEST_F(DovetackProgram, EndsAtOnceWhileAnotherProcessHoldsTheGuard) {
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  auto guard = platform::SingleInstance::Acquire("Cartavell");
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_TRUE(guard);
+  ProgramProcess copy = start();
+  EXPECT_EQ(copy.waitForExit(10s), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML"));
+}
+
+} // namespace
+} // namespace velmora

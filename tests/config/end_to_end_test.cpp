@@ -1,0 +1,83 @@
+// Dovetack and the console spooler FerrulinConsole together on one data
+// directory made by hostsim: "&Save && Activate" in the window makes the
+// running spooler reload, and "Test &Print" makes it deliver the sample job
+// merged with the design to the destination printer, whose lock hostsim
+// holds like a running host spooler.
+#include "config/app/formMain.h"
+
+#include "config/app/printer_choice_box.h"
+#include "program_process.h"
+#include "qt_offscreen.h"
+#include "recording_messages.h"
+#include "temp_dir.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace velmora::dovetack {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ProgramProcess;
+using testing::readBytes;
+
+TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
+  testing::offscreenApplication();
+  testing::TempWorkDir dir;
+  const std::string data = dir.path().string();
+  {
+    ProgramProcess demo(VELMORA_HOSTSIM, {"make-demo", data}, data);
+    ASSERT_EQ(demo.waitForExit(30s), 0);
+  }
+  testing::writeBytes(dir.path() / "LabelDesign.txt",
+                      "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
+
+  testing::RecordingMessages messages;
+  TfrmMain window(messages, nullptr); // creates the empty configuration file
+  window.show();
+  ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
+
+  ProgramProcess spooler(VELMORA_FERRULIN_CONSOLE, {}, data);
+  ASSERT_TRUE(spooler.waitForLine("Configuration loaded", 20s));
+  ProgramProcess host(VELMORA_HOSTSIM, {"hold", data, "LABEL1"}, data);
+  ASSERT_TRUE(host.waitForLine("holding LABEL1", 20s));
+
+  QTest::mouseClick(window.btnAddPrinter, Qt::LeftButton);
+  QTest::keyClicks(window.lookSource, "PREP1");
+  QTest::keyClicks(window.lookDest, "LABEL1");
+  QTest::mouseClick(window.btnSetupSave, Qt::LeftButton);
+  ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
+
+  ASSERT_TRUE(spooler.waitForLine("Loading Configuration", 20s));
+  ASSERT_TRUE(spooler.waitForLine("Configuration loaded", 20s));
+  bool listed = false;
+  for (const std::string& line : spooler.output())
+    listed = listed || (line.find("Printer: ") == 0 && line.find("PREP1") != std::string::npos);
+  EXPECT_TRUE(listed) << "the reloaded printers list names PREP1";
+
+  window.pageMain->setCurrentWidget(window.tabLabelEditor);
+  QTest::keyClick(window.lookTestPrinter, Qt::Key_Down);
+  ASSERT_EQ(window.lookTestPrinter->currentText(), "PREP1");
+  QTest::mouseClick(window.btnTestDesign, Qt::LeftButton);
+  ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
+  ASSERT_TRUE(messages.messages.empty()) << messages.messages.front();
+
+  ASSERT_TRUE(spooler.waitForLine("TestLabel.spl", 20s));
+  const std::filesystem::path delivered = dir.path() / "LABEL1" / "TestLabel.spl";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(delivered); }, 20000));
+  const std::string merged = readBytes(delivered);
+  EXPECT_NE(merged.find("ITEM 99 Item Name Goes Here\r\n"), std::string::npos) << merged;
+  EXPECT_NE(merged.find("MOD Mod Line 1\r\n"), std::string::npos) << merged;
+  EXPECT_EQ(merged.find("<Item"), std::string::npos) << merged;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LABEL2" / "TestLabel.spl"));
+}
+
+} // namespace
+} // namespace velmora::dovetack
