@@ -1,9 +1,67 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and merges the test print's sample job with the
-# demo label design (demo/LabelDesign.txt), printing the merged label.
+# The label spooler on a ready-made demo data directory (demo-data/):
+#   - sets up the machine and builds,
+#   - makes the data directory with hostsim (RM's printer tables and folders),
+#     with the demo configuration (PREP1 -> LABEL1, PREP2 -> LABEL2, each the
+#     other's backup) and label design from demo/,
+#   - starts a simulated host spooler holding LABEL1's and LABEL2's locks,
+#   - starts the spooler (the Ferrulin window where a display exists, else
+#     FerrulinConsole), drops a sample job into PREP1 and shows the merged job
+#     delivered to LABEL1.
+# It then runs until Ctrl+C, which ends everything and releases every lock.
+# Drop more jobs meanwhile with: build/tools/hostsim/hostsim drop demo-data PREP1
+# With --once it ends by itself after the first job.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+once=false
+[ "${1:-}" = "--once" ] && once=true
+
 scripts/install-deps.sh
+echo "== building"
 scripts/build.sh build >/dev/null
-echo "== demo/LabelDesign.txt merged with the test print's sample job:"
-build/tools/mergelabel/mergelabel demo/LabelDesign.txt
+
+hostsim=build/tools/hostsim/hostsim
+data=$PWD/demo-data
+rm -rf "$data"
+"$hostsim" make-demo "$data" >/dev/null
+cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 0' INT TERM
+
+for printer in LABEL1 LABEL2; do
+  "$hostsim" hold "$data" "$printer" >/dev/null &
+  pids+=($!)
+done
+until [ "$("$hostsim" probe "$data" LABEL1)" = up ] && [ "$("$hostsim" probe "$data" LABEL2)" = up ]; do
+  sleep 0.1
+done
+echo "== a simulated host spooler holds LABEL1 and LABEL2"
+
+if [ -n "${DISPLAY:-}" ] && [ -x build/src/spooler/app/Ferrulin ]; then
+  echo "== starting the Ferrulin window in $data"
+  (cd "$data" && exec "$OLDPWD/build/src/spooler/app/Ferrulin") &
+else
+  echo "== starting FerrulinConsole in $data (no display)"
+  build/src/spooler/console/FerrulinConsole "$data" &
+fi
+pids+=($!)
+until [ "$("$hostsim" probe "$data" PREP1)" = up ]; do sleep 0.1; done
+
+job=$("$hostsim" drop "$data" PREP1)
+echo "== dropped $job"
+name=$(basename "${job//\\//}")
+for _ in $(seq 50); do
+  [ -f "$data/LABEL1/$name" ] && break
+  sleep 0.1
+done
+echo "== merged job delivered to LABEL1/$name:"
+cat "$data/LABEL1/$name" | tr -d '\r'
+$once && exit 0
+echo "== running; drop more jobs with: $hostsim drop $data PREP1   (Ctrl+C ends)"
+wait

@@ -38,6 +38,11 @@ public:
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
+  int close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
 
 private:
   int fd_;
@@ -285,9 +290,10 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
     }
     written += static_cast<std::size_t>(n);
   }
-  // On disk before it takes the target's name: a crash leaves the old file or
-  // the whole new one.
-  if (::fsync(fd.get()) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
+  // On disk and closed before it takes the target's name: a crash leaves the
+  // old file or the whole new one, and nobody sees the new one still open.
+  if (::fsync(fd.get()) != 0 || fd.close() != 0 ||
+      ::rename(temporary.c_str(), target.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
     throwFileError(createMessage(path), systemErrorText(error));

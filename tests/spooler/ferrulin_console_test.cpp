@@ -1,9 +1,9 @@
 // FerrulinConsole end to end: the spooler runs as a process in a data
 // directory made by hostsim, with hostsim holding the destinations' locks as
 // another process, the way a host spooler does.
+#include "configuration_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
-#include "formats/virtual_table.h"
 #include "platform/file_system.h"
 #include "running_program.h"
 #include "temp_dir.h"
@@ -28,41 +28,9 @@ using ::testing::ElementsAre;
 using testing::readBytes;
 using testing::RunningProgram;
 using testing::writeBytes;
+using testing::writeConfiguration;
 
 constexpr auto kWait = 10s; // generous: the promise is about 100 ms per job
-
-struct ConfigRow {
-  std::string source, dest, backup, design = "LabelDesign.txt";
-};
-
-void writeConfiguration(const std::vector<ConfigRow>& rows) {
-  TVirtualTable table("tblConfig");
-  for (const auto& [name, width] : {std::pair{"Source", 8},
-                                    {"Dest", 8},
-                                    {"Backup", 8},
-                                    {"Design", 25},
-                                    {"LabelsText", 15},
-                                    {"MapText", 15},
-                                    {"TimeText", 15},
-                                    {"TotalText", 15}})
-    table.AddField(name, static_cast<std::size_t>(width));
-  table.Open();
-  for (const auto& row : rows) {
-    table.Append();
-    table.FieldByName("Source").SetAsString(row.source);
-    table.FieldByName("Dest").SetAsString(row.dest);
-    if (!row.backup.empty())
-      table.FieldByName("Backup").SetAsString(row.backup);
-    table.FieldByName("Design").SetAsString(row.design);
-    const auto prefixes = label_block::defaultPrefixTexts();
-    table.FieldByName("LabelsText").SetAsString(prefixes.labelsText);
-    table.FieldByName("MapText").SetAsString(prefixes.mapText);
-    table.FieldByName("TimeText").SetAsString(prefixes.timeText);
-    table.FieldByName("TotalText").SetAsString(prefixes.totalText);
-    table.Post();
-  }
-  table.SaveToXML("VelmoraLabelConfig.XML");
-}
 
 // A one-block job whose reference line names it.
 Lines job(const std::string& reference, const std::string& item = "1 Burger") {

@@ -141,6 +141,7 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
   for (int i = 0; i < 40; ++i) {
     window.AddStatusLine("line " + std::to_string(i));
     window.AddJobLine("PREP1\\JOB" + std::to_string(i) + ".spl");
+    processEventsFor(1ms); // one line per handler, as jobs come
   }
   window.MarkLastJobLineError();
   processEventsFor(20ms);
@@ -148,6 +149,8 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
     SCOPED_TRACE(list->objectName().toStdString());
     EXPECT_GT(list->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+    const QRect lastLine = list->visualItemRect(list->item(list->count() - 1));
+    EXPECT_TRUE(list->viewport()->rect().contains(lastLine)) << "the newest line is in sight";
   }
   EXPECT_EQ(window.lbQ().item(38)->text(), "PREP1\\JOB38.spl");
   EXPECT_EQ(window.lbQ().item(39)->text(), "PREP1\\JOB39.spl -- ERROR");

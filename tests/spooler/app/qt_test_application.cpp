@@ -14,7 +14,8 @@ namespace {
 class QtApplicationEnvironment final : public ::testing::Environment {
 public:
   void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) // e.g. xcb under Xvfb, to compare
+      qputenv("QT_QPA_PLATFORM", "offscreen");
     application_ = std::make_unique<QApplication>(argc_, argv_);
     QApplication::setApplicationName(QStringLiteral("Ferrulin"));
     QApplication::setQuitOnLastWindowClosed(false);

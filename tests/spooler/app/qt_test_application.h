@@ -1,8 +1,8 @@
 // The QApplication of the Qt front-end tests: made once per test program on
-// Qt's offscreen platform (no display needed), named "Ferrulin" as the
-// program's own file would name it, and kept until the program ends.
-// Include this header in every test file of the program; the tests run on
-// the main thread, which is the GUI thread.
+// Qt's offscreen platform (no display needed; QT_QPA_PLATFORM may name
+// another, e.g. xcb under Xvfb), named "Ferrulin" as the program's own file
+// would name it, and kept until the program ends. The tests run on the main
+// thread, which is the GUI thread.
 #pragma once
 
 #include <chrono>
