@@ -193,7 +193,7 @@ TEST_F(Watcher, FolderModeReportsEveryChangeOfAFile) {
 }
 
 TEST_F(Watcher, SubFolderChangesAreReportedOnlyWithSubtree) {
-  fs::create_directories("PREP1/Sub");
+  fs::create_directory("PREP1");
   for (const bool subtree : {false, true}) {
     SCOPED_TRACE(subtree ? "with Subtree" : "without Subtree");
     TATFileNotification folderWatcher(loop);
@@ -204,19 +204,26 @@ TEST_F(Watcher, SubFolderChangesAreReportedOnlyWithSubtree) {
     folderWatcher.Start();
     ASSERT_TRUE(folderWatcher.Enabled());
 
-    appendTo("PREP1/Sub/job.spl", "x");
-    loop.runUntil([&] { return seen > 0; }, subtree ? kReportWait : kQuietWait);
-    EXPECT_EQ(seen > 0, subtree);
-
-    // A sub-folder made while watching is watched too.
-    fs::create_directory(subtree ? "PREP1/Later1" : "PREP1/Later0");
+    // A sub-folder made while watching, and then a file in it.
+    const std::string sub = subtree ? "PREP1/Later1" : "PREP1/Later0";
+    fs::create_directory(sub);
     loop.runFor(300ms);
     seen = 0;
-    appendTo(subtree ? "PREP1/Later1/job.spl" : "PREP1/Later0/job.spl", "x");
+    appendTo(sub + "/job.spl", "x");
     loop.runUntil([&] { return seen > 0; }, subtree ? kReportWait : kQuietWait);
     EXPECT_EQ(seen > 0, subtree);
   }
   EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Watcher, SubtreeSeesSubfoldersThatExistedBeforeTheStart) {
+  fs::create_directories("PREP1/Sub/Deeper");
+  watcher.SetDirectory(".\\PREP1");
+  watcher.SetSubtree(true);
+  watcher.Start();
+  ASSERT_TRUE(watcher.Enabled());
+  appendTo("PREP1/Sub/Deeper/job.spl", "x");
+  EXPECT_TRUE(waitForReports(1));
 }
 
 TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
@@ -388,28 +395,25 @@ TEST_F(Watcher, StartThatCannotWatchReportsAfterThreeSecondsAndStaysStopped) {
   }
 }
 
-TEST_F(Watcher, FolderRemovedWhileWatchingEndsTheWorkerSilently) {
+TEST_F(Watcher, FolderRemovedWhileWatchingShowsNoErrorAndCanBeWatchedAgain) {
+  // Whether the worker ends with the folder is the system's affair (Linux
+  // ends the watch; Windows keeps the handle); either way there is no error
+  // box, and after Stop and a new folder, Start watches the new one.
   fs::create_directory("PREP1");
   watcher.SetDirectory(".\\PREP1");
-  const std::size_t before = testing::threadCount();
   watcher.Start();
   ASSERT_TRUE(watcher.Enabled());
   fs::remove("PREP1");
-  const auto deadline = Clock::now() + kReportWait;
-  while (testing::threadCount() != before && Clock::now() < deadline)
-    loop.runFor(20ms);
-  EXPECT_EQ(testing::threadCount(), before);
-  EXPECT_TRUE(watcher.Enabled()); // until it is stopped
   loop.runFor(300ms);
-  fs::create_directory("PREP1");
-  testing::writeBytes("PREP1/a.spl", "a");
-  const int afterRemoval = reports;
-  EXPECT_EQ(reportsWithin(kQuietWait), 0) << afterRemoval;
+  EXPECT_TRUE(watcher.Enabled()); // until it is stopped
   watcher.Stop();
   EXPECT_FALSE(watcher.Enabled());
-  watcher.Start(); // watching again
+  fs::create_directory("PREP1");
+  watcher.Start();
+  ASSERT_TRUE(watcher.Enabled());
+  const int before = reports;
   testing::writeBytes("PREP1/b.spl", "b");
-  EXPECT_TRUE(waitForReports(reports + 1));
+  EXPECT_TRUE(waitForReports(before + 1));
   EXPECT_TRUE(errors.empty());
 }
 
