@@ -159,6 +159,19 @@ TEST_F(FormMainTest, AddChooseEditSave) {
   EXPECT_EQ(savedConfig(), configFile({row("PREP1", "LBL1", "Zone:")}));
 }
 
+TEST_F(FormMainTest, TypingInTheNextRowStartsAfresh) {
+  TfrmMain& w = open();
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "PREP2");
+  click(w.btnAddPrinter); // at once, well within the keyboard input interval
+  QTest::keyClicks(w.lookSource, "LBL2");
+  EXPECT_EQ(gridText(0, 0), "PREP2");
+  EXPECT_EQ(gridText(1, 0), "LBL2");
+  QTest::keyClicks(w.lookSource, "p"); // "LBL2p" matches nothing: "p" starts anew
+  EXPECT_EQ(gridText(1, 0), "PREP1");
+  noBoxes();
+}
+
 TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("GONE", "LBL1")}));
   TfrmMain& w = open();

@@ -26,8 +26,12 @@ void PrinterChoiceBox::SetChoices(const std::vector<std::string>& choices) {
 }
 
 void PrinterChoiceBox::ShowValue(const std::string& name) {
+  const QString value = QString::fromStdString(name);
+  if (value == currentText())
+    return;
+  typed_.clear(); // another row: typing starts afresh
   const QSignalBlocker quiet(this);
-  setCurrentIndex(findText(QString::fromStdString(name), Qt::MatchExactly));
+  setCurrentIndex(findText(value, Qt::MatchExactly));
 }
 
 void PrinterChoiceBox::keyPressEvent(QKeyEvent* event) {
@@ -41,8 +45,14 @@ void PrinterChoiceBox::keyPressEvent(QKeyEvent* event) {
   if (!sinceLastKey_.isValid() || sinceLastKey_.elapsed() > QApplication::keyboardInputInterval())
     typed_.clear();
   sinceLastKey_.start();
-  const std::string wanted = typed_ + text.toStdString();
-  if (const auto index = config::findPrinterChoice(choices_, wanted)) {
+  // The text typed so far with this character, else this character alone.
+  std::string wanted = typed_ + text.toStdString();
+  std::optional<std::size_t> index = config::findPrinterChoice(choices_, wanted);
+  if (!index && !typed_.empty()) {
+    wanted = text.toStdString();
+    index = config::findPrinterChoice(choices_, wanted);
+  }
+  if (index) {
     typed_ = wanted;
     const int row = static_cast<int>(*index);
     if (row != currentIndex() || currentText().isEmpty()) {

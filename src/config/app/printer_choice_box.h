@@ -1,8 +1,10 @@
 // A drop-down choice among a fixed list of printer names, without free
 // typing: typed characters select the first name, in list order, that
-// begins with the text typed so far (without regard to case); a character
-// that would match no name is dropped. The typed text starts again after a
-// pause longer than the platform's keyboard input interval.
+// begins with the text typed so far (without regard to case); when none
+// does, the character alone starts the text anew, and a character that
+// matches nothing either way is dropped. The typed text also starts anew
+// after a pause longer than the platform's keyboard input interval and when
+// the box is shown another row's value.
 //
 // `chosen` is emitted for every choice the user makes, by mouse or by key.
 // GUI thread only.

@@ -1,0 +1,81 @@
+// Renders the pictures of Dovetack for the documentation: the "Setup" page,
+// the "Label Editor" page and the about box, each as a PNG file, from a
+// demonstration data directory made in a temporary folder. Runs on any Qt
+// platform (offscreen too).
+//
+// Usage: render_screenshots OUTPUT_FOLDER PE_FIXTURES_FOLDER
+#include "config/app/formAbout.h"
+#include "config/app/formMain.h"
+#include "config/app/printer_choice_box.h"
+#include "dbf_fixture.h"
+#include "recording_messages.h"
+#include "temp_dir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include <filesystem>
+#include <iostream>
+
+int main(int argc, char** argv) {
+  using namespace velmora;
+  if (argc != 3) {
+    std::cerr << "usage: render_screenshots OUTPUT_FOLDER PE_FIXTURES_FOLDER\n";
+    return 2;
+  }
+  const std::filesystem::path output = std::filesystem::absolute(argv[1]);
+  const std::filesystem::path fixtures = std::filesystem::absolute(argv[2]);
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Velmora's Cartavell"));
+
+  testing::TempWorkDir dir;
+  testing::makePrinterTable({"PREP1", "PREP2", "BAR", "LABEL1", "LABEL2"});
+  testing::writeBytes("LabelDesign.txt", "<Item Name>\r\n<Item Mod[1]>\r\n<Item Mod[2]>\r\n"
+                                         "<Order Time (Parsed)>  <Label Header (Parsed)>\r\n"
+                                         "<Reference> <Phone>\r\n<Address>\r\n<City and Town>");
+  testing::RecordingMessages messages;
+  dovetack::TfrmMain window(messages, nullptr);
+  for (const auto& [source, dest, backup] :
+       {std::tuple{"PREP1", "LABEL1", "LABEL2"}, std::tuple{"BAR", "LABEL2", ""}}) {
+    window.btnAddPrinter->click();
+    QTest::keyClicks(window.lookSource, source);
+    QTest::keyClicks(window.lookDest, dest);
+    if (*backup)
+      QTest::keyClicks(window.lookBackup, backup);
+  }
+  window.btnSetupSave->click();
+  window.gridConfig->selectRow(0);
+  window.show();
+  bool ok = QTest::qWaitForWindowExposed(&window);
+
+  window.pageMain->setCurrentWidget(window.tabSetup);
+  QTest::qWait(50);
+  ok = window.grab().save(QString::fromStdString((output / "dovetack-setup.png").string())) && ok;
+
+  window.pageMain->setCurrentWidget(window.tabLabelEditor);
+  QTest::keyClick(window.lookTestPrinter, Qt::Key_Down);
+  window.listTags->setCurrentRow(5);
+  QTest::qWait(50);
+  ok =
+      window.grab().save(QString::fromStdString((output / "dovetack-label-editor.png").string())) &&
+      ok;
+
+  testing::TempWorkDir programFolder;
+  std::filesystem::copy_file(fixtures / "english_2107.exe", programFolder.path() / "Cartavell.EXE");
+  dovetack::TAboutBox about(QString::fromStdString(programFolder.path().string()));
+  about.show();
+  ok = QTest::qWaitForWindowExposed(&about) && ok;
+  QTest::qWait(50);
+  ok = about.grab().save(QString::fromStdString((output / "dovetack-about.png").string())) && ok;
+
+  if (!messages.errors.empty())
+    std::cerr << "error box: " << messages.errors.front() << "\n";
+  return ok && messages.errors.empty() ? 0 : 1;
+}
