@@ -54,7 +54,8 @@ enum TATFileNotifyOption : unsigned {
   foNotifySecurity,   // a file's security settings change
 };
 
-// A set of TATFileNotifyOption.
+// A set of TATFileNotifyOption. Made from a braced list on purpose (not
+// explicit), so that a set reads as one: SetOptions({foNotifyFilename}).
 class TATFileNotifyOptions final {
 public:
   TATFileNotifyOptions() = default;

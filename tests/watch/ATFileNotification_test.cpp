@@ -216,6 +216,20 @@ TEST_F(Watcher, SubFolderChangesAreReportedOnlyWithSubtree) {
   EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(Watcher, SubtreeSeesAFileMadeRightAfterItsSubFolder) {
+  // Only file names count, so the new sub-folder alone is no report; the file
+  // may be there before the sub-folder's own watch is.
+  fs::create_directory("PREP1");
+  watcher.SetDirectory(".\\PREP1");
+  watcher.SetSubtree(true);
+  watcher.SetOptions({foNotifyFilename});
+  watcher.Start();
+  ASSERT_TRUE(watcher.Enabled());
+  fs::create_directories("PREP1/New/Deeper");
+  testing::writeBytes("PREP1/New/Deeper/job.spl", "x");
+  EXPECT_TRUE(waitForReports(1));
+}
+
 TEST_F(Watcher, SubtreeSeesSubfoldersThatExistedBeforeTheStart) {
   fs::create_directories("PREP1/Sub/Deeper");
   watcher.SetDirectory(".\\PREP1");
