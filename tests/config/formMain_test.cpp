@@ -21,6 +21,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -310,6 +311,23 @@ TEST_F(FormMainTest, SetupRMLabelsAsksAndReports) {
                                                          "Failed to set values. Run FILEGEN"}));
   EXPECT_TRUE(messages.errors.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "LBLPRDEF.DBF"));
+}
+
+TEST_F(FormMainTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
+  TfrmMain& w = open();
+  TAboutBox about(QString::fromStdString(dir.path().string()));
+  w.SetAboutBox(&about);
+  bool shownModally = false;
+  // The box runs its own loop; look at it from there and press "OK".
+  QTimer::singleShot(0, &about, [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return about.isVisible(); }, 5000));
+    shownModally = about.isModal();
+    QTest::mouseClick(about.btnOK, Qt::LeftButton);
+  });
+  QTest::mouseDClick(w.ProgramIcon, Qt::LeftButton);
+  EXPECT_TRUE(shownModally);
+  EXPECT_FALSE(about.isVisible());
+  EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 TEST_F(FormMainTest, ClosingDoesNotSave) {

@@ -313,8 +313,7 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   lookTestPrinter = new QComboBox(page);
   lookTestPrinter->setEditable(false);
   lookTestPrinter->setMinimumContentsLength(8);
-  connect(btnLoadLast, &QPushButton::clicked, this,
-          [this] { Guarded([this] { btnLoadLastClick(); }); });
+  connect(btnLoadLast, &QPushButton::clicked, this, &TfrmMain::btnLoadLastClick);
   connect(btnSaveDesign, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
   connect(btnTestDesign, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
   connect(lookTestPrinter, &QComboBox::activated, this, [this](int index) {
@@ -352,7 +351,7 @@ void TfrmMain::Guarded(const std::function<void()>& action) {
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
-  Guarded([this] { btnLoadLastClick(); });
+  btnLoadLastClick(); // a failure is shown and the start goes on
   Guarded([this] { configuration_.OpenConfiguration(); });
   RefreshPrinterChoices();
   tblConfigChanged(TTableChange::tcDataChanged);
@@ -410,11 +409,10 @@ void TfrmMain::ShowCurrentRow() {
   for (const ChoiceField& choice : kChoiceFields)
     (this->*choice.control)->ShowValue(valueOf(choice.field));
   if (row && *row < table.VisibleRowCount()) {
-    const QModelIndex current = model_->index(static_cast<int>(*row), 0);
-    if (gridConfig->currentIndex().row() != current.row() ||
-        !gridConfig->selectionModel()->isRowSelected(current.row(), {}))
-      gridConfig->setCurrentIndex(current);
-    gridConfig->selectRow(current.row());
+    const int shown = static_cast<int>(*row);
+    if (gridConfig->currentIndex().row() != shown ||
+        !gridConfig->selectionModel()->isRowSelected(shown, {}))
+      gridConfig->selectRow(shown);
   } else {
     gridConfig->clearSelection();
   }
@@ -450,10 +448,11 @@ void TfrmMain::RefreshTestPrinters() {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  const std::string text = designEditor_.RevertToLast();
-  QString shown = QString::fromStdString(text);
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  reLabelDesign->setPlainText(shown);
+  Guarded([this] {
+    QString shown = QString::fromStdString(designEditor_.RevertToLast());
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    reLabelDesign->setPlainText(shown);
+  });
 }
 
 void TfrmMain::btnSaveDesignClick() {

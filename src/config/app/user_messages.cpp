@@ -13,8 +13,16 @@ QString qt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Table errors separate their lines with a lone CR.
+QString lines(const std::string& text) {
+  QString shown = qt(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return shown;
+}
+
 void showBox(QMessageBox::Icon icon, const std::string& text) {
-  QMessageBox box(icon, qt(config::kApplicationTitle), qt(text), QMessageBox::Ok,
+  QMessageBox box(icon, qt(config::kApplicationTitle), lines(text), QMessageBox::Ok,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
   box.exec();
@@ -31,7 +39,7 @@ void QtUserMessages::ShowError(const std::string& text) {
 }
 
 bool QtUserMessages::AskYesNo(const std::string& title, const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, qt(title), qt(text), QMessageBox::Yes | QMessageBox::No,
+  QMessageBox box(QMessageBox::NoIcon, qt(title), lines(text), QMessageBox::Yes | QMessageBox::No,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::Yes);
