@@ -398,6 +398,18 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  TfrmMain engine(loop, window);
+  FerrulinFormShow(engine, window, {});
+  ASSERT_EQ(window.lbPrinters().count(), 1);
+  window.SetButton1Click([&] { engine.Button1Click(); });
+  writeConfiguration(
+      {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
+  window.findChild<QPushButton*>("Button1")->click(); // hidden, but its click is wired
+  EXPECT_EQ(window.lbPrinters().count(), 2);
+}
+
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
   testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
   window.show();
