@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -284,6 +285,14 @@ TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
   const std::string job = readBytes(dir.path() / "PREP2" / "TestLabel.spl");
   EXPECT_EQ(std::count(job.begin(), job.end(), '\n'), 100);
   EXPECT_NE(job.find("\r\n99 Item Name Goes Here\r\n"), std::string::npos);
+  // Line 5: the hour on the 12-hour clock, the locale's separator, seconds,
+  // a space and the locale's designator.
+  const QStringList lines = QString::fromStdString(job).split(QStringLiteral("\r\n"));
+  ASSERT_GT(lines.size(), 5);
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Time: (0[1-9]|1[0-2])\\D[0-5][0-9] "))
+                  .match(lines[5])
+                  .hasMatch())
+      << lines[5].toStdString();
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
 
   // The chosen name stays while rows change around it.
