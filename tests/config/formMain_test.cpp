@@ -132,6 +132,33 @@ TEST_F(FormMainTest, StartWithoutDesignShowsOneErrorAndStillLoads) {
   EXPECT_EQ(w.pageMain->currentWidget(), w.tabSetup);
 }
 
+TEST_F(FormMainTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
+  std::filesystem::remove(dir.path() / "RMSpool.DBF");
+  TfrmMain& w = open();
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("RMSpool.DBF"), std::string::npos) << messages.errors[0];
+  EXPECT_EQ(w.lookSource->count(), 0);
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "P"); // nothing to choose from
+  click(w.btnSetupSave);
+  EXPECT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(savedConfig(), configFile({row(std::nullopt, std::nullopt)}));
+}
+
+TEST_F(FormMainTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) {
+  const std::string broken = "<xml><s:Schema><s:AttributeType name='N'><s:datatype dt:type='int' />"
+                             "</s:AttributeType></s:Schema></xml>";
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", broken);
+  TfrmMain& w = open();
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0].rfind("tblConfig: ", 0), 0u) << messages.errors[0];
+  EXPECT_EQ(gridRows(), 0);
+  EXPECT_EQ(w.lookSource->count(), 0); // the host's printers were not read
+  click(w.btnAddPrinter);
+  EXPECT_EQ(messages.errors.size(), 2u);
+  EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"), broken);
+}
+
 TEST_F(FormMainTest, AddChooseEditSave) {
   TfrmMain& w = open();
   click(w.btnAddPrinter);
