@@ -13,6 +13,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -188,6 +189,69 @@ TEST_F(Watcher, FolderModeReportsEveryChangeOfAFile) {
     c.change();
     EXPECT_TRUE(waitForReports(before + 1));
     loop.runFor(200ms); // let the burst end
+  }
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Watcher, FolderModeReportsTheClassesItsOptionsSelect) {
+  const struct {
+    const char* name;
+    TATFileNotifyOptions options;
+    std::function<void()> change;
+    bool reported;
+  } cases[] = {
+      {"file created, file names",
+       {foNotifyFilename},
+       [] { testing::writeBytes("PREP1/new.spl", "x"); },
+       true},
+      {"file created, folder names",
+       {foNotifyDirname},
+       [] { testing::writeBytes("PREP1/new.spl", "x"); },
+       false},
+      {"folder created, folder names",
+       {foNotifyDirname},
+       [] { fs::create_directory("PREP1/Sub"); },
+       true},
+      {"folder created, file names",
+       {foNotifyFilename},
+       [] { fs::create_directory("PREP1/Sub"); },
+       false},
+      {"made read-only, attributes",
+       {foNotifyAttributes},
+       [] { fs::permissions("PREP1/old.spl", fs::perms::owner_write, fs::perm_options::remove); },
+       true},
+      {"made read-only, file names",
+       {foNotifyFilename},
+       [] { fs::permissions("PREP1/old.spl", fs::perms::owner_write, fs::perm_options::remove); },
+       false},
+      {"grown, size", {foNotifySize}, [] { appendTo("PREP1/old.spl", "more"); }, true},
+      {"access time set, last access",
+       {foNotifyLastAccess},
+       [] { ASSERT_TRUE(testing::setLastAccessTime("PREP1/old.spl", 1000)); },
+       true},
+      {"access time set, size",
+       {foNotifySize},
+       [] { ASSERT_TRUE(testing::setLastAccessTime("PREP1/old.spl", 1000)); },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::create_directory("PREP1");
+    testing::writeBytes("PREP1/old.spl", "old");
+    TATFileNotification folderWatcher(loop);
+    int seen = 0;
+    folderWatcher.SetOnChanged([&](TATFileNotification&) { ++seen; });
+    folderWatcher.SetDirectory(".\\PREP1");
+    folderWatcher.SetOptions(c.options);
+    folderWatcher.Start();
+    ASSERT_TRUE(folderWatcher.Enabled());
+    c.change();
+    loop.runUntil([&] { return seen > 0; }, c.reported ? kReportWait : kQuietWait);
+    EXPECT_EQ(seen > 0, c.reported);
+    folderWatcher.Stop();
+    std::error_code ignored;
+    fs::permissions("PREP1/old.spl", fs::perms::owner_write, fs::perm_options::add, ignored);
+    fs::remove_all("PREP1");
   }
   EXPECT_TRUE(errors.empty());
 }
