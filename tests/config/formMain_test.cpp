@@ -156,6 +156,9 @@ TEST_F(FormMainTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) 
   EXPECT_EQ(w.lookSource->count(), 0); // the host's printers were not read
   click(w.btnAddPrinter);
   EXPECT_EQ(messages.errors.size(), 2u);
+  QTest::keyClicks(w.editMapText, "x"); // the closed table takes no value
+  EXPECT_EQ(messages.errors.size(), 3u);
+  EXPECT_TRUE(w.editMapText->text().isEmpty());
   EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"), broken);
 }
 

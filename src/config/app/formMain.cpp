@@ -203,7 +203,8 @@ QWidget* TfrmMain::BuildSetupPage() {
     this->*choice.control = box;
     const std::string field = choice.field;
     connect(box, &PrinterChoiceBox::chosen, this, [this, field](const QString& name) {
-      Guarded([&] { configuration_.SetFieldValue(field, name.toStdString()); });
+      if (!Guarded([&] { configuration_.SetFieldValue(field, name.toStdString()); }))
+        ShowCurrentRow(); // the control shows what the table holds again
     });
   }
   form->addRow(QStringLiteral("Source Printer:"), lookSource);
@@ -215,7 +216,8 @@ QWidget* TfrmMain::BuildSetupPage() {
     this->*edit.control = line;
     const std::string field = edit.field;
     connect(line, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-      Guarded([&] { configuration_.SetFieldValue(field, text.toStdString()); });
+      if (!Guarded([&] { configuration_.SetFieldValue(field, text.toStdString()); }))
+        ShowCurrentRow(); // the control shows what the table holds again
     });
   }
   form->addRow(QStringLiteral("Labels Text:"), editLabelsText);
@@ -340,11 +342,13 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   return page;
 }
 
-void TfrmMain::Guarded(const std::function<void()>& action) {
+bool TfrmMain::Guarded(const std::function<void()>& action) {
   try {
     action();
+    return true;
   } catch (const std::exception& error) {
     messages_.ShowError(config::errorBoxText(error.what()));
+    return false;
   }
 }
 

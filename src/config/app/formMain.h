@@ -120,8 +120,8 @@ public:
 private:
   QWidget* BuildSetupPage();
   QWidget* BuildLabelEditorPage();
-  // Runs an action; an error it raises goes to the error box.
-  void Guarded(const std::function<void()>& action);
+  // Runs an action; an error it raises goes to the error box. False then.
+  bool Guarded(const std::function<void()>& action);
   void tblConfigChanged(TTableChange change);
   void ShowCurrentRow();
   void RefreshPrinterChoices();
