@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +219,30 @@ TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   EXPECT_EQ(ProgramFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
   EXPECT_EQ(ProgramFileTitle("build/Ferrulin.exe"), "Ferrulin");
   EXPECT_EQ(ProgramFileTitle("Ferrulin.v2.exe"), "Ferrulin.v2");
+}
+
+TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
+  const FerrulinWindowHooks hooks = FerrulinWindowHooks::Default();
+  QString title;
+  QString text;
+  int buttons = 0;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box)
+      return;
+    title = box->windowTitle();
+    text = box->text();
+    buttons = static_cast<int>(box->buttons().size());
+    if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+      ok->click();
+  });
+  closer.start(10);
+  hooks.messageBox("Ferrulin", "Configuration file not found. Please run Dovetack.exe",
+                   QMessageBox::NoIcon); // returns once OK is pressed
+  EXPECT_EQ(title, "Ferrulin");
+  EXPECT_EQ(text, "Configuration file not found. Please run Dovetack.exe");
+  EXPECT_EQ(buttons, 1);
 }
 
 TEST(FerrulinWindow, MinimizedSwitchIsTheWholeArgumentWithAsciiLettersUpperCased) {
