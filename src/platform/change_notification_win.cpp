@@ -10,6 +10,7 @@
 #include "platform/win32_support.h"
 
 #include <system_error>
+#include <utility>
 
 namespace velmora::platform {
 
@@ -43,12 +44,14 @@ void KillSignal::set() {
 
 // Owns a change notification handle, which FindCloseChangeNotification closes.
 struct ChangeNotification::Handle {
-  explicit Handle(HANDLE notification) : handle(notification) {}
+  Handle(HANDLE notification, std::wstring watched)
+      : handle(notification), folder(std::move(watched)) {}
   ~Handle() { ::FindCloseChangeNotification(handle); }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
   HANDLE handle;
+  std::wstring folder; // full path, to see whether it is still there
   bool gone = false;
 };
 
@@ -59,7 +62,7 @@ ChangeNotification::ChangeNotification(std::string_view folder, bool subtree, un
       ::FindFirstChangeNotificationW(widePath(folder).c_str(), subtree ? TRUE : FALSE, filter);
   if (notification == INVALID_HANDLE_VALUE)
     throw ChangeNotificationError(fullPath(folder) + ": " + win32ErrorText(::GetLastError()));
-  handle_ = std::make_unique<Handle>(notification);
+  handle_ = std::make_unique<Handle>(notification, toWide(fullPath(folder)));
 }
 
 ChangeNotification::~ChangeNotification() = default;
@@ -74,8 +77,14 @@ ChangeNotification::WaitResult ChangeNotification::wait(KillSignal& kill) {
 }
 
 bool ChangeNotification::next() {
-  if (!handle_->gone && !::FindNextChangeNotification(handle_->handle))
-    handle_->gone = true;
+  // A deleted folder stays "delete pending" while this handle is open, and
+  // re-arming may still succeed; its attributes can no longer be read.
+  if (!handle_->gone) {
+    const DWORD attributes = ::GetFileAttributesW(handle_->folder.c_str());
+    handle_->gone = !::FindNextChangeNotification(handle_->handle) ||
+                    attributes == INVALID_FILE_ATTRIBUTES ||
+                    !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
   return !handle_->gone;
 }
 
