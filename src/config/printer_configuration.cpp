@@ -42,7 +42,8 @@ std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& cho
   return std::nullopt;
 }
 
-PrinterConfiguration::PrinterConfiguration() : tblConfig_("tblConfig"), tblRMSpool_("tblRMSpool") {
+PrinterConfiguration::PrinterConfiguration()
+    : tblConfig_("tblConfig", voPersistentData), tblRMSpool_("tblRMSpool") {
   AddConfigurationFields();
   tblConfig_.AfterInsert = [this](TVirtualTable& table) { tblConfigAfterInsert(table); };
   tblRMSpool_.SetDatabaseName(".\\");
