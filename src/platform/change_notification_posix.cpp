@@ -17,7 +17,10 @@
 //   folder name  the same events of an entry that is a folder (IN_ISDIR)
 //   attributes   IN_ATTRIB (mode, owner, link count, extended attributes)
 //   size         IN_MODIFY (write, truncate)
-//   last write   IN_MODIFY, and IN_ATTRIB for a time set explicitly (utime)
+//   last write   IN_MODIFY; IN_CLOSE_WRITE (closing a written file sets its
+//                last-write time on Windows too, so a job whose writer held it
+//                open is seen again when the writer lets go); IN_ATTRIB for a
+//                time set explicitly (utime)
 //   last access  IN_ACCESS of a file, and IN_ATTRIB for a time set explicitly
 //   creation     IN_CREATE, IN_MOVED_TO of a file: Linux keeps a birth time
 //                but cannot set it, so it changes only when a file appears
@@ -62,6 +65,8 @@ std::uint32_t eventsFor(unsigned filter, bool subtree) {
     events |= IN_CREATE | IN_MOVED_TO;
   if (filter & (kChangeSize | kChangeLastWrite))
     events |= IN_MODIFY;
+  if (filter & kChangeLastWrite)
+    events |= IN_CLOSE_WRITE;
   if (filter & (kChangeAttributes | kChangeLastWrite | kChangeLastAccess | kChangeSecurity))
     events |= IN_ATTRIB;
   if (filter & kChangeLastAccess)
@@ -82,6 +87,8 @@ bool shows(std::uint32_t event, bool isFolder, unsigned filter) {
   }
   if (event & IN_MODIFY)
     return !isFolder && (filter & (kChangeSize | kChangeLastWrite));
+  if (event & IN_CLOSE_WRITE)
+    return !isFolder && (filter & kChangeLastWrite);
   if (event & IN_ATTRIB)
     return filter & (kChangeAttributes | kChangeLastWrite | kChangeLastAccess | kChangeSecurity);
   if (event & IN_ACCESS)

@@ -255,6 +255,21 @@ TEST_F(FerrulinConsole, AJobStillHeldOpenByItsWriterIsTakenWhenTheWriterIsDone) 
   EXPECT_EQ(readBytes("LABEL1/slow.spl"), merged("slow writer"));
 }
 
+TEST_F(FerrulinConsole, AWriterThatClosesItsJobLaterIsSeenWhenItCloses) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpooler();
+  const std::string bytes = jobBytes(job("late close"));
+  const int fd = ::open("PREP1/late.spl", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\late.spl\" not found.", kWait));
+  std::this_thread::sleep_for(400ms); // every write is long reported; only the close is left
+  ::close(fd);
+  ASSERT_TRUE(waitFor([] { return !fs::exists("PREP1/late.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/late.spl"), merged("late close"));
+}
+
 TEST_F(FerrulinConsole, SavingTheConfigurationReloadsAndMovesTheClaims) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   auto spooler = startSpooler();
