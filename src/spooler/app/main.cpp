@@ -1,7 +1,10 @@
 // Ferrulin: the label spooler with its window and tray icon. Started in RM's
 // data directory (the working directory); serves the printers of
 // VelmoraLabelConfig.XML until "Exit Ferrulin" is chosen in the tray menu.
-// "/MINIMIZED" (any case) starts it in the tray.
+// "/MINIMIZED" (any case) starts it in the tray. A termination request from
+// the system (SIGTERM, Ctrl+C in the terminal that started it) ends it the
+// same way, releasing every folder.
+#include "platform/termination_signal.h"
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/qt_main_loop.h"
@@ -9,7 +12,19 @@
 
 #include <QApplication>
 
+#include <mutex>
+
 int main(int argc, char** argv) {
+  // The loop that a termination request is handed to, while there is one.
+  std::mutex terminationMutex; // guards terminationLoop
+  velmora::QtMainLoop* terminationLoop = nullptr;
+  // First, before any thread starts (the signals are blocked in later threads).
+  velmora::platform::TerminationSignal termination([&] {
+    std::lock_guard lock(terminationMutex);
+    if (terminationLoop)
+      terminationLoop->post([] { QCoreApplication::exit(0); });
+  });
+
   QApplication app(argc, argv);
   // Message boxes are titled with the program file's name without extension.
   QApplication::setApplicationName(velmora::ProgramFileTitle(QString::fromLocal8Bit(argv[0])));
@@ -28,7 +43,15 @@ int main(int argc, char** argv) {
     window.show();
     // Runs once the event loop is up, right after the window is first shown.
     loop.post([&] { velmora::FerrulinFormShow(engine, window, QApplication::arguments().mid(1)); });
+    {
+      std::lock_guard lock(terminationMutex);
+      terminationLoop = &loop;
+    }
     exitCode = QApplication::exec();
+    {
+      std::lock_guard lock(terminationMutex);
+      terminationLoop = nullptr;
+    }
     window.SetButton1Click(nullptr);
   } // the engine goes before the window: every folder is released here
   return exitCode;
