@@ -90,6 +90,7 @@ private:
   QString ProgramTitle() const;
 
   FerrulinWindowHooks hooks_;
+  // The controls are children of the window, which deletes them.
   QLabel* Label1_;
   QListWidget* lbPrinters_;
   QLabel* Label3_;
