@@ -98,6 +98,25 @@ if ! ctest --test-dir "$build" --output-on-failure -j2; then
   fail "tests under Wine"
 fi
 
+echo "== The system's ANSI code page under Wine: Russian locale, Windows-1251"
+# Wine takes the code page from the locale; one is made for this run in a
+# folder of its own (LOCPATH), so the machine needs no generated locales.
+locales=$(mktemp -d "${TMPDIR:-/tmp}/velmora-locales-XXXXXX")
+if localedef -i ru_RU -f UTF-8 "$locales/ru_RU.UTF-8" >/dev/null 2>&1; then
+  output=$(LOCPATH=$locales LC_ALL=ru_RU.UTF-8 VELMORA_EXPECT_CODEPAGE=1251 \
+    "$wine" "$build/tests/platform/platform_tests.exe" --gtest_filter='CodePage*' 2>&1)
+  if grep -q 'OK \] CodePage.Windows1251WhenTheRunUsesIt' <<<"$output" &&
+    grep -q 'OK \] CodePage.FollowsTheCodePageOfTheRun' <<<"$output"; then
+    echo "GetACP gives 1251 and the conversions follow it"
+  else
+    echo "$output"
+    fail "code page tests under Windows-1251"
+  fi
+else
+  echo "(skipped: localedef cannot make ru_RU.UTF-8 here)"
+fi
+rm -rf "$locales"
+
 echo "== End to end under Wine: hostsim.exe and FerrulinConsole.exe"
 # hostsim.exe makes a data directory and holds the destinations' locks like
 # the host's spooler; FerrulinConsole.exe serves PREP1 (demo configuration:
