@@ -274,19 +274,28 @@ TEST_F(FerrulinConsole, SavingTheConfigurationReloadsAndMovesTheClaims) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   auto spooler = startSpooler();
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
-  writeConfiguration({{"PREP2", "LABEL1", ""}, {"NEWPREP", "LABEL2", ""}});
-  ASSERT_TRUE(spooler->waitForLine(
-      [n = 0](const std::string& line) mutable {
-        return line.find("Configuration loaded") != std::string::npos && ++n == 2;
-      },
-      1s + kWait));
+  // The spooler starts watching the file just after its first load, and says
+  // nothing when it does: a save that came before that is saved again.
+  bool reloaded = false;
+  for (int save = 0; save < 5 && !reloaded; ++save) {
+    writeConfiguration({{"PREP2", "LABEL1", ""}, {"NEWPREP", "LABEL2", ""}});
+    reloaded = spooler->waitForLine(
+        [n = 0](const std::string& line) mutable {
+          return line.find("Configuration loaded") != std::string::npos && ++n == 2;
+        },
+        2s);
+  }
+  ASSERT_TRUE(reloaded);
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down);
   EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Up);
   EXPECT_EQ(xbase::probeDestination("NEWPREP"), xbase::DestinationState::Up)
       << "a new source folder is made and claimed";
-  EXPECT_THAT(linesStartingWith(spooler->lines(), "Printer: "),
-              ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)", "PREP2 -> LABEL1 (LabelDesign.txt)",
-                          "NEWPREP -> LABEL2 (LabelDesign.txt)"));
+  const Lines printers = linesStartingWith(spooler->lines(), "Printer: ");
+  ASSERT_GE(printers.size(), 3u);
+  EXPECT_EQ(printers.front(), "PREP1 -> LABEL1 (LabelDesign.txt)");
+  EXPECT_THAT(
+      Lines(printers.end() - 2, printers.end()),
+      ElementsAre("PREP2 -> LABEL1 (LabelDesign.txt)", "NEWPREP -> LABEL2 (LabelDesign.txt)"));
 }
 
 TEST_F(FerrulinConsole, ConfigurationWithoutRowsServesNothing) {
