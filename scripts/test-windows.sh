@@ -12,7 +12,7 @@
 # Ends with "test-windows: PASS" and exit code 0, or "test-windows: FAIL"
 # with what failed and exit code 1.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$PWD
 build=${1:-build-win}
 linux_build=${VELMORA_LINUX_BUILD:-build}
@@ -127,6 +127,7 @@ console_exe=$build/src/spooler/console/FerrulinConsole.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
 data_windows="Z:${data//\//\\}"
 e2e_pids=()
+declare -A holders # printer -> hostsim.exe process
 wait_until() { # <seconds> <command...>: true once the command succeeds
   local tries=$(($1 * 10))
   shift
@@ -140,7 +141,7 @@ delivered() { [ -f "$data/$2/$1" ] && [ ! -e "$data/PREP1/$1" ]; }
 hold() {
   "$wine" "$hostsim_exe" hold "$data_windows" "$1" >"$data/hold-$1.log" 2>&1 </dev/null &
   e2e_pids+=($!)
-  eval "holder_$1=$!"
+  holders[$1]=$!
   wait_until 30 has_line "$data/hold-$1.log" "holding $1" || fail "hostsim.exe does not hold $1"
 }
 e2e() {
@@ -153,7 +154,7 @@ e2e() {
   hold LABEL2
   "$wine" "$console_exe" "$data_windows" >"$data/console.log" 2>&1 </dev/null &
   local console=$!
-  e2e_pids+=($console)
+  e2e_pids+=("$console")
   if ! wait_until 30 has_line "$data/console.log" "Configuration loaded"; then
     fail "FerrulinConsole.exe did not load the configuration"
     return
@@ -179,8 +180,8 @@ e2e() {
     fail "job 1 was not delivered to LABEL1"
   fi
 
-  kill -INT "$holder_LABEL1" # Ctrl+C for the Windows program
-  wait "$holder_LABEL1"
+  kill -INT "${holders[LABEL1]}" # Ctrl+C for the Windows program
+  wait "${holders[LABEL1]}"
   wait_until 10 has_line "$data/hold-LABEL1.log" "released LABEL1" || fail "hostsim.exe kept LABEL1"
   "$wine" "$hostsim_exe" drop "$data_windows" PREP1 >/dev/null
   if wait_until 30 delivered JOB0001.spl LABEL2 &&
