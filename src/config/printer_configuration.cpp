@@ -11,16 +11,6 @@ namespace velmora::config {
 
 namespace {
 
-struct ConfigurationField {
-  std::string_view name;
-  std::size_t width;
-};
-
-constexpr ConfigurationField kConfigurationFields[] = {
-    {"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
-    {"LabelsText", 15}, {"MapText", 15}, {"TimeText", 15}, {"TotalText", 15},
-};
-
 std::string withoutTrailingBlanks(std::string text) {
   while (!text.empty() && text.back() == ' ')
     text.pop_back();
@@ -44,17 +34,12 @@ std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& cho
 
 PrinterConfiguration::PrinterConfiguration()
     : tblConfig_("tblConfig", voPersistentData), tblRMSpool_("tblRMSpool") {
-  AddConfigurationFields();
+  AddConfigurationFields(tblConfig_);
   tblConfig_.AfterInsert = [this](TVirtualTable& table) { tblConfigAfterInsert(table); };
   tblRMSpool_.SetDatabaseName(".\\");
   tblRMSpool_.SetTableName(xbase::kPrinterListTable);
   tblRMSpool_.SetTableType(xbase::TApolloTableType::ttSXNTX);
   tblRMSpool_.SetReadOnly(true);
-}
-
-void PrinterConfiguration::AddConfigurationFields() {
-  for (const auto& field : kConfigurationFields)
-    tblConfig_.AddField(field.name, field.width);
 }
 
 void PrinterConfiguration::OpenConfiguration() {

@@ -13,6 +13,7 @@
 // platform::FileError).
 #pragma once
 
+#include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
 #include "xbase/apollo_table.h"
 
@@ -23,9 +24,6 @@
 #include <vector>
 
 namespace velmora::config {
-
-// The file the spooler watches and reloads.
-inline constexpr std::string_view kConfigurationFile = "VelmoraLabelConfig.XML";
 
 // The index of the first choice, in list order, that begins with `typed`
 // compared without regard to case; nothing for an empty text or no match
@@ -70,7 +68,6 @@ public:
   void tblConfigAfterInsert(TVirtualTable& table);
 
 private:
-  void AddConfigurationFields();
   void OpenHostPrinterTable();
 
   TVirtualTable tblConfig_;

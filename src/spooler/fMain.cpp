@@ -23,15 +23,7 @@ bool isPlainFolderName(const std::string& name) {
 
 TfrmMain::TfrmMain(platform::MainLoop& loop, SpoolerView& view)
     : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop) {
-  for (const auto& [name, width] : {std::pair{"Source", 8},
-                                    {"Dest", 8},
-                                    {"Backup", 8},
-                                    {"Design", 25},
-                                    {"LabelsText", 15},
-                                    {"MapText", 15},
-                                    {"TimeText", 15},
-                                    {"TotalText", 15}})
-    tblConfig.AddField(name, static_cast<std::size_t>(width));
+  AddConfigurationFields(tblConfig);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
   FNotifierConfig.SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite, foNotifyCreation});
   FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });

@@ -13,6 +13,7 @@
 // engine releases every folder object, which gives up every host lock.
 #pragma once
 
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/virtual_table.h"
 #include "platform/main_loop.h"
@@ -42,7 +43,6 @@ struct TLabelSpooler {
 // The configuration file both programs share, and the spelling under which the
 // spooler watches it (the two name the same file: names match without regard
 // to case).
-inline constexpr const char* kConfigurationFile = "VelmoraLabelConfig.XML";
 inline constexpr const char* kWatchedConfigurationFile = ".\\VelmoraLabelConfig.xml";
 
 class TfrmMain final : private StatusSink {

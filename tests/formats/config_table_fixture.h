@@ -3,6 +3,7 @@
 // that the concurrency test's saver alternates between.
 #pragma once
 
+#include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
 
 #include <string>
@@ -12,11 +13,7 @@
 namespace velmora::testing {
 
 inline void addConfigFields(TVirtualTable& table) {
-  const std::pair<const char*, std::size_t> fields[] = {
-      {"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
-      {"LabelsText", 15}, {"MapText", 15}, {"TimeText", 15}, {"TotalText", 15}};
-  for (const auto& [name, width] : fields)
-    table.AddField(name, width);
+  AddConfigurationFields(table);
 }
 
 // Appends one posted row; a nullopt leaves that field null.

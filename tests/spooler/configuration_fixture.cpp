@@ -1,5 +1,6 @@
 #include "configuration_fixture.h"
 
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/virtual_table.h"
 
@@ -7,15 +8,7 @@ namespace velmora::testing {
 
 void writeConfiguration(const std::vector<ConfigRow>& rows) {
   TVirtualTable table("tblConfig");
-  for (const auto& [name, width] : {std::pair{"Source", 8},
-                                    {"Dest", 8},
-                                    {"Backup", 8},
-                                    {"Design", 25},
-                                    {"LabelsText", 15},
-                                    {"MapText", 15},
-                                    {"TimeText", 15},
-                                    {"TotalText", 15}})
-    table.AddField(name, static_cast<std::size_t>(width));
+  AddConfigurationFields(table);
   table.Open();
   const auto prefixes = label_block::defaultPrefixTexts();
   for (const auto& row : rows) {
@@ -31,7 +24,7 @@ void writeConfiguration(const std::vector<ConfigRow>& rows) {
     table.FieldByName("TotalText").SetAsString(prefixes.totalText);
     table.Post();
   }
-  table.SaveToXML("VelmoraLabelConfig.XML");
+  table.SaveToXML(kConfigurationFile);
 }
 
 } // namespace velmora::testing

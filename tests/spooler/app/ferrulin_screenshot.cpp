@@ -24,9 +24,7 @@ namespace {
 
 void writeConfiguration() {
   velmora::TVirtualTable table("tblConfig");
-  for (const char* field :
-       {"Source", "Dest", "Backup", "Design", "LabelsText", "MapText", "TimeText", "TotalText"})
-    table.AddField(field, 25);
+  velmora::AddConfigurationFields(table);
   table.Open();
   const std::vector<std::vector<std::string>> rows = {
       {"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt", "Labels", "Map", "Time", "Total"},
