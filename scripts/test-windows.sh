@@ -200,10 +200,11 @@ e2e() {
   fi
 }
 if [ -x "$hostsim_exe" ] && [ -x "$console_exe" ]; then
+  failures_before=${#failures[@]}
   e2e
   for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
   wait 2>/dev/null
-  if ((${#failures[@]})); then
+  if ((${#failures[@]} > failures_before)); then
     echo "--- FerrulinConsole.exe output:"
     cat "$data/console.log" 2>/dev/null
   fi
