@@ -52,11 +52,10 @@ int main(int argc, char** argv) {
   try {
     const velmora::PreparedDesign design(velmora::readTextLines(files[0]));
     StderrSink status;
-    const auto merged =
-        files.size() == 2
-            ? velmora::MergeLabels(files[1], design, prefixes, status)
-            : velmora::mergeJobLines(velmora::label_block::sampleJob("02:09 PM"), design,
-                                     prefixes, status);
+    const auto merged = files.size() == 2
+                            ? velmora::MergeLabels(files[1], design, prefixes, status)
+                            : velmora::mergeJobLines(velmora::label_block::sampleJob("02:09 PM"),
+                                                     design, prefixes, status);
     for (const auto& line : merged)
       std::cout << line << '\n';
   } catch (const std::exception& e) {
