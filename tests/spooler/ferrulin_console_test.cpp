@@ -201,6 +201,37 @@ TEST_F(FerrulinConsole, UnusablePrimaryFailsOverToTheBackup) {
   }
 }
 
+TEST_F(FerrulinConsole, ADestinationOutsideTheDataDirectoryCountsAsDown) {
+  // A printer folder beside the data directory, held like a live spooler: a
+  // configuration value must never send a job there.
+  const fs::path outside = dir.path().parent_path() / "OUT";
+  struct RemovedAtEnd {
+    fs::path path;
+    ~RemovedAtEnd() {
+      if (!path.empty())
+        fs::remove_all(path);
+    }
+  } made{fs::create_directory(outside) ? outside : fs::path()};
+  RunningProgram outsideHolder(HOSTSIM_PATH, {"hold", dir.path().parent_path().string(), "OUT"});
+  ASSERT_TRUE(outsideHolder.waitForOutput("holding OUT", kWait));
+  holdLock("LABEL2");
+  for (const char* dest : {"..\\OUT", "../OUT", "C:OUT", ".", ".."}) {
+    SCOPED_TRACE(dest);
+    writeConfiguration({{"PREP1", dest, "LABEL2"}});
+    auto spooler = startSpooler();
+    dropJob("PREP1", "J.spl", job("guarded"));
+    ASSERT_TRUE(waitFor([] { return fs::exists("LABEL2/J.spl") && !fs::exists("PREP1/J.spl"); }));
+    EXPECT_TRUE(spooler->waitForOutput("ERROR: Printer \"" + std::string(dest) +
+                                           "\" does not name a folder of the data directory",
+                                       kWait));
+    EXPECT_TRUE(spooler->waitForOutput("Trying backup printer...", kWait));
+    EXPECT_FALSE(fs::exists(outside / "J.spl"));
+    fs::remove("LABEL2/J.spl");
+  }
+  outsideHolder.signal(SIGTERM);
+  outsideHolder.wait(kWait);
+}
+
 TEST_F(FerrulinConsole, BothDestinationsDownDropsTheJob) {
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
   auto spooler = startSpooler();
