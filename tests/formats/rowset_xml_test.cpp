@@ -494,9 +494,11 @@ TEST_F(ConfigFile, AMissingFileFailsAndLeavesTheTableAsItWas) {
     table.LoadFromFile("Missing.XML", true);
     ADD_FAILURE() << "loaded";
   } catch (const platform::FileError& error) {
+    // The reason is the system's own text ("No such file or directory").
+    EXPECT_FALSE(error.systemText().empty());
     EXPECT_EQ(std::string(error.what()),
               "Cannot open file \"" + (std::filesystem::current_path() / "Missing.XML").string() +
-                  "\". No such file or directory");
+                  "\". " + error.systemText());
   }
   EXPECT_EQ(snapshot(table), before);
   EXPECT_EQ(table.CurrentRow(), 1u);
@@ -509,10 +511,12 @@ TEST_F(ConfigFile, ASaveThatCannotCreateTheFileFailsAndLeavesTheTable) {
     table.SaveToXML("NoFolder\\VelmoraLabelConfig.XML");
     ADD_FAILURE() << "saved";
   } catch (const platform::FileError& error) {
-    EXPECT_EQ(std::string(error.what()),
-              "Cannot create file \"" +
-                  (std::filesystem::current_path() / "NoFolder/VelmoraLabelConfig.XML").string() +
-                  "\". No such file or directory");
+    EXPECT_FALSE(error.systemText().empty());
+    EXPECT_EQ(
+        std::string(error.what()),
+        "Cannot create file \"" +
+            (std::filesystem::current_path() / "NoFolder" / "VelmoraLabelConfig.XML").string() +
+            "\". " + error.systemText());
   }
   EXPECT_EQ(snapshot(table), before);
 }
