@@ -19,3 +19,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== fuzz smoke run"
 scripts/fuzz.sh
+
+echo "== Windows build and tests under Wine" && scripts/test-windows.sh
