@@ -136,6 +136,12 @@ int RunningProgram::wait(std::chrono::milliseconds timeout) {
       return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(10)); // waitpid has no time-out
   }
+  // The pipes close with the process: once the readers are done, everything it
+  // wrote is in lines() and errorOutput().
+  if (outputReader_.joinable())
+    outputReader_.join();
+  if (errorReader_.joinable())
+    errorReader_.join();
   return exitCode_;
 }
 

@@ -34,8 +34,9 @@ public:
   std::string errorOutput() const;
 
   void signal(int signalNumber);
-  // Waits for the process to end; its exit code, 128 + signal when killed by
-  // one, or -1 when it still runs after `timeout`.
+  // Waits for the process to end and for the end of its output; its exit
+  // code, 128 + signal when killed by one, or -1 when it still runs after
+  // `timeout`.
   int wait(std::chrono::milliseconds timeout);
   bool running();
   int pid() const { return pid_; }

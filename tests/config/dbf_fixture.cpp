@@ -1,6 +1,7 @@
 #include "dbf_fixture.h"
 
 #include "platform/file_system.h"
+#include "xbase/table_builder.h"
 
 #include <set>
 #include <stdexcept>
@@ -19,27 +20,7 @@ const std::set<int> kLogicalPositions = {23, 32, 35, 38, 39};
 
 void makeDbf(const std::string& fileName, const std::vector<DbfColumn>& columns,
              const std::vector<std::vector<TFieldValue>>& rows) {
-  platform::removeFile(fileName);
-  {
-    TApolloTable creator("Fixture");
-    if (!creator.CreateNew(".\\" + fileName, 1, static_cast<int>(columns.size())))
-      throw std::runtime_error("cannot create " + fileName);
-    for (const DbfColumn& column : columns)
-      creator.CreateField(column.name, column.type, column.width, column.decimals);
-    if (creator.CreateExec() == 0)
-      throw std::runtime_error("cannot create " + fileName);
-  }
-  TApolloTable table("Fixture");
-  table.SetTableType(xbase::TApolloTableType::ttSXNTX);
-  table.SetDatabaseName(".\\");
-  table.SetTableName(fileName);
-  table.Open();
-  for (const auto& row : rows) {
-    table.Append();
-    table.SetFields(row);
-    table.Post();
-  }
-  table.Close();
+  xbase::CreateTableWithRecords(fileName, columns, rows);
 }
 
 void makePrinterTable(const std::vector<std::string>& printers) {

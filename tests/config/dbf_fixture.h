@@ -5,18 +5,14 @@
 #pragma once
 
 #include "xbase/apollo_table.h"
+#include "xbase/table_builder.h"
 
 #include <string>
 #include <vector>
 
 namespace velmora::testing {
 
-struct DbfColumn {
-  std::string name;
-  std::string type;
-  int width;
-  int decimals;
-};
+using DbfColumn = xbase::TColumnDef;
 
 // Creates `fileName` (replacing it) and appends `rows`.
 void makeDbf(const std::string& fileName, const std::vector<DbfColumn>& columns,

@@ -20,6 +20,7 @@
 #include "platform/termination_signal.h"
 #include "xbase/apollo_table.h"
 #include "xbase/host_layout.h"
+#include "xbase/table_builder.h"
 
 namespace {
 
@@ -72,56 +73,19 @@ void enterDataDirectory(const std::string& directory, bool create) {
 
 // --- make-demo ----------------------------------------------------------------
 
-struct Column {
-  const char* name;
-  const char* type;
-  int width;
-  int decimals;
-};
-
-void createTable(const std::string& fileName, const std::vector<Column>& columns) {
-  TApolloTable creator("HostSim");
-  if (platform::fileExists(fileName)) {
-    platform::removeFile(fileName);
-  }
-  if (!creator.CreateNew(".\\" + fileName, 1, static_cast<int>(columns.size()))) {
-    throw EApolloError("Cannot create " + fileName);
-  }
-  for (const Column& column : columns) {
-    creator.CreateField(column.name, column.type, column.width, column.decimals);
-  }
-  if (creator.CreateExec() == 0) {
-    throw EApolloError("Cannot create " + fileName);
-  }
-}
-
-void appendRecords(const std::string& fileName, const std::vector<std::vector<TFieldValue>>& rows) {
-  TApolloTable table("HostSim");
-  table.SetTableType(TApolloTableType::ttSXNTX);
-  table.SetDatabaseName(".\\");
-  table.SetTableName(fileName);
-  table.Open();
-  for (const auto& row : rows) {
-    table.Append();
-    table.SetFields(row);
-    table.Post();
-  }
-  table.Close();
-}
-
 const std::vector<std::string> kDemoPrinters = {"PREP1", "PREP2", "LABEL1", "LABEL2"};
 
 void makeDemo() {
-  createTable(kPrinterListTable,
-              {{"PRINTER", "C", 8, 0},   {"MACHINE", "C", 20, 0},   {"SUBDIR", "C", 20, 0},
-               {"PORT", "C", 10, 0},     {"BAUDRATE", "C", 10, 0},  {"PARITY", "C", 1, 0},
-               {"BYTELEN", "N", 1, 0},   {"STOPBITS", "N", 1, 0},   {"HANDSHAKE", "N", 1, 0},
-               {"CP_TRANS", "L", 1, 0},  {"SRC_CP", "N", 5, 0},     {"DST_CP", "N", 5, 0},
-               {"WINNAME", "C", 40, 0},  {"TYPE", "N", 2, 0},       {"FONT", "C", 40, 0},
-               {"FONTSIZE", "N", 3, 0},  {"FONTBOLD", "L", 1, 0},   {"LEADING", "N", 3, 0},
-               {"MARGINTOP", "N", 6, 2}, {"MARGINLEFT", "N", 6, 2}, {"THROTTLE", "L", 1, 0},
-               {"CHUNKAMT", "N", 6, 0},  {"DELAY", "N", 4, 0},      {"IP", "C", 15, 0},
-               {"SQLSTATE", "N", 1, 0}});
+  const std::vector<TColumnDef> printerColumns = {
+      {"PRINTER", "C", 8, 0},   {"MACHINE", "C", 20, 0},   {"SUBDIR", "C", 20, 0},
+      {"PORT", "C", 10, 0},     {"BAUDRATE", "C", 10, 0},  {"PARITY", "C", 1, 0},
+      {"BYTELEN", "N", 1, 0},   {"STOPBITS", "N", 1, 0},   {"HANDSHAKE", "N", 1, 0},
+      {"CP_TRANS", "L", 1, 0},  {"SRC_CP", "N", 5, 0},     {"DST_CP", "N", 5, 0},
+      {"WINNAME", "C", 40, 0},  {"TYPE", "N", 2, 0},       {"FONT", "C", 40, 0},
+      {"FONTSIZE", "N", 3, 0},  {"FONTBOLD", "L", 1, 0},   {"LEADING", "N", 3, 0},
+      {"MARGINTOP", "N", 6, 2}, {"MARGINLEFT", "N", 6, 2}, {"THROTTLE", "L", 1, 0},
+      {"CHUNKAMT", "N", 6, 0},  {"DELAY", "N", 4, 0},      {"IP", "C", 15, 0},
+      {"SQLSTATE", "N", 1, 0}};
   std::vector<std::vector<TFieldValue>> printers;
   std::int64_t number = 1;
   for (const std::string& printer : kDemoPrinters) {
@@ -159,24 +123,18 @@ void makeDemo() {
     printers.push_back(std::move(row));
     ++number;
   }
-  appendRecords(kPrinterListTable, printers);
+  CreateTableWithRecords(kPrinterListTable, printerColumns, printers);
 
   // The host's label setup: 39 settings (whole numbers, and logical flags at
   // positions 23, 32, 35, 38 and 39) and a remark after them.
-  std::vector<Column> setup;
-  static std::vector<std::string> names;
-  names.clear();
-  for (int position = 1; position <= 39; ++position) {
-    char name[16];
-    std::snprintf(name, sizeof name, "LBLSET%02d", position);
-    names.emplace_back(name);
-  }
+  std::vector<TColumnDef> setup;
   std::vector<TFieldValue> values;
   for (int position = 1; position <= 39; ++position) {
     const bool logical =
         position == 23 || position == 32 || position == 35 || position == 38 || position == 39;
-    setup.push_back({names[static_cast<std::size_t>(position - 1)].c_str(), logical ? "L" : "N",
-                     logical ? 1 : 3, 0});
+    char name[16];
+    std::snprintf(name, sizeof name, "LBLSET%02d", position);
+    setup.push_back({name, logical ? "L" : "N", logical ? 1 : 3, 0});
     if (logical) {
       values.emplace_back(true);
     } else {
@@ -185,8 +143,7 @@ void makeDemo() {
   }
   setup.push_back({"REMARK", "C", 30, 0});
   values.emplace_back(std::string("demo label setup"));
-  createTable(kLabelSetupTable, setup);
-  appendRecords(kLabelSetupTable, {values});
+  CreateTableWithRecords(kLabelSetupTable, setup, {values});
 
   for (const std::string& printer : kDemoPrinters) {
     platform::createDirectory(printer);
