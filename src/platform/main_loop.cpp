@@ -135,7 +135,7 @@ bool PlainMainLoop::runOnce(Clock::time_point deadline) {
   }
 }
 
-void PlainMainLoop::runGuarded(const Task& task) {
+void MainLoop::runGuarded(const Task& task) {
   try {
     task();
   } catch (const std::exception& error) {

@@ -66,6 +66,12 @@ protected:
   MainLoop() = default;
   MainLoop(const MainLoop&) = delete;
   MainLoop& operator=(const MainLoop&) = delete;
+
+  // Loop thread: runs a task or tick; the message of an exception escaping
+  // it goes to deliverError().
+  void runGuarded(const Task& task);
+  // Loop thread: hands a message to the error handler.
+  virtual void deliverError(const std::string& message) = 0;
 };
 
 // The loop on a plain condition variable. The thread that calls run(),
@@ -112,8 +118,7 @@ private:
   // Runs what is ready, or waits for it until `deadline`; false when the
   // deadline passed or quit() was called without anything having run.
   bool runOnce(Clock::time_point deadline);
-  void runGuarded(const Task& task);
-  void deliverError(const std::string& message);
+  void deliverError(const std::string& message) override;
 
   const std::size_t maxTimers_;
   mutable std::mutex mutex_;     // guards everything below

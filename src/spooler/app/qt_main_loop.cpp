@@ -100,16 +100,6 @@ void QtMainLoop::runTick(const void* owner, std::uint64_t generation) {
   runGuarded(*tick);
 }
 
-void QtMainLoop::runGuarded(const Task& task) {
-  try {
-    task();
-  } catch (const std::exception& error) {
-    deliverError(error.what());
-  } catch (...) {
-    deliverError("Unknown error");
-  }
-}
-
 void QtMainLoop::deliverError(const std::string& message) {
   if (errorHandler_)
     errorHandler_(message);

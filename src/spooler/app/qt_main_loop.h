@@ -52,8 +52,7 @@ private:
   void applyTimer(const void* owner);
   // GUI thread: runs the owner's tick if `generation` is still the wanted one.
   void runTick(const void* owner, std::uint64_t generation);
-  void runGuarded(const Task& task);
-  void deliverError(const std::string& message);
+  void deliverError(const std::string& message) override;
 
   std::unique_ptr<QObject> context_; // lives in the GUI thread; queued calls target it
 
