@@ -45,21 +45,4 @@ void SingleInstance::Release() noexcept {
   handle_ = kNone;
 }
 
-SingleInstance::SingleInstance(SingleInstance&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kNone;
-}
-
-SingleInstance& SingleInstance::operator=(SingleInstance&& other) noexcept {
-  if (this != &other) {
-    Release();
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
-
-SingleInstance::~SingleInstance() {
-  Release();
-}
-
 } // namespace velmora::platform

@@ -1,0 +1,24 @@
+// The ownership of the guard, the same on every platform; taking and
+// releasing it are in single_instance_posix.cpp and single_instance_win.cpp.
+#include "platform/single_instance.h"
+
+namespace velmora::platform {
+
+SingleInstance::SingleInstance(SingleInstance&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = kNone;
+}
+
+SingleInstance& SingleInstance::operator=(SingleInstance&& other) noexcept {
+  if (this != &other) {
+    Release();
+    handle_ = other.handle_;
+    other.handle_ = kNone;
+  }
+  return *this;
+}
+
+SingleInstance::~SingleInstance() {
+  Release();
+}
+
+} // namespace velmora::platform
