@@ -22,25 +22,6 @@ int fd(std::intptr_t handle) {
 
 } // namespace
 
-RandomAccessFile::~RandomAccessFile() {
-  close();
-}
-
-RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)) {
-  other.handle_ = -1;
-}
-
-RandomAccessFile& RandomAccessFile::operator=(RandomAccessFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    path_ = std::move(other.path_);
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
   const std::string native = nativePath(path);
   const int flags = (access == Access::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;

@@ -33,25 +33,6 @@ constexpr std::size_t kMaxChunk = 1u << 30;
 
 } // namespace
 
-RandomAccessFile::~RandomAccessFile() {
-  close();
-}
-
-RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept
-    : handle_(other.handle_), path_(std::move(other.path_)) {
-  other.handle_ = -1;
-}
-
-RandomAccessFile& RandomAccessFile::operator=(RandomAccessFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    path_ = std::move(other.path_);
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
   const DWORD rights = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   HANDLE handle = ::CreateFileW(widePath(path).c_str(), rights, kSharing, nullptr, OPEN_EXISTING,

@@ -4,6 +4,18 @@
 
 namespace velmora::platform {
 
+bool SingleInstance::ValidName(std::string_view name) {
+  if (name.empty())
+    return false;
+  for (const char c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-';
+    if (!ok)
+      return false;
+  }
+  return true;
+}
+
 SingleInstance::SingleInstance(SingleInstance&& other) noexcept : handle_(other.handle_) {
   other.handle_ = kNone;
 }

@@ -33,6 +33,8 @@ private:
   static constexpr std::intptr_t kNone = -1;
   explicit SingleInstance(std::intptr_t handle) : handle_(handle) {}
   void Release() noexcept;
+  // Letters, digits, "_" and "-": a name every platform takes as it is.
+  static bool ValidName(std::string_view name);
 
   std::intptr_t handle_ = kNone;
 };

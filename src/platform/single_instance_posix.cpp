@@ -12,18 +12,6 @@ namespace velmora::platform {
 
 namespace {
 
-bool validName(std::string_view name) {
-  if (name.empty())
-    return false;
-  for (const char c : name) {
-    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '-';
-    if (!ok)
-      return false;
-  }
-  return true;
-}
-
 // A folder that only this user can write to: the session's runtime
 // directory, else a private folder under /tmp made on first use.
 std::optional<std::string> runtimeDirectory() {
@@ -45,7 +33,7 @@ std::optional<std::string> runtimeDirectory() {
 } // namespace
 
 std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
-  if (!validName(name))
+  if (!ValidName(name))
     return std::nullopt;
   const std::optional<std::string> folder = runtimeDirectory();
   if (!folder)

@@ -10,24 +10,8 @@
 
 namespace velmora::platform {
 
-namespace {
-
-bool validName(std::string_view name) {
-  if (name.empty())
-    return false;
-  for (const char c : name) {
-    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '-';
-    if (!ok)
-      return false;
-  }
-  return true;
-}
-
-} // namespace
-
 std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
-  if (!validName(name))
+  if (!ValidName(name))
     return std::nullopt;
   HANDLE mutex = ::CreateMutexW(nullptr, TRUE, toWide(name).c_str());
   if (mutex == nullptr)
