@@ -10,7 +10,7 @@
 //   file, saved through a temporary file and a rename 200 times.
 #include "platform/file_system.h"
 #include "platform/main_loop.h"
-#include "watch/ATFileNotification.h"
+#include "watch/at_file_notification.h"
 
 #include <benchmark/benchmark.h>
 

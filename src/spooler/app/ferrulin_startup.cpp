@@ -4,8 +4,8 @@
 
 namespace velmora {
 
-void FerrulinFormShow(TfrmMain& engine, FerrulinWindow& window, const QStringList& arguments) {
-  if (engine.FormShow())
+void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments) {
+  if (engine.start())
     window.ApplyCommandLine(arguments);
 }
 

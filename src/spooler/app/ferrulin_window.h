@@ -1,12 +1,12 @@
 // FerrulinWindow: the label spooler's window, "Velmora's Label Spooler". It
-// shows what the engine (TfrmMain) tells it through SpoolerView: the printers
+// shows what the engine (SpoolerEngine) tells it through SpoolerView: the printers
 // list (lbPrinters), the print-jobs list (lbQ) and the status log
 // (lbMessages); it owns the tray icon (FerrulinTray), refuses every close
 // request from the window, and hides in the tray when minimized.
 //
 // The window is created before the engine and destroyed after it; it never
 // calls the engine itself except through the click of the hidden Button1. The
-// program's entry wires the engine's FormShow and ApplyCommandLine.
+// program's entry wires the engine's start() and ApplyCommandLine.
 // GUI thread only (which is the main loop's thread).
 #pragma once
 
@@ -74,7 +74,8 @@ public:
   // The tray menu's "Exit Ferrulin": ends the program without asking.
   void ExitItemClick();
 
-  // What a click of the hidden Button1 runs (the engine's Button1Click).
+  // What a click of the hidden Button1 runs (the program wires the engine's
+  // configuration reload to it).
   void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
 
   FerrulinTray& Tray() { return tray_; }

@@ -8,7 +8,7 @@
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/qt_main_loop.h"
-#include "spooler/fMain.h"
+#include "spooler/spooler_engine.h"
 
 #include <QApplication>
 
@@ -37,8 +37,9 @@ int main(int argc, char** argv) {
   loop.setErrorHandler([&window](const std::string& message) { window.ShowErrorBox(message); });
   int exitCode = 0;
   {
-    velmora::TfrmMain engine(loop, window);
-    window.SetButton1Click([&] { loop.post([&engine] { engine.Button1Click(); }); });
+    velmora::SpoolerEngine engine(loop, window);
+    // The hidden button reloads the configuration.
+    window.SetButton1Click([&] { loop.post([&engine] { engine.LoadConfiguration(); }); });
     window.move(0, 0);
     window.show();
     // Runs once the event loop is up, right after the window is first shown.

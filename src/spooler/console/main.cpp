@@ -6,7 +6,7 @@
 // source folder. Exit code 1 when the configuration file is missing.
 #include "platform/main_loop.h"
 #include "platform/termination_signal.h"
-#include "spooler/fMain.h"
+#include "spooler/spooler_engine.h"
 #include "spooler/status_timestamp.h"
 
 #include <clocale>
@@ -101,8 +101,8 @@ int main(int argc, char** argv) {
   loop.setErrorHandler([](const std::string& message) { std::cerr << message << std::endl; });
   ConsoleView view(loop);
   {
-    velmora::TfrmMain engine(loop, view);
-    engine.FormShow();
+    velmora::SpoolerEngine engine(loop, view);
+    engine.start();
     if (!view.ended())
       loop.run();
   } // every folder is released here

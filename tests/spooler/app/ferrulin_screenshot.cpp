@@ -8,7 +8,7 @@
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/qt_main_loop.h"
-#include "spooler/fMain.h"
+#include "spooler/spooler_engine.h"
 
 #include "temp_dir.h"
 
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     velmora::QtMainLoop loop;
     velmora::FerrulinWindow window;
     loop.setErrorHandler([](const std::string& message) { std::cerr << message << "\n"; });
-    velmora::TfrmMain engine(loop, window);
+    velmora::SpoolerEngine engine(loop, window);
     window.show();
     velmora::FerrulinFormShow(engine, window, {});
 

@@ -3,7 +3,7 @@
 #include "formats/virtual_table.h"
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/qt_main_loop.h"
-#include "spooler/fMain.h"
+#include "spooler/spooler_engine.h"
 
 #include "qt_test_application.h"
 #include "temp_dir.h"
@@ -406,7 +406,7 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
   writeConfiguration(
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
   window.show();
-  TfrmMain engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/minimized"});
 
   EXPECT_EQ(lines(window.lbPrinters()),
@@ -425,10 +425,11 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
 
 TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
-  TfrmMain engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   ASSERT_EQ(window.lbPrinters().count(), 1);
-  window.SetButton1Click([&] { engine.Button1Click(); });
+  // The hidden button reloads the configuration.
+  window.SetButton1Click([&] { engine.LoadConfiguration(); });
   writeConfiguration(
       {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
   window.findChild<QPushButton*>("Button1")->click(); // hidden, but its click is wired
@@ -438,7 +439,7 @@ TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
   testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
   window.show();
-  TfrmMain engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/MINIMIZED"});
   ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
   EXPECT_EQ(boxes[0].title, "Ferrulin");
@@ -454,7 +455,7 @@ TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresThe
 
 TEST_F(FerrulinWindowWithEngine, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
   window.show();
-  TfrmMain engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/minimized"});
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack.exe");
@@ -490,7 +491,7 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
   HostSpooler host(dir.path(), "LABEL2");
   window.show();
-  TfrmMain engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   ASSERT_EQ(window.lbPrinters().count(), 1);
 

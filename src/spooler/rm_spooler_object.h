@@ -12,8 +12,8 @@
 #pragma once
 
 #include "platform/main_loop.h"
-#include "watch/ATFileNotification.h"
-#include "watch/ATxTimer.h"
+#include "watch/at_file_notification.h"
+#include "watch/old_timer.h"
 #include "xbase/apollo_table.h"
 
 #include <cstdint>

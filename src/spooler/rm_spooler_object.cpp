@@ -1,4 +1,4 @@
-#include "spooler/RMSpoolerObject.h"
+#include "spooler/rm_spooler_object.h"
 
 #include "platform/file_system.h"
 #include "xbase/host_layout.h"

@@ -1,5 +1,5 @@
 // The change watcher and its worker thread.
-#include "watch/ATFileNotification.h"
+#include "watch/at_file_notification.h"
 
 #include "platform/change_notification.h"
 #include "platform/file_system.h"

@@ -1,4 +1,4 @@
-// TfrmMain: the label spooler's logic without its widgets. It loads the
+// SpoolerEngine: the label spooler's logic without its widgets. It loads the
 // printer configuration into the printer table LabelSpoolers (one record and
 // one source folder object per configured printer), reloads it whenever the
 // configuration file changes, and moves jobs: each report of a source folder
@@ -7,7 +7,7 @@
 // or reports an error.
 //
 // The front end (the Qt window, or the console program) implements
-// SpoolerView and shows what it is told; it calls FormShow once when it is
+// SpoolerView and shows what it is told; it calls start() once when it is
 // shown. Everything runs on the main loop's thread, one handler at a time;
 // errors that escape a handler go to the loop's error handler. Destroying the
 // engine releases every folder object, which gives up every host lock.
@@ -17,10 +17,10 @@
 #include "formats/label_block.h"
 #include "formats/virtual_table.h"
 #include "platform/main_loop.h"
-#include "spooler/RMSpoolerObject.h"
 #include "spooler/label_merge.h"
+#include "spooler/rm_spooler_object.h"
 #include "spooler/spooler_view.h"
-#include "watch/ATFileNotification.h"
+#include "watch/at_file_notification.h"
 
 #include <memory>
 #include <string>
@@ -45,23 +45,22 @@ struct TLabelSpooler {
 // to case).
 inline constexpr const char* kWatchedConfigurationFile = ".\\VelmoraLabelConfig.xml";
 
-class TfrmMain final : private StatusSink {
+class SpoolerEngine final : private StatusSink {
 public:
-  TfrmMain(platform::MainLoop& loop, SpoolerView& view);
-  ~TfrmMain();
-  TfrmMain(const TfrmMain&) = delete;
-  TfrmMain& operator=(const TfrmMain&) = delete;
+  SpoolerEngine(platform::MainLoop& loop, SpoolerView& view);
+  ~SpoolerEngine();
+  SpoolerEngine(const SpoolerEngine&) = delete;
+  SpoolerEngine& operator=(const SpoolerEngine&) = delete;
 
   // Loads the configuration and starts watching its file. Returns false when
   // the first load failed (its error went to the loop's error handler); the
   // watcher runs all the same, so a corrected file is picked up.
-  bool FormShow();
+  bool start();
 
   // Reads the configuration file and rebuilds the printer table. Throws the
   // file's load error (the old table then stays in service) or an error of
   // one row (the rows before it stay in service).
   void LoadConfiguration();
-  void Button1Click() { LoadConfiguration(); }
 
   // A report of printer `printerNumber`'s source folder: takes its first job.
   void ProcessNextJob(int printerNumber);

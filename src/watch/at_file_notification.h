@@ -27,7 +27,7 @@
 
 #include "platform/change_notification.h"
 #include "platform/main_loop.h"
-#include "watch/ATxTimer.h"
+#include "watch/old_timer.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "spooler/fMain.h"
+#include "spooler/spooler_engine.h"
 
 #include "formats/text_file.h"
 #include "platform/file_system.h"
@@ -21,7 +21,7 @@ bool isPlainFolderName(const std::string& name) {
 
 } // namespace
 
-TfrmMain::TfrmMain(platform::MainLoop& loop, SpoolerView& view)
+SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
     : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop) {
   AddConfigurationFields(tblConfig);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
@@ -29,12 +29,12 @@ TfrmMain::TfrmMain(platform::MainLoop& loop, SpoolerView& view)
   FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });
 }
 
-TfrmMain::~TfrmMain() {
+SpoolerEngine::~SpoolerEngine() {
   FNotifierConfig.Stop();
   ReleasePrinters();
 }
 
-bool TfrmMain::FormShow() {
+bool SpoolerEngine::start() {
   bool loaded = true;
   try {
     LoadConfiguration();
@@ -47,16 +47,16 @@ bool TfrmMain::FormShow() {
   return loaded;
 }
 
-void TfrmMain::notifierConfigChanged() {
+void SpoolerEngine::notifierConfigChanged() {
   LoadConfiguration();
 }
 
-void TfrmMain::AddStatusMessage(std::string_view message) {
+void SpoolerEngine::AddStatusMessage(std::string_view message) {
   FView.AddStatusLine(FView.FormatTimestamp(std::chrono::system_clock::now()) + ": " +
                       std::string(message));
 }
 
-void TfrmMain::ReleasePrinters() {
+void SpoolerEngine::ReleasePrinters() {
   for (auto& record : FLabelSpoolers) {
     record.LabelDesign.reset();
     record.RMSpoolPrinter.reset(); // closes its lock table: the host lock is given up
@@ -64,7 +64,7 @@ void TfrmMain::ReleasePrinters() {
   FLabelSpoolers.clear();
 }
 
-void TfrmMain::LoadConfiguration() {
+void SpoolerEngine::LoadConfiguration() {
   AddStatusMessage("Loading Configuration");
   if (!platform::fileExists(kConfigurationFile)) {
     FEnding = true;
@@ -86,7 +86,7 @@ void TfrmMain::LoadConfiguration() {
   AddStatusMessage("Configuration loaded\r\n");
 }
 
-void TfrmMain::LoadRows() {
+void SpoolerEngine::LoadRows() {
   tblConfig.First();
   for (std::size_t i = 0; !tblConfig.Eof(); ++i, tblConfig.Next()) {
     auto value = [&](const char* field) { return tblConfig.FieldByName(field).AsString(); };
@@ -120,7 +120,7 @@ void TfrmMain::LoadRows() {
   }
 }
 
-void TfrmMain::ProcessNextJob(int printerNumber) {
+void SpoolerEngine::ProcessNextJob(int printerNumber) {
   if (printerNumber < 0 || static_cast<std::size_t>(printerNumber) >= FLabelSpoolers.size())
     return;
   const TLabelSpooler& record = FLabelSpoolers[static_cast<std::size_t>(printerNumber)];
@@ -140,7 +140,7 @@ void TfrmMain::ProcessNextJob(int printerNumber) {
     AddStatusMessage("# Failed to print...");
 }
 
-TfrmMain::Destination TfrmMain::ProbeDestination(const std::string& printer) {
+SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& printer) {
   if (!isPlainFolderName(printer)) {
     AddStatusMessage("ERROR: Printer \"" + printer +
                      "\" does not name a folder of the data directory");
@@ -162,7 +162,7 @@ TfrmMain::Destination TfrmMain::ProbeDestination(const std::string& printer) {
   return Destination::Unusable;
 }
 
-bool TfrmMain::DeliverJob(int printerNumber, const std::string& jobFileName) {
+bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName) {
   const TLabelSpooler& record = FLabelSpoolers.at(static_cast<std::size_t>(printerNumber));
   const std::string sourceJob = record.RMSpoolPrinter->PrinterName() + "\\" + jobFileName;
   // The merged job is written (whole, under its final name at once) before

@@ -1,4 +1,4 @@
-#include "watch/ATxTimer.h"
+#include "watch/old_timer.h"
 
 #include <gtest/gtest.h>
 

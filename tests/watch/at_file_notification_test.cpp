@@ -1,4 +1,4 @@
-#include "watch/ATFileNotification.h"
+#include "watch/at_file_notification.h"
 
 #include "platform/file_system.h"
 #include "temp_dir.h"

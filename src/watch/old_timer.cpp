@@ -1,7 +1,7 @@
 // TOldTimer on the main loop: the loop's timer of this object is the system
 // timer; every tick runs FireTimer on the loop thread, and an error raised by
 // OnTimer escapes to the loop's error handler, after which the timer goes on.
-#include "watch/ATxTimer.h"
+#include "watch/old_timer.h"
 
 #include <chrono>
 #include <utility>
