@@ -6,7 +6,6 @@
 #include "platform/file_system.h"
 #include "platform/unicode.h"
 #include "xbase/dbf_table.h"
-#include "xbase/sde_engine.h"
 
 namespace velmora::xbase {
 
@@ -55,9 +54,9 @@ TApolloTable::~TApolloTable() {
   }
 }
 
-void TApolloTable::Raise(const std::string& message) {
+void TApolloTable::Raise(const std::string& message, const std::string& cause) {
   errorMsg_ = message;
-  throw EApolloError(message);
+  throw EApolloError(message, cause);
 }
 
 template <typename Operation> auto TApolloTable::Engine(Operation operation) {
@@ -72,11 +71,10 @@ template <typename Operation> auto TApolloTable::Engine(Operation operation) {
 }
 
 DbfTable& TApolloTable::Selected() {
-  DbfTable* table = workArea_ > 0 ? TSDEEngine::Instance().Table(workArea_) : nullptr;
-  if (table == nullptr) {
+  if (!table_) {
     Raise(kClosedTable);
   }
-  return *table;
+  return *table_;
 }
 
 void TApolloTable::CheckClosed() {
@@ -106,7 +104,7 @@ void TApolloTable::SetDatabaseName(std::string_view value) {
 }
 
 void TApolloTable::SetTableName(std::string_view value) {
-  if (Active() || workArea_ < 0) {
+  if (Active() || pending_) {
     Raise(kOpenTable);
   }
   tableName_ = std::string(value);
@@ -171,25 +169,15 @@ bool TApolloTable::Exists() {
   return platform::fileExists(GetFullTableName());
 }
 
-std::string TApolloTable::Alias() const {
-  return workArea_ > 0 ? TSDEEngine::Instance().Alias(workArea_) : std::string();
+int TApolloTable::WorkArea() const {
+  if (table_) {
+    return claim_.workArea();
+  }
+  return pending_ ? -claim_.workArea() : 0;
 }
 
-std::string TApolloTable::BuildAlias(std::string_view fileName) const {
-  std::u32string upper = upperCase(utf8ToUtf32(fileName));
-  upper = upper.substr(0, upper.find(U'.'));
-  upper = upper.substr(0, 8);
-  std::string base;
-  for (const char32_t c : upper) {
-    base += c >= U'A' && c <= U'Z' ? static_cast<char>(c) : '_';
-  }
-  const TSDEEngine& engine = TSDEEngine::Instance();
-  std::string alias = base;
-  for (int counter = 1; engine.WorkArea(alias) != 0; ++counter) {
-    const std::string digits = std::to_string(counter);
-    alias = base.substr(0, 8 - std::min<std::size_t>(8, digits.size())) + digits;
-  }
-  return alias;
+std::string TApolloTable::Alias() const {
+  return table_ ? claim_.alias() : std::string();
 }
 
 // ---- open and close -------------------------------------------------------
@@ -201,15 +189,12 @@ void TApolloTable::Open() {
   if (BeforeOpen) {
     BeforeOpen(*this);
   }
-  if (workArea_ < 0) {
-    TSDEEngine::Instance().Close(-workArea_);
-  }
-  workArea_ = 0;
+  pending_.reset();
+  claim_.release();
   if (tableName_.empty()) {
     Raise(name_ + " : Missing TableName property");
   }
   const std::string fileName = FileNamePart();
-  const std::string alias = BuildAlias(fileName);
   const DbfOpenMode mode = exclusive_  ? DbfOpenMode::Exclusive
                            : readOnly_ ? DbfOpenMode::ReadOnly
                                        : DbfOpenMode::Shared;
@@ -217,11 +202,14 @@ void TApolloTable::Open() {
     Raise("Table, file or directory does not exist.\rFile: " + GetFullTableName());
   }
   const std::string dataPath = DataPath();
-  const int workArea = TSDEEngine::Instance().UseEx(dataPath + fileName, alias, mode);
-  if (workArea < 1) {
-    Raise("Unable to open table: " + GetFullTableName());
+  AliasClaim claim = TableAliasRegistry::process().claim(fileName);
+  try {
+    table_ = std::make_unique<DbfTable>(DbfTable::open(dataPath + fileName, mode));
+  } catch (const std::exception& error) {
+    failureCause_ = error.what();
+    Raise("Unable to open table: " + GetFullTableName(), failureCause_);
   }
-  workArea_ = workArea;
+  claim_ = std::move(claim);
   dataPath_ = dataPath;
   try {
     DbfTable& table = Selected();
@@ -246,13 +234,9 @@ void TApolloTable::Close() {
   dataPath_.clear();
   hiddenColumns_ = false;
   recSize_ = 0;
-  TSDEEngine& engine = TSDEEngine::Instance();
-  if (workArea_ > 0 && !engine.Alias(workArea_).empty()) {
-    engine.Close(workArea_);
-  } else if (workArea_ < 0) {
-    engine.Close(-workArea_); // an unfinished creation
-  }
-  workArea_ = 0;
+  table_.reset();   // gives up every lock the table held
+  pending_.reset(); // an unfinished creation
+  claim_.release();
   state_ = TDataSetState::dsInactive;
   recNo_ = 0;
   eof_ = bof_ = true;
@@ -262,7 +246,7 @@ void TApolloTable::Close() {
 // ---- locks ------------------------------------------------------------------
 
 bool TApolloTable::FLock() {
-  if (workArea_ <= 0) {
+  if (!table_) {
     return false;
   }
   DbfTable& table = Selected();
@@ -270,7 +254,7 @@ bool TApolloTable::FLock() {
 }
 
 bool TApolloTable::Locked(long lRecNum) {
-  if (workArea_ <= 0 || lRecNum < 0) {
+  if (!table_ || lRecNum < 0) {
     return false;
   }
   DbfTable& table = Selected();
@@ -281,7 +265,7 @@ bool TApolloTable::Locked(long lRecNum) {
 }
 
 bool TApolloTable::RLock(long Value) {
-  if (workArea_ <= 0) {
+  if (!table_) {
     Raise(kClosedTable);
   }
   if (Value < 0) {
@@ -292,7 +276,7 @@ bool TApolloTable::RLock(long Value) {
 }
 
 void TApolloTable::Unlock(long lRecNum) {
-  if (workArea_ <= 0 || lRecNum < 0) {
+  if (!table_ || lRecNum < 0) {
     return;
   }
   DbfTable& table = Selected();
@@ -304,11 +288,8 @@ void TApolloTable::Unlock(long lRecNum) {
 bool TApolloTable::CreateNew(std::string_view FileName, int RDEType, int NumFields) {
   (void)RDEType; // every table made here is a DBF table with NTX indexes
   CheckClosed();
-  TSDEEngine& engine = TSDEEngine::Instance();
-  if (workArea_ < 0) {
-    engine.Close(-workArea_);
-    workArea_ = 0;
-  }
+  pending_.reset();
+  claim_.release();
   const std::size_t separator = lastSeparator(FileName);
   std::string folder;
   std::string fileName(FileName);
@@ -318,15 +299,16 @@ bool TApolloTable::CreateNew(std::string_view FileName, int RDEType, int NumFiel
   } else {
     folder = withSeparator(databaseName_.empty() ? std::string(".") : databaseName_);
   }
-  const std::string alias = BuildAlias(fileName);
-  const int workArea = engine.CreateNew(folder + fileName, alias, NumFields);
-  workArea_ = -workArea;
-  return workArea > 0;
+  claim_ = TableAliasRegistry::process().claim(fileName);
+  pending_.emplace();
+  pending_->path = folder + fileName;
+  pending_->fields.reserve(NumFields > 0 ? static_cast<std::size_t>(NumFields) : 0);
+  return true;
 }
 
 void TApolloTable::CreateField(std::string_view FieldName, std::string_view FieldType, int FieldLen,
                                int FieldDec) {
-  if (workArea_ >= 0) {
+  if (!pending_) {
     Raise("Must call CreateNew before CreateField");
   }
   const char first = FieldName.empty() ? '\0' : FieldName.front();
@@ -339,23 +321,28 @@ void TApolloTable::CreateField(std::string_view FieldName, std::string_view Fiel
   if (FieldLen <= 0) {
     Raise("Invalid field length.");
   }
-  Engine([&] {
-    TSDEEngine::Instance().CreateField(-workArea_, FieldName, FieldType.front(),
-                                       static_cast<std::size_t>(FieldLen),
-                                       static_cast<unsigned>(std::max(FieldDec, 0)));
-  });
+  DbfField field;
+  field.name = std::string(FieldName);
+  field.type = FieldType.front();
+  field.width = static_cast<std::size_t>(FieldLen);
+  field.decimals = static_cast<unsigned>(std::max(FieldDec, 0));
+  pending_->fields.push_back(std::move(field));
 }
 
 int TApolloTable::CreateExec() {
-  if (workArea_ >= 0) {
+  if (!pending_) {
     Raise("Must call CreateNew before CreateExec");
   }
-  const int workArea = -workArea_;
-  workArea_ = 0;
-  TSDEEngine& engine = TSDEEngine::Instance();
-  const int result = engine.CreateExec(workArea);
-  engine.Close(workArea);
-  return result;
+  const PendingCreation creation = std::move(*pending_);
+  pending_.reset();
+  claim_.release();
+  try {
+    DbfTable::create(creation.path, creation.fields);
+  } catch (const std::exception& error) {
+    failureCause_ = error.what();
+    return 0;
+  }
+  return 1;
 }
 
 // ---- the record side ----------------------------------------------------------

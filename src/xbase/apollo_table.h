@@ -3,9 +3,11 @@
 // closing, locks, creating a table, and the record side (fields and their
 // values, browsing, Locate, Edit / Post / Cancel).
 //
-// Every file operation goes to the process's engine (TSDEEngine) through
-// the table's work area. Failures are raised as EApolloError and the text is
-// kept in ErrorMsg(). Names are the host's: relative to the working
+// The component owns its open DBF table (DbfTable) and, between CreateNew and
+// CreateExec, the pending creation; its alias and work-area number come from
+// the process's TableAliasRegistry. Failures are raised as EApolloError and
+// the text is kept in ErrorMsg(); the DBF layer's reason travels beside it
+// (EApolloError::cause()). Names are the host's: relative to the working
 // directory, "\" as separator, matched without regard to case.
 //
 // The component owns its fields and record buffer (made at open, freed at
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -23,10 +26,10 @@
 
 #include "xbase/apollo_error.h"
 #include "xbase/apollo_field.h"
+#include "xbase/dbf_table.h"
+#include "xbase/table_alias_registry.h"
 
 namespace velmora::xbase {
-
-class DbfTable;
 
 enum class TApolloTableType { ttSXNONE, ttSXNTX, ttSXFOX, ttSXNSX, ttSXNSX_DBT };
 enum class TApolloCommitLevel { clFull, clNormal, clNone };
@@ -78,16 +81,21 @@ public:
   bool Exists();
   std::string DataPath();
   std::string GetFullTableName();
-  int WorkArea() const { return workArea_; }
+  // 0 when closed, the negated work area while a creation is pending
+  // (between CreateNew and CreateExec), positive while open.
+  int WorkArea() const;
   const std::string& ErrorMsg() const { return errorMsg_; }
-  // The engine's alias of the open table (LOCKSPL, LOCKSPL1, ...), or empty.
+  // The DBF layer's reason for the last failed open or CreateExec (a file
+  // error with its path and the system's reason, or the damage found).
+  const std::string& failureCause() const { return failureCause_; }
+  // The process-wide alias of the open table (LOCKSPL, LOCKSPL1, ...), or empty.
   std::string Alias() const;
   TDataSetState State() const { return state_; }
 
   // --- opening, closing, locks ------------------------------------------
   void Open();
   void Close();
-  bool Active() const { return workArea_ > 0; }
+  bool Active() const { return table_ != nullptr; }
   void SetActive(bool value) { value ? Open() : Close(); }
   bool FLock();
   bool Locked(long lRecNum);
@@ -134,13 +142,17 @@ public:
   void AssignValue(const TApolloField& field, const TFieldValue& value);
 
 private:
-  [[noreturn]] void Raise(const std::string& message);
+  struct PendingCreation {
+    std::string path;
+    std::vector<DbfField> fields;
+  };
+
+  [[noreturn]] void Raise(const std::string& message, const std::string& cause = {});
   template <typename Operation> auto Engine(Operation operation);
   DbfTable& Selected();
   void CheckClosed();
   void CheckBrowseMode();
   std::string FileNamePart() const;
-  std::string BuildAlias(std::string_view fileName) const;
   void BuildFields(DbfTable& table);
   void ReadCurrent(DbfTable& table);
   void ClearBuffer();
@@ -153,9 +165,12 @@ private:
   bool exclusive_ = false;
   bool sequenced_ = true;
   TEOFAction eofAction_ = TEOFAction::eaMoveLast;
-  int workArea_ = 0;
-  std::string dataPath_; // resolved at open, forgotten at close
+  std::unique_ptr<DbfTable> table_;        // the open table, or
+  std::optional<PendingCreation> pending_; // a creation between CreateNew and CreateExec
+  AliasClaim claim_;                       // alias and work area of either
+  std::string dataPath_;                   // resolved at open, forgotten at close
   std::string errorMsg_;
+  std::string failureCause_;
   TDataSetState state_ = TDataSetState::dsInactive;
 
   // The record side: columns, fields, the current record's values.

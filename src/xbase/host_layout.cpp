@@ -1,7 +1,6 @@
 #include "xbase/host_layout.h"
 
 #include "platform/file_system.h"
-#include "xbase/sde_engine.h"
 
 namespace velmora::xbase {
 
@@ -16,12 +15,12 @@ void createLockTable(std::string_view folder) {
   TApolloTable creator("LockTableCreator");
   if (!creator.CreateNew(path + kLockTableName, 1, 1)) {
     throw EApolloError("Cannot create table " + path + kLockTableName + ": " +
-                       TSDEEngine::Instance().LastError());
+                       creator.failureCause());
   }
   creator.CreateField("DUMMY", "C", 10, 0);
   if (creator.CreateExec() == 0) {
     throw EApolloError("Cannot create table " + path + kLockTableName + ": " +
-                       TSDEEngine::Instance().LastError());
+                       creator.failureCause());
   }
 }
 

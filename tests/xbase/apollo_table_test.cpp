@@ -70,6 +70,24 @@ TEST(ApolloTable, FailedOpensRaiseTheirMessagesAndLeaveTheTableClosed) {
   EXPECT_FALSE(std::filesystem::exists("PRN2"));
 }
 
+TEST(ApolloTable, AFailedOpenKeepsTheDbfReasonBesideTheUsersMessage) {
+  TempWorkDir dir;
+  writeBytes("BAD.DBF", "not a table");
+  TApolloTable table("tblLock");
+  setUp(table, ".\\", "BAD.DBF");
+  try {
+    table.Open();
+    FAIL() << "opened a damaged table";
+  } catch (const EApolloError& error) {
+    EXPECT_STREQ(error.what(), "Unable to open table: .\\BAD.DBF");
+    // What the DBF reader found, which the user's text leaves out.
+    EXPECT_EQ(error.cause().rfind("Corrupted table \"", 0), 0u) << error.cause();
+    EXPECT_NE(error.cause().find("BAD.DBF"), std::string::npos) << error.cause();
+    EXPECT_EQ(table.failureCause(), error.cause());
+  }
+  EXPECT_EQ(table.ErrorMsg(), "Unable to open table: .\\BAD.DBF");
+}
+
 TEST(ApolloTable, ResolvesPathsTheHostsWay) {
   TempWorkDir dir;
   std::filesystem::create_directory("PRN2");
@@ -200,6 +218,26 @@ TEST(ApolloTable, CreationChecksItsCallsAndArguments) {
   }
   EXPECT_EQ(messageOf([&] { table.SetTableName("U.DBF"); }),
             "Cannot perform this operation on an open table");
+
+  // The pending creation holds its alias until CreateExec.
+  writeBytes("T.DBF", dbfBytes({{"X", 'C', 1}}, {}));
+  TApolloTable other;
+  setUp(other, ".\\", "T.DBF");
+  other.Open();
+  EXPECT_EQ(other.Alias(), "T1");
+  EXPECT_GT(other.WorkArea(), 0);
+  EXPECT_NE(other.WorkArea(), -table.WorkArea());
+}
+
+TEST(ApolloTable, AFailedCreationReturnsZeroAndKeepsItsReason) {
+  TempWorkDir dir;
+  TApolloTable table;
+  ASSERT_TRUE(table.CreateNew(".\\NOFOLDER\\T.DBF", 1, 1));
+  table.CreateField("DUMMY", "C", 10, 0);
+  EXPECT_EQ(table.CreateExec(), 0);
+  EXPECT_EQ(table.WorkArea(), 0);
+  EXPECT_NE(table.failureCause().find("T.DBF"), std::string::npos) << table.failureCause();
+  EXPECT_FALSE(std::filesystem::exists("NOFOLDER"));
 }
 
 TEST(ApolloTable, CreatesTheLockTableOfAPrinterFolder) {
