@@ -34,4 +34,13 @@ void unlockRange(RandomAccessFile& file, std::uint64_t offset, std::uint64_t len
 // not count.
 bool rangeLockedByOther(const RandomAccessFile& file, std::uint64_t offset, std::uint64_t length);
 
+// True when another open holds one lock over the whole of [offset, offset +
+// length); takes no lock. Locks of smaller pieces inside the range (the
+// record locks inside a table's whole-file range) do not count, nor do locks
+// of `file` itself. On Windows, which cannot tell who holds what, the range
+// counts as wholly held when both its first and its last byte are held by
+// others.
+bool rangeWhollyLockedByOther(const RandomAccessFile& file, std::uint64_t offset,
+                              std::uint64_t length);
+
 } // namespace velmora::platform

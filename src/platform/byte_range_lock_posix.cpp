@@ -64,4 +64,22 @@ bool rangeLockedByOther(const RandomAccessFile& file, std::uint64_t offset, std:
   return range.l_type != F_UNLCK;
 }
 
+bool rangeWhollyLockedByOther(const RandomAccessFile& file, std::uint64_t offset,
+                              std::uint64_t length) {
+  // Exclusive locks of different holders never overlap, and the pieces one
+  // holder locks merge into one lock. So when another holder has the whole
+  // range, its lock is the only one in the range and the one reported.
+  struct flock range = rangeOf(F_WRLCK, offset, length);
+  if (::fcntl(fd(file), F_OFD_GETLK, &range) != 0) {
+    fail(errno);
+  }
+  if (range.l_type == F_UNLCK) {
+    return false;
+  }
+  const auto start = static_cast<std::uint64_t>(range.l_start);
+  const bool toTheEnd = range.l_len == 0;
+  const auto end = start + static_cast<std::uint64_t>(range.l_len);
+  return start <= offset && (toTheEnd || end >= offset + length);
+}
+
 } // namespace velmora::platform

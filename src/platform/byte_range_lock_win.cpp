@@ -202,4 +202,13 @@ bool rangeLockedByOther(const RandomAccessFile& file, std::uint64_t offset, std:
   return false;
 }
 
+bool rangeWhollyLockedByOther(const RandomAccessFile& file, std::uint64_t offset,
+                              std::uint64_t length) {
+  if (length == 0) {
+    return false;
+  }
+  const std::uint64_t last = endOf(offset, length) - 1;
+  return rangeLockedByOther(file, offset, 1) && rangeLockedByOther(file, last, 1);
+}
+
 } // namespace velmora::platform

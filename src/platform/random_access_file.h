@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,11 @@ public:
   // Creates a file, replacing one of that name, for reading and writing.
   // Throws FileError "Cannot create file "<full path>". <reason>".
   static RandomAccessFile create(std::string_view path);
+  // Creates a file only where no entry of that name exists, in one step of
+  // the system (O_EXCL, CREATE_NEW), so of two processes creating it at once
+  // exactly one succeeds. Nothing when the name is taken; throws FileError
+  // "Cannot create file ..." for any other failure.
+  static std::optional<RandomAccessFile> createNew(std::string_view path);
 
   bool isOpen() const { return handle_ >= 0; }
   // Reads up to `size` bytes at `offset`; returns the number read, fewer only

@@ -47,6 +47,18 @@ RandomAccessFile RandomAccessFile::create(std::string_view path) {
   return RandomAccessFile(handle, std::string(path));
 }
 
+std::optional<RandomAccessFile> RandomAccessFile::createNew(std::string_view path) {
+  const std::string native = nativePath(path);
+  const int handle = ::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (handle < 0) {
+    if (errno == EEXIST) {
+      return std::nullopt;
+    }
+    fail("Cannot create file", path, errno);
+  }
+  return RandomAccessFile(handle, std::string(path));
+}
+
 std::size_t RandomAccessFile::readAt(std::uint64_t offset, void* buffer, std::size_t size) const {
   std::size_t done = 0;
   while (done < size) {

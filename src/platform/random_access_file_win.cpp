@@ -50,6 +50,18 @@ RandomAccessFile RandomAccessFile::create(std::string_view path) {
   return RandomAccessFile(reinterpret_cast<std::intptr_t>(handle), std::string(path));
 }
 
+std::optional<RandomAccessFile> RandomAccessFile::createNew(std::string_view path) {
+  HANDLE handle = ::CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kSharing,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+      return std::nullopt;
+    fail("Cannot create file", path, error);
+  }
+  return RandomAccessFile(reinterpret_cast<std::intptr_t>(handle), std::string(path));
+}
+
 std::size_t RandomAccessFile::readAt(std::uint64_t offset, void* buffer, std::size_t size) const {
   std::size_t done = 0;
   while (done < size) {

@@ -152,12 +152,13 @@ DbfTable DbfTable::open(std::string_view path, DbfOpenMode mode) {
     damaged(name, "the table has no fields");
   }
 
+  // A header that counts more records than the file holds is what a host
+  // append caught half-way looks like (the count written before the record,
+  // or the record only partly written): the complete records are read, as
+  // dBASE tools do, and the rest is not.
   const std::uint32_t declared = read32(header + 4);
   const std::uint64_t room = (fileSize - table.headerLength_) / table.recordLength_;
-  if (declared > room) {
-    damaged(name, "the record count " + std::to_string(declared) + " is beyond the file's size");
-  }
-  table.recordCount_ = declared;
+  table.recordCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(declared, room));
 
   if (mode == DbfOpenMode::Exclusive) {
     if (!platform::tryLockRange(table.file_, kDbfFileLockOffset, kDbfFileLockLength)) {
@@ -169,15 +170,18 @@ DbfTable DbfTable::open(std::string_view path, DbfOpenMode mode) {
   return table;
 }
 
-void DbfTable::create(std::string_view path, const std::vector<DbfField>& fields) {
+namespace {
+
+// The bytes of a new, empty table with these fields: header, descriptors,
+// terminator and end-of-file mark. Sets `memo` when a memo field needs a .DBT.
+std::string newTableBytes(const std::vector<DbfField>& fields, bool& memo) {
   if (fields.empty()) {
     throw DbfError("A table needs at least one field");
   }
-  const std::string name = withDefaultExtension(path, ".DBF");
   std::string header(kHeaderSize + kDescriptorSize * fields.size() + 1, '\0');
   auto* bytes = reinterpret_cast<unsigned char*>(header.data());
   std::size_t recordLength = 1;
-  bool memo = false;
+  memo = false;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const DbfField& field = fields[i];
     if (field.name.empty() || field.name.size() > 10) {
@@ -213,20 +217,49 @@ void DbfTable::create(std::string_view path, const std::vector<DbfField>& fields
   write16(bytes + 10, recordLength);
   bytes[header.size() - 1] = kTerminator;
   header.push_back(static_cast<char>(kEndOfFile));
+  return header;
+}
 
+void writeMemoFile(const std::string& name) {
+  const std::size_t dot = name.find_last_of('.');
+  std::string memoHeader(512, '\0');
+  memoHeader[0] = 1; // next free block
+  memoHeader[16] = 0x03;
+  platform::RandomAccessFile memoFile =
+      platform::RandomAccessFile::create(name.substr(0, dot) + ".DBT");
+  memoFile.writeAt(0, memoHeader.data(), memoHeader.size());
+  memoFile.sync();
+}
+
+} // namespace
+
+void DbfTable::create(std::string_view path, const std::vector<DbfField>& fields) {
+  const std::string name = withDefaultExtension(path, ".DBF");
+  bool memo = false;
+  const std::string header = newTableBytes(fields, memo);
   platform::RandomAccessFile file = platform::RandomAccessFile::create(name);
   file.writeAt(0, header.data(), header.size());
   file.sync();
   if (memo) {
-    const std::size_t dot = name.find_last_of('.');
-    std::string memoHeader(512, '\0');
-    memoHeader[0] = 1; // next free block
-    memoHeader[16] = 0x03;
-    platform::RandomAccessFile memoFile =
-        platform::RandomAccessFile::create(name.substr(0, dot) + ".DBT");
-    memoFile.writeAt(0, memoHeader.data(), memoHeader.size());
-    memoFile.sync();
+    writeMemoFile(name);
   }
+}
+
+bool DbfTable::createNew(std::string_view path, const std::vector<DbfField>& fields) {
+  const std::string name = withDefaultExtension(path, ".DBF");
+  bool memo = false;
+  const std::string header = newTableBytes(fields, memo);
+  std::optional<platform::RandomAccessFile> file = platform::RandomAccessFile::createNew(name);
+  if (!file) {
+    return false;
+  }
+  // One write: whoever opens the table next finds the whole header.
+  file->writeAt(0, header.data(), header.size());
+  file->sync();
+  if (memo) {
+    writeMemoFile(name);
+  }
+  return true;
 }
 
 int DbfTable::fieldIndex(std::string_view name) const {
@@ -442,8 +475,10 @@ void DbfTable::unlock(std::uint32_t recordNumber) {
 
 bool DbfTable::locked(std::uint32_t recordNumber) {
   if (recordNumber == 0) {
+    // Record locks lie inside the whole-file range; only a lock of the whole
+    // range is the whole-table lock.
     return fileLocked_ ||
-           platform::rangeLockedByOther(file_, kDbfFileLockOffset, kDbfFileLockLength);
+           platform::rangeWhollyLockedByOther(file_, kDbfFileLockOffset, kDbfFileLockLength);
   }
   return fileLocked_ || holdsRecord(recordNumber) ||
          platform::rangeLockedByOther(file_, kDbfLockBase + recordNumber, 1);

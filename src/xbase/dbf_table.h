@@ -13,10 +13,11 @@
 // A shared table sees records that another process appended: the record
 // count is read from the header again whenever it matters.
 //
-// A damaged file (short header, descriptors that do not fit, a record length
-// that does not hold the fields, a record count beyond the file) is refused
-// at open with a DbfError that says what is wrong; reading never runs past
-// the end of the file.
+// A damaged header (shorter than 32 bytes, descriptors that do not fit, a
+// record length that does not hold the fields) is refused at open with a
+// DbfError that says what is wrong. A record count beyond the file (an
+// append caught half-way) is not damage: the complete records are read.
+// Reading never runs past the end of the file.
 //
 // The object owns its open file; it is move-only. One thread at a time.
 #pragma once
@@ -65,6 +66,10 @@ public:
   // replacing any file of that name; a memo field also gets an empty .DBT.
   // Throws DbfError for a bad structure, platform::FileError for the file.
   static void create(std::string_view path, const std::vector<DbfField>& fields);
+  // The same, but only where no file of that name exists: the table file is
+  // made exclusively, so of two processes creating it at once exactly one
+  // writes it. False (and nothing written) when the name is taken.
+  static bool createNew(std::string_view path, const std::vector<DbfField>& fields);
 
   DbfTable(DbfTable&&) noexcept = default;
   DbfTable& operator=(DbfTable&&) noexcept = default;
@@ -114,8 +119,9 @@ public:
   // Gives up the lock of one record, or with 0 every lock of this table.
   void unlock(std::uint32_t recordNumber);
   // With 0: whether this table holds the whole-file lock or another holder
-  // has a lock in the whole-file range. With n: whether record n is locked
-  // by this table or another holder. Takes no lock.
+  // keeps it (a record lock of another holder does not count). With n:
+  // whether record n is locked by this table or another holder. Takes no
+  // lock.
   bool locked(std::uint32_t recordNumber);
 
   // Runs a condition of the forms the table component builds (see

@@ -1,6 +1,7 @@
 #include "xbase/host_layout.h"
 
 #include "platform/file_system.h"
+#include "xbase/dbf_table.h"
 
 namespace velmora::xbase {
 
@@ -9,18 +10,14 @@ void createLockTable(std::string_view folder) {
   if (path.empty() || (path.back() != '\\' && path.back() != '/')) {
     path += '\\';
   }
-  if (platform::fileExists(path + kLockTableName)) {
-    return;
-  }
-  TApolloTable creator("LockTableCreator");
-  if (!creator.CreateNew(path + kLockTableName, 1, 1)) {
-    throw EApolloError("Cannot create table " + path + kLockTableName + ": " +
-                       creator.failureCause());
-  }
-  creator.CreateField("DUMMY", "C", 10, 0);
-  if (creator.CreateExec() == 0) {
-    throw EApolloError("Cannot create table " + path + kLockTableName + ": " +
-                       creator.failureCause());
+  // Made exclusively rather than "when missing, create": another spooler or
+  // the host may create the table at the same moment, and a table it has
+  // just made (and may already hold) must not be written over. Whoever comes
+  // second finds the file and opens what the other made.
+  try {
+    DbfTable::createNew(path + kLockTableName, {DbfField{"DUMMY", 'C', 10, 0, 0}});
+  } catch (const std::exception& error) {
+    throw EApolloError("Cannot create table " + path + kLockTableName + ": " + error.what());
   }
 }
 
@@ -47,7 +44,15 @@ DestinationState probeDestination(std::string_view printerName) {
     probe.SetDatabaseName(printerName);
     probe.Open();
   } catch (const std::exception&) {
-    // a folder or lock table that cannot be opened counts as down
+    // A lock table the spooler may read but not write (the host's spooler
+    // runs under another account) is probed through a read-only open: the
+    // lock test needs no write access. A folder or lock table that cannot be
+    // opened at all counts as down.
+    try {
+      probe.SetReadOnly(true);
+      probe.Open();
+    } catch (const std::exception&) {
+    }
   }
   try {
     if (probe.Locked(0)) {

@@ -28,7 +28,9 @@ inline constexpr const char* kLabelSetupTable = "LBLPRDEF.DBF";
 
 // Creates folder\LOCKSPL.DBF with the single field DUMMY C(10) when no such
 // file exists (in any case of its name); an existing one is left as it is.
-// Throws EApolloError when it cannot be created.
+// The file is made exclusively, so a table that another process creates at
+// the same moment is never written over. Throws EApolloError when it cannot
+// be created.
 void createLockTable(std::string_view folder);
 
 // Claims a source printer's folder ".\<printer>": makes the folder when it
@@ -45,8 +47,9 @@ enum class DestinationState { Down, Up, UpWithError };
 // Probes a destination printer's folder: Up when another holder keeps the
 // whole-table lock on its lock table, UpWithError when RMSPOOL.ERR lies
 // beside it as well, Down otherwise (no folder, no lock table, a table that
-// cannot be opened, or nobody holding it). Never creates anything and never
-// fails.
+// cannot be opened, or nobody holding it). A lock table that may be read but
+// not written is probed through a read-only open. Never creates anything
+// and never fails.
 DestinationState probeDestination(std::string_view printerName);
 
 // The PRINTER values of .\RMSpool.DBF in record order, trailing blanks

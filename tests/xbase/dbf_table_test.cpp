@@ -48,8 +48,6 @@ TEST(DbfTable, RefusesDamagedTablesWithAClearError) {
       {"record length 0", patched(good, 10, std::string("\x00\x00", 2)), "record length 0"},
       {"record length below the fields", patched(good, 10, std::string("\x05\x00", 2)),
        "field 1 lies past the end of the record of 5 bytes"},
-      {"record count past the file", patched(good, 4, std::string("\x03\x00\x00\x00", 4)),
-       "record count 3 is beyond the file's size"},
       {"missing terminator", patched(good, 96, "X"), "not ended by 0x0D"},
       {"field without width", patched(good, 32 + 16, std::string("\x00", 1)),
        "field 1 has no width"},
@@ -62,6 +60,38 @@ TEST(DbfTable, RefusesDamagedTablesWithAClearError) {
       ADD_FAILURE() << "opened";
     } catch (const DbfError& error) {
       EXPECT_THAT(error.what(), HasSubstr(damage.message));
+    }
+  }
+}
+
+// A host append caught half-way: the header already counts the new record
+// (or more) while the file holds it only in part, or not at all.
+TEST(DbfTable, ReadsTheCompleteRecordsOfAHeaderThatCountsMore) {
+  TempWorkDir dir;
+  const std::string good = twoRecords(); // header, 2 records of 12 bytes, 0x1A
+  const std::string withoutEnd = good.substr(0, good.size() - 1);
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"count ahead of the records", patched(good, 4, std::string("\x03\x00\x00\x00", 4))},
+      {"a record written in part",
+       patched(withoutEnd, 4, std::string("\x03\x00\x00\x00", 4)) + " Shak"},
+      {"a count far beyond the file", patched(good, 4, std::string("\xFF\xFF\xFF\x7F", 4))},
+  };
+  for (const auto& testCase : cases) {
+    SCOPED_TRACE(testCase.name);
+    writeBytes("HALF.DBF", testCase.bytes);
+    for (const DbfOpenMode mode : {DbfOpenMode::ReadOnly, DbfOpenMode::Shared}) {
+      DbfTable table = DbfTable::open("HALF.DBF", mode);
+      EXPECT_EQ(table.recordCount(), 2u);
+      std::vector<std::string> records;
+      for (table.goTop(); !table.eof(); table.skip(1)) {
+        records.push_back(table.record());
+      }
+      EXPECT_EQ(records, (std::vector<std::string>{" Fries     2", " Bun      10"}));
+      EXPECT_TRUE(table.query("QTY = 10"));
+      EXPECT_EQ(table.recNo(), 2u);
     }
   }
 }
@@ -171,6 +201,27 @@ TEST(DbfTable, LocksAreSeenByAnotherOpenAndEndWithTheirOpen) {
   EXPECT_TRUE(other.fileLock());
   other.unlock(0);
   EXPECT_FALSE(other.locked(0));
+}
+
+// Record n's lock byte lies inside the whole-file range; only the whole
+// range held by another is the whole-table lock.
+TEST(DbfTable, RecordLocksOfAnotherAreNotTheWholeTableLock) {
+  TempWorkDir dir;
+  writeBytes("T.DBF", twoRecords());
+  const std::vector<std::vector<std::uint32_t>> held = {{1}, {2}, {1, 2}, {2, 999'999'999}};
+  for (const auto& records : held) {
+    SCOPED_TRACE(::testing::PrintToString(records));
+    DbfTable holder = DbfTable::open("T.DBF", DbfOpenMode::Shared);
+    DbfTable prober = DbfTable::open("T.DBF", DbfOpenMode::Shared);
+    for (const std::uint32_t record : records) {
+      ASSERT_TRUE(holder.recordLock(record));
+      EXPECT_TRUE(prober.locked(record));
+    }
+    EXPECT_FALSE(prober.locked(0));
+    holder.unlock(0);
+    ASSERT_TRUE(holder.fileLock());
+    EXPECT_TRUE(prober.locked(0));
+  }
 }
 
 TEST(DbfTable, RecordLocksExcludeEachOtherAndTheFileLock) {

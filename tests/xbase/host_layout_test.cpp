@@ -3,8 +3,12 @@
 // xbase helper holding a record lock.
 #include "xbase/host_layout.h"
 
+#include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
 
 #include "dbf_bytes.h"
 #include "program_process.h"
@@ -49,6 +53,114 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
   host->terminate();
   EXPECT_EQ(host->wait(), 0);
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
+}
+
+// The host spooler's record lock (an edit of its lock table) lies inside the
+// whole-table range; it is no spooler at work on the folder.
+TEST(HostLayout, ARecordLockOfAnotherProcessIsNotASpoolerAtWork) {
+  TempWorkDir dir;
+  std::filesystem::create_directory("LABEL1");
+  testing::writeBytes("LABEL1/LOCKSPL.DBF",
+                      testing::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
+  for (const char* record : {"1", "2", "3"}) {
+    SCOPED_TRACE(record);
+    ProgramProcess holder(
+        XBASE_HELPER_PATH,
+        {"lock-record", std::filesystem::current_path().string(), "LABEL1\\LOCKSPL.DBF", record});
+    ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
+    EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
+    holder.closeInput();
+    EXPECT_EQ(holder.wait(), 0);
+  }
+  auto host = holdFolder("LABEL1");
+  EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
+}
+
+// The host's spooler may run under another account, whose lock table the
+// spooler may read but not write.
+TEST(HostLayout, ProbeReadsALockTableItMayNotWrite) {
+  TempWorkDir dir;
+  auto host = holdFolder("LABEL1");
+  const std::filesystem::path table = "LABEL1/LOCKSPL.DBF";
+  ASSERT_TRUE(std::filesystem::exists(table));
+  namespace fs = std::filesystem;
+  if (::geteuid() == 0) {
+    // Root writes any file: the probe runs as another user, who may read the
+    // table (owned by root, 0644) but not write it.
+    fs::permissions(table, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::others_read);
+    for (const bool hostError : {false, true}) {
+      if (hostError) {
+        testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+      }
+      ProgramProcess prober("/usr/bin/setpriv",
+                            {"--reuid=65534", "--regid=65534", "--clear-groups", XBASE_HELPER_PATH,
+                             "probe", fs::current_path().string(), "LABEL1"});
+      EXPECT_EQ(prober.readLine(20s).value_or("(nothing)"), hostError ? "up with error" : "up");
+      EXPECT_EQ(prober.wait(), 0);
+    }
+  } else {
+    fs::permissions(table, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
+    testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+    EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
+  }
+  host->terminate();
+  EXPECT_EQ(host->wait(), 0);
+}
+
+// Two creators at the same moment: the spooler and another program (the
+// host) that makes the folder's lock table with a structure of its own. The
+// host's table, once made, is never written over: whoever comes second finds
+// it. Many rounds, each started by both threads at once, give the moment
+// between "is it there?" and "create it" its chances.
+TEST(HostLayout, CreatingALockTableNeverWritesOverOneJustMade) {
+  TempWorkDir dir;
+  const std::string hostTable = testing::dbfBytes({{"OWNER", 'C', 20}}, {});
+  constexpr int kRounds = 1500;
+  std::atomic<int> arrived{0};
+  std::atomic<int> round{-1};
+  std::vector<char> hostMadeIt(kRounds, 0);
+  std::thread host([&] {
+    for (int r = 0; r < kRounds; ++r) {
+      while (round.load() != r) {
+        std::this_thread::yield();
+      }
+      // Start a little later in some rounds, to meet the other at every step.
+      for (int spin = 0; spin < (r % 16) * 200; ++spin) {
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+      }
+      const std::string name = "R" + std::to_string(r) + "/LOCKSPL.DBF";
+      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        hostMadeIt[r] = 1;
+        EXPECT_EQ(::write(fd, hostTable.data(), hostTable.size()),
+                  static_cast<ssize_t>(hostTable.size()));
+        ::close(fd);
+      }
+      arrived.fetch_add(1);
+    }
+  });
+  int overwritten = 0;
+  for (int r = 0; r < kRounds; ++r) {
+    const std::string folder = "R" + std::to_string(r);
+    std::filesystem::create_directory(folder);
+    round.store(r);
+    try {
+      createLockTable(folder);
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << "round " << r << ": " << error.what();
+    }
+    while (arrived.load() != r + 1) {
+      std::this_thread::yield();
+    }
+    const std::string bytes = testing::readBytes(folder + "/LOCKSPL.DBF");
+    if (hostMadeIt[r] && bytes != hostTable) {
+      ++overwritten;
+    }
+  }
+  host.join();
+  EXPECT_EQ(overwritten, 0) << "of " << kRounds << " rounds";
 }
 
 TEST(HostLayout, ProbeOfAFolderNobodyHoldsIsDownAndCreatesNothing) {

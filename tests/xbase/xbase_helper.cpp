@@ -7,6 +7,9 @@
 //   xbase_helper setup-labels DIR             write the 39 label setup values
 //                                             into LBLPRDEF.DBF's first record
 //   xbase_helper dump PATH                    print a table's fields and records
+//   xbase_helper probe DIR PRINTER            probe the printer folder as a
+//                                             destination: "down", "up" or
+//                                             "up with error"
 #include <iostream>
 #include <string>
 #include <vector>
@@ -127,6 +130,15 @@ int main(int argc, char** argv) {
       std::filesystem::current_path(args[1]);
       return setupLabels();
     }
+    if (args.size() == 3 && args[0] == "probe") {
+      std::filesystem::current_path(args[1]);
+      const DestinationState state = probeDestination(args[2]);
+      std::cout << (state == DestinationState::Down ? "down"
+                    : state == DestinationState::Up ? "up"
+                                                    : "up with error")
+                << std::endl;
+      return 0;
+    }
     if (args.size() == 2 && args[0] == "dump") {
       return dump(args[1]);
     }
@@ -135,7 +147,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cerr << "usage: xbase_helper lock-record DIR TABLE RECNO | claim DIR PRINTER | "
-               "setup-labels DIR | dump PATH"
+               "setup-labels DIR | dump PATH | probe DIR PRINTER"
             << std::endl;
   return 2;
 }
