@@ -327,6 +327,10 @@ public:
 
   void run() {
     readSchema();
+    // An XML file without a rowset schema (no field defined) is not a
+    // configuration: loading it would leave a table no row can be added to.
+    if (rowFields().empty())
+      fail(std::string(kInvalidDocument));
     result_.schemaRead = true;
     readRows();
   }

@@ -316,15 +316,34 @@ TEST_F(ConfigFile, ContentThatIsNotXmlIsABrokenFile) {
     EXPECT_EQ(table.FieldCount(), 0u);
     addConfigFields(table);
   }
-  EXPECT_EQ(load("<XML>"), "") << "the letters xml in any case after <";
-  EXPECT_EQ(load("<?XmL?>"), "");
+  // These pass the format test and are then refused for want of a schema.
+  EXPECT_EQ(load("<XML>"), "Invalid XML document") << "the letters xml in any case after <";
+  EXPECT_EQ(load("<?XmL?>"), "Invalid XML document");
+}
+
+// An XML file that is no rowset (no schema, or one that defines no field)
+// would load as an open table without fields, to which no row can be added.
+TEST_F(ConfigFile, AnXmlFileWithoutASchemaIsRefused) {
+  for (const std::string content :
+       {"<xml></xml>", "<xml>\r\n  <rs:data>\r\n    <z:row />\r\n  </rs:data>\r\n</xml>",
+        "<xml><s:Schema id='RowsetSchema'></s:Schema><rs:data></rs:data></xml>",
+        "<?xml version='1.0'?><config><printer name='PREP1'/></config>"}) {
+    TVirtualTable editor("tblConfig", voPersistentData);
+    addConfigFields(editor);
+    fillExample(editor);
+    EXPECT_EQ(load(content, editor), "Invalid XML document") << content;
+    EXPECT_FALSE(editor.Active()) << content;
+    EXPECT_EQ(editor.FieldCount(), 0u) << content;
+    EXPECT_THROW(editor.Append(), std::exception) << content;
+  }
 }
 
 TEST_F(ConfigFile, ShortContentFailsWithStreamReadError) {
   for (const std::string content : {"", "<xm", "<xml", "\xEF\xBB\xBF<xm", "\xEF\xBB\xBF<xml>"}) {
+    // Long enough, the last one passes the format test but holds no schema.
     const bool longEnough = content.size() == 8;
-    EXPECT_EQ(load(content), longEnough ? "" : "Stream read error") << content;
-    EXPECT_EQ(table.Active(), longEnough);
+    EXPECT_EQ(load(content), longEnough ? "Invalid XML document" : "Stream read error") << content;
+    EXPECT_FALSE(table.Active());
   }
 }
 
