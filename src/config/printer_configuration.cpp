@@ -32,6 +32,17 @@ std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& cho
   return std::nullopt;
 }
 
+std::optional<std::size_t> PrinterTypeAhead::Type(const std::vector<std::string>& choices,
+                                                  std::string_view character, bool afterPause) {
+  if (afterPause)
+    typed_.clear();
+  const std::string wanted = typed_ + std::string(character);
+  const std::optional<std::size_t> index = findPrinterChoice(choices, wanted);
+  if (index)
+    typed_ = wanted;
+  return index;
+}
+
 PrinterConfiguration::PrinterConfiguration()
     : tblConfig_("tblConfig", voPersistentData), tblRMSpool_("tblRMSpool") {
   AddConfigurationFields(tblConfig_);

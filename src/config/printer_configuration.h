@@ -31,6 +31,27 @@ namespace velmora::config {
 std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& choices,
                                              std::string_view typed);
 
+// Type-ahead in a printer choice box (every front end's): each typed
+// character extends the typed text, which selects the first choice, in list
+// order, that begins with it (findPrinterChoice). When none does, the
+// character is dropped: the typed text and the selection stay as they were.
+// The typed text starts anew after a pause longer than the platform's
+// keyboard input interval and when the box shows another row's value
+// (Reset).
+class PrinterTypeAhead final {
+public:
+  // `character` is the text of one key press (UTF-8); `afterPause` tells
+  // that the pause since the previous key was longer than the interval. The
+  // index of the choice to select, or nothing to leave the selection.
+  std::optional<std::size_t> Type(const std::vector<std::string>& choices,
+                                  std::string_view character, bool afterPause);
+  void Reset() { typed_.clear(); }
+  const std::string& Typed() const { return typed_; }
+
+private:
+  std::string typed_;
+};
+
 class PrinterConfiguration final {
 public:
   PrinterConfiguration();

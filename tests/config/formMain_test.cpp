@@ -13,6 +13,7 @@
 #include "temp_dir.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +107,18 @@ TEST_F(FormMainTest, FrameCaptionSizePagesAndClock) {
   EXPECT_NE(TfrmMain::ClockText(now), TfrmMain::ClockText(now.addSecs(1)));
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.lblClock->text() != first; }, 3000))
       << first.toStdString();
+  noBoxes();
+}
+
+// The task-bar button shows the application title; the window keeps its
+// own caption.
+TEST_F(FormMainTest, TheApplicationTitleIsTheTaskBarText) {
+  TfrmMain& w = open();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Velmora's Cartavell");
+  EXPECT_EQ(w.windowIconText(), "Velmora's Cartavell");
+  EXPECT_EQ(w.windowHandle()->title(), "Velmora Rizizar Configerator");
   noBoxes();
 }
 
@@ -199,9 +213,23 @@ TEST_F(FormMainTest, TypingInTheNextRowStartsAfresh) {
   QTest::keyClicks(w.lookSource, "LBL2");
   EXPECT_EQ(gridText(0, 0), "PREP2");
   EXPECT_EQ(gridText(1, 0), "LBL2");
-  QTest::keyClicks(w.lookSource, "p"); // "LBL2p" matches nothing: "p" starts anew
-  EXPECT_EQ(gridText(1, 0), "PREP1");
+  QTest::keyClicks(w.lookSource, "p"); // "LBL2p" matches nothing: the choice stays
+  EXPECT_EQ(gridText(1, 0), "LBL2");
   noBoxes();
+}
+
+TEST_F(FormMainTest, TypingThatMatchesNoPrinterKeepsTheChoice) {
+  TfrmMain& w = open();
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "P");
+  EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  QTest::keyClicks(w.lookSource, "L"); // no printer begins with "PL"; one begins with "L"
+  EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  QTest::keyClicks(w.lookSource, "R"); // "PR": the text typed before the miss goes on
+  EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  click(w.btnSetupSave);
+  noBoxes();
+  EXPECT_NE(savedConfig().find("Source='PREP1'"), std::string::npos) << savedConfig();
 }
 
 TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {

@@ -175,5 +175,44 @@ TEST(FindPrinterChoice, FirstValueInRecordOrderThatBeginsWithTheTypedText) {
     EXPECT_EQ(findPrinterChoice(choices, c.typed), c.expected) << c.typed;
 }
 
+TEST(PrinterTypeAhead, TypedTextSelectsAndAMissLeavesTheSelection) {
+  const std::vector<std::string> choices = {"PREP1", "PREP2", "LBL1", "LABEL1"};
+  struct Key {
+    const char* character;
+    bool afterPause;
+    std::optional<std::size_t> selected;
+    const char* typed;
+  };
+  const struct {
+    const char* what;
+    std::vector<Key> keys;
+  } cases[] = {
+      {"extends while it matches",
+       {{"p", false, 0, "p"},
+        {"r", false, 0, "pr"},
+        {"e", false, 0, "pre"},
+        {"p", false, 0, "prep"},
+        {"2", false, 1, "prep2"}}},
+      {"a miss drops the key and keeps the text",
+       {{"P", false, 0, "P"}, {"L", false, {}, "P"}, {"R", false, 0, "PR"}}},
+      {"a miss at the start selects nothing", {{"x", false, {}, ""}, {"l", false, 2, "l"}}},
+      {"a pause starts anew", {{"P", false, 0, "P"}, {"L", true, 2, "L"}, {"a", false, 3, "La"}}},
+      {"a miss after a pause keeps the old selection but not the old text",
+       {{"L", false, 2, "L"}, {"x", true, {}, ""}, {"l", false, 2, "l"}}},
+  };
+  for (const auto& c : cases) {
+    PrinterTypeAhead typeAhead;
+    for (const Key& key : c.keys) {
+      EXPECT_EQ(typeAhead.Type(choices, key.character, key.afterPause), key.selected)
+          << c.what << ": " << key.character;
+      EXPECT_EQ(typeAhead.Typed(), key.typed) << c.what << ": " << key.character;
+    }
+  }
+  PrinterTypeAhead another;
+  EXPECT_EQ(another.Type(choices, "L", false), 2u);
+  another.Reset(); // the box shows another row
+  EXPECT_EQ(another.Type(choices, "P", false), 0u);
+}
+
 } // namespace
 } // namespace velmora::config

@@ -129,6 +129,11 @@ TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(qt(config::kMainWindowCaption));
   setWindowIcon(programIcon());
+  // The application title is the text of the program's task-bar button: the
+  // window manager shows the application's display name with the main
+  // window's caption, and the icon text names the window's task-bar entry.
+  QGuiApplication::setApplicationDisplayName(qt(config::kApplicationTitle));
+  setWindowIconText(qt(config::kApplicationTitle));
 
   tblFake_.AddField("AString", 20);
   tblFake_.Open();

@@ -1,7 +1,5 @@
 #include "config/app/printer_choice_box.h"
 
-#include "config/printer_configuration.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -29,7 +27,7 @@ void PrinterChoiceBox::ShowValue(const std::string& name) {
   const QString value = QString::fromStdString(name);
   if (value == currentText())
     return;
-  typed_.clear(); // another row: typing starts afresh
+  typeAhead_.Reset(); // another row: typing starts afresh
   const QSignalBlocker quiet(this);
   setCurrentIndex(findText(value, Qt::MatchExactly));
 }
@@ -42,18 +40,12 @@ void PrinterChoiceBox::keyPressEvent(QKeyEvent* event) {
     QComboBox::keyPressEvent(event);
     return;
   }
-  if (!sinceLastKey_.isValid() || sinceLastKey_.elapsed() > QApplication::keyboardInputInterval())
-    typed_.clear();
+  const bool afterPause =
+      !sinceLastKey_.isValid() || sinceLastKey_.elapsed() > QApplication::keyboardInputInterval();
   sinceLastKey_.start();
-  // The text typed so far with this character, else this character alone.
-  std::string wanted = typed_ + text.toStdString();
-  std::optional<std::size_t> index = config::findPrinterChoice(choices_, wanted);
-  if (!index && !typed_.empty()) {
-    wanted = text.toStdString();
-    index = config::findPrinterChoice(choices_, wanted);
-  }
+  const std::optional<std::size_t> index =
+      typeAhead_.Type(choices_, text.toStdString(), afterPause);
   if (index) {
-    typed_ = wanted;
     const int row = static_cast<int>(*index);
     if (row != currentIndex() || currentText().isEmpty()) {
       setCurrentIndex(row);

@@ -1,10 +1,9 @@
 // A drop-down choice among a fixed list of printer names, without free
 // typing: typed characters select the first name, in list order, that
 // begins with the text typed so far (without regard to case); when none
-// does, the character alone starts the text anew, and a character that
-// matches nothing either way is dropped. The typed text also starts anew
-// after a pause longer than the platform's keyboard input interval and when
-// the box is shown another row's value.
+// does, the selection stays (config::PrinterTypeAhead holds the rule). The
+// typed text starts anew after a pause longer than the platform's keyboard
+// input interval and when the box is shown another row's value.
 //
 // `chosen` is emitted for every choice the user makes, by mouse or by key.
 // GUI thread only.
@@ -12,6 +11,8 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+
+#include "config/printer_configuration.h"
 
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ protected:
 
 private:
   std::vector<std::string> choices_;
-  std::string typed_;
+  config::PrinterTypeAhead typeAhead_;
   QElapsedTimer sinceLastKey_;
 };
 
