@@ -1,6 +1,7 @@
 #include "helper_mode.h"
 
 #include "platform/byte_range_lock.h"
+#include "platform/file_system.h"
 #include "platform/random_access_file.h"
 #include "platform/single_instance.h"
 
@@ -42,6 +43,11 @@ int run(const std::vector<std::string>& args) {
     auto file = RandomAccessFile::open(args[1], RandomAccessFile::Access::ReadWrite);
     std::cout << (platform::tryLockRange(file, offset, length) ? "locked" : "busy") << std::endl;
     waitForInput();
+    return 0;
+  }
+  if (mode == "write-whole-file" && args.size() == 3) {
+    platform::writeWholeFile(args[1], args[2]);
+    std::cout << "written" << std::endl;
     return 0;
   }
   if (mode == "hold-single-instance" && args.size() == 2) {

@@ -10,6 +10,8 @@
 //                                       "busy" when another holds one), waits
 //   probe-lock <file> <offset> <length> prints "locked" when another process
 //                                       holds a lock in the range, else "free"
+//   write-whole-file <file> <text>      saves the text as the whole file,
+//                                       prints "written"
 //   hold-single-instance <name>         takes the single-instance guard,
 //                                       prints "held" (or "refused"), waits,
 //                                       then ends without releasing it

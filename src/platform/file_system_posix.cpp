@@ -125,11 +125,6 @@ std::string createMessage(std::string_view path) {
   throw FileError(prefix + reason, reason);
 }
 
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
 } // namespace
 
 FileError::FileError(const std::string& message, std::string systemText)
@@ -270,34 +265,134 @@ std::string readWholeFile(std::string_view path) {
   return bytes;
 }
 
-void writeWholeFile(std::string_view path, std::string_view bytes) {
-  static std::atomic<unsigned> counter{0};
-  const std::string target = nativePath(path);
-  const std::string temporary = folderOf(target) + ".velmora-" + std::to_string(getpid()) + "-" +
-                                std::to_string(counter++) + ".tmp";
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!fd)
-    throwFileError(createMessage(path), systemErrorText(errno));
+namespace {
+
+// The folder part of a path with its separator; "" for a bare name.
+std::string folderPrefix(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A link counts as its target: the path at the end of a chain of links, which
+// need not exist (a dangling link names the file to create).
+std::string linkTarget(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+      return path;
+    std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0) + 256, '\0');
+    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= link.size())
+      return path;
+    link.resize(static_cast<std::size_t>(length));
+    path = link.front() == '/' ? link : folderPrefix(path) + link;
+  }
+  return path; // a loop of links: the open reports it
+}
+
+void writeAll(int fd, std::string_view bytes, std::string_view path) {
   std::size_t written = 0;
   while (written < bytes.size()) {
-    const ssize_t n = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
+    const ssize_t n =
+        ::pwrite(fd, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
     if (n < 0 && errno == EINTR)
       continue;
-    if (n < 0) {
-      const int error = errno;
-      ::unlink(temporary.c_str());
-      throwFileError(createMessage(path), systemErrorText(error));
-    }
+    if (n < 0)
+      throwFileError(createMessage(path), systemErrorText(errno));
     written += static_cast<std::size_t>(n);
   }
-  // On disk and closed before it takes the target's name: a crash leaves the
-  // old file or the whole new one, and nobody sees the new one still open.
-  if (::fsync(fd.get()) != 0 || fd.close() != 0 ||
-      ::rename(temporary.c_str(), target.c_str()) != 0) {
+}
+
+// Writes the existing file `target` itself, for when no new file can take
+// its place: the folder cannot be written (or, in a sticky folder, the file
+// can be written but not replaced), or the file's owner cannot be kept
+// because only the superuser may give a file away. A direct write is what
+// the user may still do there, so that is done, with care: room for the new
+// content is reserved first (a full disk fails before anything is
+// overwritten), then the content is written from the start, the file cut to
+// its new length and handed to the disk. Readers are kept out while it is
+// open for writing, as they are from any writer (they cannot take their read
+// lease). A crash in the middle can leave a mixed file; the atomic road is
+// taken wherever the folder allows it.
+void writeInPlace(const std::string& target, std::string_view path, std::string_view bytes) {
+  Descriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!fd)
+    throwFileError(createMessage(path), systemErrorText(errno));
+  if (!bytes.empty()) {
+    const int reserved = ::posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
+    if (reserved == ENOSPC || reserved == EFBIG || reserved == EDQUOT)
+      throwFileError(createMessage(path), systemErrorText(reserved));
+  }
+  writeAll(fd.get(), bytes, path);
+  if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.get()) != 0 ||
+      fd.close() != 0)
+    throwFileError(createMessage(path), systemErrorText(errno));
+}
+
+bool refusedByFolder(int error) {
+  return error == EACCES || error == EPERM;
+}
+
+} // namespace
+
+void writeWholeFile(std::string_view path, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  const std::string target = linkTarget(nativePath(path));
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode))
+    throwFileError(createMessage(path), systemErrorText(EISDIR));
+  // A file the user may not write is refused, as a direct write would be
+  // (with the same reason), although the folder would let it be replaced.
+  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    throwFileError(createMessage(path), systemErrorText(errno));
+
+  const std::string temporary = folderPrefix(target) + ".velmora-" + std::to_string(getpid()) +
+                                "-" + std::to_string(counter++) + ".tmp";
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    if (exists && refusedByFolder(error))
+      return writeInPlace(target, path, bytes);
     throwFileError(createMessage(path), systemErrorText(error));
   }
+  struct RemoveUnlessRenamed {
+    const std::string& name;
+    bool renamed = false;
+    ~RemoveUnlessRenamed() {
+      if (!renamed)
+        ::unlink(name.c_str());
+    }
+  } cleanup{temporary};
+
+  if (exists) {
+    // The new file takes the old one's owner and mode (the owner first:
+    // a change of owner clears the set-user-ID bits). Only the superuser may
+    // give a file to another user; where the owner cannot be kept, the file
+    // is written in place instead.
+    const bool otherOwner = existing.st_uid != ::geteuid();
+    const bool otherGroup = existing.st_gid != ::getegid();
+    if ((otherOwner || otherGroup) &&
+        ::fchown(fd.get(), otherOwner ? existing.st_uid : static_cast<uid_t>(-1),
+                 otherGroup ? existing.st_gid : static_cast<gid_t>(-1)) != 0) {
+      fd.close();
+      return writeInPlace(target, path, bytes);
+    }
+    if (::fchmod(fd.get(), existing.st_mode & 07777) != 0)
+      throwFileError(createMessage(path), systemErrorText(errno));
+  }
+  writeAll(fd.get(), bytes, path);
+  // On disk and closed before it takes the target's name: a crash leaves the
+  // old file or the whole new one, and nobody sees the new one still open.
+  if (::fsync(fd.get()) != 0 || fd.close() != 0)
+    throwFileError(createMessage(path), systemErrorText(errno));
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    if (exists && refusedByFolder(error))
+      return writeInPlace(target, path, bytes);
+    throwFileError(createMessage(path), systemErrorText(error));
+  }
+  cleanup.renamed = true;
 }
 
 } // namespace velmora::platform

@@ -9,6 +9,7 @@
 #include "platform/unicode.h"
 #include "platform/win32_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -169,16 +170,106 @@ std::string readWholeFile(std::string_view path) {
   return bytes;
 }
 
+namespace {
+
+// A link counts as its target: a symbolic link (a reparse point) that leads
+// to a file is replaced by the path of that file. A link that leads nowhere
+// is left as it is.
+std::wstring linkTarget(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return path;
+  Win32Handle file(::CreateFileW(path.c_str(), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    return path;
+  std::wstring final(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(file.get(), final.data(), static_cast<DWORD>(final.size()),
+                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0)
+      return path;
+    if (length < final.size()) {
+      final.resize(length);
+      break;
+    }
+    final.resize(length + 1);
+  }
+  // "\\?\C:\x" names the same file as "C:\x"; keep the plain form.
+  if (final.rfind(L"\\\\?\\", 0) == 0 && final.size() > 6 && final[5] == L':')
+    final.erase(0, 4);
+  return final;
+}
+
+// Writes the existing file itself, for when no new file can take its place:
+// the folder does not let the user create or replace files in it, although
+// the file may be written (MoveFileExW needs the folder writable). A direct
+// write is what the user may still do there, so that is done, with care:
+// the file is held without sharing (a reader's open fails meanwhile), its
+// length is set first (a full disk fails before anything is overwritten),
+// then the content is written from the start and handed to the disk. A crash
+// in the middle can leave a mixed file; the atomic road is taken wherever
+// the folder allows it.
+void writeInPlace(const std::wstring& target, std::string_view path, std::string_view bytes) {
+  Win32Handle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file)
+    throwFileError(createMessage(path), ::GetLastError());
+  LARGE_INTEGER size{};
+  size.QuadPart = static_cast<LONGLONG>(bytes.size());
+  if (!::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.get()))
+    throwFileError(createMessage(path), ::GetLastError());
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN))
+    throwFileError(createMessage(path), ::GetLastError());
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 30));
+    DWORD put = 0;
+    if (!::WriteFile(file.get(), bytes.data() + written, chunk, &put, nullptr))
+      throwFileError(createMessage(path), ::GetLastError());
+    written += put;
+  }
+  if (!::FlushFileBuffers(file.get()))
+    throwFileError(createMessage(path), ::GetLastError());
+}
+
+bool refusedByFolder(DWORD error) {
+  return error == ERROR_ACCESS_DENIED;
+}
+
+// The attributes a file keeps across a save (SetFileAttributesW takes these).
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_TEMPORARY;
+
+} // namespace
+
 void writeWholeFile(std::string_view path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
-  const std::wstring target = widePath(path);
+  const std::wstring target = linkTarget(widePath(path));
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
+  // A read-only file is refused, as a direct write would be, although the
+  // folder would let it be replaced.
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
+    throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
+
   const std::wstring temporary = folderOf(target) + L".velmora-" +
                                  std::to_wstring(::GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(counter++) + L".tmp";
   Win32Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file)
-    throwFileError(createMessage(path), ::GetLastError());
+  if (!file) {
+    const DWORD error = ::GetLastError();
+    if (exists && refusedByFolder(error))
+      return writeInPlace(target, path, bytes);
+    throwFileError(createMessage(path), error);
+  }
   const auto failAndRemove = [&](DWORD error) {
     file.reset();
     ::DeleteFileW(temporary.c_str());
@@ -201,8 +292,13 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
     ::DeleteFileW(temporary.c_str());
+    if (exists && refusedByFolder(error))
+      return writeInPlace(target, path, bytes);
     throwFileError(createMessage(path), error);
   }
+  // The new file keeps the old one's attributes (hidden, system, archive).
+  if (exists && (attributes & kKeptAttributes))
+    ::SetFileAttributesW(target.c_str(), attributes & kKeptAttributes);
 }
 
 } // namespace velmora::platform
