@@ -112,55 +112,54 @@ TEST(HostLayout, ProbeReadsALockTableItMayNotWrite) {
 // Two creators at the same moment: the spooler and another program (the
 // host) that makes the folder's lock table with a structure of its own. The
 // host's table, once made, is never written over: whoever comes second finds
-// it. Many rounds, each started by both threads at once, give the moment
-// between "is it there?" and "create it" its chances.
+// it. A folder of many jobs makes the search for the table's name (without
+// regard to case) take a while, and the host creates its table at another
+// moment of that search in every round.
 TEST(HostLayout, CreatingALockTableNeverWritesOverOneJustMade) {
   TempWorkDir dir;
+  std::filesystem::create_directory("PREP1");
+  const std::string longName(200, 'J');
+  for (int i = 0; i < 1000; ++i) {
+    testing::writeBytes("PREP1/" + longName + std::to_string(i) + ".SPL", "");
+  }
   const std::string hostTable = testing::dbfBytes({{"OWNER", 'C', 20}}, {});
-  constexpr int kRounds = 1500;
-  std::atomic<int> arrived{0};
-  std::atomic<int> round{-1};
-  std::vector<char> hostMadeIt(kRounds, 0);
-  std::thread host([&] {
-    for (int r = 0; r < kRounds; ++r) {
-      while (round.load() != r) {
+  constexpr int kRounds = 20;
+  int hostMadeIt = 0;
+  int overwritten = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    std::filesystem::remove("PREP1/LOCKSPL.DBF");
+    std::atomic<bool> started{false};
+    bool made = false;
+    std::thread host([&] {
+      while (!started.load()) {
         std::this_thread::yield();
       }
-      // Start a little later in some rounds, to meet the other at every step.
-      for (int spin = 0; spin < (r % 16) * 200; ++spin) {
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-      }
-      const std::string name = "R" + std::to_string(r) + "/LOCKSPL.DBF";
-      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      std::this_thread::sleep_for(std::chrono::microseconds(100 * round));
+      const int fd = ::open("PREP1/LOCKSPL.DBF", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
-        hostMadeIt[r] = 1;
+        made = true;
         EXPECT_EQ(::write(fd, hostTable.data(), hostTable.size()),
                   static_cast<ssize_t>(hostTable.size()));
         ::close(fd);
       }
-      arrived.fetch_add(1);
-    }
-  });
-  int overwritten = 0;
-  for (int r = 0; r < kRounds; ++r) {
-    const std::string folder = "R" + std::to_string(r);
-    std::filesystem::create_directory(folder);
-    round.store(r);
+    });
+    started.store(true);
     try {
-      createLockTable(folder);
+      createLockTable("PREP1");
     } catch (const std::exception& error) {
-      ADD_FAILURE() << "round " << r << ": " << error.what();
+      ADD_FAILURE() << "round " << round << ": " << error.what();
     }
-    while (arrived.load() != r + 1) {
-      std::this_thread::yield();
-    }
-    const std::string bytes = testing::readBytes(folder + "/LOCKSPL.DBF");
-    if (hostMadeIt[r] && bytes != hostTable) {
-      ++overwritten;
+    host.join();
+    const std::string bytes = testing::readBytes("PREP1/LOCKSPL.DBF");
+    if (made) {
+      ++hostMadeIt;
+      overwritten += bytes != hostTable ? 1 : 0;
+    } else {
+      EXPECT_EQ(DbfTable::open("PREP1/LOCKSPL.DBF", DbfOpenMode::ReadOnly).fields().at(0).name,
+                "DUMMY");
     }
   }
-  host.join();
-  EXPECT_EQ(overwritten, 0) << "of " << kRounds << " rounds";
+  EXPECT_EQ(overwritten, 0) << "of the " << hostMadeIt << " rounds in which the host made it";
 }
 
 TEST(HostLayout, ProbeOfAFolderNobodyHoldsIsDownAndCreatesNothing) {
