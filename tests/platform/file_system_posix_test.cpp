@@ -178,33 +178,49 @@ TEST_F(WholeFileSave, AReadOnlyTargetIsRefusedAsADirectWriteWouldBe) {
 // A file its user may write in a folder he may not: no new file can take its
 // place there, but a direct write works, and so does the save.
 TEST_F(WholeFileSave, AWritableFileInAFolderThatIsNotIsWrittenInPlace) {
-  if (!isRoot())
-    GTEST_SKIP() << "needs root, to run the save as another user (setpriv) in a folder that "
-                    "user may not write";
   fs::create_directory("locked");
-  chmodOrFail("locked", 0755); // root's
   writeBytes("locked/VelmoraLabelConfig.XML", "a longer old content");
-  chownOrFail("locked/VelmoraLabelConfig.XML", kOtherUser);
   chmodOrFail("locked/VelmoraLabelConfig.XML", 0640);
+  writeBytes("locked/LabelDesign.txt", "old design");
+  chmodOrFail("locked/LabelDesign.txt", 0444);
   const ino_t inode = statOf("locked/VelmoraLabelConfig.XML").st_ino;
+  // Root writes any folder: the saves run as another user, whose file lies
+  // in root's folder. Another user saves in a folder of his own that he may
+  // not write.
+  const auto save = [](const std::string& file, const std::string& text) -> std::string {
+    if (isRoot())
+      return saveAsOtherUser(file, text);
+    try {
+      writeWholeFile(file, text);
+      return "written";
+    } catch (const FileError& error) {
+      return std::string("error: ") + error.what();
+    }
+  };
+  if (isRoot()) {
+    chownOrFail("locked/VelmoraLabelConfig.XML", kOtherUser);
+    chownOrFail("locked/LabelDesign.txt", kOtherUser);
+  }
+  const uid_t owner = statOf("locked/VelmoraLabelConfig.XML").st_uid;
+  chmodOrFail("locked", 0555);
 
-  EXPECT_EQ(saveAsOtherUser("locked/VelmoraLabelConfig.XML", "short"), "written");
+  EXPECT_EQ(save("locked/VelmoraLabelConfig.XML", "short"), "written");
   EXPECT_EQ(readBytes("locked/VelmoraLabelConfig.XML"), "short");
-  EXPECT_EQ(saveAsOtherUser("locked/VelmoraLabelConfig.XML", "longer than before, again"),
-            "written");
+  EXPECT_EQ(save("locked/VelmoraLabelConfig.XML", "longer than before, again"), "written");
   EXPECT_EQ(readBytes("locked/VelmoraLabelConfig.XML"), "longer than before, again");
   const struct stat after = statOf("locked/VelmoraLabelConfig.XML");
   EXPECT_EQ(after.st_ino, inode);
-  EXPECT_EQ(after.st_uid, kOtherUser);
+  EXPECT_EQ(after.st_uid, owner);
   EXPECT_EQ(after.st_mode & 07777, 0640u);
-  EXPECT_EQ(namesIn("locked"), std::vector<std::string>{"VelmoraLabelConfig.XML"});
 
-  // A file that user may not write there either is refused as before.
-  writeBytes("locked/LabelDesign.txt", "root's");
-  EXPECT_EQ(saveAsOtherUser("locked/LabelDesign.txt", "x"),
+  // A file that may not be written there either is refused as before.
+  EXPECT_EQ(save("locked/LabelDesign.txt", "x"),
             "error: Cannot create file \"" + (dir.path() / "locked/LabelDesign.txt").string() +
                 "\". " + std::strerror(EACCES));
-  EXPECT_EQ(readBytes("locked/LabelDesign.txt"), "root's");
+  EXPECT_EQ(readBytes("locked/LabelDesign.txt"), "old design");
+  EXPECT_EQ(namesIn("locked"),
+            (std::vector<std::string>{"LabelDesign.txt", "VelmoraLabelConfig.XML"}));
+  chmodOrFail("locked", 0755);
 }
 
 } // namespace
