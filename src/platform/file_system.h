@@ -8,7 +8,7 @@
 //   that another process holds open for writing cannot be read at that moment;
 // - a file is written whole to a temporary name in the same folder and then
 //   renamed over the target, so a reader sees the old file or the new one,
-//   never a part of either.
+//   never a part of either (where the folder allows it; see writeWholeFile).
 //
 // Functions are stateless and may be called from any thread.
 #pragma once
@@ -83,8 +83,14 @@ std::vector<std::string> listEntries(std::string_view folder, std::string_view s
 std::string readWholeFile(std::string_view path);
 
 // Writes a whole file, replacing any file of that name, through a temporary
-// file in the same folder renamed over it. Throws FileError "Cannot create
-// file "<full path>". <reason>".
+// file in the same folder renamed over it. A link counts as its target: the
+// target is replaced and the link stays (a link that leads nowhere yet
+// creates its target). The replaced file's mode and owner (on Windows its
+// attributes) are kept. A file the user may not write (read-only) is
+// refused, as a direct write would be. Where no new file can take the
+// target's place (the folder cannot be written, or the owner cannot be
+// kept) but the file itself can be written, it is written in place. Throws
+// FileError "Cannot create file "<full path>". <reason>".
 void writeWholeFile(std::string_view path, std::string_view bytes);
 
 } // namespace velmora::platform
