@@ -17,7 +17,8 @@ void createLockTable(std::string_view folder) {
   try {
     DbfTable::createNew(path + kLockTableName, {DbfField{"DUMMY", 'C', 10, 0, 0}});
   } catch (const std::exception& error) {
-    throw EApolloError("Cannot create table " + path + kLockTableName + ": " + error.what());
+    throw EApolloError("Cannot create table " + path + kLockTableName + ": " + error.what(),
+                       error.what());
   }
 }
 
