@@ -22,14 +22,18 @@
 namespace velmora::platform {
 
 // A file operation that failed; what() is the message shown to the user,
-// systemText() the operating system's own reason.
+// systemText() the operating system's own reason. inUse() tells a failure
+// because another process held the file open for writing (a sharing
+// violation), which goes away once that process is done.
 class FileError final : public std::runtime_error {
 public:
-  FileError(const std::string& message, std::string systemText);
+  FileError(const std::string& message, std::string systemText, bool inUse = false);
   const std::string& systemText() const { return systemText_; }
+  bool inUse() const { return inUse_; }
 
 private:
   std::string systemText_;
+  bool inUse_;
 };
 
 // The operating system's text for an error number of this platform

@@ -127,8 +127,8 @@ std::string createMessage(std::string_view path) {
 
 } // namespace
 
-FileError::FileError(const std::string& message, std::string systemText)
-    : std::runtime_error(message), systemText_(std::move(systemText)) {}
+FileError::FileError(const std::string& message, std::string systemText, bool inUse)
+    : std::runtime_error(message), systemText_(std::move(systemText)), inUse_(inUse) {}
 
 std::string systemErrorText(int errorNumber) {
   return std::strerror(errorNumber);
@@ -248,7 +248,7 @@ std::string readWholeFile(std::string_view path) {
     throwFileError(openMessage(path), systemErrorText(errno));
   ReadLease lease(fd.get());
   if (lease.heldOpenForWriting())
-    throwFileError(openMessage(path), kSharingViolation);
+    throw FileError(openMessage(path) + kSharingViolation, kSharingViolation, true);
   std::string bytes;
   char buffer[65536];
   for (;;) {

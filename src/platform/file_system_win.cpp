@@ -26,7 +26,8 @@ std::string createMessage(std::string_view path) {
 
 [[noreturn]] void throwFileError(const std::string& prefix, DWORD error) {
   const std::string reason = win32ErrorText(error);
-  throw FileError(prefix + reason, reason);
+  throw FileError(prefix + reason, reason,
+                  error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION);
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
@@ -58,8 +59,8 @@ std::int64_t unixNanoseconds(const FILETIME& time) {
 
 } // namespace
 
-FileError::FileError(const std::string& message, std::string systemText)
-    : std::runtime_error(message), systemText_(std::move(systemText)) {}
+FileError::FileError(const std::string& message, std::string systemText, bool inUse)
+    : std::runtime_error(message), systemText_(std::move(systemText)), inUse_(inUse) {}
 
 std::string systemErrorText(int errorNumber) {
   return win32ErrorText(static_cast<DWORD>(errorNumber));

@@ -1,0 +1,73 @@
+// Moving and stamping files on POSIX. A move is renameat2 with
+// RENAME_NOREPLACE (or, where the file system lacks it, a hard link and the
+// removal of the old name, which also fails when the target exists). The
+// sharing rule is the one of removeFile: a read lease that the kernel refuses
+// while a writer has the file open.
+#include "platform/file_move.h"
+
+#include "platform/file_system.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora::platform {
+namespace {
+
+// Whether another process holds the file open for writing: the kernel then
+// refuses a read lease. A lease refused for any other reason says nothing.
+bool heldOpenForWriting(const std::string& native) {
+  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0)
+    return false;
+  bool held = false;
+  if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
+    ::fcntl(fd, F_SETLEASE, F_UNLCK);
+  else
+    held = errno == EAGAIN || errno == EBUSY;
+  ::close(fd);
+  return held;
+}
+
+} // namespace
+
+FileStamp fileStamp(std::string_view path) {
+  struct stat info {};
+  if (::lstat(nativePath(path).c_str(), &info) != 0)
+    return {};
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.regular = S_ISREG(info.st_mode);
+  stamp.directory = S_ISDIR(info.st_mode);
+  stamp.volume = static_cast<std::uint64_t>(info.st_dev);
+  stamp.fileNumber = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.lastWriteTime =
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return stamp;
+}
+
+MoveOutcome moveFileNoReplace(std::string_view from, std::string_view to) {
+  const std::string source = nativePath(from);
+  const std::string target = nativePath(to);
+  if (heldOpenForWriting(source))
+    return {MoveResult::InUse, "The file is held open for writing by another process."};
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+    return {MoveResult::Moved, {}};
+  int error = errno;
+  if (error == EINVAL || error == ENOSYS) {
+    // No RENAME_NOREPLACE here: a link fails in the same way when the target exists.
+    if (::link(source.c_str(), target.c_str()) == 0) {
+      ::unlink(source.c_str());
+      return {MoveResult::Moved, {}};
+    }
+    error = errno;
+  }
+  if (error == EEXIST)
+    return {MoveResult::TargetExists, systemErrorText(error)};
+  return {MoveResult::Failed, systemErrorText(error)};
+}
+
+} // namespace velmora::platform

@@ -1,0 +1,50 @@
+// Moving and stamping files on Windows. MoveFileExW without
+// MOVEFILE_REPLACE_EXISTING never replaces a file, and fails with a sharing
+// violation while another process holds the file open without sharing
+// deletion (a writer that has not finished).
+#include "platform/file_move.h"
+
+#include "platform/win32_support.h"
+
+namespace velmora::platform {
+
+FileStamp fileStamp(std::string_view path) {
+  Win32Handle file(
+      ::CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file)
+    return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file.get(), &info))
+    return {};
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.regular =
+      (info.dwFileAttributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+  stamp.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  stamp.volume = info.dwVolumeSerialNumber;
+  stamp.fileNumber = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+  stamp.lastWriteTime = (ticks - kTicksFrom1601To1970) * 100;
+  return stamp;
+}
+
+MoveOutcome moveFileNoReplace(std::string_view from, std::string_view to) {
+  if (::MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), MOVEFILE_WRITE_THROUGH))
+    return {MoveResult::Moved, {}};
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    return {MoveResult::TargetExists, win32ErrorText(error)};
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+    return {MoveResult::InUse, win32ErrorText(error)};
+  return {MoveResult::Failed, win32ErrorText(error)};
+}
+
+} // namespace velmora::platform
