@@ -111,10 +111,20 @@ void TATFileNotification::SetEnabled(bool enabled) {
 }
 
 void TATFileNotification::Start() {
+  std::string failure;
+  if (!TryStart(failure))
+    ShowWatcherError("Exception while creating thread");
+}
+
+bool TATFileNotification::TryStart(std::string& failure) {
   try {
     {
       std::scoped_lock lock(FLock);
       if (!FStarted) {
+        {
+          std::scoped_lock state(FStateLock);
+          FStartFailure.clear();
+        }
         // A worker left from a start that timed out has ended (or ends now)
         // and goes before its successor comes.
         FDirThread.reset();
@@ -123,9 +133,13 @@ void TATFileNotification::Start() {
       }
     }
     WaitForState(true);
+    return true;
+  } catch (const std::exception& error) {
+    failure = error.what();
   } catch (...) {
-    ShowWatcherError("Exception while creating thread");
+    failure = "Exception while creating thread";
   }
+  return false;
 }
 
 void TATFileNotification::Stop() {
@@ -145,14 +159,26 @@ void TATFileNotification::Stop() {
 
 void TATFileNotification::WaitForState(bool wanted) {
   std::unique_lock lock(FStateLock);
-  if (!FStateChanged.wait_for(lock, kStateTimeout, [&] { return FStarted == wanted; }))
+  if (!FStateChanged.wait_for(lock, kStateTimeout, [&] {
+        return FStarted == wanted || (wanted && !FStartFailure.empty());
+      }))
     throw std::runtime_error("File Notification system timed out at Start/Stop");
+  if (FStarted != wanted)
+    throw std::runtime_error(FStartFailure);
 }
 
 void TATFileNotification::SetStarted(bool started) {
   {
     std::scoped_lock lock(FStateLock);
     FStarted = started;
+  }
+  FStateChanged.notify_all();
+}
+
+void TATFileNotification::SetStartFailed(const std::string& reason) {
+  {
+    std::scoped_lock lock(FStateLock);
+    FStartFailure = reason.empty() ? "The folder cannot be watched" : reason;
   }
   FStateChanged.notify_all();
 }
@@ -212,8 +238,9 @@ void TDirThread::Watch() {
                            compareFilter | platform::kChangeFileName);
     else
       notification.emplace(prDirectory, prSubtree, prNotifyFilter);
-  } catch (const platform::ChangeNotificationError&) {
-    return; // not started: Start times out and says so
+  } catch (const std::exception& error) {
+    FParent.SetStartFailed(error.what()); // not started: Start says so at once
+    return;
   }
   // Read after the watch is open, so that a change right after the read
   // still wakes the loop below.
