@@ -229,14 +229,38 @@ std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
 }
 
 std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
-                                     const label_block::PrefixTexts& prefixes, StatusSink& status) {
-  std::vector<std::string> jobLines;
+                                     const label_block::PrefixTexts& prefixes, StatusSink& status,
+                                     JobMergeOutcome* outcome) {
+  JobMergeOutcome result;
+  std::vector<std::string> merged;
   try {
-    jobLines = readTextLines(jobPath);
-  } catch (const platform::FileError&) {
-    status.AddStatusMessage("ERROR: File \"" + std::string(jobPath) + "\" not found.");
+    std::vector<std::string> jobLines;
+    const platform::FileStamp before = platform::fileStamp(jobPath);
+    try {
+      jobLines = readTextLines(jobPath);
+      // A file replaced while it was read is not the one the stamp names.
+      if (platform::fileStamp(jobPath) == before)
+        result.stamp = before;
+      if (jobLines.size() % kBlockLines != 0)
+        result.reading = JobReading::Incompatible;
+    } catch (const platform::FileError& error) {
+      status.AddStatusMessage("ERROR: File \"" + std::string(jobPath) + "\" not found.");
+      result.reading = error.inUse()                     ? JobReading::InUse
+                       : !platform::entryExists(jobPath) ? JobReading::Vanished
+                                                         : JobReading::Unreadable;
+    }
+    merged = mergeJobLines(std::move(jobLines), design, prefixes, status);
+  } catch (const std::exception& error) {
+    // Anything else (a code page that cannot decode it, memory): the job
+    // fails alone, with a line that says why.
+    status.AddStatusMessage("ERROR: Job \"" + std::string(jobPath) +
+                            "\" cannot be merged: " + error.what());
+    result = JobMergeOutcome{JobReading::Unreadable, {}};
+    merged.clear();
   }
-  return mergeJobLines(std::move(jobLines), design, prefixes, status);
+  if (outcome)
+    *outcome = result;
+  return merged;
 }
 
 } // namespace velmora

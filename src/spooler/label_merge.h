@@ -14,6 +14,7 @@
 #pragma once
 
 #include "formats/label_block.h"
+#include "platform/file_move.h"
 
 #include <string>
 #include <string_view>
@@ -61,10 +62,31 @@ std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
                                        const label_block::PrefixTexts& prefixes,
                                        StatusSink& status);
 
+// How reading and merging a job went, for the caller that decides what
+// becomes of the source job.
+enum class JobReading {
+  Read,         // read and merged (a job of no lines gives no labels)
+  Incompatible, // read, but its line count is not a multiple of 100
+  InUse,        // not read: another process holds it open for writing
+  Vanished,     // not read: it was gone (another program took it)
+  Unreadable,   // not read for another reason, or reading or merging it failed
+};
+
+struct JobMergeOutcome {
+  JobReading reading = JobReading::Read;
+  // The job file as it was read; all zero when it changed during the read
+  // or was not read.
+  platform::FileStamp stamp;
+};
+
 // Reads the job file at `jobPath` (the source printer's name, "\" and the
-// file name) and merges it. A job that cannot be read logs
-// "ERROR: File "<jobPath>" not found." and merges as a job of no lines.
+// file name) and merges it. A job that cannot be opened logs
+// "ERROR: File "<jobPath>" not found."; any other failure while reading or
+// merging it logs "ERROR: Job "<jobPath>" cannot be merged: <reason>"; both
+// merge as a job of no lines and never throw. `outcome`, when given, tells
+// which of these happened.
 std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
-                                     const label_block::PrefixTexts& prefixes, StatusSink& status);
+                                     const label_block::PrefixTexts& prefixes, StatusSink& status,
+                                     JobMergeOutcome* outcome = nullptr);
 
 } // namespace velmora

@@ -63,18 +63,27 @@ bool TRMSpoolerObject::Activate() {
   if (FPrinterName.empty())
     return FActive;
   FActive = true;
+  FLockHeldElsewhere = false;
+  FWatchFailure.clear();
   try {
     FApolloTable.Open();
-    FApolloTable.FLock(); // another spooler may hold it; this one serves the folder all the same
+    // Another spooler may hold it; this one serves the folder all the same.
+    FLockHeldElsewhere = !FApolloTable.FLock();
   } catch (const std::exception&) {
     FActive = false;
     return FActive;
   }
   FTimer.SetEnabled(FUseTimer);
-  if (FUseNotifier)
-    FChangeNotifier.Start();
-  else
+  if (FUseNotifier) {
+    if (!FChangeNotifier.TryStart(FWatchFailure)) {
+      // Nobody would see its jobs: the claim goes back rather than make the
+      // host believe the printer is served.
+      DeActivate();
+      FActive = false;
+    }
+  } else {
     FChangeNotifier.Stop();
+  }
   return FActive;
 }
 

@@ -53,11 +53,19 @@ public:
   // Claims the folder: opens the lock table (creating it when missing) and
   // takes the whole-table lock, whether or not another program holds it; then
   // starts the watcher and the timer as UseNotifier and UseTimer say. Returns
-  // Active afterwards: false when the lock table could not be opened.
+  // Active afterwards: false when the lock table could not be opened, or when
+  // the watcher could not start (the claim is then given back at once, so
+  // the host never sees a printer served that nobody watches).
   bool Activate();
   // Closes the lock table (giving up the lock) and stops the timer and the
   // watcher. Leaves Active as it is.
   void DeActivate();
+
+  // After Activate: whether another program already held the folder's lock
+  // (this one serves the folder alongside it), and why the watcher could not
+  // start (empty when it did).
+  bool LockHeldElsewhere() const { return FLockHeldElsewhere; }
+  const std::string& WatchFailure() const { return FWatchFailure; }
 
 private:
   void EnsureLockTable(xbase::TApolloTable& table);
@@ -71,6 +79,8 @@ private:
   bool FUseNotifier = false;
   bool FUseTimer = false;
   TOldTimer FTimer;
+  bool FLockHeldElsewhere = false;
+  std::string FWatchFailure;
 };
 
 } // namespace velmora

@@ -2,8 +2,10 @@
 
 #include "formats/text_file.h"
 #include "platform/file_system.h"
+#include "spooler/held_jobs.h"
 #include "xbase/host_layout.h"
 
+#include <chrono>
 #include <stdexcept>
 
 namespace velmora {
@@ -19,17 +21,44 @@ bool isPlainFolderName(const std::string& name) {
   return name.find_first_of("\\/:") == std::string::npos && name != "." && name != "..";
 }
 
+// A job that stays in its source after an error is tried again after this.
+constexpr std::uint32_t kJobRetryDelayMs = 3000;
+// A source folder that has gone is looked for this often.
+constexpr std::uint32_t kFolderCheckDelayMs = 2000;
+// A configuration file in use is loaded again this often.
+constexpr std::uint32_t kReloadDelayMs = 500;
+// How long one slice of a configuration load may run before the main loop
+// gets its turn.
+constexpr auto kLoadSlice = std::chrono::milliseconds(100);
+
+// Printer names are letters, digits and underscores; the host compares them
+// without regard to case.
+std::string upperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+std::string countOf(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
-    : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop) {
+    : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop), FReloadTimer(loop) {
   AddConfigurationFields(tblConfig);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
   FNotifierConfig.SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite, foNotifyCreation});
   FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });
+  FReloadTimer.SetEnabled(false);
+  FReloadTimer.SetInterval(kReloadDelayMs);
+  FReloadTimer.SetOnTimer([this](TOldTimer&) { notifierConfigChanged(); });
 }
 
 SpoolerEngine::~SpoolerEngine() {
+  FReloadTimer.SetEnabled(false);
   FNotifierConfig.Stop();
   ReleasePrinters();
 }
@@ -39,16 +68,48 @@ bool SpoolerEngine::start() {
   try {
     LoadConfiguration();
   } catch (const std::exception& error) {
+    AddStatusMessage(std::string("ERROR: ") + error.what());
+    const auto* fileError = dynamic_cast<const platform::FileError*>(&error);
+    if (fileError && fileError->inUse()) {
+      FReloadWaiting = true;
+      FReloadTimer.SetEnabled(true);
+    }
     FLoop.reportError(error.what());
     loaded = false;
   }
-  if (!FEnding)
-    FNotifierConfig.Start();
+  if (FEnding)
+    return loaded;
+  std::string failure;
+  if (!FNotifierConfig.TryStart(failure)) {
+    AddStatusMessage("ERROR: The configuration file cannot be watched (" + failure +
+                     "): changes are not applied until the next start");
+    FLoop.reportError("Exception while creating thread");
+  }
+  ReportHeldJobs();
   return loaded;
 }
 
 void SpoolerEngine::notifierConfigChanged() {
-  LoadConfiguration();
+  FReloadTimer.SetEnabled(false);
+  try {
+    LoadConfiguration();
+    FReloadWaiting = false;
+  } catch (const platform::FileError& error) {
+    if (error.inUse()) {
+      // Its writer holds it a moment: loaded again until it succeeds, and
+      // shown once.
+      FReloadTimer.SetEnabled(true);
+      if (FReloadWaiting)
+        return;
+      FReloadWaiting = true;
+    }
+    AddStatusMessage(std::string("ERROR: ") + error.what());
+    throw;
+  } catch (const std::exception& error) {
+    FReloadWaiting = false;
+    AddStatusMessage(std::string("ERROR: ") + error.what());
+    throw;
+  }
 }
 
 void SpoolerEngine::AddStatusMessage(std::string_view message) {
@@ -74,70 +135,171 @@ void SpoolerEngine::LoadConfiguration() {
   }
   try {
     tblConfig.LoadFromFile(kConfigurationFile, true);
+    std::vector<ConfigRow> rows;
+    rows.reserve(static_cast<std::size_t>(tblConfig.RecordCount()));
+    auto value = [&](const char* field) { return tblConfig.FieldByName(field).AsString(); };
+    for (tblConfig.First(); !tblConfig.Eof(); tblConfig.Next())
+      rows.push_back({value("SOURCE"), value("DEST"), value("BACKUP"), value("LABELSTEXT"),
+                      value("MAPTEXT"), value("TOTALTEXT"), value("TIMETEXT"), value("DESIGN")});
     FView.ClearPrinters();
     ReleasePrinters();
-    FLabelSpoolers.resize(static_cast<std::size_t>(tblConfig.RecordCount()));
-    LoadRows();
+    FLabelSpoolers.resize(rows.size());
+    FRows = std::move(rows);
+    FNextRow = 0;
   } catch (...) {
     tblConfig.Close();
     throw;
   }
   tblConfig.Close();
+  LoadRows(++FLoadGeneration);
+}
+
+void SpoolerEngine::LoadRows(unsigned generation) {
+  const auto sliceEnd = std::chrono::steady_clock::now() + kLoadSlice;
+  while (FNextRow < FRows.size()) {
+    if (std::chrono::steady_clock::now() >= sliceEnd) {
+      // The rest in a later slice: the loop may end the program meanwhile.
+      FLoop.post([this, generation, alive = std::weak_ptr<bool>(FAlive)] {
+        if (!alive.lock() || generation != FLoadGeneration)
+          return;
+        try {
+          LoadRows(generation);
+        } catch (const std::exception& error) {
+          AddStatusMessage(std::string("ERROR: ") + error.what());
+          throw;
+        }
+      });
+      return;
+    }
+    const std::size_t i = FNextRow++;
+    try {
+      LoadRow(i);
+    } catch (...) {
+      FNextRow = FRows.size(); // the load ends at this row
+      throw;
+    }
+  }
+  FRows.clear();
   AddStatusMessage("Configuration loaded\r\n");
 }
 
-void SpoolerEngine::LoadRows() {
-  tblConfig.First();
-  for (std::size_t i = 0; !tblConfig.Eof(); ++i, tblConfig.Next()) {
-    auto value = [&](const char* field) { return tblConfig.FieldByName(field).AsString(); };
-    TLabelSpooler& record = FLabelSpoolers[i];
-    record.RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(FLoop);
-    record.LabelDesign = std::make_unique<PreparedDesign>();
-    TRMSpoolerObject& printer = *record.RMSpoolPrinter;
-    printer.SetPrinterNumber(static_cast<std::int32_t>(i));
-    printer.SetPrinterName(value("SOURCE"));
-    record.PrimaryDest = value("DEST");
-    record.BackupDest = value("BACKUP");
-    record.LabelsText = value("LABELSTEXT");
-    record.MapText = value("MAPTEXT");
-    record.TotalText = value("TOTALTEXT");
-    record.TimeText = value("TIMETEXT");
-    const std::string design = value("DESIGN");
-    FView.AddPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + design + ")");
-    try {
-      record.LabelDesign = std::make_unique<PreparedDesign>(readTextLines(design));
-    } catch (const std::exception&) {
-      AddStatusMessage("ERROR: Design file \"" + design + "\" cannot be found!");
-    }
-    auto report = [this, &printer] { ProcessNextJob(printer.PrinterNumber()); };
-    printer.Timer().SetOnTimer([report](TOldTimer&) { report(); });
-    printer.Timer().SetInterval(1000);
-    printer.ChangeNotifier().SetOnChanged([report](TATFileNotification&) { report(); });
-    printer.SetUseNotifier(true);
-    printer.Activate();
-    if (!printer.Active())
-      AddStatusMessage("Unable to activate " + printer.PrinterName());
+void SpoolerEngine::LoadRow(std::size_t i) {
+  const ConfigRow& row = FRows[i];
+  TLabelSpooler& record = FLabelSpoolers[i];
+  record.RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(FLoop);
+  record.LabelDesign = std::make_unique<PreparedDesign>();
+  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  printer.SetPrinterNumber(static_cast<std::int32_t>(i));
+  printer.SetPrinterName(row.source);
+  record.PrimaryDest = row.dest;
+  record.BackupDest = row.backup;
+  record.LabelsText = row.labelsText;
+  record.MapText = row.mapText;
+  record.TotalText = row.totalText;
+  record.TimeText = row.timeText;
+  FView.AddPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
+                       ")");
+  try {
+    record.LabelDesign = std::make_unique<PreparedDesign>(readTextLines(row.design));
+  } catch (const std::exception&) {
+    AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
   }
+  auto report = [this, &printer] { ProcessNextJob(printer.PrinterNumber()); };
+  printer.Timer().SetOnTimer([report](TOldTimer&) { report(); });
+  printer.Timer().SetInterval(1000);
+  printer.ChangeNotifier().SetOnChanged([report](TATFileNotification&) { report(); });
+  printer.SetUseNotifier(true);
+  if (!Claim(record))
+    AddStatusMessage("Unable to activate " + printer.PrinterName());
+}
+
+bool SpoolerEngine::Claim(TLabelSpooler& record) {
+  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  printer.Activate();
+  if (!printer.WatchFailure().empty())
+    AddStatusMessage("ERROR: The folder of " + printer.PrinterName() + " cannot be watched (" +
+                     printer.WatchFailure() + "): its claim is given back");
+  if (!printer.Active())
+    return false;
+  record.ClaimedFolder = platform::fileStamp(printer.PrinterName());
+  if (printer.LockHeldElsewhere())
+    AddStatusMessage("# Another program already holds the lock of " + printer.PrinterName() +
+                     ": both serve its folder");
+  return true;
+}
+
+void SpoolerEngine::ScheduleReport(TRMSpoolerObject& printer, std::uint32_t delay) {
+  printer.Timer().SetInterval(delay);
+  printer.Timer().SetEnabled(true);
+}
+
+bool SpoolerEngine::FolderStillClaimed(TLabelSpooler& record) {
+  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  const std::string& name = printer.PrinterName();
+  const platform::FileStamp folder = platform::fileStamp(name);
+  if (!record.FolderGone && folder.exists && folder.volume == record.ClaimedFolder.volume &&
+      folder.fileNumber == record.ClaimedFolder.fileNumber)
+    return true;
+  if (!record.FolderGone) {
+    // Its lock table went with it and its watcher has ended: the claim is
+    // given up until the folder is back.
+    record.FolderGone = true;
+    printer.SetActive(false);
+    AddStatusMessage("ERROR: The folder of " + name + " has disappeared: " + name +
+                     " is not served until it is back");
+  }
+  if (platform::directoryExists(name)) {
+    if (Claim(record)) {
+      record.FolderGone = false;
+      AddStatusMessage("# The folder of " + name + " is back: " + name + " is served again");
+      return true;
+    }
+    printer.SetActive(false);
+  }
+  ScheduleReport(printer, kFolderCheckDelayMs);
+  return false;
 }
 
 void SpoolerEngine::ProcessNextJob(int printerNumber) {
   if (printerNumber < 0 || static_cast<std::size_t>(printerNumber) >= FLabelSpoolers.size())
     return;
-  const TLabelSpooler& record = FLabelSpoolers[static_cast<std::size_t>(printerNumber)];
+  TLabelSpooler& record = FLabelSpoolers[static_cast<std::size_t>(printerNumber)];
   if (!record.RMSpoolPrinter)
     return;
-  const TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  printer.Timer().SetEnabled(false); // this report stands for a retry that was due
+  if (!FolderStillClaimed(record))
+    return;
   const auto jobs = platform::listEntries(printer.PrinterName(), ".spl");
   if (jobs.empty())
     return;
-  const std::string& job = jobs.front(); // the rest wait for the next report
+  const std::string job = jobs.front(); // the rest wait for the next report
   const std::string jobPath = printer.PrinterName() + "\\" + job;
   FView.AddJobLine(jobPath);
   const label_block::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                           record.TotalText};
-  MergedJob = MergeLabels(jobPath, *record.LabelDesign, prefixes, *this);
-  if (!DeliverJob(printer.PrinterNumber(), job))
-    AddStatusMessage("# Failed to print...");
+  FMergeOutcome = {};
+  FRetryJob = false;
+  try {
+    MergedJob = MergeLabels(jobPath, *record.LabelDesign, prefixes, *this, &FMergeOutcome);
+    // A job that vanished before it was read was taken by another program:
+    // there is nothing to deliver, and nothing may replace its delivery.
+    if (FMergeOutcome.reading != JobReading::Vanished &&
+        !DeliverJob(printer.PrinterNumber(), job)) {
+      AddStatusMessage("# Failed to print...");
+      KeepJob(printer.PrinterName(), job);
+    }
+  } catch (const std::exception& error) {
+    // Whatever ended this job's handling is logged, and the job is held, so
+    // that it does not fail again at every change of the folder.
+    AddStatusMessage(std::string("ERROR: ") + error.what());
+    KeepJob(printer.PrinterName(), job);
+    if (FRetryJob && platform::entryExists(jobPath))
+      ScheduleReport(printer, kJobRetryDelayMs);
+    throw;
+  }
+  if (FRetryJob && platform::entryExists(jobPath))
+    ScheduleReport(printer, kJobRetryDelayMs);
 }
 
 SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& printer) {
@@ -162,32 +324,134 @@ SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& pr
   return Destination::Unusable;
 }
 
+bool SpoolerEngine::IsServedSource(const std::string& printer) const {
+  const std::string wanted = upperAscii(printer);
+  for (const auto& record : FLabelSpoolers)
+    if (record.RMSpoolPrinter && upperAscii(record.RMSpoolPrinter->PrinterName()) == wanted)
+      return true;
+  for (const auto& row : FRows)
+    if (upperAscii(row.source) == wanted)
+      return true;
+  return false;
+}
+
+bool SpoolerEngine::DestinationUsable(const TLabelSpooler& record, const std::string& destination) {
+  // A job written into a folder this program serves would be taken again
+  // as a job of that printer: deleted at once, or passed round for ever.
+  if (!destination.empty() && IsServedSource(destination)) {
+    AddStatusMessage("ERROR: " + destination + " is a source printer of this configuration: row " +
+                     record.RMSpoolPrinter->PrinterName() + " cannot print to it");
+    return false;
+  }
+  return ProbeDestination(destination) == Destination::Usable;
+}
+
+bool SpoolerEngine::WriteMergedJob(const std::string& destination, const std::string& jobFileName) {
+  try {
+    writeTextLines(destination + "\\" + jobFileName, MergedJob);
+    return true;
+  } catch (const std::exception& error) {
+    // A disk that is full, a folder that refuses us, a name that is a
+    // folder: this destination cannot take the job.
+    AddStatusMessage(std::string("ERROR: ") + error.what());
+    return false;
+  }
+}
+
+bool SpoolerEngine::StillTheJobRead(const std::string& sourceJob) {
+  if (FMergeOutcome.stamp.exists && platform::fileStamp(sourceJob) == FMergeOutcome.stamp)
+    return true;
+  if (platform::entryExists(sourceJob))
+    AddStatusMessage("# Job " + sourceJob +
+                     " changed while it was merged: it stays to be taken again");
+  return false;
+}
+
+void SpoolerEngine::SettleDeliveredJob(const std::string& printer, const std::string& jobFileName) {
+  const std::string sourceJob = printer + "\\" + jobFileName;
+  switch (FMergeOutcome.reading) {
+  case JobReading::Read:
+    if (StillTheJobRead(sourceJob))
+      platform::removeFile(sourceJob); // a failed deletion leaves it waiting
+    return;
+  case JobReading::InUse:
+    FRetryJob = true; // its writer has not finished: taken again later
+    return;
+  case JobReading::Incompatible:
+  case JobReading::Unreadable:
+  case JobReading::Vanished:
+    KeepJob(printer, jobFileName);
+    return;
+  }
+}
+
+void SpoolerEngine::KeepJob(const std::string& printer, const std::string& jobFileName) {
+  const std::string sourceJob = printer + "\\" + jobFileName;
+  if (!platform::entryExists(sourceJob))
+    return;
+  const bool wasRead = FMergeOutcome.reading == JobReading::Read ||
+                       FMergeOutcome.reading == JobReading::Incompatible;
+  if (wasRead && !StillTheJobRead(sourceJob))
+    return;
+  const HoldOutcome held = holdJob(printer, jobFileName);
+  if (held.held) {
+    AddStatusMessage("# Job kept in " + held.heldPath);
+    return;
+  }
+  AddStatusMessage("# Job " + sourceJob + " cannot be kept in " + kHeldJobsFolder + " (" +
+                   held.reason + "): it stays in " + printer);
+  FRetryJob = true;
+}
+
 bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName) {
   const TLabelSpooler& record = FLabelSpoolers.at(static_cast<std::size_t>(printerNumber));
-  const std::string sourceJob = record.RMSpoolPrinter->PrinterName() + "\\" + jobFileName;
+  const std::string& printer = record.RMSpoolPrinter->PrinterName();
   // The merged job is written (whole, under its final name at once) before
   // the source job is removed: at every moment the job stands somewhere.
-  if (ProbeDestination(record.PrimaryDest) == Destination::Usable) {
-    writeTextLines(record.PrimaryDest + "\\" + jobFileName, MergedJob);
-    platform::removeFile(sourceJob);
+  if (DestinationUsable(record, record.PrimaryDest) &&
+      WriteMergedJob(record.PrimaryDest, jobFileName)) {
+    SettleDeliveredJob(printer, jobFileName);
     return true;
   }
   AddStatusMessage("Trying backup printer...");
-  Destination backup = Destination::Unusable;
+  bool backupUsable = false;
   try {
-    backup = ProbeDestination(record.BackupDest);
+    backupUsable = DestinationUsable(record, record.BackupDest);
   } catch (...) {
     FView.MarkLastJobLineError();
     throw;
   }
   FView.MarkLastJobLineError();
-  if (backup == Destination::Usable) {
-    writeTextLines(record.BackupDest + "\\" + jobFileName, MergedJob);
-    platform::removeFile(sourceJob);
+  if (backupUsable && WriteMergedJob(record.BackupDest, jobFileName)) {
+    SettleDeliveredJob(printer, jobFileName);
     return true;
   }
-  platform::removeFile(sourceJob); // neither destination can take it: dropped
-  return false;
+  return false; // neither destination can take it: the caller holds it
+}
+
+void SpoolerEngine::sendHeldJobsBack() {
+  const std::vector<SendBackOutcome> outcomes = velmora::sendHeldJobsBack();
+  if (outcomes.empty()) {
+    AddStatusMessage("# No jobs are held");
+    return;
+  }
+  std::size_t sent = 0;
+  for (const SendBackOutcome& outcome : outcomes) {
+    if (outcome.sent) {
+      ++sent;
+      AddStatusMessage("# Job sent back: " + outcome.job.path() + " -> " + outcome.sourcePath);
+    } else {
+      AddStatusMessage("# Job not sent back: " + outcome.job.path() + " (" + outcome.reason + ")");
+    }
+  }
+  AddStatusMessage("# " + countOf(sent, "held job", "held jobs") + " sent back");
+}
+
+void SpoolerEngine::ReportHeldJobs() {
+  const std::size_t held = listHeldJobs().size();
+  if (held > 0)
+    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " + kHeldJobsFolder +
+                     ": send them back when a printer can take them");
 }
 
 } // namespace velmora

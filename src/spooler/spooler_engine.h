@@ -4,7 +4,15 @@
 // configuration file changes, and moves jobs: each report of a source folder
 // takes one job, merges it with the printer's design and delivers it to the
 // primary destination, or the backup one when the primary's spooler is down
-// or reports an error.
+// or reports an error (or the write to it fails). A job that neither
+// destination takes, or that cannot be read, is moved to the holding folder
+// (held_jobs.h) rather than deleted; sendHeldJobsBack() returns every held
+// job to its source folder.
+//
+// A long configuration load runs in slices of the main loop, so that a
+// request to end the program is honoured within a fraction of a second at
+// any time; jobs of the printers already in service may be taken between
+// the slices.
 //
 // The front end (the Qt window, or the console program) implements
 // SpoolerView and shows what it is told; it calls start() once when it is
@@ -16,6 +24,7 @@
 #include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/virtual_table.h"
+#include "platform/file_move.h"
 #include "platform/main_loop.h"
 #include "spooler/label_merge.h"
 #include "spooler/rm_spooler_object.h"
@@ -38,6 +47,10 @@ struct TLabelSpooler {
   std::string MapText;
   std::string TimeText;
   std::string TotalText;
+  // The source folder as it was claimed: a folder removed (and perhaps made
+  // anew) is told by its identity, and claimed again once it is back.
+  platform::FileStamp ClaimedFolder;
+  bool FolderGone = false;
 };
 
 // The configuration file both programs share, and the spelling under which the
@@ -65,9 +78,16 @@ public:
   // A report of printer `printerNumber`'s source folder: takes its first job.
   void ProcessNextJob(int printerNumber);
   // Writes the merged job under `jobFileName` to the primary destination, or
-  // the backup; removes the source job once the merged one stands. False when
-  // neither destination could take it (the job is dropped).
+  // the backup; once the merged one stands, removes the source job if it is
+  // still the file that was read (a job that could not be read goes to the
+  // holding folder instead). False when neither destination could take it;
+  // the source job is then left to the caller, which holds it.
   bool DeliverJob(int printerNumber, const std::string& jobFileName);
+
+  // Moves every held job back into its source folder, where it is taken as a
+  // new job, with one status line per job and one for the whole. What the
+  // front ends' "send held jobs back" runs.
+  void sendHeldJobsBack();
 
   void AddStatusMessage(std::string_view message) override;
 
@@ -77,9 +97,25 @@ public:
 private:
   enum class Destination { Usable, Unusable };
 
+  // The values of one configuration row, as read at the load.
+  struct ConfigRow {
+    std::string source, dest, backup, labelsText, mapText, totalText, timeText, design;
+  };
+
   void ReleasePrinters();
-  void LoadRows();
+  void LoadRows(unsigned generation);
+  void LoadRow(std::size_t i);
+  bool Claim(TLabelSpooler& record);
   Destination ProbeDestination(const std::string& printer);
+  bool DestinationUsable(const TLabelSpooler& record, const std::string& destination);
+  bool IsServedSource(const std::string& printer) const;
+  bool WriteMergedJob(const std::string& destination, const std::string& jobFileName);
+  void SettleDeliveredJob(const std::string& printer, const std::string& jobFileName);
+  void KeepJob(const std::string& printer, const std::string& jobFileName);
+  bool StillTheJobRead(const std::string& sourceJob);
+  bool FolderStillClaimed(TLabelSpooler& record);
+  void ScheduleReport(TRMSpoolerObject& printer, std::uint32_t delay);
+  void ReportHeldJobs();
   void notifierConfigChanged();
 
   platform::MainLoop& FLoop;
@@ -89,6 +125,22 @@ private:
   std::vector<TLabelSpooler> FLabelSpoolers;
   std::vector<std::string> MergedJob;
   bool FEnding = false;
+
+  // The load in progress: its rows, the next one to put into service, and
+  // the load's number (a newer load drops the rest of an older one).
+  std::vector<ConfigRow> FRows;
+  std::size_t FNextRow = 0;
+  unsigned FLoadGeneration = 0;
+  // A load that failed because the file was in use is tried again by this
+  // timer until it succeeds.
+  TOldTimer FReloadTimer;
+  bool FReloadWaiting = false;
+  // How reading the job in hand went, and whether it stays in its source
+  // after an error (it is then tried again a few seconds later).
+  JobMergeOutcome FMergeOutcome;
+  bool FRetryJob = false;
+  // Tasks posted by the engine run only while it lives.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 } // namespace velmora

@@ -232,18 +232,20 @@ TEST_F(FerrulinConsole, ADestinationOutsideTheDataDirectoryCountsAsDown) {
   outsideHolder.wait(kWait);
 }
 
-TEST_F(FerrulinConsole, BothDestinationsDownDropsTheJob) {
+TEST_F(FerrulinConsole, BothDestinationsDownKeepsTheJob) {
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
   auto spooler = startSpooler();
-  dropJob("PREP1", "lost.spl", job("x"));
-  ASSERT_TRUE(spooler->waitForOutput("# Failed to print...", kWait));
-  EXPECT_FALSE(fs::exists("PREP1/lost.spl"));
-  EXPECT_FALSE(fs::exists("LABEL1/lost.spl"));
-  EXPECT_FALSE(fs::exists("LABEL2/lost.spl"));
+  dropJob("PREP1", "kept.spl", job("x"));
+  ASSERT_TRUE(spooler->waitForOutput("# Job kept in VelmoraHeldJobs\\PREP1\\kept.spl", kWait));
+  EXPECT_FALSE(fs::exists("PREP1/kept.spl"));
+  EXPECT_FALSE(fs::exists("LABEL1/kept.spl"));
+  EXPECT_FALSE(fs::exists("LABEL2/kept.spl"));
+  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/kept.spl"), jobBytes(job("x")));
   EXPECT_THAT(statusMessages(spooler->lines()),
               ElementsAre("Loading Configuration", "Configuration loaded",
                           "ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
-                          "ERROR: Spooler is down for printer: LABEL2", "# Failed to print..."));
+                          "ERROR: Spooler is down for printer: LABEL2", "# Failed to print...",
+                          "# Job kept in VelmoraHeldJobs\\PREP1\\kept.spl"));
 }
 
 TEST_F(FerrulinConsole, IncompatibleJobGivesTheWarningAndAnEmptyFile) {

@@ -1,0 +1,87 @@
+#include "engine_fixture.h"
+
+#include "formats/text_file.h"
+#include "xbase/host_layout.h"
+
+#include <filesystem>
+
+namespace velmora::testing {
+
+void RecordingView::AddStatusLine(const std::string& line) {
+  std::string message = line.substr(line.find(": ") + 2);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+    message.pop_back();
+  status.push_back(message);
+  if (onStatus)
+    onStatus(status.back());
+}
+
+void RecordingView::AddJobLine(const std::string& line) {
+  jobs.push_back(line);
+  if (onJob)
+    onJob(line);
+}
+
+void RecordingView::MarkLastJobLineError() {
+  if (!jobs.empty())
+    jobs.back() += " -- ERROR";
+}
+
+Lines sampleJobNamed(const std::string& reference) {
+  Lines lines = label_block::sampleJob("02:09 PM");
+  lines[0] = reference;
+  lines[25] = "1 Burger";
+  return lines;
+}
+
+std::string mergedBytes(const std::string& reference) {
+  return encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
+}
+
+void dropJob(const std::string& folder, const std::string& name, const Lines& lines) {
+  writeBytes(folder + "/" + name + ".tmp", encodeLines(lines));
+  std::filesystem::rename(folder + "/" + name + ".tmp", folder + "/" + name);
+}
+
+EngineTest::EngineTest() {
+  loop.setErrorHandler([this](const std::string& message) { errors.push_back(message); });
+  writeBytes("LabelDesign.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
+  for (const char* printer : {"LABEL1", "LABEL2"}) {
+    std::filesystem::create_directory(printer);
+    xbase::createLockTable(printer);
+  }
+}
+
+EngineTest::~EngineTest() {
+  engine.reset();
+  holders.clear();
+}
+
+void EngineTest::holdLock(const std::string& printer) {
+  auto table = std::make_unique<xbase::TApolloTable>("Holder");
+  ASSERT_TRUE(xbase::claimSourceFolder(*table, printer));
+  holders[printer] = std::move(table);
+}
+
+void EngineTest::releaseLock(const std::string& printer) {
+  holders.erase(printer);
+}
+
+void EngineTest::start(const std::vector<ConfigRow>& rows) {
+  writeConfiguration(rows);
+  engine = std::make_unique<SpoolerEngine>(loop, view);
+  engine->start();
+}
+
+bool EngineTest::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  return loop.runUntil(done, timeout);
+}
+
+bool EngineTest::statusContains(const std::string& text) const {
+  for (const auto& line : view.status)
+    if (line.find(text) != std::string::npos)
+      return true;
+  return false;
+}
+
+} // namespace velmora::testing

@@ -1,0 +1,78 @@
+// The spooler engine in the test's own process: a data directory of its own,
+// a plain main loop that runs only when the test says so, a front end that
+// records what it is told, and destinations held the way a host spooler holds
+// them (the whole-table lock on their LOCKSPL.DBF, by another open of this
+// process, which the engine's probe sees as another holder).
+#pragma once
+
+#include "configuration_fixture.h"
+#include "formats/label_block.h"
+#include "platform/main_loop.h"
+#include "spooler/spooler_engine.h"
+#include "spooler/spooler_view.h"
+#include "temp_dir.h"
+#include "xbase/apollo_table.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+using Lines = std::vector<std::string>;
+
+// Records the engine's lines; hooks let a test act at the moment a line comes.
+class RecordingView final : public SpoolerView {
+public:
+  void AddStatusLine(const std::string& line) override;
+  void AddJobLine(const std::string& line) override;
+  void MarkLastJobLineError() override;
+  void ClearPrinters() override { printers.clear(); }
+  void AddPrinterLine(const std::string& line) override { printers.push_back(line); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void EndProgram() override { ended = true; }
+  std::string FormatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
+
+  Lines status; // without the time stamp
+  Lines jobs;
+  Lines printers;
+  Lines messages;
+  bool ended = false;
+  std::function<void(const std::string&)> onStatus; // called after a status line is recorded
+  std::function<void(const std::string&)> onJob;    // called after a job line is recorded
+};
+
+// A one-block job whose reference line names it.
+Lines sampleJobNamed(const std::string& reference);
+// The merged job of sampleJobNamed with the fixture's design.
+std::string mergedBytes(const std::string& reference);
+// Writes a job the way the host does: whole, then given its name.
+void dropJob(const std::string& folder, const std::string& name, const Lines& lines);
+
+class EngineTest : public ::testing::Test {
+protected:
+  EngineTest();
+  ~EngineTest() override;
+
+  // Plays a running host spooler for `printer` (making its folder).
+  void holdLock(const std::string& printer);
+  void releaseLock(const std::string& printer);
+  // Writes the configuration and starts the engine on it.
+  void start(const std::vector<ConfigRow>& rows);
+  // Runs the loop until `done` holds (generous bound); false when it never did.
+  bool runUntil(const std::function<bool()>& done,
+                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  bool statusContains(const std::string& text) const;
+
+  TempWorkDir dir;
+  platform::PlainMainLoop loop;
+  RecordingView view;
+  Lines errors; // the loop's error boxes
+  std::unique_ptr<SpoolerEngine> engine;
+  std::map<std::string, std::unique_ptr<xbase::TApolloTable>> holders;
+};
+
+} // namespace velmora::testing
