@@ -40,10 +40,15 @@ QIcon FerrulinIcon() {
   return icon;
 }
 
-FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> exit)
-    : exitItem_(popupMenu_.addAction(QStringLiteral("Exit Ferrulin"))) {
+FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
+                           std::function<void()> exit)
+    : sendBackItem_(popupMenu_.addAction(QStringLiteral("Send Held Jobs Back"))),
+      exitItem_(popupMenu_.addAction(QStringLiteral("Exit Ferrulin"))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
+  sendBackItem_->setObjectName(QStringLiteral("SendBackItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
+  QObject::connect(sendBackItem_, &QAction::triggered, sendBackItem_,
+                   [sendBack = std::move(sendBack)] { sendBack(); });
   trayIcon_.setObjectName(QStringLiteral("TrayIcon"));
   QObject::connect(exitItem_, &QAction::triggered, exitItem_, [exit = std::move(exit)] { exit(); });
   QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,

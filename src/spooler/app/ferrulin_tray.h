@@ -1,9 +1,11 @@
 // FerrulinTray: the spooler's icon in the notification area (TrayIcon) with
-// its menu (PopupMenu) of one item, "Exit Ferrulin" (ExitItem).
+// its menu (PopupMenu) of two items, "Send Held Jobs Back" (SendBackItem) and
+// "Exit Ferrulin" (ExitItem).
 //
 // The icon is shown for the whole life of the object. A left double-click on
-// it asks for the window back (`restore`); the menu opens on a right-click and
-// its item asks to end the program (`exit`). The main window owns this object.
+// it asks for the window back (`restore`); the menu opens on a right-click;
+// its first item asks to send the held jobs back (`sendBack`), the last to
+// end the program (`exit`). The main window owns this object.
 // GUI thread only.
 #pragma once
 
@@ -22,17 +24,20 @@ QIcon FerrulinIcon();
 
 class FerrulinTray final {
 public:
-  FerrulinTray(std::function<void()> restore, std::function<void()> exit);
+  FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
+               std::function<void()> exit);
   FerrulinTray(const FerrulinTray&) = delete;
   FerrulinTray& operator=(const FerrulinTray&) = delete;
 
   QSystemTrayIcon& TrayIcon() { return trayIcon_; }
   QMenu& PopupMenu() { return popupMenu_; }
+  QAction& SendBackItem() { return *sendBackItem_; }
   QAction& ExitItem() { return *exitItem_; }
 
 private:
   QMenu popupMenu_;
-  QAction* exitItem_; // owned by popupMenu_
+  QAction* sendBackItem_; // owned by popupMenu_
+  QAction* exitItem_;     // owned by popupMenu_
   QSystemTrayIcon trayIcon_;
 };
 

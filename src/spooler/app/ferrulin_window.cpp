@@ -109,7 +109,12 @@ FerrulinWindowHooks FerrulinWindowHooks::Default() {
 }
 
 FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
-    : hooks_(std::move(hooks)), tray_([this] { RestoreFromTray(); }, [this] { ExitItemClick(); }) {
+    : hooks_(std::move(hooks)), tray_([this] { RestoreFromTray(); },
+                                      [this] {
+                                        if (sendBackClick_)
+                                          sendBackClick_();
+                                      },
+                                      [this] { ExitItemClick(); }) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromUtf8(kCaption));
   setWindowIcon(FerrulinIcon());

@@ -77,6 +77,9 @@ public:
   // What a click of the hidden Button1 runs (the program wires the engine's
   // configuration reload to it).
   void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
+  // What the tray menu's "Send Held Jobs Back" runs (the engine's
+  // sendHeldJobsBack).
+  void SetSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
 
   FerrulinTray& Tray() { return tray_; }
   QListWidget& lbPrinters() { return *lbPrinters_; }
@@ -101,6 +104,7 @@ private:
   QPushButton* Button1_;
   FerrulinTray tray_;
   std::function<void()> button1Click_;
+  std::function<void()> sendBackClick_;
   bool exiting_ = false; // set by ExitItemClick: the close that follows is not refused
 };
 

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     velmora::SpoolerEngine engine(loop, window);
     // The hidden button reloads the configuration.
     window.SetButton1Click([&] { loop.post([&engine] { engine.LoadConfiguration(); }); });
+    window.SetSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });
     window.move(0, 0);
     window.show();
     // Runs once the event loop is up, right after the window is first shown.
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
       terminationLoop = nullptr;
     }
     window.SetButton1Click(nullptr);
+    window.SetSendBackClick(nullptr);
   } // the engine goes before the window: every folder is released here
   return exitCode;
 }

@@ -4,6 +4,8 @@
 // status line and each job taken to standard output as it happens and message
 // boxes to standard error, and ends on Ctrl+C or SIGTERM after releasing every
 // source folder. Exit code 1 when the configuration file is missing.
+// With --send-held-jobs-back it serves nothing: it moves every held job back
+// into its source folder (where a running spooler takes it) and ends.
 #include "platform/main_loop.h"
 #include "platform/termination_signal.h"
 #include "spooler/spooler_engine.h"
@@ -69,14 +71,21 @@ private:
   int exitCode_ = 0;
 };
 
+constexpr const char* kSendBackSwitch = "--send-held-jobs-back";
+
 int usage(std::ostream& out, int code) {
   out << "usage: FerrulinConsole [DATA_DIRECTORY]\n"
+         "       FerrulinConsole --send-held-jobs-back [DATA_DIRECTORY]\n"
          "Serves the label printers of VelmoraLabelConfig.XML in RM's data directory\n"
          "(the working directory, or DATA_DIRECTORY): claims each source printer's\n"
          "folder, merges every job with the printer's label design and delivers it to\n"
          "the destination printer, or the backup printer when the destination's spooler\n"
          "is down or reports an error. Ctrl+C or SIGTERM ends it and releases every\n"
-         "folder. Exit code 1 when the configuration file is missing.\n";
+         "folder. Exit code 1 when the configuration file is missing.\n"
+         "Jobs that neither printer could take, or that could not be read, are kept\n"
+         "in VelmoraHeldJobs\\<source printer>; --send-held-jobs-back moves each of\n"
+         "them back into its source printer's folder, where the spooler takes it as\n"
+         "a new job, and ends without serving anything.\n";
   return code;
 }
 
@@ -84,15 +93,20 @@ int usage(std::ostream& out, int code) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  if (argc > 2)
+  int first = 1;
+  const bool sendBack = argc > 1 && std::strcmp(argv[1], kSendBackSwitch) == 0;
+  if (sendBack)
+    ++first;
+  if (argc - first > 1)
     return usage(std::cerr, 2);
-  if (argc == 2) {
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+  if (argc - first == 1) {
+    const char* argument = argv[first];
+    if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0)
       return usage(std::cout, 0);
     std::error_code error;
-    std::filesystem::current_path(argv[1], error);
+    std::filesystem::current_path(argument, error);
     if (error) {
-      std::cerr << argv[1] << ": " << error.message() << std::endl;
+      std::cerr << argument << ": " << error.message() << std::endl;
       return 2;
     }
   }
@@ -100,6 +114,11 @@ int main(int argc, char** argv) {
   velmora::platform::TerminationSignal termination([&loop] { loop.quit(); });
   loop.setErrorHandler([](const std::string& message) { std::cerr << message << std::endl; });
   ConsoleView view(loop);
+  if (sendBack) {
+    velmora::SpoolerEngine engine(loop, view);
+    engine.sendHeldJobsBack();
+    return 0;
+  }
   {
     velmora::SpoolerEngine engine(loop, view);
     engine.start();

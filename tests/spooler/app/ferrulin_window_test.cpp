@@ -195,7 +195,8 @@ TEST_F(FerrulinWindowTest, CloseIsRefusedWithItsMessageAndExitFerrulinEndsWithou
   EXPECT_FALSE(systemClose.isAccepted());
   EXPECT_EQ(boxes.size(), 2u);
 
-  ASSERT_EQ(window.Tray().PopupMenu().actions().size(), 1);
+  ASSERT_EQ(window.Tray().PopupMenu().actions().size(), 2);
+  EXPECT_EQ(window.Tray().PopupMenu().actions().back(), &window.Tray().ExitItem());
   QAction& exitItem = window.Tray().ExitItem();
   EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
   EXPECT_EQ(exitItem.objectName(), "ExitItem");
@@ -434,6 +435,28 @@ TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
       {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
   window.findChild<QPushButton*>("Button1")->click(); // hidden, but its click is wired
   EXPECT_EQ(window.lbPrinters().count(), 2);
+}
+
+TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  std::filesystem::create_directories("VelmoraHeldJobs/PREP1");
+  testing::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
+  SpoolerEngine engine(loop, window);
+  FerrulinFormShow(engine, window, {});
+  window.SetSendBackClick([&] { engine.sendHeldJobsBack(); });
+  QAction& sendBack = window.Tray().SendBackItem();
+  EXPECT_EQ(sendBack.text(), "Send Held Jobs Back");
+  EXPECT_EQ(sendBack.objectName(), "SendBackItem");
+  EXPECT_EQ(window.Tray().PopupMenu().actions().front(), &sendBack);
+  sendBack.trigger();
+  EXPECT_EQ(testing::readBytes("PREP1/A123.spl"), "held");
+  EXPECT_FALSE(std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"));
+  const auto messages = statusMessages();
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[messages.size() - 2],
+            "# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl");
+  EXPECT_EQ(messages.back(), "# 1 held job sent back");
+  window.SetSendBackClick(nullptr);
 }
 
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
