@@ -175,7 +175,9 @@ void SpoolerEngine::LoadRows(unsigned generation) {
     try {
       LoadRow(i);
     } catch (...) {
-      FNextRow = FRows.size(); // the load ends at this row
+      // The load ends at this row: the rows after it serve nothing.
+      FRows.clear();
+      FNextRow = 0;
       throw;
     }
   }
