@@ -8,9 +8,16 @@
 #include "platform/file_system.h"
 #include "spooler/held_jobs.h"
 
+#include "xbase/host_layout.h"
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace velmora::testing {
 namespace {
@@ -100,6 +107,38 @@ TEST_F(JobDelivery, AFailedWriteToThePrimaryTakesTheBackupPath) {
   EXPECT_THAT(view.status[2], HasSubstr("W.spl"));
   EXPECT_EQ(view.status[3], "Trying backup printer...");
   EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(JobDelivery, AFullPrimaryDiskTakesTheBackupPath) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root: mounts a small tmpfs as the primary's folder";
+  fs::create_directory("LABEL1");
+  ASSERT_EQ(::mount("tmpfs", "LABEL1", "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
+  struct Unmount {
+    ~Unmount() { ::umount2(fs::absolute("LABEL1").c_str(), MNT_DETACH); }
+  } unmount;
+  xbase::createLockTable("LABEL1");
+  holdLock("LABEL1");
+  holdLock("LABEL2");
+  {
+    // Fill the disk to the last block.
+    std::ofstream filler("LABEL1/filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+           filler.flush()) {
+    }
+  }
+  start({{"PREP1", "LABEL1", "LABEL2"}});
+  dropJob("PREP1", "F.spl", sampleJobNamed("full"));
+  engine->ProcessNextJob(0);
+  ASSERT_TRUE(fs::exists("LABEL2/F.spl"));
+  EXPECT_EQ(readBytes("LABEL2/F.spl"), mergedBytes("full"));
+  EXPECT_FALSE(fs::exists("LABEL1/F.spl"));
+  EXPECT_FALSE(fs::exists("PREP1/F.spl"));
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\F.spl -- ERROR"));
+  EXPECT_TRUE(statusContains("No space left on device"));
+  EXPECT_THAT(view.status, Contains("Trying backup printer..."));
+  EXPECT_TRUE(platform::listEntries("LABEL1", ".tmp").empty()) << "no temporary left behind";
 }
 
 TEST_F(JobDelivery, AFailedWriteToTheBackupKeepsTheJob) {
