@@ -39,6 +39,15 @@ TEST_F(EngineRecovery, AConfigurationSavedWhileItsWriterHeldItIsLoadedOnceItIsFr
   EXPECT_EQ(errors.size(), 1u) << "shown once, however often it is tried";
 }
 
+TEST_F(EngineRecovery, AnErrorThatEndsAReloadGoesToTheStatusLogToo) {
+  start({{"PREP1", "LABEL1", ""}});
+  writeBytes(kConfigurationFile, "<xml><s:Schema><s:AttributeType name='Source'>");
+  ASSERT_TRUE(runUntil([&] { return !errors.empty(); }));
+  EXPECT_THAT(view.status, Contains("ERROR: " + errors.front()))
+      << "an operator watching the log sees it";
+  EXPECT_THAT(view.printers, ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)")) << "still served";
+}
+
 TEST_F(EngineRecovery, ASourceFolderRemovedAndMadeAgainIsClaimedAndServedAgain) {
   holdLock("LABEL1");
   start({{"PREP1", "LABEL1", ""}});
