@@ -3,7 +3,7 @@
 #include "platform/file_move.h"
 #include "platform/file_system.h"
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 // Numbers tried before a move gives up.
@@ -102,4 +102,4 @@ std::vector<SendBackOutcome> sendHeldJobsBack() {
   return outcomes;
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler {
 
 inline constexpr const char* kHeldJobsFolder = "VelmoraHeldJobs";
 
@@ -60,4 +60,4 @@ struct SendBackOutcome {
 // source folder does not exist stays held.
 std::vector<SendBackOutcome> sendHeldJobsBack();
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -63,19 +63,19 @@ bool TRMSpoolerObject::Activate() {
   if (FPrinterName.empty())
     return FActive;
   FActive = true;
-  FLockHeldElsewhere = false;
-  FWatchFailure.clear();
+  lockHeldElsewhere_ = false;
+  watchFailure_.clear();
   try {
     FApolloTable.Open();
     // Another spooler may hold it; this one serves the folder all the same.
-    FLockHeldElsewhere = !FApolloTable.FLock();
+    lockHeldElsewhere_ = !FApolloTable.FLock();
   } catch (const std::exception&) {
     FActive = false;
     return FActive;
   }
   FTimer.SetEnabled(FUseTimer);
   if (FUseNotifier) {
-    if (!FChangeNotifier.TryStart(FWatchFailure)) {
+    if (!FChangeNotifier.tryStart(watchFailure_)) {
       // Nobody would see its jobs: the claim goes back rather than make the
       // host believe the printer is served.
       DeActivate();

@@ -64,8 +64,8 @@ public:
   // After Activate: whether another program already held the folder's lock
   // (this one serves the folder alongside it), and why the watcher could not
   // start (empty when it did).
-  bool LockHeldElsewhere() const { return FLockHeldElsewhere; }
-  const std::string& WatchFailure() const { return FWatchFailure; }
+  bool lockHeldElsewhere() const { return lockHeldElsewhere_; }
+  const std::string& watchFailure() const { return watchFailure_; }
 
 private:
   void EnsureLockTable(xbase::TApolloTable& table);
@@ -79,8 +79,8 @@ private:
   bool FUseNotifier = false;
   bool FUseTimer = false;
   TOldTimer FTimer;
-  bool FLockHeldElsewhere = false;
-  std::string FWatchFailure;
+  bool lockHeldElsewhere_ = false;
+  std::string watchFailure_;
 };
 
 } // namespace velmora

@@ -47,18 +47,18 @@ std::string countOf(std::size_t n, const char* one, const char* many) {
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
-    : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop), FReloadTimer(loop) {
+    : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop), reloadTimer_(loop) {
   AddConfigurationFields(tblConfig);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
   FNotifierConfig.SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite, foNotifyCreation});
   FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });
-  FReloadTimer.SetEnabled(false);
-  FReloadTimer.SetInterval(kReloadDelayMs);
-  FReloadTimer.SetOnTimer([this](TOldTimer&) { notifierConfigChanged(); });
+  reloadTimer_.SetEnabled(false);
+  reloadTimer_.SetInterval(kReloadDelayMs);
+  reloadTimer_.SetOnTimer([this](TOldTimer&) { notifierConfigChanged(); });
 }
 
 SpoolerEngine::~SpoolerEngine() {
-  FReloadTimer.SetEnabled(false);
+  reloadTimer_.SetEnabled(false);
   FNotifierConfig.Stop();
   ReleasePrinters();
 }
@@ -71,8 +71,8 @@ bool SpoolerEngine::start() {
     AddStatusMessage(std::string("ERROR: ") + error.what());
     const auto* fileError = dynamic_cast<const platform::FileError*>(&error);
     if (fileError && fileError->inUse()) {
-      FReloadWaiting = true;
-      FReloadTimer.SetEnabled(true);
+      reloadWaiting_ = true;
+      reloadTimer_.SetEnabled(true);
     }
     FLoop.reportError(error.what());
     loaded = false;
@@ -80,33 +80,33 @@ bool SpoolerEngine::start() {
   if (FEnding)
     return loaded;
   std::string failure;
-  if (!FNotifierConfig.TryStart(failure)) {
+  if (!FNotifierConfig.tryStart(failure)) {
     AddStatusMessage("ERROR: The configuration file cannot be watched (" + failure +
                      "): changes are not applied until the next start");
     FLoop.reportError("Exception while creating thread");
   }
-  ReportHeldJobs();
+  reportHeldJobs();
   return loaded;
 }
 
 void SpoolerEngine::notifierConfigChanged() {
-  FReloadTimer.SetEnabled(false);
+  reloadTimer_.SetEnabled(false);
   try {
     LoadConfiguration();
-    FReloadWaiting = false;
+    reloadWaiting_ = false;
   } catch (const platform::FileError& error) {
     if (error.inUse()) {
       // Its writer holds it a moment: loaded again until it succeeds, and
       // shown once.
-      FReloadTimer.SetEnabled(true);
-      if (FReloadWaiting)
+      reloadTimer_.SetEnabled(true);
+      if (reloadWaiting_)
         return;
-      FReloadWaiting = true;
+      reloadWaiting_ = true;
     }
     AddStatusMessage(std::string("ERROR: ") + error.what());
     throw;
   } catch (const std::exception& error) {
-    FReloadWaiting = false;
+    reloadWaiting_ = false;
     AddStatusMessage(std::string("ERROR: ") + error.what());
     throw;
   }
@@ -144,26 +144,26 @@ void SpoolerEngine::LoadConfiguration() {
     FView.ClearPrinters();
     ReleasePrinters();
     FLabelSpoolers.resize(rows.size());
-    FRows = std::move(rows);
-    FNextRow = 0;
+    rows_ = std::move(rows);
+    nextRow_ = 0;
   } catch (...) {
     tblConfig.Close();
     throw;
   }
   tblConfig.Close();
-  LoadRows(++FLoadGeneration);
+  loadRows(++loadGeneration_);
 }
 
-void SpoolerEngine::LoadRows(unsigned generation) {
+void SpoolerEngine::loadRows(unsigned generation) {
   const auto sliceEnd = std::chrono::steady_clock::now() + kLoadSlice;
-  while (FNextRow < FRows.size()) {
+  while (nextRow_ < rows_.size()) {
     if (std::chrono::steady_clock::now() >= sliceEnd) {
       // The rest in a later slice: the loop may end the program meanwhile.
-      FLoop.post([this, generation, alive = std::weak_ptr<bool>(FAlive)] {
-        if (!alive.lock() || generation != FLoadGeneration)
+      FLoop.post([this, generation, alive = std::weak_ptr<bool>(alive_)] {
+        if (!alive.lock() || generation != loadGeneration_)
           return;
         try {
-          LoadRows(generation);
+          loadRows(generation);
         } catch (const std::exception& error) {
           AddStatusMessage(std::string("ERROR: ") + error.what());
           throw;
@@ -171,22 +171,22 @@ void SpoolerEngine::LoadRows(unsigned generation) {
       });
       return;
     }
-    const std::size_t i = FNextRow++;
+    const std::size_t i = nextRow_++;
     try {
-      LoadRow(i);
+      loadRow(i);
     } catch (...) {
       // The load ends at this row: the rows after it serve nothing.
-      FRows.clear();
-      FNextRow = 0;
+      rows_.clear();
+      nextRow_ = 0;
       throw;
     }
   }
-  FRows.clear();
+  rows_.clear();
   AddStatusMessage("Configuration loaded\r\n");
 }
 
-void SpoolerEngine::LoadRow(std::size_t i) {
-  const ConfigRow& row = FRows[i];
+void SpoolerEngine::loadRow(std::size_t i) {
+  const ConfigRow& row = rows_[i];
   TLabelSpooler& record = FLabelSpoolers[i];
   record.RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(FLoop);
   record.LabelDesign = std::make_unique<PreparedDesign>();
@@ -211,54 +211,54 @@ void SpoolerEngine::LoadRow(std::size_t i) {
   printer.Timer().SetInterval(1000);
   printer.ChangeNotifier().SetOnChanged([report](TATFileNotification&) { report(); });
   printer.SetUseNotifier(true);
-  if (!Claim(record))
+  if (!claim(record))
     AddStatusMessage("Unable to activate " + printer.PrinterName());
 }
 
-bool SpoolerEngine::Claim(TLabelSpooler& record) {
+bool SpoolerEngine::claim(TLabelSpooler& record) {
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   printer.Activate();
-  if (!printer.WatchFailure().empty())
+  if (!printer.watchFailure().empty())
     AddStatusMessage("ERROR: The folder of " + printer.PrinterName() + " cannot be watched (" +
-                     printer.WatchFailure() + "): its claim is given back");
+                     printer.watchFailure() + "): its claim is given back");
   if (!printer.Active())
     return false;
-  record.ClaimedFolder = platform::fileStamp(printer.PrinterName());
-  if (printer.LockHeldElsewhere())
+  record.claimedFolder = platform::fileStamp(printer.PrinterName());
+  if (printer.lockHeldElsewhere())
     AddStatusMessage("# Another program already holds the lock of " + printer.PrinterName() +
                      ": both serve its folder");
   return true;
 }
 
-void SpoolerEngine::ScheduleReport(TRMSpoolerObject& printer, std::uint32_t delay) {
+void SpoolerEngine::scheduleReport(TRMSpoolerObject& printer, std::uint32_t delay) {
   printer.Timer().SetInterval(delay);
   printer.Timer().SetEnabled(true);
 }
 
-bool SpoolerEngine::FolderStillClaimed(TLabelSpooler& record) {
+bool SpoolerEngine::folderStillClaimed(TLabelSpooler& record) {
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   const std::string& name = printer.PrinterName();
   const platform::FileStamp folder = platform::fileStamp(name);
-  if (!record.FolderGone && folder.exists && folder.volume == record.ClaimedFolder.volume &&
-      folder.fileNumber == record.ClaimedFolder.fileNumber)
+  if (!record.folderGone && folder.exists && folder.volume == record.claimedFolder.volume &&
+      folder.fileNumber == record.claimedFolder.fileNumber)
     return true;
-  if (!record.FolderGone) {
+  if (!record.folderGone) {
     // Its lock table went with it and its watcher has ended: the claim is
     // given up until the folder is back.
-    record.FolderGone = true;
+    record.folderGone = true;
     printer.SetActive(false);
     AddStatusMessage("ERROR: The folder of " + name + " has disappeared: " + name +
                      " is not served until it is back");
   }
   if (platform::directoryExists(name)) {
-    if (Claim(record)) {
-      record.FolderGone = false;
+    if (claim(record)) {
+      record.folderGone = false;
       AddStatusMessage("# The folder of " + name + " is back: " + name + " is served again");
       return true;
     }
     printer.SetActive(false);
   }
-  ScheduleReport(printer, kFolderCheckDelayMs);
+  scheduleReport(printer, kFolderCheckDelayMs);
   return false;
 }
 
@@ -270,7 +270,7 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     return;
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   printer.Timer().SetEnabled(false); // this report stands for a retry that was due
-  if (!FolderStillClaimed(record))
+  if (!folderStillClaimed(record))
     return;
   const auto jobs = platform::listEntries(printer.PrinterName(), ".spl");
   if (jobs.empty())
@@ -280,28 +280,28 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   FView.AddJobLine(jobPath);
   const label_block::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                           record.TotalText};
-  FMergeOutcome = {};
-  FRetryJob = false;
+  mergeOutcome_ = {};
+  retryJob_ = false;
   try {
-    MergedJob = MergeLabels(jobPath, *record.LabelDesign, prefixes, *this, &FMergeOutcome);
+    MergedJob = MergeLabels(jobPath, *record.LabelDesign, prefixes, *this, &mergeOutcome_);
     // A job that vanished before it was read was taken by another program:
     // there is nothing to deliver, and nothing may replace its delivery.
-    if (FMergeOutcome.reading != JobReading::Vanished &&
+    if (mergeOutcome_.reading != JobReading::Vanished &&
         !DeliverJob(printer.PrinterNumber(), job)) {
       AddStatusMessage("# Failed to print...");
-      KeepJob(printer.PrinterName(), job);
+      keepJob(printer.PrinterName(), job);
     }
   } catch (const std::exception& error) {
     // Whatever ended this job's handling is logged, and the job is held, so
     // that it does not fail again at every change of the folder.
     AddStatusMessage(std::string("ERROR: ") + error.what());
-    KeepJob(printer.PrinterName(), job);
-    if (FRetryJob && platform::entryExists(jobPath))
-      ScheduleReport(printer, kJobRetryDelayMs);
+    keepJob(printer.PrinterName(), job);
+    if (retryJob_ && platform::entryExists(jobPath))
+      scheduleReport(printer, kJobRetryDelayMs);
     throw;
   }
-  if (FRetryJob && platform::entryExists(jobPath))
-    ScheduleReport(printer, kJobRetryDelayMs);
+  if (retryJob_ && platform::entryExists(jobPath))
+    scheduleReport(printer, kJobRetryDelayMs);
 }
 
 SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& printer) {
@@ -326,21 +326,21 @@ SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& pr
   return Destination::Unusable;
 }
 
-bool SpoolerEngine::IsServedSource(const std::string& printer) const {
+bool SpoolerEngine::isServedSource(const std::string& printer) const {
   const std::string wanted = upperAscii(printer);
   for (const auto& record : FLabelSpoolers)
     if (record.RMSpoolPrinter && upperAscii(record.RMSpoolPrinter->PrinterName()) == wanted)
       return true;
-  for (const auto& row : FRows)
+  for (const auto& row : rows_)
     if (upperAscii(row.source) == wanted)
       return true;
   return false;
 }
 
-bool SpoolerEngine::DestinationUsable(const TLabelSpooler& record, const std::string& destination) {
+bool SpoolerEngine::destinationUsable(const TLabelSpooler& record, const std::string& destination) {
   // A job written into a folder this program serves would be taken again
   // as a job of that printer: deleted at once, or passed round for ever.
-  if (!destination.empty() && IsServedSource(destination)) {
+  if (!destination.empty() && isServedSource(destination)) {
     AddStatusMessage("ERROR: " + destination + " is a source printer of this configuration: row " +
                      record.RMSpoolPrinter->PrinterName() + " cannot print to it");
     return false;
@@ -348,7 +348,7 @@ bool SpoolerEngine::DestinationUsable(const TLabelSpooler& record, const std::st
   return ProbeDestination(destination) == Destination::Usable;
 }
 
-bool SpoolerEngine::WriteMergedJob(const std::string& destination, const std::string& jobFileName) {
+bool SpoolerEngine::writeMergedJob(const std::string& destination, const std::string& jobFileName) {
   try {
     writeTextLines(destination + "\\" + jobFileName, MergedJob);
     return true;
@@ -360,8 +360,8 @@ bool SpoolerEngine::WriteMergedJob(const std::string& destination, const std::st
   }
 }
 
-bool SpoolerEngine::StillTheJobRead(const std::string& sourceJob) {
-  if (FMergeOutcome.stamp.exists && platform::fileStamp(sourceJob) == FMergeOutcome.stamp)
+bool SpoolerEngine::stillTheJobRead(const std::string& sourceJob) {
+  if (mergeOutcome_.stamp.exists && platform::fileStamp(sourceJob) == mergeOutcome_.stamp)
     return true;
   if (platform::entryExists(sourceJob))
     AddStatusMessage("# Job " + sourceJob +
@@ -369,40 +369,40 @@ bool SpoolerEngine::StillTheJobRead(const std::string& sourceJob) {
   return false;
 }
 
-void SpoolerEngine::SettleDeliveredJob(const std::string& printer, const std::string& jobFileName) {
+void SpoolerEngine::settleDeliveredJob(const std::string& printer, const std::string& jobFileName) {
   const std::string sourceJob = printer + "\\" + jobFileName;
-  switch (FMergeOutcome.reading) {
+  switch (mergeOutcome_.reading) {
   case JobReading::Read:
-    if (StillTheJobRead(sourceJob))
+    if (stillTheJobRead(sourceJob))
       platform::removeFile(sourceJob); // a failed deletion leaves it waiting
     return;
   case JobReading::InUse:
-    FRetryJob = true; // its writer has not finished: taken again later
+    retryJob_ = true; // its writer has not finished: taken again later
     return;
   case JobReading::Incompatible:
   case JobReading::Unreadable:
   case JobReading::Vanished:
-    KeepJob(printer, jobFileName);
+    keepJob(printer, jobFileName);
     return;
   }
 }
 
-void SpoolerEngine::KeepJob(const std::string& printer, const std::string& jobFileName) {
+void SpoolerEngine::keepJob(const std::string& printer, const std::string& jobFileName) {
   const std::string sourceJob = printer + "\\" + jobFileName;
   if (!platform::entryExists(sourceJob))
     return;
-  const bool wasRead = FMergeOutcome.reading == JobReading::Read ||
-                       FMergeOutcome.reading == JobReading::Incompatible;
-  if (wasRead && !StillTheJobRead(sourceJob))
+  const bool wasRead = mergeOutcome_.reading == JobReading::Read ||
+                       mergeOutcome_.reading == JobReading::Incompatible;
+  if (wasRead && !stillTheJobRead(sourceJob))
     return;
-  const HoldOutcome held = holdJob(printer, jobFileName);
+  const spooler::HoldOutcome held = spooler::holdJob(printer, jobFileName);
   if (held.held) {
     AddStatusMessage("# Job kept in " + held.heldPath);
     return;
   }
-  AddStatusMessage("# Job " + sourceJob + " cannot be kept in " + kHeldJobsFolder + " (" +
+  AddStatusMessage("# Job " + sourceJob + " cannot be kept in " + spooler::kHeldJobsFolder + " (" +
                    held.reason + "): it stays in " + printer);
-  FRetryJob = true;
+  retryJob_ = true;
 }
 
 bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName) {
@@ -410,35 +410,35 @@ bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName
   const std::string& printer = record.RMSpoolPrinter->PrinterName();
   // The merged job is written (whole, under its final name at once) before
   // the source job is removed: at every moment the job stands somewhere.
-  if (DestinationUsable(record, record.PrimaryDest) &&
-      WriteMergedJob(record.PrimaryDest, jobFileName)) {
-    SettleDeliveredJob(printer, jobFileName);
+  if (destinationUsable(record, record.PrimaryDest) &&
+      writeMergedJob(record.PrimaryDest, jobFileName)) {
+    settleDeliveredJob(printer, jobFileName);
     return true;
   }
   AddStatusMessage("Trying backup printer...");
   bool backupUsable = false;
   try {
-    backupUsable = DestinationUsable(record, record.BackupDest);
+    backupUsable = destinationUsable(record, record.BackupDest);
   } catch (...) {
     FView.MarkLastJobLineError();
     throw;
   }
   FView.MarkLastJobLineError();
-  if (backupUsable && WriteMergedJob(record.BackupDest, jobFileName)) {
-    SettleDeliveredJob(printer, jobFileName);
+  if (backupUsable && writeMergedJob(record.BackupDest, jobFileName)) {
+    settleDeliveredJob(printer, jobFileName);
     return true;
   }
   return false; // neither destination can take it: the caller holds it
 }
 
 void SpoolerEngine::sendHeldJobsBack() {
-  const std::vector<SendBackOutcome> outcomes = velmora::sendHeldJobsBack();
+  const std::vector<spooler::SendBackOutcome> outcomes = spooler::sendHeldJobsBack();
   if (outcomes.empty()) {
     AddStatusMessage("# No jobs are held");
     return;
   }
   std::size_t sent = 0;
-  for (const SendBackOutcome& outcome : outcomes) {
+  for (const spooler::SendBackOutcome& outcome : outcomes) {
     if (outcome.sent) {
       ++sent;
       AddStatusMessage("# Job sent back: " + outcome.job.path() + " -> " + outcome.sourcePath);
@@ -449,11 +449,11 @@ void SpoolerEngine::sendHeldJobsBack() {
   AddStatusMessage("# " + countOf(sent, "held job", "held jobs") + " sent back");
 }
 
-void SpoolerEngine::ReportHeldJobs() {
-  const std::size_t held = listHeldJobs().size();
+void SpoolerEngine::reportHeldJobs() {
+  const std::size_t held = spooler::listHeldJobs().size();
   if (held > 0)
-    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " + kHeldJobsFolder +
-                     ": send them back when a printer can take them");
+    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " +
+                     spooler::kHeldJobsFolder + ": send them back when a printer can take them");
 }
 
 } // namespace velmora

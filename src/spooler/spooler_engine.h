@@ -49,8 +49,8 @@ struct TLabelSpooler {
   std::string TotalText;
   // The source folder as it was claimed: a folder removed (and perhaps made
   // anew) is told by its identity, and claimed again once it is back.
-  platform::FileStamp ClaimedFolder;
-  bool FolderGone = false;
+  platform::FileStamp claimedFolder;
+  bool folderGone = false;
 };
 
 // The configuration file both programs share, and the spelling under which the
@@ -103,19 +103,19 @@ private:
   };
 
   void ReleasePrinters();
-  void LoadRows(unsigned generation);
-  void LoadRow(std::size_t i);
-  bool Claim(TLabelSpooler& record);
+  void loadRows(unsigned generation);
+  void loadRow(std::size_t i);
+  bool claim(TLabelSpooler& record);
   Destination ProbeDestination(const std::string& printer);
-  bool DestinationUsable(const TLabelSpooler& record, const std::string& destination);
-  bool IsServedSource(const std::string& printer) const;
-  bool WriteMergedJob(const std::string& destination, const std::string& jobFileName);
-  void SettleDeliveredJob(const std::string& printer, const std::string& jobFileName);
-  void KeepJob(const std::string& printer, const std::string& jobFileName);
-  bool StillTheJobRead(const std::string& sourceJob);
-  bool FolderStillClaimed(TLabelSpooler& record);
-  void ScheduleReport(TRMSpoolerObject& printer, std::uint32_t delay);
-  void ReportHeldJobs();
+  bool destinationUsable(const TLabelSpooler& record, const std::string& destination);
+  bool isServedSource(const std::string& printer) const;
+  bool writeMergedJob(const std::string& destination, const std::string& jobFileName);
+  void settleDeliveredJob(const std::string& printer, const std::string& jobFileName);
+  void keepJob(const std::string& printer, const std::string& jobFileName);
+  bool stillTheJobRead(const std::string& sourceJob);
+  bool folderStillClaimed(TLabelSpooler& record);
+  void scheduleReport(TRMSpoolerObject& printer, std::uint32_t delay);
+  void reportHeldJobs();
   void notifierConfigChanged();
 
   platform::MainLoop& FLoop;
@@ -128,19 +128,19 @@ private:
 
   // The load in progress: its rows, the next one to put into service, and
   // the load's number (a newer load drops the rest of an older one).
-  std::vector<ConfigRow> FRows;
-  std::size_t FNextRow = 0;
-  unsigned FLoadGeneration = 0;
+  std::vector<ConfigRow> rows_;
+  std::size_t nextRow_ = 0;
+  unsigned loadGeneration_ = 0;
   // A load that failed because the file was in use is tried again by this
   // timer until it succeeds.
-  TOldTimer FReloadTimer;
-  bool FReloadWaiting = false;
+  TOldTimer reloadTimer_;
+  bool reloadWaiting_ = false;
   // How reading the job in hand went, and whether it stays in its source
   // after an error (it is then tried again a few seconds later).
-  JobMergeOutcome FMergeOutcome;
-  bool FRetryJob = false;
+  JobMergeOutcome mergeOutcome_;
+  bool retryJob_ = false;
   // Tasks posted by the engine run only while it lives.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace velmora

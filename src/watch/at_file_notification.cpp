@@ -112,18 +112,18 @@ void TATFileNotification::SetEnabled(bool enabled) {
 
 void TATFileNotification::Start() {
   std::string failure;
-  if (!TryStart(failure))
+  if (!tryStart(failure))
     ShowWatcherError("Exception while creating thread");
 }
 
-bool TATFileNotification::TryStart(std::string& failure) {
+bool TATFileNotification::tryStart(std::string& failure) {
   try {
     {
       std::scoped_lock lock(FLock);
       if (!FStarted) {
         {
           std::scoped_lock state(FStateLock);
-          FStartFailure.clear();
+          startFailure_.clear();
         }
         // A worker left from a start that timed out has ended (or ends now)
         // and goes before its successor comes.
@@ -160,11 +160,11 @@ void TATFileNotification::Stop() {
 void TATFileNotification::WaitForState(bool wanted) {
   std::unique_lock lock(FStateLock);
   if (!FStateChanged.wait_for(lock, kStateTimeout, [&] {
-        return FStarted == wanted || (wanted && !FStartFailure.empty());
+        return FStarted == wanted || (wanted && !startFailure_.empty());
       }))
     throw std::runtime_error("File Notification system timed out at Start/Stop");
   if (FStarted != wanted)
-    throw std::runtime_error(FStartFailure);
+    throw std::runtime_error(startFailure_);
 }
 
 void TATFileNotification::SetStarted(bool started) {
@@ -175,10 +175,10 @@ void TATFileNotification::SetStarted(bool started) {
   FStateChanged.notify_all();
 }
 
-void TATFileNotification::SetStartFailed(const std::string& reason) {
+void TATFileNotification::setStartFailed(const std::string& reason) {
   {
     std::scoped_lock lock(FStateLock);
-    FStartFailure = reason.empty() ? "The folder cannot be watched" : reason;
+    startFailure_ = reason.empty() ? "The folder cannot be watched" : reason;
   }
   FStateChanged.notify_all();
 }
@@ -239,7 +239,7 @@ void TDirThread::Watch() {
     else
       notification.emplace(prDirectory, prSubtree, prNotifyFilter);
   } catch (const std::exception& error) {
-    FParent.SetStartFailed(error.what()); // not started: Start says so at once
+    FParent.setStartFailed(error.what()); // not started: Start says so at once
     return;
   }
   // Read after the watch is open, so that a change right after the read

@@ -143,7 +143,7 @@ public:
   // Start without the error box: false, with the reason in `failure`, when no
   // worker watches afterwards. A folder that cannot be watched (missing, or
   // the system's limit of watchers reached) fails at once, without waiting.
-  bool TryStart(std::string& failure);
+  bool tryStart(std::string& failure);
   // Ends the worker and waits for it. A report already armed still arrives.
   void Stop();
 
@@ -152,7 +152,7 @@ private:
 
   void WaitForState(bool wanted);
   void SetStarted(bool started);
-  void SetStartFailed(const std::string& reason);
+  void setStartFailed(const std::string& reason);
   void DeliverChange();
   void ShowWatcherError(const std::string& text);
 
@@ -167,7 +167,7 @@ private:
   std::mutex FTimerLock; // held while the delivery timer is armed or disarmed
   std::mutex FStateLock; // with FStateChanged: lets WaitForState sleep until FStarted changes
   std::condition_variable FStateChanged;
-  std::string FStartFailure; // guarded by FStateLock: why the last worker could not watch
+  std::string startFailure_; // guarded by FStateLock: why the last worker could not watch
   std::mutex FLock;          // serialises Start and Stop, and guards FDirThread
   std::unique_ptr<TDirThread> FDirThread;
 };

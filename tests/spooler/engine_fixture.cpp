@@ -5,7 +5,10 @@
 
 #include <filesystem>
 
-namespace velmora::testing {
+namespace velmora::test {
+
+using testing::writeBytes;
+using testing::writeConfiguration;
 
 void RecordingView::AddStatusLine(const std::string& line) {
   std::string message = line.substr(line.find(": ") + 2);
@@ -84,4 +87,4 @@ bool EngineTest::statusContains(const std::string& text) const {
   return false;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

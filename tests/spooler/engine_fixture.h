@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 using Lines = std::vector<std::string>;
 
@@ -52,6 +52,9 @@ std::string mergedBytes(const std::string& reference);
 // Writes a job the way the host does: whole, then given its name.
 void dropJob(const std::string& folder, const std::string& name, const Lines& lines);
 
+using testing::ConfigRow;
+using testing::TempWorkDir;
+
 class EngineTest : public ::testing::Test {
 protected:
   EngineTest();
@@ -75,4 +78,4 @@ protected:
   std::map<std::string, std::unique_ptr<xbase::TApolloTable>> holders;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::test

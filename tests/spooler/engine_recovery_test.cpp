@@ -11,8 +11,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-namespace velmora::testing {
+namespace velmora {
 namespace {
+
+using namespace velmora::test;
+using velmora::testing::readBytes;
+using velmora::testing::TempWorkDir;
+using velmora::testing::writeBytes;
+using velmora::testing::writeConfiguration;
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
@@ -70,4 +76,4 @@ TEST_F(EngineRecovery, ASourceFolderRemovedAndMadeAgainIsClaimedAndServedAgain) 
 }
 
 } // namespace
-} // namespace velmora::testing
+} // namespace velmora

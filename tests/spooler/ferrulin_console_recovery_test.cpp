@@ -20,8 +20,15 @@
 #include <thread>
 #include <unistd.h>
 
-namespace velmora::testing {
+namespace velmora {
 namespace {
+
+using testing::ConfigRow;
+using testing::readBytes;
+using testing::RunningProgram;
+using testing::TempWorkDir;
+using testing::writeBytes;
+using testing::writeConfiguration;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -255,4 +262,4 @@ TEST_F(FerrulinConsoleWithoutWatchers, SigtermEndsALongLoadAtOnceAndReleasesEver
 }
 
 } // namespace
-} // namespace velmora::testing
+} // namespace velmora

@@ -11,8 +11,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-namespace velmora::testing {
+namespace velmora::spooler {
 namespace {
+
+using namespace velmora::test;
+using velmora::testing::readBytes;
+using velmora::testing::TempWorkDir;
+using velmora::testing::writeBytes;
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
@@ -119,4 +124,4 @@ TEST_F(HeldJobsInTheSpooler, AHeldJobSentBackIsDeliveredOnceADestinationIsUp) {
 }
 
 } // namespace
-} // namespace velmora::testing
+} // namespace velmora::spooler

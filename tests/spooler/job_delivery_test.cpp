@@ -19,8 +19,13 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace velmora::testing {
+namespace velmora {
 namespace {
+
+using namespace velmora::test;
+using velmora::testing::readBytes;
+using velmora::testing::TempWorkDir;
+using velmora::testing::writeBytes;
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
@@ -242,4 +247,4 @@ TEST_F(JobDelivery, ADestinationThatIsAServedSourceCountsAsUnusable) {
 }
 
 } // namespace
-} // namespace velmora::testing
+} // namespace velmora

@@ -479,7 +479,7 @@ TEST_F(Watcher, StartThatCannotWatchFailsAtOnceAndStaysStopped) {
     loop.runUntil([&] { return !errors.empty(); }, 1s);
     EXPECT_EQ(errors, std::vector<std::string>{"Exception while creating thread"});
     std::string failure;
-    EXPECT_FALSE(failing.TryStart(failure));
+    EXPECT_FALSE(failing.tryStart(failure));
     EXPECT_FALSE(failure.empty()) << "the reason, for the caller's own message";
     EXPECT_FALSE(failing.Enabled());
   }
