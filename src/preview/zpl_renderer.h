@@ -1,0 +1,56 @@
+// The ZPL renderer: a merged label text (the language of the common thermal
+// label printers) in, one LabelDrawing per ^XA ... ^XZ label out, in printer
+// dots, as the printer would print it.
+//
+// It knows ^XA ^XZ ^FO ^FT ^LH ^PW ^LL ^FD ^FS ^FH ^FX ^CF ^A ^FW ^FB ^FR
+// ^GB ^GC ^GD ^GE ^BY and the barcodes ^BC (Code 128), ^B3 (Code 39),
+// ^BE (EAN-13) and ^BQ (QR). Any other command is skipped and counted in a
+// note. A text that holds no ^XA is not ZPL (another printer language, plain
+// text): it gives no labels and the note kNoPreviewNote.
+//
+// The text is outside input. Numbers are clamped to the printer's range
+// (0 to 32000 dots), the label to kMaxLabelDots, fonts to kMaxFontDots, a
+// label to kMaxOpsPerLabel operations and a text to kMaxLabels labels; data
+// a barcode cannot hold is refused. Each such case leaves a note, so the
+// work and memory of a rendering grow with the text's length only.
+//
+// Pure function; any thread.
+#pragma once
+
+#include "preview/drawing.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::preview {
+
+inline constexpr std::string_view kNoPreviewNote = "no preview for this design";
+inline constexpr int kMaxCoordinate = 32000;
+inline constexpr long long kMaxLabelDots = 16'000'000; // width x length
+inline constexpr int kMaxFontDots = 2000;
+inline constexpr std::size_t kMaxOpsPerLabel = 20000;
+inline constexpr std::size_t kMaxLabels = 100;
+
+// The resolutions a preview offers; any other value is taken as 203.
+inline constexpr int kSupportedDpi[] = {152, 203, 300, 600};
+
+struct RenderOptions {
+  int dpi = 203;
+  // The label's size where the design sets no ^PW / ^LL; 0 means 4 inches
+  // wide and 2 inches long at `dpi`.
+  int defaultWidthDots = 0;
+  int defaultLengthDots = 0;
+  std::size_t maxLabels = kMaxLabels;
+};
+
+struct ZplRendering {
+  bool isZpl = false;
+  std::vector<LabelDrawing> labels;
+  std::vector<std::string> notes; // about the text as a whole
+};
+
+ZplRendering renderZpl(std::string_view text, const RenderOptions& options = {});
+
+} // namespace velmora::preview

@@ -1,0 +1,154 @@
+// Barcodes as the preview paints them, read back by an outside decoder:
+// each snippet is rendered, painted to a PNG and decoded with zbarimg
+// (Debian's zbar-tools), which must give back the data.
+#include "preview/app/label_painter.h"
+#include "preview/linear_barcodes.h"
+#include "preview/qr_code.h"
+#include "preview/zpl_renderer.h"
+#include "temp_dir.h"
+
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace velmora::test {
+namespace {
+
+QGuiApplication& application() {
+  static int argc = 1;
+  static char name[] = "preview_barcode_tests";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  static auto* app = new QGuiApplication(argc, argv);
+  return *app;
+}
+
+std::string run(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe)
+    return output;
+  std::array<char, 4096> buffer{};
+  std::size_t n = 0;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    output.append(buffer.data(), n);
+  pclose(pipe);
+  return output;
+}
+
+// What zbarimg reads from the label, "TYPE:data" per symbol.
+std::string decode(const std::string& zpl) {
+  application();
+  const auto rendering = preview::renderZpl(zpl);
+  EXPECT_EQ(rendering.labels.size(), 1u);
+  if (rendering.labels.empty())
+    return {};
+  EXPECT_TRUE(rendering.labels[0].notes.empty()) << rendering.labels[0].notes.front();
+  const testing::TempWorkDir dir;
+  const std::string file = (dir.path() / "label.png").string();
+  EXPECT_TRUE(preview::app::paintLabel(rendering.labels[0]).save(QString::fromStdString(file)));
+  std::string output = run("zbarimg -q '" + file + "' 2>/dev/null");
+  while (!output.empty() && output.back() == '\n')
+    output.pop_back();
+  return output;
+}
+
+TEST(BarcodeDecode, ZbarimgIsInstalled) {
+  ASSERT_NE(run("zbarimg --version 2>&1").find('.'), std::string::npos)
+      << "zbarimg (zbar-tools) is needed: scripts/install-deps.sh installs it";
+}
+
+struct LinearCase {
+  const char* field; // the barcode command and its data
+  const char* expected;
+};
+
+class LinearDecode : public ::testing::TestWithParam<LinearCase> {};
+
+TEST_P(LinearDecode, ReadsBackTheData) {
+  const auto& c = GetParam();
+  EXPECT_EQ(decode(std::string("^XA^PW1000^LL600^BY2^FO40,40") + c.field + "^FS^XZ"), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Symbols, LinearDecode,
+                         ::testing::Values(
+                             // Code 128, automatic subsets: B for text, C for digits, A for a
+                             // control character, and switches between them.
+                             LinearCase{"^BCN,80,Y,N,N,A^FDAbc-xyz", "CODE-128:Abc-xyz"},
+                             LinearCase{"^BCN,80,Y,N,N,A^FD12345678", "CODE-128:12345678"},
+                             LinearCase{"^BCN,80,Y,N,N,A^FDAB123456cd", "CODE-128:AB123456cd"},
+                             LinearCase{"^BCN,80,Y,N,N,A^FD1234567", "CODE-128:1234567"},
+                             LinearCase{"^BCN,80,Y,N,N,A^FH^FDX_09Y", "CODE-128:X\tY"},
+                             LinearCase{"^BCN,80,Y,N,N,A^FH^FDa_09b", "CODE-128:a\tb"},
+                             LinearCase{"^BCN,80,Y,N,N,A^FDab12cd3456ef", "CODE-128:ab12cd3456ef"},
+                             // Default mode: data without invocation codes is encoded
+                             // automatically; with them, the subsets they name.
+                             LinearCase{"^BCN,80^FDItem 42", "CODE-128:Item 42"},
+                             LinearCase{"^BCN,80^FD>9ABC123", "CODE-128:ABC123"},
+                             LinearCase{"^BCN,80^FD>;123456", "CODE-128:123456"},
+                             LinearCase{"^BCN,80^FD>:AB>5123456>6cd", "CODE-128:AB123456cd"},
+                             // Code 39, with and without its modulo-43 check character (zbarimg
+                             // hands it back as part of the data).
+                             LinearCase{"^B3N,N,80,Y^FDCODE-39 TEST", "CODE-39:CODE-39 TEST"},
+                             LinearCase{"^B3N,Y,80,Y^FDCODE39", "CODE-39:CODE39W"},
+                             LinearCase{"^B3N,N,80^FD$/+%.", "CODE-39:$/+%."},
+                             // EAN-13: the printer adds the check digit.
+                             LinearCase{"^BEN,80,Y^FD400638133393", "EAN-13:4006381333931"},
+                             LinearCase{"^BEN,80,Y^FD978020137962", "EAN-13:9780201379624"},
+                             LinearCase{"^BEN,80,Y^FD12345", "EAN-13:0000000123457"},
+                             // Rotated symbols read as well.
+                             LinearCase{"^BCR,80,Y,N,N,A^FDturned", "CODE-128:turned"},
+                             LinearCase{"^BEB,80,Y^FD400638133393", "EAN-13:4006381333931"}));
+
+std::string qrData(std::size_t length) {
+  std::string data;
+  for (std::size_t i = 0; data.size() < length; ++i)
+    data += "Label " + std::to_string(i) + " ";
+  data.resize(length);
+  return data;
+}
+
+struct QrCase {
+  std::size_t length;
+  char level;
+};
+
+class QrDecode : public ::testing::TestWithParam<QrCase> {};
+
+TEST_P(QrDecode, ReadsBackTheData) {
+  const auto& c = GetParam();
+  const std::string data = qrData(c.length);
+  EXPECT_EQ(decode("^XA^PW800^LL800^FO20,20^BQN,2,4^FD" + std::string(1, c.level) + "A," + data +
+                   "^FS^XZ"),
+            "QR-Code:" + data);
+}
+
+// Several versions at each level, up to the largest symbol.
+INSTANTIATE_TEST_SUITE_P(Lengths, QrDecode,
+                         ::testing::Values(QrCase{1, 'L'}, QrCase{17, 'L'}, QrCase{100, 'M'},
+                                           QrCase{271, 'Q'}, QrCase{500, 'H'}, QrCase{1000, 'L'},
+                                           QrCase{1200, 'M'}, QrCase{1273, 'H'},
+                                           QrCase{2953, 'L'}));
+
+TEST(QrEncoder, PicksTheSmallestVersionAndEveryMaskReads) {
+  // Version 1 holds 17 bytes at L, 7 at H; one byte more needs version 2.
+  EXPECT_EQ(preview::encodeQr(std::string(17, 'a'), preview::QrErrorCorrection::low)->version, 1);
+  EXPECT_EQ(preview::encodeQr(std::string(18, 'a'), preview::QrErrorCorrection::low)->version, 2);
+  EXPECT_EQ(preview::encodeQr(std::string(7, 'a'), preview::QrErrorCorrection::high)->version, 1);
+  EXPECT_EQ(preview::encodeQr(std::string(8, 'a'), preview::QrErrorCorrection::high)->version, 2);
+  EXPECT_FALSE(preview::encodeQr(std::string(2954, 'a'), preview::QrErrorCorrection::low));
+  for (int mask = 0; mask < 7; ++mask) { // ^BQ's mask 7 means "choose"
+    SCOPED_TRACE(mask);
+    EXPECT_EQ(decode("^XA^PW400^LL400^FO20,20^BQN,2,4,M," + std::to_string(mask) +
+                     "^FDMA,mask test^FS^XZ"),
+              "QR-Code:mask test");
+  }
+}
+
+} // namespace
+} // namespace velmora::test
