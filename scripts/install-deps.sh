@@ -15,6 +15,9 @@ packages=(
   python3-dbf python3-dbfread
   # the Qt front ends, their screenshots under a virtual display
   qt6-base-dev xvfb xauth imagemagick
+  # the label preview: the condensed bold face that draws the printer's
+  # scalable font, and the outside barcode decoder its tests read back with
+  fonts-dejavu-extra zbar-tools
   # the Windows build and its tests under Wine
   g++-mingw-w64-x86-64-posix wine64
 )

@@ -2,15 +2,23 @@
 // prints the merged labels, so an operator can try a design without a host.
 //
 //   mergelabel DESIGN [JOB] [--labels TEXT] [--map TEXT] [--time TEXT] [--total TEXT]
+//              [--png OUT.png [--dpi N]]
 //
-// Without JOB it merges the configuration program's test print block.
+// Without JOB it merges the configuration program's test print block. With
+// --png it draws the merged labels (ZPL) into OUT.png, one below the other,
+// instead of printing them; the merge itself is the spooler's.
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "platform/file_system.h"
 #include "spooler/label_merge.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+
+#ifdef VELMORA_MERGELABEL_PNG
+#include "label_png.h"
+#endif
 
 namespace {
 
@@ -21,10 +29,12 @@ public:
 
 int usage() {
   std::cerr << "usage: mergelabel DESIGN [JOB] [--labels TEXT] [--map TEXT] [--time TEXT] "
-               "[--total TEXT]\n"
+               "[--total TEXT] [--png OUT.png [--dpi N]]\n"
                "Merges JOB (default: the test print's sample block) with the label design\n"
                "DESIGN and prints the merged labels. The prefix texts default to those the\n"
-               "configuration program proposes: Labels, Map:, Time:, Total.\n";
+               "configuration program proposes: Labels, Map:, Time:, Total.\n"
+               "--png draws the merged labels (ZPL) into OUT.png, one below the other, at\n"
+               "N dots per inch (152, 203, 300 or 600; default 203).\n";
   return 2;
 }
 
@@ -33,8 +43,20 @@ int usage() {
 int main(int argc, char** argv) {
   auto prefixes = velmora::label_block::defaultPrefixTexts();
   std::vector<std::string> files;
+  std::string pngPath;
+  int dpi = 203;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--png" && i + 1 < argc) {
+      pngPath = argv[++i];
+      continue;
+    }
+    if (arg == "--dpi" && i + 1 < argc) {
+      dpi = std::atoi(argv[++i]);
+      if (dpi != 152 && dpi != 203 && dpi != 300 && dpi != 600)
+        return usage();
+      continue;
+    }
     std::string* prefix = arg == "--labels"  ? &prefixes.labelsText
                           : arg == "--map"   ? &prefixes.mapText
                           : arg == "--time"  ? &prefixes.timeText
@@ -56,6 +78,18 @@ int main(int argc, char** argv) {
                             ? velmora::MergeLabels(files[1], design, prefixes, status)
                             : velmora::mergeJobLines(velmora::label_block::sampleJob("02:09 PM"),
                                                      design, prefixes, status);
+    if (!pngPath.empty()) {
+#ifdef VELMORA_MERGELABEL_PNG
+      std::vector<std::string> notes;
+      velmora::tools::writeLabelPng(merged, dpi, pngPath, notes);
+      for (const auto& note : notes)
+        std::cerr << "note: " << note << '\n';
+      return 0;
+#else
+      std::cerr << "--png is not available in this build (it needs Qt)\n";
+      return 2;
+#endif
+    }
     for (const auto& line : merged)
       std::cout << line << '\n';
   } catch (const std::exception& e) {
