@@ -1,11 +1,13 @@
 // Renders the pictures of Dovetack for the documentation: the "Setup" page,
-// the "Label Editor" page and the about box, each as a PNG file, from a
+// the "Label Editor" page, the same page with the label preview of the demo
+// design (demo/LabelDesign.txt) and the about box, each as a PNG file, from a
 // demonstration data directory made in a temporary folder. Runs on any Qt
 // platform (offscreen too).
 //
 // Usage: render_screenshots OUTPUT_FOLDER PE_FIXTURES_FOLDER
 #include "config/app/formAbout.h"
 #include "config/app/formMain.h"
+#include "config/app/label_preview_pane.h"
 #include "config/app/printer_choice_box.h"
 #include "dbf_fixture.h"
 #include "recording_messages.h"
@@ -66,6 +68,15 @@ int main(int argc, char** argv) {
   ok =
       window.grab().save(QString::fromStdString((output / "dovetack-label-editor.png").string())) &&
       ok;
+
+  // The demo design with its preview, in a window wide enough to read it.
+  window.reLabelDesign->setPlainText(
+      QString::fromStdString(testing::readBytes(VELMORA_DEMO_DESIGN)).trimmed());
+  window.resize(1000, 520);
+  QTest::qWait(dovetack::LabelPreviewPane::kRedrawDelayMs + 300);
+  ok = window.grab().save(
+           QString::fromStdString((output / "dovetack-label-preview.png").string())) &&
+       ok;
 
   testing::TempWorkDir programFolder;
   std::filesystem::copy_file(fixtures / "english_2107.exe", programFolder.path() / "Cartavell.EXE");

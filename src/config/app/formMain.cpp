@@ -2,6 +2,7 @@
 
 #include "config/app/config_table_model.h"
 #include "config/app/formAbout.h"
+#include "config/app/label_preview_pane.h"
 #include "config/app/printer_choice_box.h"
 #include "config/app/program_picture.h"
 #include "config/app/user_messages.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -107,6 +109,12 @@ const char* const kHelpEntries[][2] = {
      "Like the Destination Printer, this printer must be setup correctly as it will be used as a "
      "backup in case the primary printer fails assuming there is a backup printer."},
 };
+
+// The test print's time text for this moment.
+std::string testPrintTimeNow() {
+  const QTime now = QTime::currentTime();
+  return config::formatTestPrintTime(now.hour(), now.second(), userTimeLocale());
+}
 
 } // namespace
 
@@ -337,8 +345,20 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   buttons->addWidget(btnTestDesign);
   buttons->addWidget(lookTestPrinter);
   buttons->addStretch();
+  // The preview of the design, beside the editor, follows every edit.
+  auto* preview = new LabelPreviewPane(testPrintTimeNow, page);
+  connect(reLabelDesign, &QPlainTextEdit::textChanged, preview,
+          [this, preview] { preview->SetDesignText(reLabelDesign->toPlainText()); });
+  auto* editorAndPreview = new QSplitter(Qt::Horizontal, page);
+  editorAndPreview->addWidget(reLabelDesign);
+  editorAndPreview->addWidget(preview);
+  editorAndPreview->setStretchFactor(0, 1);
+  editorAndPreview->setStretchFactor(1, 1);
+  editorAndPreview->setChildrenCollapsible(false);
+  editorAndPreview->setSizes({1000, 1000}); // half each to begin with
+
   auto* editorColumn = new QVBoxLayout;
-  editorColumn->addWidget(reLabelDesign, 1);
+  editorColumn->addWidget(editorAndPreview, 1);
   editorColumn->addLayout(buttons);
   auto* layout = new QHBoxLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -470,9 +490,7 @@ void TfrmMain::btnSaveDesignClick() {
 
 void TfrmMain::btnTestDesignClick() {
   Guarded([this] {
-    const QTime now = QTime::currentTime();
-    const std::vector<std::string> job = config::testPrintJob(
-        config::formatTestPrintTime(now.hour(), now.second(), userTimeLocale()));
+    const std::vector<std::string> job = config::testPrintJob(testPrintTimeNow());
     const QString printer = lookTestPrinter->currentText();
     if (printer.isEmpty()) {
       messages_.ShowMessage(std::string(config::kNoTestPrinterMessage));
