@@ -128,6 +128,10 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   Label3_ = makeCaption(this, "Label3", "Print Jobs", 272, 5);
   lbQ_ = new ListWithoutIncrementalSearch(this);
   placeList(lbQ_, "lbQ", QRect(272, 24, 321, 137));
+  QObject::connect(lbQ_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    if (jobLineDoubleClick_)
+      jobLineDoubleClick_(item->text().toStdString());
+  });
   Label2_ = makeCaption(this, "Label2", "Status", 8, 175);
   lbMessages_ = new ListWithoutIncrementalSearch(this);
   placeList(lbMessages_, "lbMessages", QRect(8, 192, 585, 178));

@@ -81,6 +81,12 @@ public:
   // sendHeldJobsBack).
   void SetSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
 
+  // What a double-click on a line of the print-jobs list runs, with the
+  // line's text (the program shows that job's merged labels).
+  void SetJobLineDoubleClick(std::function<void(const std::string&)> handler) {
+    jobLineDoubleClick_ = std::move(handler);
+  }
+
   FerrulinTray& Tray() { return tray_; }
   QListWidget& lbPrinters() { return *lbPrinters_; }
   QListWidget& lbQ() { return *lbQ_; }
@@ -105,6 +111,7 @@ private:
   FerrulinTray tray_;
   std::function<void()> button1Click_;
   std::function<void()> sendBackClick_;
+  std::function<void(const std::string&)> jobLineDoubleClick_;
   bool exiting_ = false; // set by ExitItemClick: the close that follows is not refused
 };
 

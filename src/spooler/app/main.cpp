@@ -7,11 +7,14 @@
 #include "platform/termination_signal.h"
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"
+#include "spooler/app/merged_job_viewer.h"
 #include "spooler/app/qt_main_loop.h"
+#include "spooler/delivered_job.h"
 #include "spooler/spooler_engine.h"
 
 #include <QApplication>
 
+#include <exception>
 #include <mutex>
 
 int main(int argc, char** argv) {
@@ -41,6 +44,20 @@ int main(int argc, char** argv) {
     // The hidden button reloads the configuration.
     window.SetButton1Click([&] { loop.post([&engine] { engine.LoadConfiguration(); }); });
     window.SetSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });
+    // A double-click on a job shows its merged labels while they still stand
+    // in the destination folder.
+    window.SetJobLineDoubleClick([&](const std::string& line) {
+      const auto path = velmora::findDeliveredJob(engine.LabelSpoolers(), line);
+      if (!path) {
+        window.ShowMessage(velmora::kDeliveredJobGoneMessage);
+        return;
+      }
+      try {
+        (new velmora::MergedJobViewer(line, *path, &window))->show();
+      } catch (const std::exception& error) {
+        window.ShowErrorBox(error.what());
+      }
+    });
     window.move(0, 0);
     window.show();
     // Runs once the event loop is up, right after the window is first shown.
@@ -56,6 +73,7 @@ int main(int argc, char** argv) {
     }
     window.SetButton1Click(nullptr);
     window.SetSendBackClick(nullptr);
+    window.SetJobLineDoubleClick(nullptr);
   } // the engine goes before the window: every folder is released here
   return exitCode;
 }

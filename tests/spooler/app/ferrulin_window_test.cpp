@@ -2,6 +2,7 @@
 
 #include "formats/virtual_table.h"
 #include "spooler/app/ferrulin_startup.h"
+#include "spooler/app/merged_job_viewer.h"
 #include "spooler/app/qt_main_loop.h"
 #include "spooler/spooler_engine.h"
 
@@ -64,6 +65,44 @@ protected:
 };
 
 using FerrulinWindowTest = WindowTest;
+
+TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.AddJobLine("PREP1\\A1.spl");
+  window.AddJobLine("PREP1\\A2.spl");
+  window.MarkLastJobLineError();
+  std::vector<std::string> clicked;
+  window.SetJobLineDoubleClick([&](const std::string& line) { clicked.push_back(line); });
+  QListWidget& list = window.lbQ();
+  // A double-click as the system delivers it: press, release, double-click.
+  const auto doubleClick = [&list](int row) {
+    const QPoint at = list.visualItemRect(list.item(row)).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+  };
+  doubleClick(1);
+  EXPECT_EQ(clicked, std::vector<std::string>{"PREP1\\A2.spl -- ERROR"});
+  window.SetJobLineDoubleClick(nullptr);
+  doubleClick(0);
+  EXPECT_EQ(clicked.size(), 1u);
+}
+
+TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
+  const testing::TempWorkDir dir;
+  testing::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
+                                "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
+  const MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
+  EXPECT_EQ(viewer.windowTitle(), "PREP1\\A1.spl");
+  EXPECT_EQ(viewer.LabelCount(), 2);
+  EXPECT_EQ(viewer.NotesText(), "skipped 1 unknown command: ^QQ");
+
+  testing::writeBytes("B1.spl", "plain text\r\n");
+  const MergedJobViewer plain("PREP1\\B1.spl", "B1.spl");
+  EXPECT_EQ(plain.LabelCount(), 0);
+  EXPECT_EQ(plain.NotesText(), "no preview for this design");
+}
 
 TEST_F(FerrulinWindowTest, CaptionPlaceSizeFontAndControls) {
   FerrulinWindow window(hooks());

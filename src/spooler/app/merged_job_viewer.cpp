@@ -1,0 +1,51 @@
+#include "spooler/app/merged_job_viewer.h"
+
+#include "formats/text_file.h"
+#include "preview/app/label_painter.h"
+#include "preview/zpl_renderer.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& path,
+                                 QWidget* parent)
+    : QDialog(parent) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("MergedJobViewer"));
+  setWindowTitle(QString::fromStdString(jobLine));
+  std::string text;
+  for (const auto& line : readTextLines(path))
+    text += line + "\r\n";
+  const auto rendering = preview::renderZpl(text);
+  QStringList notes;
+  for (const auto& note : rendering.notes)
+    notes << QString::fromStdString(note);
+  std::vector<QImage> images;
+  for (std::size_t i = 0; i < rendering.labels.size(); ++i) {
+    for (const auto& note : rendering.labels[i].notes)
+      notes << QStringLiteral("label %1: %2").arg(i + 1).arg(QString::fromStdString(note));
+    images.push_back(preview::app::paintLabel(rendering.labels[i]));
+  }
+  labelCount_ = static_cast<int>(images.size());
+  notes_ = notes.join(QLatin1Char('\n'));
+
+  auto* layout = new QVBoxLayout(this);
+  if (!images.empty()) {
+    auto* picture = new QLabel;
+    picture->setPixmap(QPixmap::fromImage(preview::app::stackLabels(images)));
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(picture);
+    layout->addWidget(scroll, 1);
+  }
+  auto* noteLabel = new QLabel(notes_, this);
+  noteLabel->setWordWrap(true);
+  noteLabel->setVisible(!notes_.isEmpty());
+  layout->addWidget(noteLabel);
+  resize(images.empty() ? QSize(360, 120) : QSize(860, 600));
+}
+
+} // namespace velmora

@@ -1,0 +1,30 @@
+// The merged labels of one delivered job, as the printer would print them:
+// what a double-click on a line of Ferrulin's print-jobs list opens. The
+// labels stand one below the other in a scrolling window, with the
+// renderer's notes (or "no preview for this design") under them.
+//
+// GUI thread only. The viewer deletes itself when closed.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+namespace velmora {
+
+class MergedJobViewer final : public QDialog {
+public:
+  // Reads the merged job at `path` (relative to the working directory) and
+  // draws it. Throws the file error when the job cannot be read.
+  MergedJobViewer(const std::string& jobLine, const std::string& path, QWidget* parent = nullptr);
+
+  // The number of labels drawn, and the notes shown.
+  int LabelCount() const { return labelCount_; }
+  QString NotesText() const { return notes_; }
+
+private:
+  int labelCount_ = 0;
+  QString notes_;
+};
+
+} // namespace velmora
