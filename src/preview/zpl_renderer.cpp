@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -361,8 +362,11 @@ void LabelRenderer::command(const std::string& name, std::string_view params) {
     moduleWidth_ = number(param(list, 0), moduleWidth_, 1, 10);
     const auto r = param(list, 1);
     if (!r.empty()) {
-      const double ratio = std::atof(std::string(r).c_str());
-      ratio_ = std::isfinite(ratio) ? std::clamp(ratio, 2.0, 3.0) : 3.0;
+      // The printer's decimal point, whatever the user's locale says.
+      double ratio = 3.0;
+      const auto parsed = std::from_chars(r.data(), r.data() + r.size(), ratio);
+      if (parsed.ec == std::errc() && std::isfinite(ratio))
+        ratio_ = std::clamp(ratio, 2.0, 3.0);
     }
     barHeight_ = number(param(list, 2), barHeight_, 1);
   } else if (name == "BC" || name == "B3" || name == "BE" || name == "BQ") {

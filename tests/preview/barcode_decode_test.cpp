@@ -97,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Symbols, LinearDecode,
                              LinearCase{"^B3N,N,80,Y^FDCODE-39 TEST", "CODE-39:CODE-39 TEST"},
                              LinearCase{"^B3N,Y,80,Y^FDCODE39", "CODE-39:CODE39W"},
                              LinearCase{"^B3N,N,80^FD$/+%.", "CODE-39:$/+%."},
+                             LinearCase{"^BY3,2.0^B3N,N,80^FDRATIO 2", "CODE-39:RATIO 2"},
                              // EAN-13: the printer adds the check digit.
                              LinearCase{"^BEN,80,Y^FD400638133393", "EAN-13:4006381333931"},
                              LinearCase{"^BEN,80,Y^FD978020137962", "EAN-13:9780201379624"},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 namespace velmora::test {
@@ -237,6 +238,25 @@ TEST(ZplRenderer, LaysOutBarcodesInModules) {
   ASSERT_FALSE(rotated.ops.empty());
   EXPECT_EQ(rotated.ops.front().width, 50);
   EXPECT_EQ(rotated.ops.front().y, 10);
+}
+
+TEST(ZplRenderer, DrawsCode39WideBarsAtTheRatioOfBy) {
+  // Wide bars are ratio times the narrow ones, rounded to whole dots; the
+  // ratio is read with a decimal point whatever the locale, and held to 2 to 3.
+  struct Case {
+    const char* by;
+    int narrow;
+    int wide;
+  };
+  for (const Case& c :
+       {Case{"^BY2,2.5", 2, 5}, Case{"^BY3,2.0", 3, 6}, Case{"^BY2", 2, 6}, Case{"^BY2,9", 2, 6}}) {
+    SCOPED_TRACE(c.by);
+    const auto label = onlyLabel(std::string("^XA") + c.by + "^FO0,0^B3N,N,10,N^FD1^FS^XZ");
+    std::set<int> widths;
+    for (const auto& op : label.ops)
+      widths.insert(op.width);
+    EXPECT_EQ(widths, (std::set<int>{c.narrow, c.wide}));
+  }
 }
 
 // ---- bad input: clamped or refused with a note; nothing grows unbounded.
