@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -49,4 +49,4 @@ std::optional<std::string> findDeliveredJob(const std::vector<TLabelSpooler>& pr
   return std::nullopt;
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler {
 
 // What the window says when a job's merged file is no longer there.
 inline constexpr const char* kDeliveredJobGoneMessage =
@@ -29,4 +29,4 @@ inline constexpr const char* kDeliveredJobGoneMessage =
 std::optional<std::string> findDeliveredJob(const std::vector<TLabelSpooler>& printers,
                                             std::string_view jobLine);
 
-} // namespace velmora
+} // namespace velmora::spooler

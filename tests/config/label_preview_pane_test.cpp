@@ -16,21 +16,19 @@
 
 #include <memory>
 
-namespace velmora::test {
+namespace velmora::config::app {
 namespace {
-
-using dovetack::LabelPreviewPane;
 
 constexpr const char* kDesign = "^XA\r\n^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n"
                                 "^FO20,80^A0N,25^FD<Item Mod[1]>^FS\r\n^XZ\r\n";
 
 class LabelPreviewPaneTest : public ::testing::Test {
 protected:
-  LabelPreviewPaneTest() { testing::offscreenApplication(); }
+  LabelPreviewPaneTest() { velmora::testing::offscreenApplication(); }
 
   // Waits for the pane's next redraw after an edit.
   static bool redrawn(LabelPreviewPane& pane, QImage before) {
-    return QTest::qWaitFor([&] { return pane.LabelImage() != before; },
+    return QTest::qWaitFor([&] { return pane.labelImage() != before; },
                            LabelPreviewPane::kRedrawDelayMs + 3000);
   }
 
@@ -46,48 +44,48 @@ protected:
 
 TEST_F(LabelPreviewPaneTest, DrawsTheMergedSampleAtTheDesignsSizeAndFollowsEdits) {
   LabelPreviewPane pane([] { return std::string("02:09 PM"); });
-  pane.SetDesignText(QString::fromLatin1(kDesign));
+  pane.setDesignText(QString::fromLatin1(kDesign));
   ASSERT_TRUE(redrawn(pane, QImage()));
-  const QImage first = pane.LabelImage();
+  const QImage first = pane.labelImage();
   EXPECT_EQ(first.size(), QSize(400, 200)); // ^PW and ^LL, one pixel per dot
   EXPECT_EQ(first.depth(), 1);
   EXPECT_GT(blackDots(first), 500); // the item name and the first modifier
-  EXPECT_EQ(pane.NotesText(), "");
+  EXPECT_EQ(pane.notesText(), "");
 
   // Not redrawn at once, but a moment later.
   QString edited = QString::fromLatin1(kDesign);
   edited.replace(QStringLiteral("^XZ"), QStringLiteral("^FO0,150^GB400,50,50^FS^XZ"));
-  pane.SetDesignText(edited);
-  EXPECT_EQ(pane.LabelImage(), first);
+  pane.setDesignText(edited);
+  EXPECT_EQ(pane.labelImage(), first);
   ASSERT_TRUE(redrawn(pane, first));
-  EXPECT_GT(blackDots(pane.LabelImage()), blackDots(first) + 400 * 50 - 100);
+  EXPECT_GT(blackDots(pane.labelImage()), blackDots(first) + 400 * 50 - 100);
 }
 
 TEST_F(LabelPreviewPaneTest, ShowsTheNoteForADesignThatIsNotZpl) {
   LabelPreviewPane pane([] { return std::string("02:09 PM"); });
-  pane.SetDesignText(QString::fromLatin1(kDesign));
+  pane.setDesignText(QString::fromLatin1(kDesign));
   ASSERT_TRUE(redrawn(pane, QImage()));
-  pane.SetDesignText(QStringLiteral("<Item Name>\r\n<Item Mod[1]>\r\n"));
-  ASSERT_TRUE(redrawn(pane, pane.LabelImage()));
-  EXPECT_TRUE(pane.LabelImage().isNull());
-  EXPECT_EQ(pane.NotesText(), "no preview for this design");
+  pane.setDesignText(QStringLiteral("<Item Name>\r\n<Item Mod[1]>\r\n"));
+  ASSERT_TRUE(redrawn(pane, pane.labelImage()));
+  EXPECT_TRUE(pane.labelImage().isNull());
+  EXPECT_EQ(pane.notesText(), "no preview for this design");
 }
 
 TEST_F(LabelPreviewPaneTest, ShowsWhatTheRendererClampedAndUsesTheChosenSize) {
   LabelPreviewPane pane([] { return std::string("02:09 PM"); });
-  pane.SetDesignText(QStringLiteral("^XA^FO-5,10^A0N,30^FD<Item Name>^FS"));
+  pane.setDesignText(QStringLiteral("^XA^FO-5,10^A0N,30^FD<Item Name>^FS"));
   ASSERT_TRUE(redrawn(pane, QImage()));
   // No ^PW / ^LL: 4 x 2 inches at 203 dpi, as the pane offers by default.
-  EXPECT_EQ(pane.LabelImage().size(), QSize(812, 406));
-  EXPECT_TRUE(pane.NotesText().contains(QStringLiteral("clamped to 0 to 32000")));
-  EXPECT_TRUE(pane.NotesText().contains(QStringLiteral("not closed by ^XZ")));
+  EXPECT_EQ(pane.labelImage().size(), QSize(812, 406));
+  EXPECT_TRUE(pane.notesText().contains(QStringLiteral("clamped to 0 to 32000")));
+  EXPECT_TRUE(pane.notesText().contains(QStringLiteral("not closed by ^XZ")));
 }
 
 TEST_F(LabelPreviewPaneTest, FollowsTheLabelEditorOfTheWindow) {
-  testing::TempWorkDir dir;
-  testing::makePrinterTable({"PREP1"});
-  testing::writeBytes(dir.path() / "LabelDesign.txt", kDesign);
-  testing::RecordingMessages messages;
+  velmora::testing::TempWorkDir dir;
+  velmora::testing::makePrinterTable({"PREP1"});
+  velmora::testing::writeBytes(dir.path() / "LabelDesign.txt", kDesign);
+  velmora::testing::RecordingMessages messages;
   dovetack::TfrmMain window(messages, nullptr);
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -95,14 +93,14 @@ TEST_F(LabelPreviewPaneTest, FollowsTheLabelEditorOfTheWindow) {
   auto* pane = window.findChild<LabelPreviewPane*>();
   ASSERT_NE(pane, nullptr);
   ASSERT_TRUE(redrawn(*pane, QImage())); // the design read at start
-  const QImage before = pane->LabelImage();
+  const QImage before = pane->labelImage();
 
   window.reLabelDesign->moveCursor(QTextCursor::Start);
   QTest::keyClicks(window.reLabelDesign, "^XA^FO0,0^GB400,200,200^FS^XZ");
   // The keystrokes may be drawn on the way; the last drawing is the whole box.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return blackDots(pane->LabelImage()) == 400 * 200; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return blackDots(pane->labelImage()) == 400 * 200; }, 5000));
   EXPECT_TRUE(messages.errors.empty());
 }
 
 } // namespace
-} // namespace velmora::test
+} // namespace velmora::config::app

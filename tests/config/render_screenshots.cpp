@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   window.reLabelDesign->setPlainText(
       QString::fromStdString(testing::readBytes(VELMORA_DEMO_DESIGN)).trimmed());
   window.resize(1000, 520);
-  QTest::qWait(dovetack::LabelPreviewPane::kRedrawDelayMs + 300);
+  QTest::qWait(config::app::LabelPreviewPane::kRedrawDelayMs + 300);
   ok = window.grab().save(
            QString::fromStdString((output / "dovetack-label-preview.png").string())) &&
        ok;

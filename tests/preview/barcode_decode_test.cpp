@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <string>
 
-namespace velmora::test {
+namespace velmora::preview {
 namespace {
 
 QGuiApplication& application() {
@@ -44,14 +44,14 @@ std::string run(const std::string& command) {
 // What zbarimg reads from the label, "TYPE:data" per symbol.
 std::string decode(const std::string& zpl) {
   application();
-  const auto rendering = preview::renderZpl(zpl);
+  const auto rendering = renderZpl(zpl);
   EXPECT_EQ(rendering.labels.size(), 1u);
   if (rendering.labels.empty())
     return {};
   EXPECT_TRUE(rendering.labels[0].notes.empty()) << rendering.labels[0].notes.front();
-  const testing::TempWorkDir dir;
+  const velmora::testing::TempWorkDir dir;
   const std::string file = (dir.path() / "label.png").string();
-  EXPECT_TRUE(preview::app::paintLabel(rendering.labels[0]).save(QString::fromStdString(file)));
+  EXPECT_TRUE(app::paintLabel(rendering.labels[0]).save(QString::fromStdString(file)));
   std::string output = run("zbarimg -q '" + file + "' 2>/dev/null");
   while (!output.empty() && output.back() == '\n')
     output.pop_back();
@@ -138,11 +138,11 @@ INSTANTIATE_TEST_SUITE_P(Lengths, QrDecode,
 
 TEST(QrEncoder, PicksTheSmallestVersionAndEveryMaskReads) {
   // Version 1 holds 17 bytes at L, 7 at H; one byte more needs version 2.
-  EXPECT_EQ(preview::encodeQr(std::string(17, 'a'), preview::QrErrorCorrection::low)->version, 1);
-  EXPECT_EQ(preview::encodeQr(std::string(18, 'a'), preview::QrErrorCorrection::low)->version, 2);
-  EXPECT_EQ(preview::encodeQr(std::string(7, 'a'), preview::QrErrorCorrection::high)->version, 1);
-  EXPECT_EQ(preview::encodeQr(std::string(8, 'a'), preview::QrErrorCorrection::high)->version, 2);
-  EXPECT_FALSE(preview::encodeQr(std::string(2954, 'a'), preview::QrErrorCorrection::low));
+  EXPECT_EQ(encodeQr(std::string(17, 'a'), QrErrorCorrection::low)->version, 1);
+  EXPECT_EQ(encodeQr(std::string(18, 'a'), QrErrorCorrection::low)->version, 2);
+  EXPECT_EQ(encodeQr(std::string(7, 'a'), QrErrorCorrection::high)->version, 1);
+  EXPECT_EQ(encodeQr(std::string(8, 'a'), QrErrorCorrection::high)->version, 2);
+  EXPECT_FALSE(encodeQr(std::string(2954, 'a'), QrErrorCorrection::low));
   for (int mask = 0; mask < 7; ++mask) { // ^BQ's mask 7 means "choose"
     SCOPED_TRACE(mask);
     EXPECT_EQ(decode("^XA^PW400^LL400^FO20,20^BQN,2,4,M," + std::to_string(mask) +
@@ -152,4 +152,4 @@ TEST(QrEncoder, PicksTheSmallestVersionAndEveryMaskReads) {
 }
 
 } // namespace
-} // namespace velmora::test
+} // namespace velmora::preview

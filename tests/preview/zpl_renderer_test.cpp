@@ -8,19 +8,14 @@
 #include <set>
 #include <string>
 
-namespace velmora::test {
+namespace velmora::preview {
 namespace {
 
-using preview::DrawOp;
-using preview::OpKind;
-using preview::Orientation;
-using preview::renderZpl;
-
-preview::LabelDrawing onlyLabel(const std::string& zpl) {
+LabelDrawing onlyLabel(const std::string& zpl) {
   const auto rendering = renderZpl(zpl);
   EXPECT_TRUE(rendering.isZpl);
   EXPECT_EQ(rendering.labels.size(), 1u);
-  return rendering.labels.empty() ? preview::LabelDrawing{} : rendering.labels.front();
+  return rendering.labels.empty() ? LabelDrawing{} : rendering.labels.front();
 }
 
 bool hasNote(const std::vector<std::string>& notes, std::string_view part) {
@@ -202,11 +197,11 @@ TEST(ZplRenderer, ReverseHoldsForOneFieldOnly) {
 TEST(ZplRenderer, SizesTheLabelFromTheDesignElseFromTheOptions) {
   EXPECT_EQ(onlyLabel("^XA^PW400^LL300^XZ").widthDots, 400);
   EXPECT_EQ(onlyLabel("^XA^PW400^LL300^XZ").lengthDots, 300);
-  const auto defaults = renderZpl("^XA^XZ", {300, 0, 0, preview::kMaxLabels});
+  const auto defaults = renderZpl("^XA^XZ", {300, 0, 0, kMaxLabels});
   EXPECT_EQ(defaults.labels.at(0).widthDots, 1200);
   EXPECT_EQ(defaults.labels.at(0).lengthDots, 600);
   EXPECT_EQ(defaults.labels.at(0).dpi, 300);
-  const auto chosen = renderZpl("^XA^LL100^XZ", {203, 500, 700, preview::kMaxLabels});
+  const auto chosen = renderZpl("^XA^LL100^XZ", {203, 500, 700, kMaxLabels});
   EXPECT_EQ(chosen.labels.at(0).widthDots, 500);
   EXPECT_EQ(chosen.labels.at(0).lengthDots, 100);
 }
@@ -268,7 +263,7 @@ TEST(ZplRenderer, SaysThereIsNoPreviewForTextThatIsNotZpl) {
     const auto rendering = renderZpl(text);
     EXPECT_FALSE(rendering.isZpl);
     EXPECT_TRUE(rendering.labels.empty());
-    EXPECT_EQ(rendering.notes, std::vector<std::string>{std::string(preview::kNoPreviewNote)});
+    EXPECT_EQ(rendering.notes, std::vector<std::string>{std::string(kNoPreviewNote)});
   }
 }
 
@@ -286,13 +281,13 @@ TEST_P(BadInput, IsClampedOrRefusedWithANote) {
   std::size_t ops = 0;
   for (const auto& label : rendering.labels) {
     notes.insert(notes.end(), label.notes.begin(), label.notes.end());
-    EXPECT_LE(static_cast<long long>(label.widthDots) * label.lengthDots, preview::kMaxLabelDots);
-    EXPECT_LE(label.ops.size(), preview::kMaxOpsPerLabel);
+    EXPECT_LE(static_cast<long long>(label.widthDots) * label.lengthDots, kMaxLabelDots);
+    EXPECT_LE(label.ops.size(), kMaxOpsPerLabel);
     ops += label.ops.size();
     for (const auto& op : label.ops) {
-      EXPECT_GE(op.x, -preview::kMaxCoordinate);
-      EXPECT_LE(op.x, 3 * preview::kMaxCoordinate);
-      EXPECT_LE(op.fontHeight, preview::kMaxFontDots);
+      EXPECT_GE(op.x, -kMaxCoordinate);
+      EXPECT_LE(op.x, 3 * kMaxCoordinate);
+      EXPECT_LE(op.fontHeight, kMaxFontDots);
     }
   }
   EXPECT_TRUE(hasNote(notes, GetParam().note)) << ::testing::PrintToString(notes);
@@ -328,4 +323,4 @@ INSTANTIATE_TEST_SUITE_P(
                               "wider than the label"}));
 
 } // namespace
-} // namespace velmora::test
+} // namespace velmora::preview

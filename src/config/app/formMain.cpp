@@ -346,9 +346,9 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   buttons->addWidget(lookTestPrinter);
   buttons->addStretch();
   // The preview of the design, beside the editor, follows every edit.
-  auto* preview = new LabelPreviewPane(testPrintTimeNow, page);
+  auto* preview = new config::app::LabelPreviewPane(testPrintTimeNow, page);
   connect(reLabelDesign, &QPlainTextEdit::textChanged, preview,
-          [this, preview] { preview->SetDesignText(reLabelDesign->toPlainText()); });
+          [this, preview] { preview->setDesignText(reLabelDesign->toPlainText()); });
   auto* editorAndPreview = new QSplitter(Qt::Horizontal, page);
   editorAndPreview->addWidget(reLabelDesign);
   editorAndPreview->addWidget(preview);

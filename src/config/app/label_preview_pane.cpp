@@ -14,7 +14,7 @@
 #include <cmath>
 #include <utility>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime, QWidget* parent)
     : QWidget(parent), sampleTime_(std::move(sampleTime)) {
@@ -49,10 +49,10 @@ LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime, QWid
   redrawTimer_ = new QTimer(this);
   redrawTimer_->setSingleShot(true);
   redrawTimer_->setInterval(kRedrawDelayMs);
-  connect(redrawTimer_, &QTimer::timeout, this, &LabelPreviewPane::Redraw);
-  connect(dpi_, &QComboBox::currentIndexChanged, this, &LabelPreviewPane::Redraw);
-  connect(widthInches_, &QDoubleSpinBox::valueChanged, this, &LabelPreviewPane::Redraw);
-  connect(lengthInches_, &QDoubleSpinBox::valueChanged, this, &LabelPreviewPane::Redraw);
+  connect(redrawTimer_, &QTimer::timeout, this, &LabelPreviewPane::redraw);
+  connect(dpi_, &QComboBox::currentIndexChanged, this, &LabelPreviewPane::redraw);
+  connect(widthInches_, &QDoubleSpinBox::valueChanged, this, &LabelPreviewPane::redraw);
+  connect(lengthInches_, &QDoubleSpinBox::valueChanged, this, &LabelPreviewPane::redraw);
 
   auto* size = new QGridLayout;
   size->addWidget(widthInches_, 0, 0);
@@ -69,12 +69,12 @@ LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime, QWid
   layout->addLayout(size);
 }
 
-void LabelPreviewPane::SetDesignText(const QString& text) {
+void LabelPreviewPane::setDesignText(const QString& text) {
   designText_ = text;
   redrawTimer_->start();
 }
 
-preview::RenderOptions LabelPreviewPane::Options() const {
+preview::RenderOptions LabelPreviewPane::options() const {
   preview::RenderOptions options;
   options.dpi = dpi_->currentData().toInt();
   options.defaultWidthDots = static_cast<int>(std::lround(widthInches_->value() * options.dpi));
@@ -83,9 +83,10 @@ preview::RenderOptions LabelPreviewPane::Options() const {
   return options;
 }
 
-void LabelPreviewPane::Redraw() {
+void LabelPreviewPane::redraw() {
   redrawTimer_->stop();
-  const auto rendering = config::previewDesign(designText_.toStdString(), sampleTime_(), Options());
+  const auto rendering =
+      velmora::config::previewDesign(designText_.toStdString(), sampleTime_(), options());
   QStringList notes;
   for (const auto& note : rendering.notes)
     notes << QString::fromStdString(note);
@@ -99,19 +100,19 @@ void LabelPreviewPane::Redraw() {
   }
   notes_->setText(notes.join(QLatin1Char('\n')));
   notes_->setVisible(!notes.isEmpty());
-  ShowScaled();
+  showScaled();
 }
 
-QString LabelPreviewPane::NotesText() const {
+QString LabelPreviewPane::notesText() const {
   return notes_->text();
 }
 
 void LabelPreviewPane::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  ShowScaled();
+  showScaled();
 }
 
-void LabelPreviewPane::ShowScaled() {
+void LabelPreviewPane::showScaled() {
   if (image_.isNull()) {
     picture_->setPixmap(QPixmap());
     return;
@@ -124,4 +125,4 @@ void LabelPreviewPane::ShowScaled() {
                              .scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

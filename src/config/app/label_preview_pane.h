@@ -22,7 +22,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QTimer;
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 class LabelPreviewPane final : public QWidget {
   Q_OBJECT
@@ -34,21 +34,21 @@ public:
 
   // The design changed: redraw after kRedrawDelayMs (edits meanwhile wait
   // with it).
-  void SetDesignText(const QString& text);
+  void setDesignText(const QString& text);
   // Redraws now.
-  void Redraw();
+  void redraw();
 
   // What the pane shows: the label at printer resolution (null when there is
   // no preview) and the notes under it.
-  const QImage& LabelImage() const { return image_; }
-  QString NotesText() const;
-  preview::RenderOptions Options() const;
+  const QImage& labelImage() const { return image_; }
+  QString notesText() const;
+  preview::RenderOptions options() const;
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
 
 private:
-  void ShowScaled();
+  void showScaled();
 
   std::function<std::string()> sampleTime_;
   QString designText_;
@@ -61,4 +61,4 @@ private:
   QTimer* redrawTimer_ = nullptr;
 };
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -83,7 +83,7 @@ public:
 
   // What a double-click on a line of the print-jobs list runs, with the
   // line's text (the program shows that job's merged labels).
-  void SetJobLineDoubleClick(std::function<void(const std::string&)> handler) {
+  void setJobLineDoubleClick(std::function<void(const std::string&)> handler) {
     jobLineDoubleClick_ = std::move(handler);
   }
 

@@ -46,14 +46,14 @@ int main(int argc, char** argv) {
     window.SetSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });
     // A double-click on a job shows its merged labels while they still stand
     // in the destination folder.
-    window.SetJobLineDoubleClick([&](const std::string& line) {
-      const auto path = velmora::findDeliveredJob(engine.LabelSpoolers(), line);
+    window.setJobLineDoubleClick([&](const std::string& line) {
+      const auto path = velmora::spooler::findDeliveredJob(engine.LabelSpoolers(), line);
       if (!path) {
-        window.ShowMessage(velmora::kDeliveredJobGoneMessage);
+        window.ShowMessage(velmora::spooler::kDeliveredJobGoneMessage);
         return;
       }
       try {
-        (new velmora::MergedJobViewer(line, *path, &window))->show();
+        (new velmora::spooler::app::MergedJobViewer(line, *path, &window))->show();
       } catch (const std::exception& error) {
         window.ShowErrorBox(error.what());
       }
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     }
     window.SetButton1Click(nullptr);
     window.SetSendBackClick(nullptr);
-    window.SetJobLineDoubleClick(nullptr);
+    window.setJobLineDoubleClick(nullptr);
   } // the engine goes before the window: every folder is released here
   return exitCode;
 }

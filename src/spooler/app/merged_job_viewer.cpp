@@ -9,7 +9,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& path,
                                  QWidget* parent)
@@ -18,7 +18,7 @@ MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& 
   setObjectName(QStringLiteral("MergedJobViewer"));
   setWindowTitle(QString::fromStdString(jobLine));
   std::string text;
-  for (const auto& line : readTextLines(path))
+  for (const auto& line : velmora::readTextLines(path))
     text += line + "\r\n";
   const auto rendering = preview::renderZpl(text);
   QStringList notes;
@@ -48,4 +48,4 @@ MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& 
   resize(images.empty() ? QSize(360, 120) : QSize(860, 600));
 }
 
-} // namespace velmora
+} // namespace velmora::spooler::app

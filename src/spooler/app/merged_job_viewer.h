@@ -10,7 +10,7 @@
 
 #include <string>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 class MergedJobViewer final : public QDialog {
 public:
@@ -19,12 +19,12 @@ public:
   MergedJobViewer(const std::string& jobLine, const std::string& path, QWidget* parent = nullptr);
 
   // The number of labels drawn, and the notes shown.
-  int LabelCount() const { return labelCount_; }
-  QString NotesText() const { return notes_; }
+  int labelCount() const { return labelCount_; }
+  QString notesText() const { return notes_; }
 
 private:
   int labelCount_ = 0;
   QString notes_;
 };
 
-} // namespace velmora
+} // namespace velmora::spooler::app

@@ -74,7 +74,7 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
   window.AddJobLine("PREP1\\A2.spl");
   window.MarkLastJobLineError();
   std::vector<std::string> clicked;
-  window.SetJobLineDoubleClick([&](const std::string& line) { clicked.push_back(line); });
+  window.setJobLineDoubleClick([&](const std::string& line) { clicked.push_back(line); });
   QListWidget& list = window.lbQ();
   // A double-click as the system delivers it: press, release, double-click.
   const auto doubleClick = [&list](int row) {
@@ -84,7 +84,7 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
   };
   doubleClick(1);
   EXPECT_EQ(clicked, std::vector<std::string>{"PREP1\\A2.spl -- ERROR"});
-  window.SetJobLineDoubleClick(nullptr);
+  window.setJobLineDoubleClick(nullptr);
   doubleClick(0);
   EXPECT_EQ(clicked.size(), 1u);
 }
@@ -93,15 +93,15 @@ TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
   const testing::TempWorkDir dir;
   testing::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
                                 "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
-  const MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
+  const spooler::app::MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
   EXPECT_EQ(viewer.windowTitle(), "PREP1\\A1.spl");
-  EXPECT_EQ(viewer.LabelCount(), 2);
-  EXPECT_EQ(viewer.NotesText(), "skipped 1 unknown command: ^QQ");
+  EXPECT_EQ(viewer.labelCount(), 2);
+  EXPECT_EQ(viewer.notesText(), "skipped 1 unknown command: ^QQ");
 
   testing::writeBytes("B1.spl", "plain text\r\n");
-  const MergedJobViewer plain("PREP1\\B1.spl", "B1.spl");
-  EXPECT_EQ(plain.LabelCount(), 0);
-  EXPECT_EQ(plain.NotesText(), "no preview for this design");
+  const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", "B1.spl");
+  EXPECT_EQ(plain.labelCount(), 0);
+  EXPECT_EQ(plain.notesText(), "no preview for this design");
 }
 
 TEST_F(FerrulinWindowTest, CaptionPlaceSizeFontAndControls) {
