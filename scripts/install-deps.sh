@@ -20,6 +20,8 @@ packages=(
   fonts-dejavu-extra zbar-tools
   # the Windows build and its tests under Wine
   g++-mingw-w64-x86-64-posix wine64
+  # the Windows installer (NSIS), and reading its shortcuts in the test
+  nsis python3
 )
 
 missing=()
