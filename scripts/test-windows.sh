@@ -9,6 +9,9 @@
 # (needs the Linux test programs in build/, or $VELMORA_LINUX_BUILD; skipped
 # with a note when they are not there).
 #
+# The build is packed (scripts/package-windows.sh: the zip and the NSIS
+# installer), and the installer is installed, used and uninstalled under Wine.
+#
 # Ends with "test-windows: PASS" and exit code 0, or "test-windows: FAIL"
 # with what failed and exit code 1.
 set -uo pipefail
@@ -65,11 +68,21 @@ if ! cmake --build "$build"; then
   finish
 fi
 
+echo "== Windows package: the zip and the installer"
+start=$(date +%s)
+if scripts/package-windows.sh "$build"; then
+  echo "packed in $(($(date +%s) - start)) s"
+else
+  fail "package"
+fi
+
 echo "== Windows tests under Wine"
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine-XXXXXX")
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
+# No Mono or Gecko installer prompts; no desktop menu entries for the
+# shortcuts the installer test makes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
@@ -126,6 +139,7 @@ hostsim_exe=$build/tools/hostsim/hostsim.exe
 console_exe=$build/src/spooler/console/FerrulinConsole.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
 data_windows="Z:${data//\//\\}"
+logs=$data # where hold() writes each holder's output
 e2e_pids=()
 declare -A holders # printer -> hostsim.exe process
 wait_until() { # <seconds> <command...>: true once the command succeeds
@@ -139,10 +153,10 @@ wait_until() { # <seconds> <command...>: true once the command succeeds
 has_line() { grep -q -- "$2" "$1" 2>/dev/null; }
 delivered() { [ -f "$data/$2/$1" ] && [ ! -e "$data/PREP1/$1" ]; }
 hold() {
-  "$wine" "$hostsim_exe" hold "$data_windows" "$1" >"$data/hold-$1.log" 2>&1 </dev/null &
+  "$wine" "$hostsim_exe" hold "$data_windows" "$1" >"$logs/hold-$1.log" 2>&1 </dev/null &
   e2e_pids+=($!)
   holders[$1]=$!
-  wait_until 30 has_line "$data/hold-$1.log" "holding $1" || fail "hostsim.exe does not hold $1"
+  wait_until 30 has_line "$logs/hold-$1.log" "holding $1" || fail "hostsim.exe does not hold $1"
 }
 e2e() {
   "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
@@ -212,6 +226,164 @@ else
   fail "hostsim.exe or FerrulinConsole.exe was not built"
 fi
 rm -rf "$data"
+
+echo "== The installer under Wine: install, a job through the installed spooler, uninstall"
+# The installer from the package step is installed silently for a demo data
+# directory whose name has a space, as "C:\RM Data" would. Checked: the
+# installed files are the packed ones, the Start-menu and Startup shortcuts
+# start the programs from the program folder in the data directory, and the
+# installed spooler, started as its shortcut says, delivers a job from PREP1
+# to LABEL1. After the silent uninstall the program folder, the shortcuts and
+# the Add/Remove Programs entry are gone, and the data directory is as it was
+# before the install but for the delivered job.
+installer_test() {
+  local version name stage setup install_windows install menu startup_folder uninstall_key
+  version=$(sed -n 's/^version=//p' "$build/windows-package.txt")
+  name=VelmoraLabels-$version-win64
+  stage=$build/package/$name
+  setup=$build/package/$name-setup.exe
+  if [ ! -f "$setup" ]; then
+    fail "no installer $setup"
+    return
+  fi
+  data="$work/RM Data"
+  data_windows="Z:${data//\//\\}"
+  logs=$work
+  install_windows='C:\Program Files\Velmora Labels'
+  install=$WINEPREFIX/drive_c/Program\ Files/Velmora\ Labels
+  menu=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs
+  startup_folder=$menu/StartUp
+  menu=$menu/Velmora\ Labels
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VelmoraLabels'
+
+  # A data directory in use: RM's tables, its printers' folders, each with
+  # the lock table a host spooler made, the demo configuration and design.
+  mkdir "$data"
+  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
+    fail "hostsim.exe make-demo"
+    return
+  }
+  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  hold LABEL1
+  hold LABEL2
+  cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP1/"
+  cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP2/"
+  snapshot() { # every entry's kind and name, every file's checksum; not the delivered job
+    (cd "$data" && find . -path ./LABEL1/JOB0001.spl -prune -o -printf '%y %p\n' | sort &&
+      find . -path ./LABEL1/JOB0001.spl -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
+  }
+  snapshot >"$work/before"
+
+  # A silent install takes /D only last and unquoted, and the data directory
+  # quoted: the command line goes through a batch file, as Wine would quote
+  # the arguments of its own command line differently.
+  silent_install() { # <data directory option>: the installer's exit code
+    printf '@"%s" /S %s /D=%s\r\n@exit /b %%errorlevel%%\r\n' \
+      "Z:${setup//\//\\}" "$1" "$install_windows" >"$work/install.bat"
+    "$wine" cmd /c "Z:${work//\//\\}\\install.bat" </dev/null >>"$work/setup.log" 2>&1
+  }
+  silent_install "/DATADIR=\"$data_windows\\Missing\""
+  local code=$?
+  if [ "$code" -ne 2 ] || [ -e "$install" ]; then
+    fail "a silent install for a missing data directory gave exit code $code"
+  fi
+  if ! silent_install "/DATADIR=\"$data_windows\""; then
+    fail "the silent install failed"
+    cat "$work/setup.log"
+    return
+  fi
+  files() { find "$1" -mindepth 1 -printf '%P\n' | sort; }
+  if diff <({ files "$stage"; echo Uninstall.exe; } | sort) <(files "$install") >/dev/null &&
+    (cd "$stage" && for f in *; do cmp -s "$f" "$install/$f" || exit 1; done); then
+    echo "installed: $(files "$install" | tr '\n' ' ')"
+  else
+    fail "the program folder does not hold the packed files and Uninstall.exe"
+  fi
+  "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -q "Velmora Labels" ||
+    fail "no Add/Remove Programs entry"
+
+  shortcut_is() { # <.lnk> <target> <arguments> <working directory>
+    local expected actual
+    expected=$(printf 'target=%s\narguments=%s\nworkdir=%s' "$2" "$3" "$4")
+    if ! actual=$(scripts/read-lnk.py "$1"); then
+      fail "no shortcut ${1#"$WINEPREFIX"/}"
+    elif [ "${actual,,}" != "${expected,,}" ]; then
+      fail "shortcut ${1#"$WINEPREFIX"/}: $actual"
+    fi
+  }
+  # The spooler starts as Ferrulin's Start-menu shortcut says: the program
+  # in the shortcut's target folder, in its working directory.
+  local spooler=$install_windows\\FerrulinConsole.exe run_in=$data link
+  if [ -f "$stage/Ferrulin.exe" ]; then
+    shortcut_is "$menu/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" "" "$data_windows"
+    shortcut_is "$startup_folder/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" /MINIMIZED "$data_windows"
+    if link=$(scripts/read-lnk.py "$menu/Ferrulin.lnk"); then
+      spooler=$(sed -n 's/^target=//p' <<<"$link")
+      spooler=${spooler%\\*}\\FerrulinConsole.exe
+      run_in=$("$wine" winepath -u "$(sed -n 's/^workdir=//p' <<<"$link")" 2>/dev/null)
+    fi
+    echo "shortcuts: Ferrulin in the data directory, and at log-in with /MINIMIZED"
+  else
+    echo "(this build has no Ferrulin.exe: the installed FerrulinConsole.exe runs in the data directory)"
+  fi
+  if [ -f "$stage/Dovetack.exe" ]; then
+    shortcut_is "$menu/Dovetack.lnk" "$install_windows\\Dovetack.exe" "" "$data_windows"
+  fi
+
+  (cd "$run_in" && exec "$wine" "$spooler") >"$work/spooler.log" 2>&1 </dev/null &
+  local spooler_pid=$!
+  e2e_pids+=("$spooler_pid")
+  if ! wait_until 30 has_line "$work/spooler.log" "Configuration loaded"; then
+    fail "the installed spooler did not load the configuration"
+    cat "$work/spooler.log"
+    return
+  fi
+  mkdir -p "$work/stage/STAGE"
+  "$wine" "$hostsim_exe" drop "Z:${work//\//\\}\\stage" STAGE >/dev/null
+  mv "$work/stage/STAGE/JOB0001.spl" "$data/PREP1/JOB0001.spl"
+  if wait_until 30 delivered JOB0001.spl LABEL1; then
+    echo "the installed spooler delivered a job to LABEL1"
+  else
+    fail "the installed spooler did not deliver the job"
+  fi
+  kill -INT "$spooler_pid"
+  wait "$spooler_pid" || fail "the installed spooler did not end cleanly"
+  [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 | tr -d '\r')" = down ] ||
+    fail "the installed spooler ended without giving up PREP1"
+  for printer in LABEL1 LABEL2; do
+    kill -INT "${holders[$printer]}"
+    wait "${holders[$printer]}"
+  done
+
+  # The uninstaller copies itself away and ends at once; the copy removes
+  # the program folder last.
+  "$wine" "$install_windows\\Uninstall.exe" /S </dev/null >"$work/uninstall.log" 2>&1
+  if wait_until 30 test ! -e "$install"; then
+    echo "uninstalled: the program folder is gone"
+  else
+    fail "the program folder is still there after the uninstall: $(ls "$install")"
+  fi
+  if [ -e "$menu" ] || [ -e "$startup_folder/Ferrulin.lnk" ]; then
+    fail "shortcuts are left after the uninstall"
+  fi
+  ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Add/Remove Programs entry is left"
+
+  if [ -f "$data/LABEL1/JOB0001.spl" ] && diff "$work/before" <(snapshot) >"$work/changes"; then
+    echo "the data directory is as before, with the delivered job"
+  else
+    fail "the data directory changed: $(cat "$work/changes")"
+  fi
+}
+if [ -x "$hostsim_exe" ]; then
+  start=$(date +%s)
+  e2e_pids=()
+  work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-install-XXXXXX")
+  installer_test
+  for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null
+  rm -rf "$work"
+  echo "installer test: $(($(date +%s) - start)) s"
+fi
 
 echo "== Locks across Linux and Windows on one file"
 linux_tests=$linux_build/tests/platform/platform_tests
