@@ -299,6 +299,10 @@ installer_test() {
   else
     fail "the program folder does not hold the packed files and Uninstall.exe"
   fi
+  if ! diff <({ echo "$name/"; files "$stage" | sed "s|^|$name/|"; } | sort) \
+    <(cmake -E tar tf "$build/package/$name.zip" | sort) >/dev/null; then
+    fail "the zip does not hold the packed files"
+  fi
   "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -q "Velmora Labels" ||
     fail "no Add/Remove Programs entry"
 
