@@ -333,6 +333,18 @@ installer_test() {
   if [ -f "$stage/Dovetack.exe" ]; then
     shortcut_is "$menu/Dovetack.lnk" "$install_windows\\Dovetack.exe" "" "$data_windows"
   fi
+  # Installed again, as an upgrade would be: without /DATADIR it keeps the
+  # data directory of the first install; /NOSTARTUP takes the Startup
+  # shortcut away.
+  if ! silent_install /NOSTARTUP; then
+    fail "the second install failed"
+  elif [ -e "$startup_folder/Ferrulin.lnk" ]; then
+    fail "the second install with /NOSTARTUP left the Startup shortcut"
+  else
+    [ -f "$stage/Ferrulin.exe" ] &&
+      shortcut_is "$menu/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" "" "$data_windows"
+    echo "installed again: the same data directory, and no Startup shortcut with /NOSTARTUP"
+  fi
 
   (cd "$run_in" && exec "$wine" "$spooler") >"$work/spooler.log" 2>&1 </dev/null &
   local spooler_pid=$!
