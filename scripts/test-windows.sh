@@ -362,6 +362,13 @@ installer_test() {
   else
     fail "the installed spooler did not deliver the job"
   fi
+  # A program file in use cannot be replaced: an install meanwhile fails
+  # instead of skipping it.
+  silent_install "/DATADIR=\"$data_windows\""
+  code=$?
+  if [ "$code" -ne 2 ]; then
+    fail "an install while the spooler runs gave exit code $code"
+  fi
   kill -INT "$spooler_pid"
   wait "$spooler_pid" || fail "the installed spooler did not end cleanly"
   [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 | tr -d '\r')" = down ] ||

@@ -21,6 +21,9 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true
+; A program file that cannot be replaced (Ferrulin still running) fails the
+; install instead of being skipped, so no install mixes two versions.
+AllowSkipFiles off
 
 !ifndef VERSION
   !error "define VERSION, FILES and OUTFILE (see the head of this file)"
