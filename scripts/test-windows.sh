@@ -139,7 +139,6 @@ hostsim_exe=$build/tools/hostsim/hostsim.exe
 console_exe=$build/src/spooler/console/FerrulinConsole.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
 data_windows="Z:${data//\//\\}"
-logs=$data # where hold() writes each holder's output
 e2e_pids=()
 declare -A holders # printer -> hostsim.exe process
 wait_until() { # <seconds> <command...>: true once the command succeeds
@@ -152,11 +151,11 @@ wait_until() { # <seconds> <command...>: true once the command succeeds
 }
 has_line() { grep -q -- "$2" "$1" 2>/dev/null; }
 delivered() { [ -f "$data/$2/$1" ] && [ ! -e "$data/PREP1/$1" ]; }
-hold() {
-  "$wine" "$hostsim_exe" hold "$data_windows" "$1" >"$logs/hold-$1.log" 2>&1 </dev/null &
+hold() { # <printer>: its holder's output goes to $logs, else into $data
+  "$wine" "$hostsim_exe" hold "$data_windows" "$1" >"${logs:-$data}/hold-$1.log" 2>&1 </dev/null &
   e2e_pids+=($!)
   holders[$1]=$!
-  wait_until 30 has_line "$logs/hold-$1.log" "holding $1" || fail "hostsim.exe does not hold $1"
+  wait_until 30 has_line "${logs:-$data}/hold-$1.log" "holding $1" || fail "hostsim.exe does not hold $1"
 }
 e2e() {
   "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
@@ -403,8 +402,9 @@ if [ -x "$hostsim_exe" ]; then
   work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-install-XXXXXX")
   installer_test
   for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null
+  if ((${#e2e_pids[@]})); then wait "${e2e_pids[@]}" 2>/dev/null; fi # only this part's programs
   rm -rf "$work"
+  unset logs
   echo "installer test: $(($(date +%s) - start)) s"
 fi
 
