@@ -113,19 +113,13 @@ std::string utf32ToUtf8(std::u32string_view text) {
   return out;
 }
 
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+std::string utf16UnitsToUtf8(std::u16string_view units) {
   std::string out;
-  out.reserve(bytes.size());
-  const std::size_t units = bytes.size() / 2;
-  auto unitAt = [&](std::size_t i) {
-    const auto a = static_cast<unsigned char>(bytes[2 * i]);
-    const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
-    return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
-  };
-  for (std::size_t i = 0; i < units; ++i) {
-    const char32_t unit = unitAt(i);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-      const char32_t next = unitAt(i + 1);
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char32_t unit = units[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size()) {
+      const char32_t next = units[i + 1];
       if (next >= 0xDC00 && next <= 0xDFFF) {
         appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
         ++i;
@@ -137,18 +131,36 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
-std::string utf8ToUtf16(std::string_view utf8, bool bigEndian) {
-  std::string out;
-  out.reserve(utf8.size() * 2);
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const auto a = static_cast<unsigned char>(bytes[2 * i]);
+    const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
+    units[i] = static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  }
+  return utf16UnitsToUtf8(units);
+}
+
+std::u16string utf8ToUtf16Units(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
   for (std::size_t pos = 0; pos < utf8.size();) {
     const char32_t c = decodeOne(utf8, pos);
     if (c >= 0x10000) {
-      appendUtf16Unit(out, static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), bigEndian);
-      appendUtf16Unit(out, static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)), bigEndian);
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     } else {
-      appendUtf16Unit(out, static_cast<char16_t>(c), bigEndian);
+      out += static_cast<char16_t>(c);
     }
   }
+  return out;
+}
+
+std::string utf8ToUtf16(std::string_view utf8, bool bigEndian) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  for (const char16_t unit : utf8ToUtf16Units(utf8))
+    appendUtf16Unit(out, unit, bigEndian);
   return out;
 }
 

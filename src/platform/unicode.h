@@ -21,6 +21,9 @@ void appendUtf8(std::string& out, char32_t codePoint);
 // trailing byte is dropped.
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian);
 std::string utf8ToUtf16(std::string_view utf8, bool bigEndian);
+// The same in 16-bit code units (the wide strings of the Windows API).
+std::u16string utf8ToUtf16Units(std::string_view utf8);
+std::string utf16UnitsToUtf8(std::u16string_view units);
 
 // Number of code points; "characters" everywhere in the system count these.
 std::size_t codePointCount(std::string_view utf8);

@@ -5,37 +5,15 @@
 
 namespace velmora::platform {
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide API takes UTF-16 code units");
+
 std::wstring toWide(std::string_view utf8) {
-  std::wstring wide;
-  wide.reserve(utf8.size());
-  for (char32_t c : utf8ToUtf32(utf8)) {
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      wide += static_cast<wchar_t>(0xD800 + (c >> 10));
-      wide += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      wide += static_cast<wchar_t>(c);
-    }
-  }
-  return wide;
+  const std::u16string units = utf8ToUtf16Units(utf8);
+  return std::wstring(units.begin(), units.end());
 }
 
 std::string fromWide(std::wstring_view wide) {
-  std::string utf8;
-  utf8.reserve(wide.size());
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    const char32_t unit = wide[i];
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-        wide[i + 1] < 0xE000) {
-      appendUtf8(utf8, 0x10000 + ((unit - 0xD800) << 10) + (wide[i + 1] - 0xDC00u));
-      ++i;
-    } else if (unit >= 0xD800 && unit < 0xE000) {
-      appendUtf8(utf8, 0xFFFD); // an unpaired surrogate
-    } else {
-      appendUtf8(utf8, unit);
-    }
-  }
-  return utf8;
+  return utf16UnitsToUtf8(std::u16string(wide.begin(), wide.end()));
 }
 
 std::wstring widePath(std::string_view path) {

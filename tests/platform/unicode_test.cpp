@@ -39,6 +39,17 @@ TEST(Unicode, Utf16BothOrdersWithSurrogatePairs) {
             "A");
 }
 
+// The code units of the wide Windows API: a pair for a code point beyond the
+// first plane, U+FFFD for a surrogate without its partner.
+TEST(Unicode, Utf16CodeUnits) {
+  EXPECT_EQ(utf8ToUtf16Units("x\u00e9\U0001F600"), u"x\u00e9\xD83D\xDE00");
+  EXPECT_EQ(utf16UnitsToUtf8(u"x\u00e9\xD83D\xDE00"), "x\u00e9\U0001F600");
+  EXPECT_EQ(utf16UnitsToUtf8(std::u16string{0xD83D, u'A', 0xDE00}), "\xEF\xBF\xBD"
+                                                                    "A"
+                                                                    "\xEF\xBF\xBD");
+  EXPECT_EQ(utf8ToUtf16Units("\xFF"), u"\uFFFD");
+}
+
 TEST(Unicode, UpperCaseKeepsLengthAndMapsKnownLetters) {
   EXPECT_EQ(upperCase(U"<item name> \u00e9\u00ff\u0431\u00df"),
             U"<ITEM NAME> \u00c9\u0178\u0411\u00df");
