@@ -1,7 +1,10 @@
 #include "config/label_design_editor.h"
 
+#include "formats/label_block.h"
 #include "platform/file_system.h"
 #include "platform/unicode.h"
+
+#include <stdexcept>
 
 namespace velmora::config {
 
@@ -42,6 +45,18 @@ TagInsertion insertTag(std::string_view line, std::size_t column, std::string_vi
   result += utf32ToUtf8(std::u32string_view(characters).substr(at));
   const std::size_t caret = codePointCount(result);
   return {std::move(result), caret};
+}
+
+std::size_t designTagCount() {
+  return label_block::kDesignTags.size();
+}
+
+std::string_view designTagAt(std::optional<std::size_t> selectedEntry) {
+  if (!selectedEntry || *selectedEntry >= label_block::kDesignTags.size())
+    throw std::out_of_range(
+        "List index out of bounds (" +
+        std::to_string(selectedEntry ? static_cast<long long>(*selectedEntry) : -1LL) + ")");
+  return label_block::kDesignTags[*selectedEntry];
 }
 
 } // namespace velmora::config

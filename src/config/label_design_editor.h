@@ -11,6 +11,7 @@
 #include "formats/text_file.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,5 +53,11 @@ struct TagInsertion {
 // Inserts `tag` into `line` before the character at `column` (counted in
 // characters from 0); a column at or past the end appends it.
 TagInsertion insertTag(std::string_view line, std::size_t column, std::string_view tag);
+
+// The tag list's entries in list order (sorted), and the tag of its selected
+// entry: raises std::out_of_range "List index out of bounds (-1)" when no
+// entry is selected, which the error box shows.
+std::size_t designTagCount();
+std::string_view designTagAt(std::optional<std::size_t> selectedEntry);
 
 } // namespace velmora::config

@@ -17,6 +17,7 @@
 #include "formats/virtual_table.h"
 #include "xbase/apollo_table.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -52,6 +53,54 @@ private:
   std::string typed_;
 };
 
+// A column of the printer grid: the field it shows and its title.
+struct GridColumn {
+  std::string_view field;
+  std::string_view title;
+};
+inline constexpr std::array<GridColumn, 3> kGridColumns = {{
+    {"Source", "Source Printer"},
+    {"Dest", "Destination Printer"},
+    {"Backup", "Backup Printer"},
+}};
+
+// A control of the selected row's fields, in tab order: its caption, the
+// field it edits, whether it is a printer choice (else free text), and the
+// most characters it takes.
+struct RowFieldControl {
+  std::string_view caption;
+  std::string_view field;
+  bool printerChoice;
+  std::size_t maxLength;
+};
+inline constexpr std::array<RowFieldControl, 8> kRowFieldControls = {{
+    {"Source Printer:", "Source", true, 8},
+    {"Destination Printer:", "Dest", true, 8},
+    {"Backup Printer:", "Backup", true, 8},
+    {"Labels Text:", "LabelsText", false, 15},
+    {"Map Text:", "MapText", false, 15},
+    {"Time Text:", "TimeText", false, 15},
+    {"TotalText:", "TotalText", false, 15},
+    {"Design File Name:", "Design", false, 25}, // shown, disabled
+}};
+
+// The help entries of the "Setup" page: a heading and its text.
+struct HelpEntry {
+  std::string_view heading;
+  std::string_view text;
+};
+inline constexpr std::array<HelpEntry, 3> kHelpEntries = {{
+    {"Source Printer:",
+     "This is the printer that will be used in RMWin as a Prep Printer. All items required to "
+     "print on labels will be using this Prep Printer"},
+    {"Destination Printer:",
+     "This is the printer that will actually send the label to the label printer. It must be "
+     "setup properly for use with RMSpool."},
+    {"Backup Printer:",
+     "Like the Destination Printer, this printer must be setup correctly as it will be used as a "
+     "backup in case the primary printer fails assuming there is a backup printer."},
+}};
+
 class PrinterConfiguration final {
 public:
   PrinterConfiguration();
@@ -84,6 +133,16 @@ public:
   // What a field control does when the user changes its value: starts
   // editing the current row when browsing, then stores the value.
   void SetFieldValue(std::string_view fieldName, std::string_view value);
+
+  // What the page shows: the text of `fieldName` in grid line `row` (the
+  // row being inserted included), of the current row, and the Source values
+  // of every line in row order (the test printer choices). Empty texts for
+  // a row or field that is not there.
+  std::size_t GridRowCount() const { return tblConfig_.VisibleRowCount(); }
+  std::string GridText(std::size_t row, std::string_view fieldName) const;
+  std::optional<std::size_t> CurrentGridRow() const;
+  std::string CurrentValue(std::string_view fieldName) const;
+  std::vector<std::string> SourcePrinters() const;
 
   // The defaults of a new row (run by tblConfig after each insert).
   void tblConfigAfterInsert(TVirtualTable& table);

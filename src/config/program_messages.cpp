@@ -1,5 +1,6 @@
 #include "config/program_messages.h"
 
+#include "platform/file_version.h"
 #include "platform/unicode.h"
 
 namespace velmora::config {
@@ -10,6 +11,19 @@ std::string errorBoxText(std::string_view message) {
   if (!codePoints.empty() && codePoints.back() > U'.')
     text += '.';
   return text;
+}
+
+std::optional<std::string> aboutVersionText(std::string_view programFolder,
+                                            const VersionLine& line) {
+  std::string path(programFolder);
+  if (!path.empty() && path.back() != '/' && path.back() != '\\')
+    path += '/';
+  path += line.fileName;
+  const std::optional<std::string> version =
+      platform::fileVersionString(path, "040904E4", "FileVersion");
+  if (!version)
+    return std::nullopt;
+  return std::string(line.caption) + " v" + *version;
 }
 
 } // namespace velmora::config

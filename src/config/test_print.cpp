@@ -34,4 +34,26 @@ void writeTestPrintJob(std::string_view printerName, const std::vector<std::stri
   writeTextLines(path, job);
 }
 
+std::string_view testPrint(std::string_view printerName, std::string_view timeText) {
+  if (printerName.empty())
+    return kNoTestPrinterMessage;
+  writeTestPrintJob(printerName, testPrintJob(timeText));
+  return {};
+}
+
+TestPrinterChoice::TestPrinterChoice() : tblFake_("tblFake") {
+  tblFake_.AddField("AString", 20);
+  tblFake_.Open();
+}
+
+void TestPrinterChoice::Choose(std::string_view name) {
+  tblFake_.Edit();
+  tblFake_.FieldByName("AString").SetAsString(name);
+  tblFake_.Post();
+}
+
+std::string TestPrinterChoice::Chosen() const {
+  return tblFake_.FieldByName("AString").AsString();
+}
+
 } // namespace velmora::config

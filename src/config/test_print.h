@@ -7,6 +7,8 @@
 // parameters so that the window passes the user's and tests pass their own.
 #pragma once
 
+#include "formats/virtual_table.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +39,28 @@ inline constexpr std::string_view kNoTestPrinterMessage = "Please select a print
 // line. Throws platform::FileError when the folder is missing or the file
 // cannot be created; nothing is written then.
 void writeTestPrintJob(std::string_view printerName, const std::vector<std::string>& job);
+
+// "Test &Print" as the button runs it: with no name shown in the test
+// printer choice (`printerName` empty) it writes nothing and returns
+// kNoTestPrinterMessage for a plain message box; otherwise it writes the
+// sample job with `timeText` on its time line into that printer's folder
+// and returns an empty text. File errors are raised as by writeTestPrintJob.
+std::string_view testPrint(std::string_view printerName, std::string_view timeText);
+
+// The test printer choice lookTestPrinter: the chosen name, held in the
+// one-field scratch table tblFake (AString, 20 characters), open from
+// creation and never saved. Empty until the user chooses. Window thread.
+class TestPrinterChoice final {
+public:
+  TestPrinterChoice();
+  TestPrinterChoice(const TestPrinterChoice&) = delete;
+  TestPrinterChoice& operator=(const TestPrinterChoice&) = delete;
+
+  void Choose(std::string_view name);
+  std::string Chosen() const;
+
+private:
+  TVirtualTable tblFake_;
+};
 
 } // namespace velmora::config

@@ -59,7 +59,7 @@ TEST(AboutBox, LayoutLinkAndOkButton) {
   EXPECT_TRUE(box.windowFlags() & Qt::Tool);
   EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
   EXPECT_TRUE(box.lblLink->openExternalLinks());
-  EXPECT_TRUE(box.lblLink->text().contains(kMakerWebAddress));
+  EXPECT_TRUE(box.lblLink->text().contains(QString::fromUtf8(kMakerWebAddress.data())));
   EXPECT_TRUE(box.lblProductVersion->font().bold());
   EXPECT_TRUE(box.btnOK->isDefault());
   box.show();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace velmora::config {
 namespace {
@@ -125,6 +126,21 @@ TEST(InsertTag, GoesInBeforeTheCharacterAtTheColumn) {
     const TagInsertion result = insertTag(c.line, c.column, "<Phone>");
     EXPECT_EQ(result.line, c.expected) << c.line << " @" << c.column;
     EXPECT_EQ(result.caretColumn, codePointCount(c.expected)) << c.line << " @" << c.column;
+  }
+}
+
+TEST(DesignTags, TheListInItsOrderAndNoEntrySelectedRaises) {
+  ASSERT_EQ(designTagCount(), 18u);
+  EXPECT_EQ(designTagAt(0), "<Address>");
+  EXPECT_EQ(designTagAt(13), "<Phone>");
+  EXPECT_EQ(designTagAt(17), "<Transaction Description>");
+  for (std::size_t entry = 1; entry < designTagCount(); ++entry)
+    EXPECT_LT(designTagAt(entry - 1), designTagAt(entry)); // kept sorted
+  try {
+    designTagAt(std::nullopt);
+    ADD_FAILURE() << "no error";
+  } catch (const std::out_of_range& error) {
+    EXPECT_STREQ(error.what(), "List index out of bounds (-1)");
   }
 }
 

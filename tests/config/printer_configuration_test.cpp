@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace velmora::config {
 namespace {
 
@@ -159,6 +161,47 @@ TEST_F(PrinterConfigurationTest, ABrokenSchemaLeavesTheTableClosedAndAddReportsI
   EXPECT_FALSE(config.tblConfig().Active());
   EXPECT_THROW(config.AddPrinter(), EDatabaseError);
   EXPECT_TRUE(config.PrinterChoices().empty()); // the load ended before RMSpool.DBF
+}
+
+// The rows that both windows' Save & Activate tests enter; the file they
+// write is checked in, so the Windows build under Wine compares its file
+// with the one this build writes.
+const std::filesystem::path kSavedConfigurationFixture =
+    std::filesystem::path(VELMORA_CONFIG_FIXTURES_DIR) / "saved_configuration.xml";
+
+TEST_F(PrinterConfigurationTest, TwoRowsSavedGiveTheCheckedInFile) {
+  config.OpenConfiguration();
+  config.AddPrinter();
+  config.SetFieldValue("Source", "PREP1");
+  config.SetFieldValue("Dest", "LBL1");
+  config.AddPrinter();
+  config.SetFieldValue("Source", "PREP2");
+  config.SetFieldValue("Dest", "LBL2");
+  config.SetFieldValue("Backup", "LBL1");
+  config.SetFieldValue("MapText", "Straße:");
+  config.SaveAndActivate();
+  EXPECT_EQ(savedFile(), readBytes(kSavedConfigurationFixture));
+}
+
+TEST_F(PrinterConfigurationTest, WhatThePageShowsOfTheRows) {
+  config.OpenConfiguration();
+  EXPECT_EQ(config.GridRowCount(), 0u);
+  EXPECT_FALSE(config.CurrentGridRow());
+  EXPECT_EQ(config.CurrentValue("Source"), "");
+  config.AddPrinter();
+  config.SetFieldValue("Source", "PREP1");
+  config.AddPrinter(); // the row being inserted is a line of its own
+  config.SetFieldValue("Source", "PREP2");
+  EXPECT_EQ(config.GridRowCount(), 2u);
+  EXPECT_EQ(config.CurrentGridRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(config.CurrentValue("Source"), "PREP2");
+  EXPECT_EQ(config.CurrentValue("MapText"), "Map:");
+  EXPECT_EQ(config.GridText(0, "source"), "PREP1"); // field names without regard to case
+  EXPECT_EQ(config.GridText(0, "NoSuchField"), "");
+  EXPECT_EQ(config.GridText(5, "Source"), "");
+  EXPECT_EQ(config.SourcePrinters(), (std::vector<std::string>{"PREP1", "PREP2"}));
+  config.tblConfig().MoveTo(0);
+  EXPECT_EQ(config.CurrentValue("Source"), "PREP1");
 }
 
 TEST(FindPrinterChoice, FirstValueInRecordOrderThatBeginsWithTheTypedText) {

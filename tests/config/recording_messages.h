@@ -2,14 +2,14 @@
 // Yes/No question as told, for the window tests.
 #pragma once
 
-#include "config/app/user_messages.h"
+#include "config/user_messages.h"
 
 #include <string>
 #include <vector>
 
 namespace velmora::testing {
 
-class RecordingMessages final : public dovetack::UserMessages {
+class RecordingMessages final : public config::UserMessages {
 public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowError(const std::string& text) override { errors.push_back(text); }

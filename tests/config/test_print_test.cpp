@@ -82,5 +82,23 @@ TEST(TestPrint, AMissingFolderRaisesAndWritesNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
+TEST(TestPrint, WithoutAChosenPrinterNothingIsWrittenAndTheMessageComesBack) {
+  TempWorkDir dir;
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  EXPECT_EQ(testPrint("", "02:09 PM"), kNoTestPrinterMessage);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "PREP1"));
+  EXPECT_EQ(testPrint("PREP1", "02:09 PM"), "");
+  const std::string job = readBytes(dir.path() / "PREP1" / "TestLabel.spl");
+  EXPECT_NE(job.find("\r\nTime: 02:09 PM\r\n"), std::string::npos);
+}
+
+TEST(TestPrinterChoice, EmptyUntilChosenThenTheLastChoice) {
+  TestPrinterChoice choice;
+  EXPECT_EQ(choice.Chosen(), "");
+  choice.Choose("PREP1");
+  choice.Choose("PREP2");
+  EXPECT_EQ(choice.Chosen(), "PREP2");
+}
+
 } // namespace
 } // namespace velmora::config

@@ -1,5 +1,7 @@
 #include "config/app/config_table_model.h"
 
+#include "config/printer_configuration.h"
+
 #include <QFont>
 
 #include <array>
@@ -8,15 +10,7 @@ namespace velmora::dovetack {
 
 namespace {
 
-struct Column {
-  const char* field;
-  const char* title;
-};
-constexpr std::array<Column, 3> kColumns = {{
-    {"Source", "Source Printer"},
-    {"Dest", "Destination Printer"},
-    {"Backup", "Backup Printer"},
-}};
+constexpr const auto& kColumns = config::kGridColumns;
 
 } // namespace
 
@@ -47,8 +41,10 @@ QVariant ConfigTableModel::data(const QModelIndex& index, int role) const {
 QVariant ConfigTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= static_cast<int>(kColumns.size()))
     return QAbstractTableModel::headerData(section, orientation, role);
-  if (role == Qt::DisplayRole)
-    return QString::fromUtf8(kColumns.at(static_cast<std::size_t>(section)).title);
+  if (role == Qt::DisplayRole) {
+    const std::string_view title = kColumns.at(static_cast<std::size_t>(section)).title;
+    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+  }
   if (role == Qt::FontRole) {
     QFont bold;
     bold.setBold(true);

@@ -1,9 +1,8 @@
 #include "config/app/formAbout.h"
 
 #include "config/app/program_picture.h"
-#include "platform/file_version.h"
+#include "config/program_messages.h"
 
-#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -18,14 +17,11 @@ namespace velmora::dovetack {
 
 namespace {
 
-struct VersionLine {
-  const char* fileName;
-  const char* caption;
-};
-constexpr std::array<VersionLine, 2> kVersionLines = {{
-    {"Cartavell.EXE", "Cartavell"},
-    {"CartavellService.EXE", "CartavellService"},
-}};
+constexpr const auto& kVersionLines = config::kVersionLines;
+
+QString qt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QLabel* boldCentredLine(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -60,13 +56,13 @@ TAboutBox::TAboutBox(QString programFolder, QWidget* parent)
   imgProgram->setAlignment(Qt::AlignCenter);
   imgProgram->setMinimumHeight(60);
   imgProgram->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
-  lblProductVersion = boldCentredLine(QString::fromUtf8(kVersionLines[0].caption), panel);
-  lblServiceVersion = boldCentredLine(QString::fromUtf8(kVersionLines[1].caption), panel);
+  lblProductVersion = boldCentredLine(qt(kVersionLines[0].caption), panel);
+  lblServiceVersion = boldCentredLine(qt(kVersionLines[1].caption), panel);
 
   lblLink = new QLabel(panel);
   lblLink->setAlignment(Qt::AlignCenter);
   lblLink->setTextFormat(Qt::RichText);
-  const QString address = QString::fromUtf8(kMakerWebAddress);
+  const QString address = qt(kMakerWebAddress);
   lblLink->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
   lblLink->setOpenExternalLinks(true); // the system's default handler
   lblLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -105,16 +101,10 @@ void TAboutBox::showEvent(QShowEvent* event) {
 
 void TAboutBox::FormShow() {
   const std::array<QLabel*, 2> labels = {lblProductVersion, lblServiceVersion};
-  for (std::size_t i = 0; i < kVersionLines.size(); ++i) {
-    const QString path =
-        QDir(programFolder_).filePath(QString::fromUtf8(kVersionLines[i].fileName));
-    const std::optional<std::string> version =
-        platform::fileVersionString(path.toStdString(), "040904E4", "FileVersion");
-    if (!version)
-      continue; // no file, or no version information: the label keeps its text
-    labels[i]->setText(QString::fromUtf8(kVersionLines[i].caption) + QStringLiteral(" v") +
-                       QString::fromStdString(*version));
-  }
+  for (std::size_t i = 0; i < kVersionLines.size(); ++i)
+    if (const std::optional<std::string> text =
+            config::aboutVersionText(programFolder_.toStdString(), kVersionLines[i]))
+      labels[i]->setText(QString::fromStdString(*text));
 }
 
 } // namespace velmora::dovetack

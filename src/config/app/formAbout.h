@@ -10,6 +10,8 @@
 // only.
 #pragma once
 
+#include "config/program_messages.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -18,8 +20,7 @@ class QPushButton;
 
 namespace velmora::dovetack {
 
-// The maker's web address that the link label shows and opens.
-inline constexpr const char* kMakerWebAddress = "https://www.velmora.example/cartavell";
+using config::kMakerWebAddress;
 
 class TAboutBox final : public QDialog {
   Q_OBJECT

@@ -8,7 +8,6 @@
 #include "config/app/user_messages.h"
 #include "config/program_messages.h"
 #include "config/test_print.h"
-#include "formats/label_block.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -32,7 +31,6 @@
 
 #include <array>
 #include <exception>
-#include <stdexcept>
 
 namespace velmora::dovetack {
 
@@ -98,18 +96,6 @@ constexpr std::array<ChoiceField, 3> kChoiceFields = {{
     {&TfrmMain::lookBackup, "Backup"},
 }};
 
-const char* const kHelpEntries[][2] = {
-    {"Source Printer:",
-     "This is the printer that will be used in RMWin as a Prep Printer. All items required to "
-     "print on labels will be using this Prep Printer"},
-    {"Destination Printer:",
-     "This is the printer that will actually send the label to the label printer. It must be "
-     "setup properly for use with RMSpool."},
-    {"Backup Printer:",
-     "Like the Destination Printer, this printer must be setup correctly as it will be used as a "
-     "backup in case the primary printer fails assuming there is a backup printer."},
-};
-
 // The test print's time text for this moment.
 std::string testPrintTimeNow() {
   const QTime now = QTime::currentTime();
@@ -133,7 +119,7 @@ void TagListBox::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
-    : QMainWindow(parent), messages_(messages), aboutBox_(aboutBox), tblFake_("tblFake") {
+    : QMainWindow(parent), messages_(messages), aboutBox_(aboutBox) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(qt(config::kMainWindowCaption));
   setWindowIcon(programIcon());
@@ -142,9 +128,6 @@ TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
   // window's caption, and the icon text names the window's task-bar entry.
   QGuiApplication::setApplicationDisplayName(qt(config::kApplicationTitle));
   setWindowIconText(qt(config::kApplicationTitle));
-
-  tblFake_.AddField("AString", 20);
-  tblFake_.Open();
 
   pageMain = new QTabWidget(this);
   tabSetup = BuildSetupPage();
@@ -259,9 +242,9 @@ QWidget* TfrmMain::BuildSetupPage() {
   right->setFixedWidth(230);
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(4, 4, 4, 4);
-  for (const auto& entry : kHelpEntries) {
-    rightLayout->addWidget(boldLabel(QString::fromUtf8(entry[0]), right));
-    auto* text = new QLabel(QString::fromUtf8(entry[1]), right);
+  for (const config::HelpEntry& entry : config::kHelpEntries) {
+    rightLayout->addWidget(boldLabel(qt(entry.heading), right));
+    auto* text = new QLabel(qt(entry.text), right);
     text->setWordWrap(true);
     rightLayout->addWidget(text);
   }
@@ -308,10 +291,8 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   listTags = new TagListBox(page);
   listTags->setFixedWidth(153);
   listTags->setToolTip(QStringLiteral("Double click on a tag to insert in the editor"));
-  for (const std::string_view tag : label_block::kDesignTags)
-    listTags->addItem(qt(tag));
-  listTags->setSortingEnabled(true);
-  listTags->sortItems();
+  for (std::size_t entry = 0; entry < config::designTagCount(); ++entry)
+    listTags->addItem(qt(config::designTagAt(entry)));
   connect(listTags, &TagListBox::doubleClicked, this, &TfrmMain::listTagsDblClick);
 
   reLabelDesign = new QPlainTextEdit(page);
@@ -332,11 +313,7 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   connect(btnSaveDesign, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
   connect(btnTestDesign, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
   connect(lookTestPrinter, &QComboBox::activated, this, [this](int index) {
-    Guarded([&] {
-      tblFake_.Edit();
-      tblFake_.FieldByName("AString").SetAsString(lookTestPrinter->itemText(index).toStdString());
-      tblFake_.Post();
-    });
+    Guarded([&] { testPrinter_.Choose(lookTestPrinter->itemText(index).toStdString()); });
   });
 
   auto* buttons = new QHBoxLayout;
@@ -421,14 +398,8 @@ void TfrmMain::tblConfigChanged(TTableChange change) {
 
 void TfrmMain::ShowCurrentRow() {
   showingRow_ = true;
-  const TVirtualTable& table = configuration_.tblConfig();
-  const std::optional<std::size_t> row = table.CurrentRow();
-  auto valueOf = [&](const char* name) -> std::string {
-    const TVirtualField* field = table.FindField(name);
-    if (!row || !field || *row >= table.VisibleRowCount())
-      return {};
-    return table.CellText(*row, static_cast<std::size_t>(field->FieldNo() - 1));
-  };
+  const std::optional<std::size_t> row = configuration_.CurrentGridRow();
+  auto valueOf = [&](const char* name) { return configuration_.CurrentValue(name); };
   for (const EditField& edit : kEditFields) {
     QLineEdit* line = this->*edit.control;
     const QString value = QString::fromStdString(valueOf(edit.field));
@@ -437,7 +408,7 @@ void TfrmMain::ShowCurrentRow() {
   }
   for (const ChoiceField& choice : kChoiceFields)
     (this->*choice.control)->ShowValue(valueOf(choice.field));
-  if (row && *row < table.VisibleRowCount()) {
+  if (row) {
     const int shown = static_cast<int>(*row);
     if (gridConfig->currentIndex().row() != shown ||
         !gridConfig->selectionModel()->isRowSelected(shown, {}))
@@ -457,12 +428,9 @@ void TfrmMain::RefreshPrinterChoices() {
 // ---- "Label Editor" page ------------------------------------------------------
 
 void TfrmMain::RefreshTestPrinters() {
-  const TVirtualTable& table = configuration_.tblConfig();
   QStringList sources;
-  if (const TVirtualField* source = table.FindField("Source"))
-    for (std::size_t row = 0; row < table.VisibleRowCount(); ++row)
-      sources << QString::fromStdString(
-          table.CellText(row, static_cast<std::size_t>(source->FieldNo() - 1)));
+  for (const std::string& source : configuration_.SourcePrinters())
+    sources << QString::fromStdString(source);
   QStringList shown;
   for (int i = 0; i < lookTestPrinter->count(); ++i)
     shown << lookTestPrinter->itemText(i);
@@ -471,7 +439,7 @@ void TfrmMain::RefreshTestPrinters() {
     lookTestPrinter->clear();
     lookTestPrinter->addItems(sources);
   }
-  const QString chosen = QString::fromStdString(tblFake_.FieldByName("AString").AsString());
+  const QString chosen = QString::fromStdString(testPrinter_.Chosen());
   lookTestPrinter->setCurrentIndex(
       chosen.isEmpty() ? -1 : lookTestPrinter->findText(chosen, Qt::MatchExactly));
 }
@@ -490,22 +458,20 @@ void TfrmMain::btnSaveDesignClick() {
 
 void TfrmMain::btnTestDesignClick() {
   Guarded([this] {
-    const std::vector<std::string> job = config::testPrintJob(testPrintTimeNow());
-    const QString printer = lookTestPrinter->currentText();
-    if (printer.isEmpty()) {
-      messages_.ShowMessage(std::string(config::kNoTestPrinterMessage));
-      return;
-    }
-    config::writeTestPrintJob(printer.toStdString(), job);
+    const std::string_view message =
+        config::testPrint(lookTestPrinter->currentText().toStdString(), testPrintTimeNow());
+    if (!message.empty())
+      messages_.ShowMessage(std::string(message));
   });
 }
 
 void TfrmMain::listTagsDblClick() {
   Guarded([this] {
     const QList<QListWidgetItem*> selected = listTags->selectedItems();
-    if (selected.isEmpty())
-      throw std::out_of_range("List index out of bounds (-1)");
-    const std::string tag = selected.front()->text().toStdString();
+    std::optional<std::size_t> entry;
+    if (!selected.isEmpty())
+      entry = static_cast<std::size_t>(listTags->row(selected.front()));
+    const std::string tag(config::designTagAt(entry));
     const QTextCursor caret = reLabelDesign->textCursor();
     const QTextBlock block = reLabelDesign->document()->findBlock(caret.selectionStart());
     const QString line = block.text();

@@ -13,9 +13,11 @@
 // outlive the window. GUI thread only.
 #pragma once
 
+#include "config/app/user_messages.h"
 #include "config/label_design_editor.h"
 #include "config/label_setup_writer.h"
 #include "config/printer_configuration.h"
+#include "config/test_print.h"
 #include "formats/virtual_table.h"
 
 #include <QLabel>
@@ -37,7 +39,6 @@ namespace velmora::dovetack {
 class ConfigTableModel;
 class PrinterChoiceBox;
 class TAboutBox;
-class UserMessages;
 
 // The program picture on the "Setup" page; a double-click asks for the
 // about box.
@@ -133,7 +134,7 @@ private:
   config::PrinterConfiguration configuration_;
   config::LabelDesignEditor designEditor_;
   config::LabelSetupWriter labelSetupWriter_;
-  TVirtualTable tblFake_; // the chosen test printer, field AString
+  config::TestPrinterChoice testPrinter_; // tblFake
   ConfigTableModel* model_ = nullptr;
   QTimer* clockTimer_ = nullptr;
   bool showingRow_ = false;

@@ -1,26 +1,14 @@
-// How Dovetack's window speaks to the user: the plain message box, the error
-// box and the one Yes/No question. The program shows real message boxes
-// (QtUserMessages); the window tests put a recorder in their place.
-//
-// Used from the window thread only. The window owns nothing here: the
-// program (or the test) owns the object and outlives the window.
+// Dovetack's message boxes on Qt (config/user_messages.h says what each one
+// is). GUI thread only.
 #pragma once
+
+#include "config/user_messages.h"
 
 #include <string>
 
 namespace velmora::dovetack {
 
-class UserMessages {
-public:
-  virtual ~UserMessages() = default;
-  // No icon, one OK button, titled with the application title.
-  virtual void ShowMessage(const std::string& text) = 0;
-  // Stop icon, one OK button, titled with the application title; `text` is
-  // the error box text (config::errorBoxText).
-  virtual void ShowError(const std::string& text) = 0;
-  // Yes and No, no icon, Yes the default; true for Yes.
-  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
-};
+using UserMessages = config::UserMessages;
 
 class QtUserMessages final : public UserMessages {
 public:
