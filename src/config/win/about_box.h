@@ -1,0 +1,71 @@
+// formAbout on the Windows API: Dovetack's about box TAboutBox. A tool
+// window without caption buttons, centred on the screen, client area
+// 402 x 219 (scaled by the monitor's DPI): a white framed panel with the
+// program picture, the bold version lines lblProductVersion and
+// lblServiceVersion, the link label lblLink (a SysLink whose address the
+// shell opens), and the default button "OK" below it.
+//
+// Created once, hidden, after the main window; shown modally on every
+// double-click of the program picture (ShowModal), which works out the
+// version lines again (FormShow). The program owns it; window thread only.
+#pragma once
+
+#include "config/win/window_text.h"
+
+#include <string>
+
+namespace velmora::config::win {
+
+// The about box's window class, by which the window tests' driver finds it.
+inline constexpr wchar_t kAboutBoxClass[] = L"VelmoraDovetackAboutBox";
+
+class TAboutBox final {
+public:
+  // `programFolder`: the folder of the running program, where the two
+  // executables of the version lines are looked for.
+  TAboutBox(HINSTANCE instance, std::string programFolder);
+  ~TAboutBox();
+  TAboutBox(const TAboutBox&) = delete;
+  TAboutBox& operator=(const TAboutBox&) = delete;
+
+  // Makes the (hidden) window, owned by `owner`.
+  void Create(HWND owner);
+  HWND Handle() const { return window_; }
+
+  // Fills the two version lines; run on every show.
+  void FormShow();
+  // Shows the box centred and modal to its owner; returns when "OK" is
+  // pressed (or the box gets IDOK or IDCANCEL).
+  void ShowModal();
+  bool Showing() const { return showing_; }
+
+  // ---- components
+  HWND imgProgram = nullptr;
+  HWND lblProductVersion = nullptr;
+  HWND lblServiceVersion = nullptr;
+  HWND lblLink = nullptr;
+  HWND btnOK = nullptr;
+
+  static constexpr int kOkId = IDOK;
+  static constexpr int kLinkId = 1101;
+
+private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void ApplyDpi(UINT dpi);
+  void Layout();
+  void Close();
+
+  HINSTANCE instance_;
+  std::string programFolder_;
+  HWND window_ = nullptr;
+  HWND owner_ = nullptr;
+  UINT dpi_ = 96;
+  HFONT font_ = nullptr;
+  HFONT boldFont_ = nullptr;
+  HBRUSH white_ = nullptr;
+  RECT panel_{};
+  bool showing_ = false;
+};
+
+} // namespace velmora::config::win

@@ -1,0 +1,68 @@
+// Dovetack on the Windows API: runs once per user logon (the named mutex
+// "Cartavell"; a second copy ends at once, silently, with exit code 0),
+// shows the main window with the printer configuration and the label
+// design editor, and ends when that window is closed. It reads no
+// command-line arguments; the working directory is the host's data
+// directory.
+#include "config/program_messages.h"
+#include "config/win/about_box.h"
+#include "config/win/main_window.h"
+#include "config/win/message_boxes.h"
+#include "platform/single_instance.h"
+#include "win/standard_controls.h"
+
+#include <optional>
+#include <string>
+
+namespace {
+
+// The folder of the running program, where the about box looks for the
+// executables of its version lines.
+std::string programFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return velmora::win::fromWide(separator == std::wstring::npos ? std::wstring(L".")
+                                                                : path.substr(0, separator));
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  using namespace velmora;
+  std::optional<platform::SingleInstance> guard =
+      platform::SingleInstance::Acquire(config::kSingleInstanceName);
+  if (!guard)
+    return 0;
+
+  win::initCommonControls();
+
+  config::win::MessageBoxes messages;
+  // The main window is the first window made; the about box follows it.
+  config::win::TfrmMain frmMain(instance, messages);
+  frmMain.EndProgramOnClose();
+  frmMain.Create();
+  messages.SetOwner(frmMain.Handle());
+  config::win::TAboutBox AboutBox(instance, programFolder());
+  AboutBox.Create(frmMain.Handle());
+  frmMain.SetAboutBox(&AboutBox);
+  ::ShowWindow(frmMain.Handle(), show);
+  ::UpdateWindow(frmMain.Handle());
+
+  MSG message{};
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (frmMain.Handle() && ::IsDialogMessageW(frmMain.Handle(), &message))
+      continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return 0; // the guard is given up as it goes out of scope
+}

@@ -1,0 +1,786 @@
+#include "config/win/main_window.h"
+
+#include "config/program_messages.h"
+#include "config/win/about_box.h"
+#include "config/win/program_picture.h"
+#include "platform/unicode.h"
+#include "win/message_box.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <exception>
+
+namespace velmora::config::win {
+
+namespace {
+
+constexpr const wchar_t* kClassName = kMainWindowClass;
+constexpr int kClientWidth = 633;
+constexpr int kClientHeight = 447;
+constexpr int kStatusBarHeight = 22;
+constexpr UINT_PTR kClockTimer = 1;
+// Typing into a printer choice starts anew after this pause (Qt's default
+// keyboard input interval, so both windows type alike).
+constexpr DWORD kKeyboardInputInterval = 400;
+constexpr int kIconResource = velmora::win::kProgramIconId;
+
+void registerClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (::GetClassInfoExW(instance, kClassName, &windowClass))
+    return;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+  windowClass.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
+                                                        IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                        ::GetSystemMetrics(SM_CYSMICON), 0));
+  ::RegisterClassExW(&windowClass);
+}
+
+std::wstring localeText(LCTYPE type, const wchar_t* fallback) {
+  wchar_t text[32]{};
+  if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, text, 32) > 0)
+    return text;
+  return fallback;
+}
+
+// The user's locale's share of the test print's time text.
+TimeLocale userTimeLocale() {
+  return {fromWide(localeText(LOCALE_STIME, L":")), fromWide(localeText(LOCALE_S1159, L"AM")),
+          fromWide(localeText(LOCALE_S2359, L"PM"))};
+}
+
+std::wstring comboText(HWND box, int index) {
+  const LRESULT length = ::SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR)
+    return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  ::SendMessageW(box, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+std::vector<std::wstring> comboItems(HWND box) {
+  std::vector<std::wstring> items;
+  const auto count = static_cast<int>(::SendMessageW(box, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i)
+    items.push_back(comboText(box, i));
+  return items;
+}
+
+void setComboItems(HWND box, const std::vector<std::string>& items) {
+  ::SendMessageW(box, CB_RESETCONTENT, 0, 0);
+  for (const std::string& item : items)
+    ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(item).c_str()));
+}
+
+// Selects the item that is exactly `value` (with regard to case), else none.
+void showComboValue(HWND box, const std::string& value) {
+  const std::wstring wanted = toWide(value);
+  int found = -1;
+  if (!wanted.empty()) {
+    const std::vector<std::wstring> items = comboItems(box);
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (items[i] == wanted) {
+        found = static_cast<int>(i);
+        break;
+      }
+  }
+  if (::SendMessageW(box, CB_GETCURSEL, 0, 0) != found)
+    ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(HINSTANCE instance, UserMessages& messages)
+    : instance_(instance), messages_(messages) {}
+
+TfrmMain::~TfrmMain() {
+  if (window_) {
+    ::KillTimer(window_, kClockTimer);
+    ::DestroyWindow(window_);
+  }
+  if (tooltip_)
+    ::DestroyWindow(tooltip_);
+  for (HFONT font : {font_, boldFont_, fixedFont_})
+    if (font)
+      ::DeleteObject(font);
+}
+
+void TfrmMain::Create() {
+  registerClass(instance_, &TfrmMain::WindowProc);
+  window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, toWide(kMainWindowCaption).c_str(),
+                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                              kClientWidth, kClientHeight, nullptr, nullptr, instance_, this);
+  CreateControls();
+  ApplyDpi(windowDpi(window_));
+
+  // Client area 633 x 447 at the monitor's DPI, centred on its work area.
+  const SIZE frame = velmora::win::outerSizeForClient(
+      kClientWidth, kClientHeight, WS_OVERLAPPEDWINDOW, WS_EX_CONTROLPARENT, dpi_);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  const int width = frame.cx;
+  const int height = frame.cy;
+  ::SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
+  ShowPage(0);
+
+  configuration_.tblConfig().AddChangeListener(
+      [this](TTableChange change) { tblConfigChanged(change); });
+  UpdateClock();
+  FormCreate();
+}
+
+HWND TfrmMain::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
+                          DWORD exStyle) {
+  return ::CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | style, 0, 0, 10, 10,
+                           window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                           nullptr);
+}
+
+void TfrmMain::CreateControls() {
+  int staticId = idFirstStatic;
+  auto label = [&](std::string_view text) {
+    return AddControl(WC_STATICW, toWide(text), SS_LEFT | SS_NOPREFIX, staticId++);
+  };
+
+  pageMain = AddControl(WC_TABCONTROLW, L"", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, idPageMain);
+  TCITEMW tab{};
+  tab.mask = TCIF_TEXT;
+  tab.pszText = const_cast<wchar_t*>(L"Setup");
+  ::SendMessageW(pageMain, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
+  tab.pszText = const_cast<wchar_t*>(L"Label Editor");
+  ::SendMessageW(pageMain, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&tab));
+
+  // ---- "Setup": left panel
+  lblConfigured_ = label("Configured Printers");
+  gridConfig = AddControl(WC_LISTVIEWW, L"",
+                          LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                          idGridConfig, WS_EX_CLIENTEDGE);
+  ListView_SetExtendedListViewStyle(gridConfig,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+  for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
+    const std::wstring title = toWide(kGridColumns[i].title);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = 117;
+    column.pszText = const_cast<wchar_t*>(title.c_str());
+    ListView_InsertColumn(gridConfig, static_cast<int>(i), &column);
+  }
+  setupPage_ = {lblConfigured_, gridConfig};
+
+  for (std::size_t i = 0; i < kRowFieldControls.size(); ++i) {
+    RowField& field = rowFields_[i];
+    field.description = &kRowFieldControls[i];
+    field.caption = label(field.description->caption);
+    const int id = idLookSource + static_cast<int>(i);
+    if (field.description->printerChoice) {
+      field.control = AddControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, id);
+      ::SetWindowSubclass(field.control, &TfrmMain::ChoiceBoxProc, 1,
+                          reinterpret_cast<DWORD_PTR>(this));
+    } else {
+      field.control = AddControl(WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, id, WS_EX_CLIENTEDGE);
+      ::SendMessageW(field.control, EM_LIMITTEXT, static_cast<WPARAM>(field.description->maxLength),
+                     0);
+    }
+    setupPage_.push_back(field.caption);
+    setupPage_.push_back(field.control);
+  }
+  lookSource = rowFields_[0].control;
+  lookDest = rowFields_[1].control;
+  lookBackup = rowFields_[2].control;
+  editLabelsText = rowFields_[3].control;
+  editMapText = rowFields_[4].control;
+  editTimeText = rowFields_[5].control;
+  editTotalText = rowFields_[6].control;
+  editDesign = rowFields_[7].control;
+  lblDesign = rowFields_[7].caption;
+  ::EnableWindow(editDesign, FALSE);
+  ::EnableWindow(lblDesign, FALSE);
+
+  btnAddPrinter = AddControl(WC_BUTTONW, L"Add Printer", WS_TABSTOP, idBtnAddPrinter);
+  btnDeletePrinter = AddControl(WC_BUTTONW, L"Delete Printer", WS_TABSTOP, idBtnDeletePrinter);
+  setupPage_.push_back(btnAddPrinter);
+  setupPage_.push_back(btnDeletePrinter);
+
+  // ---- "Setup": right panel
+  for (const HelpEntry& entry : kHelpEntries) {
+    HWND heading = label(entry.heading);
+    HWND text = label(entry.text);
+    helpEntries_.emplace_back(heading, text);
+    setupPage_.push_back(heading);
+    setupPage_.push_back(text);
+  }
+  ProgramIcon = AddControl(WC_STATICW, L"", SS_OWNERDRAW | SS_NOTIFY, idProgramIcon);
+  btnSetupSave = AddControl(WC_BUTTONW, L"&Save && Activate", WS_TABSTOP, idBtnSetupSave);
+  btnSetupRM = AddControl(WC_BUTTONW, L"Setup RM Labels", WS_TABSTOP, idBtnSetupRM);
+  setupPage_.insert(setupPage_.end(), {ProgramIcon, btnSetupSave, btnSetupRM});
+
+  // ---- "Label Editor"
+  listTags =
+      AddControl(WC_LISTBOXW, L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+                 idListTags, WS_EX_CLIENTEDGE);
+  for (std::size_t entry = 0; entry < designTagCount(); ++entry)
+    ::SendMessageW(listTags, LB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(toWide(designTagAt(entry)).c_str()));
+  reLabelDesign = AddControl(WC_EDITW, L"",
+                             ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN |
+                                 ES_NOHIDESEL | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
+                             idReLabelDesign, WS_EX_CLIENTEDGE);
+  ::SendMessageW(reLabelDesign, EM_LIMITTEXT, 0, 0); // as long as memory allows
+  btnLoadLast = AddControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, idBtnLoadLast);
+  btnSaveDesign = AddControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, idBtnSaveDesign);
+  btnTestDesign = AddControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, idBtnTestDesign);
+  lookTestPrinter =
+      AddControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookTestPrinter);
+  editorPage_ = {listTags,      reLabelDesign, btnLoadLast,
+                 btnSaveDesign, btnTestDesign, lookTestPrinter};
+
+  statusBar = AddControl(STATUSCLASSNAMEW, L"", WS_VISIBLE, idStatusBar);
+
+  // The hints of the picture and the tag list.
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                               nullptr, instance_, nullptr);
+  auto hint = [&](HWND control, const wchar_t* text) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<wchar_t*>(text);
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  };
+  hint(ProgramIcon, L"Double click for info.");
+  hint(listTags, L"Double click on a tag to insert in the editor");
+
+  // The pages' controls are siblings of the tab control, which stays below
+  // them.
+  ::SetWindowPos(pageMain, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+HBRUSH TfrmMain::PageBrush() const {
+  // A tab control drawn with visual styles has a white body (the window
+  // colour), a classic one the colour of buttons.
+  bool themed = false;
+  if (::IsAppThemed())
+    if (HTHEME theme = ::OpenThemeData(pageMain, L"TAB")) {
+      themed = true;
+      ::CloseThemeData(theme);
+    }
+  return ::GetSysColorBrush(themed ? COLOR_WINDOW : COLOR_BTNFACE);
+}
+
+void TfrmMain::ApplyDpi(UINT dpi) {
+  dpi_ = dpi;
+  for (HFONT* font : {&font_, &boldFont_, &fixedFont_})
+    if (*font)
+      ::DeleteObject(*font);
+  font_ = createMessageFont(dpi, false);
+  boldFont_ = createMessageFont(dpi, true);
+  fixedFont_ = createFixedFont(dpi);
+  ::EnumChildWindows(
+      window_,
+      [](HWND child, LPARAM font) {
+        ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(font_));
+  std::vector<HWND> bold = {lblConfigured_, ListView_GetHeader(gridConfig)};
+  for (const auto& [heading, text] : helpEntries_)
+    bold.push_back(heading);
+  for (HWND control : bold)
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+  ::SendMessageW(reLabelDesign, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+  for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
+    ListView_SetColumnWidth(gridConfig, column, scaled(117, dpi));
+  ::SendMessageW(
+      statusBar, SB_SETMINHEIGHT,
+      static_cast<WPARAM>(scaled(kStatusBarHeight, dpi) - 2 * ::GetSystemMetrics(SM_CYBORDER)), 0);
+  ::InvalidateRect(window_, nullptr, TRUE);
+}
+
+void TfrmMain::Layout() {
+  if (!window_ || !statusBar)
+    return;
+  auto s = [this](int pixels) { return scaled(pixels, dpi_); };
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  ::SendMessageW(statusBar, WM_SIZE, 0, 0);
+  RECT bar{};
+  ::GetWindowRect(statusBar, &bar);
+  const int barHeight = bar.bottom - bar.top;
+  const int parts[2] = {client.right - s(180), -1};
+  ::SendMessageW(statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+
+  ::MoveWindow(pageMain, 0, 0, client.right, client.bottom - barHeight, TRUE);
+  RECT page{0, 0, client.right, client.bottom - barHeight};
+  ::SendMessageW(pageMain, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+
+  const int pad = s(4);
+  const int buttonHeight = s(25);
+  const int rowHeight = s(24);
+  const int controlHeight = s(21);
+
+  // ---- "Setup": the right panel is 230 wide, the left one takes the rest.
+  const int rightLeft = page.right - s(230);
+  const int left = page.left + pad;
+  const int leftWidth = rightLeft - left - pad;
+  ::MoveWindow(lblConfigured_, left, page.top + pad, leftWidth, s(16), TRUE);
+  const int buttonsTop = page.bottom - pad - buttonHeight;
+  const int fieldsTop = buttonsTop - s(6) - static_cast<int>(rowFields_.size()) * rowHeight;
+  const int gridTop = page.top + pad + s(18);
+  ::MoveWindow(gridConfig, left, gridTop, leftWidth, fieldsTop - s(4) - gridTop, TRUE);
+  const int captionWidth = s(112);
+  for (std::size_t i = 0; i < rowFields_.size(); ++i) {
+    const RowField& field = rowFields_[i];
+    const int top = fieldsTop + static_cast<int>(i) * rowHeight;
+    ::MoveWindow(field.caption, left, top + s(3), captionWidth, s(16), TRUE);
+    const int width = field.description->maxLength > 15 ? s(170) : s(130);
+    // A drop-down list's height is that of the opened list.
+    const int height = field.description->printerChoice ? s(200) : controlHeight;
+    ::MoveWindow(field.control, left + captionWidth, top, width, height, TRUE);
+  }
+  ::MoveWindow(btnAddPrinter, left, buttonsTop, s(95), buttonHeight, TRUE);
+  ::MoveWindow(btnDeletePrinter, left + s(99), buttonsTop, s(95), buttonHeight, TRUE);
+
+  const int rightX = rightLeft + pad;
+  const int rightWidth = page.right - pad - rightX;
+  int y = page.top + pad;
+  HDC dc = ::GetDC(window_);
+  for (const auto& [heading, text] : helpEntries_) {
+    ::MoveWindow(heading, rightX, y, rightWidth, s(16), TRUE);
+    y += s(17);
+    // The text's height as it wraps at this width.
+    const std::wstring words = velmora::win::windowText(text);
+    RECT box{0, 0, rightWidth, 0};
+    const HGDIOBJ previous = ::SelectObject(dc, font_);
+    ::DrawTextW(dc, words.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    ::SelectObject(dc, previous);
+    ::MoveWindow(text, rightX, y, rightWidth, box.bottom, TRUE);
+    y += box.bottom + s(6);
+  }
+  ::ReleaseDC(window_, dc);
+  const int saveWidth = (rightWidth - s(4)) / 2;
+  ::MoveWindow(btnSetupSave, rightX, buttonsTop, saveWidth, buttonHeight, TRUE);
+  ::MoveWindow(btnSetupRM, rightX + saveWidth + s(4), buttonsTop, rightWidth - saveWidth - s(4),
+               buttonHeight, TRUE);
+  ::MoveWindow(ProgramIcon, rightX + (rightWidth - s(156)) / 2, buttonsTop - s(8) - s(76), s(156),
+               s(76), TRUE);
+
+  // ---- "Label Editor": the tag list 153 wide, the editor above its buttons.
+  ::MoveWindow(listTags, left, page.top + pad, s(153), page.bottom - page.top - 2 * pad, TRUE);
+  const int editorLeft = left + s(153) + pad;
+  const int editorWidth = page.right - pad - editorLeft;
+  ::MoveWindow(reLabelDesign, editorLeft, page.top + pad, editorWidth,
+               buttonsTop - s(4) - page.top - pad, TRUE);
+  int x = editorLeft;
+  for (HWND button : {btnLoadLast, btnSaveDesign, btnTestDesign}) {
+    ::MoveWindow(button, x, buttonsTop, s(95), buttonHeight, TRUE);
+    x += s(99);
+  }
+  ::MoveWindow(lookTestPrinter, x, buttonsTop + s(2), s(120), s(200), TRUE);
+}
+
+void TfrmMain::ShowPage(int page) {
+  for (HWND control : setupPage_)
+    ::ShowWindow(control, page == 0 ? SW_SHOW : SW_HIDE);
+  for (HWND control : editorPage_)
+    ::ShowWindow(control, page == 1 ? SW_SHOW : SW_HIDE);
+  if (::SendMessageW(pageMain, TCM_GETCURSEL, 0, 0) != page)
+    ::SendMessageW(pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+}
+
+bool TfrmMain::Guarded(const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (const std::exception& error) {
+    messages_.ShowError(errorBoxText(error.what()));
+    return false;
+  }
+}
+
+// ---- start-up -----------------------------------------------------------------
+
+void TfrmMain::FormCreate() {
+  btnLoadLastClick(); // a failure is shown and the start goes on
+  Guarded([this] { configuration_.OpenConfiguration(); });
+  RefreshPrinterChoices();
+  tblConfigChanged(TTableChange::tcDataChanged);
+}
+
+// ---- "Setup" page ---------------------------------------------------------------
+
+void TfrmMain::btnAddPrinterClick() {
+  Guarded([this] { configuration_.AddPrinter(); });
+}
+
+void TfrmMain::btnDeletePrinterClick() {
+  Guarded([this] { configuration_.DeletePrinter(); });
+}
+
+void TfrmMain::btnSetupSaveClick() {
+  Guarded([this] { configuration_.SaveAndActivate(); });
+}
+
+void TfrmMain::btnSetupRMClick() {
+  Guarded([this] {
+    const bool confirmed =
+        messages_.AskYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
+    messages_.ShowMessage(std::string(labelSetupWriter_.SetupRMLabels(confirmed)));
+  });
+}
+
+void TfrmMain::ProgramIconDblClick() {
+  if (aboutBox_)
+    aboutBox_->ShowModal();
+}
+
+void TfrmMain::tblConfigChanged(TTableChange) {
+  RefreshGrid();
+  ShowCurrentRow();
+  RefreshTestPrinters();
+}
+
+void TfrmMain::RefreshGrid() {
+  const bool wasShowing = showingRow_;
+  showingRow_ = true;
+  const int rows = static_cast<int>(configuration_.GridRowCount());
+  while (ListView_GetItemCount(gridConfig) > rows)
+    ListView_DeleteItem(gridConfig, ListView_GetItemCount(gridConfig) - 1);
+  while (ListView_GetItemCount(gridConfig) < rows) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = ListView_GetItemCount(gridConfig);
+    item.pszText = const_cast<wchar_t*>(L"");
+    ListView_InsertItem(gridConfig, &item);
+  }
+  wchar_t shown[64];
+  for (int row = 0; row < rows; ++row)
+    for (std::size_t column = 0; column < kGridColumns.size(); ++column) {
+      const std::wstring text = toWide(
+          configuration_.GridText(static_cast<std::size_t>(row), kGridColumns[column].field));
+      ListView_GetItemText(gridConfig, row, static_cast<int>(column), shown, 64);
+      if (text != shown)
+        ListView_SetItemText(gridConfig, row, static_cast<int>(column),
+                             const_cast<wchar_t*>(text.c_str()));
+    }
+  showingRow_ = wasShowing;
+}
+
+void TfrmMain::ShowCurrentRow() {
+  const bool wasShowing = showingRow_;
+  showingRow_ = true;
+  for (RowField& field : rowFields_) {
+    const std::string value = configuration_.CurrentValue(field.description->field);
+    if (field.description->printerChoice) {
+      const std::wstring before = velmora::win::windowText(field.control);
+      showComboValue(field.control, value);
+      if (velmora::win::windowText(field.control) != before)
+        field.typeAhead.Reset(); // another row: typing starts afresh
+    } else if (windowText(field.control) != value) {
+      setWindowText(field.control, value);
+    }
+  }
+  const std::optional<std::size_t> row = configuration_.CurrentGridRow();
+  if (row) {
+    const int shown = static_cast<int>(*row);
+    if (!(ListView_GetItemState(gridConfig, shown, LVIS_SELECTED) & LVIS_SELECTED))
+      ListView_SetItemState(gridConfig, shown, LVIS_SELECTED | LVIS_FOCUSED,
+                            LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(gridConfig, shown, FALSE);
+  } else {
+    ListView_SetItemState(gridConfig, -1, 0, LVIS_SELECTED);
+  }
+  showingRow_ = wasShowing;
+}
+
+void TfrmMain::RefreshPrinterChoices() {
+  for (RowField& field : rowFields_)
+    if (field.description->printerChoice)
+      setComboItems(field.control, configuration_.PrinterChoices());
+  ShowCurrentRow();
+}
+
+TfrmMain::RowField* TfrmMain::FieldOf(HWND control) {
+  for (RowField& field : rowFields_)
+    if (field.control == control)
+      return &field;
+  return nullptr;
+}
+
+void TfrmMain::ChoiceTyped(RowField& field, wchar_t character) {
+  const DWORD now = ::GetTickCount();
+  const bool afterPause = field.lastKey == 0 || now - field.lastKey > kKeyboardInputInterval;
+  field.lastKey = now;
+  const std::optional<std::size_t> index = field.typeAhead.Type(
+      configuration_.PrinterChoices(), fromWide(std::wstring_view(&character, 1)), afterPause);
+  if (!index)
+    return;
+  const auto row = static_cast<int>(*index);
+  if (row != ::SendMessageW(field.control, CB_GETCURSEL, 0, 0) ||
+      velmora::win::windowText(field.control).empty()) {
+    ::SendMessageW(field.control, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    Command(::GetDlgCtrlID(field.control), CBN_SELCHANGE, field.control);
+  }
+}
+
+// ---- "Label Editor" page ------------------------------------------------------
+
+void TfrmMain::RefreshTestPrinters() {
+  const std::vector<std::string> sources = configuration_.SourcePrinters();
+  std::vector<std::wstring> wanted;
+  for (const std::string& source : sources)
+    wanted.push_back(toWide(source));
+  if (comboItems(lookTestPrinter) != wanted)
+    setComboItems(lookTestPrinter, sources);
+  showComboValue(lookTestPrinter, testPrinter_.Chosen());
+}
+
+void TfrmMain::btnLoadLastClick() {
+  Guarded([this] { setWindowText(reLabelDesign, designEditor_.RevertToLast()); });
+}
+
+void TfrmMain::btnSaveDesignClick() {
+  Guarded([this] { designEditor_.SaveDesign(windowText(reLabelDesign)); });
+}
+
+void TfrmMain::btnTestDesignClick() {
+  Guarded([this] {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    const std::string_view message = testPrint(
+        windowText(lookTestPrinter), formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale()));
+    if (!message.empty())
+      messages_.ShowMessage(std::string(message));
+  });
+}
+
+void TfrmMain::listTagsDblClick() {
+  Guarded([this] {
+    const LRESULT selected = ::SendMessageW(listTags, LB_GETCURSEL, 0, 0);
+    std::optional<std::size_t> entry;
+    if (selected != LB_ERR)
+      entry = static_cast<std::size_t>(selected);
+    const std::string tag(designTagAt(entry));
+    // The start of the selection (the caret) as line and column.
+    DWORD start = 0;
+    ::SendMessageW(reLabelDesign, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+    const LRESULT line = ::SendMessageW(reLabelDesign, EM_LINEFROMCHAR, start, 0);
+    const auto lineStart = static_cast<DWORD>(
+        ::SendMessageW(reLabelDesign, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+    const auto length =
+        static_cast<std::size_t>(::SendMessageW(reLabelDesign, EM_LINELENGTH, lineStart, 0));
+    std::wstring text(std::max<std::size_t>(length, 1) + 1, L'\0');
+    *reinterpret_cast<WORD*>(text.data()) = static_cast<WORD>(text.size());
+    const auto copied = static_cast<std::size_t>(
+        ::SendMessageW(reLabelDesign, EM_GETLINE, static_cast<WPARAM>(line),
+                       reinterpret_cast<LPARAM>(text.data())));
+    text.resize(std::min(copied, length));
+    // The column in characters, not in UTF-16 units.
+    const std::size_t column =
+        utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart))).size();
+    const TagInsertion inserted = insertTag(fromWide(text), column, tag);
+    // Line y replaced as a whole; the caret ends at its end.
+    ::SendMessageW(reLabelDesign, EM_SETSEL, lineStart, static_cast<LPARAM>(lineStart + length));
+    ::SendMessageW(reLabelDesign, EM_REPLACESEL, TRUE,
+                   reinterpret_cast<LPARAM>(toWide(inserted.line).c_str()));
+    ::SetFocus(reLabelDesign);
+  });
+}
+
+// ---- status bar ------------------------------------------------------------------
+
+std::string TfrmMain::ClockText() {
+  wchar_t date[80]{};
+  wchar_t time[80]{};
+  ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 80, nullptr);
+  ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, time, 80);
+  return fromWide(date) + " " + fromWide(time);
+}
+
+void TfrmMain::UpdateClock() {
+  const std::wstring text = toWide(ClockText());
+  ::SendMessageW(statusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+  // Tick again just after the next full second.
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  ::SetTimer(window_, kClockTimer, 1000u - now.wMilliseconds + 5u, nullptr);
+}
+
+// ---- messages --------------------------------------------------------------------
+
+void TfrmMain::Command(int id, int code, HWND control) {
+  if (code == BN_CLICKED) {
+    switch (id) {
+    case idBtnAddPrinter:
+      btnAddPrinterClick();
+      return;
+    case idBtnDeletePrinter:
+      btnDeletePrinterClick();
+      return;
+    case idBtnSetupSave:
+      btnSetupSaveClick();
+      return;
+    case idBtnSetupRM:
+      btnSetupRMClick();
+      return;
+    case idBtnLoadLast:
+      btnLoadLastClick();
+      return;
+    case idBtnSaveDesign:
+      btnSaveDesignClick();
+      return;
+    case idBtnTestDesign:
+      btnTestDesignClick();
+      return;
+    default:
+      break;
+    }
+  }
+  if (id == idListTags && code == LBN_DBLCLK) {
+    listTagsDblClick();
+    return;
+  }
+  if (id == idProgramIcon && code == STN_DBLCLK) {
+    ProgramIconDblClick();
+    return;
+  }
+  if (id == idLookTestPrinter && code == CBN_SELCHANGE) {
+    Guarded([&] { testPrinter_.Choose(windowText(lookTestPrinter)); });
+    return;
+  }
+  RowField* field = FieldOf(control);
+  if (!field || showingRow_)
+    return;
+  const bool changed =
+      field->description->printerChoice ? code == CBN_SELCHANGE : code == EN_CHANGE;
+  if (!changed)
+    return;
+  const std::string value = windowText(control);
+  if (!Guarded([&] { configuration_.SetFieldValue(field->description->field, value); }))
+    ShowCurrentRow(); // the control shows what the table holds again
+}
+
+void TfrmMain::Notify(const NMHDR& header) {
+  if (header.hwndFrom == pageMain && header.code == TCN_SELCHANGE) {
+    ShowPage(static_cast<int>(::SendMessageW(pageMain, TCM_GETCURSEL, 0, 0)));
+    return;
+  }
+  if (header.hwndFrom == gridConfig && header.code == LVN_ITEMCHANGED && !showingRow_) {
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    if (change.iItem < 0 || !(change.uChanged & LVIF_STATE) ||
+        !(change.uNewState & LVIS_SELECTED) || (change.uOldState & LVIS_SELECTED))
+      return;
+    const auto row = static_cast<std::size_t>(change.iItem);
+    if (configuration_.tblConfig().CurrentRow() != row &&
+        !Guarded([&] { configuration_.tblConfig().MoveTo(row); }))
+      ShowCurrentRow();
+  }
+}
+
+LRESULT CALLBACK TfrmMain::ChoiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<TfrmMain*>(data);
+  if (message == WM_CHAR) {
+    const auto character = static_cast<wchar_t>(wParam);
+    const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) || (::GetKeyState(VK_MENU) & 0x8000);
+    if (character >= L' ' && character != 0x7f && !IS_HIGH_SURROGATE(character) &&
+        !IS_LOW_SURROGATE(character) && !control) {
+      if (RowField* field = self->FieldOf(box))
+        self->ChoiceTyped(*field, character);
+      return 0;
+    }
+  }
+  return ::DefSubclassProc(box, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    static_cast<TfrmMain*>(create->lpCreateParams)->window_ = window;
+  }
+  auto* self = reinterpret_cast<TfrmMain*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self)
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT TfrmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+  case WM_COMMAND:
+    Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    return 0;
+  case WM_NOTIFY:
+    Notify(*reinterpret_cast<const NMHDR*>(lParam));
+    return 0;
+  case WM_SIZE:
+    Layout();
+    return 0;
+  case WM_TIMER:
+    if (wParam == kClockTimer) {
+      UpdateClock();
+      return 0;
+    }
+    break;
+  case WM_CTLCOLORSTATIC: {
+    // Texts stand on the page's body.
+    auto dc = reinterpret_cast<HDC>(wParam);
+    HBRUSH brush = PageBrush();
+    LOGBRUSH colour{};
+    ::GetObjectW(brush, sizeof colour, &colour);
+    ::SetBkColor(dc, colour.lbColor);
+    ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(reinterpret_cast<HWND>(lParam))
+                                         ? COLOR_WINDOWTEXT
+                                         : COLOR_GRAYTEXT));
+    return reinterpret_cast<LRESULT>(brush);
+  }
+  case WM_DRAWITEM: {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    if (item->hwndItem == ProgramIcon) {
+      LOGBRUSH colour{};
+      ::GetObjectW(PageBrush(), sizeof colour, &colour);
+      drawProgramPicture(item->hDC, item->rcItem, colour.lbColor);
+      return TRUE;
+    }
+    break;
+  }
+  case WM_DPICHANGED: {
+    ApplyDpi(HIWORD(wParam));
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+    return 0;
+  }
+  case WM_DESTROY:
+    ::KillTimer(window_, kClockTimer);
+    if (endsProgram_)
+      ::PostQuitMessage(0);
+    return 0;
+  default:
+    break;
+  }
+  return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+} // namespace velmora::config::win

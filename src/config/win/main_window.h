@@ -1,0 +1,179 @@
+// formMain on the Windows API: Dovetack's main window TfrmMain. Caption
+// "Velmora Rizizar Configerator", client area 633 x 447 (scaled by the
+// monitor's DPI), centred; the tab control pageMain with the pages "Setup"
+// (the printer grid gridConfig, a report-mode list view; the fields of the
+// selected row with the printer choice boxes and their type-ahead; the help
+// texts; the program picture; "&Save && Activate"; "Setup RM Labels") and
+// "Label Editor" (the tag list, the multi-line design editor, "&Revert to
+// Last", "&Save Design", "Test &Print" and the test printer choice); and a
+// status bar whose right-hand pane is a clock.
+//
+// The window is thin: every action forwards to the operations of
+// src/config and shows what they raise in the error box, as the Qt window
+// does. It owns those operations and its controls; the UserMessages and the
+// about box belong to the program and outlive the window. Window thread
+// only.
+#pragma once
+
+#include "config/label_design_editor.h"
+#include "config/label_setup_writer.h"
+#include "config/printer_configuration.h"
+#include "config/test_print.h"
+#include "config/user_messages.h"
+#include "config/win/window_text.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velmora::config::win {
+
+class TAboutBox;
+
+// The window class of the main window, by which other programs (the window
+// tests' driver) find it.
+inline constexpr wchar_t kMainWindowClass[] = L"VelmoraDovetackMain";
+
+// The controls' identifiers, for WM_COMMAND and GetDlgItem.
+enum ControlId : int {
+  idPageMain = 1000,
+  idGridConfig,
+  idLookSource,
+  idLookDest,
+  idLookBackup,
+  idEditLabelsText,
+  idEditMapText,
+  idEditTimeText,
+  idEditTotalText,
+  idEditDesign,
+  idBtnAddPrinter,
+  idBtnDeletePrinter,
+  idBtnSetupSave,
+  idBtnSetupRM,
+  idProgramIcon,
+  idListTags,
+  idReLabelDesign,
+  idBtnLoadLast,
+  idBtnSaveDesign,
+  idBtnTestDesign,
+  idLookTestPrinter,
+  idStatusBar,
+  idFirstStatic = 1100,
+};
+
+class TfrmMain final {
+public:
+  TfrmMain(HINSTANCE instance, UserMessages& messages);
+  ~TfrmMain();
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
+
+  // Makes the window (hidden, centred) and runs the start-up sequence.
+  void Create();
+  HWND Handle() const { return window_; }
+  void SetAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
+  // Closing the window then ends the message loop (PostQuitMessage).
+  void EndProgramOnClose() { endsProgram_ = true; }
+
+  // ---- handlers, as the controls call them
+  void FormCreate();
+  void btnAddPrinterClick();
+  void btnDeletePrinterClick();
+  void btnSetupSaveClick();
+  void btnSetupRMClick();
+  void btnLoadLastClick();
+  void btnSaveDesignClick();
+  void btnTestDesignClick();
+  void listTagsDblClick();
+  void ProgramIconDblClick();
+
+  PrinterConfiguration& Configuration() { return configuration_; }
+  // The clock pane's text now: the user's short date, then long time.
+  static std::string ClockText();
+
+  // ---- components
+  HWND pageMain = nullptr;
+  HWND gridConfig = nullptr;
+  HWND lookSource = nullptr;
+  HWND lookDest = nullptr;
+  HWND lookBackup = nullptr;
+  HWND editLabelsText = nullptr;
+  HWND editMapText = nullptr;
+  HWND editTimeText = nullptr;
+  HWND editTotalText = nullptr;
+  HWND editDesign = nullptr;
+  HWND lblDesign = nullptr;
+  HWND btnAddPrinter = nullptr;
+  HWND btnDeletePrinter = nullptr;
+  HWND btnSetupSave = nullptr;
+  HWND btnSetupRM = nullptr;
+  HWND ProgramIcon = nullptr;
+  HWND listTags = nullptr;
+  HWND reLabelDesign = nullptr;
+  HWND btnLoadLast = nullptr;
+  HWND btnSaveDesign = nullptr;
+  HWND btnTestDesign = nullptr;
+  HWND lookTestPrinter = nullptr;
+  HWND statusBar = nullptr;
+
+private:
+  // A control of the selected row's fields with its caption.
+  struct RowField {
+    const RowFieldControl* description;
+    HWND control;
+    HWND caption;
+    PrinterTypeAhead typeAhead; // printer choices only
+    DWORD lastKey = 0;
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ChoiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR data);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
+                  DWORD exStyle = 0);
+  void ApplyDpi(UINT dpi);
+  void Layout();
+  void ShowPage(int page);
+  // The brush of the pages' body, behind their texts.
+  HBRUSH PageBrush() const;
+  void Command(int id, int code, HWND control);
+  void Notify(const NMHDR& header);
+  void ChoiceTyped(RowField& field, wchar_t character);
+
+  // Runs an action; an error it raises goes to the error box. False then.
+  bool Guarded(const std::function<void()>& action);
+  void tblConfigChanged(TTableChange change);
+  void ShowCurrentRow();
+  void RefreshGrid();
+  void RefreshPrinterChoices();
+  void RefreshTestPrinters();
+  void UpdateClock();
+  RowField* FieldOf(HWND control);
+
+  HINSTANCE instance_;
+  UserMessages& messages_;
+  TAboutBox* aboutBox_ = nullptr;
+  PrinterConfiguration configuration_;
+  LabelDesignEditor designEditor_;
+  LabelSetupWriter labelSetupWriter_;
+  TestPrinterChoice testPrinter_;
+
+  HWND window_ = nullptr;
+  UINT dpi_ = 96;
+  HFONT font_ = nullptr;
+  HFONT boldFont_ = nullptr;
+  HFONT fixedFont_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HWND lblConfigured_ = nullptr;
+  std::vector<std::pair<HWND, HWND>> helpEntries_; // heading, text
+  std::array<RowField, 8> rowFields_{};
+  std::vector<HWND> setupPage_;
+  std::vector<HWND> editorPage_;
+  bool showingRow_ = false;
+  bool endsProgram_ = false;
+};
+
+} // namespace velmora::config::win

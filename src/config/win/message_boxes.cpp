@@ -1,0 +1,20 @@
+#include "config/win/message_boxes.h"
+
+#include "config/program_messages.h"
+#include "win/message_box.h"
+
+namespace velmora::config::win {
+
+void MessageBoxes::ShowMessage(const std::string& text) {
+  velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK);
+}
+
+void MessageBoxes::ShowError(const std::string& text) {
+  velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK | MB_ICONSTOP);
+}
+
+bool MessageBoxes::AskYesNo(const std::string& title, const std::string& text) {
+  return velmora::win::messageBox(owner_, title, text, MB_YESNO | MB_DEFBUTTON1) == IDYES;
+}
+
+} // namespace velmora::config::win

@@ -1,0 +1,25 @@
+// Dovetack's message boxes on the Windows API (config/user_messages.h says
+// what each one is): MessageBoxW titled with the application title, owned
+// by the main window once it exists.
+//
+// Window thread only; the program owns the object and outlives the window.
+#pragma once
+
+#include "config/user_messages.h"
+#include "config/win/window_text.h"
+
+namespace velmora::config::win {
+
+class MessageBoxes final : public UserMessages {
+public:
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  bool AskYesNo(const std::string& title, const std::string& text) override;
+
+private:
+  HWND owner_ = nullptr;
+};
+
+} // namespace velmora::config::win

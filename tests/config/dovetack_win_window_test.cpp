@@ -1,0 +1,603 @@
+// Dovetack's Win32 windows as a Windows program (under Wine on a virtual
+// display in CI): the real windows are made and driven with window
+// messages, the way the system passes a user's clicks, selections and typed
+// keys on, and what they show is read back (GetWindowTextW, list-view and
+// list-box contents), over real files in a temporary data directory.
+#include "config/label_setup_writer.h"
+#include "config/program_messages.h"
+#include "config/test_print.h"
+#include "config/win/about_box.h"
+#include "config/win/main_window.h"
+#include "config/win/window_text.h"
+#include "dbf_fixture.h"
+#include "formats/rowset_xml.h"
+#include "recording_messages.h"
+#include "temp_dir.h"
+#include "win/standard_controls.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+namespace velmora::config::win {
+namespace {
+
+using testing::readBytes;
+using testing::RecordingMessages;
+using testing::TempWorkDir;
+using testing::writeBytes;
+
+// Absolute before any test changes the working directory (a Linux path
+// names a folder of Wine's drive of the current directory).
+const std::filesystem::path kConfigFixtures =
+    std::filesystem::absolute(VELMORA_CONFIG_FIXTURES_DIR);
+const std::filesystem::path kPeFixtures = std::filesystem::absolute(VELMORA_PE_FIXTURES_DIR);
+const std::filesystem::path kDovetack = std::filesystem::absolute(VELMORA_DOVETACK);
+
+std::string configFile(const std::vector<rowset_xml::Row>& rows) {
+  return rowset_xml::write({{"Source", 8},
+                            {"Dest", 8},
+                            {"Backup", 8},
+                            {"Design", 25},
+                            {"LabelsText", 15},
+                            {"MapText", 15},
+                            {"TimeText", 15},
+                            {"TotalText", 15}},
+                           rows);
+}
+
+rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string> dest,
+                    std::optional<std::string> backup = std::nullopt) {
+  return {std::move(source), std::move(dest), std::move(backup), "LabelDesign.txt",
+          "Labels",          "Map:",          "Time:",           "Total"};
+}
+
+// Runs the messages waiting for this thread's windows.
+void pump() {
+  MSG message{};
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+std::string text(HWND window) {
+  return windowText(window);
+}
+
+void click(HWND button) {
+  ::SendMessageW(button, BM_CLICK, 0, 0);
+  pump();
+}
+
+// Characters typed into a control (after any key-down the system turns into
+// them): WM_CHAR for each UTF-16 unit.
+void type(HWND control, std::string_view characters) {
+  for (wchar_t unit : toWide(characters))
+    ::SendMessageW(control, WM_CHAR, unit, 1);
+  pump();
+}
+
+// Replaces an edit's text the way a user selects it all and types.
+void retype(HWND edit, std::string_view characters) {
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+  ::SendMessageW(edit, WM_CLEAR, 0, 0);
+  type(edit, characters);
+}
+
+// What a user's choice in a drop-down list gives: the selection and its
+// notification to the window.
+void choose(HWND box, int index) {
+  ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  ::SendMessageW(::GetParent(box), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(box), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(box));
+  pump();
+}
+
+int comboCount(HWND box) {
+  return static_cast<int>(::SendMessageW(box, CB_GETCOUNT, 0, 0));
+}
+
+// A double-click on list-box entry `index` with the mouse.
+void doubleClickEntry(HWND list, int index) {
+  RECT item{};
+  ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
+  ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+  ::SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+  pump();
+}
+
+std::string gridText(HWND grid, int line, int column) {
+  wchar_t cell[64]{};
+  ListView_GetItemText(grid, line, column, cell, 64);
+  return fromWide(cell);
+}
+
+int gridRows(HWND grid) {
+  return ListView_GetItemCount(grid);
+}
+
+int selectedGridRow(HWND grid) {
+  return ListView_GetNextItem(grid, -1, LVNI_SELECTED);
+}
+
+class DovetackWindowTest : public ::testing::Test {
+protected:
+  DovetackWindowTest() {
+    velmora::win::initCommonControls();
+    testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+    writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
+  }
+
+  TfrmMain& open() {
+    window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), messages);
+    window->Create();
+    ::ShowWindow(window->Handle(), SW_SHOWNOACTIVATE);
+    pump();
+    return *window;
+  }
+
+  void selectPage(int page) {
+    ::SendMessageW(window->pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+    NMHDR change{window->pageMain, static_cast<UINT_PTR>(idPageMain), TCN_SELCHANGE};
+    ::SendMessageW(window->Handle(), WM_NOTIFY, idPageMain, reinterpret_cast<LPARAM>(&change));
+    pump();
+  }
+
+  std::string savedConfig() const { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); }
+
+  void noBoxes() const {
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+    EXPECT_TRUE(messages.messages.empty()) << messages.messages.front();
+  }
+
+  TempWorkDir dir;
+  RecordingMessages messages;
+  std::unique_ptr<TfrmMain> window;
+};
+
+TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2", "LBL1")}));
+  TfrmMain& w = open();
+  noBoxes();
+  EXPECT_EQ(text(w.Handle()), "Velmora Rizizar Configerator");
+  const UINT dpi = windowDpi(w.Handle());
+  RECT client{};
+  ::GetClientRect(w.Handle(), &client);
+  EXPECT_EQ(client.right, scaled(633, dpi));
+  EXPECT_EQ(client.bottom, scaled(447, dpi));
+
+  ASSERT_EQ(::SendMessageW(w.pageMain, TCM_GETITEMCOUNT, 0, 0), 2);
+  const char* const pages[] = {"Setup", "Label Editor"};
+  for (int page = 0; page < 2; ++page) {
+    wchar_t title[32]{};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 32;
+    ::SendMessageW(w.pageMain, TCM_GETITEMW, static_cast<WPARAM>(page),
+                   reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(fromWide(title), pages[page]);
+  }
+  EXPECT_EQ(::SendMessageW(w.pageMain, TCM_GETCURSEL, 0, 0), 0);
+  EXPECT_TRUE(::IsWindowVisible(w.gridConfig));
+  EXPECT_FALSE(::IsWindowVisible(w.reLabelDesign));
+
+  // The grid: one line per row, three columns of 117 pixels with their titles.
+  ASSERT_EQ(gridRows(w.gridConfig), 2);
+  const char* const cells[2][3] = {{"PREP1", "LBL1", ""}, {"PREP2", "LBL2", "LBL1"}};
+  for (int line = 0; line < 2; ++line)
+    for (int column = 0; column < 3; ++column)
+      EXPECT_EQ(gridText(w.gridConfig, line, column), cells[line][column]) << line << column;
+  const char* const titles[] = {"Source Printer", "Destination Printer", "Backup Printer"};
+  for (int column = 0; column < 3; ++column) {
+    wchar_t title[32]{};
+    LVCOLUMNW item{};
+    item.mask = LVCF_TEXT | LVCF_WIDTH;
+    item.pszText = title;
+    item.cchTextMax = 32;
+    ListView_GetColumn(w.gridConfig, column, &item);
+    EXPECT_EQ(fromWide(title), titles[column]);
+    EXPECT_EQ(item.cx, scaled(117, dpi));
+  }
+  EXPECT_FALSE(::GetWindowLongPtrW(w.gridConfig, GWL_STYLE) & WS_TABSTOP);
+
+  // The first row is selected and its fields are shown.
+  EXPECT_EQ(selectedGridRow(w.gridConfig), 0);
+  EXPECT_EQ(text(w.lookSource), "PREP1");
+  EXPECT_EQ(text(w.lookDest), "LBL1");
+  EXPECT_EQ(text(w.lookBackup), "");
+  EXPECT_EQ(text(w.editMapText), "Map:");
+  EXPECT_EQ(text(w.editDesign), "LabelDesign.txt");
+  EXPECT_FALSE(::IsWindowEnabled(w.editDesign));
+  EXPECT_FALSE(::IsWindowEnabled(w.lblDesign));
+  EXPECT_EQ(comboCount(w.lookSource), 4);
+
+  // Selecting the second line shows its fields.
+  ListView_SetItemState(w.gridConfig, 1, LVIS_SELECTED | LVIS_FOCUSED,
+                        LVIS_SELECTED | LVIS_FOCUSED);
+  pump();
+  EXPECT_EQ(w.Configuration().tblConfig().CurrentRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(text(w.lookSource), "PREP2");
+  EXPECT_EQ(text(w.lookBackup), "LBL1");
+
+  // The other page: the editor holds the design with CR LF line breaks, the
+  // tag list the 18 tags, the test printer choice the sources.
+  selectPage(1);
+  EXPECT_TRUE(::IsWindowVisible(w.reLabelDesign));
+  EXPECT_FALSE(::IsWindowVisible(w.gridConfig));
+  EXPECT_EQ(text(w.reLabelDesign), "<Item Name>\r\n<Item Mod[1]>");
+  EXPECT_EQ(::SendMessageW(w.listTags, LB_GETCOUNT, 0, 0), 18);
+  EXPECT_EQ(comboCount(w.lookTestPrinter), 2);
+  EXPECT_EQ(text(w.lookTestPrinter), "");
+
+  // The status bar's clock shows the time to the second.
+  wchar_t clock[80]{};
+  ::SendMessageW(w.statusBar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(clock));
+  const std::string shown = fromWide(clock);
+  EXPECT_FALSE(shown.empty());
+  const std::string now = TfrmMain::ClockText();
+  EXPECT_TRUE(shown == now || shown.substr(0, shown.size() - 3) == now.substr(0, now.size() - 3))
+      << shown << " / " << now;
+  noBoxes();
+}
+
+TEST_F(DovetackWindowTest, AddPrinterTypeAheadAndSaveWriteTheLinuxBuildsFile) {
+  TfrmMain& w = open();
+  noBoxes();
+  EXPECT_EQ(savedConfig(), configFile({})); // created at the first start
+  EXPECT_EQ(gridRows(w.gridConfig), 0);
+
+  click(w.btnAddPrinter);
+  ASSERT_EQ(gridRows(w.gridConfig), 1);
+  EXPECT_EQ(selectedGridRow(w.gridConfig), 0);
+  EXPECT_EQ(text(w.lookSource), "");
+  EXPECT_EQ(text(w.editLabelsText), "Labels");
+  EXPECT_EQ(text(w.editMapText), "Map:");
+  EXPECT_EQ(text(w.editTimeText), "Time:");
+  EXPECT_EQ(text(w.editTotalText), "Total");
+  EXPECT_EQ(text(w.editDesign), "LabelDesign.txt");
+
+  // Type-ahead: the first name that begins with what was typed.
+  type(w.lookSource, "p");
+  EXPECT_EQ(text(w.lookSource), "PREP1");
+  type(w.lookSource, "x"); // matches nothing: dropped
+  EXPECT_EQ(text(w.lookSource), "PREP1");
+  type(w.lookDest, "l");
+  EXPECT_EQ(text(w.lookDest), "LBL1");
+  EXPECT_EQ(gridText(w.gridConfig, 0, 0), "PREP1");
+  EXPECT_EQ(gridText(w.gridConfig, 0, 1), "LBL1");
+
+  click(w.btnAddPrinter); // posts the first row
+  ASSERT_EQ(gridRows(w.gridConfig), 2);
+  EXPECT_EQ(selectedGridRow(w.gridConfig), 1);
+  EXPECT_EQ(text(w.lookSource), "");
+  type(w.lookSource, "prep2");
+  EXPECT_EQ(text(w.lookSource), "PREP2");
+  type(w.lookDest, "lbl2");
+  EXPECT_EQ(text(w.lookDest), "LBL2");
+  type(w.lookBackup, "L");
+  EXPECT_EQ(text(w.lookBackup), "LBL1");
+  retype(w.editMapText, "Straße:");
+  EXPECT_EQ(text(w.editMapText), "Straße:");
+
+  click(w.btnSetupSave);
+  noBoxes();
+  // The same rows entered through the Linux build give this file
+  // (printer_configuration_test writes and checks it there).
+  EXPECT_EQ(savedConfig(), readBytes(kConfigFixtures / "saved_configuration.xml"));
+
+  // Delete Printer removes the selected row; the grid follows.
+  click(w.btnDeletePrinter);
+  EXPECT_EQ(gridRows(w.gridConfig), 1);
+  EXPECT_EQ(text(w.lookSource), "PREP1");
+}
+
+TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
+  TfrmMain& w = open();
+  selectPage(1);
+  setWindowText(w.reLabelDesign, "first\r\nABCDEF\r\nlast");
+  // The caret in line 1 after its third character.
+  const auto lineStart = static_cast<WPARAM>(::SendMessageW(w.reLabelDesign, EM_LINEINDEX, 1, 0));
+  ::SendMessageW(w.reLabelDesign, EM_SETSEL, lineStart + 3, static_cast<LPARAM>(lineStart + 3));
+  doubleClickEntry(w.listTags, 13);
+  EXPECT_EQ(text(w.reLabelDesign), "first\r\nABC<Phone>DEF\r\nlast");
+  DWORD start = 0;
+  DWORD end = 0;
+  ::SendMessageW(w.reLabelDesign, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, lineStart + std::string_view("ABC<Phone>DEF").size()); // the end of the line
+  EXPECT_EQ(end, start);
+  EXPECT_EQ(::GetFocus(), w.reLabelDesign);
+
+  // A selection is not replaced: the tag goes in at its start.
+  ::SendMessageW(w.reLabelDesign, EM_SETSEL, 1, 3); // "ir" of "first"
+  doubleClickEntry(w.listTags, 0);
+  EXPECT_EQ(text(w.reLabelDesign), "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+
+  // No entry selected: the failed lookup in the error box, the text stays.
+  ::SendMessageW(w.listTags, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  ::SendMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(idListTags, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(w.listTags));
+  pump();
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0], "List index out of bounds (-1)"); // ")" takes no full stop
+  EXPECT_EQ(text(w.reLabelDesign), "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+
+  // Saved in the encoding it was read in (UTF-8 with its mark), no line
+  // break added; "Revert to Last" reads it back.
+  click(w.btnSaveDesign);
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF"
+                                                       "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+  setWindowText(w.reLabelDesign, "changed");
+  click(w.btnLoadLast);
+  EXPECT_EQ(text(w.reLabelDesign), "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+  EXPECT_EQ(messages.errors.size(), 1u);
+}
+
+TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("PREP1", "LBL1")}));
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  TfrmMain& w = open();
+  selectPage(1);
+  click(w.btnTestDesign);
+  ASSERT_EQ(messages.messages, std::vector<std::string>{"Please select a printer to test"});
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "PREP1"));
+
+  choose(w.lookTestPrinter, 0);
+  EXPECT_EQ(text(w.lookTestPrinter), "PREP1");
+  click(w.btnTestDesign);
+  EXPECT_TRUE(messages.errors.empty());
+  const std::string job = readBytes(dir.path() / "PREP1" / "TestLabel.spl");
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  for (std::size_t end = job.find("\r\n"); end != std::string::npos; end = job.find("\r\n", at)) {
+    lines.push_back(job.substr(at, end - at));
+    at = end + 2;
+  }
+  EXPECT_EQ(at, job.size()); // every line ends in CR LF
+  ASSERT_EQ(lines.size(), 100u);
+  EXPECT_EQ(lines[0], "Customer Name");
+  EXPECT_EQ(lines[5].rfind("Time: ", 0), 0u);
+  EXPECT_EQ(lines[25], "99 Item Name Goes Here");
+  EXPECT_EQ(lines[35], "Mod Line 10");
+}
+
+TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
+  testing::makeLabelSetupTable(40, 1);
+  const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
+  TfrmMain& w = open();
+  messages.answerYes = false;
+  click(w.btnSetupRM);
+  ASSERT_EQ(messages.questions.size(), 1u);
+  EXPECT_EQ(messages.questions[0],
+            "WARNING!!!!|This will reset the Label Setup in RM. Are you sure?");
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"Aborted modification"});
+  EXPECT_EQ(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
+
+  messages.answerYes = true;
+  click(w.btnSetupRM);
+  EXPECT_EQ(messages.messages.back(), "Changes applied");
+  const auto records = testing::readAllRecords("LBLPRDEF.DBF");
+  ASSERT_EQ(records.size(), 1u);
+  for (std::size_t i = 0; i < kLabelSetupValues.size(); ++i)
+    EXPECT_EQ(records[0][i], std::visit([](auto value) { return xbase::TFieldValue(value); },
+                                        kLabelSetupValues[i]))
+        << "field " << i + 1;
+  EXPECT_EQ(records[0][39], xbase::TFieldValue(std::string("keep me")));
+  EXPECT_TRUE(messages.errors.empty());
+}
+
+TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
+  struct Case {
+    const char* name;
+    bool design;
+    const char* configuration; // nullptr: a good one with one row
+    bool printerTable;
+    std::vector<std::string> errorsContain;
+    int choices;
+  };
+  const Case cases[] = {
+      {"no design", false, nullptr, true, {"LabelDesign.txt"}, 4},
+      {"malformed configuration",
+       true,
+       "<xml><s:Schema><s:AttributeType name='N'><s:datatype dt:type='int' />"
+       "</s:AttributeType></s:Schema></xml>",
+       true,
+       {"tblConfig: "},
+       0},
+      {"no RMSpool.DBF", true, nullptr, false, {"RMSpool"}, 0},
+  };
+  for (const Case& c : cases) {
+    TempWorkDir folder;
+    messages = {};
+    if (c.printerTable)
+      testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+    if (c.design)
+      writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+    writeBytes(folder.path() / "VelmoraLabelConfig.XML",
+               c.configuration ? std::string(c.configuration) : configFile({row("PREP1", "LBL1")}));
+    TfrmMain& w = open();
+    ASSERT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
+    for (std::size_t i = 0; i < c.errorsContain.size(); ++i)
+      EXPECT_NE(messages.errors[i].find(c.errorsContain[i]), std::string::npos)
+          << c.name << ": " << messages.errors[i];
+    EXPECT_EQ(comboCount(w.lookSource), c.choices) << c.name;
+    EXPECT_TRUE(::IsWindow(w.Handle())) << c.name;
+    if (c.configuration != nullptr) {
+      // The table stayed closed: Add Printer reports it, the file stays.
+      click(w.btnAddPrinter);
+      EXPECT_EQ(messages.errors.size(), c.errorsContain.size() + 1) << c.name;
+      EXPECT_EQ(readBytes(folder.path() / "VelmoraLabelConfig.XML"), c.configuration) << c.name;
+    } else {
+      // The window goes on: a row can be added and saved.
+      click(w.btnAddPrinter);
+      click(w.btnSetupSave);
+      EXPECT_EQ(gridRows(w.gridConfig), 2) << c.name;
+      EXPECT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
+    }
+    window.reset();
+  }
+}
+
+// What the timer saw while the about box ran modally.
+struct ModalWatch {
+  static inline TAboutBox* box = nullptr;
+  static inline HWND owner = nullptr;
+  static inline bool shown = false;
+  static inline bool ownerDisabled = false;
+};
+
+TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
+  velmora::win::initCommonControls();
+  struct Case {
+    const char* name;
+    const char* productFixture; // copied as Cartavell.EXE, or none
+    const char* serviceFixture; // copied as CartavellService.EXE, or none
+    const char* productLine;
+    const char* serviceLine;
+  };
+  const Case cases[] = {
+      {"neither file", nullptr, nullptr, "Cartavell", "CartavellService"},
+      {"version 2.1.0.7", "english_2107.exe", nullptr, "Cartavell v2.1.0.7", "CartavellService"},
+      {"only another language block", "german_only.exe", "english_2107.exe", "Cartavell v",
+       "CartavellService v2.1.0.7"},
+  };
+  for (const Case& c : cases) {
+    TempWorkDir folder;
+    if (c.productFixture)
+      std::filesystem::copy_file(kPeFixtures / c.productFixture, folder.path() / "Cartavell.EXE");
+    if (c.serviceFixture)
+      std::filesystem::copy_file(kPeFixtures / c.serviceFixture,
+                                 folder.path() / "CartavellService.EXE");
+    TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
+    box.Create(nullptr);
+    EXPECT_EQ(text(box.lblProductVersion), "Cartavell") << c.name;
+    box.FormShow();
+    EXPECT_EQ(text(box.lblProductVersion), c.productLine) << c.name;
+    EXPECT_EQ(text(box.lblServiceVersion), c.serviceLine) << c.name;
+  }
+
+  // The box as the program shows it: a double-click on the picture shows it
+  // modally over the main window until "OK".
+  TempWorkDir folder;
+  testing::makePrinterTable({"PREP1"});
+  writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+  RecordingMessages messages;
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), messages);
+  frmMain.Create();
+  ::ShowWindow(frmMain.Handle(), SW_SHOWNOACTIVATE);
+  TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
+  box.Create(frmMain.Handle());
+  frmMain.SetAboutBox(&box);
+  EXPECT_FALSE(::IsWindowVisible(box.Handle()));
+  EXPECT_TRUE(::GetWindowLongPtrW(box.Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(::GetWindowLongPtrW(box.Handle(), GWL_STYLE) & WS_SYSMENU); // no caption buttons
+  EXPECT_NE(text(box.lblLink).find(std::string(kMakerWebAddress)), std::string::npos);
+  EXPECT_TRUE(::GetWindowLongPtrW(box.btnOK, GWL_STYLE) & BS_DEFPUSHBUTTON);
+  RECT client{};
+  ::GetClientRect(box.Handle(), &client);
+  EXPECT_EQ(client.right, scaled(402, windowDpi(box.Handle())));
+  EXPECT_EQ(client.bottom, scaled(219, windowDpi(box.Handle())));
+
+  // "OK" is pressed once the box runs its own loop, noting what it saw.
+  ModalWatch::box = &box;
+  ModalWatch::owner = frmMain.Handle();
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->Handle()) != FALSE;
+    ModalWatch::ownerDisabled = ::IsWindowEnabled(ModalWatch::owner) == FALSE;
+    ::SendMessageW(ModalWatch::box->btnOK, BM_CLICK, 0, 0);
+  });
+  ASSERT_NE(timer, 0u);
+  ::SendMessageW(frmMain.Handle(), WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
+                 reinterpret_cast<LPARAM>(frmMain.ProgramIcon));
+  EXPECT_TRUE(ModalWatch::shown);
+  EXPECT_TRUE(ModalWatch::ownerDisabled);
+  EXPECT_FALSE(::IsWindowVisible(box.Handle()));
+  EXPECT_TRUE(::IsWindowEnabled(frmMain.Handle()));
+  frmMain.SetAboutBox(nullptr);
+}
+
+// ---- Dovetack.exe as a process --------------------------------------------------
+
+struct Process {
+  PROCESS_INFORMATION info{};
+  ~Process() {
+    if (info.hProcess) {
+      if (::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+        ::TerminateProcess(info.hProcess, 99);
+      ::CloseHandle(info.hProcess);
+      ::CloseHandle(info.hThread);
+    }
+  }
+  // The exit code, or nothing when it still runs after `milliseconds`.
+  std::optional<DWORD> wait(DWORD milliseconds) const {
+    if (::WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0)
+      return std::nullopt;
+    DWORD code = 0;
+    ::GetExitCodeProcess(info.hProcess, &code);
+    return code;
+  }
+};
+
+std::unique_ptr<Process> startDovetack(const std::filesystem::path& workingDirectory) {
+  auto process = std::make_unique<Process>();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + kDovetack.wstring() + L"\"";
+  if (!::CreateProcessW(kDovetack.wstring().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, workingDirectory.wstring().c_str(), &startup, &process->info))
+    return nullptr;
+  return process;
+}
+
+// The main window of process `id`, waiting for it up to `milliseconds`.
+HWND mainWindowOf(DWORD id, int milliseconds) {
+  for (int waited = 0; waited <= milliseconds; waited += 50) {
+    for (HWND found = ::FindWindowExW(nullptr, nullptr, kMainWindowClass, nullptr); found;
+         found = ::FindWindowExW(nullptr, found, kMainWindowClass, nullptr)) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(found, &owner);
+      if (owner == id && ::IsWindowVisible(found))
+        return found;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return nullptr;
+}
+
+TEST(DovetackProgram, ASecondCopyEndsAtOnceWithExitCodeZero) {
+  TempWorkDir folder;
+  testing::makePrinterTable({"PREP1", "LBL1"});
+  writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+  const std::unique_ptr<Process> first = startDovetack(folder.path());
+  ASSERT_TRUE(first) << "cannot start " << kDovetack.string();
+  const HWND window = mainWindowOf(first->info.dwProcessId, 60000);
+  ASSERT_TRUE(window) << "no main window";
+  EXPECT_EQ(text(window), "Velmora Rizizar Configerator");
+  // The first start created the configuration file.
+  EXPECT_EQ(readBytes(folder.path() / "VelmoraLabelConfig.XML"), configFile({}));
+
+  const std::unique_ptr<Process> second = startDovetack(folder.path());
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->wait(30000), std::optional<DWORD>(0));
+  EXPECT_FALSE(mainWindowOf(second->info.dwProcessId, 0));
+  EXPECT_FALSE(first->wait(0)); // the first copy goes on
+
+  // Closing the window ends the program with exit code 0.
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first->wait(30000), std::optional<DWORD>(0));
+}
+
+} // namespace
+} // namespace velmora::config::win
