@@ -2,7 +2,8 @@
 # The Windows side of the tests: cross-builds the programs and the test
 # programs for 64-bit Windows with MinGW-w64 in build-win (or $1) and runs the
 # test programs under Wine, in a fresh Wine prefix in a temporary folder that
-# is removed afterwards. No display is needed.
+# is removed afterwards. The window tests get a virtual display of their own
+# (Xvfb), started here and ended at the end.
 #
 # Then the two worlds on the same files: a byte-range lock taken by the Linux
 # build is seen by the Windows build under Wine, and the other way round
@@ -84,11 +85,33 @@ export WINEDEBUG=-all
 # shortcuts the installer test makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
+xvfb_pid=""
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
   rm -rf "$prefix"
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
+
+# The Win32 windows are made for real: Wine draws them on a virtual display.
+if command -v Xvfb >/dev/null; then
+  display_file=$(mktemp "${TMPDIR:-/tmp}/velmora-display-XXXXXX")
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  disown "$xvfb_pid" # not one of the jobs that a bare "wait" below waits for
+  for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1 # Xvfb writes its display number once it listens
+  done
+  if [ -s "$display_file" ]; then
+    export DISPLAY=":$(head -n1 "$display_file")"
+  else
+    fail "Xvfb did not start"
+  fi
+  rm -f "$display_file"
+else
+  fail "Xvfb is missing; run scripts/install-deps.sh"
+fi
 
 start=$(date +%s)
 "$wine" wineboot --init >/dev/null 2>&1
@@ -223,6 +246,74 @@ if [ -x "$hostsim_exe" ] && [ -x "$console_exe" ]; then
   fi
 else
   fail "hostsim.exe or FerrulinConsole.exe was not built"
+fi
+rm -rf "$data"
+
+echo "== End to end under Wine: Dovetack.exe's Save & Activate makes the spooler reload"
+# FerrulinConsole.exe serves the demo data directory; Dovetack.exe, started
+# there, is driven from outside (dovetack_driver.exe) to click "Save &
+# Activate", and the spooler loads the configuration again by itself. Also
+# measures Dovetack.exe's size and resident memory after start.
+dovetack_exe=$build/src/config/win/Dovetack.exe
+driver_exe=$build/tests/config/dovetack_driver.exe
+data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
+data_windows="Z:${data//\//\\}"
+loads() { grep -c "Loading Configuration" "$data/console.log" 2>/dev/null; }
+reloaded() { [ "$(loads)" -ge 2 ] && [ "$(grep -c "Configuration loaded" "$data/console.log")" -ge 2 ]; }
+dovetack_e2e() {
+  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
+    fail "hostsim.exe make-demo"
+    return
+  }
+  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  "$wine" "$console_exe" "$data_windows" >"$data/console.log" 2>&1 </dev/null &
+  local console=$!
+  if ! wait_until 30 has_line "$data/console.log" "Configuration loaded"; then
+    fail "FerrulinConsole.exe did not load the configuration"
+    kill -INT "$console"
+    return
+  fi
+  local dovetack_path
+  dovetack_path=$(realpath "$dovetack_exe")
+  (cd "$data" && exec "$wine" "$dovetack_path" >"$data/dovetack.log" 2>&1 </dev/null) &
+  local dovetack=$!
+  if "$wine" "$driver_exe" wait; then
+    local pid rss
+    for pid in $(pgrep -f 'Dovetack\.exe'); do
+      if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+        rss=$(awk '/^VmRSS/ {print $2 " " $3}' "/proc/$pid/status")
+      fi
+    done
+    echo "Dovetack.exe: $(stat -c %s "$dovetack_exe") bytes, resident ${rss:-unknown} after start"
+    [ "$(loads)" -eq 1 ] || fail "the spooler loaded the configuration again before Save & Activate"
+    "$wine" "$driver_exe" save
+    if wait_until 30 reloaded; then
+      echo "Save & Activate in Dovetack.exe made FerrulinConsole.exe load the configuration again"
+    else
+      fail "the spooler did not reload after Dovetack.exe's Save & Activate"
+    fi
+    "$wine" "$driver_exe" close
+    if wait "$dovetack"; then
+      echo "Dovetack.exe ended with exit code 0 when its window was closed"
+    else
+      fail "Dovetack.exe did not end cleanly"
+    fi
+  else
+    fail "Dovetack.exe showed no window"
+    kill "$dovetack" 2>/dev/null
+  fi
+  kill -INT "$console"
+  wait "$console" || fail "FerrulinConsole.exe did not end cleanly on Ctrl+C"
+}
+if [ -x "$hostsim_exe" ] && [ -x "$console_exe" ] && [ -x "$dovetack_exe" ] && [ -x "$driver_exe" ]; then
+  failures_before=${#failures[@]}
+  dovetack_e2e
+  if ((${#failures[@]} > failures_before)); then
+    echo "--- FerrulinConsole.exe output:"
+    cat "$data/console.log" 2>/dev/null
+  fi
+else
+  fail "Dovetack.exe, dovetack_driver.exe, hostsim.exe or FerrulinConsole.exe was not built"
 fi
 rm -rf "$data"
 
