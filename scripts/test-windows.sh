@@ -134,6 +134,22 @@ if ! ctest --test-dir "$build" --output-on-failure -j2; then
   fail "tests under Wine"
 fi
 
+echo "== Dovetack's window at 144 dpi"
+# The sizes the window is laid out in are pixels at 96 dpi, scaled by the
+# monitor's DPI: the frame test again with Wine's display at 150 %.
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+"$wineserver" -w
+output=$(VELMORA_EXPECT_DPI=144 "$wine" "$build/tests/config/dovetack_win_window_tests.exe" \
+  --gtest_filter='*FramePagesAndTheGridAfterOpeningAConfiguration' 2>&1)
+if grep -q 'OK \] DovetackWindowTest.FramePages' <<<"$output"; then
+  echo "the window, its grid columns and its sizes scale to 144 dpi"
+else
+  echo "$output"
+  fail "Dovetack's window at 144 dpi"
+fi
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+"$wineserver" -w
+
 echo "== The system's ANSI code page under Wine: Russian locale, Windows-1251"
 # Wine takes the code page from the locale; one is made for this run in a
 # folder of its own (LOCPATH), so the machine needs no generated locales.
