@@ -137,8 +137,8 @@ fi
 echo "== Dovetack's window at 144 dpi"
 # The sizes the window is laid out in are pixels at 96 dpi, scaled by the
 # monitor's DPI: the frame test again with Wine's display at 150 %.
+# (The Wine server runs on, so the next program reads the new value.)
 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
-"$wineserver" -w
 output=$(VELMORA_EXPECT_DPI=144 "$wine" "$build/tests/config/dovetack_win_window_tests.exe" \
   --gtest_filter='*FramePagesAndTheGridAfterOpeningAConfiguration' 2>&1)
 if grep -q 'OK \] DovetackWindowTest.FramePages' <<<"$output"; then
@@ -148,7 +148,6 @@ else
   fail "Dovetack's window at 144 dpi"
 fi
 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
-"$wineserver" -w
 
 echo "== The system's ANSI code page under Wine: Russian locale, Windows-1251"
 # Wine takes the code page from the locale; one is made for this run in a

@@ -93,29 +93,29 @@ void PrinterConfiguration::SetFieldValue(std::string_view fieldName, std::string
   field.SetAsString(value);
 }
 
-std::string PrinterConfiguration::GridText(std::size_t row, std::string_view fieldName) const {
+std::string PrinterConfiguration::gridText(std::size_t row, std::string_view fieldName) const {
   const TVirtualField* field = tblConfig_.FindField(fieldName);
   if (!field || row >= tblConfig_.VisibleRowCount())
     return {};
   return tblConfig_.CellText(row, static_cast<std::size_t>(field->FieldNo() - 1));
 }
 
-std::optional<std::size_t> PrinterConfiguration::CurrentGridRow() const {
+std::optional<std::size_t> PrinterConfiguration::currentGridRow() const {
   const std::optional<std::size_t> row = tblConfig_.CurrentRow();
   if (!row || *row >= tblConfig_.VisibleRowCount())
     return std::nullopt;
   return row;
 }
 
-std::string PrinterConfiguration::CurrentValue(std::string_view fieldName) const {
-  const std::optional<std::size_t> row = CurrentGridRow();
-  return row ? GridText(*row, fieldName) : std::string();
+std::string PrinterConfiguration::currentValue(std::string_view fieldName) const {
+  const std::optional<std::size_t> row = currentGridRow();
+  return row ? gridText(*row, fieldName) : std::string();
 }
 
-std::vector<std::string> PrinterConfiguration::SourcePrinters() const {
+std::vector<std::string> PrinterConfiguration::sourcePrinters() const {
   std::vector<std::string> sources;
   for (std::size_t row = 0; row < tblConfig_.VisibleRowCount(); ++row)
-    sources.push_back(GridText(row, "Source"));
+    sources.push_back(gridText(row, "Source"));
   return sources;
 }
 

@@ -138,11 +138,11 @@ public:
   // row being inserted included), of the current row, and the Source values
   // of every line in row order (the test printer choices). Empty texts for
   // a row or field that is not there.
-  std::size_t GridRowCount() const { return tblConfig_.VisibleRowCount(); }
-  std::string GridText(std::size_t row, std::string_view fieldName) const;
-  std::optional<std::size_t> CurrentGridRow() const;
-  std::string CurrentValue(std::string_view fieldName) const;
-  std::vector<std::string> SourcePrinters() const;
+  std::size_t gridRowCount() const { return tblConfig_.VisibleRowCount(); }
+  std::string gridText(std::size_t row, std::string_view fieldName) const;
+  std::optional<std::size_t> currentGridRow() const;
+  std::string currentValue(std::string_view fieldName) const;
+  std::vector<std::string> sourcePrinters() const;
 
   // The defaults of a new row (run by tblConfig after each insert).
   void tblConfigAfterInsert(TVirtualTable& table);

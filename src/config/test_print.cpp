@@ -46,13 +46,13 @@ TestPrinterChoice::TestPrinterChoice() : tblFake_("tblFake") {
   tblFake_.Open();
 }
 
-void TestPrinterChoice::Choose(std::string_view name) {
+void TestPrinterChoice::choose(std::string_view name) {
   tblFake_.Edit();
   tblFake_.FieldByName("AString").SetAsString(name);
   tblFake_.Post();
 }
 
-std::string TestPrinterChoice::Chosen() const {
+std::string TestPrinterChoice::chosen() const {
   return tblFake_.FieldByName("AString").AsString();
 }
 

@@ -56,8 +56,8 @@ public:
   TestPrinterChoice(const TestPrinterChoice&) = delete;
   TestPrinterChoice& operator=(const TestPrinterChoice&) = delete;
 
-  void Choose(std::string_view name);
-  std::string Chosen() const;
+  void choose(std::string_view name);
+  std::string chosen() const;
 
 private:
   TVirtualTable tblFake_;

@@ -140,8 +140,8 @@ protected:
 
   TfrmMain& open() {
     window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), messages);
-    window->Create();
-    ::ShowWindow(window->Handle(), SW_SHOWNOACTIVATE);
+    window->create();
+    ::ShowWindow(window->handle(), SW_SHOWNOACTIVATE);
     pump();
     return *window;
   }
@@ -149,7 +149,7 @@ protected:
   void selectPage(int page) {
     ::SendMessageW(window->pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
     NMHDR change{window->pageMain, static_cast<UINT_PTR>(idPageMain), TCN_SELCHANGE};
-    ::SendMessageW(window->Handle(), WM_NOTIFY, idPageMain, reinterpret_cast<LPARAM>(&change));
+    ::SendMessageW(window->handle(), WM_NOTIFY, idPageMain, reinterpret_cast<LPARAM>(&change));
     pump();
   }
 
@@ -170,14 +170,14 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
              configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2", "LBL1")}));
   TfrmMain& w = open();
   noBoxes();
-  EXPECT_EQ(text(w.Handle()), "Velmora Rizizar Configerator");
-  const UINT dpi = windowDpi(w.Handle());
+  EXPECT_EQ(text(w.handle()), "Velmora Rizizar Configerator");
+  const UINT dpi = windowDpi(w.handle());
   // scripts/test-windows.sh runs this again with the display at 144 dpi.
   if (const char* expected = std::getenv("VELMORA_EXPECT_DPI")) {
     EXPECT_EQ(dpi, static_cast<UINT>(std::stoul(expected)));
   }
   RECT client{};
-  ::GetClientRect(w.Handle(), &client);
+  ::GetClientRect(w.handle(), &client);
   EXPECT_EQ(client.right, scaled(633, dpi));
   EXPECT_EQ(client.bottom, scaled(447, dpi));
 
@@ -231,7 +231,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   ListView_SetItemState(w.gridConfig, 1, LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
   pump();
-  EXPECT_EQ(w.Configuration().tblConfig().CurrentRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(w.configuration().tblConfig().CurrentRow(), std::optional<std::size_t>(1));
   EXPECT_EQ(text(w.lookSource), "PREP2");
   EXPECT_EQ(text(w.lookBackup), "LBL1");
 
@@ -250,7 +250,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   ::SendMessageW(w.statusBar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(clock));
   const std::string shown = fromWide(clock);
   EXPECT_FALSE(shown.empty());
-  const std::string now = TfrmMain::ClockText();
+  const std::string now = TfrmMain::clockText();
   EXPECT_TRUE(shown == now || shown.substr(0, shown.size() - 3) == now.substr(0, now.size() - 3))
       << shown << " / " << now;
   noBoxes();
@@ -331,7 +331,7 @@ TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
 
   // No entry selected: the failed lookup in the error box, the text stays.
   ::SendMessageW(w.listTags, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  ::SendMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(idListTags, LBN_DBLCLK),
+  ::SendMessageW(w.handle(), WM_COMMAND, MAKEWPARAM(idListTags, LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(w.listTags));
   pump();
   ASSERT_EQ(messages.errors.size(), 1u);
@@ -446,7 +446,7 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
       EXPECT_NE(messages.errors[i].find(c.errorsContain[i]), std::string::npos)
           << c.name << ": " << messages.errors[i];
     EXPECT_EQ(comboCount(w.lookSource), c.choices) << c.name;
-    EXPECT_TRUE(::IsWindow(w.Handle())) << c.name;
+    EXPECT_TRUE(::IsWindow(w.handle())) << c.name;
     if (c.configuration != nullptr) {
       // The table stayed closed: Add Printer reports it, the file stays.
       click(w.btnAddPrinter);
@@ -494,7 +494,7 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
       std::filesystem::copy_file(kPeFixtures / c.serviceFixture,
                                  folder.path() / "CartavellService.EXE");
     TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
-    box.Create(nullptr);
+    box.create(nullptr);
     EXPECT_EQ(text(box.lblProductVersion), "Cartavell") << c.name;
     box.FormShow();
     EXPECT_EQ(text(box.lblProductVersion), c.productLine) << c.name;
@@ -508,38 +508,38 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
   RecordingMessages messages;
   TfrmMain frmMain(::GetModuleHandleW(nullptr), messages);
-  frmMain.Create();
-  ::ShowWindow(frmMain.Handle(), SW_SHOWNOACTIVATE);
+  frmMain.create();
+  ::ShowWindow(frmMain.handle(), SW_SHOWNOACTIVATE);
   TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
-  box.Create(frmMain.Handle());
-  frmMain.SetAboutBox(&box);
-  EXPECT_FALSE(::IsWindowVisible(box.Handle()));
-  EXPECT_TRUE(::GetWindowLongPtrW(box.Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-  EXPECT_FALSE(::GetWindowLongPtrW(box.Handle(), GWL_STYLE) & WS_SYSMENU); // no caption buttons
+  box.create(frmMain.handle());
+  frmMain.setAboutBox(&box);
+  EXPECT_FALSE(::IsWindowVisible(box.handle()));
+  EXPECT_TRUE(::GetWindowLongPtrW(box.handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(::GetWindowLongPtrW(box.handle(), GWL_STYLE) & WS_SYSMENU); // no caption buttons
   EXPECT_NE(text(box.lblLink).find(std::string(kMakerWebAddress)), std::string::npos);
   EXPECT_TRUE(::GetWindowLongPtrW(box.btnOK, GWL_STYLE) & BS_DEFPUSHBUTTON);
   RECT client{};
-  ::GetClientRect(box.Handle(), &client);
-  EXPECT_EQ(client.right, scaled(402, windowDpi(box.Handle())));
-  EXPECT_EQ(client.bottom, scaled(219, windowDpi(box.Handle())));
+  ::GetClientRect(box.handle(), &client);
+  EXPECT_EQ(client.right, scaled(402, windowDpi(box.handle())));
+  EXPECT_EQ(client.bottom, scaled(219, windowDpi(box.handle())));
 
   // "OK" is pressed once the box runs its own loop, noting what it saw.
   ModalWatch::box = &box;
-  ModalWatch::owner = frmMain.Handle();
+  ModalWatch::owner = frmMain.handle();
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
-    ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->Handle()) != FALSE;
+    ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->handle()) != FALSE;
     ModalWatch::ownerDisabled = ::IsWindowEnabled(ModalWatch::owner) == FALSE;
     ::SendMessageW(ModalWatch::box->btnOK, BM_CLICK, 0, 0);
   });
   ASSERT_NE(timer, 0u);
-  ::SendMessageW(frmMain.Handle(), WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
+  ::SendMessageW(frmMain.handle(), WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
                  reinterpret_cast<LPARAM>(frmMain.ProgramIcon));
   EXPECT_TRUE(ModalWatch::shown);
   EXPECT_TRUE(ModalWatch::ownerDisabled);
-  EXPECT_FALSE(::IsWindowVisible(box.Handle()));
-  EXPECT_TRUE(::IsWindowEnabled(frmMain.Handle()));
-  frmMain.SetAboutBox(nullptr);
+  EXPECT_FALSE(::IsWindowVisible(box.handle()));
+  EXPECT_TRUE(::IsWindowEnabled(frmMain.handle()));
+  frmMain.setAboutBox(nullptr);
 }
 
 // ---- Dovetack.exe as a process --------------------------------------------------

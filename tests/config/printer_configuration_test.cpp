@@ -185,23 +185,23 @@ TEST_F(PrinterConfigurationTest, TwoRowsSavedGiveTheCheckedInFile) {
 
 TEST_F(PrinterConfigurationTest, WhatThePageShowsOfTheRows) {
   config.OpenConfiguration();
-  EXPECT_EQ(config.GridRowCount(), 0u);
-  EXPECT_FALSE(config.CurrentGridRow());
-  EXPECT_EQ(config.CurrentValue("Source"), "");
+  EXPECT_EQ(config.gridRowCount(), 0u);
+  EXPECT_FALSE(config.currentGridRow());
+  EXPECT_EQ(config.currentValue("Source"), "");
   config.AddPrinter();
   config.SetFieldValue("Source", "PREP1");
   config.AddPrinter(); // the row being inserted is a line of its own
   config.SetFieldValue("Source", "PREP2");
-  EXPECT_EQ(config.GridRowCount(), 2u);
-  EXPECT_EQ(config.CurrentGridRow(), std::optional<std::size_t>(1));
-  EXPECT_EQ(config.CurrentValue("Source"), "PREP2");
-  EXPECT_EQ(config.CurrentValue("MapText"), "Map:");
-  EXPECT_EQ(config.GridText(0, "source"), "PREP1"); // field names without regard to case
-  EXPECT_EQ(config.GridText(0, "NoSuchField"), "");
-  EXPECT_EQ(config.GridText(5, "Source"), "");
-  EXPECT_EQ(config.SourcePrinters(), (std::vector<std::string>{"PREP1", "PREP2"}));
+  EXPECT_EQ(config.gridRowCount(), 2u);
+  EXPECT_EQ(config.currentGridRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(config.currentValue("Source"), "PREP2");
+  EXPECT_EQ(config.currentValue("MapText"), "Map:");
+  EXPECT_EQ(config.gridText(0, "source"), "PREP1"); // field names without regard to case
+  EXPECT_EQ(config.gridText(0, "NoSuchField"), "");
+  EXPECT_EQ(config.gridText(5, "Source"), "");
+  EXPECT_EQ(config.sourcePrinters(), (std::vector<std::string>{"PREP1", "PREP2"}));
   config.tblConfig().MoveTo(0);
-  EXPECT_EQ(config.CurrentValue("Source"), "PREP1");
+  EXPECT_EQ(config.currentValue("Source"), "PREP1");
 }
 
 TEST(FindPrinterChoice, FirstValueInRecordOrderThatBeginsWithTheTypedText) {

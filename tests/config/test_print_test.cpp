@@ -94,10 +94,10 @@ TEST(TestPrint, WithoutAChosenPrinterNothingIsWrittenAndTheMessageComesBack) {
 
 TEST(TestPrinterChoice, EmptyUntilChosenThenTheLastChoice) {
   TestPrinterChoice choice;
-  EXPECT_EQ(choice.Chosen(), "");
-  choice.Choose("PREP1");
-  choice.Choose("PREP2");
-  EXPECT_EQ(choice.Chosen(), "PREP2");
+  EXPECT_EQ(choice.chosen(), "");
+  choice.choose("PREP1");
+  choice.choose("PREP2");
+  EXPECT_EQ(choice.chosen(), "PREP2");
 }
 
 } // namespace

@@ -313,7 +313,7 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   connect(btnSaveDesign, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
   connect(btnTestDesign, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
   connect(lookTestPrinter, &QComboBox::activated, this, [this](int index) {
-    Guarded([&] { testPrinter_.Choose(lookTestPrinter->itemText(index).toStdString()); });
+    Guarded([&] { testPrinter_.choose(lookTestPrinter->itemText(index).toStdString()); });
   });
 
   auto* buttons = new QHBoxLayout;
@@ -398,8 +398,8 @@ void TfrmMain::tblConfigChanged(TTableChange change) {
 
 void TfrmMain::ShowCurrentRow() {
   showingRow_ = true;
-  const std::optional<std::size_t> row = configuration_.CurrentGridRow();
-  auto valueOf = [&](const char* name) { return configuration_.CurrentValue(name); };
+  const std::optional<std::size_t> row = configuration_.currentGridRow();
+  auto valueOf = [&](const char* name) { return configuration_.currentValue(name); };
   for (const EditField& edit : kEditFields) {
     QLineEdit* line = this->*edit.control;
     const QString value = QString::fromStdString(valueOf(edit.field));
@@ -429,7 +429,7 @@ void TfrmMain::RefreshPrinterChoices() {
 
 void TfrmMain::RefreshTestPrinters() {
   QStringList sources;
-  for (const std::string& source : configuration_.SourcePrinters())
+  for (const std::string& source : configuration_.sourcePrinters())
     sources << QString::fromStdString(source);
   QStringList shown;
   for (int i = 0; i < lookTestPrinter->count(); ++i)
@@ -439,7 +439,7 @@ void TfrmMain::RefreshTestPrinters() {
     lookTestPrinter->clear();
     lookTestPrinter->addItems(sources);
   }
-  const QString chosen = QString::fromStdString(testPrinter_.Chosen());
+  const QString chosen = QString::fromStdString(testPrinter_.chosen());
   lookTestPrinter->setCurrentIndex(
       chosen.isEmpty() ? -1 : lookTestPrinter->findText(chosen, Qt::MatchExactly));
 }

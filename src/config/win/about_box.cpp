@@ -47,8 +47,8 @@ TAboutBox::~TAboutBox() {
     ::DeleteObject(white_);
 }
 
-void TAboutBox::Create(HWND owner) {
-  registerClass(instance_, &TAboutBox::WindowProc);
+void TAboutBox::create(HWND owner) {
+  registerClass(instance_, &TAboutBox::windowProc);
   owner_ = owner;
   white_ = ::CreateSolidBrush(RGB(0xff, 0xff, 0xff));
   // A tool window with a caption and no caption buttons (no system menu).
@@ -69,10 +69,10 @@ void TAboutBox::Create(HWND owner) {
   const std::wstring link = L"<a href=\"" + address + L"\">" + address + L"</a>";
   lblLink = child(WC_LINK, link.c_str(), WS_TABSTOP, kLinkId);
   btnOK = child(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, kOkId);
-  ApplyDpi(windowDpi(window_));
+  applyDpi(windowDpi(window_));
 }
 
-void TAboutBox::ApplyDpi(UINT dpi) {
+void TAboutBox::applyDpi(UINT dpi) {
   dpi_ = dpi;
   for (HFONT* font : {&font_, &boldFont_})
     if (*font)
@@ -88,10 +88,10 @@ void TAboutBox::ApplyDpi(UINT dpi) {
       static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_EXSTYLE)), dpi);
   ::SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  Layout();
+  layout();
 }
 
-void TAboutBox::Layout() {
+void TAboutBox::layout() {
   RECT client{};
   ::GetClientRect(window_, &client);
   const int margin = scaled(8, dpi_);
@@ -137,7 +137,7 @@ void TAboutBox::FormShow() {
       setWindowText(labels[i], *text);
 }
 
-void TAboutBox::ShowModal() {
+void TAboutBox::showModal() {
   FormShow();
   // Centred on the screen of the owner.
   RECT frame{};
@@ -166,7 +166,7 @@ void TAboutBox::ShowModal() {
     ::PostQuitMessage(static_cast<int>(message.wParam)); // for the program's own loop
 }
 
-void TAboutBox::Close() {
+void TAboutBox::close() {
   if (!showing_)
     return;
   showing_ = false;
@@ -177,7 +177,7 @@ void TAboutBox::Close() {
     ::SetActiveWindow(owner_);
 }
 
-LRESULT CALLBACK TAboutBox::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TAboutBox::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -191,19 +191,19 @@ LRESULT CALLBACK TAboutBox::WindowProc(HWND window, UINT message, WPARAM wParam,
     box->window_ = nullptr;
     return ::DefWindowProcW(window, message, wParam, lParam);
   }
-  return box->Handle(message, wParam, lParam);
+  return box->handleMessage(message, wParam, lParam);
 }
 
-LRESULT TAboutBox::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TAboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
     if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-      Close();
+      close();
       return 0;
     }
     break;
   case WM_CLOSE:
-    Close();
+    close();
     return 0;
   case WM_NOTIFY: {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -239,7 +239,7 @@ LRESULT TAboutBox::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   case WM_DPICHANGED:
-    ApplyDpi(HIWORD(wParam));
+    applyDpi(HIWORD(wParam));
     return 0;
   default:
     break;

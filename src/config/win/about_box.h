@@ -6,7 +6,7 @@
 // shell opens), and the default button "OK" below it.
 //
 // Created once, hidden, after the main window; shown modally on every
-// double-click of the program picture (ShowModal), which works out the
+// double-click of the program picture (showModal), which works out the
 // version lines again (FormShow). The program owns it; window thread only.
 #pragma once
 
@@ -29,15 +29,15 @@ public:
   TAboutBox& operator=(const TAboutBox&) = delete;
 
   // Makes the (hidden) window, owned by `owner`.
-  void Create(HWND owner);
-  HWND Handle() const { return window_; }
+  void create(HWND owner);
+  HWND handle() const { return window_; }
 
   // Fills the two version lines; run on every show.
   void FormShow();
   // Shows the box centred and modal to its owner; returns when "OK" is
   // pressed (or the box gets IDOK or IDCANCEL).
-  void ShowModal();
-  bool Showing() const { return showing_; }
+  void showModal();
+  bool showing() const { return showing_; }
 
   // ---- components
   HWND imgProgram = nullptr;
@@ -50,11 +50,11 @@ public:
   static constexpr int kLinkId = 1101;
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  void ApplyDpi(UINT dpi);
-  void Layout();
-  void Close();
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void applyDpi(UINT dpi);
+  void layout();
+  void close();
 
   HINSTANCE instance_;
   std::string programFolder_;

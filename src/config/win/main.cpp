@@ -48,18 +48,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   config::win::MessageBoxes messages;
   // The main window is the first window made; the about box follows it.
   config::win::TfrmMain frmMain(instance, messages);
-  frmMain.EndProgramOnClose();
-  frmMain.Create();
-  messages.SetOwner(frmMain.Handle());
+  frmMain.endProgramOnClose();
+  frmMain.create();
+  messages.SetOwner(frmMain.handle());
   config::win::TAboutBox AboutBox(instance, programFolder());
-  AboutBox.Create(frmMain.Handle());
-  frmMain.SetAboutBox(&AboutBox);
-  ::ShowWindow(frmMain.Handle(), show);
-  ::UpdateWindow(frmMain.Handle());
+  AboutBox.create(frmMain.handle());
+  frmMain.setAboutBox(&AboutBox);
+  ::ShowWindow(frmMain.handle(), show);
+  ::UpdateWindow(frmMain.handle());
 
   MSG message{};
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (frmMain.Handle() && ::IsDialogMessageW(frmMain.Handle(), &message))
+    if (frmMain.handle() && ::IsDialogMessageW(frmMain.handle(), &message))
       continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);

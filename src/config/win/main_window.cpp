@@ -113,13 +113,13 @@ TfrmMain::~TfrmMain() {
       ::DeleteObject(font);
 }
 
-void TfrmMain::Create() {
-  registerClass(instance_, &TfrmMain::WindowProc);
+void TfrmMain::create() {
+  registerClass(instance_, &TfrmMain::windowProc);
   window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, toWide(kMainWindowCaption).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                               kClientWidth, kClientHeight, nullptr, nullptr, instance_, this);
-  CreateControls();
-  ApplyDpi(windowDpi(window_));
+  createControls();
+  applyDpi(windowDpi(window_));
 
   // Client area 633 x 447 at the monitor's DPI, centred on its work area.
   const SIZE frame = velmora::win::outerSizeForClient(
@@ -133,29 +133,29 @@ void TfrmMain::Create() {
   ::SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                  work.top + (work.bottom - work.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-  Layout();
-  ShowPage(0);
+  layout();
+  showPage(0);
 
   configuration_.tblConfig().AddChangeListener(
       [this](TTableChange change) { tblConfigChanged(change); });
-  UpdateClock();
+  updateClock();
   FormCreate();
 }
 
-HWND TfrmMain::AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
+HWND TfrmMain::addControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
                           DWORD exStyle) {
   return ::CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | style, 0, 0, 10, 10,
                            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                            nullptr);
 }
 
-void TfrmMain::CreateControls() {
+void TfrmMain::createControls() {
   int staticId = idFirstStatic;
   auto label = [&](std::string_view text) {
-    return AddControl(WC_STATICW, toWide(text), SS_LEFT | SS_NOPREFIX, staticId++);
+    return addControl(WC_STATICW, toWide(text), SS_LEFT | SS_NOPREFIX, staticId++);
   };
 
-  pageMain = AddControl(WC_TABCONTROLW, L"", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, idPageMain);
+  pageMain = addControl(WC_TABCONTROLW, L"", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, idPageMain);
   TCITEMW tab{};
   tab.mask = TCIF_TEXT;
   tab.pszText = const_cast<wchar_t*>(L"Setup");
@@ -165,7 +165,7 @@ void TfrmMain::CreateControls() {
 
   // ---- "Setup": left panel
   lblConfigured_ = label("Configured Printers");
-  gridConfig = AddControl(WC_LISTVIEWW, L"",
+  gridConfig = addControl(WC_LISTVIEWW, L"",
                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                           idGridConfig, WS_EX_CLIENTEDGE);
   ListView_SetExtendedListViewStyle(gridConfig,
@@ -186,11 +186,11 @@ void TfrmMain::CreateControls() {
     field.caption = label(field.description->caption);
     const int id = idLookSource + static_cast<int>(i);
     if (field.description->printerChoice) {
-      field.control = AddControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, id);
-      ::SetWindowSubclass(field.control, &TfrmMain::ChoiceBoxProc, 1,
+      field.control = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, id);
+      ::SetWindowSubclass(field.control, &TfrmMain::choiceBoxProc, 1,
                           reinterpret_cast<DWORD_PTR>(this));
     } else {
-      field.control = AddControl(WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, id, WS_EX_CLIENTEDGE);
+      field.control = addControl(WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, id, WS_EX_CLIENTEDGE);
       ::SendMessageW(field.control, EM_LIMITTEXT, static_cast<WPARAM>(field.description->maxLength),
                      0);
     }
@@ -209,8 +209,8 @@ void TfrmMain::CreateControls() {
   ::EnableWindow(editDesign, FALSE);
   ::EnableWindow(lblDesign, FALSE);
 
-  btnAddPrinter = AddControl(WC_BUTTONW, L"Add Printer", WS_TABSTOP, idBtnAddPrinter);
-  btnDeletePrinter = AddControl(WC_BUTTONW, L"Delete Printer", WS_TABSTOP, idBtnDeletePrinter);
+  btnAddPrinter = addControl(WC_BUTTONW, L"Add Printer", WS_TABSTOP, idBtnAddPrinter);
+  btnDeletePrinter = addControl(WC_BUTTONW, L"Delete Printer", WS_TABSTOP, idBtnDeletePrinter);
   setupPage_.push_back(btnAddPrinter);
   setupPage_.push_back(btnDeletePrinter);
 
@@ -222,32 +222,32 @@ void TfrmMain::CreateControls() {
     setupPage_.push_back(heading);
     setupPage_.push_back(text);
   }
-  ProgramIcon = AddControl(WC_STATICW, L"", SS_OWNERDRAW | SS_NOTIFY, idProgramIcon);
-  btnSetupSave = AddControl(WC_BUTTONW, L"&Save && Activate", WS_TABSTOP, idBtnSetupSave);
-  btnSetupRM = AddControl(WC_BUTTONW, L"Setup RM Labels", WS_TABSTOP, idBtnSetupRM);
+  ProgramIcon = addControl(WC_STATICW, L"", SS_OWNERDRAW | SS_NOTIFY, idProgramIcon);
+  btnSetupSave = addControl(WC_BUTTONW, L"&Save && Activate", WS_TABSTOP, idBtnSetupSave);
+  btnSetupRM = addControl(WC_BUTTONW, L"Setup RM Labels", WS_TABSTOP, idBtnSetupRM);
   setupPage_.insert(setupPage_.end(), {ProgramIcon, btnSetupSave, btnSetupRM});
 
   // ---- "Label Editor"
   listTags =
-      AddControl(WC_LISTBOXW, L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+      addControl(WC_LISTBOXW, L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                  idListTags, WS_EX_CLIENTEDGE);
   for (std::size_t entry = 0; entry < designTagCount(); ++entry)
     ::SendMessageW(listTags, LB_ADDSTRING, 0,
                    reinterpret_cast<LPARAM>(toWide(designTagAt(entry)).c_str()));
-  reLabelDesign = AddControl(WC_EDITW, L"",
+  reLabelDesign = addControl(WC_EDITW, L"",
                              ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN |
                                  ES_NOHIDESEL | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
                              idReLabelDesign, WS_EX_CLIENTEDGE);
   ::SendMessageW(reLabelDesign, EM_LIMITTEXT, 0, 0); // as long as memory allows
-  btnLoadLast = AddControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, idBtnLoadLast);
-  btnSaveDesign = AddControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, idBtnSaveDesign);
-  btnTestDesign = AddControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, idBtnTestDesign);
+  btnLoadLast = addControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, idBtnLoadLast);
+  btnSaveDesign = addControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, idBtnSaveDesign);
+  btnTestDesign = addControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, idBtnTestDesign);
   lookTestPrinter =
-      AddControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookTestPrinter);
+      addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookTestPrinter);
   editorPage_ = {listTags,      reLabelDesign, btnLoadLast,
                  btnSaveDesign, btnTestDesign, lookTestPrinter};
 
-  statusBar = AddControl(STATUSCLASSNAMEW, L"", WS_VISIBLE, idStatusBar);
+  statusBar = addControl(STATUSCLASSNAMEW, L"", WS_VISIBLE, idStatusBar);
 
   // The hints of the picture and the tag list.
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
@@ -270,7 +270,7 @@ void TfrmMain::CreateControls() {
   ::SetWindowPos(pageMain, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-HBRUSH TfrmMain::PageBrush() const {
+HBRUSH TfrmMain::pageBrush() const {
   // A tab control drawn with visual styles has a white body (the window
   // colour), a classic one the colour of buttons.
   bool themed = false;
@@ -282,7 +282,7 @@ HBRUSH TfrmMain::PageBrush() const {
   return ::GetSysColorBrush(themed ? COLOR_WINDOW : COLOR_BTNFACE);
 }
 
-void TfrmMain::ApplyDpi(UINT dpi) {
+void TfrmMain::applyDpi(UINT dpi) {
   dpi_ = dpi;
   for (HFONT* font : {&font_, &boldFont_, &fixedFont_})
     if (*font)
@@ -311,7 +311,7 @@ void TfrmMain::ApplyDpi(UINT dpi) {
   ::InvalidateRect(window_, nullptr, TRUE);
 }
 
-void TfrmMain::Layout() {
+void TfrmMain::layout() {
   if (!window_ || !statusBar)
     return;
   auto s = [this](int pixels) { return scaled(pixels, dpi_); };
@@ -393,7 +393,7 @@ void TfrmMain::Layout() {
   ::MoveWindow(lookTestPrinter, x, buttonsTop + s(2), s(120), s(200), TRUE);
 }
 
-void TfrmMain::ShowPage(int page) {
+void TfrmMain::showPage(int page) {
   for (HWND control : setupPage_)
     ::ShowWindow(control, page == 0 ? SW_SHOW : SW_HIDE);
   for (HWND control : editorPage_)
@@ -402,7 +402,7 @@ void TfrmMain::ShowPage(int page) {
     ::SendMessageW(pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
 }
 
-bool TfrmMain::Guarded(const std::function<void()>& action) {
+bool TfrmMain::guarded(const std::function<void()>& action) {
   try {
     action();
     return true;
@@ -416,27 +416,27 @@ bool TfrmMain::Guarded(const std::function<void()>& action) {
 
 void TfrmMain::FormCreate() {
   btnLoadLastClick(); // a failure is shown and the start goes on
-  Guarded([this] { configuration_.OpenConfiguration(); });
-  RefreshPrinterChoices();
+  guarded([this] { configuration_.OpenConfiguration(); });
+  refreshPrinterChoices();
   tblConfigChanged(TTableChange::tcDataChanged);
 }
 
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  Guarded([this] { configuration_.AddPrinter(); });
+  guarded([this] { configuration_.AddPrinter(); });
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  Guarded([this] { configuration_.DeletePrinter(); });
+  guarded([this] { configuration_.DeletePrinter(); });
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  Guarded([this] { configuration_.SaveAndActivate(); });
+  guarded([this] { configuration_.SaveAndActivate(); });
 }
 
 void TfrmMain::btnSetupRMClick() {
-  Guarded([this] {
+  guarded([this] {
     const bool confirmed =
         messages_.AskYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
     messages_.ShowMessage(std::string(labelSetupWriter_.SetupRMLabels(confirmed)));
@@ -445,19 +445,19 @@ void TfrmMain::btnSetupRMClick() {
 
 void TfrmMain::ProgramIconDblClick() {
   if (aboutBox_)
-    aboutBox_->ShowModal();
+    aboutBox_->showModal();
 }
 
 void TfrmMain::tblConfigChanged(TTableChange) {
-  RefreshGrid();
-  ShowCurrentRow();
-  RefreshTestPrinters();
+  refreshGrid();
+  showCurrentRow();
+  refreshTestPrinters();
 }
 
-void TfrmMain::RefreshGrid() {
+void TfrmMain::refreshGrid() {
   const bool wasShowing = showingRow_;
   showingRow_ = true;
-  const int rows = static_cast<int>(configuration_.GridRowCount());
+  const int rows = static_cast<int>(configuration_.gridRowCount());
   while (ListView_GetItemCount(gridConfig) > rows)
     ListView_DeleteItem(gridConfig, ListView_GetItemCount(gridConfig) - 1);
   while (ListView_GetItemCount(gridConfig) < rows) {
@@ -471,7 +471,7 @@ void TfrmMain::RefreshGrid() {
   for (int row = 0; row < rows; ++row)
     for (std::size_t column = 0; column < kGridColumns.size(); ++column) {
       const std::wstring text = toWide(
-          configuration_.GridText(static_cast<std::size_t>(row), kGridColumns[column].field));
+          configuration_.gridText(static_cast<std::size_t>(row), kGridColumns[column].field));
       ListView_GetItemText(gridConfig, row, static_cast<int>(column), shown, 64);
       if (text != shown)
         ListView_SetItemText(gridConfig, row, static_cast<int>(column),
@@ -480,11 +480,11 @@ void TfrmMain::RefreshGrid() {
   showingRow_ = wasShowing;
 }
 
-void TfrmMain::ShowCurrentRow() {
+void TfrmMain::showCurrentRow() {
   const bool wasShowing = showingRow_;
   showingRow_ = true;
   for (RowField& field : rowFields_) {
-    const std::string value = configuration_.CurrentValue(field.description->field);
+    const std::string value = configuration_.currentValue(field.description->field);
     if (field.description->printerChoice) {
       const std::wstring before = velmora::win::windowText(field.control);
       showComboValue(field.control, value);
@@ -494,7 +494,7 @@ void TfrmMain::ShowCurrentRow() {
       setWindowText(field.control, value);
     }
   }
-  const std::optional<std::size_t> row = configuration_.CurrentGridRow();
+  const std::optional<std::size_t> row = configuration_.currentGridRow();
   if (row) {
     const int shown = static_cast<int>(*row);
     if (!(ListView_GetItemState(gridConfig, shown, LVIS_SELECTED) & LVIS_SELECTED))
@@ -507,21 +507,21 @@ void TfrmMain::ShowCurrentRow() {
   showingRow_ = wasShowing;
 }
 
-void TfrmMain::RefreshPrinterChoices() {
+void TfrmMain::refreshPrinterChoices() {
   for (RowField& field : rowFields_)
     if (field.description->printerChoice)
       setComboItems(field.control, configuration_.PrinterChoices());
-  ShowCurrentRow();
+  showCurrentRow();
 }
 
-TfrmMain::RowField* TfrmMain::FieldOf(HWND control) {
+TfrmMain::RowField* TfrmMain::fieldOf(HWND control) {
   for (RowField& field : rowFields_)
     if (field.control == control)
       return &field;
   return nullptr;
 }
 
-void TfrmMain::ChoiceTyped(RowField& field, wchar_t character) {
+void TfrmMain::choiceTyped(RowField& field, wchar_t character) {
   const DWORD now = ::GetTickCount();
   const bool afterPause = field.lastKey == 0 || now - field.lastKey > kKeyboardInputInterval;
   field.lastKey = now;
@@ -533,32 +533,32 @@ void TfrmMain::ChoiceTyped(RowField& field, wchar_t character) {
   if (row != ::SendMessageW(field.control, CB_GETCURSEL, 0, 0) ||
       velmora::win::windowText(field.control).empty()) {
     ::SendMessageW(field.control, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
-    Command(::GetDlgCtrlID(field.control), CBN_SELCHANGE, field.control);
+    command(::GetDlgCtrlID(field.control), CBN_SELCHANGE, field.control);
   }
 }
 
 // ---- "Label Editor" page ------------------------------------------------------
 
-void TfrmMain::RefreshTestPrinters() {
-  const std::vector<std::string> sources = configuration_.SourcePrinters();
+void TfrmMain::refreshTestPrinters() {
+  const std::vector<std::string> sources = configuration_.sourcePrinters();
   std::vector<std::wstring> wanted;
   for (const std::string& source : sources)
     wanted.push_back(toWide(source));
   if (comboItems(lookTestPrinter) != wanted)
     setComboItems(lookTestPrinter, sources);
-  showComboValue(lookTestPrinter, testPrinter_.Chosen());
+  showComboValue(lookTestPrinter, testPrinter_.chosen());
 }
 
 void TfrmMain::btnLoadLastClick() {
-  Guarded([this] { setWindowText(reLabelDesign, designEditor_.RevertToLast()); });
+  guarded([this] { setWindowText(reLabelDesign, designEditor_.RevertToLast()); });
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  Guarded([this] { designEditor_.SaveDesign(windowText(reLabelDesign)); });
+  guarded([this] { designEditor_.SaveDesign(windowText(reLabelDesign)); });
 }
 
 void TfrmMain::btnTestDesignClick() {
-  Guarded([this] {
+  guarded([this] {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     const std::string_view message = testPrint(
@@ -569,7 +569,7 @@ void TfrmMain::btnTestDesignClick() {
 }
 
 void TfrmMain::listTagsDblClick() {
-  Guarded([this] {
+  guarded([this] {
     const LRESULT selected = ::SendMessageW(listTags, LB_GETCURSEL, 0, 0);
     std::optional<std::size_t> entry;
     if (selected != LB_ERR)
@@ -603,7 +603,7 @@ void TfrmMain::listTagsDblClick() {
 
 // ---- status bar ------------------------------------------------------------------
 
-std::string TfrmMain::ClockText() {
+std::string TfrmMain::clockText() {
   wchar_t date[80]{};
   wchar_t time[80]{};
   ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 80, nullptr);
@@ -611,8 +611,8 @@ std::string TfrmMain::ClockText() {
   return fromWide(date) + " " + fromWide(time);
 }
 
-void TfrmMain::UpdateClock() {
-  const std::wstring text = toWide(ClockText());
+void TfrmMain::updateClock() {
+  const std::wstring text = toWide(clockText());
   ::SendMessageW(statusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
   // Tick again just after the next full second.
   SYSTEMTIME now{};
@@ -622,7 +622,7 @@ void TfrmMain::UpdateClock() {
 
 // ---- messages --------------------------------------------------------------------
 
-void TfrmMain::Command(int id, int code, HWND control) {
+void TfrmMain::command(int id, int code, HWND control) {
   if (code == BN_CLICKED) {
     switch (id) {
     case idBtnAddPrinter:
@@ -659,10 +659,10 @@ void TfrmMain::Command(int id, int code, HWND control) {
     return;
   }
   if (id == idLookTestPrinter && code == CBN_SELCHANGE) {
-    Guarded([&] { testPrinter_.Choose(windowText(lookTestPrinter)); });
+    guarded([&] { testPrinter_.choose(windowText(lookTestPrinter)); });
     return;
   }
-  RowField* field = FieldOf(control);
+  RowField* field = fieldOf(control);
   if (!field || showingRow_)
     return;
   const bool changed =
@@ -670,13 +670,13 @@ void TfrmMain::Command(int id, int code, HWND control) {
   if (!changed)
     return;
   const std::string value = windowText(control);
-  if (!Guarded([&] { configuration_.SetFieldValue(field->description->field, value); }))
-    ShowCurrentRow(); // the control shows what the table holds again
+  if (!guarded([&] { configuration_.SetFieldValue(field->description->field, value); }))
+    showCurrentRow(); // the control shows what the table holds again
 }
 
-void TfrmMain::Notify(const NMHDR& header) {
+void TfrmMain::notify(const NMHDR& header) {
   if (header.hwndFrom == pageMain && header.code == TCN_SELCHANGE) {
-    ShowPage(static_cast<int>(::SendMessageW(pageMain, TCM_GETCURSEL, 0, 0)));
+    showPage(static_cast<int>(::SendMessageW(pageMain, TCM_GETCURSEL, 0, 0)));
     return;
   }
   if (header.hwndFrom == gridConfig && header.code == LVN_ITEMCHANGED && !showingRow_) {
@@ -686,12 +686,12 @@ void TfrmMain::Notify(const NMHDR& header) {
       return;
     const auto row = static_cast<std::size_t>(change.iItem);
     if (configuration_.tblConfig().CurrentRow() != row &&
-        !Guarded([&] { configuration_.tblConfig().MoveTo(row); }))
-      ShowCurrentRow();
+        !guarded([&] { configuration_.tblConfig().MoveTo(row); }))
+      showCurrentRow();
   }
 }
 
-LRESULT CALLBACK TfrmMain::ChoiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+LRESULT CALLBACK TfrmMain::choiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<TfrmMain*>(data);
   if (message == WM_CHAR) {
@@ -699,15 +699,15 @@ LRESULT CALLBACK TfrmMain::ChoiceBoxProc(HWND box, UINT message, WPARAM wParam, 
     const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) || (::GetKeyState(VK_MENU) & 0x8000);
     if (character >= L' ' && character != 0x7f && !IS_HIGH_SURROGATE(character) &&
         !IS_LOW_SURROGATE(character) && !control) {
-      if (RowField* field = self->FieldOf(box))
-        self->ChoiceTyped(*field, character);
+      if (RowField* field = self->fieldOf(box))
+        self->choiceTyped(*field, character);
       return 0;
     }
   }
   return ::DefSubclassProc(box, message, wParam, lParam);
 }
 
-LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TfrmMain::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -721,30 +721,30 @@ LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, 
     self->window_ = nullptr;
     return ::DefWindowProcW(window, message, wParam, lParam);
   }
-  return self->Handle(message, wParam, lParam);
+  return self->handleMessage(message, wParam, lParam);
 }
 
-LRESULT TfrmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
     return 0;
   case WM_NOTIFY:
-    Notify(*reinterpret_cast<const NMHDR*>(lParam));
+    notify(*reinterpret_cast<const NMHDR*>(lParam));
     return 0;
   case WM_SIZE:
-    Layout();
+    layout();
     return 0;
   case WM_TIMER:
     if (wParam == kClockTimer) {
-      UpdateClock();
+      updateClock();
       return 0;
     }
     break;
   case WM_CTLCOLORSTATIC: {
     // Texts stand on the page's body.
     auto dc = reinterpret_cast<HDC>(wParam);
-    HBRUSH brush = PageBrush();
+    HBRUSH brush = pageBrush();
     LOGBRUSH colour{};
     ::GetObjectW(brush, sizeof colour, &colour);
     ::SetBkColor(dc, colour.lbColor);
@@ -757,19 +757,19 @@ LRESULT TfrmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
     if (item->hwndItem == ProgramIcon) {
       LOGBRUSH colour{};
-      ::GetObjectW(PageBrush(), sizeof colour, &colour);
+      ::GetObjectW(pageBrush(), sizeof colour, &colour);
       drawProgramPicture(item->hDC, item->rcItem, colour.lbColor);
       return TRUE;
     }
     break;
   }
   case WM_DPICHANGED: {
-    ApplyDpi(HIWORD(wParam));
+    applyDpi(HIWORD(wParam));
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
     ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
                    suggested->right - suggested->left, suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    Layout();
+    layout();
     return 0;
   }
   case WM_DESTROY:

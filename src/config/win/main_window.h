@@ -70,11 +70,11 @@ public:
   TfrmMain& operator=(const TfrmMain&) = delete;
 
   // Makes the window (hidden, centred) and runs the start-up sequence.
-  void Create();
-  HWND Handle() const { return window_; }
-  void SetAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
+  void create();
+  HWND handle() const { return window_; }
+  void setAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
   // Closing the window then ends the message loop (PostQuitMessage).
-  void EndProgramOnClose() { endsProgram_ = true; }
+  void endProgramOnClose() { endsProgram_ = true; }
 
   // ---- handlers, as the controls call them
   void FormCreate();
@@ -88,9 +88,9 @@ public:
   void listTagsDblClick();
   void ProgramIconDblClick();
 
-  PrinterConfiguration& Configuration() { return configuration_; }
+  PrinterConfiguration& configuration() { return configuration_; }
   // The clock pane's text now: the user's short date, then long time.
-  static std::string ClockText();
+  static std::string clockText();
 
   // ---- components
   HWND pageMain = nullptr;
@@ -127,31 +127,31 @@ private:
     DWORD lastKey = 0;
   };
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK ChoiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK choiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT_PTR id, DWORD_PTR data);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
-  HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
+  LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void createControls();
+  HWND addControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
                   DWORD exStyle = 0);
-  void ApplyDpi(UINT dpi);
-  void Layout();
-  void ShowPage(int page);
+  void applyDpi(UINT dpi);
+  void layout();
+  void showPage(int page);
   // The brush of the pages' body, behind their texts.
-  HBRUSH PageBrush() const;
-  void Command(int id, int code, HWND control);
-  void Notify(const NMHDR& header);
-  void ChoiceTyped(RowField& field, wchar_t character);
+  HBRUSH pageBrush() const;
+  void command(int id, int code, HWND control);
+  void notify(const NMHDR& header);
+  void choiceTyped(RowField& field, wchar_t character);
 
   // Runs an action; an error it raises goes to the error box. False then.
-  bool Guarded(const std::function<void()>& action);
+  bool guarded(const std::function<void()>& action);
   void tblConfigChanged(TTableChange change);
-  void ShowCurrentRow();
-  void RefreshGrid();
-  void RefreshPrinterChoices();
-  void RefreshTestPrinters();
-  void UpdateClock();
-  RowField* FieldOf(HWND control);
+  void showCurrentRow();
+  void refreshGrid();
+  void refreshPrinterChoices();
+  void refreshTestPrinters();
+  void updateClock();
+  RowField* fieldOf(HWND control);
 
   HINSTANCE instance_;
   UserMessages& messages_;
