@@ -64,8 +64,8 @@ std::vector<std::string> splitLines(std::string_view text) {
   return lines;
 }
 
-std::vector<std::string> readTextLines(std::string_view path) {
-  return splitLines(decodeText(platform::readWholeFile(path)).text);
+std::vector<std::string> readTextLines(std::string_view path, const platform::ReadLimits& limits) {
+  return splitLines(decodeText(platform::readWholeFile(path, limits)).text);
 }
 
 std::string encodeLines(const std::vector<std::string>& lines) {

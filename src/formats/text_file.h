@@ -11,6 +11,8 @@
 // Pure functions apart from the file calls; any thread.
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +35,10 @@ std::string encodeText(std::string_view text, TextEncoding encoding);
 std::vector<std::string> splitLines(std::string_view text);
 
 // The lines of a text file. Throws platform::FileError when the file cannot be
-// opened or read (missing, or held open for writing by another process).
-std::vector<std::string> readTextLines(std::string_view path);
+// opened or read (missing, held open for writing by another process, not a
+// regular file, or beyond the limits).
+std::vector<std::string> readTextLines(std::string_view path,
+                                       const platform::ReadLimits& limits = {});
 
 // A line list as file bytes: ANSI code page, CR LF after every line.
 std::string encodeLines(const std::vector<std::string>& lines);

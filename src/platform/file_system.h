@@ -10,6 +10,10 @@
 //   renamed over the target, so a reader sees the old file or the new one,
 //   never a part of either (where the folder allows it; see writeWholeFile).
 //
+// Reading opens regular files only, and opening never waits: a FIFO, a device
+// or a folder in a file's place is refused at once, never opened in a way that
+// blocks.
+//
 // Functions are stateless and may be called from any thread.
 #pragma once
 
@@ -21,19 +25,32 @@
 
 namespace velmora::platform {
 
+// Why a file operation failed, for callers that act on the reason.
+enum class FileProblem {
+  Other,           // missing, or any failure not named below
+  InUse,           // another process holds it open for writing, or may (the
+                   // sharing rule; where that cannot be told, it counts as held)
+  AccessDenied,    // this program may not open it
+  NotARegularFile, // a folder, a FIFO, a device, a socket, or a link where
+                   // links are refused
+  TooLarge,        // larger than the reader's limit
+};
+
 // A file operation that failed; what() is the message shown to the user,
-// systemText() the operating system's own reason. inUse() tells a failure
-// because another process held the file open for writing (a sharing
-// violation), which goes away once that process is done.
+// systemText() the operating system's own reason, problem() why it failed.
+// inUse() tells a failure because another process held the file open for
+// writing (a sharing violation), which goes away once that process is done.
 class FileError final : public std::runtime_error {
 public:
-  FileError(const std::string& message, std::string systemText, bool inUse = false);
+  FileError(const std::string& message, std::string systemText,
+            FileProblem problem = FileProblem::Other);
   const std::string& systemText() const { return systemText_; }
-  bool inUse() const { return inUse_; }
+  FileProblem problem() const { return problem_; }
+  bool inUse() const { return problem_ == FileProblem::InUse; }
 
 private:
   std::string systemText_;
-  bool inUse_;
+  FileProblem problem_;
 };
 
 // The operating system's text for an error number of this platform
@@ -81,10 +98,31 @@ bool removeFile(std::string_view path);
 // cannot be read.
 std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix);
 
-// Reads a whole file. Throws FileError "Cannot open file "<full path>".
-// <reason>" when it is missing, unreadable or held open for writing by
-// another process.
-std::string readWholeFile(std::string_view path);
+// What an entry of a folder is, as the folder holds it (a link is not
+// followed): Other is a FIFO, a device or a socket.
+enum class EntryKind { RegularFile, Folder, Link, Other };
+
+struct DirectoryEntry {
+  std::string name; // exactly as the file system holds it
+  EntryKind kind;
+};
+
+// The entries of `folder` whose names end in `suffix` (compared without
+// regard to case), in the order the file system lists them, each with its
+// kind. Empty when the folder cannot be read.
+std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix);
+
+// What a reader accepts.
+struct ReadLimits {
+  bool followLinks = true; // false: a link in the file's place is refused
+  std::uint64_t maximumSize = UINT64_MAX;
+};
+
+// Reads a whole regular file. Throws FileError "Cannot open file "<full
+// path>". <reason>" when it is missing, unreadable, held open for writing by
+// another process (FileProblem::InUse), not a regular file, or larger than
+// the limit (FileProblem::TooLarge; nothing beyond the limit is read).
+std::string readWholeFile(std::string_view path, const ReadLimits& limits = {});
 
 // Writes a whole file, replacing any file of that name, through a temporary
 // file in the same folder renamed over it. A link counts as its target: the

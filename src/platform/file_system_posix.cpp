@@ -1,17 +1,21 @@
 // Files and folders on POSIX.
 //
 // Windows refuses to read or delete a file that another process holds open
-// for writing without sharing. Here the same rule is kept with a read lease:
-// the kernel grants it only while no process has the file open for writing,
-// and while we hold it a writer's open waits until we let go. The lease-break
-// signal (SIGIO) is ignored, so a writer that arrives mid-read only waits.
+// for writing without sharing. Here WriteExclusion keeps the same rule (a read
+// lease where the kernel grants one, a more careful test where it does not).
+// A file is opened without following a final link where links are refused
+// (O_NOFOLLOW) and never in a way that waits (O_NONBLOCK: a FIFO's open would
+// wait for a writer); what it is decides fstat on the open descriptor.
 #include "platform/file_system.h"
 
+#include "platform/temporary_file_name.h"
 #include "platform/unicode.h"
+#include "platform/write_sharing_posix.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -46,38 +50,6 @@ public:
 
 private:
   int fd_;
-};
-
-// Holds a read lease on an open descriptor for its lifetime.
-class ReadLease final {
-public:
-  enum class Outcome { Held, HeldOpenForWriting, Unsupported };
-
-  explicit ReadLease(int fd) : fd_(fd) {
-    static std::once_flag ignoreSigio;
-    std::call_once(ignoreSigio, [] {
-      struct sigaction current {};
-      if (sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
-        std::signal(SIGIO, SIG_IGN);
-    });
-    if (fcntl(fd_, F_SETLEASE, F_RDLCK) == 0)
-      outcome_ = Outcome::Held;
-    else
-      outcome_ =
-          errno == EAGAIN || errno == EBUSY ? Outcome::HeldOpenForWriting : Outcome::Unsupported;
-  }
-  ~ReadLease() {
-    if (outcome_ == Outcome::Held)
-      fcntl(fd_, F_SETLEASE, F_UNLCK);
-  }
-  ReadLease(const ReadLease&) = delete;
-  ReadLease& operator=(const ReadLease&) = delete;
-
-  bool heldOpenForWriting() const { return outcome_ == Outcome::HeldOpenForWriting; }
-
-private:
-  int fd_;
-  Outcome outcome_;
 };
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
@@ -121,14 +93,97 @@ std::string createMessage(std::string_view path) {
   return "Cannot create file \"" + fullPath(path) + "\". ";
 }
 
-[[noreturn]] void throwFileError(const std::string& prefix, const std::string& reason) {
-  throw FileError(prefix + reason, reason);
+[[noreturn]] void throwFileError(const std::string& prefix, const std::string& reason,
+                                 FileProblem problem = FileProblem::Other) {
+  throw FileError(prefix + reason, reason, problem);
+}
+
+FileProblem problemOf(int error) {
+  switch (error) {
+  case EACCES:
+  case EPERM:
+    return FileProblem::AccessDenied;
+  case ELOOP: // O_NOFOLLOW met a link
+  case EISDIR:
+    return FileProblem::NotARegularFile;
+  default:
+    return FileProblem::Other;
+  }
+}
+
+EntryKind kindOf(mode_t mode) {
+  if (S_ISREG(mode))
+    return EntryKind::RegularFile;
+  if (S_ISDIR(mode))
+    return EntryKind::Folder;
+  if (S_ISLNK(mode))
+    return EntryKind::Link;
+  return EntryKind::Other;
+}
+
+EntryKind kindOf(const std::string& folder, const dirent& entry) {
+  switch (entry.d_type) {
+  case DT_REG:
+    return EntryKind::RegularFile;
+  case DT_DIR:
+    return EntryKind::Folder;
+  case DT_LNK:
+    return EntryKind::Link;
+  case DT_UNKNOWN: {
+    struct stat info {};
+    if (::lstat((folder + "/" + entry.d_name).c_str(), &info) != 0)
+      return EntryKind::Other;
+    return kindOf(info.st_mode);
+  }
+  default:
+    return EntryKind::Other;
+  }
+}
+
+std::string notRegularReason(mode_t mode) {
+  if (S_ISDIR(mode))
+    return systemErrorText(EISDIR);
+  if (S_ISLNK(mode))
+    return systemErrorText(ELOOP);
+  return "Not a regular file";
+}
+
+bool processRuns(std::uint64_t processId) {
+  const auto pid = static_cast<pid_t>(processId);
+  if (pid <= 0 || static_cast<std::uint64_t>(pid) != processId)
+    return false;
+  return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// Removes the temporaries of interrupted writes in `folder` (its native
+// path): only names of exactly the temporaries' form, of processes that no
+// longer run, old enough that no writer on another machine still works on them.
+void removeStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir)
+    return;
+  const auto now = std::chrono::system_clock::now();
+  while (const dirent* entry = ::readdir(dir)) {
+    const auto owner = temporaryFileOwner(entry->d_name);
+    if (!owner || processRuns(*owner))
+      continue;
+    const std::string path = folder + "/" + entry->d_name;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+      continue;
+    const auto written = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec)));
+    if (now - written >= kStaleTemporaryAge)
+      ::unlink(path.c_str());
+  }
+  ::closedir(dir);
 }
 
 } // namespace
 
-FileError::FileError(const std::string& message, std::string systemText, bool inUse)
-    : std::runtime_error(message), systemText_(std::move(systemText)), inUse_(inUse) {}
+FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
+    : std::runtime_error(message), systemText_(std::move(systemText)), problem_(problem) {}
 
 std::string systemErrorText(int errorNumber) {
   return std::strerror(errorNumber);
@@ -218,10 +273,13 @@ bool removeFile(std::string_view path) {
     return false;
   Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (fd) {
-    ReadLease lease(fd.get());
-    if (lease.heldOpenForWriting())
-      return false;
-    return ::unlink(native.c_str()) == 0;
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode)) {
+      const WriteExclusion exclusion(fd.get());
+      if (exclusion.mayBeWritten())
+        return false;
+      return ::unlink(native.c_str()) == 0;
+    }
   }
   return ::unlink(native.c_str()) == 0;
 }
@@ -241,15 +299,50 @@ std::vector<std::string> listEntries(std::string_view folder, std::string_view s
   return names;
 }
 
-std::string readWholeFile(std::string_view path) {
+std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix) {
+  std::vector<DirectoryEntry> entries;
+  std::string native = nativePath(folder);
+  if (native.empty())
+    native = ".";
+  DIR* dir = opendir(native.c_str());
+  if (!dir)
+    return entries;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
+      entries.push_back({std::string(name), kindOf(native, *entry)});
+  }
+  closedir(dir);
+  return entries;
+}
+
+std::string readWholeFile(std::string_view path, const ReadLimits& limits) {
   const std::string native = nativePath(path);
-  Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  // Looked at before the open too: opening a device can have effects of its own.
+  struct stat seen {};
+  const auto look = limits.followLinks ? ::stat : ::lstat;
+  if (look(native.c_str(), &seen) == 0 && !S_ISREG(seen.st_mode))
+    throwFileError(openMessage(path), notRegularReason(seen.st_mode), FileProblem::NotARegularFile);
+  const int noFollow = limits.followLinks ? 0 : O_NOFOLLOW;
+  Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow));
   if (!fd)
+    throwFileError(openMessage(path), systemErrorText(errno), problemOf(errno));
+  struct stat opened {};
+  if (::fstat(fd.get(), &opened) != 0)
     throwFileError(openMessage(path), systemErrorText(errno));
-  ReadLease lease(fd.get());
-  if (lease.heldOpenForWriting())
-    throw FileError(openMessage(path) + kSharingViolation, kSharingViolation, true);
+  if (!S_ISREG(opened.st_mode))
+    throwFileError(openMessage(path), notRegularReason(opened.st_mode),
+                   FileProblem::NotARegularFile);
+  const auto tooLarge = [&] {
+    throwFileError(openMessage(path), systemErrorText(EFBIG), FileProblem::TooLarge);
+  };
+  if (static_cast<std::uint64_t>(opened.st_size) > limits.maximumSize)
+    tooLarge();
+  const WriteExclusion exclusion(fd.get());
+  if (exclusion.mayBeWritten())
+    throwFileError(openMessage(path), kSharingViolation, FileProblem::InUse);
   std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(opened.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -261,6 +354,8 @@ std::string readWholeFile(std::string_view path) {
     if (n == 0)
       break;
     bytes.append(buffer, static_cast<std::size_t>(n));
+    if (bytes.size() > limits.maximumSize) // it grew while we read
+      tooLarge();
   }
   return bytes;
 }
@@ -347,8 +442,10 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
   if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
     throwFileError(createMessage(path), systemErrorText(errno));
 
-  const std::string temporary = folderPrefix(target) + ".velmora-" + std::to_string(getpid()) +
-                                "-" + std::to_string(counter++) + ".tmp";
+  const std::string folder = folderPrefix(target);
+  removeStaleTemporaries(folder.empty() ? "." : folder);
+  const std::string temporary =
+      folder + temporaryFileName(static_cast<std::uint64_t>(getpid()), counter++);
   Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd) {
     const int error = errno;

@@ -6,11 +6,13 @@
 // process holds it open for writing; DeleteFileW fails the same way.
 #include "platform/file_system.h"
 
+#include "platform/temporary_file_name.h"
 #include "platform/unicode.h"
 #include "platform/win32_support.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 namespace velmora::platform {
@@ -24,10 +26,79 @@ std::string createMessage(std::string_view path) {
   return "Cannot create file \"" + fullPath(path) + "\". ";
 }
 
+FileProblem problemOf(DWORD error) {
+  switch (error) {
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_LOCK_VIOLATION:
+    return FileProblem::InUse;
+  case ERROR_ACCESS_DENIED:
+    return FileProblem::AccessDenied;
+  case ERROR_FILE_TOO_LARGE:
+    return FileProblem::TooLarge;
+  default:
+    return FileProblem::Other;
+  }
+}
+
 [[noreturn]] void throwFileError(const std::string& prefix, DWORD error) {
   const std::string reason = win32ErrorText(error);
-  throw FileError(prefix + reason, reason,
-                  error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION);
+  throw FileError(prefix + reason, reason, problemOf(error));
+}
+
+[[noreturn]] void throwNotRegular(const std::string& prefix) {
+  const std::string reason = "Not a regular file";
+  throw FileError(prefix + reason, reason, FileProblem::NotARegularFile);
+}
+
+bool isLink(DWORD attributes, DWORD reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         (reparseTag == IO_REPARSE_TAG_SYMLINK || reparseTag == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+EntryKind kindOf(const WIN32_FIND_DATAW& entry) {
+  if (isLink(entry.dwFileAttributes, entry.dwReserved0))
+    return EntryKind::Link;
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return EntryKind::Folder;
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
+    return EntryKind::Other;
+  return EntryKind::RegularFile;
+}
+
+bool processRuns(std::uint64_t processId) {
+  if (processId == 0 || processId > 0xFFFFFFFFull)
+    return false;
+  Win32Handle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                    static_cast<DWORD>(processId)));
+  if (!process)
+    return ::GetLastError() == ERROR_ACCESS_DENIED; // it runs, under another account
+  return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// Removes the temporaries of interrupted writes in `folder` (a wide path
+// ending in its separator, or empty for the working directory): only names of
+// exactly the temporaries' form, of processes that no longer run, old enough
+// that no writer on another machine still works on them.
+void removeStaleTemporaries(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry{};
+  HANDLE search = ::FindFirstFileW((folder + L".velmora-*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE)
+    return;
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  const std::uint64_t staleTicks =
+      std::chrono::duration_cast<std::chrono::seconds>(kStaleTemporaryAge).count() * 10000000ull;
+  do {
+    const auto owner = temporaryFileOwner(fromWide(entry.cFileName));
+    if (!owner || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || processRuns(*owner))
+      continue;
+    if (ticks(now) - ticks(entry.ftLastWriteTime) >= staleTicks)
+      ::DeleteFileW((folder + entry.cFileName).c_str());
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
@@ -59,8 +130,8 @@ std::int64_t unixNanoseconds(const FILETIME& time) {
 
 } // namespace
 
-FileError::FileError(const std::string& message, std::string systemText, bool inUse)
-    : std::runtime_error(message), systemText_(std::move(systemText)), inUse_(inUse) {}
+FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
+    : std::runtime_error(message), systemText_(std::move(systemText)), problem_(problem) {}
 
 std::string systemErrorText(int errorNumber) {
   return win32ErrorText(static_cast<DWORD>(errorNumber));
@@ -149,16 +220,50 @@ std::vector<std::string> listEntries(std::string_view folder, std::string_view s
   return names;
 }
 
-std::string readWholeFile(std::string_view path) {
-  Win32Handle file(::CreateFileW(widePath(path).c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix) {
+  std::vector<DirectoryEntry> entries;
+  std::wstring pattern = widePath(folder.empty() ? std::string_view(".") : folder);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L':')
+    pattern += L'\\';
+  pattern += L'*'; // not "*<suffix>", which would match short 8.3 names too
+  WIN32_FIND_DATAW entry{};
+  HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE)
+    return entries;
+  do {
+    const std::string name = fromWide(entry.cFileName);
+    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
+      entries.push_back({name, kindOf(entry)});
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
+  return entries;
+}
+
+std::string readWholeFile(std::string_view path, const ReadLimits& limits) {
+  const std::string prefix = openMessage(path);
+  const DWORD attributes = attributesOf(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throwNotRegular(prefix);
+  const DWORD noFollow = limits.followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT;
+  Win32Handle file(::CreateFileW(
+      widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | noFollow, nullptr));
   if (!file)
-    throwFileError(openMessage(path), ::GetLastError());
+    throwFileError(prefix, ::GetLastError());
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK)
+    throwNotRegular(prefix);
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!limits.followLinks &&
+      ::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
+      isLink(tag.FileAttributes, tag.ReparseTag))
+    throwNotRegular(prefix);
   std::string bytes;
   LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
+  if (::GetFileSizeEx(file.get(), &size)) {
+    if (static_cast<std::uint64_t>(size.QuadPart) > limits.maximumSize)
+      throwFileError(prefix, ERROR_FILE_TOO_LARGE);
     bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
   std::vector<char> buffer(65536);
   for (;;) {
     DWORD got = 0;
@@ -167,6 +272,8 @@ std::string readWholeFile(std::string_view path) {
     if (got == 0)
       break;
     bytes.append(buffer.data(), got);
+    if (bytes.size() > limits.maximumSize) // it grew while we read
+      throwFileError(prefix, ERROR_FILE_TOO_LARGE);
   }
   return bytes;
 }
@@ -260,9 +367,10 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
     throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
 
-  const std::wstring temporary = folderOf(target) + L".velmora-" +
-                                 std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(counter++) + L".tmp";
+  const std::wstring folder = folderOf(target);
+  removeStaleTemporaries(folder);
+  const std::wstring temporary =
+      folder + toWide(temporaryFileName(::GetCurrentProcessId(), counter++));
   Win32Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {

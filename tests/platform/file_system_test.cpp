@@ -1,9 +1,25 @@
 #include "platform/file_system.h"
 
 #include "helper_process.h"
+#include "platform/temporary_file_name.h"
 #include "temp_dir.h"
 
+#include <chrono>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace velmora::platform {
 namespace {
@@ -90,6 +106,223 @@ TEST_F(FileSystem, RemoveRefusesFoldersAndMissingFiles) {
   EXPECT_TRUE(createDirectory("new"));
   EXPECT_FALSE(createDirectory("a\\b\\c"));
 }
+
+// The problem of a read that fails, or nothing when it succeeds.
+std::optional<FileProblem> readProblem(const std::string& path, const ReadLimits& limits = {}) {
+  try {
+    (void)readWholeFile(path, limits);
+    return std::nullopt;
+  } catch (const FileError& error) {
+    return error.problem();
+  }
+}
+
+TEST_F(FileSystem, ReadsRegularFilesUpToTheLimitAndNothingLarger) {
+  writeBytes("ten.spl", "0123456789");
+  EXPECT_EQ(readWholeFile("ten.spl", {true, 10}), "0123456789");
+  EXPECT_EQ(readProblem("ten.spl", {true, 9}), FileProblem::TooLarge);
+  fs::create_directory("folder.spl");
+  EXPECT_EQ(readProblem("folder.spl"), FileProblem::NotARegularFile);
+  EXPECT_EQ(readProblem("missing.spl"), FileProblem::Other);
+}
+
+TEST(TemporaryFileName, OnlyTheExactFormNamesAnOwner) {
+  EXPECT_EQ(temporaryFileName(1234, 7), ".velmora-1234-7.tmp");
+  EXPECT_EQ(temporaryFileOwner(".velmora-1234-7.tmp"), 1234u);
+  EXPECT_EQ(temporaryFileOwner(".velmora-1-0.tmp"), 1u);
+  for (const char* other : {".velmora-1234-7.tmp.spl", ".velmora-1234-7.TMP", "velmora-1234-7.tmp",
+                            ".velmora-01234-7.tmp", ".velmora-1234-07.tmp", ".velmora--7.tmp",
+                            ".velmora-1234.tmp", ".velmora-12a4-7.tmp", ".velmora-1234-7-1.tmp",
+                            ".velmora-+1234-7.tmp", "x.velmora-1234-7.tmp"}) {
+    SCOPED_TRACE(other);
+    EXPECT_EQ(temporaryFileOwner(other), std::nullopt);
+  }
+}
+
+#ifndef _WIN32
+
+TEST_F(FileSystem, ListsEachEntryWithItsKindWithoutFollowingLinks) {
+  writeBytes("job.spl", "j");
+  writeBytes("..\\..\\outside.spl", "a name with backslashes");
+  fs::create_directory("x.spl");
+  fs::create_symlink("job.spl", "link.spl");
+  fs::create_symlink("x.spl", "folderlink.spl");
+  ASSERT_EQ(::mkfifo("fifo.spl", 0600), 0);
+  std::map<std::string, EntryKind> kinds;
+  for (const auto& entry : listDirectory(".", ".SPL"))
+    kinds[entry.name] = entry.kind;
+  EXPECT_EQ(kinds,
+            (std::map<std::string, EntryKind>{{"..\\..\\outside.spl", EntryKind::RegularFile},
+                                              {"fifo.spl", EntryKind::Other},
+                                              {"folderlink.spl", EntryKind::Link},
+                                              {"job.spl", EntryKind::RegularFile},
+                                              {"link.spl", EntryKind::Link},
+                                              {"x.spl", EntryKind::Folder}}));
+}
+
+TEST_F(FileSystem, SpecialFilesAndRefusedLinksAreNeverOpenedInAWayThatWaits) {
+  writeBytes("target.txt", "through the link");
+  ASSERT_EQ(::mkfifo("fifo.spl", 0600), 0);
+  fs::create_symlink("target.txt", "link.spl");
+  fs::create_symlink("fifo.spl", "fifolink.spl");
+  fs::create_symlink("/dev/zero", "zero.spl");
+  const struct {
+    const char* path;
+    bool followLinks;
+    std::optional<FileProblem> problem;
+  } cases[] = {
+      {"fifo.spl", true, FileProblem::NotARegularFile},
+      {"fifolink.spl", true, FileProblem::NotARegularFile},
+      {"zero.spl", true, FileProblem::NotARegularFile},
+      {"link.spl", false, FileProblem::NotARegularFile},
+      {"link.spl", true, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + (c.followLinks ? ", links followed" : ", links refused"));
+    auto read = std::async(std::launch::async, [&] {
+      return readProblem(c.path, {c.followLinks, 1 << 20});
+    });
+    if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      // Blocked in the open: a writer end lets it go before the test fails.
+      const int writer = ::open("fifo.spl", O_WRONLY | O_NONBLOCK);
+      read.wait();
+      ::close(writer);
+      ADD_FAILURE() << "the read waited for a writer";
+      continue;
+    }
+    EXPECT_EQ(read.get(), c.problem);
+  }
+}
+
+// Turns this (forked) process into one of the user "nobody", as a process
+// started by that user would be (its descriptors readable by that user's
+// other processes).
+bool becomeNobody() {
+  constexpr uid_t kNobody = 65534;
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 &&
+         ::prctl(PR_SET_DUMPABLE, 1) == 0;
+}
+
+// A process of this test made to run `body` under the user "nobody", with
+// none of the test's files open; its exit code, or -1 when it could not
+// change its user.
+int runAsNobody(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    for (int fd = 3; fd < 1024; ++fd)
+      ::close(fd);
+    if (!becomeNobody())
+      ::_exit(255);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+
+// Where the kernel refuses the read lease (a file of another user; a file
+// system without leases), a file that may still be written counts as held
+// open for writing, never as free.
+TEST_F(FileSystem, AFileOfAnotherUserThatMayStillBeWrittenIsNeitherReadNorRemoved) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to run a reader as another user";
+  fs::permissions(".", fs::perms::all);
+  enum Outcome { kRead = 0, kInUse = 1, kOtherError = 2 };
+  const auto readAsNobody = [](const char* path) {
+    return runAsNobody([path] {
+      try {
+        (void)readWholeFile(path);
+        return int{kRead};
+      } catch (const FileError& error) {
+        return error.problem() == FileProblem::InUse ? int{kInUse} : int{kOtherError};
+      }
+    });
+  };
+  const auto removeAsNobody = [](const char* path) {
+    return runAsNobody([path] { return removeFile(path) ? 0 : 1; });
+  };
+
+  // Written a moment ago and still open for writing: the writer (root) is
+  // not visible to the reader; the change a moment ago is.
+  const int writer = ::open("busy.spl", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::write(writer, "half", 4), 4);
+  EXPECT_EQ(readAsNobody("busy.spl"), kInUse);
+  EXPECT_EQ(removeAsNobody("busy.spl"), 1);
+  EXPECT_TRUE(fs::exists("busy.spl"));
+
+  // A writer of the reader's own user is seen in the process table however
+  // long it has been quiet.
+  writeBytes("shared.spl", "open");
+  fs::permissions("shared.spl", fs::perms::all);
+  int toWriter[2];
+  int fromWriter[2];
+  ASSERT_EQ(::pipe(toWriter), 0);
+  ASSERT_EQ(::pipe(fromWriter), 0);
+  const pid_t nobodyWriter = ::fork();
+  if (nobodyWriter == 0) {
+    ::close(writer);
+    if (!becomeNobody())
+      ::_exit(1);
+    const int fd = ::open("shared.spl", O_WRONLY);
+    char c = fd >= 0 ? 'r' : 'e';
+    [[maybe_unused]] auto put = ::write(fromWriter[1], &c, 1);
+    [[maybe_unused]] auto got = ::read(toWriter[0], &c, 1); // until the test says so
+    ::_exit(0);
+  }
+  char ready = 0;
+  ASSERT_EQ(::read(fromWriter[0], &ready, 1), 1);
+  ASSERT_EQ(ready, 'r');
+  std::this_thread::sleep_for(std::chrono::milliseconds(2200)); // quiet for longer than 2 s
+  EXPECT_EQ(readAsNobody("shared.spl"), kInUse);
+  EXPECT_EQ(removeAsNobody("shared.spl"), 1);
+  ASSERT_EQ(::write(toWriter[1], "x", 1), 1);
+  ::waitpid(nobodyWriter, nullptr, 0);
+  for (int fd : {toWriter[0], toWriter[1], fromWriter[0], fromWriter[1]})
+    ::close(fd);
+
+  // Nobody writes any more and both have been quiet long enough: taken.
+  ::close(writer);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2200));
+  EXPECT_EQ(readAsNobody("busy.spl"), kRead);
+  EXPECT_EQ(readAsNobody("shared.spl"), kRead);
+  EXPECT_EQ(removeAsNobody("busy.spl"), 0);
+  EXPECT_FALSE(fs::exists("busy.spl"));
+}
+
+TEST_F(FileSystem, AWriteRemovesOnlyStaleTemporariesOfEndedProcesses) {
+  fs::create_directory("LABEL1");
+  const pid_t ended = ::fork();
+  if (ended == 0)
+    ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const auto endedId = static_cast<std::uint64_t>(ended);
+  const auto ownId = static_cast<std::uint64_t>(::getpid());
+  const std::string stale = temporaryFileName(endedId, 3);
+  const std::vector<std::string> kept = {
+      temporaryFileName(ownId, 999),                      // a process that runs
+      ".velmora-" + std::to_string(endedId) + "-03.tmp",  // not exactly the form
+      ".velmora-" + std::to_string(endedId) + "-3.tmp.x", // not exactly the form
+      "other.tmp",
+  };
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& name : kept) {
+    writeBytes("LABEL1/" + name, "k");
+    fs::last_write_time("LABEL1/" + name, old);
+  }
+  writeBytes("LABEL1/" + stale, "s");
+  writeBytes("LABEL1/" + temporaryFileName(endedId, 4), "young: may be another machine's");
+  fs::last_write_time("LABEL1/" + stale, old);
+
+  writeWholeFile("LABEL1\\job.spl", "delivered");
+  EXPECT_FALSE(fs::exists("LABEL1/" + stale));
+  for (const auto& name : kept)
+    EXPECT_TRUE(fs::exists("LABEL1/" + name)) << name;
+  EXPECT_TRUE(fs::exists("LABEL1/" + temporaryFileName(endedId, 4)));
+  EXPECT_EQ(readBytes("LABEL1/job.spl"), "delivered");
+}
+
+#endif
 
 } // namespace
 } // namespace velmora::platform
