@@ -19,15 +19,23 @@
 //   size         IN_MODIFY (write, truncate)
 //   last write   IN_MODIFY; IN_CLOSE_WRITE (closing a written file sets its
 //                last-write time on Windows too, so a job whose writer held it
-//                open is seen again when the writer lets go); IN_ATTRIB for a
-//                time set explicitly (utime)
-//   last access  IN_ACCESS of a file, and IN_ATTRIB for a time set explicitly
+//                open is seen again when the writer lets go); IN_ATTRIB when
+//                the entry's last-write time differs from the one last seen
+//                (a time set explicitly, utime)
+//   last access  IN_ACCESS of a file; IN_ATTRIB when the entry's last-access
+//                time differs from the one last seen
 //   creation     IN_CREATE, IN_MOVED_TO of a file: Linux keeps a birth time
 //                but cannot set it, so it changes only when a file appears
 //   security     IN_ATTRIB (mode, owner, access control lists)
 //
-// IN_ATTRIB does not say which metadata changed, so a filter with any of
-// attributes, last write, last access or security wakes on all of them.
+// IN_ATTRIB does not say which metadata changed. With attributes or security
+// in the filter every IN_ATTRIB counts; otherwise it counts only as far as
+// Windows would report it: when the entry's last-write (or, in the filter,
+// last-access) time moved. So a change of mode alone (chmod) wakes no
+// watcher of names and last-write times, as on Windows. For that the times
+// of the watched folder's entries are kept (read when the watch opens and at
+// every event about an entry); an entry whose times were never seen counts
+// as changed.
 // Events a folder reports about itself are left out (the folder's parent
 // reports them for sub-folders, and changes of the watched folder itself are
 // not changes in it). The watched folder's deletion (IN_DELETE_SELF, or
@@ -44,6 +52,7 @@
 #include <dirent.h>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -94,6 +103,30 @@ bool shows(std::uint32_t event, bool isFolder, unsigned filter) {
   if (event & IN_ACCESS)
     return !isFolder && (filter & kChangeLastAccess);
   return false;
+}
+
+// The times an IN_ATTRIB is judged by.
+struct EntryTimes {
+  std::int64_t lastWrite = 0;
+  std::int64_t lastAccess = 0;
+  bool operator==(const EntryTimes&) const = default;
+};
+
+std::optional<EntryTimes> timesOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0)
+    return std::nullopt;
+  const auto nanoseconds = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  };
+  return EntryTimes{nanoseconds(info.st_mtim), nanoseconds(info.st_atim)};
+}
+
+// Whether an IN_ATTRIB must be judged by the entry's times: the filter asks
+// for last-write or last-access times but not for what IN_ATTRIB always shows.
+bool attributeEventsByTimes(unsigned filter) {
+  return !(filter & (kChangeAttributes | kChangeSecurity)) &&
+         (filter & (kChangeLastWrite | kChangeLastAccess));
 }
 
 bool isFolderEntry(const std::string& parent, const dirent& entry) {
@@ -198,6 +231,51 @@ struct ChangeNotification::Handle {
     ::closedir(dir);
   }
 
+  // Reads the times of the entries of the watched folder.
+  void rememberTimes() {
+    const std::string& root = folders[rootWd];
+    DIR* dir = ::opendir(root.c_str());
+    if (!dir)
+      return;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..")
+        continue;
+      const std::string path = root + "/" + name;
+      if (const auto current = timesOf(path))
+        times[path] = *current;
+    }
+    ::closedir(dir);
+  }
+
+  // Whether the times of the entry at `path` moved as far as the filter asks
+  // for them; keeps the times now seen.
+  bool timesMoved(const std::string& path) {
+    const auto current = timesOf(path);
+    const auto known = times.find(path);
+    if (!current) {
+      if (known != times.end())
+        times.erase(known);
+      return true;
+    }
+    if (known == times.end()) {
+      times[path] = *current;
+      return true;
+    }
+    const EntryTimes before = std::exchange(known->second, *current);
+    return ((filter & kChangeLastWrite) && before.lastWrite != current->lastWrite) ||
+           ((filter & kChangeLastAccess) && before.lastAccess != current->lastAccess);
+  }
+
+  // Keeps the times of the entry an event is about up to date.
+  void noteTimes(const std::string& path, std::uint32_t mask) {
+    if (mask & (IN_DELETE | IN_MOVED_FROM)) {
+      times.erase(path);
+    } else if (const auto current = timesOf(path)) {
+      times[path] = *current;
+    }
+  }
+
   // Takes one event into account; true when it shows a change of the filter.
   bool take(const inotify_event& event) {
     if (event.mask & IN_Q_OVERFLOW) {
@@ -218,8 +296,19 @@ struct ChangeNotification::Handle {
     if (event.len == 0)
       return false; // a folder's event about itself
     const bool isFolder = event.mask & IN_ISDIR;
-    bool shown = shows(event.mask, isFolder, filter);
     const auto parent = folders.find(event.wd);
+    bool shown;
+    if (byTimes && parent != folders.end()) {
+      const std::string path = parent->second + "/" + event.name;
+      if (event.mask & IN_ATTRIB) {
+        shown = timesMoved(path);
+      } else {
+        shown = shows(event.mask, isFolder, filter);
+        noteTimes(path, event.mask);
+      }
+    } else {
+      shown = shows(event.mask, isFolder, filter);
+    }
     if (subtree && isFolder && parent != folders.end()) {
       const std::string path = parent->second + "/" + event.name;
       if (event.mask & IN_MOVED_FROM)
@@ -257,7 +346,9 @@ struct ChangeNotification::Handle {
   bool subtree;
   std::uint32_t events;
   int rootWd = -1;
-  std::map<int, std::string> folders; // watch descriptor -> absolute folder path
+  std::map<int, std::string> folders;      // watch descriptor -> absolute folder path
+  bool byTimes = false;                    // IN_ATTRIB judged by the entries' times
+  std::map<std::string, EntryTimes> times; // absolute entry path -> times last seen
   bool rootGone = false;
   bool broken = false;
 };
@@ -276,6 +367,9 @@ ChangeNotification::ChangeNotification(std::string_view folder, bool subtree, un
   if (handle_->rootWd < 0)
     throw ChangeNotificationError(fullPath(folder) + ": " + systemErrorText(errno));
   handle_->folders[handle_->rootWd] = root;
+  handle_->byTimes = attributeEventsByTimes(filter);
+  if (handle_->byTimes)
+    handle_->rememberTimes();
   if (!subtree)
     return;
   DIR* dir = ::opendir(root.c_str());

@@ -76,6 +76,20 @@ TEST_F(ChangeNotificationTest, ReportsFileNamesSizeAndSubfoldersByFilter) {
        true},
       {"file in a sub-folder, no subtree", false, kChangeFileName,
        [] { writeBytes("Prep1/old/c.spl", "x"); }, false},
+      // A change of mode alone is not a change of the last-write time: a
+      // source folder's watcher must not take it for a new job.
+      {"mode changed, names and last-write times", false,
+       kChangeFileName | kChangeDirName | kChangeLastWrite,
+       [] { fs::permissions("Prep1/keep.txt", fs::perms::owner_read); }, false},
+      {"mode changed, attributes", false, kChangeAttributes,
+       [] { fs::permissions("Prep1/keep.txt", fs::perms::owner_read); }, true},
+      {"last-write time set, names and last-write times", false,
+       kChangeFileName | kChangeDirName | kChangeLastWrite,
+       [] {
+         fs::last_write_time("Prep1/keep.txt",
+                             fs::last_write_time("Prep1/keep.txt") - std::chrono::hours(1));
+       },
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
