@@ -1,5 +1,8 @@
 // The spooler's merge against the plain step-by-step merge on a 1,000-block
-// job and a 40-line design that holds every tag several times.
+// job and a 40-line design that holds every tag several times; and the
+// spooler's merge of a 160,000-line job without a single empty line, whose
+// item name searches and modifier runs all reach the end of the job (the
+// cost must grow with the job's length, not with its square).
 //   build/bench/label_merge_bench
 #include "../tests/spooler/label_merge_oracle.h"
 #include "spooler/label_merge.h"
@@ -61,6 +64,30 @@ void BM_SpoolerMerge(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_SpoolerMerge)->Unit(benchmark::kMillisecond);
+
+// A job of `lines` lines, none of them empty.
+Lines jobWithoutEmptyLines(std::size_t lines) {
+  Lines job;
+  job.reserve(lines);
+  for (std::size_t i = 0; i < lines; ++i)
+    job.push_back("line " + std::to_string(i));
+  return job;
+}
+
+void BM_SpoolerMergeWithoutEmptyLines(benchmark::State& state) {
+  const Lines job = jobWithoutEmptyLines(static_cast<std::size_t>(state.range(0)));
+  const PreparedDesign design(fortyLineDesign());
+  const auto prefixes = label_block::defaultPrefixTexts();
+  NullSink status;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(mergeJobLines(job, design, prefixes, status));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SpoolerMergeWithoutEmptyLines)
+    ->Arg(16000)
+    ->Arg(160000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 } // namespace velmora

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,6 +98,14 @@ inline constexpr std::array<std::string_view, 18> kDesignTags = {
 };
 
 // The status line for a job whose line count is not a multiple of 100.
+// The largest job or label design the spooler reads; larger ones are refused
+// (a job of 64 MB holds over 600,000 items, far beyond any real order).
+inline constexpr std::uint64_t kMaximumFileSize = 64ull * 1024 * 1024;
+// The limit as the status log names it ("64 MB").
+inline std::string maximumFileSizeText() {
+  return std::to_string(kMaximumFileSize / (1024 * 1024)) + " MB";
+}
+
 inline constexpr std::string_view kIncompatibleJobWarning =
     "## WARNING: Label Setup in RM does not seem to be compatible with Cartavell ##";
 

@@ -74,21 +74,24 @@ std::u32string stripPrefix(std::u32string_view line, std::u32string_view upperPr
   return trimControls(text);
 }
 
-// The numbers n of the modifier tags "<ITEM MOD[n]>" in an upper-cased text
-// that the removal steps 1 to 100 can match, sorted.
-std::vector<std::size_t> removableModifierNumbers(std::u32string_view upper) {
+// The numbers n, 1 <= n <= `largest`, of the modifier tags "<ITEM MOD[n]>"
+// that stand in an upper-cased text, sorted (with repeats). A replacement of
+// tag n finds exactly these.
+std::vector<std::size_t> modifierNumbersIn(std::u32string_view upper, std::size_t largest) {
+  constexpr std::size_t kMostDigits = 18; // more cannot be a number the merge reaches
   std::vector<std::size_t> numbers;
   for (std::size_t at = upper.find(kModifierTagStart); at != std::u32string_view::npos;
        at = upper.find(kModifierTagStart, at + 1)) {
-    std::size_t pos = at + kModifierTagStart.size();
+    const std::size_t first = at + kModifierTagStart.size();
+    std::size_t pos = first;
     std::size_t number = 0;
-    std::size_t digits = 0;
-    while (pos < upper.size() && upper[pos] >= U'0' && upper[pos] <= U'9' && digits < 4) {
+    while (pos < upper.size() && upper[pos] >= U'0' && upper[pos] <= U'9' &&
+           pos - first < kMostDigits) {
       number = number * 10 + (upper[pos] - U'0');
-      ++pos, ++digits;
+      ++pos;
     }
-    const bool leadingZero = digits > 0 && upper[at + kModifierTagStart.size()] == U'0';
-    if (digits == 0 || leadingZero || number > label_block::kRemovedModifierTags)
+    const bool leadingZero = pos > first && upper[first] == U'0';
+    if (pos == first || leadingZero || number == 0 || number > largest)
       continue;
     if (upper.substr(pos, 2) == U"]>")
       numbers.push_back(number);
@@ -108,13 +111,22 @@ void appendLines(std::u32string_view text, std::vector<std::string>& out) {
   }
 }
 
-// The job's lines in code points, with their upper-cased form made on demand.
+// The job's lines in code points, and for every line where the next empty
+// and the next non-empty line stand, so that the item name search and the
+// modifier run of a block cost nothing however far they go.
 class JobText final {
 public:
   explicit JobText(const std::vector<std::string>& lines) {
     lines_.reserve(lines.size());
     for (const auto& line : lines)
       lines_.push_back(escapeApostrophes(utf8ToUtf32(line)));
+    // The end of the job counts as an empty line and as the end of a search.
+    nextEmpty_.assign(lines_.size() + 1, lines_.size());
+    nextNonEmpty_.assign(lines_.size() + 1, lines_.size());
+    for (std::size_t i = lines_.size(); i-- > 0;) {
+      nextEmpty_[i] = lines_[i].empty() ? i : nextEmpty_[i + 1];
+      nextNonEmpty_[i] = lines_[i].empty() ? nextNonEmpty_[i + 1] : i;
+    }
   }
 
   std::size_t size() const { return lines_.size(); }
@@ -124,9 +136,19 @@ public:
       return std::nullopt;
     return std::u32string_view(lines_[index]);
   }
+  // The first empty line at or after `index`; size() when there is none.
+  std::size_t nextEmpty(std::size_t index) const {
+    return nextEmpty_[std::min(index, lines_.size())];
+  }
+  // The first non-empty line at or after `index`; size() when there is none.
+  std::size_t nextNonEmpty(std::size_t index) const {
+    return nextNonEmpty_[std::min(index, lines_.size())];
+  }
 
 private:
   std::vector<std::u32string> lines_;
+  std::vector<std::size_t> nextEmpty_;
+  std::vector<std::size_t> nextNonEmpty_;
 };
 
 class BlockMerger final {
@@ -165,31 +187,38 @@ private:
   }
 
   void replaceItem(const JobText& job, std::size_t blockStart) {
-    std::size_t itemLine = blockStart + kItemAreaStart;
-    while (job.line(itemLine) && job.line(itemLine)->empty())
-      ++itemLine;
+    const std::size_t itemLine = job.nextNonEmpty(blockStart + kItemAreaStart);
     const auto name = job.line(itemLine);
     replaceAll(text_, upper_, U"<ITEM NAME>", name ? trimControls(*name) : std::u32string());
     if (!name)
       return;
-    for (std::size_t k = 1;; ++k) {
-      const auto modifier = job.line(itemLine + k);
-      if (!modifier || modifier->empty())
+    // Modifier k (1, 2, ...) is line itemLine + k, up to the first empty line.
+    // Replacing tag k changes the label only where that tag stands in it, so
+    // the run goes from one tag present in the label to the next rather than
+    // through every k; after a replacement the label is looked at again (a
+    // value may hold tag text, or join with its neighbours into a tag).
+    const std::size_t runLength = job.nextEmpty(itemLine + 1) - (itemLine + 1);
+    std::vector<std::size_t> present = modifierNumbersIn(upper_, runLength);
+    for (std::size_t k = 0;;) {
+      const auto next = std::upper_bound(present.begin(), present.end(), k);
+      if (next == present.end())
         break;
-      replaceAll(text_, upper_, upperCase(utf8ToUtf32(label_block::itemModifierTag(k))),
-                 trimControls(*modifier));
+      k = *next;
+      if (replaceAll(text_, upper_, upperCase(utf8ToUtf32(label_block::itemModifierTag(k))),
+                     trimControls(*job.line(itemLine + k))))
+        present = modifierNumbersIn(upper_, runLength);
     }
   }
 
   void removeLeftoverModifierTags() {
     // Only numbers that stand in the label can match; after a removal, the
     // joined fragments may form new tags, so the label is looked at again.
-    std::vector<std::size_t> present = removableModifierNumbers(upper_);
+    std::vector<std::size_t> present = modifierNumbersIn(upper_, label_block::kRemovedModifierTags);
     for (std::size_t n = 1; n <= label_block::kRemovedModifierTags && !present.empty(); ++n) {
       if (!std::binary_search(present.begin(), present.end(), n))
         continue;
       if (replaceAll(text_, upper_, upperCase(utf8ToUtf32(label_block::itemModifierTag(n))), U""))
-        present = removableModifierNumbers(upper_);
+        present = modifierNumbersIn(upper_, label_block::kRemovedModifierTags);
       present.erase(present.begin(), std::upper_bound(present.begin(), present.end(), n));
     }
   }
@@ -233,28 +262,45 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
                                      JobMergeOutcome* outcome) {
   JobMergeOutcome result;
   std::vector<std::string> merged;
+  const std::string quoted = "\"" + std::string(jobPath) + "\"";
   try {
     std::vector<std::string> jobLines;
     const platform::FileStamp before = platform::fileStamp(jobPath);
     try {
-      jobLines = readTextLines(jobPath);
+      jobLines = readTextLines(jobPath, {false, label_block::kMaximumFileSize});
       // A file replaced while it was read is not the one the stamp names.
       if (platform::fileStamp(jobPath) == before)
         result.stamp = before;
       if (jobLines.size() % kBlockLines != 0)
         result.reading = JobReading::Incompatible;
     } catch (const platform::FileError& error) {
-      status.AddStatusMessage("ERROR: File \"" + std::string(jobPath) + "\" not found.");
-      result.reading = error.inUse()                     ? JobReading::InUse
-                       : !platform::entryExists(jobPath) ? JobReading::Vanished
-                                                         : JobReading::Unreadable;
+      switch (error.problem()) {
+      case platform::FileProblem::NotARegularFile:
+        result.reading = JobReading::NotAJob;
+        break;
+      case platform::FileProblem::TooLarge:
+        result.reading = JobReading::TooLarge;
+        status.AddStatusMessage("ERROR: File " + quoted + " is larger than " +
+                                label_block::maximumFileSizeText() + ".");
+        break;
+      case platform::FileProblem::AccessDenied:
+        result.reading = JobReading::Unreadable;
+        status.AddStatusMessage("ERROR: File " + quoted + " cannot be read. " + error.systemText());
+        break;
+      case platform::FileProblem::InUse:
+      case platform::FileProblem::Other:
+        status.AddStatusMessage("ERROR: File " + quoted + " not found.");
+        result.reading = error.inUse()                     ? JobReading::InUse
+                         : !platform::entryExists(jobPath) ? JobReading::Vanished
+                                                           : JobReading::Unreadable;
+        break;
+      }
     }
     merged = mergeJobLines(std::move(jobLines), design, prefixes, status);
   } catch (const std::exception& error) {
     // Anything else (a code page that cannot decode it, memory): the job
     // fails alone, with a line that says why.
-    status.AddStatusMessage("ERROR: Job \"" + std::string(jobPath) +
-                            "\" cannot be merged: " + error.what());
+    status.AddStatusMessage("ERROR: Job " + quoted + " cannot be merged: " + error.what());
     result = JobMergeOutcome{JobReading::Unreadable, {}};
     merged.clear();
   }

@@ -69,7 +69,13 @@ enum class JobReading {
   Incompatible, // read, but its line count is not a multiple of 100
   InUse,        // not read: another process holds it open for writing
   Vanished,     // not read: it was gone (another program took it)
-  Unreadable,   // not read for another reason, or reading or merging it failed
+  Unreadable,   // not read for another reason (this program may not read it:
+                // "ERROR: File "<jobPath>" cannot be read. <reason>"), or
+                // reading or merging it failed
+  TooLarge,     // not read: larger than label_block::kMaximumFileSize:
+                // "ERROR: File "<jobPath>" is larger than 64 MB."
+  NotAJob,      // not read: no longer a regular file (a link, a FIFO or a
+                // folder took its place since it was listed); nothing logged
 };
 
 struct JobMergeOutcome {
@@ -80,11 +86,13 @@ struct JobMergeOutcome {
 };
 
 // Reads the job file at `jobPath` (the source printer's name, "\" and the
-// file name) and merges it. A job that cannot be opened logs
-// "ERROR: File "<jobPath>" not found."; any other failure while reading or
-// merging it logs "ERROR: Job "<jobPath>" cannot be merged: <reason>"; both
-// merge as a job of no lines and never throw. `outcome`, when given, tells
-// which of these happened.
+// file name; a link is not followed, nothing above
+// label_block::kMaximumFileSize is read) and merges it. A job that cannot be
+// opened logs "ERROR: File "<jobPath>" not found." or the line its reading
+// names above; any other failure while reading or merging it logs
+// "ERROR: Job "<jobPath>" cannot be merged: <reason>"; all merge as a job of
+// no lines and never throw. `outcome`, when given, tells which of these
+// happened.
 std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
                                      const label_block::PrefixTexts& prefixes, StatusSink& status,
                                      JobMergeOutcome* outcome = nullptr);

@@ -202,7 +202,14 @@ void SpoolerEngine::loadRow(std::size_t i) {
   FView.AddPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
                        ")");
   try {
-    record.LabelDesign = std::make_unique<PreparedDesign>(readTextLines(row.design));
+    record.LabelDesign = std::make_unique<PreparedDesign>(
+        readTextLines(row.design, {true, label_block::kMaximumFileSize}));
+  } catch (const platform::FileError& error) {
+    if (error.problem() == platform::FileProblem::TooLarge)
+      AddStatusMessage("ERROR: Design file \"" + row.design + "\" is larger than " +
+                       label_block::maximumFileSizeText() + ".");
+    else
+      AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
   } catch (const std::exception&) {
     AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
   }
@@ -272,10 +279,11 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   printer.Timer().SetEnabled(false); // this report stands for a retry that was due
   if (!folderStillClaimed(record))
     return;
-  const auto jobs = platform::listEntries(printer.PrinterName(), ".spl");
-  if (jobs.empty())
+  // The first regular file among the entries; the rest wait for the next report.
+  const auto found = record.Jobs.nextJob(printer.PrinterName(), *this);
+  if (!found)
     return;
-  const std::string job = jobs.front(); // the rest wait for the next report
+  const std::string job = *found;
   const std::string jobPath = printer.PrinterName() + "\\" + job;
   FView.AddJobLine(jobPath);
   const label_block::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
@@ -285,9 +293,16 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   try {
     MergedJob = MergeLabels(jobPath, *record.LabelDesign, prefixes, *this, &mergeOutcome_);
     // A job that vanished before it was read was taken by another program:
-    // there is nothing to deliver, and nothing may replace its delivery.
-    if (mergeOutcome_.reading != JobReading::Vanished &&
-        !DeliverJob(printer.PrinterNumber(), job)) {
+    // there is nothing to deliver, and nothing may replace its delivery. An
+    // entry that is no longer a regular file was no job: its replacement is
+    // a change of the folder, whose report looks again.
+    if (mergeOutcome_.reading == JobReading::TooLarge) {
+      // Refused: nothing is delivered for it, and it is kept.
+      FView.MarkLastJobLineError();
+      keepJob(printer.PrinterName(), job);
+    } else if (mergeOutcome_.reading != JobReading::Vanished &&
+               mergeOutcome_.reading != JobReading::NotAJob &&
+               !DeliverJob(printer.PrinterNumber(), job)) {
       AddStatusMessage("# Failed to print...");
       keepJob(printer.PrinterName(), job);
     }
@@ -300,6 +315,12 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
       scheduleReport(printer, kJobRetryDelayMs);
     throw;
   }
+  // A job that could not be read and could not be kept either stays where
+  // it is: it no longer stands in the way of the jobs behind it.
+  const bool notRead = mergeOutcome_.reading == JobReading::Unreadable ||
+                       mergeOutcome_.reading == JobReading::TooLarge;
+  if (notRead && platform::entryExists(jobPath))
+    record.Jobs.passOver(printer.PrinterName(), job);
   if (retryJob_ && platform::entryExists(jobPath))
     scheduleReport(printer, kJobRetryDelayMs);
 }
@@ -381,8 +402,11 @@ void SpoolerEngine::settleDeliveredJob(const std::string& printer, const std::st
     return;
   case JobReading::Incompatible:
   case JobReading::Unreadable:
+  case JobReading::TooLarge:
   case JobReading::Vanished:
     keepJob(printer, jobFileName);
+    return;
+  case JobReading::NotAJob:
     return;
   }
 }

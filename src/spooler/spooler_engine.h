@@ -26,6 +26,7 @@
 #include "formats/virtual_table.h"
 #include "platform/file_move.h"
 #include "platform/main_loop.h"
+#include "spooler/job_choice.h"
 #include "spooler/label_merge.h"
 #include "spooler/rm_spooler_object.h"
 #include "spooler/spooler_view.h"
@@ -51,6 +52,7 @@ struct TLabelSpooler {
   // anew) is told by its identity, and claimed again once it is back.
   platform::FileStamp claimedFolder;
   bool folderGone = false;
+  JobChoice Jobs; // which entry of the source folder is the next job
 };
 
 // The configuration file both programs share, and the spelling under which the

@@ -2,6 +2,7 @@
 // directory made by hostsim, with hostsim holding the destinations' locks as
 // another process, the way a host spooler does.
 #include "configuration_fixture.h"
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "platform/file_system.h"
@@ -15,6 +16,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -423,6 +425,183 @@ TEST_F(FerrulinConsole, KillDuringABurstLosesNoJob) {
       EXPECT_EQ(readBytes("LABEL1/" + name), merged(name)) << "whole, never half: " << name;
     }
   }
+}
+
+// The entries of a source folder that are not jobs: each is named in the log
+// once, none is read, written over or deleted, and none stands in the way of
+// the jobs listed after it.
+TEST_F(FerrulinConsole, EntriesThatAreNotJobsArePassedOverOnceAndNeverBlockTheJobs) {
+  writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+  holdLock("LABEL1");
+  holdLock("LABEL2");
+  // A job already delivered to LABEL2 and a file beside the data directory:
+  // names with backslashes point at them.
+  const std::string delivered = jobBytes(job("delivered, not yet printed"));
+  writeBytes("LABEL2/JOB0001.spl", delivered);
+  writeBytes("LABEL1/link target.txt", jobBytes(job("read through a link")));
+  fs::create_directory("PREP1/dir.spl");
+  ASSERT_EQ(::mkfifo("PREP1/fifo.spl", 0644), 0);
+  fs::create_symlink(fs::absolute("LABEL1/link target.txt"), "PREP1/link.spl");
+  writeBytes("PREP1/..\\LABEL2\\JOB0001.spl", jobBytes(job("escapes its folder")));
+  const Lines passedOver = {
+      "# Passed over \"..\\LABEL2\\JOB0001.spl\" in PREP1: its name holds \"\\\" or \"/\", not a "
+      "job",
+      "# Passed over \"dir.spl\" in PREP1: it is a folder, not a job",
+      "# Passed over \"fifo.spl\" in PREP1: it is not a regular file, not a job",
+      "# Passed over \"link.spl\" in PREP1: it is a link, not a job",
+  };
+  auto spooler = startSpooler();
+  dropJob("PREP1", "first.spl", job("first"));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/first.spl"); }));
+  dropJob("PREP1", "second.spl", job("second"));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/second.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/first.spl"), merged("first"));
+  EXPECT_EQ(readBytes("LABEL1/second.spl"), merged("second"));
+  EXPECT_EQ(linesStartingWith(spooler->lines(), "Print job: "),
+            (Lines{"PREP1\\first.spl", "PREP1\\second.spl"}));
+  Lines messages = statusMessages(spooler->lines());
+  Lines named;
+  std::copy_if(messages.begin(), messages.end(), std::back_inserter(named),
+               [](const std::string& line) { return line.rfind("# Passed over", 0) == 0; });
+  std::sort(named.begin(), named.end());
+  EXPECT_EQ(named, passedOver) << "each once, though the folder was listed twice";
+  EXPECT_EQ(readBytes("LABEL2/JOB0001.spl"), delivered);
+  Lines inLabel1 = platform::listEntries("LABEL1", ".spl");
+  std::sort(inLabel1.begin(), inLabel1.end());
+  EXPECT_EQ(inLabel1, (Lines{"first.spl", "second.spl"}))
+      << "no empty job delivered under a folder's name, nothing through the link";
+  for (const char* entry : {"PREP1/dir.spl", "PREP1/fifo.spl", "PREP1/link.spl",
+                            "PREP1/..\\LABEL2\\JOB0001.spl", "LABEL1/link target.txt"})
+    EXPECT_TRUE(fs::exists(fs::symlink_status(entry))) << entry;
+}
+
+// A FIFO in place of the configuration file or of a design is refused at
+// once: the spooler neither hangs in the open nor ignores SIGTERM.
+TEST_F(FerrulinConsole, AFifoInPlaceOfTheConfigurationOrADesignIsRefusedAtOnce) {
+  writeConfiguration({{"PREP1", "LABEL1", "", "fifo.txt"}});
+  ASSERT_EQ(::mkfifo("fifo.txt", 0644), 0);
+  {
+    auto spooler = startSpooler();
+    EXPECT_TRUE(spooler->waitForOutput("ERROR: Design file \"fifo.txt\" cannot be found!", kWait));
+    spooler->signal(SIGTERM);
+    EXPECT_EQ(spooler->wait(kWait), 0);
+  }
+  fs::remove(kConfigurationFile);
+  ASSERT_EQ(::mkfifo(kConfigurationFile, 0644), 0);
+  auto spooler = startSpooler(false);
+  ASSERT_TRUE(waitFor([&] {
+    return spooler->errorOutput().find("Not a regular file") != std::string::npos;
+  })) << spooler->errorOutput();
+  spooler->signal(SIGTERM);
+  EXPECT_EQ(spooler->wait(kWait), 0) << "SIGTERM ends it";
+}
+
+// Jobs and designs above the size limit are refused with a status line; a
+// refused job is neither delivered nor deleted and does not hold up the rest.
+TEST_F(FerrulinConsole, JobsAndDesignsAboveTheSizeLimitAreRefused) {
+  const auto makeSparse = [](const std::string& path, std::uint64_t size) {
+    writeBytes(path, "");
+    fs::resize_file(path, size);
+  };
+  makeSparse("Huge.txt", label_block::kMaximumFileSize + 1);
+  writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL1", "", "Huge.txt"}});
+  holdLock("LABEL1");
+  makeSparse("PREP1/huge.spl", label_block::kMaximumFileSize + 1);
+  auto spooler = startSpooler();
+  EXPECT_TRUE(
+      spooler->waitForOutput("ERROR: Design file \"Huge.txt\" is larger than 64 MB.", kWait));
+  dropJob("PREP1", "small.spl", job("small"));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/small.spl"); }));
+  EXPECT_TRUE(
+      spooler->waitForOutput("ERROR: File \"PREP1\\huge.spl\" is larger than 64 MB.", kWait));
+  EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\huge.spl -- ERROR", kWait));
+  EXPECT_EQ(fs::file_size("PREP1/huge.spl"), label_block::kMaximumFileSize + 1);
+  EXPECT_FALSE(fs::exists("LABEL1/huge.spl"));
+  EXPECT_EQ(readBytes("LABEL1/small.spl"), merged("small"));
+}
+
+// A change of mode alone is not a new job: a waiting job is not taken on it.
+TEST_F(FerrulinConsole, AChangeOfModeAloneTakesNoJob) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  dropJob("PREP1", "waiting.spl", job("waiting"));
+  auto spooler = startSpooler();
+  fs::permissions("PREP1/waiting.spl", fs::perms::owner_read | fs::perms::owner_write);
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(fs::exists("PREP1/waiting.spl"));
+  EXPECT_FALSE(fs::exists("LABEL1/waiting.spl"));
+  dropJob("PREP1", "next.spl", job("next"));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/waiting.spl"); }));
+}
+
+// The spooler under a service account (the user "nobody") beside jobs of
+// another user: it reads none that it may not read, deletes none it could not
+// read, and takes none whose writer may still be writing it.
+class FerrulinConsoleAsAnotherUser : public FerrulinConsole {
+public:
+  void SetUp() override {
+    if (::geteuid() != 0)
+      GTEST_SKIP() << "needs root to run the spooler as another user";
+    FerrulinConsole::SetUp();
+  }
+
+  // The data directory becomes the service account's; jobs the test writes
+  // later are root's.
+  std::unique_ptr<RunningProgram> startSpoolerAsNobody() {
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+      EXPECT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
+    EXPECT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
+    auto spooler = std::make_unique<RunningProgram>(
+        "/usr/bin/setpriv", Lines{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                  FERRULIN_CONSOLE_PATH, dir.path().string()});
+    EXPECT_TRUE(spooler->waitForOutput("Configuration loaded", kWait)) << spooler->errorOutput();
+    return spooler;
+  }
+};
+
+TEST_F(FerrulinConsoleAsAnotherUser, AJobItMayNotReadIsNeitherDeliveredNorDeleted) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpoolerAsNobody();
+  writeBytes("PREP1/secret.tmp", jobBytes(job("secret")));
+  ::chmod("PREP1/secret.tmp", 0600);
+  fs::rename("PREP1/secret.tmp", "PREP1/secret.spl");
+  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\secret.spl\" cannot be read.", kWait));
+  writeBytes("PREP1/open.tmp", jobBytes(job("readable")));
+  ASSERT_EQ(::chown("PREP1/open.tmp", 65534, 65534), 0);
+  fs::rename("PREP1/open.tmp", "PREP1/open.spl");
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/open.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/open.spl"), merged("readable"));
+  EXPECT_TRUE(fs::exists("PREP1/secret.spl"));
+  EXPECT_FALSE(fs::exists("LABEL1/secret.spl"));
+  const Lines messages = statusMessages(spooler->lines());
+  EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                          [](const std::string& line) {
+                            return line.find("secret.spl") != std::string::npos;
+                          }),
+            1)
+      << "one status line";
+}
+
+TEST_F(FerrulinConsoleAsAnotherUser, AJobOfAnotherUserStillBeingWrittenIsNotTaken) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  auto spooler = startSpoolerAsNobody();
+  const std::string bytes = jobBytes(job("slow writer"));
+  const int fd = ::open("PREP1/slow.spl", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.data(), 100), 100);
+  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\slow.spl\" not found.", kWait));
+  EXPECT_TRUE(fs::exists("PREP1/slow.spl")) << "a job its writer may still write is not removed";
+  ASSERT_EQ(::write(fd, bytes.data() + 100, bytes.size() - 100),
+            static_cast<ssize_t>(bytes.size() - 100));
+  ::close(fd);
+  std::this_thread::sleep_for(2500ms); // quiet for longer than the 2 s the spooler waits for
+  writeBytes("PREP1/next.tmp", jobBytes(job("next"))); // a change of the folder, of its own
+  ASSERT_EQ(::chown("PREP1/next.tmp", 65534, 65534), 0);
+  fs::rename("PREP1/next.tmp", "PREP1/next.spl");
+  ASSERT_TRUE(waitFor([] { return !fs::exists("PREP1/slow.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/slow.spl"), merged("slow writer"));
 }
 
 } // namespace
