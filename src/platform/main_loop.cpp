@@ -135,6 +135,25 @@ bool PlainMainLoop::runOnce(Clock::time_point deadline) {
   }
 }
 
+void MainLoop::reportErrorBox(const std::string& caption, const std::string& message) {
+  post([this, caption, message] {
+    ErrorBoxHandler handler;
+    {
+      std::scoped_lock lock(errorBoxMutex_);
+      handler = errorBoxHandler_;
+    }
+    if (handler)
+      runGuarded([&] { handler(caption, message); });
+    else
+      deliverError(message);
+  });
+}
+
+void MainLoop::setErrorBoxHandler(ErrorBoxHandler handler) {
+  std::scoped_lock lock(errorBoxMutex_);
+  errorBoxHandler_ = std::move(handler);
+}
+
 void MainLoop::runGuarded(const Task& task) {
   try {
     task();

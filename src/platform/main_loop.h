@@ -14,6 +14,10 @@
 //   the loop thread, with the exception's message), and the loop goes on.
 //   reportError() hands a message to the same handler from any thread
 //   without waiting for it to be shown.
+// - reportErrorBox() asks for a message box of its own with a caption (the
+//   change watcher's boxes titled "Error", unlike the program's default error
+//   box); the error-box handler shows it on the loop thread, or, without one,
+//   the error handler gets the message.
 //
 // The loop is owned by the program's entry (or a test) and outlives every
 // object that posts to it or holds a timer on it. The window front ends put
@@ -40,6 +44,8 @@ class MainLoop {
 public:
   using Task = std::function<void()>;
   using ErrorHandler = std::function<void(const std::string& message)>;
+  using ErrorBoxHandler =
+      std::function<void(const std::string& caption, const std::string& message)>;
 
   virtual ~MainLoop() = default;
 
@@ -62,6 +68,12 @@ public:
   // and ticks and for reportError(). Without one, messages go to stderr.
   virtual void setErrorHandler(ErrorHandler handler) = 0;
 
+  // Any thread: shows `message` in an error box titled `caption`, through the
+  // error-box handler on the loop thread.
+  void reportErrorBox(const std::string& caption, const std::string& message);
+  // Loop thread, or before the loop runs.
+  void setErrorBoxHandler(ErrorBoxHandler handler);
+
 protected:
   MainLoop() = default;
   MainLoop(const MainLoop&) = delete;
@@ -72,6 +84,10 @@ protected:
   void runGuarded(const Task& task);
   // Loop thread: hands a message to the error handler.
   virtual void deliverError(const std::string& message) = 0;
+
+private:
+  std::mutex errorBoxMutex_;
+  ErrorBoxHandler errorBoxHandler_; // guarded by errorBoxMutex_
 };
 
 // The loop on a plain condition variable. The thread that calls run(),

@@ -193,7 +193,7 @@ void TATFileNotification::DeliverChange() {
 }
 
 void TATFileNotification::ShowWatcherError(const std::string& text) {
-  FLoop.reportError(text);
+  FLoop.reportErrorBox(kWatcherErrorCaption, text);
 }
 
 // --- TDirThread --------------------------------------------------------------

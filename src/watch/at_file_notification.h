@@ -18,9 +18,10 @@
 //
 // Threads: construction, destruction, properties, Start, Stop and OnChanged
 // belong to the loop thread. Start and Stop block it for up to 3 seconds.
-// Errors are shown through the loop's error handler ("Exception while
-// creating thread", "Exception while waiting for notification", "Exception
-// while terminating thread"); the worker never waits for one to be shown.
+// Errors are shown in error boxes of the watcher's own, titled "Error"
+// (through the loop's reportErrorBox): "Exception while creating thread",
+// "Exception while waiting for notification", "Exception while terminating
+// thread"; the worker never waits for one to be shown.
 // The loop must outlive the watcher; destroying the watcher stops it and
 // drops a report not yet delivered.
 #pragma once
@@ -41,6 +42,9 @@
 #include <thread>
 
 namespace velmora {
+
+// The caption of the watcher's error boxes.
+inline constexpr const char* kWatcherErrorCaption = "Error";
 
 // Classes of change a watcher reports.
 enum TATFileNotifyOption : unsigned {

@@ -485,6 +485,20 @@ TEST_F(Watcher, StartThatCannotWatchFailsAtOnceAndStaysStopped) {
   }
 }
 
+TEST_F(Watcher, ErrorBoxesOfTheWatcherAreTitledError) {
+  std::vector<std::pair<std::string, std::string>> boxes;
+  loop.setErrorBoxHandler([&](const std::string& caption, const std::string& message) {
+    boxes.emplace_back(caption, message);
+  });
+  TATFileNotification failing(loop);
+  failing.SetDirectory(".\\Missing");
+  failing.Start();
+  loop.runUntil([&] { return !boxes.empty(); }, 1s);
+  EXPECT_EQ(boxes, (std::vector<std::pair<std::string, std::string>>{
+                       {"Error", "Exception while creating thread"}}));
+  EXPECT_TRUE(errors.empty()) << "not the program's default error box";
+}
+
 TEST_F(Watcher, FolderRemovedWhileWatchingShowsNoErrorAndCanBeWatchedAgain) {
   // Whether the worker ends with the folder is the system's affair (Linux
   // ends the watch; Windows keeps the handle); either way there is no error

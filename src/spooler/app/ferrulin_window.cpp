@@ -202,6 +202,17 @@ void FerrulinWindow::ShowErrorBox(const std::string& message) {
   hooks_.messageBox(ProgramTitle(), fromStd(message), QMessageBox::Critical);
 }
 
+void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string& caption) {
+  hooks_.messageBox(fromStd(caption), fromStd(message), QMessageBox::Critical);
+}
+
+void FerrulinWindow::ShowErrorsOf(platform::MainLoop& loop) {
+  loop.setErrorHandler([this](const std::string& message) { ShowErrorBox(message); });
+  loop.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
+    ShowErrorBox(message, caption);
+  });
+}
+
 void FerrulinWindow::ApplyCommandLine(const QStringList& arguments) {
   for (const QString& argument : arguments)
     if (IsMinimizedSwitch(argument.toStdString()))

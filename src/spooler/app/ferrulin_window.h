@@ -10,6 +10,7 @@
 // GUI thread only (which is the main loop's thread).
 #pragma once
 
+#include "platform/main_loop.h"
 #include "spooler/app/ferrulin_tray.h"
 #include "spooler/spooler_view.h"
 
@@ -62,6 +63,11 @@ public:
   // The application's default error box: the message, one OK button, titled
   // with the program file's name. The program goes on.
   void ShowErrorBox(const std::string& message);
+  // An error box with a caption of its own (the change watcher's "Error").
+  void ShowErrorBox(const std::string& message, const std::string& caption);
+  // Shows the errors of `loop` in this window's error boxes: the default box
+  // for errors of handlers, the captioned one for reportErrorBox().
+  void ShowErrorsOf(platform::MainLoop& loop);
 
   // The command-line arguments after the program name: each "/MINIMIZED"
   // minimizes the program to the tray. Run after the first configuration load.

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
 
   velmora::QtMainLoop loop;
   velmora::FerrulinWindow window;
-  loop.setErrorHandler([&window](const std::string& message) { window.ShowErrorBox(message); });
+  window.ShowErrorsOf(loop);
   int exitCode = 0;
   {
     velmora::SpoolerEngine engine(loop, window);

@@ -403,9 +403,7 @@ TEST_F(FerrulinWindowTest, TimestampIsTheLocaleShortDateAndLongTimeWithoutTimeAt
 // The window with the engine on the Qt main loop, in a data directory of its own.
 class FerrulinWindowWithEngine : public WindowTest {
 protected:
-  FerrulinWindowWithEngine() {
-    loop.setErrorHandler([this](const std::string& message) { window.ShowErrorBox(message); });
-  }
+  FerrulinWindowWithEngine() { window.ShowErrorsOf(loop); }
 
   // The configuration file with rows of Source, Dest, Backup, Design.
   static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
@@ -513,6 +511,16 @@ TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresThe
   // The watcher runs all the same: a corrected file is loaded.
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   ASSERT_TRUE(processEventsUntil([&] { return window.lbPrinters().count() == 1; }, 5s));
+}
+
+TEST_F(FerrulinWindowWithEngine, TheWatchersErrorBoxesAreTitledError) {
+  TATFileNotification failing(loop);
+  failing.SetDirectory(".\\Missing");
+  failing.Start(); // cannot watch: its box after 3 seconds
+  ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
+  EXPECT_EQ(boxes[0].title, "Error");
+  EXPECT_EQ(boxes[0].text, "Exception while creating thread");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
 }
 
 TEST_F(FerrulinWindowWithEngine, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
