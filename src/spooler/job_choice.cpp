@@ -34,14 +34,14 @@ std::optional<std::string> JobChoice::nextJob(const std::string& folder, StatusS
   std::optional<std::string> job;
   for (const auto& entry : platform::listDirectory(folder, ".spl")) {
     present.insert(entry.name);
-    if (job)
-      continue; // the rest only tell which names are still there
     if (const auto reason = notAJobBecause(entry)) {
       if (named_.insert(entry.name).second)
         status.AddStatusMessage("# Passed over \"" + entry.name + "\" in " + folder + ": " +
                                 *reason + ", not a job");
       continue;
     }
+    if (job)
+      continue;
     const auto kept = passedOver_.find(entry.name);
     if (kept != passedOver_.end() && kept->second == identityOf(folder + "\\" + entry.name))
       continue;

@@ -7,7 +7,8 @@
 //     and a separator in the name would lead out of the folder;
 //   - a folder, a link (a job is read from the folder, never through a link),
 //     a FIFO, a device or a socket.
-// Each of these is named in the status log once, not at every report. A job
+// Each of these is named in the status log once, when it is first seen, not
+// at every report. A job
 // the spooler could not take and could not move away either (unreadable)
 // is passed over too, as long as it stays the same file.
 //

@@ -563,13 +563,15 @@ TEST_F(FerrulinConsoleAsAnotherUser, AJobItMayNotReadIsNeitherDeliveredNorDelete
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   holdLock("LABEL1");
   auto spooler = startSpoolerAsNobody();
+  // Both in one burst, the unreadable one first in the listing or not: the
+  // job kept in place must not hold up the other.
   writeBytes("PREP1/secret.tmp", jobBytes(job("secret")));
   ::chmod("PREP1/secret.tmp", 0600);
-  fs::rename("PREP1/secret.tmp", "PREP1/secret.spl");
-  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\secret.spl\" cannot be read.", kWait));
   writeBytes("PREP1/open.tmp", jobBytes(job("readable")));
   ASSERT_EQ(::chown("PREP1/open.tmp", 65534, 65534), 0);
+  fs::rename("PREP1/secret.tmp", "PREP1/secret.spl");
   fs::rename("PREP1/open.tmp", "PREP1/open.spl");
+  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\secret.spl\" cannot be read.", kWait));
   ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/open.spl"); }));
   EXPECT_EQ(readBytes("LABEL1/open.spl"), merged("readable"));
   EXPECT_TRUE(fs::exists("PREP1/secret.spl"));
