@@ -154,7 +154,7 @@ else
 fi
 
 # --- size -------------------------------------------------------------------
-truncate -s 65M "$data/PREP1/huge.spl"
+truncate -s 65M "$data/PREP1/.huge.tmp" && mv "$data/PREP1/.huge.tmp" "$data/PREP1/huge.spl"
 drop PREP1 after-huge.spl
 if wait_for 10 test -s "$data/LABEL1/after-huge.spl" && wait_for 5 log_has 'is larger than 64 MB' &&
   [ "$(stat -c %s "$data/PREP1/huge.spl")" -eq $((65 * 1024 * 1024)) ] && [ ! -e "$data/LABEL1/huge.spl" ]; then
