@@ -83,16 +83,11 @@ TEST_F(ChangeNotificationTest, ReportsFileNamesSizeAndSubfoldersByFilter) {
        [] { fs::permissions("Prep1/keep.txt", fs::perms::owner_read); }, false},
       {"mode changed, attributes", false, kChangeAttributes,
        [] { fs::permissions("Prep1/keep.txt", fs::perms::owner_read); }, true},
-      {"last-write time set, names and last-write times", false,
-       kChangeFileName | kChangeDirName | kChangeLastWrite,
-       [] {
-         fs::last_write_time("Prep1/keep.txt",
-                             fs::last_write_time("Prep1/keep.txt") - std::chrono::hours(1));
-       },
-       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (fs::exists("Prep1/keep.txt")) // made read-only by a case; Windows removes no such file
+      fs::permissions("Prep1/keep.txt", fs::perms::owner_read | fs::perms::owner_write);
     fs::remove_all("Prep1");
     fs::create_directories("Prep1/old");
     writeBytes("Prep1/keep.txt", "k");
@@ -102,6 +97,18 @@ TEST_F(ChangeNotificationTest, ReportsFileNamesSizeAndSubfoldersByFilter) {
     EXPECT_EQ(waitAtMost(notification, c.reported ? 10s : 300ms),
               c.reported ? Result::Changed : Result::Killed);
   }
+}
+
+// A last-write time set alone (utime, SetFileTime) is a change of the
+// last-write time, though Linux shows it only as IN_ATTRIB. Wine 8 does not
+// report it; scripts/test-windows.sh leaves this test out under Wine.
+TEST_F(ChangeNotificationTest, ALastWriteTimeSetAloneIsReported) {
+  writeBytes("Prep1/keep.txt", "k");
+  ChangeNotification notification(".\\PREP1", false,
+                                  kChangeFileName | kChangeDirName | kChangeLastWrite);
+  fs::last_write_time("Prep1/keep.txt",
+                      fs::last_write_time("Prep1/keep.txt") - std::chrono::hours(1));
+  EXPECT_EQ(waitAtMost(notification, 10s), Result::Changed);
 }
 
 // Wine 8 does not report these (it watches only sub-folders that appear after
