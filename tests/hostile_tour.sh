@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The spooler under hostile and unlucky conditions, end to end: FerrulinConsole
 # serves a data directory made by hostsim while this script plays other users,
-# odd file names, links, FIFOs, huge jobs, a full disk and kill -9.
+# odd file names, links, FIFOs, huge jobs, both destinations down, a full
+# disk and kill -9.
 #
 #   tests/hostile_tour.sh build/src/spooler/console/FerrulinConsole build/tools/hostsim/hostsim
 #
@@ -156,9 +157,11 @@ fi
 # --- size -------------------------------------------------------------------
 truncate -s 65M "$data/PREP1/.huge.tmp" && mv "$data/PREP1/.huge.tmp" "$data/PREP1/huge.spl"
 drop PREP1 after-huge.spl
+held="$data/VelmoraHeldJobs/PREP1"
 if wait_for 10 test -s "$data/LABEL1/after-huge.spl" && wait_for 5 log_has 'is larger than 64 MB' &&
-  [ "$(stat -c %s "$data/PREP1/huge.spl")" -eq $((65 * 1024 * 1024)) ] && [ ! -e "$data/LABEL1/huge.spl" ]; then
-  report "dropped a 65 MB job" "refused with a status line, kept, the next job delivered" PASS
+  wait_for 5 test -e "$held/huge.spl" &&
+  [ "$(stat -c %s "$held/huge.spl")" -eq $((65 * 1024 * 1024)) ] && [ ! -e "$data/LABEL1/huge.spl" ]; then
+  report "dropped a 65 MB job" "refused with a status line, kept in VelmoraHeldJobs, the next job delivered" PASS
 else
   report "dropped a 65 MB job" "not refused, or it held up the next job" FAIL
 fi
@@ -184,6 +187,25 @@ if wait_for 10 test -s "$data/LABEL1/after-stale.spl" && [ ! -e "$data/LABEL1/$s
   report "left a temporary of a dead spooler in LABEL1, 10 minutes old" "removed at the next delivery" PASS
 else
   report "left a temporary of a dead spooler in LABEL1, 10 minutes old" "still there" FAIL
+fi
+
+# --- both destinations down: the job is held, and sent back ------------------
+"$hostsim" raise-error "$data" LABEL1 >/dev/null
+"$hostsim" raise-error "$data" LABEL2 >/dev/null
+drop PREP1 held.spl
+if wait_for 10 test -e "$data/VelmoraHeldJobs/PREP1/held.spl" && [ ! -e "$data/PREP1/held.spl" ] &&
+  log_has '# Failed to print...'; then
+  report "dropped a job while both destinations report an error" "held in VelmoraHeldJobs\\PREP1" PASS
+else
+  report "dropped a job while both destinations report an error" "not held" FAIL
+fi
+"$hostsim" clear-error "$data" LABEL1 >/dev/null
+"$hostsim" clear-error "$data" LABEL2 >/dev/null
+"$console" --send-held-jobs-back "$data" >"$work/sendback.out" 2>&1
+if wait_for 10 test -s "$data/LABEL1/held.spl" -a ! -e "$data/VelmoraHeldJobs/PREP1/held.spl"; then
+  report "sent held jobs back (FerrulinConsole --send-held-jobs-back)" "delivered to LABEL1" PASS
+else
+  report "sent held jobs back (FerrulinConsole --send-held-jobs-back)" "not delivered" FAIL
 fi
 
 # --- kill -9 during a burst -------------------------------------------------
@@ -256,10 +278,10 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   chown 65534:65534 "$data/PREP1/.open.tmp"
   mv "$data/PREP1/.open.tmp" "$data/PREP1/open.spl"
   if wait_for 10 test -s "$data/LABEL1/open.spl" && wait_for 5 log_has 'secret.spl" cannot be read' &&
-    [ -e "$data/PREP1/secret.spl" ] && [ ! -e "$data/LABEL1/secret.spl" ]; then
-    report "spooler as \"nobody\", a mode-0600 job of root" "not read, not delivered empty, not deleted" PASS
+    wait_for 5 test -e "$held/secret.spl" && [ ! -s "$data/LABEL1/secret.spl" ]; then
+    report "spooler as \"nobody\", a mode-0600 job of root" "not read, kept in VelmoraHeldJobs, not lost" PASS
   else
-    report "spooler as \"nobody\", a mode-0600 job of root" "read, delivered or deleted" FAIL
+    report "spooler as \"nobody\", a mode-0600 job of root" "read, or lost" FAIL
   fi
   exec {writer}>"$data/PREP1/slow.spl"
   job_text "slow writer" | head -c 300 >&"$writer"

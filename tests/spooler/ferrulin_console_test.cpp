@@ -497,7 +497,8 @@ TEST_F(FerrulinConsole, AFifoInPlaceOfTheConfigurationOrADesignIsRefusedAtOnce) 
 }
 
 // Jobs and designs above the size limit are refused with a status line; a
-// refused job is neither delivered nor deleted and does not hold up the rest.
+// refused job is neither delivered nor deleted but kept in the holding
+// folder, and does not hold up the rest.
 TEST_F(FerrulinConsole, JobsAndDesignsAboveTheSizeLimitAreRefused) {
   const auto makeSparse = [](const std::string& path, std::uint64_t size) {
     writeBytes(path, "");
@@ -515,8 +516,10 @@ TEST_F(FerrulinConsole, JobsAndDesignsAboveTheSizeLimitAreRefused) {
   EXPECT_TRUE(
       spooler->waitForOutput("ERROR: File \"PREP1\\huge.spl\" is larger than 64 MB.", kWait));
   EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\huge.spl -- ERROR", kWait));
-  EXPECT_EQ(fs::file_size("PREP1/huge.spl"), label_block::kMaximumFileSize + 1);
-  EXPECT_FALSE(fs::exists("LABEL1/huge.spl"));
+  ASSERT_TRUE(spooler->waitForOutput("# Job kept in VelmoraHeldJobs\\PREP1\\huge.spl", kWait));
+  EXPECT_EQ(fs::file_size("VelmoraHeldJobs/PREP1/huge.spl"), label_block::kMaximumFileSize + 1);
+  EXPECT_FALSE(fs::exists("PREP1/huge.spl"));
+  EXPECT_FALSE(fs::exists("LABEL1/huge.spl")) << "refused: nothing delivered for it";
   EXPECT_EQ(readBytes("LABEL1/small.spl"), merged("small"));
 }
 
@@ -559,7 +562,7 @@ public:
   }
 };
 
-TEST_F(FerrulinConsoleAsAnotherUser, AJobItMayNotReadIsNeitherDeliveredNorDeleted) {
+TEST_F(FerrulinConsoleAsAnotherUser, AJobItMayNotReadIsKeptNotDeleted) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   holdLock("LABEL1");
   auto spooler = startSpoolerAsNobody();
@@ -574,15 +577,16 @@ TEST_F(FerrulinConsoleAsAnotherUser, AJobItMayNotReadIsNeitherDeliveredNorDelete
   ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\secret.spl\" cannot be read.", kWait));
   ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/open.spl"); }));
   EXPECT_EQ(readBytes("LABEL1/open.spl"), merged("readable"));
-  EXPECT_TRUE(fs::exists("PREP1/secret.spl"));
-  EXPECT_FALSE(fs::exists("LABEL1/secret.spl"));
+  ASSERT_TRUE(spooler->waitForOutput("# Job kept in VelmoraHeldJobs\\PREP1\\secret.spl", kWait));
+  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/secret.spl"), jobBytes(job("secret")));
+  EXPECT_FALSE(fs::exists("PREP1/secret.spl"));
   const Lines messages = statusMessages(spooler->lines());
   EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
                           [](const std::string& line) {
-                            return line.find("secret.spl") != std::string::npos;
+                            return line.find("secret.spl\" cannot be read") != std::string::npos;
                           }),
             1)
-      << "one status line";
+      << "said once, not at every report";
 }
 
 TEST_F(FerrulinConsoleAsAnotherUser, AJobOfAnotherUserStillBeingWrittenIsNotTaken) {
