@@ -22,6 +22,8 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64
   # the Windows installer (NSIS), and reading its shortcuts in the test
   nsis python3
+  # Wine's own fonts (Tahoma, the font of the spooler's window)
+  fonts-wine
 )
 
 missing=()

@@ -2,8 +2,10 @@
 # The Windows side of the tests: cross-builds the programs and the test
 # programs for 64-bit Windows with MinGW-w64 in build-win (or $1) and runs the
 # test programs under Wine, in a fresh Wine prefix in a temporary folder that
-# is removed afterwards. The window tests get a virtual display of their own
-# (Xvfb), started here and ended at the end.
+# is removed afterwards. The tests without windows, Dovetack's window at 144 dpi
+# and Dovetack.exe end to end run on a virtual display (Xvfb) started here; the
+# window tests (CTest label windows_desktop) and Ferrulin.exe end to end run
+# afterwards in Wine's virtual desktop on an Xvfb display of their own.
 #
 # Then the two worlds on the same files: a byte-range lock taken by the Linux
 # build is seen by the Windows build under Wine, and the other way round
@@ -88,6 +90,7 @@ unset DISPLAY WAYLAND_DISPLAY
 xvfb_pid=""
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
+  if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null; fi
   rm -rf "$prefix"
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
 }
@@ -130,7 +133,7 @@ echo "Wine prefix made in $(($(date +%s) - start)) s"
 #   before it started (only those that appear later);
 # - a last-access or last-write time set alone (SetFileTime) is not reported.
 export GTEST_FILTER="-*.SubtreeSeesSubfoldersThatExistedBeforeTheStart:Watcher.FolderModeReportsALastAccessTimeSetAlone:ChangeNotificationTest.ALastWriteTimeSetAloneIsReported"
-if ! ctest --test-dir "$build" --output-on-failure -j2; then
+if ! ctest --test-dir "$build" --output-on-failure -j2 -LE windows_desktop; then
   fail "tests under Wine"
 fi
 
@@ -581,5 +584,103 @@ else
   fi
   rm -rf "$shared"
 fi
+
+echo "== The Windows desktop under Wine: window tests and Ferrulin.exe end to end"
+# A display of our own (Xvfb picks a free number) and, in the Wine prefix,
+# Wine's virtual desktop: a desktop window with a task bar and a
+# notification area, inside which every window of the session lives. (Bare
+# X windows without a window manager would cost each hidden window a 2 s
+# wait.) The Wine session so far had no display: it ends first.
+"$wineserver" -k >/dev/null 2>&1
+"$wineserver" -w
+if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; fi
+display_file=$(mktemp "${TMPDIR:-/tmp}/velmora-display-XXXXXX")
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+disown "$xvfb_pid" # not one of the jobs that a bare "wait" below waits for
+if ! wait_until 30 test -s "$display_file"; then
+  fail "Xvfb did not start"
+  rm -f "$display_file"
+  finish
+fi
+DISPLAY=":$(head -n 1 "$display_file")"
+export DISPLAY
+rm -f "$display_file"
+"$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+"$wineserver" -w
+"$wineserver" -p >/dev/null 2>&1
+"$wine" wineboot >/dev/null 2>&1 </dev/null
+
+if ! ctest --test-dir "$build" --output-on-failure -L windows_desktop; then
+  fail "window tests under Wine"
+fi
+
+# Ferrulin.exe serves the demo data directory while hostsim.exe holds LABEL1
+# and LABEL2: a dropped job is delivered to LABEL1 as the Linux build merges
+# it, and "Exit Ferrulin" ends the program with PREP1 released.
+ferrulin_exe=$build/src/spooler/win/Ferrulin.exe
+remote_exe=$build/tests/spooler/win/ferrulin_remote.exe
+data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
+data_windows="Z:${data//\//\\}"
+e2e_pids=()
+window_e2e() {
+  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
+    fail "hostsim.exe make-demo"
+    return
+  }
+  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  hold LABEL1
+  hold LABEL2
+  # RM's data directory is the working directory.
+  local ferrulin_path
+  ferrulin_path=$(realpath "$ferrulin_exe")
+  (cd "$data" && exec "$wine" "$ferrulin_path") >"$data/ferrulin.log" 2>&1 </dev/null &
+  local ferrulin=$!
+  e2e_pids+=("$ferrulin")
+  probe_up() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = up ]; }
+  # What the window's status log shows (ferrulin_remote reads it).
+  loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
+  if ! wait_until 60 loaded || ! probe_up; then
+    fail "Ferrulin.exe did not load the configuration and claim PREP1"
+    return
+  fi
+  mkdir "$data/stage"
+  "$wine" "$hostsim_exe" drop "$data_windows" STAGE --items 3 >/dev/null
+  cp "$data/stage/JOB0001.spl" "$data/job1.copy"
+  mv "$data/stage/JOB0001.spl" "$data/PREP1/JOB0001.spl"
+  if wait_until 30 delivered JOB0001.spl LABEL1; then
+    echo "Ferrulin.exe merged job 1 and delivered it to LABEL1"
+    local merge=$linux_build/tools/mergelabel/mergelabel
+    if [ -x "$merge" ]; then
+      if cmp -s <(tr -d '\r' <"$data/LABEL1/JOB0001.spl") \
+        <("$merge" "$data/LabelDesign.txt" "$data/job1.copy"); then
+        echo "the merged job is the one the Linux build's mergelabel makes"
+      else
+        fail "Ferrulin.exe's merged job differs from the Linux build's merge"
+      fi
+    fi
+  else
+    fail "Ferrulin.exe did not deliver job 1 to LABEL1"
+  fi
+  "$wine" "$remote_exe" exit >/dev/null </dev/null
+  if wait "$ferrulin"; then
+    if probe_up; then
+      fail "Ferrulin.exe ended without giving up PREP1"
+    else
+      echo "\"Exit Ferrulin\" ended Ferrulin.exe and PREP1 is released"
+    fi
+  else
+    fail "Ferrulin.exe did not end cleanly after \"Exit Ferrulin\""
+  fi
+}
+if [ -x "$ferrulin_exe" ] && [ -x "$remote_exe" ] && [ -x "$hostsim_exe" ]; then
+  window_e2e
+  for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null
+else
+  fail "Ferrulin.exe, ferrulin_remote.exe or hostsim.exe was not built"
+fi
+rm -rf "$data"
 
 finish

@@ -15,6 +15,10 @@ namespace {
 constexpr std::chrono::milliseconds kDeliveryDelay(100);
 constexpr std::chrono::milliseconds kStateTimeout(3000);
 
+constexpr const char* kCreateError = "Exception while creating thread";
+constexpr const char* kTerminateError = "Exception while terminating thread";
+constexpr const char* kWaitError = "Exception while waiting for notification";
+
 constexpr unsigned kOptionBits[] = {
     platform::kChangeFileName, platform::kChangeDirName,   platform::kChangeAttributes,
     platform::kChangeSize,     platform::kChangeLastWrite, platform::kChangeLastAccess,
@@ -113,7 +117,7 @@ void TATFileNotification::SetEnabled(bool enabled) {
 void TATFileNotification::Start() {
   std::string failure;
   if (!tryStart(failure))
-    ShowWatcherError("Exception while creating thread");
+    ShowWatcherError(kCreateError);
 }
 
 bool TATFileNotification::tryStart(std::string& failure) {
@@ -137,7 +141,7 @@ bool TATFileNotification::tryStart(std::string& failure) {
   } catch (const std::exception& error) {
     failure = error.what();
   } catch (...) {
-    failure = "Exception while creating thread";
+    failure = kCreateError;
   }
   return false;
 }
@@ -153,7 +157,7 @@ void TATFileNotification::Stop() {
     }
     WaitForState(false);
   } catch (...) {
-    ShowWatcherError("Exception while terminating thread");
+    ShowWatcherError(kTerminateError);
   }
 }
 
@@ -192,6 +196,10 @@ void TATFileNotification::DeliverChange() {
     FOnChanged(*this);
 }
 
+bool TATFileNotification::IsWatcherError(std::string_view message) {
+  return message == kCreateError || message == kTerminateError || message == kWaitError;
+}
+
 void TATFileNotification::ShowWatcherError(const std::string& text) {
   FLoop.reportErrorBox(kWatcherErrorCaption, text);
 }
@@ -220,7 +228,7 @@ void TDirThread::Execute() {
   try {
     Watch();
   } catch (...) {
-    FParent.ShowWatcherError("Exception while waiting for notification");
+    FParent.ShowWatcherError(kWaitError);
   }
 }
 

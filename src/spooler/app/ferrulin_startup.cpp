@@ -1,16 +1,21 @@
 #include "spooler/app/ferrulin_startup.h"
 
-#include <QFileInfo>
+#include "spooler/spooler_shell.h"
+
+#include <string>
+#include <vector>
 
 namespace velmora {
 
 void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments) {
-  if (engine.start())
-    window.ApplyCommandLine(arguments);
+  std::vector<std::string> utf8Arguments;
+  for (const QString& argument : arguments)
+    utf8Arguments.push_back(argument.toStdString());
+  spooler::showSpoolerWindow(engine, utf8Arguments, [&window] { window.MinimizeToTray(); });
 }
 
 QString ProgramFileTitle(const QString& argv0) {
-  return QFileInfo(argv0).completeBaseName();
+  return QString::fromStdString(spooler::programFileTitle(argv0.toStdString()));
 }
 
 } // namespace velmora

@@ -1,7 +1,7 @@
-// The steps of the spooler's start that join the engine and the window: the
-// window's first show (the first configuration load, the configuration
-// watcher, then the "/MINIMIZED" switch), and the program file's name that
-// titles its message boxes. GUI thread only.
+// The Qt window's side of the spooler's start (spooler/spooler_shell.h holds
+// the steps themselves): the window's first show (the first configuration
+// load, the configuration watcher, then the "/MINIMIZED" switch), and the
+// program file's name that titles its message boxes. GUI thread only.
 #pragma once
 
 #include "spooler/app/ferrulin_window.h"
@@ -12,10 +12,8 @@
 
 namespace velmora {
 
-// Runs the engine's start() and, when the first load succeeded, applies the
-// command-line `arguments` (those after the program name) to the window.
-// A failed first load leaves "/MINIMIZED" without effect: the error box is
-// on its way and the window stays in sight.
+// spooler::showSpoolerWindow with the window's MinimizeToTray; `arguments`
+// are those after the program name.
 void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments);
 
 // The program file's name without its extension, from argv[0].

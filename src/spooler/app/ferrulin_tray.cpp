@@ -1,5 +1,7 @@
 #include "spooler/app/ferrulin_tray.h"
 
+#include "spooler/spooler_shell.h"
+
 #include <QColor>
 #include <QPainter>
 #include <QPainterPath>
@@ -42,8 +44,12 @@ QIcon FerrulinIcon() {
 
 FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
                            std::function<void()> exit)
-    : sendBackItem_(popupMenu_.addAction(QStringLiteral("Send Held Jobs Back"))),
-      exitItem_(popupMenu_.addAction(QStringLiteral("Exit Ferrulin"))) {
+    : sendBackItem_(popupMenu_.addAction(QString::fromUtf8(
+          spooler::kSendBackItemCaption.data(),
+          static_cast<qsizetype>(spooler::kSendBackItemCaption.size()))))),
+      exitItem_(popupMenu_.addAction(
+          QString::fromUtf8(spooler::kExitItemCaption.data(),
+                            static_cast<qsizetype>(spooler::kExitItemCaption.size())))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
   sendBackItem_->setObjectName(QStringLiteral("SendBackItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
@@ -57,7 +63,8 @@ FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> 
                        restore();
                    });
   trayIcon_.setIcon(FerrulinIcon());
-  trayIcon_.setToolTip(QStringLiteral("Velmora's Label Spooler"));
+  trayIcon_.setToolTip(QString::fromUtf8(spooler::kTrayTip.data(),
+                                         static_cast<qsizetype>(spooler::kTrayTip.size())));
   trayIcon_.setContextMenu(&popupMenu_);
   trayIcon_.show();
 }

@@ -1,5 +1,6 @@
 #include "spooler/app/ferrulin_window.h"
 
+#include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 
 #include <QCloseEvent>
@@ -16,10 +17,6 @@
 
 namespace velmora {
 namespace {
-
-constexpr const char* kCaption = "Velmora's Label Spooler";
-constexpr const char* kCloseRefusal = "This program cannot be closed from here. You must "
-                                      "right-click on it's icon and choose exit";
 
 // A list whose items cannot be found by typing their first letters.
 class ListWithoutIncrementalSearch final : public QListWidget {
@@ -83,20 +80,6 @@ QString fromStd(const std::string& text) {
 
 } // namespace
 
-bool IsMinimizedSwitch(std::string_view argument) {
-  constexpr std::string_view kSwitch = "/MINIMIZED";
-  if (argument.size() != kSwitch.size())
-    return false;
-  for (std::size_t i = 0; i < argument.size(); ++i) {
-    char c = argument[i];
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-    if (c != kSwitch[i])
-      return false;
-  }
-  return true;
-}
-
 FerrulinWindowHooks FerrulinWindowHooks::Default() {
   FerrulinWindowHooks hooks;
   hooks.messageBox = [](const QString& title, const QString& text, QMessageBox::Icon icon) {
@@ -116,7 +99,8 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
                                       },
                                       [this] { ExitItemClick(); }) {
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowTitle(QString::fromUtf8(spooler::kWindowCaption.data(),
+                                   static_cast<qsizetype>(spooler::kWindowCaption.size())));
   setWindowIcon(FerrulinIcon());
   setFont(QFont(QStringLiteral("Tahoma"), 8)); // another sans font where Tahoma is missing
   setFixedSize(600, 376);                      // the client area; minimum = maximum
@@ -162,7 +146,9 @@ void FerrulinWindow::MarkLastJobLineError() {
   if (lbQ_->count() == 0)
     return;
   QListWidgetItem* last = lbQ_->item(lbQ_->count() - 1);
-  last->setText(last->text() + QStringLiteral(" -- ERROR"));
+  last->setText(last->text() +
+                QString::fromUtf8(spooler::kJobErrorMark.data(),
+                                  static_cast<qsizetype>(spooler::kJobErrorMark.size())));
 }
 
 void FerrulinWindow::ClearPrinters() {
@@ -199,7 +185,8 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
 }
 
 void FerrulinWindow::ShowErrorBox(const std::string& message) {
-  hooks_.messageBox(ProgramTitle(), fromStd(message), QMessageBox::Critical);
+  hooks_.messageBox(fromStd(spooler::errorBoxTitle(message, ProgramTitle().toStdString())),
+                    fromStd(message), QMessageBox::Critical);
 }
 
 void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string& caption) {
@@ -215,7 +202,7 @@ void FerrulinWindow::ShowErrorsOf(platform::MainLoop& loop) {
 
 void FerrulinWindow::ApplyCommandLine(const QStringList& arguments) {
   for (const QString& argument : arguments)
-    if (IsMinimizedSwitch(argument.toStdString()))
+    if (spooler::isMinimizedSwitch(argument.toStdString()))
       MinimizeToTray();
 }
 
@@ -246,7 +233,10 @@ void FerrulinWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   event->ignore();
-  hooks_.messageBox(ProgramTitle(), QString::fromUtf8(kCloseRefusal), QMessageBox::NoIcon);
+  hooks_.messageBox(ProgramTitle(),
+                    QString::fromUtf8(spooler::kCloseRefusal.data(),
+                                      static_cast<qsizetype>(spooler::kCloseRefusal.size())),
+                    QMessageBox::NoIcon);
 }
 
 void FerrulinWindow::changeEvent(QEvent* event) {

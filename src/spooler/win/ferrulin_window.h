@@ -1,0 +1,108 @@
+// FerrulinWindow: the label spooler's window on the Windows API, "Velmora's
+// Label Spooler". It shows what the engine (SpoolerEngine) tells it through
+// SpoolerView: the printers list (lbPrinters), the print-jobs list (lbQ) and
+// the status log (lbMessages); it owns the tray icon (FerrulinTray), refuses
+// every request to close it (its close button, Alt+F4, the end of the
+// session), and hides in the tray when minimized. "Exit Ferrulin" and the
+// engine's end of the program end the main loop; the program's entry then
+// releases the engine (every folder) and the window.
+//
+// Sizes are those of the window's layout at 96 dpi, scaled to the monitor the
+// window is on, and again when it moves to another one (WM_DPICHANGED).
+// Window thread only (the main loop's thread); the window is created before
+// the engine and destroyed after it.
+#pragma once
+
+#include "platform/window_main_loop.h"
+#include "spooler/spooler_view.h"
+#include "spooler/win/ferrulin_tray.h"
+#include "win/gdi_font.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velmora::spooler::win {
+
+class FerrulinWindow final : public SpoolerView {
+public:
+  static constexpr const wchar_t* kWindowClass = L"VelmoraFerrulinWindow";
+  static constexpr int kButton1Id = 101;
+
+  explicit FerrulinWindow(platform::WindowMainLoop& loop);
+  ~FerrulinWindow();
+  FerrulinWindow(const FerrulinWindow&) = delete;
+  FerrulinWindow& operator=(const FerrulinWindow&) = delete;
+
+  // SpoolerView.
+  void AddStatusLine(const std::string& line) override;
+  void AddJobLine(const std::string& line) override;
+  void MarkLastJobLineError() override;
+  void ClearPrinters() override;
+  void AddPrinterLine(const std::string& line) override;
+  void ShowMessage(const std::string& text) override;
+  void EndProgram() override;
+  std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
+
+  // The application's default error box for `message` (one OK button), titled
+  // as spooler::errorBoxTitle says. The program goes on.
+  void ShowErrorBox(const std::string& message);
+
+  // Shows the window in its normal state at the top-left corner of the screen.
+  void show();
+  // Hides the window and its task-bar button, leaving the tray icon; without
+  // a notification area, minimizes it to the task bar instead.
+  void MinimizeToTray();
+  // Shows the window again in its normal state (the tray icon's double-click).
+  void RestoreFromTray();
+  // The tray menu's "Exit Ferrulin": ends the main loop without asking.
+  void ExitItemClick();
+
+  // What the tray menu's "Send Held Jobs Back" runs.
+  void SetSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
+  // What a click of the hidden Button1 runs (a reload of the configuration).
+  void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
+
+  HWND handle() const { return window_; }
+  HWND lbPrinters() const { return lbPrinters_; }
+  HWND lbQ() const { return lbQ_; }
+  HWND lbMessages() const { return lbMessages_; }
+  HWND Button1() const { return Button1_; }
+  FerrulinTray& Tray() { return *tray_; }
+
+private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Makes the fonts for `dpi` and places the window and every control.
+  void layout(UINT dpi);
+  void addLine(HWND list, const std::string& line);
+  // The status log's lines: the window font's height; a line drawn without
+  // the line break it may end in.
+  int lineHeight() const;
+  void drawStatusLine(const DRAWITEMSTRUCT& item) const;
+  void refuseClose();
+
+  platform::WindowMainLoop& loop_;
+  UINT taskbarCreated_; // the message Explorer broadcasts when it (re)starts
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  HWND window_ = nullptr;
+  // The controls are children of the window, which destroys them.
+  HWND Label1_ = nullptr;
+  HWND lbPrinters_ = nullptr;
+  HWND Label3_ = nullptr;
+  HWND lbQ_ = nullptr;
+  HWND Label2_ = nullptr;
+  HWND lbMessages_ = nullptr;
+  HWND Button1_ = nullptr;
+  velmora::win::GdiFont windowFont_;  // Tahoma 8 pt: the lists and the button
+  velmora::win::GdiFont captionFont_; // Tahoma 10 pt bold: the three captions
+  std::unique_ptr<FerrulinTray> tray_;
+  std::function<void()> button1Click_;
+  std::function<void()> sendBackClick_;
+  bool exiting_ = false; // the program is ending: a close is no longer refused
+};
+
+} // namespace velmora::spooler::win

@@ -1,0 +1,21 @@
+// Ferrulin.exe: the label spooler with its window and tray icon, on the
+// Windows API. Started in RM's data directory (the working directory); serves
+// the printers of VelmoraLabelConfig.XML until "Exit Ferrulin" is chosen in
+// the tray menu, then releases every folder. "/MINIMIZED" (any case) starts
+// it in the tray.
+#include "spooler/win/ferrulin_program.h"
+#include "win/message_box.h"
+
+#include <exception>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  try {
+    velmora::spooler::win::FerrulinProgram program;
+    program.start(velmora::spooler::win::commandLineArguments());
+    return program.run();
+  } catch (const std::exception& error) {
+    velmora::win::messageBox(nullptr, velmora::win::programFileTitle(), error.what(),
+                             MB_OK | MB_ICONERROR);
+    return 1;
+  }
+}

@@ -1,0 +1,527 @@
+// Ferrulin's Win32 window as the user meets it: the real window and its
+// controls, driven with window messages and read back with GetWindowTextW and
+// LB_GETTEXT, over the real engine in a data directory of the test's own.
+// The last tests start Ferrulin.exe itself as a process.
+#include "configuration_fixture.h"
+#include "formats/label_block.h"
+#include "formats/text_file.h"
+#include "spooler/spooler_shell.h"
+#include "spooler/win/ferrulin_program.h"
+#include "temp_dir.h"
+#include "win/dpi_scaling.h"
+#include "win/message_box.h"
+#include "win/wide_text.h"
+#include "window_test_support.h"
+#include "xbase/apollo_table.h"
+#include "xbase/host_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora::spooler::win {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+using test::MessageBoxAnswerer;
+using test::pumpFor;
+using test::pumpUntil;
+using velmora::win::fromWide;
+using velmora::win::scaled;
+
+Lines lines(HWND list) {
+  Lines result;
+  for (const std::wstring& line : velmora::win::listBoxLines(list))
+    result.push_back(fromWide(line));
+  return result;
+}
+
+std::string text(HWND window) {
+  return fromWide(velmora::win::windowText(window));
+}
+
+// left, top, right, bottom
+using Place = std::array<LONG, 4>;
+
+// A control's place in its parent's client area.
+Place placeInParent(HWND control) {
+  RECT rect{};
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+Place expectedPlace(int left, int top, int width, int height, UINT dpi) {
+  const RECT rect = velmora::win::scaled(RECT{left, top, left + width, top + height}, dpi);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+LOGFONTW fontOf(HWND control) {
+  LOGFONTW font{};
+  const auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+  ::GetObjectW(handle, sizeof font, &font);
+  return font;
+}
+
+HWND childWithText(HWND parent, const wchar_t* wanted) {
+  return ::FindWindowExW(parent, nullptr, nullptr, wanted);
+}
+
+// A one-block job whose item line names it.
+std::string jobBytes(const std::string& item) {
+  Lines job = label_block::sampleJob("02:09 PM");
+  job[25] = item;
+  return encodeLines(job);
+}
+
+// Drops a job the way the host does: written whole, then given its name.
+void dropJob(const std::string& name, const std::string& item) {
+  testing::writeBytes("PREP1/" + name + ".tmp", jobBytes(item));
+  fs::rename("PREP1/" + name + ".tmp", "PREP1/" + name);
+}
+
+bool delivered(const std::string& name, const std::string& destination) {
+  return fs::exists(destination + "/" + name) && !fs::exists("PREP1/" + name);
+}
+
+// A destination printer whose spooler runs: its lock table held here, on a
+// handle of its own, the way the host's spooler holds it.
+class HeldDestination final {
+public:
+  explicit HeldDestination(const std::string& printer) {
+    EXPECT_TRUE(xbase::claimSourceFolder(table_, printer)) << printer;
+  }
+
+private:
+  xbase::TApolloTable table_;
+};
+
+class FerrulinWindowTest : public ::testing::Test {
+protected:
+  void writeDesign() { testing::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n"); }
+
+  // The status log without its time stamps; every line must have one.
+  static Lines statusMessages(FerrulinProgram& program) {
+    Lines result;
+    for (const std::string& line : lines(program.window().lbMessages())) {
+      const auto separator = line.find(": ");
+      EXPECT_NE(separator, std::string::npos) << line;
+      EXPECT_GT(separator, 0u) << line;
+      if (separator != std::string::npos)
+        result.push_back(line.substr(separator + 2));
+    }
+    return result;
+  }
+
+  static bool loaded(FerrulinProgram& program) {
+    const Lines messages = statusMessages(program);
+    return !messages.empty() && messages.back() == "Configuration loaded\r\n";
+  }
+
+  testing::TempWorkDir dir;
+};
+
+TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
+  FerrulinProgram program;
+  FerrulinWindow& window = program.window();
+  window.show();
+  const UINT dpi = velmora::win::windowDpi(window.handle());
+
+  EXPECT_EQ(text(window.handle()), "Velmora's Label Spooler");
+  RECT outer{};
+  ::GetWindowRect(window.handle(), &outer);
+  EXPECT_EQ(outer.left, 0);
+  EXPECT_EQ(outer.top, 0);
+  RECT client{};
+  ::GetClientRect(window.handle(), &client);
+  EXPECT_EQ(client.right, scaled(600, dpi));
+  EXPECT_EQ(client.bottom, scaled(376, dpi));
+  const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window.handle(), GWL_STYLE));
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u) << "the size is fixed";
+
+  EXPECT_EQ(placeInParent(window.lbPrinters()), expectedPlace(8, 24, 249, 137, dpi));
+  EXPECT_EQ(placeInParent(window.lbQ()), expectedPlace(272, 24, 321, 137, dpi));
+  EXPECT_EQ(placeInParent(window.lbMessages()), expectedPlace(8, 192, 585, 178, dpi));
+  EXPECT_EQ(placeInParent(window.Button1()), expectedPlace(518, 163, 75, 25, dpi));
+  EXPECT_EQ(text(window.Button1()), "Button1");
+  EXPECT_FALSE(::IsWindowVisible(window.Button1())) << "hidden at creation and never shown";
+  for (HWND list : {window.lbPrinters(), window.lbQ(), window.lbMessages()}) {
+    EXPECT_TRUE(::IsWindowVisible(list));
+    EXPECT_TRUE(lines(list).empty());
+    const LOGFONTW font = fontOf(list);
+    EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+    EXPECT_EQ(font.lfHeight, -::MulDiv(8, static_cast<int>(dpi), 72));
+  }
+
+  const std::vector<std::pair<const wchar_t*, POINT>> captions = {
+      {L"Printers", {8, 5}}, {L"Print Jobs", {272, 5}}, {L"Status", {8, 175}}};
+  for (const auto& [caption, at] : captions) {
+    const HWND label = childWithText(window.handle(), caption);
+    ASSERT_NE(label, nullptr) << fromWide(caption);
+    const Place place = placeInParent(label);
+    EXPECT_EQ(place[0], scaled(at.x, dpi));
+    EXPECT_EQ(place[1], scaled(at.y, dpi));
+    const LOGFONTW font = fontOf(label);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_EQ(font.lfHeight, -::MulDiv(10, static_cast<int>(dpi), 72));
+  }
+
+  // Explorer's restart message puts the icon back; it is never lost.
+  const bool trayShown = window.Tray().shown();
+  ::SendMessageW(window.handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_EQ(window.Tray().shown(), trayShown);
+  const HMENU menu = window.Tray().PopupMenu();
+  ASSERT_EQ(::GetMenuItemCount(menu), 2);
+  wchar_t item[64] = {};
+  ::GetMenuStringW(menu, 0, item, 64, MF_BYPOSITION);
+  EXPECT_STREQ(item, L"Send Held Jobs Back");
+  EXPECT_EQ(::GetMenuItemID(menu, 0), static_cast<UINT>(FerrulinTray::kSendBackItemId));
+  ::GetMenuStringW(menu, 1, item, 64, MF_BYPOSITION);
+  EXPECT_STREQ(item, L"Exit Ferrulin");
+  EXPECT_EQ(::GetMenuItemID(menu, 1), static_cast<UINT>(FerrulinTray::kExitItemId));
+}
+
+TEST_F(FerrulinWindowTest, FirstShowListsThePrintersAndLogsTheLoad) {
+  writeDesign();
+  testing::writeConfiguration(
+      {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+  EXPECT_EQ(lines(program.window().lbPrinters()),
+            (Lines{"PREP1 -> LABEL1 (LabelDesign.txt)", "PREP2 -> LABEL2 (Missing.txt)"}));
+  EXPECT_EQ(statusMessages(program), (Lines{
+                                         "Loading Configuration",
+                                         "ERROR: Design file \"Missing.txt\" cannot be found!",
+                                         "Configuration loaded\r\n",
+                                     }));
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up) << "claimed";
+  EXPECT_TRUE(::IsWindowVisible(program.window().handle()));
+}
+
+TEST_F(FerrulinWindowTest, DeliveredJobsAreListedAndAFailoverIsMarked) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
+  auto label1 = std::make_unique<HeldDestination>("LABEL1");
+  HeldDestination label2("LABEL2");
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+
+  dropJob("A1.spl", "1 Fried rice");
+  ASSERT_TRUE(pumpUntil([&] { return delivered("A1.spl", "LABEL1"); }));
+  pumpFor(50ms);
+  EXPECT_EQ(lines(program.window().lbQ()), Lines{"PREP1\\A1.spl"});
+  EXPECT_NE(testing::readBytes("LABEL1/A1.spl").find("Item: 1 Fried rice"), std::string::npos);
+
+  label1.reset(); // LABEL1's spooler goes down: the next job goes to the backup
+  dropJob("A2.spl", "2 Noodles");
+  ASSERT_TRUE(pumpUntil([&] { return delivered("A2.spl", "LABEL2"); }));
+  pumpFor(50ms);
+  EXPECT_EQ(lines(program.window().lbQ()), (Lines{"PREP1\\A1.spl", "PREP1\\A2.spl -- ERROR"}));
+  const Lines messages = statusMessages(program);
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
+  EXPECT_EQ(messages.back(), "Trying backup printer...");
+  // The newest line is in sight.
+  const auto top = ::SendMessageW(program.window().lbQ(), LB_GETTOPINDEX, 0, 0);
+  EXPECT_LE(top, 1);
+}
+
+TEST_F(FerrulinWindowTest, EveryCloseRequestIsRefusedWithItsMessage) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+  const HWND window = program.window().handle();
+
+  MessageBoxAnswerer answerer;
+  ::SendMessageW(window, WM_CLOSE, 0, 0);             // the close button's request
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); // Alt+F4, the system menu
+  const auto session = ::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  EXPECT_EQ(session, FALSE) << "log-off is refused too";
+  ASSERT_EQ(answerer.boxes().size(), 3u);
+  for (const test::ShownBox& box : answerer.boxes()) {
+    EXPECT_EQ(fromWide(box.title), velmora::win::programFileTitle());
+    EXPECT_EQ(fromWide(box.text), kCloseRefusal);
+  }
+  EXPECT_TRUE(::IsWindow(window));
+  EXPECT_TRUE(::IsWindowVisible(window));
+
+  // The program still serves its printers.
+  dropJob("A1.spl", "1 Fried rice");
+  ASSERT_TRUE(pumpUntil([&] { return lines(program.window().lbQ()).size() == 1; }));
+}
+
+TEST_F(FerrulinWindowTest, MinimizedSwitchInItsSpellings) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  struct Case {
+    std::vector<std::string> arguments;
+    bool minimized;
+  };
+  const std::vector<Case> cases = {
+      {{"/MINIMIZED"}, true},
+      {{"/minimized"}, true},
+      {{"/Minimized", "/MINIMIZED"}, true},
+      {{"data", "/miniMIZED", "--verbose"}, true},
+      {{"-MINIMIZED"}, false},
+      {{"/MINIMIZED=1", "x/minimized", "/MINIMIZE"}, false},
+      {{}, false},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const std::string& argument : c.arguments)
+      trace += "\"" + argument + "\" ";
+    SCOPED_TRACE(trace);
+    FerrulinProgram program;
+    program.start(c.arguments);
+    ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+    pumpFor(20ms);
+    const HWND window = program.window().handle();
+    const bool hidden = !::IsWindowVisible(window);
+    const bool iconic = ::IsIconic(window) != FALSE;
+    EXPECT_EQ(hidden || iconic, c.minimized);
+    if (c.minimized) {
+      // Into the tray where there is one; else onto the task bar.
+      EXPECT_EQ(hidden, program.window().Tray().shown());
+      // The tray icon's double-click brings the window back, lists filled.
+      ::SendMessageW(window, FerrulinTray::kCallbackMessage, 1, WM_LBUTTONDBLCLK);
+      EXPECT_TRUE(::IsWindowVisible(window));
+      EXPECT_FALSE(::IsIconic(window));
+      EXPECT_EQ(lines(program.window().lbPrinters()).size(), 1u);
+    }
+  }
+}
+
+TEST_F(FerrulinWindowTest, MinimizeButtonHidesTheWindowInTheTray) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+  const HWND window = program.window().handle();
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  pumpFor(20ms);
+  if (program.window().Tray().shown())
+    EXPECT_FALSE(::IsWindowVisible(window));
+  else
+    EXPECT_TRUE(::IsIconic(window));
+  ::SendMessageW(window, FerrulinTray::kCallbackMessage, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(::IsWindowVisible(window));
+}
+
+TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
+  FerrulinProgram program;
+  FerrulinWindow& window = program.window();
+  window.show();
+  window.AddPrinterLine("LABEL9 -> X (LabelDesign.txt)");
+  window.AddPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
+  window.AddJobLine("LABEL9\\A.spl");
+  window.AddJobLine("PREP1\\A.spl");
+  window.AddStatusLine("12/10/26: Loading");
+  window.AddStatusLine("12/10/26: Printing");
+  for (HWND list : {window.lbPrinters(), window.lbQ(), window.lbMessages()})
+    ::SendMessageW(list, WM_CHAR, L'P', 0);
+  EXPECT_EQ(::SendMessageW(window.lbPrinters(), LB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(window.lbQ(), LB_GETCURSEL, 0, 0), LB_ERR);
+  EXPECT_EQ(::SendMessageW(window.lbMessages(), LB_GETCURSEL, 0, 0), LB_ERR);
+}
+
+TEST_F(FerrulinWindowTest, HiddenButton1ReloadsTheConfiguration) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+  program.engine().notifierConfig().Stop(); // only the click may reload now
+  testing::writeConfiguration(
+      {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
+  pumpFor(300ms);
+  ASSERT_EQ(lines(program.window().lbPrinters()).size(), 1u);
+  const HWND button = program.window().Button1();
+  ::SendMessageW(program.window().handle(), WM_COMMAND,
+                 MAKEWPARAM(FerrulinWindow::kButton1Id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+  ASSERT_TRUE(pumpUntil([&] { return lines(program.window().lbPrinters()).size() == 2; }));
+}
+
+TEST_F(FerrulinWindowTest, TrayItemSendsTheHeldJobsBack) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  fs::create_directories("VelmoraHeldJobs/PREP1");
+  testing::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+  ::SendMessageW(program.window().handle(), WM_COMMAND,
+                 MAKEWPARAM(FerrulinTray::kSendBackItemId, 0), 0);
+  const auto contains = [&](const std::string& message) {
+    const Lines messages = statusMessages(program);
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+  };
+  ASSERT_TRUE(pumpUntil([&] { return contains("# 1 held job sent back"); }));
+  EXPECT_TRUE(contains("# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl"));
+  EXPECT_FALSE(fs::exists("VelmoraHeldJobs/PREP1/A123.spl"));
+}
+
+TEST_F(FerrulinWindowTest, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
+  MessageBoxAnswerer answerer;
+  FerrulinProgram program;
+  program.start({"/minimized"});
+  EXPECT_EQ(program.run(), 1);
+  ASSERT_EQ(answerer.boxes().size(), 1u);
+  EXPECT_EQ(fromWide(answerer.boxes()[0].text),
+            "Configuration file not found. Please run Dovetack.exe");
+  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::win::programFileTitle());
+  EXPECT_EQ(statusMessages(program), Lines{"Loading Configuration"});
+}
+
+TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithError) {
+  testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  MessageBoxAnswerer answerer;
+  FerrulinProgram program;
+  program.start({"/MINIMIZED"});
+  ASSERT_TRUE(pumpUntil([&] { return answerer.boxes().size() == 1; }));
+  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::win::programFileTitle());
+  EXPECT_FALSE(answerer.boxes()[0].text.empty());
+  EXPECT_TRUE(::IsWindowVisible(program.window().handle())) << "the switch is ignored";
+
+  program.loop().reportError("Exception while waiting for notification");
+  ASSERT_TRUE(pumpUntil([&] { return answerer.boxes().size() == 2; }));
+  EXPECT_EQ(fromWide(answerer.boxes()[1].title), "Error");
+  EXPECT_EQ(fromWide(answerer.boxes()[1].text), "Exception while waiting for notification");
+
+  // The watcher runs all the same: a corrected file is loaded.
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  ASSERT_TRUE(pumpUntil([&] { return lines(program.window().lbPrinters()).size() == 1; }));
+}
+
+// Ferrulin.exe of this build; the build's path is a POSIX one when the
+// build ran on Linux (Wine shows that file system as drive Z:).
+std::wstring ferrulinExe() {
+  std::string path = VELMORA_FERRULIN_EXE;
+  if (!path.empty() && path.front() == '/')
+    path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/')
+      c = '\\';
+  return velmora::win::toWide(path);
+}
+
+// Ferrulin.exe as a process in the test's data directory.
+class FerrulinProcess final {
+public:
+  explicit FerrulinProcess(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + ferrulinExe() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    EXPECT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &process_))
+        << ::GetLastError();
+  }
+  ~FerrulinProcess() {
+    if (process_.hProcess && ::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+      ::TerminateProcess(process_.hProcess, 99);
+    ::CloseHandle(process_.hThread);
+    ::CloseHandle(process_.hProcess);
+  }
+
+  // The program's main window, once it exists.
+  HWND window() {
+    struct Search {
+      DWORD processId;
+      HWND found = nullptr;
+    } search{process_.dwProcessId};
+    pumpUntil(
+        [&] {
+          ::EnumWindows(
+              [](HWND candidate, LPARAM data) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(data);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(candidate, &owner);
+                wchar_t className[64] = {};
+                ::GetClassNameW(candidate, className, 64);
+                if (owner == s->processId &&
+                    std::wstring(className) == FerrulinWindow::kWindowClass) {
+                  s->found = candidate;
+                  return FALSE;
+                }
+                return TRUE;
+              },
+              reinterpret_cast<LPARAM>(&search));
+          return search.found != nullptr;
+        },
+        30s);
+    return search.found;
+  }
+
+  // The exit code, or -1 when it still runs after `timeout`.
+  int wait(std::chrono::milliseconds timeout) {
+    if (::WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) !=
+        WAIT_OBJECT_0)
+      return -1;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+  }
+
+private:
+  PROCESS_INFORMATION process_{};
+};
+
+// What another process's window shows in its lists, for a failure message.
+std::string shownLines(HWND window) {
+  std::string shown;
+  HWND list = nullptr;
+  while ((list = ::FindWindowExW(window, list, L"ListBox", nullptr)))
+    for (const std::string& line : lines(list))
+      shown += line + "\n";
+  return shown;
+}
+
+bool up(const char* printer) {
+  return xbase::probeDestination(printer) == xbase::DestinationState::Up;
+}
+
+TEST_F(FerrulinWindowTest, ExitFerrulinEndsTheProgramWithEveryFolderReleased) {
+  writeDesign();
+  testing::writeConfiguration(
+      {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
+  FerrulinProcess ferrulin(L"");
+  const HWND window = ferrulin.window();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(pumpUntil([] { return up("PREP1") && up("PREP2"); }, 30s)) << shownLines(window);
+  EXPECT_EQ(text(window), "Velmora's Label Spooler");
+  EXPECT_TRUE(::IsWindowVisible(window));
+
+  // The tray menu's item, as the menu sends it.
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kExitItemId, 0), 0);
+  EXPECT_EQ(ferrulin.wait(30s), 0);
+  EXPECT_FALSE(up("PREP1"));
+  EXPECT_FALSE(up("PREP2"));
+}
+
+TEST_F(FerrulinWindowTest, ProgramStartedWithTheSwitchGoesToTheTray) {
+  writeDesign();
+  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  FerrulinProcess ferrulin(L"/Minimized");
+  const HWND window = ferrulin.window();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(pumpUntil([] { return up("PREP1"); }, 30s)) << shownLines(window);
+  ASSERT_TRUE(pumpUntil([&] { return !::IsWindowVisible(window) || ::IsIconic(window); }, 10s));
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kExitItemId, 0), 0);
+  EXPECT_EQ(ferrulin.wait(30s), 0);
+  EXPECT_FALSE(up("PREP1"));
+}
+
+} // namespace
+} // namespace velmora::spooler::win
