@@ -2,8 +2,8 @@
 #                             DESCRIPTION <text> [LIBS <targets...>])
 #
 # A Windows desktop program: one statically linked .exe (the C and C++
-# runtimes and winpthread inside it; the toolchain file links them statically,
-# so only the system's own DLLs are loaded), a window program without a
+# runtimes and winpthread inside it, so only the system's own DLLs are
+# loaded), a window program without a
 # console (-mwindows) whose entry is wWinMain (-municode, UTF-16 at the API),
 # and these resources compiled into it:
 # - the manifest: common controls version 6, per-monitor (v2) DPI awareness,
@@ -55,7 +55,8 @@ function(velmora_add_windows_program)
     OBJECT_DEPENDS "${VELMORA_PROGRAM_MANIFEST};${VELMORA_PROGRAM_ICON}")
 
   add_executable(${ARG_TARGET} WIN32 ${ARG_SOURCES} ${generated}/${ARG_TARGET}.rc)
-  target_link_options(${ARG_TARGET} PRIVATE -municode)
+  # The runtimes inside the .exe, also where no toolchain file asks for it.
+  target_link_options(${ARG_TARGET} PRIVATE -municode -static -static-libgcc -static-libstdc++)
   target_compile_definitions(${ARG_TARGET} PRIVATE UNICODE _UNICODE)
   target_link_libraries(${ARG_TARGET} PRIVATE ${ARG_LIBS})
   velmora_target(${ARG_TARGET})

@@ -677,7 +677,7 @@ window_e2e() {
 if [ -x "$ferrulin_exe" ] && [ -x "$remote_exe" ] && [ -x "$hostsim_exe" ]; then
   window_e2e
   for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null
+  wait "${e2e_pids[@]}" 2>/dev/null # not Xvfb, which stays to the end
 else
   fail "Ferrulin.exe, ferrulin_remote.exe or hostsim.exe was not built"
 fi

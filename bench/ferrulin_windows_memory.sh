@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Ferrulin.exe's size and its resident memory under Wine: after the start
+# (configuration loaded, PREP1 and PREP2 claimed) and after N jobs (1,000 by
+# default) delivered from PREP1 to LABEL1 while hostsim.exe holds LABEL1 and
+# LABEL2. Runs in Wine's virtual desktop on an Xvfb display of its own; the
+# resident size is the VmRSS of the Wine process that runs Ferrulin.exe (the
+# program and the parts of Wine loaded into it). Needs the Windows build
+# (scripts/test-windows.sh).
+#
+#   bench/ferrulin_windows_memory.sh [build-win] [jobs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-win}
+jobs=${2:-1000}
+hostsim_exe=$build/tools/hostsim/hostsim.exe
+ferrulin_exe=$build/src/spooler/win/Ferrulin.exe
+remote_exe=$build/tests/spooler/win/ferrulin_remote.exe
+
+. scripts/lib/wine-desktop.sh
+data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-memory-XXXXXX")
+pids=()
+end() {
+  for pid in "${pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  wine_desktop_end
+  rm -rf "$data"
+}
+trap end EXIT
+wine_desktop_start 1024x768 default
+
+wait_for() { # <seconds> <command...>
+  local tries=$(($1 * 10))
+  shift
+  until "$@"; do
+    ((tries-- > 0)) || return 1
+    sleep 0.1 # files and other programs' output have no waiter to hand
+  done
+}
+rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
+
+stripped=$(mktemp)
+x86_64-w64-mingw32-strip -o "$stripped" "$ferrulin_exe"
+echo "Ferrulin.exe: $(stat -c %s "$ferrulin_exe") bytes as built (with debug information)," \
+  "$(stat -c %s "$stripped") bytes stripped"
+rm -f "$stripped"
+
+data_windows=$(wine_path "$data")
+"$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null
+cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+for printer in LABEL1 LABEL2; do
+  "$wine" "$hostsim_exe" hold "$data_windows" "$printer" >"$data/hold-$printer.log" 2>&1 </dev/null &
+  pids+=($!)
+  wait_for 60 grep -q "holding $printer" "$data/hold-$printer.log"
+done
+
+ferrulin_windows=$(wine_path "$ferrulin_exe")
+(cd "$data" && exec "$wine" "$ferrulin_windows") >/dev/null 2>&1 </dev/null &
+ferrulin=$!
+pids+=("$ferrulin")
+loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
+wait_for 60 loaded
+grep -q 'Ferrulin.exe' "/proc/$ferrulin/cmdline" || {
+  echo "process $ferrulin is not Ferrulin.exe" >&2
+  exit 1
+}
+sleep 2 # settled
+echo "resident after start: $(rss_kib "$ferrulin") KiB"
+
+# The jobs are written elsewhere and renamed into PREP1, as the host does.
+mkdir "$data/stage"
+"$wine" "$hostsim_exe" drop "$data_windows" STAGE --items 3 >/dev/null </dev/null
+start=$(date +%s)
+for ((i = 1; i <= jobs; i++)); do
+  cp "$data/stage/JOB0001.spl" "$data/stage/next.tmp"
+  mv "$data/stage/next.tmp" "$data/PREP1/M$i.spl"
+done
+delivered_all() { [ "$(find "$data/LABEL1" -name 'M*.spl' | wc -l)" -eq "$jobs" ]; }
+wait_for 1200 delivered_all
+seconds=$(($(date +%s) - start))
+sleep 2 # settled
+echo "resident after $jobs jobs: $(rss_kib "$ferrulin") KiB (all delivered within $seconds s)"
+"$wine" "$remote_exe" exit >/dev/null </dev/null
+wait "$ferrulin"
