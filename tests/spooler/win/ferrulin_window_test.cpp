@@ -122,7 +122,8 @@ protected:
 
   static bool loaded(FerrulinProgram& program) {
     const Lines messages = statusMessages(program);
-    return !messages.empty() && messages.back() == "Configuration loaded\r\n";
+    return std::find(messages.begin(), messages.end(), "Configuration loaded\r\n") !=
+           messages.end();
   }
 
   testing::TempWorkDir dir;
