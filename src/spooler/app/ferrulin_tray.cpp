@@ -9,6 +9,14 @@
 
 namespace velmora {
 
+namespace {
+
+QString caption(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
 QIcon FerrulinIcon() {
   QIcon icon;
   for (const int size : {16, 32, 64}) {
@@ -44,12 +52,8 @@ QIcon FerrulinIcon() {
 
 FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
                            std::function<void()> exit)
-    : sendBackItem_(popupMenu_.addAction(QString::fromUtf8(
-          spooler::kSendBackItemCaption.data(),
-          static_cast<qsizetype>(spooler::kSendBackItemCaption.size()))))),
-      exitItem_(popupMenu_.addAction(
-          QString::fromUtf8(spooler::kExitItemCaption.data(),
-                            static_cast<qsizetype>(spooler::kExitItemCaption.size())))) {
+    : sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
+      exitItem_(popupMenu_.addAction(caption(spooler::kExitItemCaption))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
   sendBackItem_->setObjectName(QStringLiteral("SendBackItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
