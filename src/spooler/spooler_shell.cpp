@@ -27,10 +27,6 @@ void showSpoolerWindow(SpoolerEngine& engine, const std::vector<std::string>& ar
       minimizeToTray();
 }
 
-std::string errorBoxTitle(std::string_view message, std::string_view programTitle) {
-  return std::string(TATFileNotification::IsWatcherError(message) ? "Error" : programTitle);
-}
-
 std::string programFileTitle(std::string_view programPath) {
   std::string_view name = programPath;
   if (const auto separator = name.find_last_of("/\\"); separator != std::string_view::npos)

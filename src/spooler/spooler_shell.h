@@ -37,10 +37,6 @@ bool isMinimizedSwitch(std::string_view argument);
 void showSpoolerWindow(SpoolerEngine& engine, const std::vector<std::string>& arguments,
                        const std::function<void()>& minimizeToTray);
 
-// The title of the default error box for `message`: "Error" for the folder
-// watcher's own errors (TATFileNotification's texts), else `programTitle`.
-std::string errorBoxTitle(std::string_view message, std::string_view programTitle);
-
 // The program file's name without its extension, from the program's path
 // (either separator): the title of its message boxes and error boxes.
 std::string programFileTitle(std::string_view programPath);

@@ -196,10 +196,6 @@ void TATFileNotification::DeliverChange() {
     FOnChanged(*this);
 }
 
-bool TATFileNotification::IsWatcherError(std::string_view message) {
-  return message == kCreateError || message == kTerminateError || message == kWaitError;
-}
-
 void TATFileNotification::ShowWatcherError(const std::string& text) {
   FLoop.reportErrorBox(kWatcherErrorCaption, text);
 }

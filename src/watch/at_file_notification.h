@@ -151,10 +151,6 @@ public:
   // Ends the worker and waits for it. A report already armed still arrives.
   void Stop();
 
-  // Whether `message` is one of the watcher's own error texts above, whose
-  // boxes are titled "Error".
-  static bool IsWatcherError(std::string_view message);
-
 private:
   friend class TDirThread;
 

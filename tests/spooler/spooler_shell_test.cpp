@@ -46,15 +46,6 @@ TEST(SpoolerShell, ProgramFileTitleIsTheFileNameWithoutItsExtension) {
     EXPECT_EQ(programFileTitle(path), title) << path;
 }
 
-TEST(SpoolerShell, TheWatchersOwnErrorBoxesAreTitledError) {
-  for (const char* watcherError :
-       {"Exception while creating thread", "Exception while waiting for notification",
-        "Exception while terminating thread"})
-    EXPECT_EQ(errorBoxTitle(watcherError, "Ferrulin"), "Error") << watcherError;
-  for (const char* other : {"tblConfig: Cannot open file", "Exception while creating thread.", ""})
-    EXPECT_EQ(errorBoxTitle(other, "Ferrulin"), "Ferrulin") << other;
-}
-
 // A view that keeps the printers list and the status log.
 class RecordingView final : public SpoolerView {
 public:

@@ -185,8 +185,7 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
 }
 
 void FerrulinWindow::ShowErrorBox(const std::string& message) {
-  hooks_.messageBox(fromStd(spooler::errorBoxTitle(message, ProgramTitle().toStdString())),
-                    fromStd(message), QMessageBox::Critical);
+  ShowErrorBox(message, ProgramTitle().toStdString());
 }
 
 void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string& caption) {

@@ -57,8 +57,7 @@ public:
   std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
 
   // The application's default error box: the message, one OK button, titled
-  // with the program file's name ("Error" for the folder watcher's own
-  // errors, spooler::errorBoxTitle). The program goes on.
+  // with the program file's name. The program goes on.
   void ShowErrorBox(const std::string& message);
   // An error box with a caption of its own (the change watcher's "Error").
   void ShowErrorBox(const std::string& message, const std::string& caption);

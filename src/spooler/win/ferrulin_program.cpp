@@ -9,6 +9,9 @@ namespace velmora::spooler::win {
 
 FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
   loop_.setErrorHandler([this](const std::string& message) { window_.ShowErrorBox(message); });
+  loop_.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
+    window_.ShowErrorBox(message, caption);
+  });
   // The click runs after the handler that made it, as every engine handler.
   window_.SetButton1Click([this] { loop_.post([this] { engine_.LoadConfiguration(); }); });
   window_.SetSendBackClick([this] { loop_.post([this] { engine_.sendHeldJobsBack(); }); });
@@ -18,6 +21,7 @@ FerrulinProgram::~FerrulinProgram() {
   window_.SetButton1Click(nullptr);
   window_.SetSendBackClick(nullptr);
   loop_.setErrorHandler(nullptr);
+  loop_.setErrorBoxHandler(nullptr);
 }
 
 void FerrulinProgram::start(const std::vector<std::string>& arguments) {

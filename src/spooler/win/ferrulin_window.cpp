@@ -230,8 +230,11 @@ void FerrulinWindow::ShowMessage(const std::string& text) {
 }
 
 void FerrulinWindow::ShowErrorBox(const std::string& message) {
-  velmora::win::messageBox(window_, errorBoxTitle(message, velmora::win::programFileTitle()),
-                           message, MB_OK | MB_ICONERROR);
+  ShowErrorBox(message, velmora::win::programFileTitle());
+}
+
+void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string& caption) {
+  velmora::win::messageBox(window_, caption, message, MB_OK | MB_ICONERROR);
 }
 
 void FerrulinWindow::EndProgram() {

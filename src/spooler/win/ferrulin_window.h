@@ -47,8 +47,10 @@ public:
   std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
 
   // The application's default error box for `message` (one OK button), titled
-  // as spooler::errorBoxTitle says. The program goes on.
+  // titled with the program file's name. The program goes on.
   void ShowErrorBox(const std::string& message);
+  // A box with a caption of its own (the watcher's "Error" boxes).
+  void ShowErrorBox(const std::string& message, const std::string& caption);
 
   // Shows the window in its normal state at the top-left corner of the screen.
   void show();

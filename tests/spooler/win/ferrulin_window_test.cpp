@@ -396,7 +396,7 @@ TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithEr
   EXPECT_FALSE(answerer.boxes()[0].text.empty());
   EXPECT_TRUE(::IsWindowVisible(program.window().handle())) << "the switch is ignored";
 
-  program.loop().reportError("Exception while waiting for notification");
+  program.loop().reportErrorBox("Error", "Exception while waiting for notification");
   ASSERT_TRUE(pumpUntil([&] { return answerer.boxes().size() == 2; }));
   EXPECT_EQ(fromWide(answerer.boxes()[1].title), "Error");
   EXPECT_EQ(fromWide(answerer.boxes()[1].text), "Exception while waiting for notification");
