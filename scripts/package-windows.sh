@@ -47,9 +47,9 @@ nsis_defines=()
 for program in Ferrulin.exe Dovetack.exe FerrulinConsole.exe hostsim.exe; do
   built=${programs[$program]:-}
   if [ -z "$built" ]; then
-    # Only while the Win32 window programs are on their way into the build.
+    # Only while Dovetack's Win32 window is on its way into the build.
     case $program in
-    Ferrulin.exe | Dovetack.exe)
+    Dovetack.exe)
       echo "package-windows: note: this build has no $program; the package leaves it out" >&2
       continue
       ;;
@@ -60,16 +60,16 @@ for program in Ferrulin.exe Dovetack.exe FerrulinConsole.exe hostsim.exe; do
     exit 1
   fi
   "$strip" -o "$stage/$program" "$built"
-  case $program in
-  Ferrulin.exe) nsis_defines+=(-DHAVE_FERRULIN) ;;
-  Dovetack.exe) nsis_defines+=(-DHAVE_DOVETACK) ;;
-  esac
+  if [ "$program" = Dovetack.exe ]; then
+    nsis_defines+=(-DHAVE_DOVETACK)
+  fi
 done
 # The read-me with Windows line ends, for Notepad of any age.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/windows/README.txt >"$stage/README.txt"
 
 (cd "$out" && cmake -E tar cf "$name.zip" --format=zip "$name")
 makensis -V2 -NOCD "-DVERSION=$version" "-DFILES=$stage" "-DOUTFILE=$out/$name-setup.exe" \
+  -DICON=src/spooler/win/ferrulin.ico \
   "${nsis_defines[@]}" packaging/windows/VelmoraLabels.nsi
 
 for file in "$out/$name.zip" "$out/$name-setup.exe"; do

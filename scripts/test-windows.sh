@@ -13,7 +13,9 @@
 # with a note when they are not there).
 #
 # The build is packed (scripts/package-windows.sh: the zip and the NSIS
-# installer), and the installer is installed, used and uninstalled under Wine.
+# installer), and, last, in the virtual desktop after the window tests, the
+# installer is installed under Wine, the installed Ferrulin.exe is used, and
+# the installer is uninstalled.
 #
 # Ends with "test-windows: PASS" and exit code 0, or "test-windows: FAIL"
 # with what failed and exit code 1.
@@ -335,188 +337,6 @@ else
 fi
 rm -rf "$data"
 
-echo "== The installer under Wine: install, a job through the installed spooler, uninstall"
-# The installer from the package step is installed silently for a demo data
-# directory whose name has a space, as "C:\RM Data" would. Checked: the
-# installed files are the packed ones, the Start-menu and Startup shortcuts
-# start the programs from the program folder in the data directory, and the
-# installed spooler, started as its shortcut says, delivers a job from PREP1
-# to LABEL1. After the silent uninstall the program folder, the shortcuts and
-# the Add/Remove Programs entry are gone, and the data directory is as it was
-# before the install but for the delivered job.
-installer_test() {
-  local version name stage setup install_windows install menu startup_folder uninstall_key
-  version=$(sed -n 's/^version=//p' "$build/windows-package.txt")
-  name=VelmoraLabels-$version-win64
-  stage=$build/package/$name
-  setup=$build/package/$name-setup.exe
-  if [ ! -f "$setup" ]; then
-    fail "no installer $setup"
-    return
-  fi
-  data="$work/RM Data"
-  data_windows="Z:${data//\//\\}"
-  logs=$work
-  install_windows='C:\Program Files\Velmora Labels'
-  install=$WINEPREFIX/drive_c/Program\ Files/Velmora\ Labels
-  menu=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs
-  startup_folder=$menu/StartUp
-  menu=$menu/Velmora\ Labels
-  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VelmoraLabels'
-
-  # A data directory in use: RM's tables, its printers' folders, each with
-  # the lock table a host spooler made, the demo configuration and design.
-  mkdir "$data"
-  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
-    fail "hostsim.exe make-demo"
-    return
-  }
-  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
-  hold LABEL1
-  hold LABEL2
-  cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP1/"
-  cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP2/"
-  snapshot() { # every entry's kind and name, every file's checksum; not the delivered job
-    (cd "$data" && find . -path ./LABEL1/JOB0001.spl -prune -o -printf '%y %p\n' | sort &&
-      find . -path ./LABEL1/JOB0001.spl -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
-  }
-  snapshot >"$work/before"
-
-  # A silent install takes /D only last and unquoted, and the data directory
-  # quoted: the command line goes through a batch file, as Wine would quote
-  # the arguments of its own command line differently.
-  silent_install() { # <data directory option>: the installer's exit code
-    printf '@"%s" /S %s /D=%s\r\n@exit /b %%errorlevel%%\r\n' \
-      "Z:${setup//\//\\}" "$1" "$install_windows" >"$work/install.bat"
-    "$wine" cmd /c "Z:${work//\//\\}\\install.bat" </dev/null >>"$work/setup.log" 2>&1
-  }
-  silent_install "/DATADIR=\"$data_windows\\Missing\""
-  local code=$?
-  if [ "$code" -ne 2 ] || [ -e "$install" ]; then
-    fail "a silent install for a missing data directory gave exit code $code"
-  fi
-  if ! silent_install "/DATADIR=\"$data_windows\""; then
-    fail "the silent install failed"
-    cat "$work/setup.log"
-    return
-  fi
-  files() { find "$1" -mindepth 1 -printf '%P\n' | sort; }
-  if diff <({ files "$stage"; echo Uninstall.exe; } | sort) <(files "$install") >/dev/null &&
-    (cd "$stage" && for f in *; do cmp -s "$f" "$install/$f" || exit 1; done); then
-    echo "installed: $(files "$install" | tr '\n' ' ')"
-  else
-    fail "the program folder does not hold the packed files and Uninstall.exe"
-  fi
-  if ! diff <({ echo "$name/"; files "$stage" | sed "s|^|$name/|"; } | sort) \
-    <(cmake -E tar tf "$build/package/$name.zip" | sort) >/dev/null; then
-    fail "the zip does not hold the packed files"
-  fi
-  "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -q "Velmora Labels" ||
-    fail "no Add/Remove Programs entry"
-
-  shortcut_is() { # <.lnk> <target> <arguments> <working directory>
-    local expected actual
-    expected=$(printf 'target=%s\narguments=%s\nworkdir=%s' "$2" "$3" "$4")
-    if ! actual=$(scripts/read-lnk.py "$1"); then
-      fail "no shortcut ${1#"$WINEPREFIX"/}"
-    elif [ "${actual,,}" != "${expected,,}" ]; then
-      fail "shortcut ${1#"$WINEPREFIX"/}: $actual"
-    fi
-  }
-  # The spooler starts as Ferrulin's Start-menu shortcut says: the program
-  # in the shortcut's target folder, in its working directory.
-  local spooler=$install_windows\\FerrulinConsole.exe run_in=$data link
-  if [ -f "$stage/Ferrulin.exe" ]; then
-    shortcut_is "$menu/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" "" "$data_windows"
-    shortcut_is "$startup_folder/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" /MINIMIZED "$data_windows"
-    if link=$(scripts/read-lnk.py "$menu/Ferrulin.lnk"); then
-      spooler=$(sed -n 's/^target=//p' <<<"$link")
-      spooler=${spooler%\\*}\\FerrulinConsole.exe
-      run_in=$("$wine" winepath -u "$(sed -n 's/^workdir=//p' <<<"$link")" 2>/dev/null)
-    fi
-    echo "shortcuts: Ferrulin in the data directory, and at log-in with /MINIMIZED"
-  else
-    echo "(this build has no Ferrulin.exe: the installed FerrulinConsole.exe runs in the data directory)"
-  fi
-  if [ -f "$stage/Dovetack.exe" ]; then
-    shortcut_is "$menu/Dovetack.lnk" "$install_windows\\Dovetack.exe" "" "$data_windows"
-  fi
-  # Installed again, as an upgrade would be: without /DATADIR it keeps the
-  # data directory of the first install; /NOSTARTUP takes the Startup
-  # shortcut away.
-  if ! silent_install /NOSTARTUP; then
-    fail "the second install failed"
-  elif [ -e "$startup_folder/Ferrulin.lnk" ]; then
-    fail "the second install with /NOSTARTUP left the Startup shortcut"
-  else
-    [ -f "$stage/Ferrulin.exe" ] &&
-      shortcut_is "$menu/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" "" "$data_windows"
-    echo "installed again: the same data directory, and no Startup shortcut with /NOSTARTUP"
-  fi
-
-  (cd "$run_in" && exec "$wine" "$spooler") >"$work/spooler.log" 2>&1 </dev/null &
-  local spooler_pid=$!
-  e2e_pids+=("$spooler_pid")
-  if ! wait_until 30 has_line "$work/spooler.log" "Configuration loaded"; then
-    fail "the installed spooler did not load the configuration"
-    cat "$work/spooler.log"
-    return
-  fi
-  mkdir -p "$work/stage/STAGE"
-  "$wine" "$hostsim_exe" drop "Z:${work//\//\\}\\stage" STAGE >/dev/null
-  mv "$work/stage/STAGE/JOB0001.spl" "$data/PREP1/JOB0001.spl"
-  if wait_until 30 delivered JOB0001.spl LABEL1; then
-    echo "the installed spooler delivered a job to LABEL1"
-  else
-    fail "the installed spooler did not deliver the job"
-  fi
-  # A program file in use cannot be replaced: an install meanwhile fails
-  # instead of skipping it.
-  silent_install "/DATADIR=\"$data_windows\""
-  code=$?
-  if [ "$code" -ne 2 ]; then
-    fail "an install while the spooler runs gave exit code $code"
-  fi
-  kill -INT "$spooler_pid"
-  wait "$spooler_pid" || fail "the installed spooler did not end cleanly"
-  [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 | tr -d '\r')" = down ] ||
-    fail "the installed spooler ended without giving up PREP1"
-  for printer in LABEL1 LABEL2; do
-    kill -INT "${holders[$printer]}"
-    wait "${holders[$printer]}"
-  done
-
-  # The uninstaller copies itself away and ends at once; the copy removes
-  # the program folder last.
-  "$wine" "$install_windows\\Uninstall.exe" /S </dev/null >"$work/uninstall.log" 2>&1
-  if wait_until 30 test ! -e "$install"; then
-    echo "uninstalled: the program folder is gone"
-  else
-    fail "the program folder is still there after the uninstall: $(ls "$install")"
-  fi
-  if [ -e "$menu" ] || [ -e "$startup_folder/Ferrulin.lnk" ]; then
-    fail "shortcuts are left after the uninstall"
-  fi
-  ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Add/Remove Programs entry is left"
-
-  if [ -f "$data/LABEL1/JOB0001.spl" ] && diff "$work/before" <(snapshot) >"$work/changes"; then
-    echo "the data directory is as before, with the delivered job"
-  else
-    fail "the data directory changed: $(cat "$work/changes")"
-  fi
-}
-if [ -x "$hostsim_exe" ]; then
-  start=$(date +%s)
-  e2e_pids=()
-  work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-install-XXXXXX")
-  installer_test
-  for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
-  if ((${#e2e_pids[@]})); then wait "${e2e_pids[@]}" 2>/dev/null; fi # only this part's programs
-  rm -rf "$work"
-  unset logs
-  echo "installer test: $(($(date +%s) - start)) s"
-fi
-
 echo "== Locks across Linux and Windows on one file"
 linux_tests=$linux_build/tests/platform/platform_tests
 windows_tests=$build/tests/platform/platform_tests.exe
@@ -623,7 +443,12 @@ ferrulin_exe=$build/src/spooler/win/Ferrulin.exe
 remote_exe=$build/tests/spooler/win/ferrulin_remote.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
 data_windows="Z:${data//\//\\}"
+logs=$data
 e2e_pids=()
+probe_up() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = up ]; }
+# What the window's status log shows (ferrulin_remote reads it).
+# shellcheck disable=SC2317 # called through wait_until
+loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
 window_e2e() {
   "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
     fail "hostsim.exe make-demo"
@@ -638,9 +463,6 @@ window_e2e() {
   (cd "$data" && exec "$wine" "$ferrulin_path") >"$data/ferrulin.log" 2>&1 </dev/null &
   local ferrulin=$!
   e2e_pids+=("$ferrulin")
-  probe_up() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = up ]; }
-  # What the window's status log shows (ferrulin_remote reads it).
-  loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
   if ! wait_until 60 loaded || ! probe_up; then
     fail "Ferrulin.exe did not load the configuration and claim PREP1"
     return
@@ -682,5 +504,186 @@ else
   fail "Ferrulin.exe, ferrulin_remote.exe or hostsim.exe was not built"
 fi
 rm -rf "$data"
+
+echo "== The installer under Wine: install, a job through the installed Ferrulin.exe, uninstall"
+# The installer from the package step is installed silently for a demo data
+# directory whose name has a space, as "C:\RM Data" would. Checked: the
+# installed files are the packed ones, the Start-menu and Startup shortcuts
+# start the programs from the program folder in the data directory, and the
+# installed Ferrulin.exe, started as its shortcut says on the virtual
+# desktop, delivers a job from PREP1 to LABEL1 and ends on "Exit Ferrulin"
+# with PREP1 released. After the silent uninstall the program folder, the
+# shortcuts and the Add/Remove Programs entry are gone, and the data
+# directory is as it was before the install but for the delivered job.
+installer_test() {
+  local version name stage setup install_windows install menu startup_folder uninstall_key
+  version=$(sed -n 's/^version=//p' "$build/windows-package.txt")
+  name=VelmoraLabels-$version-win64
+  stage=$build/package/$name
+  setup=$build/package/$name-setup.exe
+  if [ ! -f "$setup" ]; then
+    fail "no installer $setup"
+    return
+  fi
+  data="$work/RM Data"
+  data_windows="Z:${data//\//\\}"
+  logs=$work
+  install_windows='C:\Program Files\Velmora Labels'
+  install=$WINEPREFIX/drive_c/Program\ Files/Velmora\ Labels
+  menu=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs
+  startup_folder=$menu/StartUp
+  menu=$menu/Velmora\ Labels
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VelmoraLabels'
+
+  # A data directory in use: RM's tables, its printers' folders, each with
+  # the lock table a host spooler made, the demo configuration and design.
+  mkdir "$data"
+  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
+    fail "hostsim.exe make-demo"
+    return
+  }
+  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  hold LABEL1
+  hold LABEL2
+  cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP1/"
+  cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP2/"
+  snapshot() { # every entry's kind and name, every file's checksum; not the delivered job
+    (cd "$data" && find . -path ./LABEL1/JOB0001.spl -prune -o -printf '%y %p\n' | sort &&
+      find . -path ./LABEL1/JOB0001.spl -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
+  }
+  snapshot >"$work/before"
+
+  # A silent install takes /D only last and unquoted, and the data directory
+  # quoted: the command line goes through a batch file, as Wine would quote
+  # the arguments of its own command line differently.
+  silent_install() { # <data directory option>: the installer's exit code
+    printf '@"%s" /S %s /D=%s\r\n@exit /b %%errorlevel%%\r\n' \
+      "Z:${setup//\//\\}" "$1" "$install_windows" >"$work/install.bat"
+    "$wine" cmd /c "Z:${work//\//\\}\\install.bat" </dev/null >>"$work/setup.log" 2>&1
+  }
+  silent_install "/DATADIR=\"$data_windows\\Missing\""
+  local code=$?
+  if [ "$code" -ne 2 ] || [ -e "$install" ]; then
+    fail "a silent install for a missing data directory gave exit code $code"
+  fi
+  if ! silent_install "/DATADIR=\"$data_windows\""; then
+    fail "the silent install failed"
+    cat "$work/setup.log"
+    return
+  fi
+  files() { find "$1" -mindepth 1 -printf '%P\n' | sort; }
+  if diff <({ files "$stage"; echo Uninstall.exe; } | sort) <(files "$install") >/dev/null &&
+    (cd "$stage" && for f in *; do cmp -s "$f" "$install/$f" || exit 1; done); then
+    echo "installed: $(files "$install" | tr '\n' ' ')"
+  else
+    fail "the program folder does not hold the packed files and Uninstall.exe"
+  fi
+  if ! diff <({ echo "$name/"; files "$stage" | sed "s|^|$name/|"; } | sort) \
+    <(cmake -E tar tf "$build/package/$name.zip" | sort) >/dev/null; then
+    fail "the zip does not hold the packed files"
+  fi
+  "$wine" reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -q "Velmora Labels" ||
+    fail "no Add/Remove Programs entry"
+
+  shortcut_is() { # <.lnk> <target> <arguments> <working directory>
+    local expected actual
+    expected=$(printf 'target=%s\narguments=%s\nworkdir=%s' "$2" "$3" "$4")
+    if ! actual=$(scripts/read-lnk.py "$1"); then
+      fail "no shortcut ${1#"$WINEPREFIX"/}"
+    elif [ "${actual,,}" != "${expected,,}" ]; then
+      fail "shortcut ${1#"$WINEPREFIX"/}: $actual"
+    fi
+  }
+  shortcut_is "$menu/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" "" "$data_windows"
+  shortcut_is "$startup_folder/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" /MINIMIZED "$data_windows"
+  echo "shortcuts: Ferrulin in the data directory, and at log-in with /MINIMIZED"
+  if [ -f "$stage/Dovetack.exe" ]; then
+    shortcut_is "$menu/Dovetack.lnk" "$install_windows\\Dovetack.exe" "" "$data_windows"
+  fi
+  # Installed again, as an upgrade would be: without /DATADIR it keeps the
+  # data directory of the first install; /NOSTARTUP takes the Startup
+  # shortcut away.
+  if ! silent_install /NOSTARTUP; then
+    fail "the second install failed"
+  elif [ -e "$startup_folder/Ferrulin.lnk" ]; then
+    fail "the second install with /NOSTARTUP left the Startup shortcut"
+  else
+    shortcut_is "$menu/Ferrulin.lnk" "$install_windows\\Ferrulin.exe" "" "$data_windows"
+    echo "installed again: the same data directory, and no Startup shortcut with /NOSTARTUP"
+  fi
+
+  # Ferrulin starts as its Start-menu shortcut says: the shortcut's target in
+  # the shortcut's working directory.
+  local link target run_in
+  link=$(scripts/read-lnk.py "$menu/Ferrulin.lnk") || return
+  target=$(sed -n 's/^target=//p' <<<"$link")
+  run_in=$("$wine" winepath -u "$(sed -n 's/^workdir=//p' <<<"$link")" 2>/dev/null)
+  (cd "$run_in" && exec "$wine" "$target") >"$work/ferrulin.log" 2>&1 </dev/null &
+  local ferrulin=$!
+  e2e_pids+=("$ferrulin")
+  if ! wait_until 60 loaded || ! probe_up; then
+    fail "the installed Ferrulin.exe did not load the configuration and claim PREP1"
+    return
+  fi
+  mkdir -p "$work/stage/STAGE"
+  "$wine" "$hostsim_exe" drop "Z:${work//\//\\}\\stage" STAGE >/dev/null
+  mv "$work/stage/STAGE/JOB0001.spl" "$data/PREP1/JOB0001.spl"
+  if wait_until 30 delivered JOB0001.spl LABEL1; then
+    echo "the installed Ferrulin.exe delivered a job to LABEL1"
+  else
+    fail "the installed Ferrulin.exe did not deliver the job"
+  fi
+  # A program file in use cannot be replaced: an install meanwhile fails
+  # instead of skipping it.
+  silent_install "/DATADIR=\"$data_windows\""
+  code=$?
+  if [ "$code" -ne 2 ]; then
+    fail "an install while Ferrulin.exe runs gave exit code $code"
+  fi
+  "$wine" "$remote_exe" exit >/dev/null </dev/null
+  if ! wait "$ferrulin"; then
+    fail "the installed Ferrulin.exe did not end cleanly after \"Exit Ferrulin\""
+  elif probe_up; then
+    fail "the installed Ferrulin.exe ended without giving up PREP1"
+  else
+    echo "\"Exit Ferrulin\" ended the installed Ferrulin.exe and PREP1 is released"
+  fi
+  for printer in LABEL1 LABEL2; do
+    kill -INT "${holders[$printer]}"
+    wait "${holders[$printer]}"
+  done
+
+  # The uninstaller copies itself away and ends at once; the copy removes
+  # the program folder last.
+  "$wine" "$install_windows\\Uninstall.exe" /S </dev/null >"$work/uninstall.log" 2>&1
+  if wait_until 30 test ! -e "$install"; then
+    echo "uninstalled: the program folder is gone"
+  else
+    fail "the program folder is still there after the uninstall: $(ls "$install")"
+  fi
+  if [ -e "$menu" ] || [ -e "$startup_folder/Ferrulin.lnk" ]; then
+    fail "shortcuts are left after the uninstall"
+  fi
+  ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Add/Remove Programs entry is left"
+
+  if [ -f "$data/LABEL1/JOB0001.spl" ] && diff "$work/before" <(snapshot) >"$work/changes"; then
+    echo "the data directory is as before, with the delivered job"
+  else
+    fail "the data directory changed: $(cat "$work/changes")"
+  fi
+}
+if [ -x "$remote_exe" ] && [ -x "$hostsim_exe" ]; then
+  start=$(date +%s)
+  e2e_pids=()
+  work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-install-XXXXXX")
+  installer_test
+  for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  if ((${#e2e_pids[@]})); then wait "${e2e_pids[@]}" 2>/dev/null; fi # only this part's programs, not Xvfb
+  rm -rf "$work"
+  unset logs
+  echo "installer test: $(($(date +%s) - start)) s"
+else
+  fail "ferrulin_remote.exe or hostsim.exe was not built: no installer test"
+fi
 
 finish

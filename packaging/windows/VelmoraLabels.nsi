@@ -2,7 +2,7 @@
 ; scripts/package-windows.sh with Debian's makensis:
 ;
 ;   makensis -DVERSION=1.0.0 -DFILES=<folder with the programs and README.txt>
-;            -DOUTFILE=<installer .exe> VelmoraLabels.nsi
+;            -DICON=<Ferrulin's .ico> -DOUTFILE=<installer .exe> VelmoraLabels.nsi
 ;
 ; It asks for RM's data directory, installs the programs into Program Files,
 ; adds Start-menu shortcuts that start them in the data directory (their
@@ -26,13 +26,16 @@ ManifestDPIAware true
 AllowSkipFiles off
 
 !ifndef VERSION
-  !error "define VERSION, FILES and OUTFILE (see the head of this file)"
+  !error "define VERSION, FILES, ICON and OUTFILE (see the head of this file)"
 !endif
 !ifndef FILES
-  !error "define VERSION, FILES and OUTFILE (see the head of this file)"
+  !error "define VERSION, FILES, ICON and OUTFILE (see the head of this file)"
 !endif
 !ifndef OUTFILE
-  !error "define VERSION, FILES and OUTFILE (see the head of this file)"
+  !error "define VERSION, FILES, ICON and OUTFILE (see the head of this file)"
+!endif
+!ifndef ICON
+  !error "define VERSION, FILES, ICON and OUTFILE (see the head of this file)"
 !endif
 
 !define PRODUCT "Velmora Labels"
@@ -62,6 +65,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 Var DataDir
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -102,9 +107,7 @@ Var DataDir
 Section "Ferrulin and Dovetack (required)" SecPrograms
   SectionIn RO
   SetOutPath "$INSTDIR"
-!ifdef HAVE_FERRULIN
   File "${FILES}\Ferrulin.exe"
-!endif
 !ifdef HAVE_DOVETACK
   File "${FILES}\Dovetack.exe"
 !endif
@@ -116,10 +119,8 @@ Section "Ferrulin and Dovetack (required)" SecPrograms
   ; A shortcut's working directory is the output folder when it is made.
   CreateDirectory "${MENU_FOLDER}"
   SetOutPath "$DataDir"
-!ifdef HAVE_FERRULIN
   CreateShortcut "${MENU_FOLDER}\Ferrulin.lnk" "$INSTDIR\Ferrulin.exe" "" \
     "$INSTDIR\Ferrulin.exe" 0 SW_SHOWNORMAL "" "The label spooler for RM"
-!endif
 !ifdef HAVE_DOVETACK
   CreateShortcut "${MENU_FOLDER}\Dovetack.lnk" "$INSTDIR\Dovetack.exe" "" \
     "$INSTDIR\Dovetack.exe" 0 SW_SHOWNORMAL "" "Printers, label design and RM's label setup"
@@ -137,9 +138,7 @@ Section "Ferrulin and Dovetack (required)" SecPrograms
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
-!ifdef HAVE_FERRULIN
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Ferrulin.exe,0"
-!endif
   ; The data directory chosen, proposed again by the next install.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DataDirectory" "$DataDir"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
@@ -149,14 +148,12 @@ Section "Ferrulin and Dovetack (required)" SecPrograms
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
-!ifdef HAVE_FERRULIN
 Section "Start Ferrulin when a user logs in" SecStartup
   SetOutPath "$DataDir"
   CreateShortcut "$SMSTARTUP\Ferrulin.lnk" "$INSTDIR\Ferrulin.exe" "/MINIMIZED" \
     "$INSTDIR\Ferrulin.exe" 0 SW_SHOWMINIMIZED "" "The label spooler for RM, in the notification area"
   SetOutPath "$INSTDIR"
 SectionEnd
-!endif
 
 Function .onInit
   ; Shortcuts for every user of the machine, as the programs are.
@@ -169,13 +166,11 @@ Function .onInit
     StrCpy $DataDir $R1
   ${EndIf}
   !insertmacro TrimBackslash $DataDir
-!ifdef HAVE_FERRULIN
   ClearErrors
   ${GetOptions} $R0 "/NOSTARTUP" $R1
   ${IfNot} ${Errors}
     !insertmacro UnselectSection ${SecStartup}
   ${EndIf}
-!endif
   ${If} ${Silent}
     ${If} $DataDir == ""
     ${OrIfNot} ${FileExists} "$DataDir\*.*"
