@@ -1,5 +1,6 @@
 #include "spooler/rm_spooler_object.h"
 
+#include "platform/caused_error.h"
 #include "platform/file_system.h"
 #include "xbase/host_layout.h"
 
@@ -65,11 +66,14 @@ bool TRMSpoolerObject::Activate() {
   FActive = true;
   lockHeldElsewhere_ = false;
   watchFailure_.clear();
+  activationFailure_.clear();
   try {
     FApolloTable.Open();
     // Another spooler may hold it; this one serves the folder all the same.
     lockHeldElsewhere_ = !FApolloTable.FLock();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    const std::string cause = platform::causeOf(error);
+    activationFailure_ = cause.empty() ? error.what() : std::string(error.what()) + ": " + cause;
     FActive = false;
     return FActive;
   }

@@ -113,7 +113,7 @@ void TATFileNotification::SetEnabled(bool enabled) {
 void TATFileNotification::Start() {
   std::string failure;
   if (!tryStart(failure))
-    ShowWatcherError("Exception while creating thread");
+    ShowWatcherError("Exception while creating thread", failure);
 }
 
 bool TATFileNotification::tryStart(std::string& failure) {
@@ -152,6 +152,8 @@ void TATFileNotification::Stop() {
       }
     }
     WaitForState(false);
+  } catch (const std::exception& error) {
+    ShowWatcherError("Exception while terminating thread", error.what());
   } catch (...) {
     ShowWatcherError("Exception while terminating thread");
   }
@@ -192,8 +194,8 @@ void TATFileNotification::DeliverChange() {
     FOnChanged(*this);
 }
 
-void TATFileNotification::ShowWatcherError(const std::string& text) {
-  FLoop.reportErrorBox(kWatcherErrorCaption, text);
+void TATFileNotification::ShowWatcherError(const std::string& text, const std::string& cause) {
+  FLoop.reportErrorBox(kWatcherErrorCaption, text, cause);
 }
 
 // --- TDirThread --------------------------------------------------------------
@@ -219,6 +221,8 @@ void TDirThread::ArmDelivery() {
 void TDirThread::Execute() {
   try {
     Watch();
+  } catch (const std::exception& error) {
+    FParent.ShowWatcherError("Exception while waiting for notification", error.what());
   } catch (...) {
     FParent.ShowWatcherError("Exception while waiting for notification");
   }

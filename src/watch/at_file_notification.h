@@ -21,7 +21,8 @@
 // Errors are shown in error boxes of the watcher's own, titled "Error"
 // (through the loop's reportErrorBox): "Exception while creating thread",
 // "Exception while waiting for notification", "Exception while terminating
-// thread"; the worker never waits for one to be shown.
+// thread", with what the system said (the folder's path and the reason) as
+// their cause; the worker never waits for one to be shown.
 // The loop must outlive the watcher; destroying the watcher stops it and
 // drops a report not yet delivered.
 #pragma once
@@ -158,7 +159,9 @@ private:
   void SetStarted(bool started);
   void setStartFailed(const std::string& reason);
   void DeliverChange();
-  void ShowWatcherError(const std::string& text);
+  // `text` is the user's; `cause` what the system said (a path and its
+  // reason), shown beside it.
+  void ShowWatcherError(const std::string& text, const std::string& cause = {});
 
   platform::MainLoop& FLoop;
   std::atomic<bool> FStarted{false};

@@ -1,5 +1,6 @@
 #include "spooler/app/ferrulin_window.h"
 
+#include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/merged_job_viewer.h"
@@ -11,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,8 +33,8 @@ namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::processEventsFor;
-using testing::processEventsUntil;
+using test::processEventsFor;
+using test::processEventsUntil;
 
 std::vector<std::string> lines(const QListWidget& list) {
   std::vector<std::string> result;
@@ -256,9 +258,27 @@ TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   EXPECT_EQ(boxes[1].title, "Ferrulin");
   EXPECT_EQ(boxes[1].text, "Configuration file not found. Please run Dovetack.exe");
 
+  EXPECT_EQ(window.findChild<QListWidget*>("lbMessages")->count(), 0)
+      << "an error without a cause adds nothing to the status log";
+
   EXPECT_EQ(ProgramFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
   EXPECT_EQ(ProgramFileTitle("build/Ferrulin.exe"), "Ferrulin");
   EXPECT_EQ(ProgramFileTitle("Ferrulin.v2.exe"), "Ferrulin.v2");
+}
+
+TEST_F(FerrulinWindowTest, AnErrorsCauseGoesToTheStatusLogAndTheBoxKeepsItsText) {
+  FerrulinWindow window(hooks());
+  QtMainLoop loop;
+  window.ShowErrorsOf(loop);
+  loop.reportError("Unable to open table: .\\PREP1\\LOCKSPL.DBF",
+                   "Not a DBF table: the header is too short");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 1; }, 5000));
+  window.ShowCause("/data/PREP1: No such file or directory");
+  EXPECT_EQ(boxes[0].text, "Unable to open table: .\\PREP1\\LOCKSPL.DBF");
+  const QListWidget* log = window.findChild<QListWidget*>("lbMessages");
+  ASSERT_EQ(log->count(), 2);
+  EXPECT_TRUE(log->item(0)->text().endsWith(": Not a DBF table: the header is too short"));
+  EXPECT_TRUE(log->item(1)->text().endsWith(": /data/PREP1: No such file or directory"));
 }
 
 TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
@@ -408,14 +428,12 @@ protected:
   // The configuration file with rows of Source, Dest, Backup, Design.
   static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
     TVirtualTable table("tblConfig");
-    for (const char* field :
-         {"Source", "Dest", "Backup", "Design", "LabelsText", "MapText", "TimeText", "TotalText"})
-      table.AddField(field, 25);
+    AddConfigurationFields(table);
     table.Open();
     for (const auto& row : rows) {
       table.Append();
       for (std::size_t i = 0; i < row.size(); ++i)
-        table.Fields(i).SetAsString(row[i]);
+        table.FieldByName(kConfigurationFields[i].name).SetAsString(row[i]);
       table.Post();
     }
     table.SaveToXML(kConfigurationFile);
@@ -434,13 +452,13 @@ protected:
     return result;
   }
 
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   QtMainLoop loop;
   FerrulinWindow window{hooks()};
 };
 
 TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
-  testing::writeBytes("LabelDesign.txt", "<Item Name>\r\n");
+  test::writeBytes("LabelDesign.txt", "<Item Name>\r\n");
   writeConfiguration(
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
   window.show();
@@ -497,7 +515,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
 }
 
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
-  testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
   window.show();
   SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/MINIMIZED"});
@@ -557,7 +575,7 @@ private:
 };
 
 TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
-  testing::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
+  test::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
   HostSpooler host(dir.path(), "LABEL2");
   window.show();
@@ -569,7 +587,7 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   std::string job;
   for (int line = 0; line < 100; ++line)
     job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
-  testing::writeBytes("PREP1/A123.spl", job);
+  test::writeBytes("PREP1/A123.spl", job);
   ASSERT_TRUE(processEventsUntil(
       [&] {
         return std::filesystem::exists("LABEL2/A123.spl") &&
