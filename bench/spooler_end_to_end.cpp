@@ -35,7 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using velmora::testing::RunningProgram;
+using velmora::test::RunningProgram;
 
 const std::string& jobBytes() {
   static const std::string bytes =
@@ -130,14 +130,14 @@ public:
     RunningProgram make(HOSTSIM_PATH, {"make-demo", "."});
     make.wait(30s);
     std::ofstream("LabelDesign.txt") << "<Reference>\r\n<Item Name>\r\n<Item Mod[1]>\r\n";
-    std::vector<velmora::testing::ConfigRow> rows;
+    std::vector<velmora::test::ConfigRow> rows;
     for (int i = 1; i <= printers; ++i) {
       rows.push_back({"SRC" + std::to_string(i), "DST" + std::to_string(i), ""});
       holders_.push_back(std::make_unique<RunningProgram>(
           HOSTSIM_PATH, std::vector<std::string>{"hold", ".", "DST" + std::to_string(i)}));
       holders_.back()->waitForOutput("holding", 30s);
     }
-    velmora::testing::writeConfiguration(rows);
+    velmora::test::writeConfiguration(rows);
     std::vector<std::string> arguments;
     if (program.find("FerrulinConsole") == std::string::npos)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
   std::cout << "program: " << program << "\n";
 
   {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 4);
     ArrivalWatch watch({"DST1", "DST2", "DST3", "DST4"});
     std::vector<double> latencies;
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
               << *std::max_element(latencies.begin(), latencies.end()) << " ms\n";
   }
   {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 1);
     ArrivalWatch watch({"DST1"});
     for (int i = 0; i < 100; ++i)
@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
               << total << " ms, " << total / 100 << " ms per job (the report chain: 100 ms)\n";
   }
   {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 20);
     const Cost before = processCost(setup.pid());
     std::this_thread::sleep_for(10s);
@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
               << readStatusField(setup.pid(), "VmRSS") << " kB\n";
   }
   if (thousand) {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 1);
     const long atStart = readStatusField(setup.pid(), "VmRSS");
     ArrivalWatch watch({"DST1"});

@@ -22,10 +22,10 @@
 
 #include <optional>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // When argv asks for a helper mode, runs it and returns the exit code;
 // otherwise returns nothing and the tests run.
 std::optional<int> runHelperMode(int argc, char** argv);
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 class HelperProcess final {
 public:
@@ -31,4 +31,4 @@ private:
   std::unique_ptr<State> state_;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::test

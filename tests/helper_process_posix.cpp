@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 struct HelperProcess::State {
   pid_t pid = -1;
@@ -100,4 +100,4 @@ int HelperProcess::wait() {
   return state_->exitCode;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -11,7 +11,7 @@
 #include <system_error>
 #include <utility>
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 [[noreturn]] void fail(const char* what) {
@@ -142,4 +142,4 @@ int HelperProcess::wait() {
   return state_->exitCode;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 RunningProgram::RunningProgram(const std::string& program,
                                const std::vector<std::string>& arguments,
@@ -145,4 +145,4 @@ int RunningProgram::wait(std::chrono::milliseconds timeout) {
   return exitCode_;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

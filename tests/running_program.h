@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 class RunningProgram final {
 public:
@@ -56,4 +56,4 @@ private:
   std::thread errorReader_;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::test

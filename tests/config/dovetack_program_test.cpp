@@ -14,16 +14,16 @@ namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::TempWorkDir;
+using test::ProgramProcess;
+using test::TempWorkDir;
 
 class DovetackProgram : public ::testing::Test {
 protected:
   DovetackProgram() {
     std::filesystem::create_directory(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    testing::makePrinterTable({"PREP1", "LBL1"});
-    testing::writeBytes("LabelDesign.txt", "<Item Name>");
+    test::makePrinterTable({"PREP1", "LBL1"});
+    test::writeBytes("LabelDesign.txt", "<Item Name>");
   }
   ProgramProcess start() {
     return ProgramProcess(

@@ -24,21 +24,21 @@ namespace velmora::dovetack {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::readBytes;
+using test::ProgramProcess;
+using test::readBytes;
 
 TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
-  testing::offscreenApplication();
-  testing::TempWorkDir dir;
+  test::offscreenApplication();
+  test::TempWorkDir dir;
   const std::string data = dir.path().string();
   {
     ProgramProcess demo(VELMORA_HOSTSIM, {"make-demo", data}, data);
     ASSERT_EQ(demo.waitForExit(30s), 0);
   }
-  testing::writeBytes(dir.path() / "LabelDesign.txt",
-                      "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
+  test::writeBytes(dir.path() / "LabelDesign.txt",
+                   "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
 
-  testing::RecordingMessages messages;
+  test::RecordingMessages messages;
   TfrmMain window(messages, nullptr); // creates the empty configuration file
   window.show();
   ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();

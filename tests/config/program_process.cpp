@@ -13,7 +13,7 @@
 
 extern char** environ;
 
-namespace velmora::testing {
+namespace velmora::test {
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -153,4 +153,4 @@ void ProgramProcess::stop() {
   }
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 class ProgramProcess final {
 public:
@@ -43,4 +43,4 @@ private:
   std::optional<int> exitCode_;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -12,9 +12,9 @@
 namespace velmora::platform {
 namespace {
 
-using velmora::testing::HelperProcess;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::HelperProcess;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 // The ranges xBase programs lock on a table (Clipper's scheme).
 constexpr std::uint64_t kFileLockOffset = 1000000001;

@@ -25,9 +25,9 @@ namespace velmora::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 class FileSystem : public ::testing::Test {
 protected:
@@ -86,7 +86,7 @@ TEST_F(FileSystem, ListsEntriesBySuffixOfAnyKind) {
 TEST_F(FileSystem, FileHeldOpenForWritingByAnotherProcessIsNeitherReadNorRemoved) {
   writeBytes("job.spl", "partial");
   {
-    velmora::testing::HelperProcess writer({"hold-open-for-writing", "job.spl"});
+    velmora::test::HelperProcess writer({"hold-open-for-writing", "job.spl"});
     ASSERT_EQ(writer.readLine(), "ready");
     EXPECT_THROW(readWholeFile("job.spl"), FileError);
     EXPECT_FALSE(removeFile("job.spl"));

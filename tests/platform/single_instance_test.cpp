@@ -12,7 +12,7 @@
 namespace velmora::platform {
 namespace {
 
-using velmora::testing::HelperProcess;
+using velmora::test::HelperProcess;
 
 // A name of this test run's own, so that a Dovetack running on this machine
 // (or another run of the tests) is not disturbed.

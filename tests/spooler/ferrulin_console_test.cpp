@@ -26,11 +26,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using test::readBytes;
+using test::RunningProgram;
+using test::writeBytes;
+using test::writeConfiguration;
 using ::testing::ElementsAre;
-using testing::readBytes;
-using testing::RunningProgram;
-using testing::writeBytes;
-using testing::writeConfiguration;
 
 constexpr auto kWait = 10s; // generous: the promise is about 100 ms per job
 
@@ -113,7 +113,7 @@ public:
     return jobBytes({reference + "|" + item + "|Mod Line 1", "--"});
   }
 
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   std::map<std::string, std::unique_ptr<RunningProgram>> holders_;
 };
 
@@ -365,6 +365,17 @@ TEST_F(FerrulinConsole, SourceNameWithABlankEndsTheLoadAtThatRow) {
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
   EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
   EXPECT_FALSE(spooler->waitForOutput("Configuration loaded", 300ms));
+}
+
+TEST_F(FerrulinConsole, AFolderThatCannotBeClaimedIsSaidOnStdoutItsCauseOnStderr) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  writeBytes("PREP1/LOCKSPL.DBF", "not a table");
+  auto spooler = startSpooler();
+  EXPECT_THAT(
+      statusMessages(spooler->lines()),
+      ElementsAre("Loading Configuration", "Unable to activate PREP1", "Configuration loaded"));
+  EXPECT_THAT(spooler->errorOutput(), ::testing::HasSubstr("Unable to open table"));
+  EXPECT_THAT(spooler->errorOutput(), ::testing::HasSubstr("LOCKSPL.DBF"));
 }
 
 TEST_F(FerrulinConsole, MissingConfigurationEndsWithAnError) {

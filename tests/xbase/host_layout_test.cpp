@@ -19,8 +19,8 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::TempWorkDir;
+using test::ProgramProcess;
+using test::TempWorkDir;
 
 // Starts hostsim holding PRINTER's folder in the working directory; returns
 // once it reports the lock held.
@@ -47,7 +47,7 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
   EXPECT_EQ(probeDestination("label1"), DestinationState::Up); // names without regard to case
 
-  testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+  test::writeBytes("LABEL1/RMSPOOL.ERR", "");
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
 
   host->terminate();
@@ -166,10 +166,10 @@ TEST(HostLayout, ProbeOfAFolderNobodyHoldsIsDownAndCreatesNothing) {
   TempWorkDir dir;
   std::filesystem::create_directory("EMPTY");
   std::filesystem::create_directory("IDLE");
-  testing::writeBytes("IDLE/LOCKSPL.DBF", testing::dbfBytes({{"DUMMY", 'C', 10}}, {}));
-  testing::writeBytes("IDLE/RMSPOOL.ERR", "");
+  test::writeBytes("IDLE/LOCKSPL.DBF", test::dbfBytes({{"DUMMY", 'C', 10}}, {}));
+  test::writeBytes("IDLE/RMSPOOL.ERR", "");
   std::filesystem::create_directory("BROKEN");
-  testing::writeBytes("BROKEN/LOCKSPL.DBF", "garbage");
+  test::writeBytes("BROKEN/LOCKSPL.DBF", "garbage");
 
   EXPECT_EQ(probeDestination("NOWHERE"), DestinationState::Down);
   EXPECT_EQ(probeDestination("EMPTY"), DestinationState::Down);
@@ -203,13 +203,13 @@ TEST(HostLayout, ClaimCreatesTheFolderAndItsLockTable) {
 TEST(HostLayout, ClaimUsesAnExistingLockTableOfAnyStructureAndName) {
   TempWorkDir dir;
   std::filesystem::create_directory("PREP2");
-  const std::string other = testing::dbfBytes({{"OWNER", 'C', 20}, {"N", 'N', 3}}, {"host  1"});
-  testing::writeBytes("PREP2/LockSpl.dbf", other);
+  const std::string other = test::dbfBytes({{"OWNER", 'C', 20}, {"N", 'N', 3}}, {"host  1"});
+  test::writeBytes("PREP2/LockSpl.dbf", other);
   TApolloTable lockTable;
   EXPECT_TRUE(claimSourceFolder(lockTable, "PREP2"));
   EXPECT_EQ(lockTable.FieldCount(), 2);
   lockTable.Close();
-  EXPECT_EQ(testing::readBytes("PREP2/LockSpl.dbf"), other);
+  EXPECT_EQ(test::readBytes("PREP2/LockSpl.dbf"), other);
   EXPECT_EQ(entriesOf("PREP2"), std::vector<std::string>{"LockSpl.dbf"});
 }
 
@@ -229,7 +229,7 @@ TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
 
 TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
   TempWorkDir dir;
-  testing::writeBytes("LBLPRDEF.DBF", testing::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
+  test::writeBytes("LBLPRDEF.DBF", test::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
   ProgramProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
                                             "LBLPRDEF.DBF", "1"});
   ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
@@ -263,9 +263,8 @@ TEST(HostLayout, ReadsThePrinterNamesInRecordOrder) {
   } catch (const EApolloError& error) {
     EXPECT_STREQ(error.what(), "Table, file or directory does not exist.\rFile: .\\RMSpool.DBF");
   }
-  testing::writeBytes("rmspool.dbf",
-                      testing::dbfBytes({{"PRINTER", 'C', 8}, {"MACHINE", 'C', 4}},
-                                        {"PREP2   PC1", "LABEL1  PC1", "PREP1   PC2"}));
+  test::writeBytes("rmspool.dbf", test::dbfBytes({{"PRINTER", 'C', 8}, {"MACHINE", 'C', 4}},
+                                                 {"PREP2   PC1", "LABEL1  PC1", "PREP1   PC2"}));
   EXPECT_EQ(readPrinterNames(), (std::vector<std::string>{"PREP2", "LABEL1", "PREP1"}));
 }
 

@@ -12,8 +12,8 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::TempWorkDir;
+using test::ProgramProcess;
+using test::TempWorkDir;
 
 struct Run {
   int status;
@@ -66,15 +66,15 @@ TEST(HostSim, DropsJobsAndRaisesAndClearsErrors) {
             std::vector<std::string>{"PREP1\\JOB0001.spl"});
   EXPECT_EQ(hostsim({"drop", here(), "PREP1", "--items", "3"}).lines,
             std::vector<std::string>{"PREP1\\JOB0002.spl"});
-  const std::string one = testing::readBytes("PREP1/JOB0001.spl");
-  const std::string three = testing::readBytes("PREP1/JOB0002.spl");
+  const std::string one = test::readBytes("PREP1/JOB0001.spl");
+  const std::string three = test::readBytes("PREP1/JOB0002.spl");
   EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 100);
   EXPECT_EQ(std::count(three.begin(), three.end(), '\n'), 300);
   EXPECT_EQ(one.substr(0, 15), "Customer Name\r\n");
 
-  testing::writeBytes("mine.spl", "my job\r\n");
+  test::writeBytes("mine.spl", "my job\r\n");
   EXPECT_EQ(hostsim({"drop", here(), "PREP2", "mine.spl"}).status, 0);
-  EXPECT_EQ(testing::readBytes("PREP2/mine.spl"), "my job\r\n");
+  EXPECT_EQ(test::readBytes("PREP2/mine.spl"), "my job\r\n");
 
   EXPECT_EQ(hostsim({"raise-error", here(), "LABEL1"}).status, 0);
   EXPECT_TRUE(std::filesystem::exists("LABEL1/RMSPOOL.ERR"));

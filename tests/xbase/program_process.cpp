@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-namespace velmora::testing {
+namespace velmora::test {
 
 ProgramProcess::ProgramProcess(const std::string& program,
                                const std::vector<std::string>& arguments) {
@@ -108,4 +108,4 @@ int ProgramProcess::wait() {
   return status_;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

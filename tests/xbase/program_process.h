@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 class ProgramProcess final {
 public:
@@ -38,4 +38,4 @@ private:
   int status_ = -1;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::test
