@@ -10,7 +10,7 @@
 // jobs dropped at once into one folder; CPU time and context switches of 20
 // idle printers over 10 seconds; resident memory after start and after 1,000
 // jobs.
-#include "../tests/running_program.h"
+#include "../tests/child_process.h"
 #include "../tests/spooler/configuration_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
@@ -35,7 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using velmora::test::RunningProgram;
+using velmora::test::ChildProcess;
 
 const std::string& jobBytes() {
   static const std::string bytes =
@@ -127,13 +127,13 @@ double percentile(std::vector<double> values, double p) {
 class Setup final {
 public:
   Setup(const std::string& program, int printers) {
-    RunningProgram make(HOSTSIM_PATH, {"make-demo", "."});
+    ChildProcess make(HOSTSIM_PATH, {"make-demo", "."});
     make.wait(30s);
     std::ofstream("LabelDesign.txt") << "<Reference>\r\n<Item Name>\r\n<Item Mod[1]>\r\n";
     std::vector<velmora::test::ConfigRow> rows;
     for (int i = 1; i <= printers; ++i) {
       rows.push_back({"SRC" + std::to_string(i), "DST" + std::to_string(i), ""});
-      holders_.push_back(std::make_unique<RunningProgram>(
+      holders_.push_back(std::make_unique<ChildProcess>(
           HOSTSIM_PATH, std::vector<std::string>{"hold", ".", "DST" + std::to_string(i)}));
       holders_.back()->waitForOutput("holding", 30s);
     }
@@ -143,7 +143,8 @@ public:
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else
       arguments.push_back(fs::current_path().string());
-    spooler_ = std::make_unique<RunningProgram>(program, arguments, fs::current_path().string());
+    spooler_ = std::make_unique<ChildProcess>(
+        program, arguments, ChildProcess::Options{fs::current_path().string(), {}});
     // The window prints nothing; give it the time to claim its folders.
     const bool loaded = spooler_->waitForOutput("Configuration loaded", 5s);
     if (!loaded)
@@ -152,8 +153,8 @@ public:
   int pid() const { return spooler_->pid(); }
 
 private:
-  std::vector<std::unique_ptr<RunningProgram>> holders_;
-  std::unique_ptr<RunningProgram> spooler_;
+  std::vector<std::unique_ptr<ChildProcess>> holders_;
+  std::unique_ptr<ChildProcess> spooler_;
 };
 
 } // namespace

@@ -10,8 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "dbf_bytes.h"
-#include "program_process.h"
 #include "temp_dir.h"
 #include "xbase/dbf_table.h"
 
@@ -19,13 +19,13 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using test::ProgramProcess;
+using test::ChildProcess;
 using test::TempWorkDir;
 
 // Starts hostsim holding PRINTER's folder in the working directory; returns
 // once it reports the lock held.
-std::unique_ptr<ProgramProcess> holdFolder(const std::string& printer) {
-  auto host = std::make_unique<ProgramProcess>(
+std::unique_ptr<ChildProcess> holdFolder(const std::string& printer) {
+  auto host = std::make_unique<ChildProcess>(
       HOSTSIM_PATH,
       std::vector<std::string>{"hold", std::filesystem::current_path().string(), printer});
   const std::optional<std::string> line = host->readLine(20s);
@@ -51,7 +51,7 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
 
   host->terminate();
-  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(host->wait(20s), 0);
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
 }
 
@@ -220,7 +220,7 @@ TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
   EXPECT_FALSE(claimSourceFolder(lockTable, "PREP1"));
   EXPECT_TRUE(lockTable.Active());
   host->terminate();
-  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(host->wait(20s), 0);
   // Once the host is gone, nothing stands in the way of a fresh claim.
   lockTable.Close();
   EXPECT_TRUE(claimSourceFolder(lockTable, "PREP1"));
@@ -230,8 +230,8 @@ TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
 TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
   TempWorkDir dir;
   test::writeBytes("LBLPRDEF.DBF", test::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
-  ProgramProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
-                                            "LBLPRDEF.DBF", "1"});
+  ChildProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
+                                          "LBLPRDEF.DBF", "1"});
   ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
 
   TApolloTable table;
@@ -249,7 +249,7 @@ TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
   table.Cancel();
 
   holder.closeInput();
-  EXPECT_EQ(holder.wait(), 0);
+  EXPECT_EQ(holder.wait(20s), 0);
   table.First();
   table.Edit();
   EXPECT_EQ(table.State(), TDataSetState::dsEdit);

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "program_process.h"
+#include "child_process.h"
 #include "temp_dir.h"
 #include "xbase/apollo_table.h"
 #include "xbase/host_layout.h"
@@ -12,7 +12,7 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using test::ProgramProcess;
+using test::ChildProcess;
 using test::TempWorkDir;
 
 struct Run {
@@ -21,12 +21,12 @@ struct Run {
 };
 
 Run hostsim(const std::vector<std::string>& arguments) {
-  ProgramProcess process(HOSTSIM_PATH, arguments);
+  ChildProcess process(HOSTSIM_PATH, arguments);
   Run run{0, {}};
   while (std::optional<std::string> line = process.readLine(20s)) {
     run.lines.push_back(*line);
   }
-  run.status = process.wait();
+  run.status = process.wait(20s).value_or(-1);
   return run;
 }
 
@@ -86,7 +86,7 @@ TEST(HostSim, DropsJobsAndRaisesAndClearsErrors) {
 TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
   TempWorkDir dir;
   ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
-  ProgramProcess host(HOSTSIM_PATH, {"hold", here(), "LABEL1", "--take-jobs"});
+  ChildProcess host(HOSTSIM_PATH, {"hold", here(), "LABEL1", "--take-jobs"});
   ASSERT_EQ(host.readLine(20s).value_or("(nothing)"), "holding LABEL1");
   EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"up"});
   EXPECT_EQ(hostsim({"hold", here(), "LABEL1"}).status, 1); // held by the first
@@ -97,7 +97,7 @@ TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
 
   host.terminate();
   EXPECT_EQ(host.readLine(20s).value_or("(nothing)"), "released LABEL1");
-  EXPECT_EQ(host.wait(), 0);
+  EXPECT_EQ(host.wait(20s), 0);
   EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"down"});
 }
 
