@@ -3,6 +3,7 @@
 // destination by holding its lock table itself, and reads what the engine
 // told its front end from a view that records every call.
 #include "configuration_fixture.h"
+#include "engine_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "manual_main_loop.h"
@@ -23,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Lines = std::vector<std::string>;
+using test::Lines;
 using test::readBytes;
 using test::writeBytes;
 using test::writeConfiguration;
@@ -32,57 +33,15 @@ using ::testing::IsEmpty;
 
 constexpr auto kWait = 10s; // real time a watcher may take to report; generous
 
-// What the engine told its front end, in order.
-class RecordingView final : public SpoolerView {
-public:
-  void AddStatusLine(const std::string& line) override { status.push_back(line); }
-  void AddJobLine(const std::string& line) override { jobs.push_back(line); }
-  void MarkLastJobLineError() override {
-    if (!jobs.empty())
-      jobs.back() += " -- ERROR";
-  }
-  void ClearPrinters() override {
-    printers.clear();
-    ++printerClears;
-  }
-  void AddPrinterLine(const std::string& line) override { printers.push_back(line); }
-  void ShowCause(const std::string& cause) override { causes.push_back(cause); }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void EndProgram() override { ended = true; }
-  std::string FormatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
-
-  // The status lines without their time stamp.
-  Lines statusMessages() const {
-    Lines texts;
-    for (const auto& line : status)
-      texts.push_back(line.substr(3));
-    return texts;
-  }
-
-  Lines status;
-  Lines jobs;
-  Lines printers;
-  Lines messages;
-  Lines causes;
-  int printerClears = 0;
-  bool ended = false;
-};
+using test::dropJob;
+using test::RecordingView;
 
 Lines job(const std::string& reference) {
-  Lines lines = label_block::sampleJob("02:09 PM");
-  lines[0] = reference;
-  lines[25] = "1 Burger";
-  return lines;
+  return test::sampleJobNamed(reference);
 }
 
 std::string merged(const std::string& reference) {
-  return encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
-}
-
-// Drops a job the way the host does: written whole, then given its name.
-void dropJob(const std::string& folder, const std::string& name, const Lines& lines) {
-  writeBytes(folder + "/" + name + ".tmp", encodeLines(lines));
-  fs::rename(folder + "/" + name + ".tmp", folder + "/" + name);
+  return test::mergedBytes(reference);
 }
 
 class SpoolerEngineTest : public ::testing::Test {
@@ -141,9 +100,7 @@ TEST_F(SpoolerEngineTest, AHealthyPrimaryGetsTheMergedJobThroughTheWatcher) {
   EXPECT_EQ(readBytes("LABEL1/A123.spl"), merged("Table 7"));
   EXPECT_FALSE(fs::exists("PREP1/A123.spl"));
   EXPECT_FALSE(fs::exists("LABEL2/A123.spl"));
-  EXPECT_THAT(view.statusMessages(),
-              ElementsAre("Loading Configuration", "Configuration loaded\r\n"));
-  EXPECT_THAT(view.status.front(), ::testing::StartsWith("T: "));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded"));
   EXPECT_THAT(errors, IsEmpty());
 }
 
@@ -177,7 +134,7 @@ TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
     std::string dest;
     std::string backup;
     std::function<void(SpoolerEngineTest&)> arrange;
-    std::string deliveredTo; // empty: dropped
+    std::string deliveredTo; // empty: kept in the holding folder
     Lines status;            // after "Configuration loaded"
     bool markedError;
   };
@@ -226,7 +183,8 @@ TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
        [](SpoolerEngineTest&) {},
        "",
        {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
-        "ERROR: Spooler is down for printer: LABEL2", "# Failed to print..."},
+        "ERROR: Spooler is down for printer: LABEL2", "# Failed to print...",
+        "# Job kept in VelmoraHeldJobs\\PREP1\\J1.spl"},
        true},
       {"primary down, no backup",
        "LABEL1",
@@ -234,7 +192,8 @@ TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
        [](SpoolerEngineTest&) {},
        "",
        {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
-        "ERROR: Spooler is down for printer: ", "# Failed to print..."},
+        "ERROR: Spooler is down for printer: ", "# Failed to print...",
+        "# Job kept in VelmoraHeldJobs\\PREP1\\J1.spl"},
        true},
       {"backup reports an error",
        "LABEL1",
@@ -245,7 +204,8 @@ TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
        },
        "",
        {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
-        "ERROR: LABEL2 is reporting an error", "# Failed to print..."},
+        "ERROR: LABEL2 is reporting an error", "# Failed to print...",
+        "# Job kept in VelmoraHeldJobs\\PREP1\\J1.spl"},
        true},
   };
   for (const auto& c : cases) {
@@ -259,12 +219,13 @@ TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
       startEngine();
       dropJob("PREP1", "J1.spl", job("failover"));
       engine->ProcessNextJob(0);
-      Lines expected{"Loading Configuration", "Configuration loaded\r\n"};
+      Lines expected{"Loading Configuration", "Configuration loaded"};
       expected.insert(expected.end(), c.status.begin(), c.status.end());
-      EXPECT_EQ(view.statusMessages(), expected);
+      EXPECT_EQ(view.status, expected);
       EXPECT_THAT(view.jobs,
                   ElementsAre(c.markedError ? "PREP1\\J1.spl -- ERROR" : "PREP1\\J1.spl"));
-      EXPECT_FALSE(fs::exists("PREP1/J1.spl")) << "taken, delivered or dropped";
+      EXPECT_FALSE(fs::exists("PREP1/J1.spl")) << "taken, delivered or kept";
+      EXPECT_EQ(fs::exists("VelmoraHeldJobs/PREP1/J1.spl"), c.deliveredTo.empty());
       for (const char* dest : {"LABEL1", "LABEL2"}) {
         const bool here = c.deliveredTo == dest;
         EXPECT_EQ(fs::exists(std::string(dest) + "/J1.spl"), here) << dest;
@@ -292,11 +253,10 @@ TEST_F(SpoolerEngineTest, ADestinationThatIsNotAPlainFolderNameIsNeverUsed) {
     startEngine();
     dropJob("PREP1", "J.spl", job("guarded"));
     engine->ProcessNextJob(0);
-    EXPECT_THAT(view.statusMessages(),
-                ElementsAre("Loading Configuration", "Configuration loaded\r\n",
-                            "ERROR: Printer \"" + std::string(dest) +
-                                "\" does not name a folder of the data directory",
-                            "Trying backup printer..."));
+    EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
+                                         "ERROR: Printer \"" + std::string(dest) +
+                                             "\" does not name a folder of the data directory",
+                                         "Trying backup printer..."));
     EXPECT_EQ(readBytes("LABEL2/J.spl"), merged("guarded"));
     EXPECT_FALSE(fs::exists("S/LBL/J.spl"));
     engine.reset();
@@ -314,9 +274,8 @@ TEST_F(SpoolerEngineTest, AJobHeldOpenByItsWriterStaysUntilTheWriterIsDone) {
     writer.write(bytes.data(), 100);
     writer.flush();
     engine->ProcessNextJob(0);
-    EXPECT_THAT(view.statusMessages(),
-                ElementsAre("Loading Configuration", "Configuration loaded\r\n",
-                            "ERROR: File \"PREP1\\slow.spl\" not found."));
+    EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
+                                         "ERROR: File \"PREP1\\slow.spl\" not found."));
     EXPECT_EQ(readBytes("LABEL1/slow.spl"), "") << "the merge had no lines to work on";
     EXPECT_TRUE(fs::exists("PREP1/slow.spl")) << "a job its writer holds open is not removed";
     writer.write(bytes.data() + 100, static_cast<std::streamsize>(bytes.size() - 100));
@@ -335,9 +294,8 @@ TEST_F(SpoolerEngineTest, SavingTheConfigurationReloadsItAndMovesTheClaims) {
   ASSERT_TRUE(loop.stepUntil([&] { return view.printerClears == 2; }, kWait));
   EXPECT_THAT(view.printers, ElementsAre("PREP2 -> LABEL1 (LabelDesign.txt)",
                                          "NEWPREP -> LABEL2 (LabelDesign.txt)"));
-  EXPECT_THAT(view.statusMessages(),
-              ElementsAre("Loading Configuration", "Configuration loaded\r\n",
-                          "Loading Configuration", "Configuration loaded\r\n"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
+                                       "Loading Configuration", "Configuration loaded"));
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down);
   EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Up);
   EXPECT_EQ(xbase::probeDestination("NEWPREP"), xbase::DestinationState::Up)
@@ -365,10 +323,9 @@ TEST_F(SpoolerEngineTest, AMissingDesignIsSaidAtLoadAndGivesEmptyLabels) {
   writeConfiguration({{"PREP1", "LABEL1", "", "Missing.txt"}});
   holdLock("LABEL1");
   startEngine();
-  EXPECT_THAT(view.statusMessages(),
-              ElementsAre("Loading Configuration",
-                          "ERROR: Design file \"Missing.txt\" cannot be found!",
-                          "Configuration loaded\r\n"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration",
+                                       "ERROR: Design file \"Missing.txt\" cannot be found!",
+                                       "Configuration loaded"));
   dropJob("PREP1", "j.spl", job("x"));
   engine->ProcessNextJob(0);
   EXPECT_EQ(readBytes("LABEL1/j.spl"), "");
@@ -382,7 +339,7 @@ TEST_F(SpoolerEngineTest, AnIncompatibleJobGivesTheWarningAndAnEmptyFile) {
   lines.emplace_back("one line too many");
   dropJob("PREP1", "odd.spl", lines);
   engine->ProcessNextJob(0);
-  EXPECT_EQ(view.statusMessages().back(), label_block::kIncompatibleJobWarning);
+  EXPECT_THAT(view.status, ::testing::Contains(std::string(label_block::kIncompatibleJobWarning)));
   EXPECT_EQ(readBytes("LABEL1/odd.spl"), "");
 }
 
@@ -390,7 +347,7 @@ TEST_F(SpoolerEngineTest, AMissingConfigurationShowsTheMessageAndEnds) {
   startEngine();
   EXPECT_THAT(view.messages, ElementsAre("Configuration file not found. Please run Dovetack.exe"));
   EXPECT_TRUE(view.ended);
-  EXPECT_THAT(view.statusMessages(), ElementsAre("Loading Configuration"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration"));
   EXPECT_FALSE(engine->notifierConfig().Enabled()) << "an ending engine watches nothing";
 }
 
@@ -399,7 +356,8 @@ TEST_F(SpoolerEngineTest, ARowThatCannotBeServedEndsTheLoadThere) {
   startEngine();
   EXPECT_FALSE(started);
   EXPECT_THAT(errors, ElementsAre("''cnPREP 2'' is not a valid component name"));
-  EXPECT_THAT(view.statusMessages(), ElementsAre("Loading Configuration"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration",
+                                       "ERROR: ''cnPREP 2'' is not a valid component name"));
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
   EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
 }
@@ -413,7 +371,7 @@ TEST_F(SpoolerEngineTest, AMalformedConfigurationIsReportedAndItsCorrectionPicke
   EXPECT_TRUE(engine->notifierConfig().Enabled()) << "the watcher runs all the same";
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   ASSERT_TRUE(loop.stepUntil([&] { return !view.printers.empty(); }, kWait));
-  EXPECT_EQ(view.statusMessages().back(), "Configuration loaded\r\n");
+  EXPECT_EQ(view.status.back(), "Configuration loaded");
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
 }
 
@@ -423,9 +381,8 @@ TEST_F(SpoolerEngineTest, AFolderThatCannotBeClaimedIsSaidWithItsCause) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   writeBytes("PREP1/LOCKSPL.DBF", "not a table");
   startEngine();
-  EXPECT_THAT(
-      view.statusMessages(),
-      ElementsAre("Loading Configuration", "Unable to activate PREP1", "Configuration loaded\r\n"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Unable to activate PREP1",
+                                       "Configuration loaded"));
   ASSERT_EQ(view.causes.size(), 1u);
   EXPECT_THAT(view.causes[0], ::testing::HasSubstr("LOCKSPL.DBF"));
   EXPECT_THAT(view.causes[0], ::testing::HasSubstr("Unable to open table"));

@@ -60,17 +60,17 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
 TEST(HostLayout, ARecordLockOfAnotherProcessIsNotASpoolerAtWork) {
   TempWorkDir dir;
   std::filesystem::create_directory("LABEL1");
-  testing::writeBytes("LABEL1/LOCKSPL.DBF",
-                      testing::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
+  test::writeBytes("LABEL1/LOCKSPL.DBF",
+                      test::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
   for (const char* record : {"1", "2", "3"}) {
     SCOPED_TRACE(record);
-    ProgramProcess holder(
+    ChildProcess holder(
         XBASE_HELPER_PATH,
         {"lock-record", std::filesystem::current_path().string(), "LABEL1\\LOCKSPL.DBF", record});
     ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
     holder.closeInput();
-    EXPECT_EQ(holder.wait(), 0);
+    EXPECT_EQ(holder.wait(20s), 0);
   }
   auto host = holdFolder("LABEL1");
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
@@ -91,22 +91,22 @@ TEST(HostLayout, ProbeReadsALockTableItMayNotWrite) {
                                fs::perms::others_read);
     for (const bool hostError : {false, true}) {
       if (hostError) {
-        testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+        test::writeBytes("LABEL1/RMSPOOL.ERR", "");
       }
-      ProgramProcess prober("/usr/bin/setpriv",
+      ChildProcess prober("/usr/bin/setpriv",
                             {"--reuid=65534", "--regid=65534", "--clear-groups", XBASE_HELPER_PATH,
                              "probe", fs::current_path().string(), "LABEL1"});
       EXPECT_EQ(prober.readLine(20s).value_or("(nothing)"), hostError ? "up with error" : "up");
-      EXPECT_EQ(prober.wait(), 0);
+      EXPECT_EQ(prober.wait(20s), 0);
     }
   } else {
     fs::permissions(table, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
-    testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+    test::writeBytes("LABEL1/RMSPOOL.ERR", "");
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
   }
   host->terminate();
-  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(host->wait(20s), 0);
 }
 
 // Two creators at the same moment: the spooler and another program (the
@@ -120,9 +120,9 @@ TEST(HostLayout, CreatingALockTableNeverWritesOverOneJustMade) {
   std::filesystem::create_directory("PREP1");
   const std::string longName(200, 'J');
   for (int i = 0; i < 1000; ++i) {
-    testing::writeBytes("PREP1/" + longName + std::to_string(i) + ".SPL", "");
+    test::writeBytes("PREP1/" + longName + std::to_string(i) + ".SPL", "");
   }
-  const std::string hostTable = testing::dbfBytes({{"OWNER", 'C', 20}}, {});
+  const std::string hostTable = test::dbfBytes({{"OWNER", 'C', 20}}, {});
   constexpr int kRounds = 20;
   int hostMadeIt = 0;
   int overwritten = 0;
@@ -150,7 +150,7 @@ TEST(HostLayout, CreatingALockTableNeverWritesOverOneJustMade) {
       ADD_FAILURE() << "round " << round << ": " << error.what();
     }
     host.join();
-    const std::string bytes = testing::readBytes("PREP1/LOCKSPL.DBF");
+    const std::string bytes = test::readBytes("PREP1/LOCKSPL.DBF");
     if (made) {
       ++hostMadeIt;
       overwritten += bytes != hostTable ? 1 : 0;

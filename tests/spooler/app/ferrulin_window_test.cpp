@@ -495,7 +495,7 @@ TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
 TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   std::filesystem::create_directories("VelmoraHeldJobs/PREP1");
-  testing::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
+  test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
   SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   window.SetSendBackClick([&] { engine.sendHeldJobsBack(); });
@@ -504,7 +504,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   EXPECT_EQ(sendBack.objectName(), "SendBackItem");
   EXPECT_EQ(window.Tray().PopupMenu().actions().front(), &sendBack);
   sendBack.trigger();
-  EXPECT_EQ(testing::readBytes("PREP1/A123.spl"), "held");
+  EXPECT_EQ(test::readBytes("PREP1/A123.spl"), "held");
   EXPECT_FALSE(std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"));
   const auto messages = statusMessages();
   ASSERT_GE(messages.size(), 2u);
