@@ -24,9 +24,6 @@ bool isValidComponentName(const std::string& name) {
 
 TRMSpoolerObject::TRMSpoolerObject(platform::MainLoop& loop)
     : FApolloTable("FApolloTable"), FChangeNotifier(loop), FTimer(loop) {
-  FApolloTable.SetTableName(xbase::kLockTableName);
-  FApolloTable.SetTableType(xbase::TApolloTableType::ttSXNTX);
-  FApolloTable.BeforeOpen = [this](xbase::TApolloTable& table) { EnsureLockTable(table); };
   FTimer.SetEnabled(false);
 }
 
@@ -47,17 +44,12 @@ void TRMSpoolerObject::SetPrinterName(const std::string& value) {
   if (value.empty())
     return;
   FDatabaseFolder = ".\\" + value;
-  FApolloTable.SetDatabaseName(FDatabaseFolder);
   FChangeNotifier.SetDirectory(FDatabaseFolder);
   const std::string watcherName = "cn" + value;
   if (!isValidComponentName(watcherName))
     throw std::runtime_error("''" + watcherName + "'' is not a valid component name");
   if (!platform::directoryExists(FDatabaseFolder))
     platform::createDirectory(FDatabaseFolder); // a failure shows at activation
-}
-
-void TRMSpoolerObject::EnsureLockTable(xbase::TApolloTable&) {
-  xbase::createLockTable(FDatabaseFolder); // an existing table is used as it is
 }
 
 bool TRMSpoolerObject::Activate() {
@@ -68,9 +60,10 @@ bool TRMSpoolerObject::Activate() {
   watchFailure_.clear();
   activationFailure_.clear();
   try {
-    FApolloTable.Open();
-    // Another spooler may hold it; this one serves the folder all the same.
-    lockHeldElsewhere_ = !FApolloTable.FLock();
+    // The claim the host's spoolers make, by the one code hostsim and the
+    // tests use. Another spooler may hold the lock; this one serves the
+    // folder all the same.
+    lockHeldElsewhere_ = !xbase::claimSourceFolder(FApolloTable, FPrinterName);
   } catch (const std::exception& error) {
     const std::string cause = platform::causeOf(error);
     activationFailure_ = cause.empty() ? error.what() : std::string(error.what()) + ": " + cause;

@@ -71,8 +71,6 @@ public:
   const std::string& watchFailure() const { return watchFailure_; }
 
 private:
-  void EnsureLockTable(xbase::TApolloTable& table);
-
   std::string FPrinterName;
   xbase::TApolloTable FApolloTable;
   std::string FDatabaseFolder;
