@@ -82,6 +82,7 @@ struct EntryInfo {
   std::int64_t lastWriteTime = 0;
   std::int64_t creationTime = 0;
   std::int64_t lastAccessTime = 0;
+  bool operator==(const EntryInfo&) const = default;
 };
 EntryInfo entryInfo(std::string_view path);
 

@@ -47,15 +47,7 @@ std::string WatchFolderOf(std::string_view path) {
 }
 
 TWatchedFileState ReadFileState(std::string_view path) {
-  const platform::EntryInfo info = platform::entryInfo(path);
-  TWatchedFileState state;
-  state.exists = info.exists;
-  state.size = info.size;
-  state.attributes = info.attributes;
-  state.lastWriteTime = info.lastWriteTime;
-  state.creationTime = info.creationTime;
-  state.lastAccessTime = info.lastAccessTime;
-  return state;
+  return platform::entryInfo(path);
 }
 
 bool FileStateChanged(const TWatchedFileState& stored, const TWatchedFileState& current,
