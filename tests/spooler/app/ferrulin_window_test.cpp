@@ -92,15 +92,15 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
 }
 
 TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
-  const testing::TempWorkDir dir;
-  testing::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
+  const test::TempWorkDir dir;
+  test::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
                                 "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
   const spooler::app::MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
   EXPECT_EQ(viewer.windowTitle(), "PREP1\\A1.spl");
   EXPECT_EQ(viewer.labelCount(), 2);
   EXPECT_EQ(viewer.notesText(), "skipped 1 unknown command: ^QQ");
 
-  testing::writeBytes("B1.spl", "plain text\r\n");
+  test::writeBytes("B1.spl", "plain text\r\n");
   const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", "B1.spl");
   EXPECT_EQ(plain.labelCount(), 0);
   EXPECT_EQ(plain.notesText(), "no preview for this design");
