@@ -10,7 +10,7 @@
 // jobs dropped at once into one folder; CPU time and context switches of 20
 // idle printers over 10 seconds; resident memory after start and after 1,000
 // jobs.
-#include "../tests/running_program.h"
+#include "../tests/child_process.h"
 #include "../tests/spooler/configuration_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
@@ -35,7 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using velmora::testing::RunningProgram;
+using velmora::test::ChildProcess;
 
 const std::string& jobBytes() {
   static const std::string bytes =
@@ -127,23 +127,24 @@ double percentile(std::vector<double> values, double p) {
 class Setup final {
 public:
   Setup(const std::string& program, int printers) {
-    RunningProgram make(HOSTSIM_PATH, {"make-demo", "."});
+    ChildProcess make(HOSTSIM_PATH, {"make-demo", "."});
     make.wait(30s);
     std::ofstream("LabelDesign.txt") << "<Reference>\r\n<Item Name>\r\n<Item Mod[1]>\r\n";
-    std::vector<velmora::testing::ConfigRow> rows;
+    std::vector<velmora::test::ConfigRow> rows;
     for (int i = 1; i <= printers; ++i) {
       rows.push_back({"SRC" + std::to_string(i), "DST" + std::to_string(i), ""});
-      holders_.push_back(std::make_unique<RunningProgram>(
+      holders_.push_back(std::make_unique<ChildProcess>(
           HOSTSIM_PATH, std::vector<std::string>{"hold", ".", "DST" + std::to_string(i)}));
       holders_.back()->waitForOutput("holding", 30s);
     }
-    velmora::testing::writeConfiguration(rows);
+    velmora::test::writeConfiguration(rows);
     std::vector<std::string> arguments;
     if (program.find("FerrulinConsole") == std::string::npos)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else
       arguments.push_back(fs::current_path().string());
-    spooler_ = std::make_unique<RunningProgram>(program, arguments, fs::current_path().string());
+    spooler_ = std::make_unique<ChildProcess>(
+        program, arguments, ChildProcess::Options{fs::current_path().string(), {}});
     // The window prints nothing; give it the time to claim its folders.
     const bool loaded = spooler_->waitForOutput("Configuration loaded", 5s);
     if (!loaded)
@@ -152,8 +153,8 @@ public:
   int pid() const { return spooler_->pid(); }
 
 private:
-  std::vector<std::unique_ptr<RunningProgram>> holders_;
-  std::unique_ptr<RunningProgram> spooler_;
+  std::vector<std::unique_ptr<ChildProcess>> holders_;
+  std::unique_ptr<ChildProcess> spooler_;
 };
 
 } // namespace
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
   std::cout << "program: " << program << "\n";
 
   {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 4);
     ArrivalWatch watch({"DST1", "DST2", "DST3", "DST4"});
     std::vector<double> latencies;
@@ -190,7 +191,7 @@ int main(int argc, char** argv) {
               << *std::max_element(latencies.begin(), latencies.end()) << " ms\n";
   }
   {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 1);
     ArrivalWatch watch({"DST1"});
     for (int i = 0; i < 100; ++i)
@@ -205,7 +206,7 @@ int main(int argc, char** argv) {
               << total << " ms, " << total / 100 << " ms per job (the report chain: 100 ms)\n";
   }
   {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 20);
     const Cost before = processCost(setup.pid());
     std::this_thread::sleep_for(10s);
@@ -216,7 +217,7 @@ int main(int argc, char** argv) {
               << readStatusField(setup.pid(), "VmRSS") << " kB\n";
   }
   if (thousand) {
-    velmora::testing::TempWorkDir dir;
+    velmora::test::TempWorkDir dir;
     Setup setup(program, 1);
     const long atStart = readStatusField(setup.pid(), "VmRSS");
     ArrivalWatch watch({"DST1"});

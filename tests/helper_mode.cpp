@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 using platform::RandomAccessFile;
@@ -73,4 +73,4 @@ std::optional<int> runHelperMode(int argc, char** argv) {
   }
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -1,6 +1,6 @@
 // The helper modes a test program runs instead of its tests when it is
 // started as "<program> --velmora-helper <mode> <arguments...>" (by
-// HelperProcess, or by scripts that check two builds against each other, e.g.
+// ChildProcess::helper, or by scripts that check two builds against each other, e.g.
 // a Linux program and a Windows one under Wine on the same files):
 //
 //   hold-open-for-writing <file>        opens the file for reading and
@@ -22,10 +22,10 @@
 
 #include <optional>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // When argv asks for a helper mode, runs it and returns the exit code;
 // otherwise returns nothing and the tests run.
 std::optional<int> runHelperMode(int argc, char** argv);
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 TempWorkDir::TempWorkDir() : previous_(std::filesystem::current_path()) {
   std::random_device random;
@@ -43,4 +43,4 @@ void writeBytes(const std::filesystem::path& file, std::string_view bytes) {
     throw std::runtime_error("cannot write " + file.string());
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 class TempWorkDir final {
 public:
@@ -28,4 +28,4 @@ private:
 std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, std::string_view bytes);
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 
 int main(int argc, char** argv) {
-  if (const auto exitCode = velmora::testing::runHelperMode(argc, argv))
+  if (const auto exitCode = velmora::test::runHelperMode(argc, argv))
     return *exitCode;
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();

@@ -18,15 +18,27 @@ struct ConfigurationField {
   std::size_t width; // characters
 };
 
+// The field names, one constant each; every lookup by name uses these.
+namespace configuration_field {
+inline constexpr std::string_view kSource = "Source"; // the source printer
+inline constexpr std::string_view kDest = "Dest";     // the destination printer
+inline constexpr std::string_view kBackup = "Backup"; // the backup printer (may be null)
+inline constexpr std::string_view kDesign = "Design"; // the label design file
+inline constexpr std::string_view kLabelsText = "LabelsText";
+inline constexpr std::string_view kMapText = "MapText";
+inline constexpr std::string_view kTimeText = "TimeText";
+inline constexpr std::string_view kTotalText = "TotalText";
+} // namespace configuration_field
+
 inline constexpr std::array<ConfigurationField, 8> kConfigurationFields = {{
-    {"Source", 8},
-    {"Dest", 8},
-    {"Backup", 8},
-    {"Design", 25},
-    {"LabelsText", 15},
-    {"MapText", 15},
-    {"TimeText", 15},
-    {"TotalText", 15},
+    {configuration_field::kSource, 8},
+    {configuration_field::kDest, 8},
+    {configuration_field::kBackup, 8},
+    {configuration_field::kDesign, 25},
+    {configuration_field::kLabelsText, 15},
+    {configuration_field::kMapText, 15},
+    {configuration_field::kTimeText, 15},
+    {configuration_field::kTotalText, 15},
 }};
 
 // Gives a closed table the eight fields, in their order.

@@ -4,6 +4,7 @@
 // the test print. The one place both programs take these from.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -74,28 +75,21 @@ std::string itemModifierTag(std::size_t number);
 // label; higher ones stay as written.
 inline constexpr std::size_t kRemovedModifierTags = 100;
 
-// The editor's tag list, sorted; "<Item Mod[n]>" stands for the modifier tags
-// and is inserted as it is for the operator to put in a number.
-inline constexpr std::array<std::string_view, 18> kDesignTags = {
-    "<Address>",
-    "<City and Town>",
-    "<Directions>",
-    "<Employee>",
-    "<Item Mod[n]>",
-    "<Item Name>",
-    "<Label Header (Parsed)>",
-    "<Label Header>",
-    "<Map Code (Parsed)>",
-    "<Map Code>",
-    "<Order Time (Parsed)>",
-    "<Order Time>",
-    "<Order Total>",
-    "<Phone>",
-    "<Reference>",
-    "<Revenue Center>",
-    "<Total Text>",
-    "<Transaction Description>",
-};
+// "<Item Mod[n]>": the editor's stand-in for the modifier tags, inserted as
+// it is for the operator to put in a number.
+inline constexpr std::string_view kItemModifierTagPattern = "<Item Mod[n]>";
+
+// The editor's tag list, sorted: the header tags, the item name and the
+// modifier stand-in.
+inline constexpr std::array<std::string_view, kHeaderTags.size() + 2> kDesignTags = [] {
+  std::array<std::string_view, kHeaderTags.size() + 2> tags{};
+  for (std::size_t i = 0; i < kHeaderTags.size(); ++i)
+    tags[i] = kHeaderTags[i].tag;
+  tags[kHeaderTags.size()] = kItemNameTag;
+  tags[kHeaderTags.size() + 1] = kItemModifierTagPattern;
+  std::sort(tags.begin(), tags.end());
+  return tags;
+}();
 
 // The status line for a job whose line count is not a multiple of 100.
 // The largest job or label design the spooler reads; larger ones are refused

@@ -13,6 +13,7 @@
 // Events and listeners run on that thread, inside the call that caused them.
 #pragma once
 
+#include "formats/data_set_state.h"
 #include "formats/rowset_xml.h"
 
 #include <cstddef>
@@ -41,7 +42,7 @@ enum TVirtualTableOption : unsigned {
 };
 using TVirtualTableOptions = unsigned;
 
-enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+using formats::TDataSetState;
 
 // What a change listener is told; a Qt model maps these onto its signals.
 enum class TTableChange {

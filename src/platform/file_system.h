@@ -17,6 +17,8 @@
 // Functions are stateless and may be called from any thread.
 #pragma once
 
+#include "platform/caused_error.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -37,19 +39,19 @@ enum class FileProblem {
 };
 
 // A file operation that failed; what() is the message shown to the user,
-// systemText() the operating system's own reason, problem() why it failed.
-// inUse() tells a failure because another process held the file open for
-// writing (a sharing violation), which goes away once that process is done.
-class FileError final : public std::runtime_error {
+// cause() (also systemText()) the operating system's own reason, problem()
+// why it failed. inUse() tells a failure because another process held the
+// file open for writing (a sharing violation), which goes away once that
+// process is done.
+class FileError final : public CausedError {
 public:
   FileError(const std::string& message, std::string systemText,
             FileProblem problem = FileProblem::Other);
-  const std::string& systemText() const { return systemText_; }
+  const std::string& systemText() const { return cause(); }
   FileProblem problem() const { return problem_; }
   bool inUse() const { return problem_ == FileProblem::InUse; }
 
 private:
-  std::string systemText_;
   FileProblem problem_;
 };
 
@@ -80,6 +82,7 @@ struct EntryInfo {
   std::int64_t lastWriteTime = 0;
   std::int64_t creationTime = 0;
   std::int64_t lastAccessTime = 0;
+  bool operator==(const EntryInfo&) const = default;
 };
 EntryInfo entryInfo(std::string_view path);
 

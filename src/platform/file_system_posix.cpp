@@ -183,7 +183,7 @@ void removeStaleTemporaries(const std::string& folder) {
 } // namespace
 
 FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
-    : std::runtime_error(message), systemText_(std::move(systemText)), problem_(problem) {}
+    : CausedError(message, std::move(systemText)), problem_(problem) {}
 
 std::string systemErrorText(int errorNumber) {
   return std::strerror(errorNumber);

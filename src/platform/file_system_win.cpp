@@ -131,7 +131,7 @@ std::int64_t unixNanoseconds(const FILETIME& time) {
 } // namespace
 
 FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
-    : std::runtime_error(message), systemText_(std::move(systemText)), problem_(problem) {}
+    : CausedError(message, std::move(systemText)), problem_(problem) {}
 
 std::string systemErrorText(int errorNumber) {
   return win32ErrorText(static_cast<DWORD>(errorNumber));

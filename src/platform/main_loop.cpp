@@ -3,6 +3,8 @@
 // the next due tick.
 #include "platform/main_loop.h"
 
+#include "platform/caused_error.h"
+
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -44,15 +46,6 @@ void PlainMainLoop::killTimer(const void* owner) {
   timers_.erase(owner);
   // No wake-up needed: a loop waiting for this timer wakes, finds nothing
   // due and waits again.
-}
-
-void PlainMainLoop::reportError(const std::string& message) {
-  post([this, message] { deliverError(message); });
-}
-
-void PlainMainLoop::setErrorHandler(ErrorHandler handler) {
-  std::scoped_lock lock(mutex_);
-  errorHandler_ = std::move(handler);
 }
 
 void PlainMainLoop::quit() {
@@ -135,8 +128,9 @@ bool PlainMainLoop::runOnce(Clock::time_point deadline) {
   }
 }
 
-void MainLoop::reportErrorBox(const std::string& caption, const std::string& message) {
-  post([this, caption, message] {
+void MainLoop::reportErrorBox(const std::string& caption, const std::string& message,
+                              const std::string& cause) {
+  post([this, caption, message, cause] {
     ErrorBoxHandler handler;
     {
       std::scoped_lock lock(errorBoxMutex_);
@@ -145,7 +139,7 @@ void MainLoop::reportErrorBox(const std::string& caption, const std::string& mes
     if (handler)
       runGuarded([&] { handler(caption, message); });
     else
-      deliverError(message);
+      deliverError(message, cause);
   });
 }
 
@@ -154,31 +148,52 @@ void MainLoop::setErrorBoxHandler(ErrorBoxHandler handler) {
   errorBoxHandler_ = std::move(handler);
 }
 
+void MainLoop::reportError(const std::string& message, const std::string& cause) {
+  post([this, message, cause] { deliverError(message, cause); });
+}
+
+void MainLoop::setErrorHandler(ErrorHandler handler) {
+  if (!handler) {
+    setErrorHandler(CauseErrorHandler());
+    return;
+  }
+  setErrorHandler(
+      CauseErrorHandler([handler = std::move(handler)](const std::string& message,
+                                                       const std::string&) { handler(message); }));
+}
+
+void MainLoop::setErrorHandler(CauseErrorHandler handler) {
+  std::scoped_lock lock(errorMutex_);
+  errorHandler_ = std::move(handler);
+}
+
 void MainLoop::runGuarded(const Task& task) {
   try {
     task();
   } catch (const std::exception& error) {
-    deliverError(error.what());
+    deliverError(error.what(), causeOf(error));
   } catch (...) {
     deliverError("Unknown error");
   }
 }
 
-void PlainMainLoop::deliverError(const std::string& message) {
-  ErrorHandler handler;
+void MainLoop::deliverError(const std::string& message, const std::string& cause) {
+  CauseErrorHandler handler;
   {
-    std::scoped_lock lock(mutex_);
+    std::scoped_lock lock(errorMutex_);
     handler = errorHandler_;
   }
-  if (!handler) {
-    std::fprintf(stderr, "%s\n", message.c_str());
-    return;
-  }
   try {
-    handler(message);
+    if (handler) {
+      handler(message, cause);
+      return;
+    }
   } catch (...) {
-    std::fprintf(stderr, "%s\n", message.c_str());
+    // a handler that fails: the message is not lost, it goes to stderr
   }
+  std::fprintf(stderr, "%s\n", message.c_str());
+  if (!cause.empty())
+    std::fprintf(stderr, "%s\n", cause.c_str());
 }
 
 } // namespace velmora::platform

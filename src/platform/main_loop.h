@@ -11,13 +11,16 @@
 //   A tick that is due while the previous one is still waiting is dropped, so
 //   ticks never pile up; a tick may come late when the loop thread is busy.
 // - Every exception escaping a task or a tick goes to the error handler (on
-//   the loop thread, with the exception's message), and the loop goes on.
-//   reportError() hands a message to the same handler from any thread
-//   without waiting for it to be shown.
+//   the loop thread, with the exception's message and, for a CausedError,
+//   its cause), and the loop goes on. reportError() hands a message and its
+//   cause to the same handler from any thread without waiting for it to be
+//   shown. The base class keeps the handler, so every loop treats errors
+//   alike: a handler of the message alone never sees the cause; without a
+//   handler, the message and then the cause go to stderr.
 // - reportErrorBox() asks for a message box of its own with a caption (the
 //   change watcher's boxes titled "Error", unlike the program's default error
 //   box); the error-box handler shows it on the loop thread, or, without one,
-//   the error handler gets the message.
+//   the error handler gets the message and its cause.
 //
 // The loop is owned by the program's entry (or a test) and outlives every
 // object that posts to it or holds a timer on it. The window front ends put
@@ -46,6 +49,10 @@ public:
   using ErrorHandler = std::function<void(const std::string& message)>;
   using ErrorBoxHandler =
       std::function<void(const std::string& caption, const std::string& message)>;
+  // `cause` is what the system said beneath the message, or empty
+  // (platform/caused_error.h).
+  using CauseErrorHandler =
+      std::function<void(const std::string& message, const std::string& cause)>;
 
   virtual ~MainLoop() = default;
 
@@ -61,16 +68,20 @@ public:
   // Stopping a timer that does not run does nothing.
   virtual void killTimer(const void* owner) = 0;
 
-  // Any thread: shows `message` through the error handler on the loop thread.
-  virtual void reportError(const std::string& message) = 0;
+  // Any thread: shows `message` (and `cause` beside it) through the error
+  // handler on the loop thread.
+  void reportError(const std::string& message, const std::string& cause = {});
 
-  // Loop thread, or before the loop runs: the handler for errors of tasks
-  // and ticks and for reportError(). Without one, messages go to stderr.
-  virtual void setErrorHandler(ErrorHandler handler) = 0;
+  // Any thread: the handler for errors of tasks and ticks and for
+  // reportError(). Without one, messages go to stderr.
+  void setErrorHandler(ErrorHandler handler);
+  void setErrorHandler(CauseErrorHandler handler);
 
   // Any thread: shows `message` in an error box titled `caption`, through the
-  // error-box handler on the loop thread.
-  void reportErrorBox(const std::string& caption, const std::string& message);
+  // error-box handler on the loop thread (`cause` reaches only the error
+  // handler, when no error-box handler is set).
+  void reportErrorBox(const std::string& caption, const std::string& message,
+                      const std::string& cause = {});
   // Loop thread, or before the loop runs.
   void setErrorBoxHandler(ErrorBoxHandler handler);
 
@@ -79,13 +90,15 @@ protected:
   MainLoop(const MainLoop&) = delete;
   MainLoop& operator=(const MainLoop&) = delete;
 
-  // Loop thread: runs a task or tick; the message of an exception escaping
-  // it goes to deliverError().
+  // Loop thread: runs a task or tick; the message (and cause) of an
+  // exception escaping it goes to deliverError().
   void runGuarded(const Task& task);
-  // Loop thread: hands a message to the error handler.
-  virtual void deliverError(const std::string& message) = 0;
+  // Loop thread: hands a message and its cause to the error handler.
+  void deliverError(const std::string& message, const std::string& cause = {});
 
 private:
+  std::mutex errorMutex_;
+  CauseErrorHandler errorHandler_; // guarded by errorMutex_
   std::mutex errorBoxMutex_;
   ErrorBoxHandler errorBoxHandler_; // guarded by errorBoxMutex_
 };
@@ -104,8 +117,6 @@ public:
   void post(Task task) override;
   bool setTimer(const void* owner, std::chrono::milliseconds period, Task tick) override;
   void killTimer(const void* owner) override;
-  void reportError(const std::string& message) override;
-  void setErrorHandler(ErrorHandler handler) override;
 
   // Runs tasks and ticks until quit() is called (from a task or any thread).
   void run();
@@ -134,7 +145,6 @@ private:
   // Runs what is ready, or waits for it until `deadline`; false when the
   // deadline passed or quit() was called without anything having run.
   bool runOnce(Clock::time_point deadline);
-  void deliverError(const std::string& message) override;
 
   const std::size_t maxTimers_;
   mutable std::mutex mutex_;     // guards everything below
@@ -143,7 +153,6 @@ private:
   std::map<const void*, Timer> timers_;
   bool quit_ = false;
   std::thread::id loopThread_;
-  ErrorHandler errorHandler_;
 };
 
 } // namespace velmora::platform

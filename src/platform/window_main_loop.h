@@ -16,7 +16,8 @@
 //
 // Construct, run and destroy on the window thread; the loop outlives every
 // object that posts to it or holds a timer on it. post(), setTimer(),
-// killTimer(), reportError() and quit() may be called from any thread.
+// killTimer(), reportError(), setErrorHandler() and quit() may be called
+// from any thread.
 #pragma once
 
 #include "platform/main_loop.h"
@@ -38,8 +39,6 @@ public:
   void post(Task task) override;
   bool setTimer(const void* owner, std::chrono::milliseconds period, Task tick) override;
   void killTimer(const void* owner) override;
-  void reportError(const std::string& message) override;
-  void setErrorHandler(ErrorHandler handler) override;
 
   // Runs the thread's message loop (every window of the thread, the hidden
   // one included) until quit(); returns quit()'s exit code.
@@ -65,7 +64,6 @@ private:
   void runNextTask();
   void applyTimers();
   void runTick(std::uintptr_t id);
-  void deliverError(const std::string& message) override;
   void postToWindow(unsigned message);
 
   const std::size_t maxTimers_;
@@ -77,7 +75,6 @@ private:
   std::uint64_t nextGeneration_ = 1;
   std::uintptr_t nextTimerId_ = 1;
   bool timersChanged_ = false; // a message to apply them is on its way
-  ErrorHandler errorHandler_;
   // -- window thread only below
   std::map<std::uintptr_t, std::pair<const void*, std::uint64_t>>
       running_; // id -> owner, generation

@@ -2,7 +2,6 @@
 
 #include "platform/win32_support.h"
 
-#include <cstdio>
 #include <stdexcept>
 #include <utility>
 
@@ -175,32 +174,6 @@ void WindowMainLoop::runTick(std::uintptr_t id) {
     tick = it->second.tick;
   }
   runGuarded(*tick);
-}
-
-void WindowMainLoop::reportError(const std::string& message) {
-  post([this, message] { deliverError(message); });
-}
-
-void WindowMainLoop::setErrorHandler(ErrorHandler handler) {
-  std::scoped_lock lock(mutex_);
-  errorHandler_ = std::move(handler);
-}
-
-void WindowMainLoop::deliverError(const std::string& message) {
-  ErrorHandler handler;
-  {
-    std::scoped_lock lock(mutex_);
-    handler = errorHandler_;
-  }
-  if (!handler) {
-    std::fprintf(stderr, "%s\n", message.c_str());
-    return;
-  }
-  try {
-    handler(message);
-  } catch (...) {
-    std::fprintf(stderr, "%s\n", message.c_str());
-  }
 }
 
 int WindowMainLoop::run() {

@@ -1,5 +1,6 @@
 #include "spooler/rm_spooler_object.h"
 
+#include "platform/caused_error.h"
 #include "platform/file_system.h"
 #include "xbase/host_layout.h"
 
@@ -23,9 +24,6 @@ bool isValidComponentName(const std::string& name) {
 
 TRMSpoolerObject::TRMSpoolerObject(platform::MainLoop& loop)
     : FApolloTable("FApolloTable"), FChangeNotifier(loop), FTimer(loop) {
-  FApolloTable.SetTableName(xbase::kLockTableName);
-  FApolloTable.SetTableType(xbase::TApolloTableType::ttSXNTX);
-  FApolloTable.BeforeOpen = [this](xbase::TApolloTable& table) { EnsureLockTable(table); };
   FTimer.SetEnabled(false);
 }
 
@@ -46,7 +44,6 @@ void TRMSpoolerObject::SetPrinterName(const std::string& value) {
   if (value.empty())
     return;
   FDatabaseFolder = ".\\" + value;
-  FApolloTable.SetDatabaseName(FDatabaseFolder);
   FChangeNotifier.SetDirectory(FDatabaseFolder);
   const std::string watcherName = "cn" + value;
   if (!isValidComponentName(watcherName))
@@ -55,21 +52,21 @@ void TRMSpoolerObject::SetPrinterName(const std::string& value) {
     platform::createDirectory(FDatabaseFolder); // a failure shows at activation
 }
 
-void TRMSpoolerObject::EnsureLockTable(xbase::TApolloTable&) {
-  xbase::createLockTable(FDatabaseFolder); // an existing table is used as it is
-}
-
 bool TRMSpoolerObject::Activate() {
   if (FPrinterName.empty())
     return FActive;
   FActive = true;
   lockHeldElsewhere_ = false;
   watchFailure_.clear();
+  activationFailure_.clear();
   try {
-    FApolloTable.Open();
-    // Another spooler may hold it; this one serves the folder all the same.
-    lockHeldElsewhere_ = !FApolloTable.FLock();
-  } catch (const std::exception&) {
+    // The claim the host's spoolers make, by the one code hostsim and the
+    // tests use. Another spooler may hold the lock; this one serves the
+    // folder all the same.
+    lockHeldElsewhere_ = !xbase::claimSourceFolder(FApolloTable, FPrinterName);
+  } catch (const std::exception& error) {
+    const std::string cause = platform::causeOf(error);
+    activationFailure_ = cause.empty() ? error.what() : std::string(error.what()) + ": " + cause;
     FActive = false;
     return FActive;
   }

@@ -53,10 +53,13 @@ public:
   // Claims the folder: opens the lock table (creating it when missing) and
   // takes the whole-table lock, whether or not another program holds it; then
   // starts the watcher and the timer as UseNotifier and UseTimer say. Returns
-  // Active afterwards: false when the lock table could not be opened, or when
-  // the watcher could not start (the claim is then given back at once, so
-  // the host never sees a printer served that nobody watches).
+  // Active afterwards: false when the lock table could not be opened
+  // (activationFailure() then says why: the table's message and what the
+  // system said beneath it), or when the watcher could not start (the claim
+  // is then given back at once, so the host never sees a printer served that
+  // nobody watches).
   bool Activate();
+  const std::string& activationFailure() const { return activationFailure_; }
   // Closes the lock table (giving up the lock) and stops the timer and the
   // watcher. Leaves Active as it is.
   void DeActivate();
@@ -68,8 +71,6 @@ public:
   const std::string& watchFailure() const { return watchFailure_; }
 
 private:
-  void EnsureLockTable(xbase::TApolloTable& table);
-
   std::string FPrinterName;
   xbase::TApolloTable FApolloTable;
   std::string FDatabaseFolder;
@@ -81,6 +82,7 @@ private:
   TOldTimer FTimer;
   bool lockHeldElsewhere_ = false;
   std::string watchFailure_;
+  std::string activationFailure_;
 };
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #include "spooler/spooler_engine.h"
 
 #include "formats/text_file.h"
+#include "platform/caused_error.h"
 #include "platform/file_system.h"
 #include "spooler/held_jobs.h"
 #include "xbase/host_layout.h"
@@ -74,7 +75,7 @@ bool SpoolerEngine::start() {
       reloadWaiting_ = true;
       reloadTimer_.SetEnabled(true);
     }
-    FLoop.reportError(error.what());
+    FLoop.reportError(error.what(), platform::causeOf(error));
     loaded = false;
   }
   if (FEnding)
@@ -83,7 +84,7 @@ bool SpoolerEngine::start() {
   if (!FNotifierConfig.tryStart(failure)) {
     AddStatusMessage("ERROR: The configuration file cannot be watched (" + failure +
                      "): changes are not applied until the next start");
-    FLoop.reportError("Exception while creating thread");
+    FLoop.reportError("Exception while creating thread", failure);
   }
   reportHeldJobs();
   return loaded;
@@ -137,10 +138,12 @@ void SpoolerEngine::LoadConfiguration() {
     tblConfig.LoadFromFile(kConfigurationFile, true);
     std::vector<ConfigRow> rows;
     rows.reserve(static_cast<std::size_t>(tblConfig.RecordCount()));
-    auto value = [&](const char* field) { return tblConfig.FieldByName(field).AsString(); };
+    auto value = [&](std::string_view field) { return tblConfig.FieldByName(field).AsString(); };
+    namespace field = configuration_field;
     for (tblConfig.First(); !tblConfig.Eof(); tblConfig.Next())
-      rows.push_back({value("SOURCE"), value("DEST"), value("BACKUP"), value("LABELSTEXT"),
-                      value("MAPTEXT"), value("TOTALTEXT"), value("TIMETEXT"), value("DESIGN")});
+      rows.push_back({value(field::kSource), value(field::kDest), value(field::kBackup),
+                      value(field::kLabelsText), value(field::kMapText), value(field::kTotalText),
+                      value(field::kTimeText), value(field::kDesign)});
     FView.ClearPrinters();
     ReleasePrinters();
     FLabelSpoolers.resize(rows.size());
@@ -218,8 +221,11 @@ void SpoolerEngine::loadRow(std::size_t i) {
   printer.Timer().SetInterval(1000);
   printer.ChangeNotifier().SetOnChanged([report](TATFileNotification&) { report(); });
   printer.SetUseNotifier(true);
-  if (!claim(record))
+  if (!claim(record)) {
     AddStatusMessage("Unable to activate " + printer.PrinterName());
+    if (!printer.activationFailure().empty())
+      FView.ShowCause(printer.activationFailure());
+  }
 }
 
 bool SpoolerEngine::claim(TLabelSpooler& record) {

@@ -20,6 +20,11 @@ public:
   // The printers list, emptied and refilled at every configuration load.
   virtual void ClearPrinters() = 0;
   virtual void AddPrinterLine(const std::string& line) = 0;
+  // What the system said beneath the failure just reported (a status line
+  // such as "Unable to activate PREP1"): a path and its reason. Shown apart
+  // from the user's text: the console prints it on standard error, the
+  // window adds it to the status log.
+  virtual void ShowCause(const std::string& cause) = 0;
   // A message box with one OK button; returns when it is closed.
   virtual void ShowMessage(const std::string& text) = 0;
   // Ends the program after the handler that asked for it.

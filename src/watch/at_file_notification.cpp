@@ -51,15 +51,7 @@ std::string WatchFolderOf(std::string_view path) {
 }
 
 TWatchedFileState ReadFileState(std::string_view path) {
-  const platform::EntryInfo info = platform::entryInfo(path);
-  TWatchedFileState state;
-  state.exists = info.exists;
-  state.size = info.size;
-  state.attributes = info.attributes;
-  state.lastWriteTime = info.lastWriteTime;
-  state.creationTime = info.creationTime;
-  state.lastAccessTime = info.lastAccessTime;
-  return state;
+  return platform::entryInfo(path);
 }
 
 bool FileStateChanged(const TWatchedFileState& stored, const TWatchedFileState& current,
@@ -117,7 +109,7 @@ void TATFileNotification::SetEnabled(bool enabled) {
 void TATFileNotification::Start() {
   std::string failure;
   if (!tryStart(failure))
-    ShowWatcherError(kCreateError);
+    ShowWatcherError(kCreateError, failure);
 }
 
 bool TATFileNotification::tryStart(std::string& failure) {
@@ -156,6 +148,8 @@ void TATFileNotification::Stop() {
       }
     }
     WaitForState(false);
+  } catch (const std::exception& error) {
+    ShowWatcherError(kTerminateError, error.what());
   } catch (...) {
     ShowWatcherError(kTerminateError);
   }
@@ -196,8 +190,8 @@ void TATFileNotification::DeliverChange() {
     FOnChanged(*this);
 }
 
-void TATFileNotification::ShowWatcherError(const std::string& text) {
-  FLoop.reportErrorBox(kWatcherErrorCaption, text);
+void TATFileNotification::ShowWatcherError(const std::string& text, const std::string& cause) {
+  FLoop.reportErrorBox(kWatcherErrorCaption, text, cause);
 }
 
 // --- TDirThread --------------------------------------------------------------
@@ -223,6 +217,8 @@ void TDirThread::ArmDelivery() {
 void TDirThread::Execute() {
   try {
     Watch();
+  } catch (const std::exception& error) {
+    FParent.ShowWatcherError(kWaitError, error.what());
   } catch (...) {
     FParent.ShowWatcherError(kWaitError);
   }

@@ -21,12 +21,14 @@
 // Errors are shown in error boxes of the watcher's own, titled "Error"
 // (through the loop's reportErrorBox): "Exception while creating thread",
 // "Exception while waiting for notification", "Exception while terminating
-// thread"; the worker never waits for one to be shown.
+// thread", with what the system said (the folder's path and the reason) as
+// their cause; the worker never waits for one to be shown.
 // The loop must outlive the watcher; destroying the watcher stops it and
 // drops a report not yet delivered.
 #pragma once
 
 #include "platform/change_notification.h"
+#include "platform/file_system.h"
 #include "platform/main_loop.h"
 #include "watch/old_timer.h"
 
@@ -84,19 +86,11 @@ unsigned OptionsToFilter(TATFileNotifyOptions options);
 // "C:x.xml" -> "C:\", "x.xml" -> "".
 std::string WatchFolderOf(std::string_view path);
 
-// What file mode compares of the watched file. Times are nanoseconds since
-// 1970; the attributes are the file's mode bits; the creation time is the
-// file's birth time where the file system keeps one, else 0. All zero or
-// false for a missing file.
-struct TWatchedFileState {
-  bool exists = false;
-  std::uint64_t size = 0;
-  std::uint32_t attributes = 0;
-  std::int64_t lastWriteTime = 0;
-  std::int64_t creationTime = 0;
-  std::int64_t lastAccessTime = 0;
-  bool operator==(const TWatchedFileState&) const = default;
-};
+// What file mode compares of the watched file: the platform's entry info
+// (times in nanoseconds since 1970, the attributes as the platform keeps them,
+// the creation time 0 where the file system keeps none; all zero or false for
+// a missing file).
+using TWatchedFileState = platform::EntryInfo;
 
 // The state of the file at `path` (host form, looked up without regard to
 // case).
@@ -158,7 +152,9 @@ private:
   void SetStarted(bool started);
   void setStartFailed(const std::string& reason);
   void DeliverChange();
-  void ShowWatcherError(const std::string& text);
+  // `text` is the user's; `cause` what the system said (a path and its
+  // reason), shown beside it.
+  void ShowWatcherError(const std::string& text, const std::string& cause = {});
 
   platform::MainLoop& FLoop;
   std::atomic<bool> FStarted{false};

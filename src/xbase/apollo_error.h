@@ -3,24 +3,19 @@
 // keeps it in ErrorMsg. In messages "\r" is one carriage-return character.
 // cause() is what the layer below said (a file's path and the system's
 // reason, or the damage the DBF reader found), or empty; it is kept for the
-// status log and error details, never mixed into what().
+// status log and error details, never mixed into what()
+// (platform/caused_error.h).
 #pragma once
 
-#include <stdexcept>
+#include "platform/caused_error.h"
+
 #include <string>
-#include <utility>
 
 namespace velmora::xbase {
 
-class EApolloError final : public std::runtime_error {
+class EApolloError final : public platform::CausedError {
 public:
-  explicit EApolloError(const std::string& message, std::string cause = {})
-      : std::runtime_error(message), cause_(std::move(cause)) {}
-
-  const std::string& cause() const { return cause_; }
-
-private:
-  std::string cause_;
+  using platform::CausedError::CausedError;
 };
 
 } // namespace velmora::xbase

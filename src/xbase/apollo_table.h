@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/data_set_state.h"
 #include "xbase/apollo_error.h"
 #include "xbase/apollo_field.h"
 #include "xbase/dbf_table.h"
@@ -36,7 +37,7 @@ enum class TApolloCommitLevel { clFull, clNormal, clNone };
 enum class TAccessMethod { amLocal, amServer };
 enum class TEOFAction { eaEOF, eaMoveLast };
 enum class TSequencedCount { scAllCount, scFilterOnlyCount, scRawCount };
-enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+using formats::TDataSetState;
 enum class TLocateOption { loCaseInsensitive, loPartialKey };
 using TLocateOptions = std::set<TLocateOption>;
 

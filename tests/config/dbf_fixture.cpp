@@ -6,7 +6,7 @@
 #include <set>
 #include <stdexcept>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 using xbase::TApolloTable;
 using xbase::TFieldValue;
@@ -66,4 +66,4 @@ std::vector<std::vector<TFieldValue>> readAllRecords(const std::string& fileName
   return records;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

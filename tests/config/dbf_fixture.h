@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 using DbfColumn = xbase::TColumnDef;
 
@@ -29,4 +29,4 @@ void makeLabelSetupTable(int fieldCount, int records);
 // Every record of a table, each value as the component reads it.
 std::vector<std::vector<xbase::TFieldValue>> readAllRecords(const std::string& fileName);
 
-} // namespace velmora::testing
+} // namespace velmora::test

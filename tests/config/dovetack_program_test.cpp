@@ -1,7 +1,7 @@
 // The Dovetack program as a process: one copy per user session.
+#include "child_process.h"
 #include "dbf_fixture.h"
 #include "platform/single_instance.h"
-#include "program_process.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,21 +14,23 @@ namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::TempWorkDir;
+using test::ChildProcess;
+using test::TempWorkDir;
 
 class DovetackProgram : public ::testing::Test {
 protected:
   DovetackProgram() {
     std::filesystem::create_directory(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    testing::makePrinterTable({"PREP1", "LBL1"});
-    testing::writeBytes("LabelDesign.txt", "<Item Name>");
+    test::makePrinterTable({"PREP1", "LBL1"});
+    test::writeBytes("LabelDesign.txt", "<Item Name>");
   }
-  ProgramProcess start() {
-    return ProgramProcess(
-        VELMORA_DOVETACK, {}, dir.path().string(),
-        {{"XDG_RUNTIME_DIR", runtime.string()}, {"QT_QPA_PLATFORM", "offscreen"}});
+  std::unique_ptr<ChildProcess> start() {
+    return std::make_unique<ChildProcess>(
+        VELMORA_DOVETACK, std::vector<std::string>{},
+        ChildProcess::Options{
+            dir.path().string(),
+            {{"XDG_RUNTIME_DIR", runtime.string()}, {"QT_QPA_PLATFORM", "offscreen"}}});
   }
 
   TempWorkDir dir;
@@ -36,18 +38,18 @@ protected:
 };
 
 TEST_F(DovetackProgram, ASecondCopyEndsAtOnceSilentlyWhileTheFirstRuns) {
-  ProgramProcess first = start();
+  auto first = start();
   // The first copy comes up and stays: it opens the configuration, which
   // creates the file, and runs until its window is closed.
-  EXPECT_EQ(first.waitForExit(3s), std::nullopt);
+  EXPECT_EQ(first->wait(3s), std::nullopt);
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML"));
   std::filesystem::remove(dir.path() / "VelmoraLabelConfig.XML");
 
-  ProgramProcess second = start();
-  EXPECT_EQ(second.waitForExit(10s), 0);
-  EXPECT_EQ(second.readLine(1s), std::nullopt);                                 // no output at all
+  auto second = start();
+  EXPECT_EQ(second->wait(10s), 0);
+  EXPECT_EQ(second->readLine(1s), std::nullopt);                                // no output at all
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML")); // no window
-  EXPECT_EQ(first.waitForExit(0ms), std::nullopt); // the first is unchanged
+  EXPECT_EQ(first->wait(0ms), std::nullopt); // the first is unchanged
 }
 
 TEST_F(DovetackProgram, EndsAtOnceWhileAnotherProcessHoldsTheGuard) {
@@ -55,8 +57,8 @@ TEST_F(DovetackProgram, EndsAtOnceWhileAnotherProcessHoldsTheGuard) {
   auto guard = platform::SingleInstance::Acquire("Cartavell");
   ::unsetenv("XDG_RUNTIME_DIR");
   ASSERT_TRUE(guard);
-  ProgramProcess copy = start();
-  EXPECT_EQ(copy.waitForExit(10s), 0);
+  auto copy = start();
+  EXPECT_EQ(copy->wait(10s), 0);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "VelmoraLabelConfig.XML"));
 }
 

@@ -28,10 +28,10 @@
 namespace velmora::config::win {
 namespace {
 
-using testing::readBytes;
-using testing::RecordingMessages;
-using testing::TempWorkDir;
-using testing::writeBytes;
+using test::readBytes;
+using test::RecordingMessages;
+using test::TempWorkDir;
+using test::writeBytes;
 
 // Absolute before any test changes the working directory (a Linux path
 // names a folder of Wine's drive of the current directory).
@@ -134,7 +134,7 @@ class DovetackWindowTest : public ::testing::Test {
 protected:
   DovetackWindowTest() {
     velmora::win::initCommonControls();
-    testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+    test::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
     writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
   }
 
@@ -387,7 +387,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
 }
 
 TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
-  testing::makeLabelSetupTable(40, 1);
+  test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
   TfrmMain& w = open();
   messages.answerYes = false;
@@ -401,7 +401,7 @@ TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
   messages.answerYes = true;
   click(w.btnSetupRM);
   EXPECT_EQ(messages.messages.back(), "Changes applied");
-  const auto records = testing::readAllRecords("LBLPRDEF.DBF");
+  const auto records = test::readAllRecords("LBLPRDEF.DBF");
   ASSERT_EQ(records.size(), 1u);
   for (std::size_t i = 0; i < kLabelSetupValues.size(); ++i)
     EXPECT_EQ(records[0][i], std::visit([](auto value) { return xbase::TFieldValue(value); },
@@ -435,7 +435,7 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
     TempWorkDir folder;
     messages = {};
     if (c.printerTable)
-      testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+      test::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
     if (c.design)
       writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
     writeBytes(folder.path() / "VelmoraLabelConfig.XML",
@@ -504,7 +504,7 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   // The box as the program shows it: a double-click on the picture shows it
   // modally over the main window until "OK".
   TempWorkDir folder;
-  testing::makePrinterTable({"PREP1"});
+  test::makePrinterTable({"PREP1"});
   writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
   RecordingMessages messages;
   TfrmMain frmMain(::GetModuleHandleW(nullptr), messages);
@@ -592,7 +592,7 @@ HWND mainWindowOf(DWORD id, int milliseconds) {
 
 TEST(DovetackProgram, ASecondCopyEndsAtOnceWithExitCodeZero) {
   TempWorkDir folder;
-  testing::makePrinterTable({"PREP1", "LBL1"});
+  test::makePrinterTable({"PREP1", "LBL1"});
   writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
   const std::unique_ptr<Process> first = startDovetack(folder.path());
   ASSERT_TRUE(first) << "cannot start " << kDovetack.string();

@@ -5,8 +5,8 @@
 // holds like a running host spooler.
 #include "config/app/formMain.h"
 
+#include "child_process.h"
 #include "config/app/printer_choice_box.h"
-#include "program_process.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
@@ -24,29 +24,29 @@ namespace velmora::dovetack {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::readBytes;
+using test::ChildProcess;
+using test::readBytes;
 
 TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
-  testing::offscreenApplication();
-  testing::TempWorkDir dir;
+  test::offscreenApplication();
+  test::TempWorkDir dir;
   const std::string data = dir.path().string();
   {
-    ProgramProcess demo(VELMORA_HOSTSIM, {"make-demo", data}, data);
-    ASSERT_EQ(demo.waitForExit(30s), 0);
+    ChildProcess demo(VELMORA_HOSTSIM, {"make-demo", data}, {data, {}});
+    ASSERT_EQ(demo.wait(30s), 0);
   }
-  testing::writeBytes(dir.path() / "LabelDesign.txt",
-                      "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
+  test::writeBytes(dir.path() / "LabelDesign.txt",
+                   "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
 
-  testing::RecordingMessages messages;
+  test::RecordingMessages messages;
   TfrmMain window(messages, nullptr); // creates the empty configuration file
   window.show();
   ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
 
-  ProgramProcess spooler(VELMORA_FERRULIN_CONSOLE, {}, data);
-  ASSERT_TRUE(spooler.waitForLine("Configuration loaded", 20s));
-  ProgramProcess host(VELMORA_HOSTSIM, {"hold", data, "LABEL1"}, data);
-  ASSERT_TRUE(host.waitForLine("holding LABEL1", 20s));
+  ChildProcess spooler(VELMORA_FERRULIN_CONSOLE, {}, {data, {}});
+  ASSERT_TRUE(spooler.readUntil("Configuration loaded", 20s));
+  ChildProcess host(VELMORA_HOSTSIM, {"hold", data, "LABEL1"}, {data, {}});
+  ASSERT_TRUE(host.readUntil("holding LABEL1", 20s));
 
   QTest::mouseClick(window.btnAddPrinter, Qt::LeftButton);
   QTest::keyClicks(window.lookSource, "PREP1");
@@ -54,10 +54,10 @@ TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
   QTest::mouseClick(window.btnSetupSave, Qt::LeftButton);
   ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
 
-  ASSERT_TRUE(spooler.waitForLine("Loading Configuration", 20s));
-  ASSERT_TRUE(spooler.waitForLine("Configuration loaded", 20s));
+  ASSERT_TRUE(spooler.readUntil("Loading Configuration", 20s));
+  ASSERT_TRUE(spooler.readUntil("Configuration loaded", 20s));
   bool listed = false;
-  for (const std::string& line : spooler.output())
+  for (const std::string& line : spooler.lines())
     listed = listed || (line.find("Printer: ") == 0 && line.find("PREP1") != std::string::npos);
   EXPECT_TRUE(listed) << "the reloaded printers list names PREP1";
 
@@ -68,7 +68,7 @@ TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
   ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
   ASSERT_TRUE(messages.messages.empty()) << messages.messages.front();
 
-  ASSERT_TRUE(spooler.waitForLine("TestLabel.spl", 20s));
+  ASSERT_TRUE(spooler.readUntil("TestLabel.spl", 20s));
   const std::filesystem::path delivered = dir.path() / "LABEL1" / "TestLabel.spl";
   ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(delivered); }, 20000));
   const std::string merged = readBytes(delivered);

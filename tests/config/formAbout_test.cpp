@@ -26,7 +26,7 @@ struct Case {
 };
 
 TEST(AboutBox, VersionLinesFromTheExecutablesBesideTheProgram) {
-  testing::offscreenApplication();
+  test::offscreenApplication();
   const Case cases[] = {
       {"neither file", nullptr, nullptr, "Cartavell", "CartavellService"},
       {"version 2.1.0.7", "english_2107.exe", nullptr, "Cartavell v2.1.0.7", "CartavellService"},
@@ -36,7 +36,7 @@ TEST(AboutBox, VersionLinesFromTheExecutablesBesideTheProgram) {
        "CartavellService"},
   };
   for (const Case& c : cases) {
-    testing::TempWorkDir folder;
+    test::TempWorkDir folder;
     if (c.productFixture)
       std::filesystem::copy_file(kFixtures / c.productFixture, folder.path() / "Cartavell.EXE");
     if (c.serviceFixture)
@@ -52,8 +52,8 @@ TEST(AboutBox, VersionLinesFromTheExecutablesBesideTheProgram) {
 }
 
 TEST(AboutBox, LayoutLinkAndOkButton) {
-  testing::offscreenApplication();
-  testing::TempWorkDir folder;
+  test::offscreenApplication();
+  test::TempWorkDir folder;
   TAboutBox box(QString::fromStdString(folder.path().string()));
   EXPECT_EQ(box.size(), QSize(402, 219));
   EXPECT_TRUE(box.windowFlags() & Qt::Tool);

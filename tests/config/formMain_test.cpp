@@ -34,10 +34,10 @@
 namespace velmora::dovetack {
 namespace {
 
-using testing::readBytes;
-using testing::RecordingMessages;
-using testing::TempWorkDir;
-using testing::writeBytes;
+using test::readBytes;
+using test::RecordingMessages;
+using test::TempWorkDir;
+using test::writeBytes;
 
 std::string configFile(const std::vector<rowset_xml::Row>& rows) {
   return rowset_xml::write({{"Source", 8},
@@ -60,8 +60,8 @@ rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string
 class FormMainTest : public ::testing::Test {
 protected:
   FormMainTest() {
-    testing::offscreenApplication();
-    testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+    test::offscreenApplication();
+    test::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
     writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
   }
 
@@ -360,7 +360,7 @@ TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
 }
 
 TEST_F(FormMainTest, SetupRMLabelsAsksAndReports) {
-  testing::makeLabelSetupTable(40, 1);
+  test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
   TfrmMain& w = open();
   messages.answerYes = false;

@@ -14,9 +14,9 @@
 namespace velmora::config {
 namespace {
 
-using testing::readBytes;
-using testing::TempWorkDir;
-using testing::writeBytes;
+using test::readBytes;
+using test::TempWorkDir;
+using test::writeBytes;
 
 TEST(LabelDesignEditor, RoundTripKeepsTheEncodingAndWritesCrLf) {
   struct Case {

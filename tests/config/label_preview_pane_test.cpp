@@ -24,7 +24,7 @@ constexpr const char* kDesign = "^XA\r\n^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item 
 
 class LabelPreviewPaneTest : public ::testing::Test {
 protected:
-  LabelPreviewPaneTest() { velmora::testing::offscreenApplication(); }
+  LabelPreviewPaneTest() { velmora::test::offscreenApplication(); }
 
   // Waits for the pane's next redraw after an edit.
   static bool redrawn(LabelPreviewPane& pane, QImage before) {
@@ -82,10 +82,10 @@ TEST_F(LabelPreviewPaneTest, ShowsWhatTheRendererClampedAndUsesTheChosenSize) {
 }
 
 TEST_F(LabelPreviewPaneTest, FollowsTheLabelEditorOfTheWindow) {
-  velmora::testing::TempWorkDir dir;
-  velmora::testing::makePrinterTable({"PREP1"});
-  velmora::testing::writeBytes(dir.path() / "LabelDesign.txt", kDesign);
-  velmora::testing::RecordingMessages messages;
+  velmora::test::TempWorkDir dir;
+  velmora::test::makePrinterTable({"PREP1"});
+  velmora::test::writeBytes(dir.path() / "LabelDesign.txt", kDesign);
+  velmora::test::RecordingMessages messages;
   dovetack::TfrmMain window(messages, nullptr);
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

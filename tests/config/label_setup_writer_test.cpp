@@ -12,8 +12,8 @@
 namespace velmora::config {
 namespace {
 
-using testing::readBytes;
-using testing::TempWorkDir;
+using test::readBytes;
+using test::TempWorkDir;
 using xbase::TFieldValue;
 
 const std::filesystem::path kTable = "LBLPRDEF.DBF";
@@ -54,7 +54,7 @@ TEST(LabelSetupValues, ThirtyNineValuesPlacingEveryHeaderLine) {
 
 TEST(LabelSetupWriter, NoAnswerOpensNothingAndLeavesTheFileAsItWas) {
   TempWorkDir dir;
-  testing::makeLabelSetupTable(40, 1);
+  test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(kTable);
   LabelSetupWriter writer;
   EXPECT_EQ(writer.SetupRMLabels(false), kSetupAborted);
@@ -69,11 +69,11 @@ TEST(LabelSetupWriter, WritesTheFirstRecordOnlyAndClosesTheTable) {
   };
   for (const Case c : {Case{39, 1}, Case{42, 1}, Case{40, 3}}) {
     TempWorkDir dir;
-    testing::makeLabelSetupTable(c.fields, c.records);
+    test::makeLabelSetupTable(c.fields, c.records);
     LabelSetupWriter writer;
     EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied) << c.fields;
     EXPECT_FALSE(writer.tblRMLBLDef().Active());
-    const auto records = testing::readAllRecords("LBLPRDEF.DBF");
+    const auto records = test::readAllRecords("LBLPRDEF.DBF");
     ASSERT_EQ(records.size(), static_cast<std::size_t>(c.records));
     expectLabelSetup(records[0]);
     for (std::size_t r = 1; r < records.size(); ++r)
@@ -84,10 +84,10 @@ TEST(LabelSetupWriter, WritesTheFirstRecordOnlyAndClosesTheTable) {
 
 TEST(LabelSetupWriter, ATableWithoutRecordsGetsOneAppended) {
   TempWorkDir dir;
-  testing::makeLabelSetupTable(40, 0);
+  test::makeLabelSetupTable(40, 0);
   LabelSetupWriter writer;
   EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
-  const auto records = testing::readAllRecords("LBLPRDEF.DBF");
+  const auto records = test::readAllRecords("LBLPRDEF.DBF");
   ASSERT_EQ(records.size(), 1u);
   for (std::size_t i = 0; i < 39; ++i)
     EXPECT_EQ(records[0][i], expectedValue(i)) << "field " << i + 1;
@@ -95,18 +95,18 @@ TEST(LabelSetupWriter, ATableWithoutRecordsGetsOneAppended) {
 
 TEST(LabelSetupWriter, RunningTwiceGivesTheSameRecord) {
   TempWorkDir dir;
-  testing::makeLabelSetupTable(40, 2);
+  test::makeLabelSetupTable(40, 2);
   LabelSetupWriter writer;
   EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
   const std::string once = readBytes(kTable);
   EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
   EXPECT_EQ(readBytes(kTable), once);
-  expectLabelSetup(testing::readAllRecords("LBLPRDEF.DBF")[0]);
+  expectLabelSetup(test::readAllRecords("LBLPRDEF.DBF")[0]);
 }
 
 TEST(LabelSetupWriter, ThirtyEightFieldsFailAndLeaveTheFileUnchanged) {
   TempWorkDir dir;
-  testing::makeLabelSetupTable(38, 1);
+  test::makeLabelSetupTable(38, 1);
   const std::string before = readBytes(kTable);
   {
     LabelSetupWriter writer;
@@ -123,7 +123,7 @@ TEST(LabelSetupWriter, ThirtyEightFieldsFailAndLeaveTheFileUnchanged) {
 
 TEST(LabelSetupWriter, AFieldOfTheWrongKindFailsBeforeAnythingIsWritten) {
   TempWorkDir dir;
-  std::vector<testing::DbfColumn> columns;
+  std::vector<test::DbfColumn> columns;
   std::vector<TFieldValue> record;
   for (int position = 1; position <= 39; ++position) {
     // Field 23 should take a logical value; here it is a date.
@@ -132,7 +132,7 @@ TEST(LabelSetupWriter, AFieldOfTheWrongKindFailsBeforeAnythingIsWritten) {
     record.push_back(position == 23 ? TFieldValue(xbase::TDate{2024, 1, 2})
                                     : TFieldValue(std::int64_t{7}));
   }
-  testing::makeDbf("LBLPRDEF.DBF", columns, {record});
+  test::makeDbf("LBLPRDEF.DBF", columns, {record});
   const std::string before = readBytes(kTable);
   LabelSetupWriter writer;
   EXPECT_EQ(writer.SetupRMLabels(true), kSetupFailed);
@@ -148,7 +148,7 @@ TEST(LabelSetupWriter, AMissingTableFailsAndCreatesNoFile) {
 
 TEST(LabelSetupWriter, ARecordLockedByAnotherHolderFails) {
   TempWorkDir dir;
-  testing::makeLabelSetupTable(40, 1);
+  test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(kTable);
   xbase::TApolloTable host("Host");
   host.SetTableType(xbase::TApolloTableType::ttSXNTX);
@@ -161,7 +161,7 @@ TEST(LabelSetupWriter, ARecordLockedByAnotherHolderFails) {
   EXPECT_EQ(readBytes(kTable), before);
   host.Close();
   EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
-  expectLabelSetup(testing::readAllRecords("LBLPRDEF.DBF")[0]);
+  expectLabelSetup(test::readAllRecords("LBLPRDEF.DBF")[0]);
 }
 
 } // namespace

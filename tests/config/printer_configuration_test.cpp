@@ -13,9 +13,9 @@
 namespace velmora::config {
 namespace {
 
-using testing::readBytes;
-using testing::TempWorkDir;
-using testing::writeBytes;
+using test::readBytes;
+using test::TempWorkDir;
+using test::writeBytes;
 
 std::vector<rowset_xml::FieldDef> eightFields() {
   return {{"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
@@ -33,7 +33,7 @@ std::string fileWith(const std::vector<rowset_xml::Row>& rows) {
 
 class PrinterConfigurationTest : public ::testing::Test {
 protected:
-  void SetUp() override { testing::makePrinterTable({"PREP1", "PREP2", "LBL1", "lbl2"}); }
+  void SetUp() override { test::makePrinterTable({"PREP1", "PREP2", "LBL1", "lbl2"}); }
   std::string savedFile() const { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); }
 
   TempWorkDir dir;

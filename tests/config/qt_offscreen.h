@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 inline QApplication& offscreenApplication() {
   static int argc = 1;
@@ -16,4 +16,4 @@ inline QApplication& offscreenApplication() {
   return *application;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

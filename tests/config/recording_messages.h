@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 class RecordingMessages final : public config::UserMessages {
 public:
@@ -24,4 +24,4 @@ public:
   bool answerYes = true;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::test

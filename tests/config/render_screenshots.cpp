@@ -37,12 +37,12 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmora's Cartavell"));
 
-  testing::TempWorkDir dir;
-  testing::makePrinterTable({"PREP1", "PREP2", "BAR", "LABEL1", "LABEL2"});
-  testing::writeBytes("LabelDesign.txt", "<Item Name>\r\n<Item Mod[1]>\r\n<Item Mod[2]>\r\n"
-                                         "<Order Time (Parsed)>  <Label Header (Parsed)>\r\n"
-                                         "<Reference> <Phone>\r\n<Address>\r\n<City and Town>");
-  testing::RecordingMessages messages;
+  test::TempWorkDir dir;
+  test::makePrinterTable({"PREP1", "PREP2", "BAR", "LABEL1", "LABEL2"});
+  test::writeBytes("LabelDesign.txt", "<Item Name>\r\n<Item Mod[1]>\r\n<Item Mod[2]>\r\n"
+                                      "<Order Time (Parsed)>  <Label Header (Parsed)>\r\n"
+                                      "<Reference> <Phone>\r\n<Address>\r\n<City and Town>");
+  test::RecordingMessages messages;
   dovetack::TfrmMain window(messages, nullptr);
   for (const auto& [source, dest, backup] :
        {std::tuple{"PREP1", "LABEL1", "LABEL2"}, std::tuple{"BAR", "LABEL2", ""}}) {
@@ -71,14 +71,14 @@ int main(int argc, char** argv) {
 
   // The demo design with its preview, in a window wide enough to read it.
   window.reLabelDesign->setPlainText(
-      QString::fromStdString(testing::readBytes(VELMORA_DEMO_DESIGN)).trimmed());
+      QString::fromStdString(test::readBytes(VELMORA_DEMO_DESIGN)).trimmed());
   window.resize(1000, 520);
   QTest::qWait(config::app::LabelPreviewPane::kRedrawDelayMs + 300);
   ok = window.grab().save(
            QString::fromStdString((output / "dovetack-label-preview.png").string())) &&
        ok;
 
-  testing::TempWorkDir programFolder;
+  test::TempWorkDir programFolder;
   std::filesystem::copy_file(fixtures / "english_2107.exe", programFolder.path() / "Cartavell.EXE");
   dovetack::TAboutBox about(QString::fromStdString(programFolder.path().string()));
   about.show();

@@ -12,8 +12,8 @@
 namespace velmora::config {
 namespace {
 
-using testing::readBytes;
-using testing::TempWorkDir;
+using test::readBytes;
+using test::TempWorkDir;
 
 TEST(FormatTestPrintTime, TwelveHourClockWithSecondsNotMinutes) {
   const TimeLocale english{":", "AM", "PM"};

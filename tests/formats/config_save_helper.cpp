@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
   }
   velmora::TVirtualTable tables[2] = {velmora::TVirtualTable("tblConfig"),
                                       velmora::TVirtualTable("tblConfig")};
-  velmora::testing::fillStressTable(tables[0], 0);
-  velmora::testing::fillStressTable(tables[1], 1);
+  velmora::test::fillStressTable(tables[0], 0);
+  velmora::test::fillStressTable(tables[1], 1);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::stol(argv[2]));
   long saves = 0;
   while (std::chrono::steady_clock::now() < end) {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 inline void addConfigFields(TVirtualTable& table) {
   AddConfigurationFields(table);
@@ -64,4 +64,4 @@ inline void fillStressTable(TVirtualTable& table, int variant) {
   }
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -1,6 +1,7 @@
 #include "formats/label_block.h"
 
 #include <algorithm>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace velmora::label_block {
@@ -24,6 +25,13 @@ TEST(LabelBlock, TagListIsSortedAndCoversEveryHeaderTag) {
   for (const auto& header : kHeaderTags)
     EXPECT_NE(std::find(kDesignTags.begin(), kDesignTags.end(), header.tag), kDesignTags.end());
   EXPECT_EQ(itemModifierTag(150), "<Item Mod[150]>");
+  // The list as the operator sees it, in its order.
+  EXPECT_THAT(kDesignTags,
+              ::testing::ElementsAre(
+                  "<Address>", "<City and Town>", "<Directions>", "<Employee>", "<Item Mod[n]>",
+                  "<Item Name>", "<Label Header (Parsed)>", "<Label Header>", "<Map Code (Parsed)>",
+                  "<Map Code>", "<Order Time (Parsed)>", "<Order Time>", "<Order Total>", "<Phone>",
+                  "<Reference>", "<Revenue Center>", "<Total Text>", "<Transaction Description>"));
 }
 
 } // namespace

@@ -20,12 +20,12 @@
 namespace velmora {
 namespace {
 
-using testing::addConfigFields;
-using testing::appendRow;
-using testing::readBytes;
-using testing::snapshot;
-using testing::TableSnapshot;
-using testing::writeBytes;
+using test::addConfigFields;
+using test::appendRow;
+using test::readBytes;
+using test::snapshot;
+using test::TableSnapshot;
+using test::writeBytes;
 
 constexpr const char* kConfigFile = "VelmoraLabelConfig.XML";
 
@@ -140,7 +140,7 @@ protected:
   }
   std::string load(const std::string& content) { return load(content, table); }
 
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   TVirtualTable table{"tblConfig"};
 };
 
@@ -576,13 +576,13 @@ TEST_F(ConfigFile, LoadingWithoutTheFilesFieldsKeepsTheTablesOwn) {
 // One process saves in a loop while this one loads in a loop: every load sees
 // one of the two whole files, or fails to open it; none reads a part.
 TEST(ConfigFileConcurrency, ALoadSeesAWholeFileOrFailsToOpenIt) {
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   const std::string file = (dir.path() / kConfigFile).string();
   const std::string savesFile = (dir.path() / "saves.txt").string();
   TableSnapshot expected[2];
   for (int variant = 0; variant < 2; ++variant) {
     TVirtualTable source("tblConfig");
-    testing::fillStressTable(source, variant);
+    test::fillStressTable(source, variant);
     expected[variant] = snapshot(source);
     if (variant == 0)
       source.SaveToXML(file);

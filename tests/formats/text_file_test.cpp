@@ -9,9 +9,9 @@ namespace velmora {
 namespace {
 
 using Lines = std::vector<std::string>;
-using testing::readBytes;
-using testing::TempWorkDir;
-using testing::writeBytes;
+using test::readBytes;
+using test::TempWorkDir;
+using test::writeBytes;
 
 TEST(TextFile, CutsLinesAtEveryKindOfBreak) {
   struct Case {

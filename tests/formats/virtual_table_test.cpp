@@ -10,8 +10,8 @@
 namespace velmora {
 namespace {
 
-using testing::addConfigFields;
-using testing::appendRow;
+using test::addConfigFields;
+using test::appendRow;
 
 std::string messageOf(const std::function<void()>& action) {
   try {

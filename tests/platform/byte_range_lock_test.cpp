@@ -1,6 +1,6 @@
 #include "platform/byte_range_lock.h"
 
-#include "helper_process.h"
+#include "child_process.h"
 #include "temp_dir.h"
 
 #include <atomic>
@@ -12,9 +12,9 @@
 namespace velmora::platform {
 namespace {
 
-using velmora::testing::HelperProcess;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::ChildProcess;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 // The ranges xBase programs lock on a table (Clipper's scheme).
 constexpr std::uint64_t kFileLockOffset = 1000000001;
@@ -83,28 +83,32 @@ TEST_F(ByteRangeLock, TheLockTestTakesNoLock) {
 
 TEST_F(ByteRangeLock, LocksAreSeenAcrossProcessesBothWays) {
   {
-    HelperProcess holder({"hold-lock", "LockSpl.dbf", std::to_string(kFileLockOffset),
-                          std::to_string(kFileLockLength)});
-    ASSERT_EQ(holder.readLine(), "locked");
+    const auto holder =
+        ChildProcess::helper({"hold-lock", "LockSpl.dbf", std::to_string(kFileLockOffset),
+                              std::to_string(kFileLockLength)});
+    ASSERT_EQ(holder->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "locked");
     RandomAccessFile mine = openTable();
     EXPECT_TRUE(rangeLockedByOther(mine, kFileLockOffset, kFileLockLength));
     EXPECT_FALSE(tryLockRange(mine, recordLock(7), 1));
-    EXPECT_EQ(holder.wait(), 0);
+    EXPECT_EQ(holder->closeInputAndWait(std::chrono::seconds(20)), 0);
     // Its locks end with the process.
     EXPECT_FALSE(rangeLockedByOther(mine, kFileLockOffset, kFileLockLength));
   }
   RandomAccessFile mine = openTable();
   ASSERT_TRUE(tryLockRange(mine, recordLock(7), 1));
-  HelperProcess prober({"probe-lock", "LOCKSPL.DBF", std::to_string(kFileLockOffset - 1),
-                        std::to_string(kFileLockLength)});
-  EXPECT_EQ(prober.readLine(), "locked");
-  HelperProcess taker({"hold-lock", "LOCKSPL.DBF", std::to_string(recordLock(7)), "1"});
-  EXPECT_EQ(taker.readLine(), "busy");
+  const auto prober =
+      ChildProcess::helper({"probe-lock", "LOCKSPL.DBF", std::to_string(kFileLockOffset - 1),
+                            std::to_string(kFileLockLength)});
+  EXPECT_EQ(prober->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "locked");
+  const auto taker =
+      ChildProcess::helper({"hold-lock", "LOCKSPL.DBF", std::to_string(recordLock(7)), "1"});
+  EXPECT_EQ(taker->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "busy");
 }
 
 TEST_F(ByteRangeLock, AWaitingLockIsTakenWhenTheHolderLetsGo) {
-  HelperProcess holder({"hold-lock", "LOCKSPL.DBF", std::to_string(recordLock(3)), "1"});
-  ASSERT_EQ(holder.readLine(), "locked");
+  const auto holder =
+      ChildProcess::helper({"hold-lock", "LOCKSPL.DBF", std::to_string(recordLock(3)), "1"});
+  ASSERT_EQ(holder->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "locked");
   RandomAccessFile mine = openTable();
   std::atomic<bool> taken{false};
   std::thread waiter([&] {
@@ -113,12 +117,13 @@ TEST_F(ByteRangeLock, AWaitingLockIsTakenWhenTheHolderLetsGo) {
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(taken.load()); // still waiting while the holder holds record 3
-  holder.writeLine("release");
-  EXPECT_EQ(holder.wait(), 0);
+  holder->writeLine("release");
+  EXPECT_EQ(holder->closeInputAndWait(std::chrono::seconds(20)), 0);
   waiter.join();
   EXPECT_TRUE(taken.load());
-  HelperProcess prober({"probe-lock", "LOCKSPL.DBF", std::to_string(recordLock(3)), "1"});
-  EXPECT_EQ(prober.readLine(), "locked");
+  const auto prober =
+      ChildProcess::helper({"probe-lock", "LOCKSPL.DBF", std::to_string(recordLock(3)), "1"});
+  EXPECT_EQ(prober->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "locked");
 }
 
 } // namespace

@@ -14,8 +14,8 @@ namespace velmora::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 using Result = ChangeNotification::WaitResult;
 using namespace std::chrono_literals;
 

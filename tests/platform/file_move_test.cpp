@@ -1,6 +1,6 @@
 #include "platform/file_move.h"
 
-#include "helper_process.h"
+#include "child_process.h"
 #include "platform/file_system.h"
 #include "temp_dir.h"
 
@@ -10,9 +10,9 @@ namespace velmora::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 class FileMove : public ::testing::Test {
 protected:
@@ -37,12 +37,12 @@ TEST_F(FileMove, MovesButNeverReplaces) {
 TEST_F(FileMove, AFileHeldOpenForWritingStaysWhereItIs) {
   fs::create_directory("HELD");
   writeBytes("job.spl", "partial");
-  velmora::testing::HelperProcess writer({"hold-open-for-writing", "job.spl"});
-  ASSERT_EQ(writer.readLine(), "ready");
+  const auto writer = velmora::test::ChildProcess::helper({"hold-open-for-writing", "job.spl"});
+  ASSERT_EQ(writer->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "ready");
   EXPECT_EQ(moveFileNoReplace("job.spl", "HELD\\job.spl").result, MoveResult::InUse);
   EXPECT_TRUE(fs::exists("job.spl"));
   EXPECT_FALSE(fs::exists("HELD/job.spl"));
-  EXPECT_EQ(writer.wait(), 0);
+  EXPECT_EQ(writer->closeInputAndWait(std::chrono::seconds(20)), 0);
 }
 
 TEST_F(FileMove, AStampTellsTheFileAsReadFromAnotherUnderItsName) {

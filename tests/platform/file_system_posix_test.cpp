@@ -16,9 +16,9 @@ namespace velmora::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 constexpr uid_t kOtherUser = 65534; // nobody, in group 65534 (nogroup)
 

@@ -1,6 +1,6 @@
 #include "platform/file_system.h"
 
-#include "helper_process.h"
+#include "child_process.h"
 #include "platform/temporary_file_name.h"
 #include "temp_dir.h"
 
@@ -25,9 +25,9 @@ namespace velmora::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 class FileSystem : public ::testing::Test {
 protected:
@@ -86,12 +86,12 @@ TEST_F(FileSystem, ListsEntriesBySuffixOfAnyKind) {
 TEST_F(FileSystem, FileHeldOpenForWritingByAnotherProcessIsNeitherReadNorRemoved) {
   writeBytes("job.spl", "partial");
   {
-    velmora::testing::HelperProcess writer({"hold-open-for-writing", "job.spl"});
-    ASSERT_EQ(writer.readLine(), "ready");
+    const auto writer = velmora::test::ChildProcess::helper({"hold-open-for-writing", "job.spl"});
+    ASSERT_EQ(writer->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "ready");
     EXPECT_THROW(readWholeFile("job.spl"), FileError);
     EXPECT_FALSE(removeFile("job.spl"));
     EXPECT_TRUE(fs::exists("job.spl"));
-    EXPECT_EQ(writer.wait(), 0);
+    EXPECT_EQ(writer->closeInputAndWait(std::chrono::seconds(20)), 0);
   }
   EXPECT_EQ(readWholeFile("job.spl"), "partial");
   EXPECT_TRUE(removeFile("JOB.SPL"));

@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 #ifndef SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
 #define SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE 0x2
 #endif
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 DWORD attributesOf(const wchar_t* path) {
   return ::GetFileAttributesW(path);

@@ -1,5 +1,8 @@
 #include "platform/main_loop.h"
 
+#include "platform/caused_error.h"
+#include "platform/file_system.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -115,6 +118,36 @@ TEST(MainLoop, ErrorsOfTasksAndTicksGoToTheHandlerAndTheLoopGoesOn) {
     EXPECT_EQ(errors[i], "tick failed");
   for (const auto id : handlerThreads)
     EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+// The user's text and what the system said travel apart to the handler: from
+// an escaping CausedError (FileError, the table layer's EApolloError) and
+// from reportError(). A handler of the message alone sees the message only.
+TEST(MainLoop, AnErrorsCauseTravelsBesideItsMessage) {
+  PlainMainLoop loop;
+  std::vector<std::pair<std::string, std::string>> errors;
+  loop.setErrorHandler([&](const std::string& message, const std::string& cause) {
+    errors.emplace_back(message, cause);
+  });
+  loop.post([] { throw CausedError("Unable to open table: .\\X.DBF", "X.DBF: damaged header"); });
+  loop.post(
+      [] { throw FileError("Cannot open file \"/d/x\". Permission denied", "Permission denied"); });
+  loop.post([] { throw std::runtime_error("plain"); });
+  std::thread([&] {
+    loop.reportError("Exception while creating thread", "/d/PREP1: gone");
+  }).join();
+  ASSERT_TRUE(loop.runUntil([&] { return errors.size() == 4; }, 5s));
+  using Report = std::pair<std::string, std::string>;
+  EXPECT_EQ(errors[0], Report("Unable to open table: .\\X.DBF", "X.DBF: damaged header"));
+  EXPECT_EQ(errors[1], Report("Cannot open file \"/d/x\". Permission denied", "Permission denied"));
+  EXPECT_EQ(errors[2], Report("plain", ""));
+  EXPECT_EQ(errors[3], Report("Exception while creating thread", "/d/PREP1: gone"));
+
+  std::vector<std::string> messages;
+  loop.setErrorHandler([&](const std::string& message) { messages.push_back(message); });
+  loop.reportError("shown", "not for this handler");
+  ASSERT_TRUE(loop.runUntil([&] { return !messages.empty(); }, 5s));
+  EXPECT_EQ(messages, std::vector<std::string>{"shown"});
 }
 
 TEST(MainLoop, RefusesTimersBeyondItsLimit) {

@@ -12,7 +12,7 @@
 namespace velmora::platform {
 namespace {
 
-using testing::readBytes;
+using test::readBytes;
 
 const std::filesystem::path kFixtures = VELMORA_PE_FIXTURES_DIR;
 
@@ -69,7 +69,7 @@ TEST(PeVersionResource, ACutFileGivesTheWholeValueOrNothing) {
 }
 
 TEST(FileVersionString, TellsNoInformationFromNoSuchValue) {
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   std::filesystem::copy_file(kFixtures / "english_2107.exe", dir.path() / "Cartavell.EXE");
   std::filesystem::copy_file(kFixtures / "german_only.exe", dir.path() / "German.exe");
   std::filesystem::copy_file(kFixtures / "no_resource.exe", dir.path() / "Plain.exe");

@@ -34,7 +34,7 @@ private:
     const char* value = std::getenv("XDG_RUNTIME_DIR");
     return value ? std::optional<std::string>(value) : std::nullopt;
   }
-  testing::TempWorkDir dir_;
+  test::TempWorkDir dir_;
   std::optional<std::string> previous_;
 };
 

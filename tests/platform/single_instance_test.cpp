@@ -1,7 +1,7 @@
 // The single-instance guard between two processes and within one.
 #include "platform/single_instance.h"
 
-#include "helper_process.h"
+#include "child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 namespace velmora::platform {
 namespace {
 
-using velmora::testing::HelperProcess;
+using velmora::test::ChildProcess;
 
 // A name of this test run's own, so that a Dovetack running on this machine
 // (or another run of the tests) is not disturbed.
@@ -23,15 +23,16 @@ std::string uniqueName(const char* base) {
 
 TEST(SingleInstance, ASecondHolderIsRefusedUntilTheFirstEnds) {
   const std::string name = uniqueName("Cartavell");
-  HelperProcess first({"hold-single-instance", name});
-  ASSERT_EQ(first.readLine(), "held");
+  const auto first = ChildProcess::helper({"hold-single-instance", name});
+  ASSERT_EQ(first->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "held");
   EXPECT_FALSE(SingleInstance::Acquire(name));
   EXPECT_TRUE(SingleInstance::Acquire(uniqueName("Other"))); // another name is another guard
   {
-    HelperProcess second({"hold-single-instance", name});
-    EXPECT_EQ(second.readLine(), "refused");
+    const auto second = ChildProcess::helper({"hold-single-instance", name});
+    EXPECT_EQ(second->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "refused");
   }
-  EXPECT_EQ(first.wait(), 0); // ends without releasing anything itself
+  EXPECT_EQ(first->closeInputAndWait(std::chrono::seconds(20)),
+            0); // ends without releasing anything itself
   EXPECT_TRUE(SingleInstance::Acquire(name));
 }
 

@@ -49,7 +49,7 @@ std::string decode(const std::string& zpl) {
   if (rendering.labels.empty())
     return {};
   EXPECT_TRUE(rendering.labels[0].notes.empty()) << rendering.labels[0].notes.front();
-  const velmora::testing::TempWorkDir dir;
+  const velmora::test::TempWorkDir dir;
   const std::string file = (dir.path() / "label.png").string();
   EXPECT_TRUE(app::paintLabel(rendering.labels[0]).save(QString::fromStdString(file)));
   std::string output = run("zbarimg -q '" + file + "' 2>/dev/null");

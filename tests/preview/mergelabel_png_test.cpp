@@ -43,9 +43,9 @@ std::string job(int items) {
 }
 
 TEST(MergelabelPng, DrawsEachLabelOfTheJobOneBelowTheOther) {
-  const testing::TempWorkDir dir;
-  testing::writeBytes("design.txt", "^XA^PW300^LL120^FO10,10^A0N,40^FD<Item Name>^FS^XZ\r\n");
-  testing::writeBytes("job.spl", job(3));
+  const test::TempWorkDir dir;
+  test::writeBytes("design.txt", "^XA^PW300^LL120^FO10,10^A0N,40^FD<Item Name>^FS^XZ\r\n");
+  test::writeBytes("job.spl", job(3));
   const ProgramRun result =
       run(std::string(VELMORA_MERGELABEL) + " design.txt job.spl --png out.png");
   ASSERT_EQ(result.exitCode, 0) << result.output;
@@ -64,8 +64,8 @@ TEST(MergelabelPng, DrawsEachLabelOfTheJobOneBelowTheOther) {
 }
 
 TEST(MergelabelPng, ChoosesTheResolutionForALabelWithoutASize) {
-  const testing::TempWorkDir dir;
-  testing::writeBytes("design.txt", "^XA^FO10,10^A0N,40^FD<Item Name>^FS^XZ\r\n");
+  const test::TempWorkDir dir;
+  test::writeBytes("design.txt", "^XA^FO10,10^A0N,40^FD<Item Name>^FS^XZ\r\n");
   const ProgramRun result =
       run(std::string(VELMORA_MERGELABEL) + " design.txt --png out.png --dpi 300");
   ASSERT_EQ(result.exitCode, 0) << result.output;
@@ -75,8 +75,8 @@ TEST(MergelabelPng, ChoosesTheResolutionForALabelWithoutASize) {
 }
 
 TEST(MergelabelPng, RefusesADesignThatIsNotZpl) {
-  const testing::TempWorkDir dir;
-  testing::writeBytes("design.txt", "<Item Name>\r\n");
+  const test::TempWorkDir dir;
+  test::writeBytes("design.txt", "<Item Name>\r\n");
   const ProgramRun result = run(std::string(VELMORA_MERGELABEL) + " design.txt --png out.png");
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.output.find("no preview for this design"), std::string::npos) << result.output;

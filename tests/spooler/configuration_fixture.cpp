@@ -4,27 +4,28 @@
 #include "formats/label_block.h"
 #include "formats/virtual_table.h"
 
-namespace velmora::testing {
+namespace velmora::test {
 
 void writeConfiguration(const std::vector<ConfigRow>& rows) {
   TVirtualTable table("tblConfig");
   AddConfigurationFields(table);
   table.Open();
   const auto prefixes = label_block::defaultPrefixTexts();
+  namespace field = configuration_field;
   for (const auto& row : rows) {
     table.Append();
-    table.FieldByName("Source").SetAsString(row.source);
-    table.FieldByName("Dest").SetAsString(row.dest);
+    table.FieldByName(field::kSource).SetAsString(row.source);
+    table.FieldByName(field::kDest).SetAsString(row.dest);
     if (!row.backup.empty())
-      table.FieldByName("Backup").SetAsString(row.backup);
-    table.FieldByName("Design").SetAsString(row.design);
-    table.FieldByName("LabelsText").SetAsString(prefixes.labelsText);
-    table.FieldByName("MapText").SetAsString(prefixes.mapText);
-    table.FieldByName("TimeText").SetAsString(prefixes.timeText);
-    table.FieldByName("TotalText").SetAsString(prefixes.totalText);
+      table.FieldByName(field::kBackup).SetAsString(row.backup);
+    table.FieldByName(field::kDesign).SetAsString(row.design);
+    table.FieldByName(field::kLabelsText).SetAsString(prefixes.labelsText);
+    table.FieldByName(field::kMapText).SetAsString(prefixes.mapText);
+    table.FieldByName(field::kTimeText).SetAsString(prefixes.timeText);
+    table.FieldByName(field::kTotalText).SetAsString(prefixes.totalText);
     table.Post();
   }
   table.SaveToXML(kConfigurationFile);
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

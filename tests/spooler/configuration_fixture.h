@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 struct ConfigRow {
   std::string source;
@@ -18,4 +18,4 @@ struct ConfigRow {
 // Rows with the prefix texts the configuration program proposes.
 void writeConfiguration(const std::vector<ConfigRow>& rows);
 
-} // namespace velmora::testing
+} // namespace velmora::test

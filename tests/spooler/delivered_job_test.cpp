@@ -23,7 +23,7 @@ struct DeliveredCase {
 class FindDeliveredJob : public ::testing::TestWithParam<DeliveredCase> {};
 
 TEST_P(FindDeliveredJob, LooksInTheDestinationsOfTheJobsPrinter) {
-  const velmora::testing::TempWorkDir dir;
+  const velmora::test::TempWorkDir dir;
   platform::PlainMainLoop loop;
   std::vector<TLabelSpooler> printers(2);
   printers[0].RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(loop);
@@ -36,7 +36,7 @@ TEST_P(FindDeliveredJob, LooksInTheDestinationsOfTheJobsPrinter) {
   for (const char* folder : {"LABEL1", "LABEL2"})
     std::filesystem::create_directory(folder);
   for (const char* file : GetParam().files)
-    velmora::testing::writeBytes(file, "^XA^XZ\r\n");
+    velmora::test::writeBytes(file, "^XA^XZ\r\n");
   EXPECT_EQ(findDeliveredJob(printers, GetParam().line), GetParam().expected);
 }
 

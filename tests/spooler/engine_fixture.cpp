@@ -7,8 +7,8 @@
 
 namespace velmora::test {
 
-using testing::writeBytes;
-using testing::writeConfiguration;
+using test::writeBytes;
+using test::writeConfiguration;
 
 void RecordingView::AddStatusLine(const std::string& line) {
   std::string message = line.substr(line.find(": ") + 2);

@@ -24,14 +24,19 @@ namespace velmora::test {
 
 using Lines = std::vector<std::string>;
 
-// Records the engine's lines; hooks let a test act at the moment a line comes.
+// Records the engine's lines (status lines without their time stamp and line
+// break); hooks let a test act at the moment a line comes.
 class RecordingView final : public SpoolerView {
 public:
   void AddStatusLine(const std::string& line) override;
   void AddJobLine(const std::string& line) override;
   void MarkLastJobLineError() override;
-  void ClearPrinters() override { printers.clear(); }
+  void ClearPrinters() override {
+    printers.clear();
+    ++printerClears;
+  }
   void AddPrinterLine(const std::string& line) override { printers.push_back(line); }
+  void ShowCause(const std::string& cause) override { causes.push_back(cause); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void EndProgram() override { ended = true; }
   std::string FormatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
@@ -40,6 +45,8 @@ public:
   Lines jobs;
   Lines printers;
   Lines messages;
+  Lines causes; // what the system said beneath a failure just reported
+  int printerClears = 0;
   bool ended = false;
   std::function<void(const std::string&)> onStatus; // called after a status line is recorded
   std::function<void(const std::string&)> onJob;    // called after a job line is recorded
@@ -52,8 +59,8 @@ std::string mergedBytes(const std::string& reference);
 // Writes a job the way the host does: whole, then given its name.
 void dropJob(const std::string& folder, const std::string& name, const Lines& lines);
 
-using testing::ConfigRow;
-using testing::TempWorkDir;
+using test::ConfigRow;
+using test::TempWorkDir;
 
 class EngineTest : public ::testing::Test {
 protected:

@@ -15,10 +15,10 @@ namespace velmora {
 namespace {
 
 using namespace velmora::test;
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
-using velmora::testing::writeConfiguration;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
+using velmora::test::writeConfiguration;
 
 namespace fs = std::filesystem;
 using ::testing::Contains;

@@ -3,10 +3,11 @@
 // command-line switch), a job that fails in a way the merge never foresaw,
 // and a system that refuses the folder watchers. The cases that need
 // another user run as root only (as CI runs them).
+#include "child_process.h"
 #include "configuration_fixture.h"
+#include "folder_change_wait.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
-#include "running_program.h"
 #include "temp_dir.h"
 #include "xbase/host_layout.h"
 
@@ -23,12 +24,12 @@
 namespace velmora {
 namespace {
 
-using testing::ConfigRow;
-using testing::readBytes;
-using testing::RunningProgram;
-using testing::TempWorkDir;
-using testing::writeBytes;
-using testing::writeConfiguration;
+using test::ChildProcess;
+using test::ConfigRow;
+using test::readBytes;
+using test::TempWorkDir;
+using test::writeBytes;
+using test::writeConfiguration;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -56,31 +57,27 @@ void dropJob(const std::string& folder, const std::string& name, const Lines& li
   fs::rename(folder + "/" + name + ".tmp", folder + "/" + name);
 }
 
+// Waits for what the spooler does to the data directory's files, woken by
+// every change there.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kWait) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
+  return test::waitForFolderChange(condition, timeout);
 }
 
 class FerrulinConsoleRecovery : public ::testing::Test {
 public:
   void SetUp() override {
-    RunningProgram make(HOSTSIM_PATH, {"make-demo", "."});
+    ChildProcess make(HOSTSIM_PATH, {"make-demo", "."});
     ASSERT_EQ(make.wait(kWait), 0) << make.errorOutput();
     writeBytes("LabelDesign.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
   }
 
-  std::unique_ptr<RunningProgram> holdLock(const std::string& printer) {
-    auto holder = std::make_unique<RunningProgram>(HOSTSIM_PATH, Lines{"hold", ".", printer});
+  std::unique_ptr<ChildProcess> holdLock(const std::string& printer) {
+    auto holder = std::make_unique<ChildProcess>(HOSTSIM_PATH, Lines{"hold", ".", printer});
     EXPECT_TRUE(holder->waitForOutput("holding " + printer, kWait));
     return holder;
   }
 
-  std::unique_ptr<RunningProgram> startSpooler(const Lines& prefix = {}) {
+  std::unique_ptr<ChildProcess> startSpooler(const Lines& prefix = {}) {
     Lines arguments = prefix;
     const std::string program = prefix.empty() ? FERRULIN_CONSOLE_PATH : prefix.front();
     if (!prefix.empty()) {
@@ -88,7 +85,7 @@ public:
       arguments.push_back(FERRULIN_CONSOLE_PATH);
     }
     arguments.push_back(dir.path().string());
-    return std::make_unique<RunningProgram>(program, arguments);
+    return std::make_unique<ChildProcess>(program, arguments);
   }
 
   TempWorkDir dir;
@@ -114,7 +111,7 @@ TEST_F(FerrulinConsoleRecovery, HeldJobsEndToEnd) {
   // A destination comes up; the switch sends the job back, and the running
   // spooler delivers it.
   auto label1 = holdLock("LABEL1");
-  RunningProgram sendBack(FERRULIN_CONSOLE_PATH, {"--send-held-jobs-back", dir.path().string()});
+  ChildProcess sendBack(FERRULIN_CONSOLE_PATH, {"--send-held-jobs-back", dir.path().string()});
   ASSERT_EQ(sendBack.wait(kWait), 0) << sendBack.errorOutput();
   EXPECT_TRUE(sendBack.waitForOutput(
       "# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl", kWait));
@@ -207,7 +204,7 @@ public:
     FerrulinConsoleRecovery::SetUp();
   }
   // The data directory belongs to the other user, who runs the spooler.
-  std::unique_ptr<RunningProgram> startAsOtherUser() {
+  std::unique_ptr<ChildProcess> startAsOtherUser() {
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
       [[maybe_unused]] int ignored = ::lchown(entry.path().c_str(), kOtherUser, kOtherUser);
     [[maybe_unused]] int ignored = ::chown(dir.path().c_str(), kOtherUser, kOtherUser);

@@ -1,12 +1,13 @@
 // FerrulinConsole end to end: the spooler runs as a process in a data
 // directory made by hostsim, with hostsim holding the destinations' locks as
 // another process, the way a host spooler does.
+#include "child_process.h"
 #include "configuration_fixture.h"
 #include "formats/configuration_file.h"
+#include "folder_change_wait.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "platform/file_system.h"
-#include "running_program.h"
 #include "temp_dir.h"
 #include "xbase/host_layout.h"
 
@@ -26,11 +27,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using test::ChildProcess;
+using test::readBytes;
+using test::writeBytes;
+using test::writeConfiguration;
 using ::testing::ElementsAre;
-using testing::readBytes;
-using testing::RunningProgram;
-using testing::writeBytes;
-using testing::writeConfiguration;
 
 constexpr auto kWait = 10s; // generous: the promise is about 100 ms per job
 
@@ -52,14 +53,10 @@ void dropJob(const std::string& folder, const std::string& name, const Lines& li
   fs::rename(folder + "/" + name + ".tmp", folder + "/" + name);
 }
 
+// Waits for what the spooler does to the data directory's files, woken by
+// every change there.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = kWait) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(10ms); // the file system has no waiter to hand
-  }
-  return true;
+  return test::waitForFolderChange(condition, timeout);
 }
 
 // The messages of the status lines ("<date> <time>: <message>").
@@ -83,14 +80,14 @@ Lines linesStartingWith(const Lines& output, const std::string& prefix) {
 class FerrulinConsole : public ::testing::Test {
 public:
   void SetUp() override {
-    RunningProgram make(HOSTSIM_PATH, {"make-demo", "."});
+    ChildProcess make(HOSTSIM_PATH, {"make-demo", "."});
     ASSERT_EQ(make.wait(kWait), 0) << make.errorOutput();
     writeBytes("LabelDesign.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
   }
 
   // hostsim plays a running host spooler for `printer`.
-  RunningProgram& holdLock(const std::string& printer) {
-    holders_[printer] = std::make_unique<RunningProgram>(HOSTSIM_PATH, Lines{"hold", ".", printer});
+  ChildProcess& holdLock(const std::string& printer) {
+    holders_[printer] = std::make_unique<ChildProcess>(HOSTSIM_PATH, Lines{"hold", ".", printer});
     EXPECT_TRUE(holders_[printer]->waitForOutput("holding " + printer, kWait));
     return *holders_[printer];
   }
@@ -100,9 +97,9 @@ public:
     holders_.erase(printer);
   }
 
-  std::unique_ptr<RunningProgram> startSpooler(bool waitLoaded = true) {
+  std::unique_ptr<ChildProcess> startSpooler(bool waitLoaded = true) {
     auto spooler =
-        std::make_unique<RunningProgram>(FERRULIN_CONSOLE_PATH, Lines{dir.path().string()});
+        std::make_unique<ChildProcess>(FERRULIN_CONSOLE_PATH, Lines{dir.path().string()});
     if (waitLoaded) {
       EXPECT_TRUE(spooler->waitForOutput("Configuration loaded", kWait)) << spooler->errorOutput();
     }
@@ -113,8 +110,8 @@ public:
     return jobBytes({reference + "|" + item + "|Mod Line 1", "--"});
   }
 
-  testing::TempWorkDir dir;
-  std::map<std::string, std::unique_ptr<RunningProgram>> holders_;
+  test::TempWorkDir dir;
+  std::map<std::string, std::unique_ptr<ChildProcess>> holders_;
 };
 
 TEST_F(FerrulinConsole, HealthyPrimaryGetsTheMergedJobAndTheSourceGoes) {
@@ -214,7 +211,7 @@ TEST_F(FerrulinConsole, ADestinationOutsideTheDataDirectoryCountsAsDown) {
         fs::remove_all(path);
     }
   } made{fs::create_directory(outside) ? outside : fs::path()};
-  RunningProgram outsideHolder(HOSTSIM_PATH, {"hold", dir.path().parent_path().string(), "OUT"});
+  ChildProcess outsideHolder(HOSTSIM_PATH, {"hold", dir.path().parent_path().string(), "OUT"});
   ASSERT_TRUE(outsideHolder.waitForOutput("holding OUT", kWait));
   holdLock("LABEL2");
   for (const char* dest : {"..\\OUT", "../OUT", "C:OUT", ".", ".."}) {
@@ -358,17 +355,25 @@ TEST_F(FerrulinConsole, SourceNameWithABlankEndsTheLoadAtThatRow) {
   writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP 2", "LABEL1", ""}, {"PREP2", "LABEL1", ""}});
   auto spooler = startSpooler(false);
   ASSERT_TRUE(spooler->waitForOutput("Printer: PREP1", kWait));
-  ASSERT_TRUE(waitFor([&] {
-    return spooler->errorOutput().find("''cnPREP 2'' is not a valid component name") !=
-           std::string::npos;
-  }));
+  ASSERT_TRUE(spooler->waitForErrorOutput("''cnPREP 2'' is not a valid component name", kWait));
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
   EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
   EXPECT_FALSE(spooler->waitForOutput("Configuration loaded", 300ms));
 }
 
+TEST_F(FerrulinConsole, AFolderThatCannotBeClaimedIsSaidOnStdoutItsCauseOnStderr) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  writeBytes("PREP1/LOCKSPL.DBF", "not a table");
+  auto spooler = startSpooler();
+  EXPECT_THAT(
+      statusMessages(spooler->lines()),
+      ElementsAre("Loading Configuration", "Unable to activate PREP1", "Configuration loaded"));
+  ASSERT_TRUE(spooler->waitForErrorOutput("Unable to open table", kWait));
+  EXPECT_THAT(spooler->errorOutput(), ::testing::HasSubstr("LOCKSPL.DBF"));
+}
+
 TEST_F(FerrulinConsole, MissingConfigurationEndsWithAnError) {
-  RunningProgram spooler(FERRULIN_CONSOLE_PATH, {dir.path().string()});
+  ChildProcess spooler(FERRULIN_CONSOLE_PATH, {dir.path().string()});
   EXPECT_EQ(spooler.wait(kWait), 1);
   EXPECT_THAT(spooler.errorOutput(),
               ::testing::HasSubstr("Configuration file not found. Please run Dovetack.exe"));
@@ -377,8 +382,7 @@ TEST_F(FerrulinConsole, MissingConfigurationEndsWithAnError) {
 TEST_F(FerrulinConsole, MalformedConfigurationIsReportedAndItsCorrectionPickedUp) {
   writeBytes("VelmoraLabelConfig.XML", "<xml><s:Schema><s:AttributeType name='Source'>");
   auto spooler = startSpooler(false);
-  ASSERT_TRUE(waitFor(
-      [&] { return spooler->errorOutput().find("Invalid XML document") != std::string::npos; }));
+  ASSERT_TRUE(spooler->waitForErrorOutput("Invalid XML document", kWait));
   EXPECT_TRUE(spooler->running());
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   EXPECT_TRUE(spooler->waitForOutput("Configuration loaded", kWait));
@@ -489,9 +493,7 @@ TEST_F(FerrulinConsole, AFifoInPlaceOfTheConfigurationOrADesignIsRefusedAtOnce) 
   fs::remove(kConfigurationFile);
   ASSERT_EQ(::mkfifo(kConfigurationFile, 0644), 0);
   auto spooler = startSpooler(false);
-  ASSERT_TRUE(waitFor([&] {
-    return spooler->errorOutput().find("Not a regular file") != std::string::npos;
-  })) << spooler->errorOutput();
+  ASSERT_TRUE(spooler->waitForErrorOutput("Not a regular file", kWait)) << spooler->errorOutput();
   spooler->signal(SIGTERM);
   EXPECT_EQ(spooler->wait(kWait), 0) << "SIGTERM ends it";
 }
@@ -550,11 +552,11 @@ public:
 
   // The data directory becomes the service account's; jobs the test writes
   // later are root's.
-  std::unique_ptr<RunningProgram> startSpoolerAsNobody() {
+  std::unique_ptr<ChildProcess> startSpoolerAsNobody() {
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
       EXPECT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
     EXPECT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
-    auto spooler = std::make_unique<RunningProgram>(
+    auto spooler = std::make_unique<ChildProcess>(
         "/usr/bin/setpriv", Lines{"--reuid=65534", "--regid=65534", "--clear-groups",
                                   FERRULIN_CONSOLE_PATH, dir.path().string()});
     EXPECT_TRUE(spooler->waitForOutput("Configuration loaded", kWait)) << spooler->errorOutput();

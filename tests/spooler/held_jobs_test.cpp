@@ -15,9 +15,9 @@ namespace velmora::spooler {
 namespace {
 
 using namespace velmora::test;
-using velmora::testing::readBytes;
-using velmora::testing::TempWorkDir;
-using velmora::testing::writeBytes;
+using velmora::test::readBytes;
+using velmora::test::TempWorkDir;
+using velmora::test::writeBytes;
 
 namespace fs = std::filesystem;
 using ::testing::Contains;

@@ -180,14 +180,14 @@ TEST_F(LabelMerge, EmptyDesignGivesEmptyLabels) {
 }
 
 TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   std::filesystem::create_directory("PREP1");
   RecordingSink status;
   const PreparedDesign design({"<Item Name>"});
   const auto prefixes = label_block::defaultPrefixTexts();
 
   Lines job = block({}, {"Cr\u00e8me br\u00fbl\u00e9e"});
-  testing::writeBytes(
+  test::writeBytes(
       "PREP1/a.spl", "\xEF\xBB\xBF" + [&] {
         std::string text;
         for (const auto& l : job)
@@ -200,9 +200,9 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
                                  "e\r\n");
 
   // One more line break at the end is a 101st line.
-  testing::writeBytes("PREP1/b.spl", testing::readBytes("PREP1/a.spl") + "\r\n");
+  test::writeBytes("PREP1/b.spl", test::readBytes("PREP1/a.spl") + "\r\n");
   EXPECT_THAT(MergeLabels("PREP1\\b.spl", design, prefixes, status), IsEmpty());
-  testing::writeBytes("PREP1/c.spl", "");
+  test::writeBytes("PREP1/c.spl", "");
   EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status), IsEmpty());
   EXPECT_THAT(MergeLabels("PREP1\\gone.spl", design, prefixes, status), IsEmpty());
   EXPECT_THAT(status.lines, ElementsAre(std::string(label_block::kIncompatibleJobWarning),

@@ -65,8 +65,8 @@ public:
 };
 
 TEST(SpoolerShell, FirstShowLoadsThenMinimizesOncePerSwitch) {
-  testing::TempWorkDir dir;
-  testing::writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+  test::TempWorkDir dir;
+  test::writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
   platform::PlainMainLoop loop;
   RecordingView view;
   SpoolerEngine engine(loop, view);
@@ -79,8 +79,8 @@ TEST(SpoolerShell, FirstShowLoadsThenMinimizesOncePerSwitch) {
 }
 
 TEST(SpoolerShell, AFailedFirstLoadLeavesTheSwitchWithoutEffect) {
-  testing::TempWorkDir dir;
-  testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::TempWorkDir dir;
+  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
   platform::PlainMainLoop loop;
   std::vector<std::string> errors;
   loop.setErrorHandler([&](const std::string& message) { errors.push_back(message); });

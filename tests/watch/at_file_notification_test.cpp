@@ -30,7 +30,7 @@ constexpr auto kReportWait = 3s;
 constexpr auto kQuietWait = 600ms;
 
 void appendTo(const fs::path& file, const std::string& text) {
-  testing::writeBytes(file, (fs::exists(file) ? testing::readBytes(file) : "") + text);
+  test::writeBytes(file, (fs::exists(file) ? test::readBytes(file) : "") + text);
 }
 
 class Watcher : public ::testing::Test {
@@ -55,7 +55,7 @@ protected:
     return reports - before;
   }
 
-  testing::TempWorkDir work;
+  test::TempWorkDir work;
   platform::PlainMainLoop loop;
   std::thread::id loopThread = std::this_thread::get_id();
   std::vector<std::string> errors;
@@ -112,9 +112,9 @@ TEST(FileStateChanged, ComparesWhatTheFilterSelects) {
 }
 
 TEST(ReadFileState, FindsTheFileWithoutRegardToCaseAndIsEmptyForAMissingOne) {
-  testing::TempWorkDir work;
+  test::TempWorkDir work;
   EXPECT_EQ(ReadFileState(".\\VelmoraLabelConfig.xml"), TWatchedFileState{});
-  testing::writeBytes("VelmoraLabelConfig.XML", "12345");
+  test::writeBytes("VelmoraLabelConfig.XML", "12345");
   const TWatchedFileState state = ReadFileState(".\\VelmoraLabelConfig.xml");
   EXPECT_TRUE(state.exists);
   EXPECT_EQ(state.size, 5u);
@@ -136,24 +136,24 @@ TEST_F(Watcher, DirectoryAndFileNameExcludeEachOther) {
 TEST_F(Watcher, StartTwiceMakesOneWorkerAndStopEndsIt) {
   fs::create_directory("PREP1");
   watcher.SetDirectory(".\\PREP1");
-  const std::size_t before = testing::threadCount();
+  const std::size_t before = test::threadCount();
 
   watcher.Stop(); // stopped already: nothing happens
   EXPECT_FALSE(watcher.Enabled());
   watcher.Start();
   EXPECT_TRUE(watcher.Enabled());
-  EXPECT_EQ(testing::threadCount(), before + 1);
+  EXPECT_EQ(test::threadCount(), before + 1);
   const auto again = Clock::now();
   watcher.Start();
   EXPECT_LT(Clock::now() - again, 500ms);
-  EXPECT_EQ(testing::threadCount(), before + 1);
+  EXPECT_EQ(test::threadCount(), before + 1);
 
   // The worker is waiting on the notification; Stop ends it promptly.
   const auto stop = Clock::now();
   watcher.SetEnabled(false);
   EXPECT_LT(Clock::now() - stop, 1s);
   EXPECT_FALSE(watcher.Enabled());
-  EXPECT_EQ(testing::threadCount(), before);
+  EXPECT_EQ(test::threadCount(), before);
   watcher.Stop();
   loop.runFor(50ms);
   EXPECT_TRUE(errors.empty());
@@ -162,12 +162,12 @@ TEST_F(Watcher, StartTwiceMakesOneWorkerAndStopEndsIt) {
 
 TEST_F(Watcher, FolderModeReportsEveryChangeOfAFile) {
   fs::create_directory("PREP1");
-  testing::writeBytes("PREP1/old.spl", "old");
+  test::writeBytes("PREP1/old.spl", "old");
   const struct {
     const char* name;
     std::function<void()> change;
   } cases[] = {
-      {"create", [] { testing::writeBytes("PREP1/new.spl", "new"); }},
+      {"create", [] { test::writeBytes("PREP1/new.spl", "new"); }},
       {"write", [] { appendTo("PREP1/new.spl", " more"); }},
       {"rename", [] { fs::rename("PREP1/new.spl", "PREP1/renamed.spl"); }},
       {"delete", [] { fs::remove("PREP1/renamed.spl"); }},
@@ -175,7 +175,7 @@ TEST_F(Watcher, FolderModeReportsEveryChangeOfAFile) {
        [] { platform::writeWholeFile(".\\PREP1\\old.spl", "replaced"); }},
       {"move in from outside",
        [] {
-         testing::writeBytes("outside.spl", "x");
+         test::writeBytes("outside.spl", "x");
          fs::rename("outside.spl", "PREP1/moved.spl");
        }},
   };
@@ -202,11 +202,11 @@ TEST_F(Watcher, FolderModeReportsTheClassesItsOptionsSelect) {
   } cases[] = {
       {"file created, file names",
        {foNotifyFilename},
-       [] { testing::writeBytes("PREP1/new.spl", "x"); },
+       [] { test::writeBytes("PREP1/new.spl", "x"); },
        true},
       {"file created, folder names",
        {foNotifyDirname},
-       [] { testing::writeBytes("PREP1/new.spl", "x"); },
+       [] { test::writeBytes("PREP1/new.spl", "x"); },
        false},
       {"folder created, folder names",
        {foNotifyDirname},
@@ -227,13 +227,13 @@ TEST_F(Watcher, FolderModeReportsTheClassesItsOptionsSelect) {
       {"grown, size", {foNotifySize}, [] { appendTo("PREP1/old.spl", "more"); }, true},
       {"access time set, size",
        {foNotifySize},
-       [] { ASSERT_TRUE(testing::setLastAccessTime("PREP1/old.spl", 1000)); },
+       [] { ASSERT_TRUE(test::setLastAccessTime("PREP1/old.spl", 1000)); },
        false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fs::create_directory("PREP1");
-    testing::writeBytes("PREP1/old.spl", "old");
+    test::writeBytes("PREP1/old.spl", "old");
     TATFileNotification folderWatcher(loop);
     int seen = 0;
     folderWatcher.SetOnChanged([&](TATFileNotification&) { ++seen; });
@@ -254,12 +254,12 @@ TEST_F(Watcher, FolderModeReportsTheClassesItsOptionsSelect) {
 
 TEST_F(Watcher, FolderModeReportsALastAccessTimeSetAlone) {
   fs::create_directory("PREP1");
-  testing::writeBytes("PREP1/old.spl", "old");
+  test::writeBytes("PREP1/old.spl", "old");
   watcher.SetDirectory(".\\PREP1");
   watcher.SetOptions({foNotifyLastAccess});
   watcher.Start();
   ASSERT_TRUE(watcher.Enabled());
-  ASSERT_TRUE(testing::setLastAccessTime("PREP1/old.spl", 1000));
+  ASSERT_TRUE(test::setLastAccessTime("PREP1/old.spl", 1000));
   EXPECT_TRUE(waitForReports(1));
 }
 
@@ -297,7 +297,7 @@ TEST_F(Watcher, SubtreeSeesAFileMadeRightAfterItsSubFolder) {
   watcher.Start();
   ASSERT_TRUE(watcher.Enabled());
   fs::create_directories("PREP1/New/Deeper");
-  testing::writeBytes("PREP1/New/Deeper/job.spl", "x");
+  test::writeBytes("PREP1/New/Deeper/job.spl", "x");
   EXPECT_TRUE(waitForReports(1));
 }
 
@@ -323,12 +323,12 @@ TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
     bool reported;
   };
   const auto setAccessTime = [] {
-    ASSERT_TRUE(testing::setLastAccessTime("VelmoraLabelConfig.XML", 1000));
+    ASSERT_TRUE(test::setLastAccessTime("VelmoraLabelConfig.XML", 1000));
   };
   const Step steps[] = {
       {"created (written as .XML)",
        [] { platform::writeWholeFile("VelmoraLabelConfig.XML", "<a/>"); }, true},
-      {"another file of the folder", [] { testing::writeBytes("other.xml", "x"); }, false},
+      {"another file of the folder", [] { test::writeBytes("other.xml", "x"); }, false},
       {"another file written and deleted",
        [] {
          appendTo("other.xml", "y");
@@ -342,12 +342,12 @@ TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
       {"replaced by a file moved in from another folder",
        [] {
          fs::create_directory("elsewhere");
-         testing::writeBytes("elsewhere/new.xml", "<moved/>");
+         test::writeBytes("elsewhere/new.xml", "<moved/>");
          fs::rename("elsewhere/new.xml", "VelmoraLabelConfig.XML");
        },
        true},
       {"deleted", [] { fs::remove("VelmoraLabelConfig.XML"); }, true},
-      {"created again", [] { testing::writeBytes("VelmoraLabelConfig.XML", "<c/>"); }, true},
+      {"created again", [] { test::writeBytes("VelmoraLabelConfig.XML", "<c/>"); }, true},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
@@ -365,7 +365,7 @@ TEST_F(Watcher, FileModeReportsOnlyChangesOfTheWatchedFile) {
 TEST_F(Watcher, FileModeSeesAFileReplacedByARenameWithLastWriteAlone) {
   // A save through a temporary file writes nothing to the watched file; its
   // new last-write time shows only after the rename.
-  testing::writeBytes("VelmoraLabelConfig.XML", "<a/>");
+  test::writeBytes("VelmoraLabelConfig.XML", "<a/>");
   watcher.SetFileName(".\\VelmoraLabelConfig.xml");
   watcher.SetOptions({foNotifyLastWrite});
   watcher.Start();
@@ -383,12 +383,12 @@ TEST_F(Watcher, ChangesCloserThanTheDelayGiveOneReport) {
   // Two changes 300 ms apart (or more, when the first report is late): two
   // reports.
   const auto firstWrite = Clock::now();
-  testing::writeBytes("PREP1/a.spl", "a");
+  test::writeBytes("PREP1/a.spl", "a");
   ASSERT_TRUE(waitForReports(1));
   loop.runUntil([] { return false; },
                 std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::max<Clock::duration>(firstWrite + 300ms - Clock::now(), 0ms)));
-  testing::writeBytes("PREP1/b.spl", "b");
+  test::writeBytes("PREP1/b.spl", "b");
   ASSERT_TRUE(waitForReports(2));
   EXPECT_EQ(reportsWithin(kQuietWait), 0);
 
@@ -398,9 +398,9 @@ TEST_F(Watcher, ChangesCloserThanTheDelayGiveOneReport) {
   for (int attempt = 0; attempt < 5 && !close; ++attempt) {
     const int before = reports;
     const auto first = Clock::now();
-    testing::writeBytes("PREP1/c.spl", "c");
+    test::writeBytes("PREP1/c.spl", "c");
     std::this_thread::sleep_for(50ms);
-    testing::writeBytes("PREP1/d.spl", "d");
+    test::writeBytes("PREP1/d.spl", "d");
     close = Clock::now() - first < 80ms;
     loop.runFor(1000ms);
     if (close) {
@@ -419,10 +419,10 @@ TEST_F(Watcher, ChangeMadeWhileOnChangedRunsGivesAnotherReport) {
   watcher.SetOnChanged([this](TATFileNotification&) {
     ++reports;
     if (reports < 20)
-      testing::writeBytes("PREP1/job" + std::to_string(reports) + ".spl", "x");
+      test::writeBytes("PREP1/job" + std::to_string(reports) + ".spl", "x");
   });
   watcher.Start();
-  testing::writeBytes("PREP1/job0.spl", "x");
+  test::writeBytes("PREP1/job0.spl", "x");
   EXPECT_TRUE(loop.runUntil([&] { return reports >= 20; }, 20s)) << reports;
   EXPECT_EQ(reportsWithin(kQuietWait), 0);
 }
@@ -432,7 +432,7 @@ TEST_F(Watcher, ReportArrivesAboutTheDelayAfterTheChange) {
   watcher.SetDirectory(".\\PREP1");
   watcher.Start();
   const auto changed = Clock::now();
-  testing::writeBytes("PREP1/a.spl", "a");
+  test::writeBytes("PREP1/a.spl", "a");
   ASSERT_TRUE(waitForReports(1));
   const auto delay = Clock::now() - changed;
   EXPECT_GE(delay, 95ms);
@@ -447,10 +447,10 @@ TEST_F(Watcher, ErrorOfOnChangedGoesToTheErrorHandlerAndReportsGoOn) {
     throw std::runtime_error("rescan failed");
   });
   watcher.Start();
-  testing::writeBytes("PREP1/a.spl", "a");
+  test::writeBytes("PREP1/a.spl", "a");
   ASSERT_TRUE(waitForReports(1));
   loop.runFor(200ms);
-  testing::writeBytes("PREP1/b.spl", "b");
+  test::writeBytes("PREP1/b.spl", "b");
   ASSERT_TRUE(waitForReports(2));
   EXPECT_EQ(errors, (std::vector<std::string>{"rescan failed", "rescan failed"}));
 }
@@ -516,7 +516,7 @@ TEST_F(Watcher, FolderRemovedWhileWatchingShowsNoErrorAndCanBeWatchedAgain) {
   watcher.Start();
   ASSERT_TRUE(watcher.Enabled());
   const int before = reports;
-  testing::writeBytes("PREP1/b.spl", "b");
+  test::writeBytes("PREP1/b.spl", "b");
   EXPECT_TRUE(waitForReports(before + 1));
   EXPECT_TRUE(errors.empty());
 }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // The number of threads of this process right now.
 std::size_t threadCount();
@@ -16,4 +16,4 @@ std::size_t threadCount();
 // other times as they are; false when that fails.
 bool setLastAccessTime(const std::string& path, long long secondsSince1970);
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <system_error>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 std::size_t threadCount() {
   std::size_t count = 0;
@@ -24,4 +24,4 @@ bool setLastAccessTime(const std::string& path, long long secondsSince1970) {
   return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

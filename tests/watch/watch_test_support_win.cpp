@@ -6,7 +6,7 @@
 
 #include <tlhelp32.h>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 std::size_t threadCount() {
   const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -40,4 +40,4 @@ bool setLastAccessTime(const std::string& path, long long secondsSince1970) {
   return done != FALSE;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

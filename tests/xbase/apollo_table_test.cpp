@@ -13,11 +13,11 @@
 namespace velmora::xbase {
 namespace {
 
-using testing::ColumnSpec;
-using testing::dbfBytes;
-using testing::readBytes;
-using testing::TempWorkDir;
-using testing::writeBytes;
+using test::ColumnSpec;
+using test::dbfBytes;
+using test::readBytes;
+using test::TempWorkDir;
+using test::writeBytes;
 
 std::string messageOf(const std::function<void()>& action) {
   try {

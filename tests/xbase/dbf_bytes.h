@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 struct ColumnSpec {
   std::string name;
@@ -59,4 +59,4 @@ inline std::string dbfBytes(const std::vector<ColumnSpec>& columns,
   return bytes;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

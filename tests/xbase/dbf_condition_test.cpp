@@ -10,16 +10,16 @@ namespace velmora::xbase {
 namespace {
 
 TEST(DbfCondition, FindsTheFirstMatchingRecordOfEachForm) {
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   // PRINTER C(8), COPIES N(3), RATE N(5,2), ACTIVE L, SINCE D; the "Rémi" is Windows-1252.
-  testing::writeBytes(
-      "P.DBF", testing::dbfBytes({{"PRINTER", 'C', 8},
-                                  {"COPIES", 'N', 3},
-                                  {"RATE", 'N', 5, 2},
-                                  {"ACTIVE", 'L', 1},
-                                  {"SINCE", 'D', 8}},
-                                 {"PREP1     1 1.50F20240501", "PREP10   12 0.25T20231231",
-                                  "label1    2-1.00y        ", "R\xE9mi      0 0.00 20240229"}));
+  test::writeBytes("P.DBF",
+                   test::dbfBytes({{"PRINTER", 'C', 8},
+                                   {"COPIES", 'N', 3},
+                                   {"RATE", 'N', 5, 2},
+                                   {"ACTIVE", 'L', 1},
+                                   {"SINCE", 'D', 8}},
+                                  {"PREP1     1 1.50F20240501", "PREP10   12 0.25T20231231",
+                                   "label1    2-1.00y        ", "R\xE9mi      0 0.00 20240229"}));
   DbfTable table = DbfTable::open("P.DBF", DbfOpenMode::ReadOnly);
   struct Case {
     const char* condition;

@@ -11,12 +11,12 @@
 namespace velmora::xbase {
 namespace {
 
-using testing::ColumnSpec;
-using testing::dbfBytes;
+using test::ColumnSpec;
+using test::dbfBytes;
+using test::readBytes;
+using test::TempWorkDir;
+using test::writeBytes;
 using ::testing::HasSubstr;
-using testing::readBytes;
-using testing::TempWorkDir;
-using testing::writeBytes;
 
 const std::vector<ColumnSpec> kColumns = {{"NAME", 'C', 8}, {"QTY", 'N', 3}};
 

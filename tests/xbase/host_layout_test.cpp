@@ -10,8 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "dbf_bytes.h"
-#include "program_process.h"
 #include "temp_dir.h"
 #include "xbase/dbf_table.h"
 
@@ -19,13 +19,13 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::TempWorkDir;
+using test::ChildProcess;
+using test::TempWorkDir;
 
 // Starts hostsim holding PRINTER's folder in the working directory; returns
 // once it reports the lock held.
-std::unique_ptr<ProgramProcess> holdFolder(const std::string& printer) {
-  auto host = std::make_unique<ProgramProcess>(
+std::unique_ptr<ChildProcess> holdFolder(const std::string& printer) {
+  auto host = std::make_unique<ChildProcess>(
       HOSTSIM_PATH,
       std::vector<std::string>{"hold", std::filesystem::current_path().string(), printer});
   const std::optional<std::string> line = host->readLine(20s);
@@ -47,11 +47,11 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
   EXPECT_EQ(probeDestination("label1"), DestinationState::Up); // names without regard to case
 
-  testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+  test::writeBytes("LABEL1/RMSPOOL.ERR", "");
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
 
   host->terminate();
-  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(host->wait(20s), 0);
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
 }
 
@@ -60,17 +60,17 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
 TEST(HostLayout, ARecordLockOfAnotherProcessIsNotASpoolerAtWork) {
   TempWorkDir dir;
   std::filesystem::create_directory("LABEL1");
-  testing::writeBytes("LABEL1/LOCKSPL.DBF",
-                      testing::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
+  test::writeBytes("LABEL1/LOCKSPL.DBF",
+                      test::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
   for (const char* record : {"1", "2", "3"}) {
     SCOPED_TRACE(record);
-    ProgramProcess holder(
+    ChildProcess holder(
         XBASE_HELPER_PATH,
         {"lock-record", std::filesystem::current_path().string(), "LABEL1\\LOCKSPL.DBF", record});
     ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
     holder.closeInput();
-    EXPECT_EQ(holder.wait(), 0);
+    EXPECT_EQ(holder.wait(20s), 0);
   }
   auto host = holdFolder("LABEL1");
   EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
@@ -91,22 +91,22 @@ TEST(HostLayout, ProbeReadsALockTableItMayNotWrite) {
                                fs::perms::others_read);
     for (const bool hostError : {false, true}) {
       if (hostError) {
-        testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+        test::writeBytes("LABEL1/RMSPOOL.ERR", "");
       }
-      ProgramProcess prober("/usr/bin/setpriv",
+      ChildProcess prober("/usr/bin/setpriv",
                             {"--reuid=65534", "--regid=65534", "--clear-groups", XBASE_HELPER_PATH,
                              "probe", fs::current_path().string(), "LABEL1"});
       EXPECT_EQ(prober.readLine(20s).value_or("(nothing)"), hostError ? "up with error" : "up");
-      EXPECT_EQ(prober.wait(), 0);
+      EXPECT_EQ(prober.wait(20s), 0);
     }
   } else {
     fs::permissions(table, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Up);
-    testing::writeBytes("LABEL1/RMSPOOL.ERR", "");
+    test::writeBytes("LABEL1/RMSPOOL.ERR", "");
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::UpWithError);
   }
   host->terminate();
-  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(host->wait(20s), 0);
 }
 
 // Two creators at the same moment: the spooler and another program (the
@@ -120,9 +120,9 @@ TEST(HostLayout, CreatingALockTableNeverWritesOverOneJustMade) {
   std::filesystem::create_directory("PREP1");
   const std::string longName(200, 'J');
   for (int i = 0; i < 1000; ++i) {
-    testing::writeBytes("PREP1/" + longName + std::to_string(i) + ".SPL", "");
+    test::writeBytes("PREP1/" + longName + std::to_string(i) + ".SPL", "");
   }
-  const std::string hostTable = testing::dbfBytes({{"OWNER", 'C', 20}}, {});
+  const std::string hostTable = test::dbfBytes({{"OWNER", 'C', 20}}, {});
   constexpr int kRounds = 20;
   int hostMadeIt = 0;
   int overwritten = 0;
@@ -150,7 +150,7 @@ TEST(HostLayout, CreatingALockTableNeverWritesOverOneJustMade) {
       ADD_FAILURE() << "round " << round << ": " << error.what();
     }
     host.join();
-    const std::string bytes = testing::readBytes("PREP1/LOCKSPL.DBF");
+    const std::string bytes = test::readBytes("PREP1/LOCKSPL.DBF");
     if (made) {
       ++hostMadeIt;
       overwritten += bytes != hostTable ? 1 : 0;
@@ -166,10 +166,10 @@ TEST(HostLayout, ProbeOfAFolderNobodyHoldsIsDownAndCreatesNothing) {
   TempWorkDir dir;
   std::filesystem::create_directory("EMPTY");
   std::filesystem::create_directory("IDLE");
-  testing::writeBytes("IDLE/LOCKSPL.DBF", testing::dbfBytes({{"DUMMY", 'C', 10}}, {}));
-  testing::writeBytes("IDLE/RMSPOOL.ERR", "");
+  test::writeBytes("IDLE/LOCKSPL.DBF", test::dbfBytes({{"DUMMY", 'C', 10}}, {}));
+  test::writeBytes("IDLE/RMSPOOL.ERR", "");
   std::filesystem::create_directory("BROKEN");
-  testing::writeBytes("BROKEN/LOCKSPL.DBF", "garbage");
+  test::writeBytes("BROKEN/LOCKSPL.DBF", "garbage");
 
   EXPECT_EQ(probeDestination("NOWHERE"), DestinationState::Down);
   EXPECT_EQ(probeDestination("EMPTY"), DestinationState::Down);
@@ -203,13 +203,13 @@ TEST(HostLayout, ClaimCreatesTheFolderAndItsLockTable) {
 TEST(HostLayout, ClaimUsesAnExistingLockTableOfAnyStructureAndName) {
   TempWorkDir dir;
   std::filesystem::create_directory("PREP2");
-  const std::string other = testing::dbfBytes({{"OWNER", 'C', 20}, {"N", 'N', 3}}, {"host  1"});
-  testing::writeBytes("PREP2/LockSpl.dbf", other);
+  const std::string other = test::dbfBytes({{"OWNER", 'C', 20}, {"N", 'N', 3}}, {"host  1"});
+  test::writeBytes("PREP2/LockSpl.dbf", other);
   TApolloTable lockTable;
   EXPECT_TRUE(claimSourceFolder(lockTable, "PREP2"));
   EXPECT_EQ(lockTable.FieldCount(), 2);
   lockTable.Close();
-  EXPECT_EQ(testing::readBytes("PREP2/LockSpl.dbf"), other);
+  EXPECT_EQ(test::readBytes("PREP2/LockSpl.dbf"), other);
   EXPECT_EQ(entriesOf("PREP2"), std::vector<std::string>{"LockSpl.dbf"});
 }
 
@@ -220,7 +220,7 @@ TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
   EXPECT_FALSE(claimSourceFolder(lockTable, "PREP1"));
   EXPECT_TRUE(lockTable.Active());
   host->terminate();
-  EXPECT_EQ(host->wait(), 0);
+  EXPECT_EQ(host->wait(20s), 0);
   // Once the host is gone, nothing stands in the way of a fresh claim.
   lockTable.Close();
   EXPECT_TRUE(claimSourceFolder(lockTable, "PREP1"));
@@ -229,9 +229,9 @@ TEST(HostLayout, SecondClaimantOpensTheTableButDoesNotGetTheLock) {
 
 TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
   TempWorkDir dir;
-  testing::writeBytes("LBLPRDEF.DBF", testing::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
-  ProgramProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
-                                            "LBLPRDEF.DBF", "1"});
+  test::writeBytes("LBLPRDEF.DBF", test::dbfBytes({{"LINES", 'N', 3}}, {" 10", " 20"}));
+  ChildProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
+                                          "LBLPRDEF.DBF", "1"});
   ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
 
   TApolloTable table;
@@ -249,7 +249,7 @@ TEST(HostLayout, EditOfARecordLockedByAnotherProcessFails) {
   table.Cancel();
 
   holder.closeInput();
-  EXPECT_EQ(holder.wait(), 0);
+  EXPECT_EQ(holder.wait(20s), 0);
   table.First();
   table.Edit();
   EXPECT_EQ(table.State(), TDataSetState::dsEdit);
@@ -263,9 +263,8 @@ TEST(HostLayout, ReadsThePrinterNamesInRecordOrder) {
   } catch (const EApolloError& error) {
     EXPECT_STREQ(error.what(), "Table, file or directory does not exist.\rFile: .\\RMSpool.DBF");
   }
-  testing::writeBytes("rmspool.dbf",
-                      testing::dbfBytes({{"PRINTER", 'C', 8}, {"MACHINE", 'C', 4}},
-                                        {"PREP2   PC1", "LABEL1  PC1", "PREP1   PC2"}));
+  test::writeBytes("rmspool.dbf", test::dbfBytes({{"PRINTER", 'C', 8}, {"MACHINE", 'C', 4}},
+                                                 {"PREP2   PC1", "LABEL1  PC1", "PREP1   PC2"}));
   EXPECT_EQ(readPrinterNames(), (std::vector<std::string>{"PREP2", "LABEL1", "PREP1"}));
 }
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "program_process.h"
+#include "child_process.h"
 #include "temp_dir.h"
 #include "xbase/apollo_table.h"
 #include "xbase/host_layout.h"
@@ -12,8 +12,8 @@ namespace velmora::xbase {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ProgramProcess;
-using testing::TempWorkDir;
+using test::ChildProcess;
+using test::TempWorkDir;
 
 struct Run {
   int status;
@@ -21,12 +21,12 @@ struct Run {
 };
 
 Run hostsim(const std::vector<std::string>& arguments) {
-  ProgramProcess process(HOSTSIM_PATH, arguments);
+  ChildProcess process(HOSTSIM_PATH, arguments);
   Run run{0, {}};
   while (std::optional<std::string> line = process.readLine(20s)) {
     run.lines.push_back(*line);
   }
-  run.status = process.wait();
+  run.status = process.wait(20s).value_or(-1);
   return run;
 }
 
@@ -66,15 +66,15 @@ TEST(HostSim, DropsJobsAndRaisesAndClearsErrors) {
             std::vector<std::string>{"PREP1\\JOB0001.spl"});
   EXPECT_EQ(hostsim({"drop", here(), "PREP1", "--items", "3"}).lines,
             std::vector<std::string>{"PREP1\\JOB0002.spl"});
-  const std::string one = testing::readBytes("PREP1/JOB0001.spl");
-  const std::string three = testing::readBytes("PREP1/JOB0002.spl");
+  const std::string one = test::readBytes("PREP1/JOB0001.spl");
+  const std::string three = test::readBytes("PREP1/JOB0002.spl");
   EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 100);
   EXPECT_EQ(std::count(three.begin(), three.end(), '\n'), 300);
   EXPECT_EQ(one.substr(0, 15), "Customer Name\r\n");
 
-  testing::writeBytes("mine.spl", "my job\r\n");
+  test::writeBytes("mine.spl", "my job\r\n");
   EXPECT_EQ(hostsim({"drop", here(), "PREP2", "mine.spl"}).status, 0);
-  EXPECT_EQ(testing::readBytes("PREP2/mine.spl"), "my job\r\n");
+  EXPECT_EQ(test::readBytes("PREP2/mine.spl"), "my job\r\n");
 
   EXPECT_EQ(hostsim({"raise-error", here(), "LABEL1"}).status, 0);
   EXPECT_TRUE(std::filesystem::exists("LABEL1/RMSPOOL.ERR"));
@@ -86,7 +86,7 @@ TEST(HostSim, DropsJobsAndRaisesAndClearsErrors) {
 TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
   TempWorkDir dir;
   ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
-  ProgramProcess host(HOSTSIM_PATH, {"hold", here(), "LABEL1", "--take-jobs"});
+  ChildProcess host(HOSTSIM_PATH, {"hold", here(), "LABEL1", "--take-jobs"});
   ASSERT_EQ(host.readLine(20s).value_or("(nothing)"), "holding LABEL1");
   EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"up"});
   EXPECT_EQ(hostsim({"hold", here(), "LABEL1"}).status, 1); // held by the first
@@ -97,7 +97,7 @@ TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
 
   host.terminate();
   EXPECT_EQ(host.readLine(20s).value_or("(nothing)"), "released LABEL1");
-  EXPECT_EQ(host.wait(), 0);
+  EXPECT_EQ(host.wait(20s), 0);
   EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"down"});
 }
 

@@ -184,6 +184,10 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
       });
 }
 
+void FerrulinWindow::ShowCause(const std::string& cause) {
+  AddStatusLine(FormatTimestamp(std::chrono::system_clock::now()) + ": " + cause);
+}
+
 void FerrulinWindow::ShowErrorBox(const std::string& message) {
   ShowErrorBox(message, ProgramTitle().toStdString());
 }
@@ -193,7 +197,11 @@ void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string&
 }
 
 void FerrulinWindow::ShowErrorsOf(platform::MainLoop& loop) {
-  loop.setErrorHandler([this](const std::string& message) { ShowErrorBox(message); });
+  loop.setErrorHandler([this](const std::string& message, const std::string& cause) {
+    if (!cause.empty())
+      ShowCause(cause);
+    ShowErrorBox(message);
+  });
   loop.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
     ShowErrorBox(message, caption);
   });

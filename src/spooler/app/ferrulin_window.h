@@ -52,6 +52,8 @@ public:
   void MarkLastJobLineError() override;
   void ClearPrinters() override;
   void AddPrinterLine(const std::string& line) override;
+  // The cause goes into the status log, time-stamped like its other lines.
+  void ShowCause(const std::string& cause) override;
   void ShowMessage(const std::string& text) override;
   void EndProgram() override;
   std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
@@ -62,7 +64,8 @@ public:
   // An error box with a caption of its own (the change watcher's "Error").
   void ShowErrorBox(const std::string& message, const std::string& caption);
   // Shows the errors of `loop` in this window's error boxes: the default box
-  // for errors of handlers, the captioned one for reportErrorBox().
+  // for errors of handlers, the captioned one for reportErrorBox(). An
+  // error's cause (what the system said) is added to the status log first.
   void ShowErrorsOf(platform::MainLoop& loop);
 
   // The command-line arguments after the program name: each "/MINIMIZED"

@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include <exception>
-#include <iostream>
 #include <optional>
 #include <utility>
 
@@ -44,15 +43,6 @@ void QtMainLoop::killTimer(const void* owner) {
   }
   QMetaObject::invokeMethod(
       context_.get(), [this, owner] { applyTimer(owner); }, Qt::QueuedConnection);
-}
-
-void QtMainLoop::reportError(const std::string& message) {
-  QMetaObject::invokeMethod(
-      context_.get(), [this, message] { deliverError(message); }, Qt::QueuedConnection);
-}
-
-void QtMainLoop::setErrorHandler(ErrorHandler handler) {
-  errorHandler_ = std::move(handler);
 }
 
 void QtMainLoop::applyTimer(const void* owner) {
@@ -98,13 +88,6 @@ void QtMainLoop::runTick(const void* owner, std::uint64_t generation) {
     tick = it->second.tick;
   }
   runGuarded(*tick);
-}
-
-void QtMainLoop::deliverError(const std::string& message) {
-  if (errorHandler_)
-    errorHandler_(message);
-  else
-    std::cerr << message << std::endl;
 }
 
 } // namespace velmora

@@ -13,8 +13,8 @@
 //
 // Construct, destroy and run (QApplication::exec) on the GUI thread, after
 // the QApplication exists; the loop outlives everything that posts to it or
-// holds a timer on it. post(), setTimer(), killTimer() and reportError() may
-// be called from any thread; setErrorHandler() from the GUI thread.
+// holds a timer on it. post(), setTimer(), killTimer(), reportError() and
+// setErrorHandler() may be called from any thread.
 #pragma once
 
 #include "platform/main_loop.h"
@@ -37,8 +37,6 @@ public:
   void post(Task task) override;
   bool setTimer(const void* owner, std::chrono::milliseconds period, Task tick) override;
   void killTimer(const void* owner) override;
-  void reportError(const std::string& message) override;
-  void setErrorHandler(ErrorHandler handler) override;
 
 private:
   // What the owner of a timer last asked for.
@@ -52,7 +50,6 @@ private:
   void applyTimer(const void* owner);
   // GUI thread: runs the owner's tick if `generation` is still the wanted one.
   void runTick(const void* owner, std::uint64_t generation);
-  void deliverError(const std::string& message) override;
 
   std::unique_ptr<QObject> context_; // lives in the GUI thread; queued calls target it
 
@@ -66,7 +63,6 @@ private:
     std::uint64_t generation = 0;
   };
   std::map<const void*, RunningTimer> running_;
-  ErrorHandler errorHandler_; // GUI thread only
 };
 
 } // namespace velmora

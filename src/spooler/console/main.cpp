@@ -2,7 +2,8 @@
 // running as a service. It serves the printers of the configuration file in
 // the working directory (or in the folder given as its argument), prints each
 // status line and each job taken to standard output as it happens and message
-// boxes to standard error, and ends on Ctrl+C or SIGTERM after releasing every
+// boxes to standard error (an error's cause, what the system said, on the line
+// after it), and ends on Ctrl+C or SIGTERM after releasing every
 // source folder. Exit code 1 when the configuration file is missing.
 // With --send-held-jobs-back it serves nothing: it moves every held job back
 // into its source folder (where a running spooler takes it) and ends.
@@ -49,6 +50,7 @@ public:
   void AddPrinterLine(const std::string& line) override {
     std::cout << "Printer: " << line << std::endl;
   }
+  void ShowCause(const std::string& cause) override { std::cerr << cause << std::endl; }
   void ShowMessage(const std::string& text) override { std::cerr << text << std::endl; }
   void EndProgram() override {
     exitCode_ = 1; // the engine ends the program only when the configuration is missing
@@ -112,7 +114,11 @@ int main(int argc, char** argv) {
   }
   velmora::platform::PlainMainLoop loop;
   velmora::platform::TerminationSignal termination([&loop] { loop.quit(); });
-  loop.setErrorHandler([](const std::string& message) { std::cerr << message << std::endl; });
+  loop.setErrorHandler([](const std::string& message, const std::string& cause) {
+    std::cerr << message << std::endl;
+    if (!cause.empty())
+      std::cerr << cause << std::endl;
+  });
   ConsoleView view(loop);
   if (sendBack) {
     velmora::SpoolerEngine engine(loop, view);

@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Ferrulin"));
   QApplication::setQuitOnLastWindowClosed(false);
 
-  velmora::testing::TempWorkDir dataDir;
-  velmora::testing::writeBytes("LabelDesign.txt", "<Item Name>\r\n<Modifiers>\r\n");
+  velmora::test::TempWorkDir dataDir;
+  velmora::test::writeBytes("LabelDesign.txt", "<Item Name>\r\n<Modifiers>\r\n");
   writeConfiguration();
 
   QProcess host;

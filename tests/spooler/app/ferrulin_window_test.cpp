@@ -1,5 +1,6 @@
 #include "spooler/app/ferrulin_window.h"
 
+#include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/merged_job_viewer.h"
@@ -11,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,8 +33,8 @@ namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::processEventsFor;
-using testing::processEventsUntil;
+using test::processEventsFor;
+using test::processEventsUntil;
 
 std::vector<std::string> lines(const QListWidget& list) {
   std::vector<std::string> result;
@@ -90,15 +92,15 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
 }
 
 TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
-  const testing::TempWorkDir dir;
-  testing::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
+  const test::TempWorkDir dir;
+  test::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
                                 "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
   const spooler::app::MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
   EXPECT_EQ(viewer.windowTitle(), "PREP1\\A1.spl");
   EXPECT_EQ(viewer.labelCount(), 2);
   EXPECT_EQ(viewer.notesText(), "skipped 1 unknown command: ^QQ");
 
-  testing::writeBytes("B1.spl", "plain text\r\n");
+  test::writeBytes("B1.spl", "plain text\r\n");
   const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", "B1.spl");
   EXPECT_EQ(plain.labelCount(), 0);
   EXPECT_EQ(plain.notesText(), "no preview for this design");
@@ -255,7 +257,26 @@ TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(boxes[1].title, "Ferrulin");
   EXPECT_EQ(boxes[1].text, "Configuration file not found. Please run Dovetack.exe");
+
+  EXPECT_EQ(window.findChild<QListWidget*>("lbMessages")->count(), 0)
+      << "an error without a cause adds nothing to the status log";
+
   EXPECT_EQ(ProgramFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
+}
+
+TEST_F(FerrulinWindowTest, AnErrorsCauseGoesToTheStatusLogAndTheBoxKeepsItsText) {
+  FerrulinWindow window(hooks());
+  QtMainLoop loop;
+  window.ShowErrorsOf(loop);
+  loop.reportError("Unable to open table: .\\PREP1\\LOCKSPL.DBF",
+                   "Not a DBF table: the header is too short");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 1; }, 5000));
+  window.ShowCause("/data/PREP1: No such file or directory");
+  EXPECT_EQ(boxes[0].text, "Unable to open table: .\\PREP1\\LOCKSPL.DBF");
+  const QListWidget* log = window.findChild<QListWidget*>("lbMessages");
+  ASSERT_EQ(log->count(), 2);
+  EXPECT_TRUE(log->item(0)->text().endsWith(": Not a DBF table: the header is too short"));
+  EXPECT_TRUE(log->item(1)->text().endsWith(": /data/PREP1: No such file or directory"));
 }
 
 TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
@@ -385,14 +406,12 @@ protected:
   // The configuration file with rows of Source, Dest, Backup, Design.
   static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
     TVirtualTable table("tblConfig");
-    for (const char* field :
-         {"Source", "Dest", "Backup", "Design", "LabelsText", "MapText", "TimeText", "TotalText"})
-      table.AddField(field, 25);
+    AddConfigurationFields(table);
     table.Open();
     for (const auto& row : rows) {
       table.Append();
       for (std::size_t i = 0; i < row.size(); ++i)
-        table.Fields(i).SetAsString(row[i]);
+        table.FieldByName(kConfigurationFields[i].name).SetAsString(row[i]);
       table.Post();
     }
     table.SaveToXML(kConfigurationFile);
@@ -411,13 +430,13 @@ protected:
     return result;
   }
 
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
   QtMainLoop loop;
   FerrulinWindow window{hooks()};
 };
 
 TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
-  testing::writeBytes("LabelDesign.txt", "<Item Name>\r\n");
+  test::writeBytes("LabelDesign.txt", "<Item Name>\r\n");
   writeConfiguration(
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
   window.show();
@@ -454,7 +473,7 @@ TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
 TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   std::filesystem::create_directories("VelmoraHeldJobs/PREP1");
-  testing::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
+  test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
   SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   window.SetSendBackClick([&] { engine.sendHeldJobsBack(); });
@@ -463,7 +482,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   EXPECT_EQ(sendBack.objectName(), "SendBackItem");
   EXPECT_EQ(window.Tray().PopupMenu().actions().front(), &sendBack);
   sendBack.trigger();
-  EXPECT_EQ(testing::readBytes("PREP1/A123.spl"), "held");
+  EXPECT_EQ(test::readBytes("PREP1/A123.spl"), "held");
   EXPECT_FALSE(std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"));
   const auto messages = statusMessages();
   ASSERT_GE(messages.size(), 2u);
@@ -474,7 +493,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
 }
 
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
-  testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
   window.show();
   SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/MINIMIZED"});
@@ -534,7 +553,7 @@ private:
 };
 
 TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
-  testing::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
+  test::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
   HostSpooler host(dir.path(), "LABEL2");
   window.show();
@@ -546,7 +565,7 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   std::string job;
   for (int line = 0; line < 100; ++line)
     job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
-  testing::writeBytes("PREP1/A123.spl", job);
+  test::writeBytes("PREP1/A123.spl", job);
   ASSERT_TRUE(processEventsUntil(
       [&] {
         return std::filesystem::exists("LABEL2/A123.spl") &&

@@ -17,8 +17,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::processEventsFor;
-using testing::processEventsUntil;
+using test::processEventsFor;
+using test::processEventsUntil;
 
 TEST(QtMainLoop, PostedTasksRunInOrderOnTheGuiThread) {
   QtMainLoop loop;

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace velmora::testing {
+namespace velmora::test {
 namespace {
 
 class QtApplicationEnvironment final : public ::testing::Environment {
@@ -57,4 +57,4 @@ void processEventsFor(std::chrono::milliseconds duration) {
   loop.exec();
 }
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -8,11 +8,11 @@
 #include <chrono>
 #include <functional>
 
-namespace velmora::testing {
+namespace velmora::test {
 
 // Runs Qt's event loop until `done` holds or `timeout` passed; whether it holds.
 bool processEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 // Runs Qt's event loop for `duration`.
 void processEventsFor(std::chrono::milliseconds duration);
 
-} // namespace velmora::testing
+} // namespace velmora::test

@@ -83,7 +83,7 @@ std::string jobBytes(const std::string& item) {
 
 // Drops a job the way the host does: written whole, then given its name.
 void dropJob(const std::string& name, const std::string& item) {
-  testing::writeBytes("PREP1/" + name + ".tmp", jobBytes(item));
+  test::writeBytes("PREP1/" + name + ".tmp", jobBytes(item));
   fs::rename("PREP1/" + name + ".tmp", "PREP1/" + name);
 }
 
@@ -105,7 +105,7 @@ private:
 
 class FerrulinWindowTest : public ::testing::Test {
 protected:
-  void writeDesign() { testing::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n"); }
+  void writeDesign() { test::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n"); }
 
   // The status log without its time stamps; every line must have one.
   static Lines statusMessages(FerrulinProgram& program) {
@@ -126,7 +126,7 @@ protected:
            messages.end();
   }
 
-  testing::TempWorkDir dir;
+  test::TempWorkDir dir;
 };
 
 TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
@@ -191,7 +191,7 @@ TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
 
 TEST_F(FerrulinWindowTest, FirstShowListsThePrintersAndLogsTheLoad) {
   writeDesign();
-  testing::writeConfiguration(
+  test::writeConfiguration(
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
   FerrulinProgram program;
   program.start({});
@@ -209,7 +209,7 @@ TEST_F(FerrulinWindowTest, FirstShowListsThePrintersAndLogsTheLoad) {
 
 TEST_F(FerrulinWindowTest, DeliveredJobsAreListedAndAFailoverIsMarked) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
   auto label1 = std::make_unique<HeldDestination>("LABEL1");
   HeldDestination label2("LABEL2");
   FerrulinProgram program;
@@ -220,7 +220,7 @@ TEST_F(FerrulinWindowTest, DeliveredJobsAreListedAndAFailoverIsMarked) {
   ASSERT_TRUE(pumpUntil([&] { return delivered("A1.spl", "LABEL1"); }));
   pumpFor(50ms);
   EXPECT_EQ(lines(program.window().lbQ()), Lines{"PREP1\\A1.spl"});
-  EXPECT_NE(testing::readBytes("LABEL1/A1.spl").find("Item: 1 Fried rice"), std::string::npos);
+  EXPECT_NE(test::readBytes("LABEL1/A1.spl").find("Item: 1 Fried rice"), std::string::npos);
 
   label1.reset(); // LABEL1's spooler goes down: the next job goes to the backup
   dropJob("A2.spl", "2 Noodles");
@@ -238,7 +238,7 @@ TEST_F(FerrulinWindowTest, DeliveredJobsAreListedAndAFailoverIsMarked) {
 
 TEST_F(FerrulinWindowTest, EveryCloseRequestIsRefusedWithItsMessage) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   FerrulinProgram program;
   program.start({});
   ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
@@ -264,7 +264,7 @@ TEST_F(FerrulinWindowTest, EveryCloseRequestIsRefusedWithItsMessage) {
 
 TEST_F(FerrulinWindowTest, MinimizedSwitchInItsSpellings) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   struct Case {
     std::vector<std::string> arguments;
     bool minimized;
@@ -305,7 +305,7 @@ TEST_F(FerrulinWindowTest, MinimizedSwitchInItsSpellings) {
 
 TEST_F(FerrulinWindowTest, MinimizeButtonHidesTheWindowInTheTray) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   FerrulinProgram program;
   program.start({});
   ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
@@ -339,12 +339,12 @@ TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
 
 TEST_F(FerrulinWindowTest, HiddenButton1ReloadsTheConfiguration) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   FerrulinProgram program;
   program.start({});
   ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
   program.engine().notifierConfig().Stop(); // only the click may reload now
-  testing::writeConfiguration(
+  test::writeConfiguration(
       {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
   pumpFor(300ms);
   ASSERT_EQ(lines(program.window().lbPrinters()).size(), 1u);
@@ -357,9 +357,9 @@ TEST_F(FerrulinWindowTest, HiddenButton1ReloadsTheConfiguration) {
 
 TEST_F(FerrulinWindowTest, TrayItemSendsTheHeldJobsBack) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   fs::create_directories("VelmoraHeldJobs/PREP1");
-  testing::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
+  test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
   FerrulinProgram program;
   program.start({});
   ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
@@ -387,7 +387,7 @@ TEST_F(FerrulinWindowTest, MissingConfigurationShowsItsMessageAndEndsTheProgram)
 }
 
 TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithError) {
-  testing::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
   MessageBoxAnswerer answerer;
   FerrulinProgram program;
   program.start({"/MINIMIZED"});
@@ -402,7 +402,7 @@ TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithEr
   EXPECT_EQ(fromWide(answerer.boxes()[1].text), "Exception while waiting for notification");
 
   // The watcher runs all the same: a corrected file is loaded.
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   ASSERT_TRUE(pumpUntil([&] { return lines(program.window().lbPrinters()).size() == 1; }));
 }
 
@@ -495,7 +495,7 @@ bool up(const char* printer) {
 
 TEST_F(FerrulinWindowTest, ExitFerrulinEndsTheProgramWithEveryFolderReleased) {
   writeDesign();
-  testing::writeConfiguration(
+  test::writeConfiguration(
       {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
   FerrulinProcess ferrulin(L"");
   const HWND window = ferrulin.window();
@@ -513,7 +513,7 @@ TEST_F(FerrulinWindowTest, ExitFerrulinEndsTheProgramWithEveryFolderReleased) {
 
 TEST_F(FerrulinWindowTest, ProgramStartedWithTheSwitchGoesToTheTray) {
   writeDesign();
-  testing::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   FerrulinProcess ferrulin(L"/Minimized");
   const HWND window = ferrulin.window();
   ASSERT_NE(window, nullptr);

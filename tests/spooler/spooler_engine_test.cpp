@@ -1,0 +1,395 @@
+// The spooler engine in-process: no window, no child process. The test steps
+// the main loop by hand (ManualMainLoop), plays the host spooler of a
+// destination by holding its lock table itself, and reads what the engine
+// told its front end from a view that records every call.
+#include "configuration_fixture.h"
+#include "engine_fixture.h"
+#include "formats/label_block.h"
+#include "formats/text_file.h"
+#include "manual_main_loop.h"
+#include "platform/file_system.h"
+#include "spooler/spooler_engine.h"
+#include "temp_dir.h"
+#include "xbase/host_layout.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::Lines;
+using test::readBytes;
+using test::writeBytes;
+using test::writeConfiguration;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr auto kWait = 10s; // real time a watcher may take to report; generous
+
+using test::dropJob;
+using test::RecordingView;
+
+Lines job(const std::string& reference) {
+  return test::sampleJobNamed(reference);
+}
+
+std::string merged(const std::string& reference) {
+  return test::mergedBytes(reference);
+}
+
+class SpoolerEngineTest : public ::testing::Test {
+public:
+  void SetUp() override {
+    for (const char* folder : {"PREP1", "PREP2", "LABEL1", "LABEL2"}) {
+      fs::create_directory(folder);
+      xbase::createLockTable(folder);
+    }
+    writeBytes("LabelDesign.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
+    loop.setErrorHandler([this](const std::string& message, const std::string& cause) {
+      errors.push_back(message);
+      causes.push_back(cause);
+    });
+  }
+
+  // The test plays a running host spooler for `printer`.
+  void holdLock(const std::string& printer) {
+    auto table = std::make_unique<xbase::TApolloTable>("Holder" + printer);
+    ASSERT_TRUE(xbase::claimSourceFolder(*table, printer));
+    holders[printer] = std::move(table);
+  }
+
+  SpoolerEngine& startEngine() {
+    engine = std::make_unique<SpoolerEngine>(loop, view);
+    started = engine->start();
+    loop.runReady();
+    return *engine;
+  }
+
+  // Steps the loop until the watcher of PREP1 has reported and the engine
+  // has taken the job (its line is in the print-jobs list).
+  bool stepUntilJobs(std::size_t count) {
+    return loop.stepUntil([&] { return view.jobs.size() >= count; }, kWait);
+  }
+
+  test::TempWorkDir dir;
+  test::ManualMainLoop loop;
+  RecordingView view;
+  Lines errors;
+  Lines causes; // beside each error
+  std::map<std::string, std::unique_ptr<xbase::TApolloTable>> holders;
+  std::unique_ptr<SpoolerEngine> engine;
+  bool started = false;
+};
+
+TEST_F(SpoolerEngineTest, AHealthyPrimaryGetsTheMergedJobThroughTheWatcher) {
+  writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+  holdLock("LABEL1");
+  startEngine();
+  ASSERT_TRUE(started);
+  EXPECT_THAT(view.printers, ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)"));
+  dropJob("PREP1", "A123.spl", job("Table 7"));
+  ASSERT_TRUE(stepUntilJobs(1));
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\A123.spl"));
+  EXPECT_EQ(readBytes("LABEL1/A123.spl"), merged("Table 7"));
+  EXPECT_FALSE(fs::exists("PREP1/A123.spl"));
+  EXPECT_FALSE(fs::exists("LABEL2/A123.spl"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded"));
+  EXPECT_THAT(errors, IsEmpty());
+}
+
+TEST_F(SpoolerEngineTest, OneReportTakesOneJobInListingOrder) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  startEngine();
+  for (const char* name : {"b.spl", "a.spl", "c.spl"})
+    dropJob("PREP1", name, job(name));
+  const Lines listing = platform::listEntries("PREP1", ".spl");
+  for (std::size_t taken = 1; taken <= listing.size(); ++taken) {
+    engine->ProcessNextJob(0);
+    EXPECT_EQ(view.jobs.size(), taken);
+  }
+  Lines expected;
+  for (const auto& name : listing) {
+    expected.push_back("PREP1\\" + name);
+    EXPECT_EQ(readBytes("LABEL1/" + name), merged(name));
+  }
+  EXPECT_EQ(view.jobs, expected);
+  engine->ProcessNextJob(0); // an empty folder: nothing to take, nothing said
+  EXPECT_EQ(view.jobs.size(), listing.size());
+  engine->ProcessNextJob(7); // no such printer
+  EXPECT_EQ(view.jobs.size(), listing.size());
+}
+
+// The delivery and failover decisions, with the status lines they give in order.
+TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
+  struct Case {
+    const char* what;
+    std::string dest;
+    std::string backup;
+    std::function<void(SpoolerEngineTest&)> arrange;
+    std::string deliveredTo; // empty: kept in the holding folder
+    Lines status;            // after "Configuration loaded"
+    bool markedError;
+  };
+  const Case cases[] = {
+      {"primary up",
+       "LABEL1",
+       "LABEL2",
+       [](SpoolerEngineTest& t) {
+         t.holdLock("LABEL1");
+         t.holdLock("LABEL2");
+       },
+       "LABEL1",
+       {},
+       false},
+      {"primary reports an error",
+       "LABEL1",
+       "LABEL2",
+       [](SpoolerEngineTest& t) {
+         t.holdLock("LABEL1");
+         t.holdLock("LABEL2");
+         writeBytes("LABEL1/RMSPOOL.ERR", "");
+       },
+       "LABEL2",
+       {"ERROR: LABEL1 is reporting an error", "Trying backup printer..."},
+       true},
+      {"primary's spooler down",
+       "LABEL1",
+       "LABEL2",
+       [](SpoolerEngineTest& t) { t.holdLock("LABEL2"); },
+       "LABEL2",
+       {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer..."},
+       true},
+      {"primary without a lock table",
+       "LABEL1",
+       "LABEL2",
+       [](SpoolerEngineTest& t) {
+         t.holdLock("LABEL2");
+         fs::remove("LABEL1/LOCKSPL.DBF");
+       },
+       "LABEL2",
+       {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer..."},
+       true},
+      {"both down",
+       "LABEL1",
+       "LABEL2",
+       [](SpoolerEngineTest&) {},
+       "",
+       {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
+        "ERROR: Spooler is down for printer: LABEL2", "# Failed to print...",
+        "# Job kept in VelmoraHeldJobs\\PREP1\\J1.spl"},
+       true},
+      {"primary down, no backup",
+       "LABEL1",
+       "",
+       [](SpoolerEngineTest&) {},
+       "",
+       {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
+        "ERROR: Spooler is down for printer: ", "# Failed to print...",
+        "# Job kept in VelmoraHeldJobs\\PREP1\\J1.spl"},
+       true},
+      {"backup reports an error",
+       "LABEL1",
+       "LABEL2",
+       [](SpoolerEngineTest& t) {
+         t.holdLock("LABEL2");
+         writeBytes("LABEL2/RMSPOOL.ERR", "");
+       },
+       "",
+       {"ERROR: Spooler is down for printer: LABEL1", "Trying backup printer...",
+        "ERROR: LABEL2 is reporting an error", "# Failed to print...",
+        "# Job kept in VelmoraHeldJobs\\PREP1\\J1.spl"},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      test::TempWorkDir caseDir;
+      SetUp();
+      writeConfiguration({{"PREP1", c.dest, c.backup}});
+      c.arrange(*this);
+      view = RecordingView();
+      startEngine();
+      dropJob("PREP1", "J1.spl", job("failover"));
+      engine->ProcessNextJob(0);
+      Lines expected{"Loading Configuration", "Configuration loaded"};
+      expected.insert(expected.end(), c.status.begin(), c.status.end());
+      EXPECT_EQ(view.status, expected);
+      EXPECT_THAT(view.jobs,
+                  ElementsAre(c.markedError ? "PREP1\\J1.spl -- ERROR" : "PREP1\\J1.spl"));
+      EXPECT_FALSE(fs::exists("PREP1/J1.spl")) << "taken, delivered or kept";
+      EXPECT_EQ(fs::exists("VelmoraHeldJobs/PREP1/J1.spl"), c.deliveredTo.empty());
+      for (const char* dest : {"LABEL1", "LABEL2"}) {
+        const bool here = c.deliveredTo == dest;
+        EXPECT_EQ(fs::exists(std::string(dest) + "/J1.spl"), here) << dest;
+        if (here) {
+          EXPECT_EQ(readBytes(std::string(dest) + "/J1.spl"), merged("failover"));
+        }
+      }
+      engine.reset();
+      holders.clear();
+    }
+  }
+}
+
+// A destination names a folder directly under the data directory; anything
+// that could reach elsewhere counts as down, even with a live spooler there.
+TEST_F(SpoolerEngineTest, ADestinationThatIsNotAPlainFolderNameIsNeverUsed) {
+  fs::create_directory("S");
+  holdLock("S\\LBL");
+  holdLock("LABEL2");
+  ASSERT_EQ(xbase::probeDestination("S\\LBL"), xbase::DestinationState::Up) << "a live spooler";
+  for (const char* dest : {"S\\LBL", "S/LBL", "C:LBL", ".", ".."}) {
+    SCOPED_TRACE(dest);
+    writeConfiguration({{"PREP1", dest, "LABEL2"}});
+    view = RecordingView();
+    startEngine();
+    dropJob("PREP1", "J.spl", job("guarded"));
+    engine->ProcessNextJob(0);
+    EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
+                                         "ERROR: Printer \"" + std::string(dest) +
+                                             "\" does not name a folder of the data directory",
+                                         "Trying backup printer..."));
+    EXPECT_EQ(readBytes("LABEL2/J.spl"), merged("guarded"));
+    EXPECT_FALSE(fs::exists("S/LBL/J.spl"));
+    engine.reset();
+    fs::remove("LABEL2/J.spl");
+  }
+}
+
+TEST_F(SpoolerEngineTest, AJobHeldOpenByItsWriterStaysUntilTheWriterIsDone) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  startEngine();
+  const std::string bytes = encodeLines(job("slow writer"));
+  {
+    std::ofstream writer("PREP1/slow.spl", std::ios::binary);
+    writer.write(bytes.data(), 100);
+    writer.flush();
+    engine->ProcessNextJob(0);
+    EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
+                                         "ERROR: File \"PREP1\\slow.spl\" not found."));
+    EXPECT_EQ(readBytes("LABEL1/slow.spl"), "") << "the merge had no lines to work on";
+    EXPECT_TRUE(fs::exists("PREP1/slow.spl")) << "a job its writer holds open is not removed";
+    writer.write(bytes.data() + 100, static_cast<std::streamsize>(bytes.size() - 100));
+  }
+  engine->ProcessNextJob(0);
+  EXPECT_FALSE(fs::exists("PREP1/slow.spl"));
+  EXPECT_EQ(readBytes("LABEL1/slow.spl"), merged("slow writer"));
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\slow.spl", "PREP1\\slow.spl"));
+}
+
+TEST_F(SpoolerEngineTest, SavingTheConfigurationReloadsItAndMovesTheClaims) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  startEngine();
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+  writeConfiguration({{"PREP2", "LABEL1", ""}, {"NEWPREP", "LABEL2", ""}});
+  ASSERT_TRUE(loop.stepUntil([&] { return view.printerClears == 2; }, kWait));
+  EXPECT_THAT(view.printers, ElementsAre("PREP2 -> LABEL1 (LabelDesign.txt)",
+                                         "NEWPREP -> LABEL2 (LabelDesign.txt)"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
+                                       "Loading Configuration", "Configuration loaded"));
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down);
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Up);
+  EXPECT_EQ(xbase::probeDestination("NEWPREP"), xbase::DestinationState::Up)
+      << "a new source folder is made and claimed";
+}
+
+// A front end's reload (the hidden button) is LoadConfiguration() itself.
+TEST_F(SpoolerEngineTest, AReloadRebuildsThePrinterTable) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL2", ""}});
+  startEngine();
+  ASSERT_EQ(engine->LabelSpoolers().size(), 2u);
+  engine->LoadConfiguration();
+  EXPECT_EQ(view.printerClears, 2);
+  EXPECT_THAT(view.printers, ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)",
+                                         "PREP2 -> LABEL2 (LabelDesign.txt)"));
+  EXPECT_EQ(engine->LabelSpoolers().size(), 2u);
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Up);
+  engine.reset();
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down)
+      << "the engine's end releases every folder";
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
+}
+
+TEST_F(SpoolerEngineTest, AMissingDesignIsSaidAtLoadAndGivesEmptyLabels) {
+  writeConfiguration({{"PREP1", "LABEL1", "", "Missing.txt"}});
+  holdLock("LABEL1");
+  startEngine();
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration",
+                                       "ERROR: Design file \"Missing.txt\" cannot be found!",
+                                       "Configuration loaded"));
+  dropJob("PREP1", "j.spl", job("x"));
+  engine->ProcessNextJob(0);
+  EXPECT_EQ(readBytes("LABEL1/j.spl"), "");
+}
+
+TEST_F(SpoolerEngineTest, AnIncompatibleJobGivesTheWarningAndAnEmptyFile) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  holdLock("LABEL1");
+  startEngine();
+  Lines lines = job("x");
+  lines.emplace_back("one line too many");
+  dropJob("PREP1", "odd.spl", lines);
+  engine->ProcessNextJob(0);
+  EXPECT_THAT(view.status, ::testing::Contains(std::string(label_block::kIncompatibleJobWarning)));
+  EXPECT_EQ(readBytes("LABEL1/odd.spl"), "");
+}
+
+TEST_F(SpoolerEngineTest, AMissingConfigurationShowsTheMessageAndEnds) {
+  startEngine();
+  EXPECT_THAT(view.messages, ElementsAre("Configuration file not found. Please run Dovetack.exe"));
+  EXPECT_TRUE(view.ended);
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration"));
+  EXPECT_FALSE(engine->notifierConfig().Enabled()) << "an ending engine watches nothing";
+}
+
+TEST_F(SpoolerEngineTest, ARowThatCannotBeServedEndsTheLoadThere) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP 2", "LABEL1", ""}, {"PREP2", "LABEL1", ""}});
+  startEngine();
+  EXPECT_FALSE(started);
+  EXPECT_THAT(errors, ElementsAre("''cnPREP 2'' is not a valid component name"));
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration",
+                                       "ERROR: ''cnPREP 2'' is not a valid component name"));
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
+}
+
+TEST_F(SpoolerEngineTest, AMalformedConfigurationIsReportedAndItsCorrectionPickedUp) {
+  writeBytes("VelmoraLabelConfig.XML", "<xml><s:Schema><s:AttributeType name='Source'>");
+  startEngine();
+  EXPECT_FALSE(started);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_THAT(errors[0], ::testing::HasSubstr("Invalid XML document"));
+  EXPECT_TRUE(engine->notifierConfig().Enabled()) << "the watcher runs all the same";
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  ASSERT_TRUE(loop.stepUntil([&] { return !view.printers.empty(); }, kWait));
+  EXPECT_EQ(view.status.back(), "Configuration loaded");
+  EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
+}
+
+// The user reads the status line as it always was; what the table layer found
+// (the damage, with the table's path) arrives beside it.
+TEST_F(SpoolerEngineTest, AFolderThatCannotBeClaimedIsSaidWithItsCause) {
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  writeBytes("PREP1/LOCKSPL.DBF", "not a table");
+  startEngine();
+  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Unable to activate PREP1",
+                                       "Configuration loaded"));
+  ASSERT_EQ(view.causes.size(), 1u);
+  EXPECT_THAT(view.causes[0], ::testing::HasSubstr("LOCKSPL.DBF"));
+  EXPECT_THAT(view.causes[0], ::testing::HasSubstr("Unable to open table"));
+  EXPECT_GT(view.causes[0].size(),
+            std::string("Unable to open table: .\\PREP1\\LOCKSPL.DBF: ").size())
+      << "the reader's reason follows the table's message";
+}
+
+} // namespace
+} // namespace velmora
