@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -253,6 +254,105 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   const std::string now = TfrmMain::clockText();
   EXPECT_TRUE(shown == now || shown.substr(0, shown.size() - 3) == now.substr(0, now.size() - 3))
       << shown << " / " << now;
+  noBoxes();
+}
+
+// Replaces an edit's whole text the way a paste over a selection of all
+// does (a multi-line edit sends no EN_CHANGE for WM_SETTEXT).
+void paste(HWND edit, std::string_view text) {
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+  ::SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(toWide(text).c_str()));
+  pump();
+}
+
+// Runs the window's messages until `done` holds, for at most 10 seconds.
+template <typename Condition> bool pumpUntil(Condition done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end)
+      return false;
+    pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// How many of the pane's on-screen pixels are dark, as it paints itself.
+int darkPixelsShown(HWND pane) {
+  RECT client{};
+  ::GetClientRect(pane, &client);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = client.right;
+  info.bmiHeader.biHeight = -client.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  const HGDIOBJ previous = ::SelectObject(dc, bitmap);
+  ::SendMessageW(pane, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  ::GdiFlush();
+  int dark = 0;
+  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  for (int i = 0; i < client.right * client.bottom; ++i) {
+    const std::uint32_t p = pixels[i];
+    dark += ((p & 0xff) + ((p >> 8) & 0xff) + ((p >> 16) & 0xff)) < 120 ? 1 : 0;
+  }
+  ::SelectObject(dc, previous);
+  ::DeleteDC(dc);
+  ::DeleteObject(bitmap);
+  return dark;
+}
+
+// The preview beside the editor follows the edits a moment later: a design
+// that is not ZPL shows the note, a ZPL one the label, and a typed box
+// appears in it; the resolution chosen sets the label's size in dots.
+TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
+  TfrmMain& w = open();
+  selectPage(1);
+  LabelPreviewPane& preview = w.labelPreview();
+  EXPECT_TRUE(::IsWindowVisible(w.paneLabelPreview));
+  // The fixture's design (two tag lines) is not ZPL.
+  ASSERT_TRUE(pumpUntil([&] { return !preview.notesText().empty(); }));
+  EXPECT_EQ(preview.notesText(), "no preview for this design");
+  EXPECT_EQ(preview.label(), nullptr);
+
+  paste(w.reLabelDesign, "^XA\r\n^FO20,20^GB100,50,50^FS\r\n^FO20,100^FD<Item Name>^FS\r\n^XZ");
+  ASSERT_TRUE(pumpUntil([&] { return preview.label() != nullptr; }));
+  EXPECT_EQ(preview.notesText(), "");
+  const preview::win::LabelBitmap* label = preview.label();
+  EXPECT_EQ(label->width(), 812); // 4 x 2 inches at 203 dpi
+  EXPECT_EQ(label->height(), 406);
+  EXPECT_TRUE(label->isBlack(70, 45));
+  EXPECT_FALSE(label->isBlack(300, 150));
+  const long long before = label->blackCount();
+  EXPECT_GT(before, 5000); // the box and the sample's item name
+  ::UpdateWindow(w.paneLabelPreview);
+  EXPECT_GT(darkPixelsShown(w.paneLabelPreview), 100);
+
+  // A box typed before ^XZ: the picture changes after the delay.
+  const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(w.reLabelDesign)) - 3;
+  ::SendMessageW(w.reLabelDesign, EM_SETSEL, end, static_cast<LPARAM>(end));
+  type(w.reLabelDesign, "^FO280,120^GB60,60,60^FS");
+  EXPECT_TRUE(text(w.reLabelDesign).find("^FO280,120^GB60,60,60^FS^XZ") != std::string::npos);
+  ASSERT_TRUE(pumpUntil([&] { return preview.label() && preview.label()->isBlack(310, 150); }));
+  EXPECT_EQ(preview.label()->blackCount(), before + 60 * 60);
+
+  // 300 dpi: the same 4 x 2 inches hold more dots; a clamp shows its note.
+  choose(w.lookPreviewDpi, 2);
+  ASSERT_NE(preview.label(), nullptr);
+  EXPECT_EQ(preview.label()->width(), 1200);
+  EXPECT_EQ(preview.label()->height(), 600);
+  paste(w.reLabelDesign, "^XA^PW400^LL200^FO10,10^GB99999,20,20^FS^XZ");
+  ASSERT_TRUE(pumpUntil([&] { return preview.label() && preview.label()->width() == 400; }));
+  EXPECT_EQ(preview.label()->height(), 200);
+  EXPECT_FALSE(preview.notesText().empty());
+
+  // Plain text again: the note, no picture.
+  retype(w.reLabelDesign, "Hello <Item Name>");
+  ASSERT_TRUE(pumpUntil([&] { return preview.label() == nullptr; }));
+  EXPECT_EQ(preview.notesText(), "no preview for this design");
   noBoxes();
 }
 

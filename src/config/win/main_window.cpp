@@ -10,6 +10,8 @@
 #include <uxtheme.h>
 
 #include <exception>
+#include <iterator>
+#include <string>
 
 namespace velmora::config::win {
 
@@ -55,6 +57,26 @@ TimeLocale userTimeLocale() {
           fromWide(localeText(LOCALE_S2359, L"PM"))};
 }
 
+// The test print's time text now.
+std::string testPrintTimeNow() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale());
+}
+
+// The label sizes the preview offers where the design sets no ^PW / ^LL, in
+// hundredths of an inch; the first is the default.
+struct PreviewSize {
+  const wchar_t* name;
+  int width;
+  int length;
+};
+constexpr PreviewSize kPreviewSizes[] = {{L"4 x 2 in", 400, 200},
+                                         {L"4 x 3 in", 400, 300},
+                                         {L"4 x 6 in", 400, 600},
+                                         {L"3 x 2 in", 300, 200},
+                                         {L"2 x 1 in", 200, 100}};
+
 std::wstring comboText(HWND box, int index) {
   const LRESULT length = ::SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length == CB_ERR)
@@ -99,7 +121,7 @@ void showComboValue(HWND box, const std::string& value) {
 } // namespace
 
 TfrmMain::TfrmMain(HINSTANCE instance, UserMessages& messages)
-    : instance_(instance), messages_(messages) {}
+    : instance_(instance), messages_(messages), labelPreview_(testPrintTimeNow) {}
 
 TfrmMain::~TfrmMain() {
   if (window_) {
@@ -244,8 +266,25 @@ void TfrmMain::createControls() {
   btnTestDesign = addControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, idBtnTestDesign);
   lookTestPrinter =
       addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookTestPrinter);
-  editorPage_ = {listTags,      reLabelDesign, btnLoadLast,
-                 btnSaveDesign, btnTestDesign, lookTestPrinter};
+  // The preview beside the editor, and the size and resolution it takes
+  // where the design sets none (203 dpi, 4 x 2 inches to begin with).
+  paneLabelPreview = labelPreview_.create(window_, idLabelPreview);
+  lookPreviewSize =
+      addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookPreviewSize);
+  for (const PreviewSize& size : kPreviewSizes)
+    ::SendMessageW(lookPreviewSize, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size.name));
+  ::SendMessageW(lookPreviewSize, CB_SETCURSEL, 0, 0);
+  lookPreviewDpi =
+      addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookPreviewDpi);
+  for (const int dpi : preview::kSupportedDpi) {
+    ::SendMessageW(lookPreviewDpi, CB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>((std::to_wstring(dpi) + L" dpi").c_str()));
+    if (dpi == 203)
+      ::SendMessageW(lookPreviewDpi, CB_SETCURSEL,
+                     static_cast<WPARAM>(::SendMessageW(lookPreviewDpi, CB_GETCOUNT, 0, 0) - 1), 0);
+  }
+  editorPage_ = {listTags,        reLabelDesign,    btnLoadLast,     btnSaveDesign, btnTestDesign,
+                 lookTestPrinter, paneLabelPreview, lookPreviewSize, lookPreviewDpi};
 
   statusBar = addControl(STATUSCLASSNAMEW, L"", WS_VISIBLE, idStatusBar);
 
@@ -303,6 +342,7 @@ void TfrmMain::applyDpi(UINT dpi) {
   for (HWND control : bold)
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
   ::SendMessageW(reLabelDesign, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+  labelPreview_.setFont(font_);
   for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
     ListView_SetColumnWidth(gridConfig, column, scaled(117, dpi));
   ::SendMessageW(
@@ -379,12 +419,22 @@ void TfrmMain::layout() {
   ::MoveWindow(ProgramIcon, rightX + (rightWidth - s(156)) / 2, buttonsTop - s(8) - s(76), s(156),
                s(76), TRUE);
 
-  // ---- "Label Editor": the tag list 153 wide, the editor above its buttons.
+  // ---- "Label Editor": the tag list 153 wide, the editor above its
+  // buttons, the preview 200 wide on the right above its size choices.
   ::MoveWindow(listTags, left, page.top + pad, s(153), page.bottom - page.top - 2 * pad, TRUE);
   const int editorLeft = left + s(153) + pad;
-  const int editorWidth = page.right - pad - editorLeft;
+  const int previewWidth = s(200);
+  const int previewLeft = page.right - pad - previewWidth;
+  const int editorWidth = previewLeft - pad - editorLeft;
   ::MoveWindow(reLabelDesign, editorLeft, page.top + pad, editorWidth,
                buttonsTop - s(4) - page.top - pad, TRUE);
+  const int choicesTop = buttonsTop - s(4) - controlHeight - s(2);
+  ::MoveWindow(paneLabelPreview, previewLeft, page.top + pad, previewWidth,
+               choicesTop - s(4) - page.top - pad, TRUE);
+  const int choiceWidth = (previewWidth - s(4)) / 2;
+  ::MoveWindow(lookPreviewSize, previewLeft, choicesTop, choiceWidth, s(200), TRUE);
+  ::MoveWindow(lookPreviewDpi, previewLeft + choiceWidth + s(4), choicesTop,
+               previewWidth - choiceWidth - s(4), s(200), TRUE);
   int x = editorLeft;
   for (HWND button : {btnLoadLast, btnSaveDesign, btnTestDesign}) {
     ::MoveWindow(button, x, buttonsTop, s(95), buttonHeight, TRUE);
@@ -550,7 +600,11 @@ void TfrmMain::refreshTestPrinters() {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  guarded([this] { setWindowText(reLabelDesign, designEditor_.RevertToLast()); });
+  guarded([this] {
+    setWindowText(reLabelDesign, designEditor_.RevertToLast());
+    // A multi-line edit sends no EN_CHANGE for a text set whole.
+    labelPreview_.setDesignText(windowText(reLabelDesign));
+  });
 }
 
 void TfrmMain::btnSaveDesignClick() {
@@ -559,10 +613,7 @@ void TfrmMain::btnSaveDesignClick() {
 
 void TfrmMain::btnTestDesignClick() {
   guarded([this] {
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
-    const std::string_view message = testPrint(
-        windowText(lookTestPrinter), formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale()));
+    const std::string_view message = testPrint(windowText(lookTestPrinter), testPrintTimeNow());
     if (!message.empty())
       messages_.ShowMessage(std::string(message));
   });
@@ -599,6 +650,21 @@ void TfrmMain::listTagsDblClick() {
                    reinterpret_cast<LPARAM>(toWide(inserted.line).c_str()));
     ::SetFocus(reLabelDesign);
   });
+}
+
+void TfrmMain::previewOptionsChosen() {
+  preview::RenderOptions options = labelPreview_.options();
+  const auto dpiIndex = ::SendMessageW(lookPreviewDpi, CB_GETCURSEL, 0, 0);
+  const auto sizeIndex = ::SendMessageW(lookPreviewSize, CB_GETCURSEL, 0, 0);
+  if (dpiIndex >= 0 && dpiIndex < static_cast<LRESULT>(std::size(preview::kSupportedDpi)))
+    options.dpi = preview::kSupportedDpi[dpiIndex];
+  const PreviewSize& size =
+      kPreviewSizes[sizeIndex >= 0 && sizeIndex < static_cast<LRESULT>(std::size(kPreviewSizes))
+                        ? sizeIndex
+                        : 0];
+  options.defaultWidthDots = size.width * options.dpi / 100;
+  options.defaultLengthDots = size.length * options.dpi / 100;
+  labelPreview_.setOptions(options);
 }
 
 // ---- status bar ------------------------------------------------------------------
@@ -656,6 +722,14 @@ void TfrmMain::command(int id, int code, HWND control) {
   }
   if (id == idProgramIcon && code == STN_DBLCLK) {
     ProgramIconDblClick();
+    return;
+  }
+  if (id == idReLabelDesign && code == EN_CHANGE) {
+    labelPreview_.setDesignText(windowText(reLabelDesign));
+    return;
+  }
+  if ((id == idLookPreviewSize || id == idLookPreviewDpi) && code == CBN_SELCHANGE) {
+    previewOptionsChosen();
     return;
   }
   if (id == idLookTestPrinter && code == CBN_SELCHANGE) {

@@ -4,8 +4,10 @@
 // (the printer grid gridConfig, a report-mode list view; the fields of the
 // selected row with the printer choice boxes and their type-ahead; the help
 // texts; the program picture; "&Save && Activate"; "Setup RM Labels") and
-// "Label Editor" (the tag list, the multi-line design editor, "&Revert to
-// Last", "&Save Design", "Test &Print" and the test printer choice); and a
+// "Label Editor" (the tag list, the multi-line design editor, the label
+// preview beside it with the label size and resolution it falls back on,
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer
+// choice); and a
 // status bar whose right-hand pane is a clock.
 //
 // The window is thin: every action forwards to the operations of
@@ -20,6 +22,7 @@
 #include "config/printer_configuration.h"
 #include "config/test_print.h"
 #include "config/user_messages.h"
+#include "config/win/label_preview_pane.h"
 #include "config/win/window_text.h"
 
 #include <array>
@@ -59,6 +62,9 @@ enum ControlId : int {
   idBtnTestDesign,
   idLookTestPrinter,
   idStatusBar,
+  idLabelPreview,
+  idLookPreviewSize,
+  idLookPreviewDpi,
   idFirstStatic = 1100,
 };
 
@@ -116,6 +122,10 @@ public:
   HWND btnTestDesign = nullptr;
   HWND lookTestPrinter = nullptr;
   HWND statusBar = nullptr;
+  HWND paneLabelPreview = nullptr;
+  HWND lookPreviewSize = nullptr;
+  HWND lookPreviewDpi = nullptr;
+  LabelPreviewPane& labelPreview() { return labelPreview_; }
 
 private:
   // A control of the selected row's fields with its caption.
@@ -151,6 +161,7 @@ private:
   void refreshPrinterChoices();
   void refreshTestPrinters();
   void updateClock();
+  void previewOptionsChosen();
   RowField* fieldOf(HWND control);
 
   HINSTANCE instance_;
@@ -160,6 +171,7 @@ private:
   LabelDesignEditor designEditor_;
   LabelSetupWriter labelSetupWriter_;
   TestPrinterChoice testPrinter_;
+  LabelPreviewPane labelPreview_;
 
   HWND window_ = nullptr;
   UINT dpi_ = 96;

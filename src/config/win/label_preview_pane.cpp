@@ -1,0 +1,148 @@
+#include "config/win/label_preview_pane.h"
+
+#include "config/design_preview.h"
+#include "win/wide_text.h"
+
+#include <utility>
+
+namespace velmora::config::win {
+namespace {
+
+constexpr UINT_PTR kRedrawTimer = 1;
+
+void registerClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (::GetClassInfoExW(instance, kLabelPreviewClass, &windowClass))
+    return;
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = kLabelPreviewClass;
+  ::RegisterClassExW(&windowClass);
+}
+
+} // namespace
+
+LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime)
+    : sampleTime_(std::move(sampleTime)) {
+  options_.maxLabels = 1;
+}
+
+LabelPreviewPane::~LabelPreviewPane() {
+  if (window_)
+    ::DestroyWindow(window_);
+}
+
+HWND LabelPreviewPane::create(HWND parent, int id) {
+  const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+  registerClass(instance, &LabelPreviewPane::windowProc);
+  ::CreateWindowExW(WS_EX_CLIENTEDGE, kLabelPreviewClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0,
+                    0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
+  return window_;
+}
+
+void LabelPreviewPane::setDesignText(std::string text) {
+  designText_ = std::move(text);
+  if (window_)
+    ::SetTimer(window_, kRedrawTimer, kRedrawDelayMs, nullptr);
+}
+
+void LabelPreviewPane::setOptions(const preview::RenderOptions& options) {
+  options_ = options;
+  options_.maxLabels = 1;
+  redraw();
+}
+
+void LabelPreviewPane::redraw() {
+  if (window_)
+    ::KillTimer(window_, kRedrawTimer);
+  const auto rendering = previewDesign(designText_, sampleTime_(), options_);
+  std::string notes;
+  const auto add = [&notes](const std::string& note) {
+    notes += notes.empty() ? note : "\n" + note;
+  };
+  for (const auto& note : rendering.notes)
+    add(note);
+  if (rendering.labels.empty()) {
+    label_.reset();
+  } else {
+    const auto& label = rendering.labels.front();
+    for (const auto& note : label.notes)
+      add(note);
+    label_ = std::make_unique<preview::win::LabelBitmap>(label);
+  }
+  notes_ = std::move(notes);
+  if (window_)
+    ::InvalidateRect(window_, nullptr, TRUE);
+}
+
+void LabelPreviewPane::paint(HDC dc) {
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_APPWORKSPACE));
+  RECT picture = client;
+  if (!notes_.empty()) {
+    // The notes under the picture, as tall as they wrap.
+    const std::wstring notes = velmora::win::toWide(notes_);
+    const HGDIOBJ previous = font_ ? ::SelectObject(dc, font_) : nullptr;
+    RECT box{client.left + 2, 0, client.right - 2, 0};
+    ::DrawTextW(dc, notes.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    RECT band{client.left, client.bottom - (box.bottom - box.top) - 4, client.right, client.bottom};
+    ::FillRect(dc, &band, ::GetSysColorBrush(COLOR_INFOBK));
+    RECT text{band.left + 2, band.top + 2, band.right - 2, band.bottom - 2};
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_INFOTEXT));
+    ::DrawTextW(dc, notes.c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
+    if (previous)
+      ::SelectObject(dc, previous);
+    picture.bottom = band.top;
+  }
+  if (label_) {
+    ::InflateRect(&picture, -4, -4);
+    label_->drawScaled(dc, picture);
+  }
+}
+
+LRESULT CALLBACK LabelPreviewPane::windowProc(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    static_cast<LabelPreviewPane*>(create->lpCreateParams)->window_ = window;
+  }
+  auto* self = reinterpret_cast<LabelPreviewPane*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self)
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+  case WM_TIMER:
+    if (wParam == kRedrawTimer) {
+      self->redraw();
+      return 0;
+    }
+    break;
+  case WM_ERASEBKGND:
+    return 1; // WM_PAINT fills the whole pane
+  case WM_PAINT: {
+    PAINTSTRUCT paint{};
+    HDC dc = ::BeginPaint(window, &paint);
+    self->paint(dc);
+    ::EndPaint(window, &paint);
+    return 0;
+  }
+  case WM_PRINTCLIENT:
+    self->paint(reinterpret_cast<HDC>(wParam));
+    return 0;
+  case WM_NCDESTROY:
+    ::KillTimer(window, kRedrawTimer);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    break;
+  default:
+    break;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace velmora::config::win
