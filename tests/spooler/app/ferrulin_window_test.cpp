@@ -94,7 +94,7 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
 TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
   const test::TempWorkDir dir;
   test::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
-                                "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
+                             "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
   const spooler::app::MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
   EXPECT_EQ(viewer.windowTitle(), "PREP1\\A1.spl");
   EXPECT_EQ(viewer.labelCount(), 2);
