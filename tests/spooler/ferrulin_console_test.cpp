@@ -3,8 +3,8 @@
 // another process, the way a host spooler does.
 #include "child_process.h"
 #include "configuration_fixture.h"
-#include "formats/configuration_file.h"
 #include "folder_change_wait.h"
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "platform/file_system.h"

@@ -60,13 +60,11 @@ TEST(HostLayout, ProbeSeesAFolderHeldByAnotherProcess) {
 TEST(HostLayout, ARecordLockOfAnotherProcessIsNotASpoolerAtWork) {
   TempWorkDir dir;
   std::filesystem::create_directory("LABEL1");
-  test::writeBytes("LABEL1/LOCKSPL.DBF",
-                      test::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
+  test::writeBytes("LABEL1/LOCKSPL.DBF", test::dbfBytes({{"DUMMY", 'C', 10}}, {"first", "second"}));
   for (const char* record : {"1", "2", "3"}) {
     SCOPED_TRACE(record);
-    ChildProcess holder(
-        XBASE_HELPER_PATH,
-        {"lock-record", std::filesystem::current_path().string(), "LABEL1\\LOCKSPL.DBF", record});
+    ChildProcess holder(XBASE_HELPER_PATH, {"lock-record", std::filesystem::current_path().string(),
+                                            "LABEL1\\LOCKSPL.DBF", record});
     ASSERT_EQ(holder.readLine(20s).value_or("(nothing)"), "locked");
     EXPECT_EQ(probeDestination("LABEL1"), DestinationState::Down);
     holder.closeInput();
@@ -94,8 +92,8 @@ TEST(HostLayout, ProbeReadsALockTableItMayNotWrite) {
         test::writeBytes("LABEL1/RMSPOOL.ERR", "");
       }
       ChildProcess prober("/usr/bin/setpriv",
-                            {"--reuid=65534", "--regid=65534", "--clear-groups", XBASE_HELPER_PATH,
-                             "probe", fs::current_path().string(), "LABEL1"});
+                          {"--reuid=65534", "--regid=65534", "--clear-groups", XBASE_HELPER_PATH,
+                           "probe", fs::current_path().string(), "LABEL1"});
       EXPECT_EQ(prober.readLine(20s).value_or("(nothing)"), hostError ? "up with error" : "up");
       EXPECT_EQ(prober.wait(20s), 0);
     }
