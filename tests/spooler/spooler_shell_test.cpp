@@ -54,6 +54,7 @@ public:
   void MarkLastJobLineError() override {}
   void ClearPrinters() override { printers.clear(); }
   void AddPrinterLine(const std::string& line) override { printers.push_back(line); }
+  void ShowCause(const std::string&) override {}
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void EndProgram() override { ended = true; }
   std::string FormatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }

@@ -8,7 +8,11 @@
 namespace velmora::spooler::win {
 
 FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
-  loop_.setErrorHandler([this](const std::string& message) { window_.ShowErrorBox(message); });
+  loop_.setErrorHandler([this](const std::string& message, const std::string& cause) {
+    if (!cause.empty())
+      window_.ShowCause(cause);
+    window_.ShowErrorBox(message);
+  });
   loop_.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
     window_.ShowErrorBox(message, caption);
   });
@@ -20,7 +24,7 @@ FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
 FerrulinProgram::~FerrulinProgram() {
   window_.SetButton1Click(nullptr);
   window_.SetSendBackClick(nullptr);
-  loop_.setErrorHandler(nullptr);
+  loop_.setErrorHandler(platform::MainLoop::CauseErrorHandler());
   loop_.setErrorBoxHandler(nullptr);
 }
 

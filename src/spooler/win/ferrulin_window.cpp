@@ -194,6 +194,10 @@ void FerrulinWindow::addLine(HWND list, const std::string& line) {
     ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0); // scroll to the end
 }
 
+void FerrulinWindow::ShowCause(const std::string& cause) {
+  AddStatusLine(FormatTimestamp(std::chrono::system_clock::now()) + ": " + cause);
+}
+
 void FerrulinWindow::AddStatusLine(const std::string& line) {
   addLine(lbMessages_, line);
 }

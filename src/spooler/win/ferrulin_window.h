@@ -38,6 +38,8 @@ public:
 
   // SpoolerView.
   void AddStatusLine(const std::string& line) override;
+  // The cause beneath a failure goes to the status log, as a line of its own.
+  void ShowCause(const std::string& cause) override;
   void AddJobLine(const std::string& line) override;
   void MarkLastJobLineError() override;
   void ClearPrinters() override;
