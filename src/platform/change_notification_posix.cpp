@@ -45,6 +45,7 @@
 #include "platform/change_notification.h"
 
 #include "platform/file_system.h"
+#include "platform/posix_descriptor.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -141,18 +142,14 @@ bool isFolderEntry(const std::string& parent, const dirent& entry) {
 } // namespace
 
 struct KillSignal::Handle {
-  explicit Handle(int descriptor) : fd(descriptor) {}
-  ~Handle() { ::close(fd); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  int fd;
+  FileDescriptor fd;
 };
 
 KillSignal::KillSignal() {
-  const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (fd < 0)
+  FileDescriptor fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!fd)
     throw std::system_error(errno, std::generic_category(), "eventfd");
-  handle_ = std::make_unique<Handle>(fd);
+  handle_ = std::make_unique<Handle>(Handle{std::move(fd)});
 }
 
 KillSignal::~KillSignal() = default;
@@ -162,40 +159,37 @@ KillSignal& KillSignal::operator=(KillSignal&&) noexcept = default;
 void KillSignal::set() {
   const std::uint64_t one = 1;
   // Cannot fail short of a counter near 2^64; a set signal stays set.
-  [[maybe_unused]] const ssize_t written = ::write(handle_->fd, &one, sizeof one);
+  [[maybe_unused]] const ssize_t written = ::write(handle_->fd.get(), &one, sizeof one);
 }
 
 struct ChangeNotification::Handle {
-  Handle(int descriptor, unsigned changeFilter, bool watchSubtree)
-      : fd(descriptor), filter(changeFilter), subtree(watchSubtree),
+  Handle(FileDescriptor descriptor, unsigned changeFilter, bool watchSubtree)
+      : fd(std::move(descriptor)), filter(changeFilter), subtree(watchSubtree),
         events(eventsFor(changeFilter, watchSubtree)) {}
-  ~Handle() { ::close(fd); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
 
   // Watches `path` and, with sub-folders, every folder below it. `found`
   // collects the classes of what was already there (a folder that appeared
   // may have been filled before its watch was set). Returns the error number
   // of the first watch that could not be set, 0 when all were.
   int watchTree(const std::string& path, bool& found) {
-    const int wd = ::inotify_add_watch(fd, path.c_str(), events | IN_ONLYDIR | IN_DONT_FOLLOW);
+    const int wd =
+        ::inotify_add_watch(fd.get(), path.c_str(), events | IN_ONLYDIR | IN_DONT_FOLLOW);
     if (wd < 0)
       return errno;
     folders[wd] = path;
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir)
-      return 0;
+    return watchFoldersIn(path, found);
+  }
+
+  // Watches every folder in `path` with the folders below it, as watchTree;
+  // after the first watch that could not be set no further one is tried.
+  int watchFoldersIn(const std::string& path, bool& found) {
     int failure = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name == "." || name == "..")
-        continue;
-      const bool folder = isFolderEntry(path, *entry);
+    forEachEntry(path, [&](const dirent& entry) {
+      const bool folder = isFolderEntry(path, entry);
       found = found || shows(IN_CREATE, folder, filter);
       if (folder && failure == 0)
-        failure = watchTree(path + "/" + name, found);
-    }
-    ::closedir(dir);
+        failure = watchTree(path + "/" + entry.d_name, found);
+    });
     return failure;
   }
 
@@ -204,7 +198,7 @@ struct ChangeNotification::Handle {
       const std::string& folder = it->second;
       if (it->first != rootWd &&
           (folder == path || folder.compare(0, path.size() + 1, path + "/") == 0)) {
-        ::inotify_rm_watch(fd, it->first);
+        ::inotify_rm_watch(fd.get(), it->first);
         it = folders.erase(it);
       } else {
         ++it;
@@ -215,37 +209,26 @@ struct ChangeNotification::Handle {
   void rewatchSubfolders() {
     for (const auto& [wd, path] : folders)
       if (wd != rootWd)
-        ::inotify_rm_watch(fd, wd);
+        ::inotify_rm_watch(fd.get(), wd);
     const std::string root = folders[rootWd];
     folders.clear();
     folders[rootWd] = root;
     bool found = false;
-    DIR* dir = ::opendir(root.c_str());
-    if (!dir)
-      return;
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != ".." && isFolderEntry(root, *entry))
-        watchTree(root + "/" + name, found);
-    }
-    ::closedir(dir);
+    // Every folder is tried, whatever became of the one before.
+    forEachEntry(root, [&](const dirent& entry) {
+      if (isFolderEntry(root, entry))
+        watchTree(root + "/" + entry.d_name, found);
+    });
   }
 
   // Reads the times of the entries of the watched folder.
   void rememberTimes() {
     const std::string& root = folders[rootWd];
-    DIR* dir = ::opendir(root.c_str());
-    if (!dir)
-      return;
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name == "." || name == "..")
-        continue;
-      const std::string path = root + "/" + name;
+    forEachEntry(root, [&](const dirent& entry) {
+      const std::string path = root + "/" + entry.d_name;
       if (const auto current = timesOf(path))
         times[path] = *current;
-    }
-    ::closedir(dir);
+    });
   }
 
   // Whether the times of the entry at `path` moved as far as the filter asks
@@ -324,7 +307,7 @@ struct ChangeNotification::Handle {
     alignas(inotify_event) char buffer[16 * 1024];
     bool changed = false;
     for (;;) {
-      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
       if (got < 0 && errno == EINTR)
         continue;
       if (got < 0 && errno == EAGAIN)
@@ -341,7 +324,7 @@ struct ChangeNotification::Handle {
     }
   }
 
-  int fd;
+  FileDescriptor fd; // the inotify instance
   unsigned filter;
   bool subtree;
   std::uint32_t events;
@@ -356,14 +339,14 @@ struct ChangeNotification::Handle {
 ChangeNotification::ChangeNotification(std::string_view folder, bool subtree, unsigned filter) {
   if (folder.empty())
     throw ChangeNotificationError("No folder to watch");
-  const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd < 0)
+  FileDescriptor fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!fd)
     throw ChangeNotificationError(systemErrorText(errno));
-  handle_ = std::make_unique<Handle>(fd, filter, subtree);
+  handle_ = std::make_unique<Handle>(std::move(fd), filter, subtree);
   std::error_code ignored;
   const std::string root = std::filesystem::absolute(nativePath(folder), ignored).string();
-  handle_->rootWd =
-      ::inotify_add_watch(fd, root.c_str(), handle_->events | IN_ONLYDIR | IN_DELETE_SELF);
+  handle_->rootWd = ::inotify_add_watch(handle_->fd.get(), root.c_str(),
+                                        handle_->events | IN_ONLYDIR | IN_DELETE_SELF);
   if (handle_->rootWd < 0)
     throw ChangeNotificationError(fullPath(folder) + ": " + systemErrorText(errno));
   handle_->folders[handle_->rootWd] = root;
@@ -372,17 +355,8 @@ ChangeNotification::ChangeNotification(std::string_view folder, bool subtree, un
     handle_->rememberTimes();
   if (!subtree)
     return;
-  DIR* dir = ::opendir(root.c_str());
-  if (!dir)
-    return;
-  bool found = false;
-  int failure = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != ".." && isFolderEntry(root, *entry) && failure == 0)
-      failure = handle_->watchTree(root + "/" + name, found);
-  }
-  ::closedir(dir);
+  bool found = false; // what is already there is no change
+  const int failure = handle_->watchFoldersIn(root, found);
   if (failure == ENOSPC || failure == ENOMEM)
     throw ChangeNotificationError(fullPath(folder) + ": " + systemErrorText(failure));
 }
@@ -393,7 +367,7 @@ ChangeNotification& ChangeNotification::operator=(ChangeNotification&&) noexcept
 
 ChangeNotification::WaitResult ChangeNotification::wait(KillSignal& kill) {
   for (;;) {
-    pollfd descriptors[2] = {{kill.handle_->fd, POLLIN, 0}, {handle_->fd, POLLIN, 0}};
+    pollfd descriptors[2] = {{kill.handle_->fd.get(), POLLIN, 0}, {handle_->fd.get(), POLLIN, 0}};
     if (::poll(descriptors, 2, -1) < 0) {
       if (errno == EINTR)
         continue;
@@ -401,7 +375,7 @@ ChangeNotification::WaitResult ChangeNotification::wait(KillSignal& kill) {
     }
     if (descriptors[0].revents & POLLIN) {
       std::uint64_t count = 0; // reading resets the signal
-      [[maybe_unused]] const ssize_t got = ::read(kill.handle_->fd, &count, sizeof count);
+      [[maybe_unused]] const ssize_t got = ::read(kill.handle_->fd.get(), &count, sizeof count);
       return WaitResult::Killed;
     }
     if (descriptors[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {

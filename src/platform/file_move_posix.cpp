@@ -6,6 +6,7 @@
 #include "platform/file_move.h"
 
 #include "platform/file_system.h"
+#include "platform/posix_descriptor.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,16 +20,14 @@ namespace {
 // Whether another process holds the file open for writing: the kernel then
 // refuses a read lease. A lease refused for any other reason says nothing.
 bool heldOpenForWriting(const std::string& native) {
-  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0)
+  const FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (!fd)
     return false;
-  bool held = false;
-  if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
-    ::fcntl(fd, F_SETLEASE, F_UNLCK);
-  else
-    held = errno == EAGAIN || errno == EBUSY;
-  ::close(fd);
-  return held;
+  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
+    ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+    return false;
+  }
+  return errno == EAGAIN || errno == EBUSY;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 // wait for a writer); what it is decides fstat on the open descriptor.
 #include "platform/file_system.h"
 
+#include "platform/posix_descriptor.h"
 #include "platform/temporary_file_name.h"
 #include "platform/unicode.h"
 #include "platform/write_sharing_posix.h"
@@ -30,28 +31,6 @@ namespace {
 constexpr const char* kSharingViolation =
     "The process cannot access the file because it is being used by another process.";
 
-// Owns a file descriptor.
-class Descriptor final {
-public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0)
-      ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  int close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
-private:
-  int fd_;
-};
-
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
   return upperCase(utf8ToUtf32(a)) == upperCase(utf8ToUtf32(b));
 }
@@ -67,18 +46,14 @@ std::string matchEntry(const std::string& folder, const std::string& name) {
   struct stat info {};
   if (lstat(candidate.c_str(), &info) == 0)
     return name;
-  DIR* dir = opendir(folder.c_str());
+  DirectoryStream dir(::opendir(folder.c_str()));
   if (!dir)
     return name;
-  std::string found = name;
-  while (const dirent* entry = readdir(dir)) {
-    if (sameIgnoringCase(entry->d_name, name)) {
-      found = entry->d_name;
-      break;
-    }
+  while (const dirent* entry = dir.next()) {
+    if (sameIgnoringCase(entry->d_name, name))
+      return entry->d_name;
   }
-  closedir(dir);
-  return found;
+  return name;
 }
 
 bool statPath(std::string_view path, struct stat& info) {
@@ -159,25 +134,21 @@ bool processRuns(std::uint64_t processId) {
 // path): only names of exactly the temporaries' form, of processes that no
 // longer run, old enough that no writer on another machine still works on them.
 void removeStaleTemporaries(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir)
-    return;
   const auto now = std::chrono::system_clock::now();
-  while (const dirent* entry = ::readdir(dir)) {
-    const auto owner = temporaryFileOwner(entry->d_name);
+  forEachEntry(folder, [&](const dirent& entry) {
+    const auto owner = temporaryFileOwner(entry.d_name);
     if (!owner || processRuns(*owner))
-      continue;
-    const std::string path = folder + "/" + entry->d_name;
+      return;
+    const std::string path = folder + "/" + entry.d_name;
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-      continue;
+      return;
     const auto written = std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::seconds(info.st_mtim.tv_sec)));
     if (now - written >= kStaleTemporaryAge)
       ::unlink(path.c_str());
-  }
-  ::closedir(dir);
+  });
 }
 
 } // namespace
@@ -271,7 +242,7 @@ bool removeFile(std::string_view path) {
   struct stat info {};
   if (::lstat(native.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
     return false;
-  Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (fd) {
     struct stat opened {};
     if (::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode)) {
@@ -287,15 +258,10 @@ bool removeFile(std::string_view path) {
 std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix) {
   std::vector<std::string> names;
   const std::string native = nativePath(folder);
-  DIR* dir = opendir(native.empty() ? "." : native.c_str());
-  if (!dir)
-    return names;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
-      names.emplace_back(name);
-  }
-  closedir(dir);
+  forEachEntry(native.empty() ? "." : native, [&](const dirent& entry) {
+    if (endsWithIgnoringCase(entry.d_name, suffix))
+      names.emplace_back(entry.d_name);
+  });
   return names;
 }
 
@@ -304,15 +270,10 @@ std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_v
   std::string native = nativePath(folder);
   if (native.empty())
     native = ".";
-  DIR* dir = opendir(native.c_str());
-  if (!dir)
-    return entries;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
-      entries.push_back({std::string(name), kindOf(native, *entry)});
-  }
-  closedir(dir);
+  forEachEntry(native, [&](const dirent& entry) {
+    if (endsWithIgnoringCase(entry.d_name, suffix))
+      entries.push_back({entry.d_name, kindOf(native, entry)});
+  });
   return entries;
 }
 
@@ -324,7 +285,7 @@ std::string readWholeFile(std::string_view path, const ReadLimits& limits) {
   if (look(native.c_str(), &seen) == 0 && !S_ISREG(seen.st_mode))
     throwFileError(openMessage(path), notRegularReason(seen.st_mode), FileProblem::NotARegularFile);
   const int noFollow = limits.followLinks ? 0 : O_NOFOLLOW;
-  Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow));
+  FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noFollow));
   if (!fd)
     throwFileError(openMessage(path), systemErrorText(errno), problemOf(errno));
   struct stat opened {};
@@ -410,7 +371,7 @@ void writeAll(int fd, std::string_view bytes, std::string_view path) {
 // lease). A crash in the middle can leave a mixed file; the atomic road is
 // taken wherever the folder allows it.
 void writeInPlace(const std::string& target, std::string_view path, std::string_view bytes) {
-  Descriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
   if (!fd)
     throwFileError(createMessage(path), systemErrorText(errno));
   if (!bytes.empty()) {
@@ -446,7 +407,7 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
   removeStaleTemporaries(folder.empty() ? "." : folder);
   const std::string temporary =
       folder + temporaryFileName(static_cast<std::uint64_t>(getpid()), counter++);
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd) {
     const int error = errno;
     if (exists && refusedByFolder(error))

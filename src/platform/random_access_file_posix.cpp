@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/file_system.h"
+#include "platform/posix_descriptor.h"
 
 namespace velmora::platform {
 
@@ -25,17 +26,15 @@ int fd(std::intptr_t handle) {
 RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
   const std::string native = nativePath(path);
   const int flags = (access == Access::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-  const int handle = ::open(native.c_str(), flags);
-  if (handle < 0) {
+  FileDescriptor handle(::open(native.c_str(), flags));
+  if (!handle) {
     fail("Cannot open file", path, errno);
   }
   struct stat info {};
-  if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    ::close(handle);
-    fail("Cannot open file", path, error);
+  if (::fstat(handle.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    fail("Cannot open file", path, S_ISDIR(info.st_mode) ? EISDIR : errno);
   }
-  return RandomAccessFile(handle, std::string(path));
+  return RandomAccessFile(handle.release(), std::string(path));
 }
 
 RandomAccessFile RandomAccessFile::create(std::string_view path) {

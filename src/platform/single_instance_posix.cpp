@@ -1,5 +1,7 @@
 #include "platform/single_instance.h"
 
+#include "platform/posix_descriptor.h"
+
 #include <cstdlib>
 #include <string>
 
@@ -39,17 +41,15 @@ std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
   if (!folder)
     return std::nullopt;
   const std::string path = *folder + "/" + std::string(name) + ".lock";
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0)
+  FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!fd)
     return std::nullopt;
   // flock belongs to the open file description: a second open, in this
   // process or another, is refused while this one holds it, and the lock
   // goes with the descriptor when the holder ends in any way.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
     return std::nullopt;
-  }
-  return SingleInstance(fd);
+  return SingleInstance(fd.release());
 }
 
 void SingleInstance::Release() noexcept {

@@ -1,5 +1,7 @@
 #include "platform/write_sharing_posix.h"
 
+#include "platform/posix_descriptor.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -81,36 +83,29 @@ bool openForWriting(const std::string& fdinfoPath) {
 
 // Looks through the descriptors of every process this program may look at.
 bool visibleWriter(const struct stat& info) {
-  DIR* processes = ::opendir("/proc");
+  DirectoryStream processes(::opendir("/proc"));
   if (!processes)
     return false;
-  bool found = false;
-  while (const dirent* process = ::readdir(processes)) {
-    if (found)
-      break;
+  while (const dirent* process = processes.next()) {
     const char* pid = process->d_name;
     if (*pid < '0' || *pid > '9')
       continue;
     const std::string fdFolder = std::string("/proc/") + pid + "/fd";
-    DIR* descriptors = ::opendir(fdFolder.c_str());
+    DirectoryStream descriptors(::opendir(fdFolder.c_str()));
     if (!descriptors)
       continue; // another user's process, or gone
-    while (const dirent* descriptor = ::readdir(descriptors)) {
+    while (const dirent* descriptor = descriptors.next()) {
       if (descriptor->d_name[0] == '.')
         continue;
       struct stat target {};
       if (::stat((fdFolder + "/" + descriptor->d_name).c_str(), &target) != 0 ||
           target.st_dev != info.st_dev || target.st_ino != info.st_ino)
         continue;
-      if (openForWriting(std::string("/proc/") + pid + "/fdinfo/" + descriptor->d_name)) {
-        found = true;
-        break;
-      }
+      if (openForWriting(std::string("/proc/") + pid + "/fdinfo/" + descriptor->d_name))
+        return true;
     }
-    ::closedir(descriptors);
   }
-  ::closedir(processes);
-  return found;
+  return false;
 }
 
 } // namespace

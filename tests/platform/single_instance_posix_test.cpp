@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -58,6 +59,20 @@ TEST(SingleInstancePosix, WithoutARuntimeDirectoryUsesAPrivateFolderUnderTmp) {
               std::filesystem::perms::owner_all);
     std::filesystem::remove(folder / (name + ".lock"));
   }
+}
+
+// The refused second holder's open of the lock file is closed again.
+TEST(SingleInstancePosix, ARefusedHolderLeavesNoDescriptorOpen) {
+  RuntimeDirectory runtime;
+  const auto openDescriptors = [] {
+    const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
+    return std::distance(std::filesystem::begin(fds), std::filesystem::end(fds));
+  };
+  const auto holder = SingleInstance::Acquire("VelmoraTest");
+  ASSERT_TRUE(holder);
+  const auto before = openDescriptors();
+  EXPECT_FALSE(SingleInstance::Acquire("VelmoraTest"));
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 } // namespace
