@@ -2,6 +2,7 @@
 
 #include "config/program_messages.h"
 #include "config/win/program_picture.h"
+#include "win/window_class.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -17,19 +18,6 @@ constexpr int kClientWidth = 402;
 constexpr int kClientHeight = 219;
 // LM_GETIDEALSIZE of the SysLink control, which MinGW's commctrl.h lacks.
 constexpr UINT kLinkGetIdealSize = WM_USER + 0x301;
-
-void registerClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  if (::GetClassInfoExW(instance, kClassName, &windowClass))
-    return;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  ::RegisterClassExW(&windowClass);
-}
 
 } // namespace
 
@@ -48,7 +36,8 @@ TAboutBox::~TAboutBox() {
 }
 
 void TAboutBox::create(HWND owner) {
-  registerClass(instance_, &TAboutBox::windowProc);
+  velmora::win::WindowClass<TAboutBox>::registerClass(
+      instance_, kClassName, {.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
   owner_ = owner;
   white_ = ::CreateSolidBrush(RGB(0xff, 0xff, 0xff));
   // A tool window with a caption and no caption buttons (no system menu).
@@ -175,23 +164,6 @@ void TAboutBox::close() {
   ::ShowWindow(window_, SW_HIDE);
   if (owner_)
     ::SetActiveWindow(owner_);
-}
-
-LRESULT CALLBACK TAboutBox::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    static_cast<TAboutBox*>(create->lpCreateParams)->window_ = window;
-  }
-  auto* box = reinterpret_cast<TAboutBox*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!box)
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    box->window_ = nullptr;
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  return box->handleMessage(message, wParam, lParam);
 }
 
 LRESULT TAboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

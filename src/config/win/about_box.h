@@ -11,6 +11,7 @@
 #pragma once
 
 #include "config/win/window_text.h"
+#include "win/window_class.h"
 
 #include <string>
 
@@ -50,7 +51,7 @@ public:
   static constexpr int kLinkId = 1101;
 
 private:
-  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend class velmora::win::WindowClass<TAboutBox>;
   LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void applyDpi(UINT dpi);
   void layout();

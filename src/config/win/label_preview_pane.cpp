@@ -2,6 +2,7 @@
 
 #include "config/design_preview.h"
 #include "win/wide_text.h"
+#include "win/window_class.h"
 
 #include <utility>
 
@@ -9,19 +10,6 @@ namespace velmora::config::win {
 namespace {
 
 constexpr UINT_PTR kRedrawTimer = 1;
-
-void registerClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  if (::GetClassInfoExW(instance, kLabelPreviewClass, &windowClass))
-    return;
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = kLabelPreviewClass;
-  ::RegisterClassExW(&windowClass);
-}
 
 } // namespace
 
@@ -37,7 +25,8 @@ LabelPreviewPane::~LabelPreviewPane() {
 
 HWND LabelPreviewPane::create(HWND parent, int id) {
   const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
-  registerClass(instance, &LabelPreviewPane::windowProc);
+  velmora::win::WindowClass<LabelPreviewPane>::registerClass(instance, kLabelPreviewClass,
+                                                             {.style = CS_HREDRAW | CS_VREDRAW});
   ::CreateWindowExW(WS_EX_CLIENTEDGE, kLabelPreviewClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0,
                     0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
   return window_;
@@ -105,44 +94,16 @@ void LabelPreviewPane::paint(HDC dc) {
   }
 }
 
-LRESULT CALLBACK LabelPreviewPane::windowProc(HWND window, UINT message, WPARAM wParam,
-                                              LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    static_cast<LabelPreviewPane*>(create->lpCreateParams)->window_ = window;
-  }
-  auto* self = reinterpret_cast<LabelPreviewPane*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self)
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  switch (message) {
-  case WM_TIMER:
-    if (wParam == kRedrawTimer) {
-      self->redraw();
-      return 0;
-    }
-    break;
-  case WM_ERASEBKGND:
-    return 1; // WM_PAINT fills the whole pane
-  case WM_PAINT: {
-    PAINTSTRUCT paint{};
-    HDC dc = ::BeginPaint(window, &paint);
-    self->paint(dc);
-    ::EndPaint(window, &paint);
+LRESULT LabelPreviewPane::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // WM_PAINT fills the whole client area.
+  if (const auto painted =
+          velmora::win::paintMessage(window_, message, wParam, [this](HDC dc) { paint(dc); }))
+    return *painted;
+  if (message == WM_TIMER && wParam == kRedrawTimer) {
+    redraw();
     return 0;
   }
-  case WM_PRINTCLIENT:
-    self->paint(reinterpret_cast<HDC>(wParam));
-    return 0;
-  case WM_NCDESTROY:
-    ::KillTimer(window, kRedrawTimer);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-    break;
-  default:
-    break;
-  }
-  return ::DefWindowProcW(window, message, wParam, lParam);
+  return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 
 } // namespace velmora::config::win

@@ -12,6 +12,7 @@
 
 #include "preview/win/label_painter.h"
 #include "preview/zpl_renderer.h"
+#include "win/window_class.h"
 
 #include <windows.h>
 
@@ -52,7 +53,8 @@ public:
   const std::string& notesText() const { return notes_; }
 
 private:
-  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend class velmora::win::WindowClass<LabelPreviewPane>;
+  LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void paint(HDC dc);
 
   std::function<std::string()> sampleTime_;

@@ -5,6 +5,7 @@
 #include "config/win/program_picture.h"
 #include "platform/unicode.h"
 #include "win/message_box.h"
+#include "win/window_class.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
@@ -26,23 +27,6 @@ constexpr UINT_PTR kClockTimer = 1;
 // keyboard input interval, so both windows type alike).
 constexpr DWORD kKeyboardInputInterval = 400;
 constexpr int kIconResource = velmora::win::kProgramIconId;
-
-void registerClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  if (::GetClassInfoExW(instance, kClassName, &windowClass))
-    return;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
-  windowClass.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
-                                                        IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                        ::GetSystemMetrics(SM_CYSMICON), 0));
-  ::RegisterClassExW(&windowClass);
-}
 
 std::wstring localeText(LCTYPE type, const wchar_t* fallback) {
   wchar_t text[32]{};
@@ -136,7 +120,15 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::create() {
-  registerClass(instance_, &TfrmMain::windowProc);
+  // The icons are loaded for the first window only, as the class keeps them.
+  if (!velmora::win::windowClassRegistered(instance_, kClassName))
+    velmora::win::WindowClass<TfrmMain>::registerClass(
+        instance_, kClassName,
+        {.icon = ::LoadIconW(instance_, MAKEINTRESOURCEW(kIconResource)),
+         .smallIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                      IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                      ::GetSystemMetrics(SM_CYSMICON), 0)),
+         .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
   window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, toWide(kMainWindowCaption).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                               kClientWidth, kClientHeight, nullptr, nullptr, instance_, this);
@@ -779,23 +771,6 @@ LRESULT CALLBACK TfrmMain::choiceBoxProc(HWND box, UINT message, WPARAM wParam, 
     }
   }
   return ::DefSubclassProc(box, message, wParam, lParam);
-}
-
-LRESULT CALLBACK TfrmMain::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    static_cast<TfrmMain*>(create->lpCreateParams)->window_ = window;
-  }
-  auto* self = reinterpret_cast<TfrmMain*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self)
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-  return self->handleMessage(message, wParam, lParam);
 }
 
 LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -24,6 +24,7 @@
 #include "config/user_messages.h"
 #include "config/win/label_preview_pane.h"
 #include "config/win/window_text.h"
+#include "win/window_class.h"
 
 #include <array>
 #include <functional>
@@ -137,7 +138,7 @@ private:
     DWORD lastKey = 0;
   };
 
-  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend class velmora::win::WindowClass<TfrmMain>;
   static LRESULT CALLBACK choiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT_PTR id, DWORD_PTR data);
   LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
