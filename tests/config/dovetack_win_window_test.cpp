@@ -14,11 +14,13 @@
 #include "recording_messages.h"
 #include "temp_dir.h"
 #include "win/standard_controls.h"
+#include "window_test_support.h"
 
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -279,30 +281,10 @@ template <typename Condition> bool pumpUntil(Condition done) {
 
 // How many of the pane's on-screen pixels are dark, as it paints itself.
 int darkPixelsShown(HWND pane) {
-  RECT client{};
-  ::GetClientRect(pane, &client);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = ::CreateCompatibleDC(nullptr);
-  const HGDIOBJ previous = ::SelectObject(dc, bitmap);
-  ::SendMessageW(pane, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  ::GdiFlush();
-  int dark = 0;
-  const auto* pixels = static_cast<const std::uint32_t*>(bits);
-  for (int i = 0; i < client.right * client.bottom; ++i) {
-    const std::uint32_t p = pixels[i];
-    dark += ((p & 0xff) + ((p >> 8) & 0xff) + ((p >> 16) & 0xff)) < 120 ? 1 : 0;
-  }
-  ::SelectObject(dc, previous);
-  ::DeleteDC(dc);
-  ::DeleteObject(bitmap);
-  return dark;
+  const std::vector<std::uint32_t> pixels = test::clientPixels(pane);
+  return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](std::uint32_t p) {
+    return ((p & 0xff) + ((p >> 8) & 0xff) + ((p >> 16) & 0xff)) < 120;
+  }));
 }
 
 // The preview beside the editor follows the edits a moment later: a design

@@ -90,4 +90,30 @@ void CALLBACK MessageBoxAnswerer::check(HWND, UINT, UINT_PTR, DWORD) {
   ::SendMessageW(found.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+std::vector<std::uint32_t> clientPixels(HWND window) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = client.right;
+  info.bmiHeader.biHeight = -client.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  const HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap)
+    return {};
+  const HDC dc = ::CreateCompatibleDC(nullptr);
+  const HGDIOBJ previous = ::SelectObject(dc, bitmap);
+  ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  ::GdiFlush();
+  const auto* first = static_cast<const std::uint32_t*>(bits);
+  std::vector<std::uint32_t> pixels(first, first + static_cast<std::size_t>(client.right) *
+                                                       static_cast<std::size_t>(client.bottom));
+  ::SelectObject(dc, previous);
+  ::DeleteDC(dc);
+  ::DeleteObject(bitmap);
+  return pixels;
+}
+
 } // namespace velmora::test

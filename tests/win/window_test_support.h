@@ -1,12 +1,14 @@
 // Driving real Win32 windows in a test program: running the thread's
-// messages until a condition holds, and answering the message boxes that the
-// code under test shows (reading their title and text, then pressing OK).
+// messages until a condition holds, taking a picture of a window's client
+// area, and answering the message boxes that the code under test shows
+// (reading their title and text, then pressing OK).
 // Window thread (the test's own thread) only.
 #pragma once
 
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +21,10 @@ bool pumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Handles the thread's messages for `duration`.
 void pumpFor(std::chrono::milliseconds duration);
+
+// The client area of `window` as it paints it (WM_PRINTCLIENT into a 32-bit
+// DIB): one 0x00RRGGBB value a pixel, rows top down.
+std::vector<std::uint32_t> clientPixels(HWND window);
 
 // A message box as it was shown.
 struct ShownBox {
