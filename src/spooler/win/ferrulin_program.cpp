@@ -1,9 +1,12 @@
 #include "spooler/win/ferrulin_program.h"
 
+#include "spooler/delivered_job.h"
 #include "spooler/spooler_shell.h"
 #include "win/wide_text.h"
 
 #include <shellapi.h>
+
+#include <exception>
 
 namespace velmora::spooler::win {
 
@@ -19,11 +22,26 @@ FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
   // The click runs after the handler that made it, as every engine handler.
   window_.SetButton1Click([this] { loop_.post([this] { engine_.LoadConfiguration(); }); });
   window_.SetSendBackClick([this] { loop_.post([this] { engine_.sendHeldJobsBack(); }); });
+  // A double-click on a job shows its merged labels while they still stand
+  // in the destination folder.
+  window_.setJobLineDoubleClick([this](const std::string& line) {
+    const auto path = findDeliveredJob(engine_.LabelSpoolers(), line);
+    if (!path) {
+      window_.ShowMessage(kDeliveredJobGoneMessage);
+      return;
+    }
+    try {
+      window_.showMergedJob(line, *path);
+    } catch (const std::exception& error) {
+      window_.ShowErrorBox(error.what());
+    }
+  });
 }
 
 FerrulinProgram::~FerrulinProgram() {
   window_.SetButton1Click(nullptr);
   window_.SetSendBackClick(nullptr);
+  window_.setJobLineDoubleClick(nullptr);
   loop_.setErrorHandler(platform::MainLoop::CauseErrorHandler());
   loop_.setErrorBoxHandler(nullptr);
 }

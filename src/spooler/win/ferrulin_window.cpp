@@ -6,6 +6,7 @@
 #include "win/message_box.h"
 #include "win/standard_controls.h"
 #include "win/wide_text.h"
+#include "win/window_class.h"
 
 #include <commctrl.h>
 
@@ -52,19 +53,6 @@ HICON loadProgramIcon(int size) {
                                          size, size, LR_DEFAULTCOLOR));
 }
 
-void registerWindowClass(HICON icon, HICON smallIcon, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = ::GetModuleHandleW(nullptr);
-  windowClass.hIcon = icon;
-  windowClass.hIconSm = smallIcon;
-  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = FerrulinWindow::kWindowClass;
-  ::RegisterClassExW(&windowClass); // a second window of the process finds it registered
-}
-
 SYSTEMTIME systemTime(const std::tm& t) {
   SYSTEMTIME time{};
   time.wYear = static_cast<WORD>(t.tm_year + 1900);
@@ -84,7 +72,12 @@ FerrulinWindow::FerrulinWindow(platform::WindowMainLoop& loop)
   velmora::win::initCommonControls();
   icon_ = loadProgramIcon(::GetSystemMetrics(SM_CXICON));
   smallIcon_ = loadProgramIcon(::GetSystemMetrics(SM_CXSMICON));
-  registerWindowClass(icon_, smallIcon_, &FerrulinWindow::procedure);
+  // A second window of the process finds the class registered.
+  velmora::win::WindowClass<FerrulinWindow>::registerClass(
+      ::GetModuleHandleW(nullptr), kWindowClass,
+      {.icon = icon_,
+       .smallIcon = smallIcon_,
+       .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
 
   window_ = ::CreateWindowExW(0, kWindowClass, toWide(kWindowCaption).c_str(), kWindowStyle, 0, 0,
                               kClientWidth, kClientHeight, nullptr, nullptr,
@@ -120,8 +113,9 @@ FerrulinWindow::FerrulinWindow(platform::WindowMainLoop& loop)
 }
 
 FerrulinWindow::~FerrulinWindow() {
+  mergedJobWindows_.clear();
   tray_.reset();
-  ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+  velmora::win::WindowClass<FerrulinWindow>::detach(*this);
   ::DestroyWindow(window_); // and every control with it
   if (icon_)
     ::DestroyIcon(icon_);
@@ -221,6 +215,11 @@ void FerrulinWindow::MarkLastJobLineError() {
   ::SendMessageW(lbQ_, LB_SETTOPINDEX, last, 0);
 }
 
+void FerrulinWindow::showMergedJob(const std::string& jobLine, const std::string& path) {
+  std::erase_if(mergedJobWindows_, [](const auto& shown) { return !shown->handle(); });
+  mergedJobWindows_.push_back(std::make_unique<MergedJobWindow>(window_, jobLine, path));
+}
+
 void FerrulinWindow::ClearPrinters() {
   ::SendMessageW(lbPrinters_, LB_RESETCONTENT, 0, 0);
 }
@@ -286,18 +285,6 @@ void FerrulinWindow::refuseClose() {
   velmora::win::messageBox(window_, velmora::win::programFileTitle(), kCloseRefusal, MB_OK);
 }
 
-LRESULT CALLBACK FerrulinWindow::procedure(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<FerrulinWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self || !self->window_)
-    return ::DefWindowProcW(window, message, wParam, lParam);
-  return self->handleMessage(message, wParam, lParam);
-}
-
 LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreated_ && tray_) {
     tray_->add(); // Explorer restarted: the icon comes back
@@ -327,6 +314,18 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     if (LOWORD(wParam) == FerrulinTray::kSendBackItemId && lParam == 0) {
       if (sendBackClick_)
         sendBackClick_();
+      return 0;
+    }
+    if (reinterpret_cast<HWND>(lParam) == lbQ_ && HIWORD(wParam) == LBN_DBLCLK) {
+      const LRESULT index = ::SendMessageW(lbQ_, LB_GETCURSEL, 0, 0);
+      if (index >= 0 && jobLineDoubleClick_) {
+        const auto row = static_cast<WPARAM>(index);
+        std::wstring line(static_cast<std::size_t>(::SendMessageW(lbQ_, LB_GETTEXTLEN, row, 0)) + 1,
+                          L'\0');
+        line.resize(static_cast<std::size_t>(
+            ::SendMessageW(lbQ_, LB_GETTEXT, row, reinterpret_cast<LPARAM>(line.data()))));
+        jobLineDoubleClick_(fromWide(line));
+      }
       return 0;
     }
     if (LOWORD(wParam) == kButton1Id && HIWORD(wParam) == BN_CLICKED) {

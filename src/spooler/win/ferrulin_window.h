@@ -1,7 +1,9 @@
 // FerrulinWindow: the label spooler's window on the Windows API, "Velmora's
 // Label Spooler". It shows what the engine (SpoolerEngine) tells it through
 // SpoolerView: the printers list (lbPrinters), the print-jobs list (lbQ) and
-// the status log (lbMessages); it owns the tray icon (FerrulinTray), refuses
+// the status log (lbMessages); a double-click on a job line runs what the
+// program set (the job's merged labels, MergedJobWindow, which the window
+// keeps while they are open). It owns the tray icon (FerrulinTray), refuses
 // every request to close it (its close button, Alt+F4, the end of the
 // session), and hides in the tray when minimized. "Exit Ferrulin" and the
 // engine's end of the program end the main loop; the program's entry then
@@ -16,13 +18,16 @@
 #include "platform/window_main_loop.h"
 #include "spooler/spooler_view.h"
 #include "spooler/win/ferrulin_tray.h"
+#include "spooler/win/merged_job_window.h"
 #include "win/gdi_font.h"
+#include "win/window_class.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora::spooler::win {
 
@@ -68,6 +73,20 @@ public:
   void SetSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
   // What a click of the hidden Button1 runs (a reload of the configuration).
   void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
+  // What a double-click on a line of the print-jobs list runs, with the
+  // line's text.
+  void setJobLineDoubleClick(std::function<void(const std::string&)> handler) {
+    jobLineDoubleClick_ = std::move(handler);
+  }
+  // Opens a window with the merged labels of the job of `jobLine`, read from
+  // `path`; the window keeps it until it is closed or the window goes.
+  // Throws the file error when the job cannot be read.
+  void showMergedJob(const std::string& jobLine, const std::string& path);
+  // The merged-job windows opened and not yet let go (closed ones have a
+  // null handle until the next one opens).
+  const std::vector<std::unique_ptr<MergedJobWindow>>& mergedJobWindows() const {
+    return mergedJobWindows_;
+  }
 
   HWND handle() const { return window_; }
   HWND lbPrinters() const { return lbPrinters_; }
@@ -77,7 +96,7 @@ public:
   FerrulinTray& Tray() { return *tray_; }
 
 private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend class velmora::win::WindowClass<FerrulinWindow>;
   LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Makes the fonts for `dpi` and places the window and every control.
   void layout(UINT dpi);
@@ -106,6 +125,8 @@ private:
   std::unique_ptr<FerrulinTray> tray_;
   std::function<void()> button1Click_;
   std::function<void()> sendBackClick_;
+  std::function<void(const std::string&)> jobLineDoubleClick_;
+  std::vector<std::unique_ptr<MergedJobWindow>> mergedJobWindows_;
   bool exiting_ = false; // the program is ending: a close is no longer refused
 };
 

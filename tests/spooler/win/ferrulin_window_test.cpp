@@ -5,6 +5,7 @@
 #include "configuration_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
+#include "spooler/delivered_job.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/win/ferrulin_program.h"
 #include "temp_dir.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -30,6 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using test::clientPixels;
 using test::MessageBoxAnswerer;
 using test::pumpFor;
 using test::pumpUntil;
@@ -404,6 +407,117 @@ TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithEr
   // The watcher runs all the same: a corrected file is loaded.
   test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   ASSERT_TRUE(pumpUntil([&] { return lines(program.window().lbPrinters()).size() == 1; }));
+}
+
+// A double-click on `row` of a list box as the mouse gives it: press,
+// release, double-click, release, in the middle of the row.
+void doubleClickRow(HWND list, int row) {
+  RECT item{};
+  ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+  ::SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+}
+
+TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTheFileStands) {
+  test::writeBytes("LabelDesign.txt",
+                   "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
+  test::writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
+  auto label1 = std::make_unique<HeldDestination>("LABEL1");
+  HeldDestination label2("LABEL2");
+  FerrulinProgram program;
+  program.start({});
+  ASSERT_TRUE(pumpUntil([&] { return loaded(program); }));
+  dropJob("A1.spl", "1 Fried rice");
+  ASSERT_TRUE(pumpUntil([&] { return delivered("A1.spl", "LABEL1"); }));
+  label1.reset(); // the failover: the line is marked, the job stands in the backup
+  dropJob("A2.spl", "2 Noodles");
+  ASSERT_TRUE(pumpUntil([&] { return delivered("A2.spl", "LABEL2"); }));
+  FerrulinWindow& window = program.window();
+  ASSERT_TRUE(pumpUntil([&] { return lines(window.lbQ()).size() == 2; }));
+
+  doubleClickRow(window.lbQ(), 1);
+  ASSERT_EQ(window.mergedJobWindows().size(), 1u);
+  const MergedJobWindow& shown = *window.mergedJobWindows()[0];
+  ASSERT_NE(shown.handle(), nullptr);
+  EXPECT_TRUE(::IsWindowVisible(shown.handle()));
+  EXPECT_EQ(text(shown.handle()), "PREP1\\A2.spl -- ERROR");
+  EXPECT_EQ(::GetWindow(shown.handle(), GW_OWNER), window.handle());
+  ASSERT_EQ(shown.labels().size(), 1u);
+  EXPECT_EQ(shown.labels()[0]->width(), 400);
+  EXPECT_EQ(shown.labels()[0]->height(), 200);
+  EXPECT_GT(shown.labels()[0]->blackCount(), 0) << "the item's text is drawn";
+  EXPECT_EQ(shown.notesText(), "");
+  ::SendMessageW(shown.handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(shown.handle(), nullptr) << "closed";
+
+  // The host's spooler printed and removed job 1: it is gone, no window opens.
+  fs::remove("LABEL1/A1.spl");
+  MessageBoxAnswerer answerer;
+  doubleClickRow(window.lbQ(), 0);
+  ASSERT_EQ(answerer.boxes().size(), 1u);
+  EXPECT_EQ(fromWide(answerer.boxes()[0].text), kDeliveredJobGoneMessage);
+  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::win::programFileTitle());
+  EXPECT_EQ(window.mergedJobWindows().size(), 1u);
+  EXPECT_EQ(window.mergedJobWindows()[0]->handle(), nullptr);
+}
+
+TEST_F(FerrulinWindowTest, MergedJobWindowDrawsEveryLabelWithTheNotes) {
+  const HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       ::GetModuleHandleW(nullptr), nullptr);
+  struct Case {
+    const char* job;
+    std::size_t labels;
+    const char* notes;
+  };
+  const Case cases[] = {
+      {"^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
+       "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n",
+       2, "skipped 1 unknown command: ^QQ"},
+      {"plain text\r\n", 0, "no preview for this design"},
+  };
+  for (const Case& c : cases) {
+    test::writeBytes("A1.spl", c.job);
+    const MergedJobWindow shown(owner, "PREP1\\A1.spl", "A1.spl");
+    EXPECT_EQ(shown.labels().size(), c.labels) << c.job;
+    EXPECT_EQ(shown.notesText(), c.notes) << c.job;
+  }
+  EXPECT_THROW(MergedJobWindow(owner, "PREP1\\A9.spl", "A9.spl"), std::exception);
+  ::DestroyWindow(owner);
+}
+
+TEST_F(FerrulinWindowTest, MergedJobWindowScrollsThroughLabelsTallerThanIt) {
+  std::string job;
+  for (int label = 0; label < 6; ++label)
+    job += "^XA^PW400^LL600^FO0,0^GB400,600,40^FS^XZ\r\n";
+  test::writeBytes("A1.spl", job);
+  MergedJobWindow shown(nullptr, "PREP1\\A1.spl", "A1.spl");
+  ASSERT_EQ(shown.labels().size(), 6u);
+  pumpFor(50ms);
+  const std::vector<std::uint32_t> top = clientPixels(shown.handle());
+  const std::uint32_t black = 0x000000;
+  EXPECT_NE(std::count(top.begin(), top.end(), black), 0) << "the box frames are drawn";
+
+  ::SendMessageW(shown.handle(), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  ASSERT_TRUE(::GetScrollInfo(shown.handle(), SB_VERT, &info));
+  EXPECT_GT(shown.scrollPosition(), 0);
+  EXPECT_EQ(shown.scrollPosition(), info.nMax - static_cast<int>(info.nPage) + 1)
+      << "the last label's foot is in sight";
+  EXPECT_TRUE(clientPixels(shown.handle()) != top) << "the labels moved up";
+
+  // The wheel turned towards the user scrolls down; away, up.
+  ::SendMessageW(shown.handle(), WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
+  EXPECT_EQ(shown.scrollPosition(), 0);
+  ::SendMessageW(shown.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  const int down = shown.scrollPosition();
+  EXPECT_GT(down, 0);
+  ::SendMessageW(shown.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  EXPECT_EQ(shown.scrollPosition(), 0);
 }
 
 // Ferrulin.exe of this build; the build's path is a POSIX one when the
