@@ -9,12 +9,10 @@
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/merged_job_viewer.h"
 #include "spooler/app/qt_main_loop.h"
-#include "spooler/delivered_job.h"
 #include "spooler/spooler_engine.h"
 
 #include <QApplication>
 
-#include <exception>
 #include <mutex>
 
 int main(int argc, char** argv) {
@@ -46,18 +44,7 @@ int main(int argc, char** argv) {
     window.SetSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });
     // A double-click on a job shows its merged labels while they still stand
     // in the destination folder.
-    window.setJobLineDoubleClick([&](const std::string& line) {
-      const auto path = velmora::spooler::findDeliveredJob(engine.LabelSpoolers(), line);
-      if (!path) {
-        window.ShowMessage(velmora::spooler::kDeliveredJobGoneMessage);
-        return;
-      }
-      try {
-        (new velmora::spooler::app::MergedJobViewer(line, *path, &window))->show();
-      } catch (const std::exception& error) {
-        window.ShowErrorBox(error.what());
-      }
-    });
+    velmora::spooler::app::showMergedJobsOnDoubleClick(window, engine);
     window.move(0, 0);
     window.show();
     // Runs once the event loop is up, right after the window is first shown.

@@ -3,11 +3,16 @@
 #include "formats/text_file.h"
 #include "preview/app/label_painter.h"
 #include "preview/zpl_renderer.h"
+#include "spooler/app/ferrulin_window.h"
+#include "spooler/delivered_job.h"
+#include "spooler/spooler_engine.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <exception>
 
 namespace velmora::spooler::app {
 
@@ -46,6 +51,21 @@ MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& 
   noteLabel->setVisible(!notes_.isEmpty());
   layout->addWidget(noteLabel);
   resize(images.empty() ? QSize(360, 120) : QSize(860, 600));
+}
+
+void showMergedJobsOnDoubleClick(FerrulinWindow& window, const SpoolerEngine& engine) {
+  window.setJobLineDoubleClick([&window, &engine](const std::string& line) {
+    const auto path = findDeliveredJob(engine.LabelSpoolers(), line);
+    if (!path) {
+      window.ShowMessage(kDeliveredJobGoneMessage);
+      return;
+    }
+    try {
+      (new MergedJobViewer(line, *path, &window))->show();
+    } catch (const std::exception& error) {
+      window.ShowErrorBox(error.what());
+    }
+  });
 }
 
 } // namespace velmora::spooler::app

@@ -10,6 +10,11 @@
 
 #include <string>
 
+namespace velmora {
+class FerrulinWindow;
+class SpoolerEngine;
+} // namespace velmora
+
 namespace velmora::spooler::app {
 
 class MergedJobViewer final : public QDialog {
@@ -26,5 +31,13 @@ private:
   int labelCount_ = 0;
   QString notes_;
 };
+
+// Makes a double-click on a line of `window`'s print-jobs list show the
+// job's merged labels in a MergedJobViewer over the window while the merged
+// file stands in a destination folder of `engine`'s printer table; otherwise
+// the window says it is gone (kDeliveredJobGoneMessage). A file that cannot
+// be read gives the error box. Both outlive the wiring (set the handler to
+// null before the engine goes).
+void showMergedJobsOnDoubleClick(FerrulinWindow& window, const SpoolerEngine& engine);
 
 } // namespace velmora::spooler::app

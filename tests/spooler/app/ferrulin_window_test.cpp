@@ -5,6 +5,7 @@
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/merged_job_viewer.h"
 #include "spooler/app/qt_main_loop.h"
+#include "spooler/delivered_job.h"
 #include "spooler/spooler_engine.h"
 
 #include "qt_test_application.h"
@@ -43,6 +44,14 @@ std::vector<std::string> lines(const QListWidget& list) {
   return result;
 }
 
+// A double-click on a row of `list` as the system delivers it: press,
+// release, double-click.
+void doubleClick(QListWidget& list, int row) {
+  const QPoint at = list.visualItemRect(list.item(row)).center();
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+}
+
 // A window whose message boxes and program end are recorded, not shown.
 class WindowTest : public ::testing::Test {
 protected:
@@ -77,17 +86,10 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
   window.MarkLastJobLineError();
   std::vector<std::string> clicked;
   window.setJobLineDoubleClick([&](const std::string& line) { clicked.push_back(line); });
-  QListWidget& list = window.lbQ();
-  // A double-click as the system delivers it: press, release, double-click.
-  const auto doubleClick = [&list](int row) {
-    const QPoint at = list.visualItemRect(list.item(row)).center();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
-  };
-  doubleClick(1);
+  doubleClick(window.lbQ(), 1);
   EXPECT_EQ(clicked, std::vector<std::string>{"PREP1\\A2.spl -- ERROR"});
   window.setJobLineDoubleClick(nullptr);
-  doubleClick(0);
+  doubleClick(window.lbQ(), 0);
   EXPECT_EQ(clicked.size(), 1u);
 }
 
@@ -579,6 +581,46 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
   EXPECT_EQ(messages.back(), "Trying backup printer...");
   EXPECT_TRUE(boxes.empty());
+}
+
+// What main() wires: the job the engine delivered opens in the viewer on a
+// double-click while the merged file stands in LABEL1, and is gone after.
+TEST_F(FerrulinWindowWithEngine, DoubleClickOnADeliveredJobShowsItsLabelsWhileTheFileStands) {
+  test::writeBytes("LabelDesign.txt",
+                   "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  HostSpooler host(dir.path(), "LABEL1");
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  SpoolerEngine engine(loop, window);
+  FerrulinFormShow(engine, window, {});
+  spooler::app::showMergedJobsOnDoubleClick(window, engine);
+  std::string job;
+  for (int line = 0; line < 100; ++line)
+    job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
+  test::writeBytes("PREP1/A123.spl", job);
+  ASSERT_TRUE(processEventsUntil([&] { return window.lbQ().count() == 1; }, 5s));
+  ASSERT_TRUE(std::filesystem::exists("LABEL1/A123.spl"));
+
+  doubleClick(window.lbQ(), 0);
+  const auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
+  ASSERT_EQ(viewers.size(), 1);
+  EXPECT_TRUE(viewers[0]->isVisible());
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A123.spl");
+  EXPECT_EQ(viewers[0]->labelCount(), 1);
+  EXPECT_EQ(viewers[0]->notesText(), "");
+  EXPECT_TRUE(boxes.empty());
+  viewers[0]->close(); // deletes itself, later
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
+
+  // The host's spooler printed and removed the job.
+  std::filesystem::remove("LABEL1/A123.spl");
+  doubleClick(window.lbQ(), 0);
+  EXPECT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.toStdString(), spooler::kDeliveredJobGoneMessage);
+  window.setJobLineDoubleClick(nullptr);
 }
 
 } // namespace
