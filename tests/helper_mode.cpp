@@ -51,7 +51,7 @@ int run(const std::vector<std::string>& args) {
     return 0;
   }
   if (mode == "hold-single-instance" && args.size() == 2) {
-    const auto guard = platform::SingleInstance::Acquire(args[1]);
+    const auto guard = platform::SingleInstance::acquire(args[1]);
     std::cout << (guard ? "held" : "refused") << std::endl;
     waitForInput();
     std::_Exit(0); // ends without giving anything up itself

@@ -38,12 +38,12 @@ void LabelDesignEditor::SaveDesign(std::string_view text) const {
 }
 
 TagInsertion insertTag(std::string_view line, std::size_t column, std::string_view tag) {
-  const std::u32string characters = utf8ToUtf32(line);
+  const std::u32string characters = platform::utf8ToUtf32(line);
   const std::size_t at = column < characters.size() ? column : characters.size();
-  std::string result = utf32ToUtf8(std::u32string_view(characters).substr(0, at));
+  std::string result = platform::utf32ToUtf8(std::u32string_view(characters).substr(0, at));
   result += tag;
-  result += utf32ToUtf8(std::u32string_view(characters).substr(at));
-  const std::size_t caret = codePointCount(result);
+  result += platform::utf32ToUtf8(std::u32string_view(characters).substr(at));
+  const std::size_t caret = platform::codePointCount(result);
   return {std::move(result), caret};
 }
 

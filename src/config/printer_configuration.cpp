@@ -23,9 +23,9 @@ std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& cho
                                              std::string_view typed) {
   if (typed.empty())
     return std::nullopt;
-  const std::u32string wanted = upperCase(utf8ToUtf32(typed));
+  const std::u32string wanted = platform::upperCase(platform::utf8ToUtf32(typed));
   for (std::size_t i = 0; i < choices.size(); ++i) {
-    const std::u32string choice = upperCase(utf8ToUtf32(choices[i]));
+    const std::u32string choice = platform::upperCase(platform::utf8ToUtf32(choices[i]));
     if (choice.starts_with(wanted))
       return i;
   }

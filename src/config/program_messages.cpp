@@ -7,7 +7,7 @@ namespace velmora::config {
 
 std::string errorBoxText(std::string_view message) {
   std::string text(message);
-  const std::u32string codePoints = utf8ToUtf32(message);
+  const std::u32string codePoints = platform::utf8ToUtf32(message);
   if (!codePoints.empty() && codePoints.back() > U'.')
     text += '.';
   return text;

@@ -244,7 +244,7 @@ std::size_t identifierEnd(std::string_view text, std::size_t pos) {
 std::vector<Attribute> parseAttributes(std::string_view raw) {
   // Decoded as UTF-8 first: a broken sequence becomes U+FFFD, so every value
   // the table receives is valid UTF-8.
-  const std::string text = utf32ToUtf8(utf8ToUtf32(raw));
+  const std::string text = platform::utf32ToUtf8(platform::utf8ToUtf32(raw));
   std::vector<Attribute> attributes;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -459,7 +459,8 @@ bool isIdentifier(std::string_view name) {
 }
 
 bool sameFieldName(std::string_view a, std::string_view b) {
-  return upperCase(utf8ToUtf32(a)) == upperCase(utf8ToUtf32(b));
+  return platform::upperCase(platform::utf8ToUtf32(a)) ==
+         platform::upperCase(platform::utf8ToUtf32(b));
 }
 
 std::string escapeValue(std::string_view value) {

@@ -21,11 +21,12 @@ DecodedText decodeText(std::string_view bytes) {
   DecodedText decoded;
   if (startsWith(bytes, kUtf8Mark)) {
     // Kept as UTF-8 after making it valid, so every later step may trust it.
-    decoded = {utf32ToUtf8(utf8ToUtf32(bytes.substr(kUtf8Mark.size()))), TextEncoding::Utf8};
+    decoded = {platform::utf32ToUtf8(platform::utf8ToUtf32(bytes.substr(kUtf8Mark.size()))),
+               TextEncoding::Utf8};
   } else if (startsWith(bytes, kUtf16LittleEndianMark)) {
-    decoded = {utf16ToUtf8(bytes.substr(2), false), TextEncoding::Utf16LittleEndian};
+    decoded = {platform::utf16ToUtf8(bytes.substr(2), false), TextEncoding::Utf16LittleEndian};
   } else if (startsWith(bytes, kUtf16BigEndianMark)) {
-    decoded = {utf16ToUtf8(bytes.substr(2), true), TextEncoding::Utf16BigEndian};
+    decoded = {platform::utf16ToUtf8(bytes.substr(2), true), TextEncoding::Utf16BigEndian};
   } else {
     decoded = {platform::ansiToUtf8(bytes), TextEncoding::Ansi};
   }
@@ -39,9 +40,9 @@ std::string encodeText(std::string_view text, TextEncoding encoding) {
   case TextEncoding::Utf8:
     return std::string(kUtf8Mark) + std::string(text);
   case TextEncoding::Utf16LittleEndian:
-    return std::string(kUtf16LittleEndianMark) + utf8ToUtf16(text, false);
+    return std::string(kUtf16LittleEndianMark) + platform::utf8ToUtf16(text, false);
   case TextEncoding::Utf16BigEndian:
-    return std::string(kUtf16BigEndianMark) + utf8ToUtf16(text, true);
+    return std::string(kUtf16BigEndianMark) + platform::utf8ToUtf16(text, true);
   case TextEncoding::Ansi:
     break;
   }

@@ -20,7 +20,7 @@ bool TVirtualField::IsNull() const {
 }
 
 void TVirtualField::SetAsString(std::string_view value) {
-  table_->EditBuffer(*this)[index_] = firstCodePoints(value, def_.width);
+  table_->EditBuffer(*this)[index_] = platform::firstCodePoints(value, def_.width);
   table_->Notify(TTableChange::tcRecordChanged);
 }
 
@@ -284,7 +284,7 @@ void TVirtualTable::CutToWidths(Row& row) const {
   row.resize(fields_.size());
   for (std::size_t i = 0; i < row.size(); ++i)
     if (row[i])
-      *row[i] = firstCodePoints(*row[i], fields_[i]->Size());
+      *row[i] = platform::firstCodePoints(*row[i], fields_[i]->Size());
 }
 
 std::string TVirtualTable::SaveToXMLString() const {

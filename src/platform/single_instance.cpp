@@ -4,7 +4,7 @@
 
 namespace velmora::platform {
 
-bool SingleInstance::ValidName(std::string_view name) {
+bool SingleInstance::validName(std::string_view name) {
   if (name.empty())
     return false;
   for (const char c : name) {
@@ -22,7 +22,7 @@ SingleInstance::SingleInstance(SingleInstance&& other) noexcept : handle_(other.
 
 SingleInstance& SingleInstance::operator=(SingleInstance&& other) noexcept {
   if (this != &other) {
-    Release();
+    release();
     handle_ = other.handle_;
     other.handle_ = kNone;
   }
@@ -30,7 +30,7 @@ SingleInstance& SingleInstance::operator=(SingleInstance&& other) noexcept {
 }
 
 SingleInstance::~SingleInstance() {
-  Release();
+  release();
 }
 
 } // namespace velmora::platform

@@ -20,7 +20,7 @@ class SingleInstance final {
 public:
   // Takes the guard `name` (letters, digits, "_" and "-"). Nothing when
   // another process of this user holds it, or when it cannot be made.
-  static std::optional<SingleInstance> Acquire(std::string_view name);
+  static std::optional<SingleInstance> acquire(std::string_view name);
 
   SingleInstance(SingleInstance&& other) noexcept;
   SingleInstance& operator=(SingleInstance&& other) noexcept;
@@ -32,9 +32,9 @@ private:
   // A file descriptor on POSIX, a HANDLE on Windows; kNone when empty.
   static constexpr std::intptr_t kNone = -1;
   explicit SingleInstance(std::intptr_t handle) : handle_(handle) {}
-  void Release() noexcept;
+  void release() noexcept;
   // Letters, digits, "_" and "-": a name every platform takes as it is.
-  static bool ValidName(std::string_view name);
+  static bool validName(std::string_view name);
 
   std::intptr_t handle_ = kNone;
 };

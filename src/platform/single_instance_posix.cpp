@@ -34,8 +34,8 @@ std::optional<std::string> runtimeDirectory() {
 
 } // namespace
 
-std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
-  if (!ValidName(name))
+std::optional<SingleInstance> SingleInstance::acquire(std::string_view name) {
+  if (!validName(name))
     return std::nullopt;
   const std::optional<std::string> folder = runtimeDirectory();
   if (!folder)
@@ -52,7 +52,7 @@ std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
   return SingleInstance(fd.release());
 }
 
-void SingleInstance::Release() noexcept {
+void SingleInstance::release() noexcept {
   if (handle_ != kNone)
     ::close(static_cast<int>(handle_));
   handle_ = kNone;

@@ -10,8 +10,8 @@
 
 namespace velmora::platform {
 
-std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
-  if (!ValidName(name))
+std::optional<SingleInstance> SingleInstance::acquire(std::string_view name) {
+  if (!validName(name))
     return std::nullopt;
   HANDLE mutex = ::CreateMutexW(nullptr, TRUE, toWide(name).c_str());
   if (mutex == nullptr)
@@ -23,7 +23,7 @@ std::optional<SingleInstance> SingleInstance::Acquire(std::string_view name) {
   return SingleInstance(reinterpret_cast<std::intptr_t>(mutex));
 }
 
-void SingleInstance::Release() noexcept {
+void SingleInstance::release() noexcept {
   if (handle_ != kNone)
     ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
   handle_ = kNone;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-namespace velmora {
+namespace velmora::platform {
 namespace {
 
 struct CodePointPair {
@@ -196,4 +196,4 @@ char32_t bestFitFallback(char32_t codePoint) {
   return lookUp(std::begin(kBestFit1252), std::end(kBestFit1252), codePoint);
 }
 
-} // namespace velmora
+} // namespace velmora::platform

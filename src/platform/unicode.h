@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora {
+namespace velmora::platform {
 
 // Decodes UTF-8; each byte of an invalid or truncated sequence becomes U+FFFD.
 std::u32string utf8ToUtf32(std::string_view utf8);
@@ -44,4 +44,4 @@ std::u32string upperCase(std::u32string_view text);
 // or 0 when it has none; callers then write "?".
 char32_t bestFitFallback(char32_t codePoint);
 
-} // namespace velmora
+} // namespace velmora::platform

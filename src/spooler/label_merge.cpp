@@ -13,6 +13,9 @@ namespace {
 
 using label_block::kBlockLines;
 using label_block::kItemAreaStart;
+using platform::upperCase;
+using platform::utf32ToUtf8;
+using platform::utf8ToUtf32;
 
 constexpr std::u32string_view kLineBreak = U"\r\n";
 constexpr std::u32string_view kModifierTagStart = U"<ITEM MOD[";

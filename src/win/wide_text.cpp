@@ -7,12 +7,12 @@ namespace velmora::win {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide API takes UTF-16 code units");
 
 std::wstring toWide(std::string_view utf8) {
-  const std::u16string units = utf8ToUtf16Units(utf8);
+  const std::u16string units = platform::utf8ToUtf16Units(utf8);
   return std::wstring(units.begin(), units.end());
 }
 
 std::string fromWide(std::wstring_view wide) {
-  return utf16UnitsToUtf8(std::u16string(wide.begin(), wide.end()));
+  return platform::utf16UnitsToUtf8(std::u16string(wide.begin(), wide.end()));
 }
 
 std::wstring windowText(HWND window) {

@@ -33,7 +33,7 @@ std::string withSeparator(std::string path) {
 }
 
 std::string upperText(std::string_view utf8) {
-  return utf32ToUtf8(upperCase(utf8ToUtf32(utf8)));
+  return platform::utf32ToUtf8(platform::upperCase(platform::utf8ToUtf32(utf8)));
 }
 
 std::string numberText(double value) {
@@ -566,7 +566,7 @@ bool TApolloTable::Locate(std::string_view KeyFields, const TFieldValue& KeyValu
       const TFieldValue text = ConvertForField(TFieldType::ftString, info, KeyValues);
       std::string value =
           std::holds_alternative<std::string>(text) ? std::get<std::string>(text) : std::string();
-      const std::size_t length = codePointCount(value);
+      const std::size_t length = platform::codePointCount(value);
       if (!partial && length < info.Width) {
         value.append(info.Width - length, ' ');
       }

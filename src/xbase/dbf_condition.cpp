@@ -105,9 +105,9 @@ DbfCondition DbfCondition::parse(std::string_view condition, const std::vector<D
       invalid(condition);
     }
     result.kind_ = Kind::Text;
-    result.text_ = utf8ToUtf32(rest.substr(1, rest.size() - 2));
+    result.text_ = platform::utf8ToUtf32(rest.substr(1, rest.size() - 2));
     if (result.ignoreCase_) {
-      result.text_ = upperCase(result.text_);
+      result.text_ = platform::upperCase(result.text_);
     }
   } else if (startsWithIgnoringCase(rest, ".T.") && rest.size() == 3) {
     result.kind_ = Kind::Logical;
@@ -130,9 +130,9 @@ bool DbfCondition::matches(std::string_view rawRecord) const {
   const std::string_view bytes = rawRecord.substr(field_.offset, field_.width);
   switch (kind_) {
   case Kind::Text: {
-    std::u32string value = utf8ToUtf32(platform::ansiToUtf8(bytes));
+    std::u32string value = platform::utf8ToUtf32(platform::ansiToUtf8(bytes));
     if (ignoreCase_) {
-      value = upperCase(value);
+      value = platform::upperCase(value);
     }
     return value.size() >= text_.size() && value.compare(0, text_.size(), text_) == 0;
   }

@@ -53,7 +53,7 @@ TableAliasRegistry& TableAliasRegistry::process() {
 }
 
 std::string TableAliasRegistry::baseAlias(std::string_view fileName) {
-  std::u32string upper = upperCase(utf8ToUtf32(fileName));
+  std::u32string upper = platform::upperCase(platform::utf8ToUtf32(fileName));
   upper = upper.substr(0, upper.find(U'.'));
   upper = upper.substr(0, 8);
   std::string base;

@@ -54,7 +54,7 @@ TEST_F(DovetackProgram, ASecondCopyEndsAtOnceSilentlyWhileTheFirstRuns) {
 
 TEST_F(DovetackProgram, EndsAtOnceWhileAnotherProcessHoldsTheGuard) {
   ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  auto guard = platform::SingleInstance::Acquire("Cartavell");
+  auto guard = platform::SingleInstance::acquire("Cartavell");
   ::unsetenv("XDG_RUNTIME_DIR");
   ASSERT_TRUE(guard);
   auto copy = start();

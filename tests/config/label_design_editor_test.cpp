@@ -125,7 +125,8 @@ TEST(InsertTag, GoesInBeforeTheCharacterAtTheColumn) {
   for (const Case& c : cases) {
     const TagInsertion result = insertTag(c.line, c.column, "<Phone>");
     EXPECT_EQ(result.line, c.expected) << c.line << " @" << c.column;
-    EXPECT_EQ(result.caretColumn, codePointCount(c.expected)) << c.line << " @" << c.column;
+    EXPECT_EQ(result.caretColumn, platform::codePointCount(c.expected))
+        << c.line << " @" << c.column;
   }
 }
 

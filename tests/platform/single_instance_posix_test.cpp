@@ -42,7 +42,7 @@ private:
 TEST(SingleInstancePosix, RefusedNamesLeaveNoFile) {
   RuntimeDirectory runtime;
   for (const char* name : {"", "../escape", "a/b", "with space"})
-    EXPECT_FALSE(SingleInstance::Acquire(name)) << name;
+    EXPECT_FALSE(SingleInstance::acquire(name)) << name;
   EXPECT_TRUE(std::filesystem::is_empty(runtime.path()));
 }
 
@@ -51,7 +51,7 @@ TEST(SingleInstancePosix, WithoutARuntimeDirectoryUsesAPrivateFolderUnderTmp) {
   ::unsetenv("XDG_RUNTIME_DIR");
   const std::string name = "VelmoraTest" + std::to_string(::getpid());
   {
-    auto guard = SingleInstance::Acquire(name);
+    auto guard = SingleInstance::acquire(name);
     ASSERT_TRUE(guard);
     const std::filesystem::path folder = "/tmp/velmora-" + std::to_string(::getuid());
     EXPECT_TRUE(std::filesystem::exists(folder / (name + ".lock")));
@@ -68,10 +68,10 @@ TEST(SingleInstancePosix, ARefusedHolderLeavesNoDescriptorOpen) {
     const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
     return std::distance(std::filesystem::begin(fds), std::filesystem::end(fds));
   };
-  const auto holder = SingleInstance::Acquire("VelmoraTest");
+  const auto holder = SingleInstance::acquire("VelmoraTest");
   ASSERT_TRUE(holder);
   const auto before = openDescriptors();
-  EXPECT_FALSE(SingleInstance::Acquire("VelmoraTest"));
+  EXPECT_FALSE(SingleInstance::acquire("VelmoraTest"));
   EXPECT_EQ(openDescriptors(), before);
 }
 

@@ -25,32 +25,32 @@ TEST(SingleInstance, ASecondHolderIsRefusedUntilTheFirstEnds) {
   const std::string name = uniqueName("Cartavell");
   const auto first = ChildProcess::helper({"hold-single-instance", name});
   ASSERT_EQ(first->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "held");
-  EXPECT_FALSE(SingleInstance::Acquire(name));
-  EXPECT_TRUE(SingleInstance::Acquire(uniqueName("Other"))); // another name is another guard
+  EXPECT_FALSE(SingleInstance::acquire(name));
+  EXPECT_TRUE(SingleInstance::acquire(uniqueName("Other"))); // another name is another guard
   {
     const auto second = ChildProcess::helper({"hold-single-instance", name});
     EXPECT_EQ(second->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "refused");
   }
   EXPECT_EQ(first->closeInputAndWait(std::chrono::seconds(20)),
             0); // ends without releasing anything itself
-  EXPECT_TRUE(SingleInstance::Acquire(name));
+  EXPECT_TRUE(SingleInstance::acquire(name));
 }
 
 TEST(SingleInstance, HeldUntilDestroyedAndMovable) {
   const std::string name = uniqueName("Cartavell");
-  std::optional<SingleInstance> guard = SingleInstance::Acquire(name);
+  std::optional<SingleInstance> guard = SingleInstance::acquire(name);
   ASSERT_TRUE(guard);
-  EXPECT_FALSE(SingleInstance::Acquire(name)); // within one process too
+  EXPECT_FALSE(SingleInstance::acquire(name)); // within one process too
   SingleInstance moved = std::move(*guard);
   guard.reset();
-  EXPECT_FALSE(SingleInstance::Acquire(name)); // the moved-to object holds it
+  EXPECT_FALSE(SingleInstance::acquire(name)); // the moved-to object holds it
   { SingleInstance sink = std::move(moved); }
-  EXPECT_TRUE(SingleInstance::Acquire(name));
+  EXPECT_TRUE(SingleInstance::acquire(name));
 }
 
 TEST(SingleInstance, RefusesNamesThatAreNoPlainWord) {
   for (const char* name : {"", "../escape", "a/b", "a\\b", "with space", "Global\\Cartavell"})
-    EXPECT_FALSE(SingleInstance::Acquire(name)) << name;
+    EXPECT_FALSE(SingleInstance::acquire(name)) << name;
 }
 
 } // namespace

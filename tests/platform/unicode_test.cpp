@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velmora {
+namespace velmora::platform {
 namespace {
 
 TEST(Unicode, Utf8RoundTripsEveryPlane) {
@@ -64,4 +64,4 @@ TEST(Unicode, FirstCodePointsCountsCharactersNotBytes) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::platform

@@ -6,6 +6,10 @@
 namespace velmora::oracle {
 namespace {
 
+using platform::upperCase;
+using platform::utf32ToUtf8;
+using platform::utf8ToUtf32;
+
 using Lines = std::vector<std::string>;
 
 std::string join(const Lines& lines) {

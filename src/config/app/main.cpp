@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   using namespace velmora;
   std::optional<platform::SingleInstance> guard =
-      platform::SingleInstance::Acquire(config::kSingleInstanceName);
+      platform::SingleInstance::acquire(config::kSingleInstanceName);
   if (!guard)
     return 0;
 

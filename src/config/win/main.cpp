@@ -39,7 +39,7 @@ std::string programFolder() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   using namespace velmora;
   std::optional<platform::SingleInstance> guard =
-      platform::SingleInstance::Acquire(config::kSingleInstanceName);
+      platform::SingleInstance::acquire(config::kSingleInstanceName);
   if (!guard)
     return 0;
 

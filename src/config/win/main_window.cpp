@@ -634,7 +634,8 @@ void TfrmMain::listTagsDblClick() {
     text.resize(std::min(copied, length));
     // The column in characters, not in UTF-16 units.
     const std::size_t column =
-        utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart))).size();
+        platform::utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart)))
+            .size();
     const TagInsertion inserted = insertTag(fromWide(text), column, tag);
     // Line y replaced as a whole; the caret ends at its end.
     ::SendMessageW(reLabelDesign, EM_SETSEL, lineStart, static_cast<LPARAM>(lineStart + length));
