@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 Lines thousandBlockJob() {
   Lines job;
   for (int b = 0; b < 1000; ++b) {
-    Lines block = label_block::sampleJob("02:09 PM");
+    Lines block = formats::sampleJob("02:09 PM");
     block[0] = "Order " + std::to_string(b) + " for O'Brien";
     job.insert(job.end(), block.begin(), block.end());
   }
@@ -26,11 +26,11 @@ Lines thousandBlockJob() {
 
 Lines fortyLineDesign() {
   Lines tags;
-  for (const auto& header : label_block::kHeaderTags)
+  for (const auto& header : formats::kHeaderTags)
     tags.emplace_back(header.tag);
-  tags.emplace_back(label_block::kItemNameTag);
+  tags.emplace_back(formats::kItemNameTag);
   for (std::size_t n : {1, 2, 3, 5, 8, 10, 12, 40, 150})
-    tags.push_back(label_block::itemModifierTag(n));
+    tags.push_back(formats::itemModifierTag(n));
   Lines design;
   for (std::size_t i = 0; design.size() < 40; i += 3)
     design.push_back("^FO20," + std::to_string(design.size() * 30) + "^FD" + tags[i % tags.size()] +
@@ -47,7 +47,7 @@ public:
 void BM_PlainMerge(benchmark::State& state) {
   const Lines job = thousandBlockJob();
   const Lines design = fortyLineDesign();
-  const auto prefixes = label_block::defaultPrefixTexts();
+  const auto prefixes = formats::defaultPrefixTexts();
   for (auto _ : state)
     benchmark::DoNotOptimize(oracle::mergeJobLines(job, design, prefixes));
   state.SetItemsProcessed(state.iterations() * 1000);
@@ -57,7 +57,7 @@ BENCHMARK(BM_PlainMerge)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_SpoolerMerge(benchmark::State& state) {
   const Lines job = thousandBlockJob();
   const PreparedDesign design(fortyLineDesign());
-  const auto prefixes = label_block::defaultPrefixTexts();
+  const auto prefixes = formats::defaultPrefixTexts();
   NullSink status;
   for (auto _ : state)
     benchmark::DoNotOptimize(mergeJobLines(job, design, prefixes, status));
@@ -77,7 +77,7 @@ Lines jobWithoutEmptyLines(std::size_t lines) {
 void BM_SpoolerMergeWithoutEmptyLines(benchmark::State& state) {
   const Lines job = jobWithoutEmptyLines(static_cast<std::size_t>(state.range(0)));
   const PreparedDesign design(fortyLineDesign());
-  const auto prefixes = label_block::defaultPrefixTexts();
+  const auto prefixes = formats::defaultPrefixTexts();
   NullSink status;
   for (auto _ : state)
     benchmark::DoNotOptimize(mergeJobLines(job, design, prefixes, status));

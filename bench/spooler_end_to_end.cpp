@@ -39,7 +39,7 @@ using velmora::test::ChildProcess;
 
 const std::string& jobBytes() {
   static const std::string bytes =
-      velmora::encodeLines(velmora::label_block::sampleJob("02:09 PM"));
+      velmora::formats::encodeLines(velmora::formats::sampleJob("02:09 PM"));
   return bytes;
 }
 

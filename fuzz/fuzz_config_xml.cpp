@@ -1,4 +1,4 @@
-// Fuzzes the configuration file reader (TVirtualTable::LoadFromString, the
+// Fuzzes the configuration file reader (TVirtualTable::loadFromString, the
 // body of LoadFromFile) with arbitrary bytes. Besides crashes and hangs it
 // checks that a table that loaded is written back by a save that loads to the
 // same table and saves to the same bytes again.
@@ -12,7 +12,7 @@
 
 namespace {
 
-using velmora::TVirtualTable;
+using velmora::formats::TVirtualTable;
 
 bool sameContent(const TVirtualTable& a, const TVirtualTable& b) {
   if (a.FieldCount() != b.FieldCount() || a.RecordCount() != b.RecordCount())
@@ -24,7 +24,7 @@ bool sameContent(const TVirtualTable& a, const TVirtualTable& b) {
         x.FixedChar() != y.FixedChar())
       return false;
     for (std::size_t r = 0; r < a.RecordCount(); ++r)
-      if (a.CellIsNull(r, f) != b.CellIsNull(r, f) || a.CellText(r, f) != b.CellText(r, f))
+      if (a.cellIsNull(r, f) != b.cellIsNull(r, f) || a.cellText(r, f) != b.cellText(r, f))
         return false;
   }
   return true;
@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char* name : {"Source", "Dest", "Backup", "Design"})
     table.AddField(name, 8);
   try {
-    table.LoadFromString(content, true);
-  } catch (const velmora::EDatabaseError&) {
+    table.loadFromString(content, true);
+  } catch (const velmora::formats::EDatabaseError&) {
     // A broken file is reported; whatever was read still has to save cleanly.
     if (!table.Active())
       table.Open();
@@ -48,18 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // file is refused at load like any XML file without a rowset schema.
   if (table.FieldCount() == 0)
     return 0;
-  const std::string saved = table.SaveToXMLString();
+  const std::string saved = table.saveToXmlString();
   TVirtualTable reloaded("tblConfig");
-  reloaded.LoadFromString(saved, true); // our own output never fails to load
-  if (!sameContent(table, reloaded) || reloaded.SaveToXMLString() != saved)
+  reloaded.loadFromString(saved, true); // our own output never fails to load
+  if (!sameContent(table, reloaded) || reloaded.saveToXmlString() != saved)
     std::abort();
 
   // The same bytes against a table that keeps its own fields.
   TVirtualTable fixed("tblConfig");
   fixed.AddField("Source", 8);
   try {
-    fixed.LoadFromString(content, false);
-  } catch (const velmora::EDatabaseError&) {
+    fixed.loadFromString(content, false);
+  } catch (const velmora::formats::EDatabaseError&) {
   }
   return 0;
 }

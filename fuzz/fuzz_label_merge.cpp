@@ -17,8 +17,8 @@ public:
 };
 
 std::string decodedLine(FuzzedDataProvider& data) {
-  const auto lines =
-      velmora::splitLines(velmora::decodeText(data.ConsumeRandomLengthString(16)).text);
+  const auto lines = velmora::formats::splitLines(
+      velmora::formats::decodeText(data.ConsumeRandomLengthString(16)).text);
   return lines.empty() ? std::string() : lines.front();
 }
 
@@ -26,20 +26,20 @@ std::string decodedLine(FuzzedDataProvider& data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   FuzzedDataProvider data(bytes, size);
-  velmora::label_block::PrefixTexts prefixes;
+  velmora::formats::PrefixTexts prefixes;
   prefixes.labelsText = decodedLine(data);
   prefixes.mapText = decodedLine(data);
   prefixes.timeText = decodedLine(data);
   prefixes.totalText = decodedLine(data);
-  const auto design =
-      velmora::splitLines(velmora::decodeText(data.ConsumeRandomLengthString(4096)).text);
-  const auto job =
-      velmora::splitLines(velmora::decodeText(data.ConsumeRemainingBytesAsString()).text);
+  const auto design = velmora::formats::splitLines(
+      velmora::formats::decodeText(data.ConsumeRandomLengthString(4096)).text);
+  const auto job = velmora::formats::splitLines(
+      velmora::formats::decodeText(data.ConsumeRemainingBytesAsString()).text);
 
   CollectingSink status;
   const auto merged =
       velmora::mergeJobLines(job, velmora::PreparedDesign(design), prefixes, status);
-  (void)velmora::encodeLines(merged);
+  (void)velmora::formats::encodeLines(merged);
 
   if (job.size() <= 300 && design.size() <= 20) {
     const auto expected = velmora::oracle::mergeJobLines(job, design, prefixes);

@@ -22,9 +22,9 @@ public:
 preview::ZplRendering previewDesign(std::string_view designText, std::string_view timeText,
                                     const preview::RenderOptions& options) {
   IgnoredStatus status;
-  const PreparedDesign design(splitLines(designText));
+  const PreparedDesign design(formats::splitLines(designText));
   const auto merged =
-      mergeJobLines(testPrintJob(timeText), design, label_block::defaultPrefixTexts(), status);
+      mergeJobLines(testPrintJob(timeText), design, formats::defaultPrefixTexts(), status);
   std::string text;
   for (const auto& line : merged)
     text += line + "\r\n";

@@ -28,13 +28,13 @@ std::string withCrLfLineBreaks(std::string_view text) {
 
 std::string LabelDesignEditor::RevertToLast() {
   const std::string bytes = platform::readWholeFile(kDesignFile);
-  DecodedText decoded = decodeText(bytes);
+  formats::DecodedText decoded = formats::decodeText(bytes);
   encoding_ = decoded.encoding;
   return withCrLfLineBreaks(decoded.text);
 }
 
 void LabelDesignEditor::SaveDesign(std::string_view text) const {
-  platform::writeWholeFile(kDesignFile, encodeText(withCrLfLineBreaks(text), encoding_));
+  platform::writeWholeFile(kDesignFile, formats::encodeText(withCrLfLineBreaks(text), encoding_));
 }
 
 TagInsertion insertTag(std::string_view line, std::size_t column, std::string_view tag) {
@@ -48,15 +48,15 @@ TagInsertion insertTag(std::string_view line, std::size_t column, std::string_vi
 }
 
 std::size_t designTagCount() {
-  return label_block::kDesignTags.size();
+  return formats::kDesignTags.size();
 }
 
 std::string_view designTagAt(std::optional<std::size_t> selectedEntry) {
-  if (!selectedEntry || *selectedEntry >= label_block::kDesignTags.size())
+  if (!selectedEntry || *selectedEntry >= formats::kDesignTags.size())
     throw std::out_of_range(
         "List index out of bounds (" +
         std::to_string(selectedEntry ? static_cast<long long>(*selectedEntry) : -1LL) + ")");
-  return label_block::kDesignTags[*selectedEntry];
+  return formats::kDesignTags[*selectedEntry];
 }
 
 } // namespace velmora::config

@@ -35,10 +35,10 @@ public:
   // ANSI code page without one when the file has not been read yet.
   void SaveDesign(std::string_view text) const;
 
-  TextEncoding RememberedEncoding() const { return encoding_; }
+  formats::TextEncoding RememberedEncoding() const { return encoding_; }
 
 private:
-  TextEncoding encoding_ = TextEncoding::Ansi;
+  formats::TextEncoding encoding_ = formats::TextEncoding::Ansi;
 };
 
 // The text with every line break written as CR LF.

@@ -44,9 +44,9 @@ std::optional<std::size_t> PrinterTypeAhead::Type(const std::vector<std::string>
 }
 
 PrinterConfiguration::PrinterConfiguration()
-    : tblConfig_("tblConfig", voPersistentData), tblRMSpool_("tblRMSpool") {
-  AddConfigurationFields(tblConfig_);
-  tblConfig_.AfterInsert = [this](TVirtualTable& table) { tblConfigAfterInsert(table); };
+    : tblConfig_("tblConfig", formats::voPersistentData), tblRMSpool_("tblRMSpool") {
+  formats::addConfigurationFields(tblConfig_);
+  tblConfig_.AfterInsert = [this](formats::TVirtualTable& table) { tblConfigAfterInsert(table); };
   tblRMSpool_.SetDatabaseName(".\\");
   tblRMSpool_.SetTableName(xbase::kPrinterListTable);
   tblRMSpool_.SetTableType(xbase::TApolloTableType::ttSXNTX);
@@ -54,9 +54,9 @@ PrinterConfiguration::PrinterConfiguration()
 }
 
 void PrinterConfiguration::OpenConfiguration() {
-  if (!platform::fileExists(kConfigurationFile))
+  if (!platform::fileExists(formats::kConfigurationFile))
     SaveAndActivate();
-  tblConfig_.LoadFromFile(kConfigurationFile, true);
+  tblConfig_.LoadFromFile(formats::kConfigurationFile, true);
   tblConfig_.Open();
   OpenHostPrinterTable();
 }
@@ -80,29 +80,29 @@ void PrinterConfiguration::DeletePrinter() {
 }
 
 void PrinterConfiguration::SaveAndActivate() {
-  const TDataSetState state = tblConfig_.State();
-  if (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert)
+  const formats::TDataSetState state = tblConfig_.State();
+  if (state == formats::TDataSetState::dsEdit || state == formats::TDataSetState::dsInsert)
     tblConfig_.Post();
-  tblConfig_.SaveToXML(kConfigurationFile);
+  tblConfig_.SaveToXML(formats::kConfigurationFile);
 }
 
 void PrinterConfiguration::SetFieldValue(std::string_view fieldName, std::string_view value) {
-  TVirtualField& field = tblConfig_.FieldByName(fieldName);
-  if (tblConfig_.State() == TDataSetState::dsBrowse)
+  formats::TVirtualField& field = tblConfig_.FieldByName(fieldName);
+  if (tblConfig_.State() == formats::TDataSetState::dsBrowse)
     tblConfig_.Edit();
   field.SetAsString(value);
 }
 
 std::string PrinterConfiguration::gridText(std::size_t row, std::string_view fieldName) const {
-  const TVirtualField* field = tblConfig_.FindField(fieldName);
-  if (!field || row >= tblConfig_.VisibleRowCount())
+  const formats::TVirtualField* field = tblConfig_.FindField(fieldName);
+  if (!field || row >= tblConfig_.visibleRowCount())
     return {};
-  return tblConfig_.CellText(row, static_cast<std::size_t>(field->FieldNo() - 1));
+  return tblConfig_.cellText(row, static_cast<std::size_t>(field->FieldNo() - 1));
 }
 
 std::optional<std::size_t> PrinterConfiguration::currentGridRow() const {
-  const std::optional<std::size_t> row = tblConfig_.CurrentRow();
-  if (!row || *row >= tblConfig_.VisibleRowCount())
+  const std::optional<std::size_t> row = tblConfig_.currentRow();
+  if (!row || *row >= tblConfig_.visibleRowCount())
     return std::nullopt;
   return row;
 }
@@ -114,18 +114,18 @@ std::string PrinterConfiguration::currentValue(std::string_view fieldName) const
 
 std::vector<std::string> PrinterConfiguration::sourcePrinters() const {
   std::vector<std::string> sources;
-  for (std::size_t row = 0; row < tblConfig_.VisibleRowCount(); ++row)
+  for (std::size_t row = 0; row < tblConfig_.visibleRowCount(); ++row)
     sources.push_back(gridText(row, "Source"));
   return sources;
 }
 
-void PrinterConfiguration::tblConfigAfterInsert(TVirtualTable& table) {
-  const label_block::PrefixTexts defaults = label_block::defaultPrefixTexts();
+void PrinterConfiguration::tblConfigAfterInsert(formats::TVirtualTable& table) {
+  const formats::PrefixTexts defaults = formats::defaultPrefixTexts();
   table.FieldByName("LabelsText").SetAsString(defaults.labelsText);
   table.FieldByName("MapText").SetAsString(defaults.mapText);
   table.FieldByName("TimeText").SetAsString(defaults.timeText);
   table.FieldByName("TotalText").SetAsString(defaults.totalText);
-  table.FieldByName("Design").SetAsString(label_block::kDefaultDesignFile);
+  table.FieldByName("Design").SetAsString(formats::kDefaultDesignFile);
 }
 
 } // namespace velmora::config

@@ -107,8 +107,8 @@ public:
   PrinterConfiguration(const PrinterConfiguration&) = delete;
   PrinterConfiguration& operator=(const PrinterConfiguration&) = delete;
 
-  TVirtualTable& tblConfig() { return tblConfig_; }
-  const TVirtualTable& tblConfig() const { return tblConfig_; }
+  formats::TVirtualTable& tblConfig() { return tblConfig_; }
+  const formats::TVirtualTable& tblConfig() const { return tblConfig_; }
 
   // Creates the configuration file with the eight fields and no rows when it
   // is missing, loads it (fields from the file), opens tblConfig, then opens
@@ -138,19 +138,19 @@ public:
   // row being inserted included), of the current row, and the Source values
   // of every line in row order (the test printer choices). Empty texts for
   // a row or field that is not there.
-  std::size_t gridRowCount() const { return tblConfig_.VisibleRowCount(); }
+  std::size_t gridRowCount() const { return tblConfig_.visibleRowCount(); }
   std::string gridText(std::size_t row, std::string_view fieldName) const;
   std::optional<std::size_t> currentGridRow() const;
   std::string currentValue(std::string_view fieldName) const;
   std::vector<std::string> sourcePrinters() const;
 
   // The defaults of a new row (run by tblConfig after each insert).
-  void tblConfigAfterInsert(TVirtualTable& table);
+  void tblConfigAfterInsert(formats::TVirtualTable& table);
 
 private:
   void OpenHostPrinterTable();
 
-  TVirtualTable tblConfig_;
+  formats::TVirtualTable tblConfig_;
   xbase::TApolloTable tblRMSpool_;
   std::vector<std::string> printerChoices_;
 };

@@ -24,14 +24,14 @@ std::string formatTestPrintTime(int hour, int second, const TimeLocale& locale) 
 }
 
 std::vector<std::string> testPrintJob(std::string_view timeText) {
-  return label_block::sampleJob(timeText);
+  return formats::sampleJob(timeText);
 }
 
 void writeTestPrintJob(std::string_view printerName, const std::vector<std::string>& job) {
   std::string path(printerName);
   path += '\\';
-  path += label_block::kTestJobFileName;
-  writeTextLines(path, job);
+  path += formats::kTestJobFileName;
+  formats::writeTextLines(path, job);
 }
 
 std::string_view testPrint(std::string_view printerName, std::string_view timeText) {

@@ -60,7 +60,7 @@ public:
   std::string chosen() const;
 
 private:
-  TVirtualTable tblFake_;
+  formats::TVirtualTable tblFake_;
 };
 
 } // namespace velmora::config

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace velmora {
+namespace velmora::formats {
 
 inline constexpr const char* kConfigurationFile = "VelmoraLabelConfig.XML";
 
@@ -42,9 +42,9 @@ inline constexpr std::array<ConfigurationField, 8> kConfigurationFields = {{
 }};
 
 // Gives a closed table the eight fields, in their order.
-inline void AddConfigurationFields(TVirtualTable& table) {
+inline void addConfigurationFields(TVirtualTable& table) {
   for (const auto& field : kConfigurationFields)
     table.AddField(field.name, field.width);
 }
 
-} // namespace velmora
+} // namespace velmora::formats

@@ -1,6 +1,6 @@
 #include "formats/label_block.h"
 
-namespace velmora::label_block {
+namespace velmora::formats {
 
 const std::string& PrefixTexts::text(Prefix prefix) const {
   static const std::string none;
@@ -46,8 +46,8 @@ std::vector<std::string> sampleJob(std::string_view time) {
   lines.emplace_back("99 Item Name Goes Here");
   for (int n = 1; n <= 10; ++n)
     lines.push_back("Mod Line " + std::to_string(n));
-  lines.resize(kBlockLines);
+  lines.resize(kLabelBlockLines);
   return lines;
 }
 
-} // namespace velmora::label_block
+} // namespace velmora::formats

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora::label_block {
+namespace velmora::formats {
 
 // A job is a whole number of blocks of this many lines, one block per item.
-inline constexpr std::size_t kBlockLines = 100;
+inline constexpr std::size_t kLabelBlockLines = 100;
 
 // Lines 0 to 11 hold the order's header values; lines 12 to 19 are never read;
 // the item area starts at line 20: the item name is the first non-empty line
@@ -111,4 +111,4 @@ std::vector<std::string> sampleJob(std::string_view time);
 // The test print's file name in a source printer's folder.
 inline constexpr std::string_view kTestJobFileName = "TestLabel.spl";
 
-} // namespace velmora::label_block
+} // namespace velmora::formats

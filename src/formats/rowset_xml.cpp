@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <utility>
 
-namespace velmora::rowset_xml {
+namespace velmora::formats {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
@@ -70,7 +70,7 @@ void appendAttribute(std::string& out, std::string_view name, std::string_view v
   out += ' ';
   out += name;
   out += "='";
-  out += escapeValue(value);
+  out += escapeXmlValue(value);
   out += '\'';
 }
 
@@ -86,7 +86,7 @@ std::vector<std::string> aliasesFor(const std::vector<FieldDef>& fields) {
   std::vector<std::string> aliases(fields.size());
   std::size_t count = 0;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (isIdentifier(fields[i].name))
+    if (isXmlIdentifier(fields[i].name))
       continue;
     for (;;) {
       std::string candidate = "c" + std::to_string(++count);
@@ -284,7 +284,7 @@ std::vector<Attribute> parseAttributes(std::string_view raw) {
       value = text.substr(i, valueEnd - i);
       pos = valueEnd;
     }
-    attributes.push_back({std::move(name), decodeValue(value)});
+    attributes.push_back({std::move(name), decodeXmlValue(value)});
   }
   return attributes;
 }
@@ -322,7 +322,7 @@ struct SchemaField {
 class Reader final {
 public:
   Reader(std::string_view text, std::string_view componentName,
-         const std::vector<FieldDef>* tableFields, ReadResult& result)
+         const std::vector<FieldDef>* tableFields, RowsetReadResult& result)
       : tokens_(text), component_(componentName), tableFields_(tableFields), result_(result) {}
 
   void run() {
@@ -439,7 +439,7 @@ private:
   Tokenizer tokens_;
   std::string_view component_;
   const std::vector<FieldDef>* tableFields_;
-  ReadResult& result_;
+  RowsetReadResult& result_;
   std::vector<SchemaField> fields_;
 };
 
@@ -449,7 +449,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-bool isIdentifier(std::string_view name) {
+bool isXmlIdentifier(std::string_view name) {
   if (name.empty() || isDigit(name.front()))
     return false;
   for (const char c : name)
@@ -463,7 +463,7 @@ bool sameFieldName(std::string_view a, std::string_view b) {
          platform::upperCase(platform::utf8ToUtf32(b));
 }
 
-std::string escapeValue(std::string_view value) {
+std::string escapeXmlValue(std::string_view value) {
   std::string out;
   out.reserve(value.size());
   for (const char c : value) {
@@ -490,7 +490,7 @@ std::string escapeValue(std::string_view value) {
   return out;
 }
 
-std::string decodeValue(std::string_view value) {
+std::string decodeXmlValue(std::string_view value) {
   static constexpr std::pair<std::string_view, char> kReferences[] = {
       {"&#x27;", '\''}, {"&#x39;", '\''}, {"&#x92;", '\''}, {"&#x96;", '\''}, {"&#x22;", '"'},
       {"&quot;", '"'},  {"&#x3c;", '<'},  {"&lt;", '<'},    {"&#x3e;", '>'},  {"&gt;", '>'},
@@ -518,7 +518,7 @@ std::string decodeValue(std::string_view value) {
   return out;
 }
 
-std::string write(const std::vector<FieldDef>& fields, const std::vector<Row>& rows) {
+std::string writeRowsetXml(const std::vector<FieldDef>& fields, const std::vector<Row>& rows) {
   std::string out;
   out += "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'"
          " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
@@ -587,9 +587,9 @@ std::string write(const std::vector<FieldDef>& fields, const std::vector<Row>& r
   return out;
 }
 
-ReadResult read(std::string_view bytes, std::string_view componentName,
-                const std::vector<FieldDef>* tableFields) {
-  ReadResult result;
+RowsetReadResult readRowsetXml(std::string_view bytes, std::string_view componentName,
+                               const std::vector<FieldDef>* tableFields) {
+  RowsetReadResult result;
   std::string_view text = bytes;
   if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark)
     text.remove_prefix(kUtf8Mark.size());
@@ -614,4 +614,4 @@ ReadResult read(std::string_view bytes, std::string_view componentName,
   return result;
 }
 
-} // namespace velmora::rowset_xml
+} // namespace velmora::formats

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora::rowset_xml {
+namespace velmora::formats {
 
 // One text field as the file describes it.
 struct FieldDef {
@@ -34,18 +34,18 @@ using Row = std::vector<std::optional<std::string>>;
 
 // The whole file: UTF-8 without a byte-order mark or declaration, CR LF line
 // ends and none after the last line, apostrophes around values.
-std::string write(const std::vector<FieldDef>& fields, const std::vector<Row>& rows);
+std::string writeRowsetXml(const std::vector<FieldDef>& fields, const std::vector<Row>& rows);
 
 // Whether `name` goes into the file as it is; any other name is written under
 // an alias "c1", "c2", ... with the real name in "rs:name".
-bool isIdentifier(std::string_view name);
+bool isXmlIdentifier(std::string_view name);
 
 // The escapes of an attribute value: & ' " < > as hexadecimal references.
-std::string escapeValue(std::string_view value);
+std::string escapeXmlValue(std::string_view value);
 // The reference decoding applied to every attribute value read, in one pass.
-std::string decodeValue(std::string_view value);
+std::string decodeXmlValue(std::string_view value);
 
-struct ReadResult {
+struct RowsetReadResult {
   std::vector<FieldDef> fields;     // the file's fields, as far as they were read
   bool schemaRead = false;          // the schema was read whole; the table opens
   std::vector<Row> rows;            // whole rows read before any error, over the
@@ -56,10 +56,10 @@ struct ReadResult {
 // Reads the file's bytes. `componentName` prefixes the messages that carry it
 // ("tblConfig: Data type is not supported"). With `tableFields` the rows are
 // matched to those fields instead of the file's own.
-ReadResult read(std::string_view bytes, std::string_view componentName,
-                const std::vector<FieldDef>* tableFields = nullptr);
+RowsetReadResult readRowsetXml(std::string_view bytes, std::string_view componentName,
+                               const std::vector<FieldDef>* tableFields = nullptr);
 
 // Field names compare without regard to case, code point by code point.
 bool sameFieldName(std::string_view a, std::string_view b);
 
-} // namespace velmora::rowset_xml
+} // namespace velmora::formats

@@ -4,7 +4,7 @@
 #include "platform/file_system.h"
 #include "platform/unicode.h"
 
-namespace velmora {
+namespace velmora::formats {
 namespace {
 
 bool startsWith(std::string_view bytes, std::string_view mark) {
@@ -82,4 +82,4 @@ void writeTextLines(std::string_view path, const std::vector<std::string>& lines
   platform::writeWholeFile(path, encodeLines(lines));
 }
 
-} // namespace velmora
+} // namespace velmora::formats

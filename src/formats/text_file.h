@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora {
+namespace velmora::formats {
 
 enum class TextEncoding { Ansi, Utf8, Utf16LittleEndian, Utf16BigEndian };
 
@@ -47,4 +47,4 @@ std::string encodeLines(const std::vector<std::string>& lines);
 // never sees half of it. Throws platform::FileError.
 void writeTextLines(std::string_view path, const std::vector<std::string>& lines);
 
-} // namespace velmora
+} // namespace velmora::formats

@@ -5,28 +5,28 @@
 
 #include <utility>
 
-namespace velmora {
+namespace velmora::formats {
 
 // ---------------------------------------------------------------- TVirtualField
 
 std::string TVirtualField::AsString() const {
-  const auto* values = table_->CurrentValues();
+  const auto* values = table_->currentValues();
   return values && (*values)[index_] ? *(*values)[index_] : std::string();
 }
 
 bool TVirtualField::IsNull() const {
-  const auto* values = table_->CurrentValues();
+  const auto* values = table_->currentValues();
   return !values || !(*values)[index_];
 }
 
 void TVirtualField::SetAsString(std::string_view value) {
-  table_->EditBuffer(*this)[index_] = platform::firstCodePoints(value, def_.width);
-  table_->Notify(TTableChange::tcRecordChanged);
+  table_->editBuffer(*this)[index_] = platform::firstCodePoints(value, def_.width);
+  table_->notify(TTableChange::tcRecordChanged);
 }
 
 void TVirtualField::Clear() {
-  table_->EditBuffer(*this)[index_].reset();
-  table_->Notify(TTableChange::tcRecordChanged);
+  table_->editBuffer(*this)[index_].reset();
+  table_->notify(TTableChange::tcRecordChanged);
 }
 
 // ---------------------------------------------------------------- TVirtualTable
@@ -34,53 +34,52 @@ void TVirtualField::Clear() {
 TVirtualTable::TVirtualTable(std::string name, TVirtualTableOptions options)
     : name_(std::move(name)), options_(options) {}
 
-void TVirtualTable::Raise(std::string_view message) const {
+void TVirtualTable::raiseError(std::string_view message) const {
   throw EDatabaseError(name_ + ": " + std::string(message));
 }
 
-void TVirtualTable::CheckActive() const {
+void TVirtualTable::checkActive() const {
   if (!Active())
-    Raise("Cannot perform this operation on a closed dataset");
+    raiseError("Cannot perform this operation on a closed dataset");
 }
 
-void TVirtualTable::CheckInactive() const {
+void TVirtualTable::checkInactive() const {
   if (Active())
-    Raise("Cannot perform this operation on an open dataset");
+    raiseError("Cannot perform this operation on an open dataset");
 }
 
-void TVirtualTable::CheckBrowseMode() {
-  CheckActive();
+void TVirtualTable::checkBrowseMode() {
+  checkActive();
   if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert)
     Post();
 }
 
 TVirtualField& TVirtualTable::AddField(std::string_view name, std::size_t width,
                                        TFieldFlags flags) {
-  CheckInactive();
+  checkInactive();
   if (name.empty())
-    Raise("Field name missing");
+    raiseError("Field name missing");
   if (FindField(name))
-    Raise("Duplicate field name '" + std::string(name) + "'");
-  rowset_xml::FieldDef def{std::string(name), width, flags.required, flags.readOnly,
-                           flags.fixedWidth};
+    raiseError("Duplicate field name '" + std::string(name) + "'");
+  FieldDef def{std::string(name), width, flags.required, flags.readOnly, flags.fixedWidth};
   fields_.push_back(
       std::unique_ptr<TVirtualField>(new TVirtualField(*this, fields_.size(), std::move(def))));
   for (Row& row : rows_) // rows kept by voPersistentData get the new field as null
     row.resize(fields_.size());
-  Notify(TTableChange::tcDataChanged);
+  notify(TTableChange::tcDataChanged);
   return *fields_.back();
 }
 
 void TVirtualTable::DeleteFields() {
-  CheckInactive();
+  checkInactive();
   fields_.clear();
   rows_.clear();
-  Notify(TTableChange::tcDataChanged);
+  notify(TTableChange::tcDataChanged);
 }
 
 TVirtualField* TVirtualTable::FindField(std::string_view name) const {
   for (const auto& field : fields_)
-    if (rowset_xml::sameFieldName(field->FieldName(), name))
+    if (sameFieldName(field->FieldName(), name))
       return field.get();
   return nullptr;
 }
@@ -88,14 +87,14 @@ TVirtualField* TVirtualTable::FindField(std::string_view name) const {
 TVirtualField& TVirtualTable::FieldByName(std::string_view name) const {
   if (TVirtualField* field = FindField(name))
     return *field;
-  Raise("Field '" + std::string(name) + "' not found");
+  raiseError("Field '" + std::string(name) + "' not found");
 }
 
-void TVirtualTable::SetState(TDataSetState state) {
+void TVirtualTable::setState(TDataSetState state) {
   if (state_ == state)
     return;
   state_ = state;
-  Notify(TTableChange::tcStateChanged);
+  notify(TTableChange::tcStateChanged);
 }
 
 void TVirtualTable::Open() {
@@ -103,8 +102,8 @@ void TVirtualTable::Open() {
     return;
   current_ = 0;
   eof_ = rows_.empty();
-  SetState(TDataSetState::dsBrowse);
-  Notify(TTableChange::tcDataChanged);
+  setState(TDataSetState::dsBrowse);
+  notify(TTableChange::tcDataChanged);
 }
 
 void TVirtualTable::Close() {
@@ -115,23 +114,23 @@ void TVirtualTable::Close() {
     rows_.clear();
   current_ = 0;
   eof_ = true;
-  SetState(TDataSetState::dsInactive);
-  Notify(TTableChange::tcDataChanged);
+  setState(TDataSetState::dsInactive);
+  notify(TTableChange::tcDataChanged);
 }
 
 void TVirtualTable::Append() {
-  CheckBrowseMode();
+  checkBrowseMode();
   buffer_.assign(fields_.size(), std::nullopt);
   eof_ = false;
-  SetState(TDataSetState::dsInsert);
-  Notify(TTableChange::tcDataChanged);
-  Notify(TTableChange::tcCurrentChanged);
+  setState(TDataSetState::dsInsert);
+  notify(TTableChange::tcDataChanged);
+  notify(TTableChange::tcCurrentChanged);
   if (AfterInsert)
     AfterInsert(*this);
 }
 
 void TVirtualTable::Edit() {
-  CheckActive();
+  checkActive();
   if (state_ != TDataSetState::dsBrowse)
     return;
   if (rows_.empty()) {
@@ -139,11 +138,11 @@ void TVirtualTable::Edit() {
     return;
   }
   buffer_ = rows_[current_];
-  SetState(TDataSetState::dsEdit);
+  setState(TDataSetState::dsEdit);
 }
 
 void TVirtualTable::Post() {
-  CheckActive();
+  checkActive();
   if (state_ == TDataSetState::dsInsert) {
     rows_.push_back(std::move(buffer_));
     current_ = rows_.size() - 1;
@@ -153,12 +152,12 @@ void TVirtualTable::Post() {
     return;
   }
   buffer_.clear();
-  SetState(TDataSetState::dsBrowse);
-  Notify(TTableChange::tcDataChanged);
+  setState(TDataSetState::dsBrowse);
+  notify(TTableChange::tcDataChanged);
 }
 
 void TVirtualTable::Cancel() {
-  CheckActive();
+  checkActive();
   const bool inserting = state_ == TDataSetState::dsInsert;
   if (state_ == TDataSetState::dsBrowse)
     return;
@@ -166,49 +165,49 @@ void TVirtualTable::Cancel() {
   if (inserting) // back on the row that the new one would have followed
     current_ = rows_.empty() ? 0 : rows_.size() - 1;
   eof_ = rows_.empty();
-  SetState(TDataSetState::dsBrowse);
-  Notify(TTableChange::tcDataChanged);
+  setState(TDataSetState::dsBrowse);
+  notify(TTableChange::tcDataChanged);
   if (inserting)
-    Notify(TTableChange::tcCurrentChanged);
+    notify(TTableChange::tcCurrentChanged);
 }
 
 void TVirtualTable::Delete() {
-  CheckActive();
+  checkActive();
   if (state_ == TDataSetState::dsInsert) {
     Cancel();
     return;
   }
   if (rows_.empty())
-    Raise("Cannot perform this operation on an empty dataset");
+    raiseError("Cannot perform this operation on an empty dataset");
   buffer_.clear();
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(current_));
   if (current_ >= rows_.size())
     current_ = rows_.empty() ? 0 : rows_.size() - 1;
   eof_ = rows_.empty();
-  SetState(TDataSetState::dsBrowse);
-  Notify(TTableChange::tcDataChanged);
-  Notify(TTableChange::tcCurrentChanged);
+  setState(TDataSetState::dsBrowse);
+  notify(TTableChange::tcDataChanged);
+  notify(TTableChange::tcCurrentChanged);
 }
 
 void TVirtualTable::First() {
-  CheckBrowseMode();
+  checkBrowseMode();
   current_ = 0;
   eof_ = rows_.empty();
-  Notify(TTableChange::tcCurrentChanged);
+  notify(TTableChange::tcCurrentChanged);
 }
 
 void TVirtualTable::Next() {
-  CheckBrowseMode();
+  checkBrowseMode();
   if (current_ + 1 < rows_.size()) {
     ++current_;
     eof_ = false;
-    Notify(TTableChange::tcCurrentChanged);
+    notify(TTableChange::tcCurrentChanged);
   } else {
     eof_ = true;
   }
 }
 
-std::optional<std::size_t> TVirtualTable::CurrentRow() const {
+std::optional<std::size_t> TVirtualTable::currentRow() const {
   if (state_ == TDataSetState::dsInsert)
     return rows_.size();
   if (!Active() || rows_.empty())
@@ -216,38 +215,38 @@ std::optional<std::size_t> TVirtualTable::CurrentRow() const {
   return current_;
 }
 
-void TVirtualTable::MoveTo(std::size_t row) {
-  CheckActive();
+void TVirtualTable::moveTo(std::size_t row) {
+  checkActive();
   if (state_ == TDataSetState::dsInsert && row == rows_.size())
     return; // already on the new row
-  CheckBrowseMode();
+  checkBrowseMode();
   if (row >= rows_.size())
     throw std::out_of_range(name_ + ": no row " + std::to_string(row));
   current_ = row;
   eof_ = false;
-  Notify(TTableChange::tcCurrentChanged);
+  notify(TTableChange::tcCurrentChanged);
 }
 
-std::size_t TVirtualTable::VisibleRowCount() const {
+std::size_t TVirtualTable::visibleRowCount() const {
   return RecordCount() + (state_ == TDataSetState::dsInsert ? 1 : 0);
 }
 
-std::string TVirtualTable::CellText(std::size_t row, std::size_t field) const {
-  if (CellIsNull(row, field))
+std::string TVirtualTable::cellText(std::size_t row, std::size_t field) const {
+  if (cellIsNull(row, field))
     return {};
-  const bool pending = CurrentRow() == row && state_ != TDataSetState::dsBrowse;
+  const bool pending = currentRow() == row && state_ != TDataSetState::dsBrowse;
   return *(pending ? buffer_ : rows_[row])[field];
 }
 
-bool TVirtualTable::CellIsNull(std::size_t row, std::size_t field) const {
-  if (row >= VisibleRowCount() || field >= fields_.size())
+bool TVirtualTable::cellIsNull(std::size_t row, std::size_t field) const {
+  if (row >= visibleRowCount() || field >= fields_.size())
     throw std::out_of_range(name_ + ": no cell " + std::to_string(row) + ", " +
                             std::to_string(field));
-  const bool pending = CurrentRow() == row && state_ != TDataSetState::dsBrowse;
+  const bool pending = currentRow() == row && state_ != TDataSetState::dsBrowse;
   return !(pending ? buffer_ : rows_[row])[field];
 }
 
-const TVirtualTable::Row* TVirtualTable::CurrentValues() const {
+const Row* TVirtualTable::currentValues() const {
   if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert)
     return &buffer_;
   if (!Active() || rows_.empty())
@@ -255,24 +254,24 @@ const TVirtualTable::Row* TVirtualTable::CurrentValues() const {
   return &rows_[current_];
 }
 
-TVirtualTable::Row& TVirtualTable::EditBuffer(const TVirtualField& field) {
-  CheckActive();
+Row& TVirtualTable::editBuffer(const TVirtualField& field) {
+  checkActive();
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert)
-    Raise("Dataset not in edit or insert mode");
+    raiseError("Dataset not in edit or insert mode");
   if (field.ReadOnly())
-    Raise("Field '" + field.FieldName() + "' cannot be modified");
+    raiseError("Field '" + field.FieldName() + "' cannot be modified");
   return buffer_;
 }
 
-std::vector<rowset_xml::FieldDef> TVirtualTable::FieldDefs() const {
-  std::vector<rowset_xml::FieldDef> defs;
+std::vector<FieldDef> TVirtualTable::fieldDefs() const {
+  std::vector<FieldDef> defs;
   for (const auto& field : fields_)
     defs.push_back(field->def_);
   return defs;
 }
 
-void TVirtualTable::SetFields(const std::vector<rowset_xml::FieldDef>& defs) {
-  if (defs == FieldDefs())
+void TVirtualTable::setFields(const std::vector<FieldDef>& defs) {
+  if (defs == fieldDefs())
     return; // the same fields: references to them stay valid
   fields_.clear();
   for (const auto& def : defs)
@@ -280,32 +279,32 @@ void TVirtualTable::SetFields(const std::vector<rowset_xml::FieldDef>& defs) {
         std::unique_ptr<TVirtualField>(new TVirtualField(*this, fields_.size(), def)));
 }
 
-void TVirtualTable::CutToWidths(Row& row) const {
+void TVirtualTable::cutToWidths(Row& row) const {
   row.resize(fields_.size());
   for (std::size_t i = 0; i < row.size(); ++i)
     if (row[i])
       *row[i] = platform::firstCodePoints(*row[i], fields_[i]->Size());
 }
 
-std::string TVirtualTable::SaveToXMLString() const {
+std::string TVirtualTable::saveToXmlString() const {
   // A closed table without voPersistentData has dropped its rows already, so
   // the posted rows are what opening it for the save would show.
-  return rowset_xml::write(FieldDefs(), rows_);
+  return writeRowsetXml(fieldDefs(), rows_);
 }
 
 void TVirtualTable::SaveToXML(std::string_view path) const {
-  platform::writeWholeFile(path, SaveToXMLString());
+  platform::writeWholeFile(path, saveToXmlString());
 }
 
 void TVirtualTable::LoadFromFile(std::string_view path, bool loadFields) {
   const std::string content = platform::readWholeFile(path);
-  LoadFromString(content, loadFields);
+  loadFromString(content, loadFields);
 }
 
-void TVirtualTable::LoadFromString(std::string_view content, bool loadFields) {
+void TVirtualTable::loadFromString(std::string_view content, bool loadFields) {
   const bool wasActive = Active();
-  const auto tableFields = FieldDefs();
-  auto result = rowset_xml::read(content, name_, loadFields ? nullptr : &tableFields);
+  const auto tableFields = fieldDefs();
+  auto result = readRowsetXml(content, name_, loadFields ? nullptr : &tableFields);
 
   buffer_.clear();
   rows_.clear();
@@ -313,18 +312,18 @@ void TVirtualTable::LoadFromString(std::string_view content, bool loadFields) {
   eof_ = true;
   state_ = TDataSetState::dsInactive;
   if (loadFields)
-    SetFields(result.fields);
+    setFields(result.fields);
   if (result.schemaRead) {
     rows_ = std::move(result.rows);
     for (Row& row : rows_)
-      CutToWidths(row);
+      cutToWidths(row);
     eof_ = rows_.empty();
     state_ = TDataSetState::dsBrowse;
   }
   if (wasActive != Active())
-    Notify(TTableChange::tcStateChanged);
-  Notify(TTableChange::tcDataChanged);
-  Notify(TTableChange::tcCurrentChanged);
+    notify(TTableChange::tcStateChanged);
+  notify(TTableChange::tcDataChanged);
+  notify(TTableChange::tcCurrentChanged);
 
   if (result.error)
     throw EDatabaseError(*result.error);
@@ -332,17 +331,17 @@ void TVirtualTable::LoadFromString(std::string_view content, bool loadFields) {
     Close();
 }
 
-TVirtualTable::ListenerId TVirtualTable::AddChangeListener(ChangeListener listener) {
+TVirtualTable::ListenerId TVirtualTable::addChangeListener(ChangeListener listener) {
   const ListenerId id = nextListener_++;
   listeners_.emplace(id, std::move(listener));
   return id;
 }
 
-void TVirtualTable::RemoveChangeListener(ListenerId id) {
+void TVirtualTable::removeChangeListener(ListenerId id) {
   listeners_.erase(id);
 }
 
-void TVirtualTable::Notify(TTableChange change) {
+void TVirtualTable::notify(TTableChange change) {
   std::vector<ListenerId> ids;
   for (const auto& entry : listeners_)
     ids.push_back(entry.first);
@@ -355,4 +354,4 @@ void TVirtualTable::Notify(TTableChange change) {
   }
 }
 
-} // namespace velmora
+} // namespace velmora::formats

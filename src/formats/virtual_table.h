@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora {
+namespace velmora::formats {
 
 // A table error; what() is the exact text shown to the user, prefixed with
 // the table's component name where the message names one ("tblConfig: ...").
@@ -41,8 +41,6 @@ enum TVirtualTableOption : unsigned {
   voPersistentData = 1u << 0,
 };
 using TVirtualTableOptions = unsigned;
-
-using formats::TDataSetState;
 
 // What a change listener is told; a Qt model maps these onto its signals.
 enum class TTableChange {
@@ -86,12 +84,12 @@ public:
 
 private:
   friend class TVirtualTable;
-  TVirtualField(TVirtualTable& table, std::size_t index, rowset_xml::FieldDef def)
+  TVirtualField(TVirtualTable& table, std::size_t index, FieldDef def)
       : table_(&table), index_(index), def_(std::move(def)) {}
 
   TVirtualTable* table_;
   std::size_t index_;
-  rowset_xml::FieldDef def_;
+  FieldDef def_;
 };
 
 class TVirtualTable final {
@@ -142,54 +140,53 @@ public:
   std::size_t RecordCount() const { return Active() ? rows_.size() : 0; }
   // 0-based index of the current row: rows_.size() while inserting (the new
   // row sits after the posted ones); nullopt when closed or without rows.
-  std::optional<std::size_t> CurrentRow() const;
-  void MoveTo(std::size_t row);
+  std::optional<std::size_t> currentRow() const;
+  void moveTo(std::size_t row);
 
   // ---- reading any row, for a grid
   // Rows shown: the posted ones plus the one being inserted.
-  std::size_t VisibleRowCount() const;
+  std::size_t visibleRowCount() const;
   // The value as shown: the current row shows its pending edit.
-  std::string CellText(std::size_t row, std::size_t field) const;
-  bool CellIsNull(std::size_t row, std::size_t field) const;
+  std::string cellText(std::size_t row, std::size_t field) const;
+  bool cellIsNull(std::size_t row, std::size_t field) const;
 
   // ---- the XML rowset file
   // Writes all fields and posted rows, replacing the file (through a
   // temporary file renamed over it). A closed table is saved as it would be
   // opened; state and current row are unchanged. Throws platform::FileError.
   void SaveToXML(std::string_view path) const;
-  std::string SaveToXMLString() const;
+  std::string saveToXmlString() const;
   // Replaces the rows, and the fields when `loadFields`, by the file's; the
   // current row is the first. A closed table with voPersistentData is closed
   // again afterwards; any other table is left open. Throws
   // platform::FileError (table untouched) or EDatabaseError (see
-  // LoadFromString).
+  // loadFromString).
   void LoadFromFile(std::string_view path, bool loadFields);
   // The same on the file's bytes. After an error in the schema the table is
   // closed with the fields read so far; after an error in a row it is open on
   // its first row with the rows before that one.
-  void LoadFromString(std::string_view content, bool loadFields);
+  void loadFromString(std::string_view content, bool loadFields);
 
   // ---- events
   std::function<void(TVirtualTable&)> AfterInsert;
-  ListenerId AddChangeListener(ChangeListener listener);
-  void RemoveChangeListener(ListenerId id);
+  ListenerId addChangeListener(ChangeListener listener);
+  void removeChangeListener(ListenerId id);
 
 private:
   friend class TVirtualField;
-  using Row = rowset_xml::Row;
 
-  [[noreturn]] void Raise(std::string_view message) const;
-  void CheckActive() const;
-  void CheckInactive() const;
+  [[noreturn]] void raiseError(std::string_view message) const;
+  void checkActive() const;
+  void checkInactive() const;
   // Posts a pending edit or insert.
-  void CheckBrowseMode();
-  std::vector<rowset_xml::FieldDef> FieldDefs() const;
-  void SetFields(const std::vector<rowset_xml::FieldDef>& defs);
-  void CutToWidths(Row& row) const;
-  const Row* CurrentValues() const;
-  Row& EditBuffer(const TVirtualField& field);
-  void SetState(TDataSetState state);
-  void Notify(TTableChange change);
+  void checkBrowseMode();
+  std::vector<FieldDef> fieldDefs() const;
+  void setFields(const std::vector<FieldDef>& defs);
+  void cutToWidths(Row& row) const;
+  const Row* currentValues() const;
+  Row& editBuffer(const TVirtualField& field);
+  void setState(TDataSetState state);
+  void notify(TTableChange change);
 
   std::string name_;
   TVirtualTableOptions options_;
@@ -203,4 +200,4 @@ private:
   ListenerId nextListener_ = 1;
 };
 
-} // namespace velmora
+} // namespace velmora::formats

@@ -11,8 +11,8 @@
 namespace velmora {
 namespace {
 
-using label_block::kBlockLines;
-using label_block::kItemAreaStart;
+using formats::kItemAreaStart;
+using formats::kLabelBlockLines;
 using platform::upperCase;
 using platform::utf32ToUtf8;
 using platform::utf8ToUtf32;
@@ -156,12 +156,12 @@ private:
 
 class BlockMerger final {
 public:
-  BlockMerger(const PreparedDesign& design, const label_block::PrefixTexts& prefixes)
+  BlockMerger(const PreparedDesign& design, const formats::PrefixTexts& prefixes)
       : design_(design) {
     for (std::size_t i = 0; i < headerTags_.size(); ++i)
-      headerTags_[i] = upperCase(utf8ToUtf32(label_block::kHeaderTags[i].tag));
-    for (auto prefix : {label_block::Prefix::Total, label_block::Prefix::Time,
-                        label_block::Prefix::Labels, label_block::Prefix::Map})
+      headerTags_[i] = upperCase(utf8ToUtf32(formats::kHeaderTags[i].tag));
+    for (auto prefix : {formats::Prefix::Total, formats::Prefix::Time, formats::Prefix::Labels,
+                        formats::Prefix::Map})
       upperPrefixes_[static_cast<std::size_t>(prefix)] =
           upperCase(utf8ToUtf32(prefixes.text(prefix)));
   }
@@ -177,10 +177,10 @@ public:
 
 private:
   void replaceHeaderTags(const JobText& job, std::size_t blockStart) {
-    for (std::size_t i = 0; i < label_block::kHeaderTags.size(); ++i) {
-      const auto& header = label_block::kHeaderTags[i];
+    for (std::size_t i = 0; i < formats::kHeaderTags.size(); ++i) {
+      const auto& header = formats::kHeaderTags[i];
       const std::u32string_view line = *job.line(blockStart + header.line);
-      if (header.strip == label_block::Prefix::None) {
+      if (header.strip == formats::Prefix::None) {
         replaceAll(text_, upper_, headerTags_[i], line);
       } else if (upper_.find(headerTags_[i]) != std::u32string::npos) {
         const auto& prefix = upperPrefixes_[static_cast<std::size_t>(header.strip)];
@@ -207,7 +207,7 @@ private:
       if (next == present.end())
         break;
       k = *next;
-      if (replaceAll(text_, upper_, upperCase(utf8ToUtf32(label_block::itemModifierTag(k))),
+      if (replaceAll(text_, upper_, upperCase(utf8ToUtf32(formats::itemModifierTag(k))),
                      trimControls(*job.line(itemLine + k))))
         present = modifierNumbersIn(upper_, runLength);
     }
@@ -216,18 +216,18 @@ private:
   void removeLeftoverModifierTags() {
     // Only numbers that stand in the label can match; after a removal, the
     // joined fragments may form new tags, so the label is looked at again.
-    std::vector<std::size_t> present = modifierNumbersIn(upper_, label_block::kRemovedModifierTags);
-    for (std::size_t n = 1; n <= label_block::kRemovedModifierTags && !present.empty(); ++n) {
+    std::vector<std::size_t> present = modifierNumbersIn(upper_, formats::kRemovedModifierTags);
+    for (std::size_t n = 1; n <= formats::kRemovedModifierTags && !present.empty(); ++n) {
       if (!std::binary_search(present.begin(), present.end(), n))
         continue;
-      if (replaceAll(text_, upper_, upperCase(utf8ToUtf32(label_block::itemModifierTag(n))), U""))
-        present = modifierNumbersIn(upper_, label_block::kRemovedModifierTags);
+      if (replaceAll(text_, upper_, upperCase(utf8ToUtf32(formats::itemModifierTag(n))), U""))
+        present = modifierNumbersIn(upper_, formats::kRemovedModifierTags);
       present.erase(present.begin(), std::upper_bound(present.begin(), present.end(), n));
     }
   }
 
   const PreparedDesign& design_;
-  std::array<std::u32string, label_block::kHeaderTags.size()> headerTags_;
+  std::array<std::u32string, formats::kHeaderTags.size()> headerTags_;
   std::array<std::u32string, 5> upperPrefixes_;
   std::u32string text_;
   std::u32string upper_;
@@ -245,23 +245,22 @@ PreparedDesign::PreparedDesign(std::vector<std::string> lines) : lines_(std::mov
 
 std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
                                        const PreparedDesign& design,
-                                       const label_block::PrefixTexts& prefixes,
-                                       StatusSink& status) {
+                                       const formats::PrefixTexts& prefixes, StatusSink& status) {
   std::vector<std::string> merged;
-  if (jobLines.size() % kBlockLines != 0) {
-    status.AddStatusMessage(label_block::kIncompatibleJobWarning);
+  if (jobLines.size() % kLabelBlockLines != 0) {
+    status.AddStatusMessage(formats::kIncompatibleJobWarning);
     return merged;
   }
   const JobText job(jobLines);
   BlockMerger merger(design, prefixes);
-  merged.reserve(job.size() / kBlockLines * design.lines().size());
-  for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kBlockLines)
+  merged.reserve(job.size() / kLabelBlockLines * design.lines().size());
+  for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kLabelBlockLines)
     merger.merge(job, blockStart, merged);
   return merged;
 }
 
 std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
-                                     const label_block::PrefixTexts& prefixes, StatusSink& status,
+                                     const formats::PrefixTexts& prefixes, StatusSink& status,
                                      JobMergeOutcome* outcome) {
   JobMergeOutcome result;
   std::vector<std::string> merged;
@@ -270,11 +269,11 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
     std::vector<std::string> jobLines;
     const platform::FileStamp before = platform::fileStamp(jobPath);
     try {
-      jobLines = readTextLines(jobPath, {false, label_block::kMaximumFileSize});
+      jobLines = formats::readTextLines(jobPath, {false, formats::kMaximumFileSize});
       // A file replaced while it was read is not the one the stamp names.
       if (platform::fileStamp(jobPath) == before)
         result.stamp = before;
-      if (jobLines.size() % kBlockLines != 0)
+      if (jobLines.size() % kLabelBlockLines != 0)
         result.reading = JobReading::Incompatible;
     } catch (const platform::FileError& error) {
       switch (error.problem()) {
@@ -284,7 +283,7 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
       case platform::FileProblem::TooLarge:
         result.reading = JobReading::TooLarge;
         status.AddStatusMessage("ERROR: File " + quoted + " is larger than " +
-                                label_block::maximumFileSizeText() + ".");
+                                formats::maximumFileSizeText() + ".");
         break;
       case platform::FileProblem::AccessDenied:
         result.reading = JobReading::Unreadable;

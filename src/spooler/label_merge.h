@@ -59,8 +59,7 @@ private:
 // labels before it are kept.
 std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
                                        const PreparedDesign& design,
-                                       const label_block::PrefixTexts& prefixes,
-                                       StatusSink& status);
+                                       const formats::PrefixTexts& prefixes, StatusSink& status);
 
 // How reading and merging a job went, for the caller that decides what
 // becomes of the source job.
@@ -72,7 +71,7 @@ enum class JobReading {
   Unreadable,   // not read for another reason (this program may not read it:
                 // "ERROR: File "<jobPath>" cannot be read. <reason>"), or
                 // reading or merging it failed
-  TooLarge,     // not read: larger than label_block::kMaximumFileSize:
+  TooLarge,     // not read: larger than formats::kMaximumFileSize:
                 // "ERROR: File "<jobPath>" is larger than 64 MB."
   NotAJob,      // not read: no longer a regular file (a link, a FIFO or a
                 // folder took its place since it was listed); nothing logged
@@ -87,14 +86,14 @@ struct JobMergeOutcome {
 
 // Reads the job file at `jobPath` (the source printer's name, "\" and the
 // file name; a link is not followed, nothing above
-// label_block::kMaximumFileSize is read) and merges it. A job that cannot be
+// formats::kMaximumFileSize is read) and merges it. A job that cannot be
 // opened logs "ERROR: File "<jobPath>" not found." or the line its reading
 // names above; any other failure while reading or merging it logs
 // "ERROR: Job "<jobPath>" cannot be merged: <reason>"; all merge as a job of
 // no lines and never throw. `outcome`, when given, tells which of these
 // happened.
 std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
-                                     const label_block::PrefixTexts& prefixes, StatusSink& status,
+                                     const formats::PrefixTexts& prefixes, StatusSink& status,
                                      JobMergeOutcome* outcome = nullptr);
 
 } // namespace velmora

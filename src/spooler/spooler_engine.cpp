@@ -49,7 +49,7 @@ std::string countOf(std::size_t n, const char* one, const char* many) {
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
     : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop), reloadTimer_(loop) {
-  AddConfigurationFields(tblConfig);
+  formats::addConfigurationFields(tblConfig);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
   FNotifierConfig.SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite, foNotifyCreation});
   FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });
@@ -128,18 +128,18 @@ void SpoolerEngine::ReleasePrinters() {
 
 void SpoolerEngine::LoadConfiguration() {
   AddStatusMessage("Loading Configuration");
-  if (!platform::fileExists(kConfigurationFile)) {
+  if (!platform::fileExists(formats::kConfigurationFile)) {
     FEnding = true;
     FView.ShowMessage(kMissingConfiguration);
     FView.EndProgram();
     return;
   }
   try {
-    tblConfig.LoadFromFile(kConfigurationFile, true);
+    tblConfig.LoadFromFile(formats::kConfigurationFile, true);
     std::vector<ConfigRow> rows;
     rows.reserve(static_cast<std::size_t>(tblConfig.RecordCount()));
     auto value = [&](std::string_view field) { return tblConfig.FieldByName(field).AsString(); };
-    namespace field = configuration_field;
+    namespace field = formats::configuration_field;
     for (tblConfig.First(); !tblConfig.Eof(); tblConfig.Next())
       rows.push_back({value(field::kSource), value(field::kDest), value(field::kBackup),
                       value(field::kLabelsText), value(field::kMapText), value(field::kTotalText),
@@ -206,11 +206,11 @@ void SpoolerEngine::loadRow(std::size_t i) {
                        ")");
   try {
     record.LabelDesign = std::make_unique<PreparedDesign>(
-        readTextLines(row.design, {true, label_block::kMaximumFileSize}));
+        formats::readTextLines(row.design, {true, formats::kMaximumFileSize}));
   } catch (const platform::FileError& error) {
     if (error.problem() == platform::FileProblem::TooLarge)
       AddStatusMessage("ERROR: Design file \"" + row.design + "\" is larger than " +
-                       label_block::maximumFileSizeText() + ".");
+                       formats::maximumFileSizeText() + ".");
     else
       AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
   } catch (const std::exception&) {
@@ -292,8 +292,8 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   const std::string job = *found;
   const std::string jobPath = printer.PrinterName() + "\\" + job;
   FView.AddJobLine(jobPath);
-  const label_block::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
-                                          record.TotalText};
+  const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
+                                      record.TotalText};
   mergeOutcome_ = {};
   retryJob_ = false;
   try {
@@ -377,7 +377,7 @@ bool SpoolerEngine::destinationUsable(const TLabelSpooler& record, const std::st
 
 bool SpoolerEngine::writeMergedJob(const std::string& destination, const std::string& jobFileName) {
   try {
-    writeTextLines(destination + "\\" + jobFileName, MergedJob);
+    formats::writeTextLines(destination + "\\" + jobFileName, MergedJob);
     return true;
   } catch (const std::exception& error) {
     // A disk that is full, a folder that refuses us, a name that is a

@@ -122,7 +122,7 @@ private:
 
   platform::MainLoop& FLoop;
   SpoolerView& FView;
-  TVirtualTable tblConfig;
+  formats::TVirtualTable tblConfig;
   TATFileNotification FNotifierConfig;
   std::vector<TLabelSpooler> FLabelSpoolers;
   std::vector<std::string> MergedJob;

@@ -43,20 +43,20 @@ const std::filesystem::path kConfigFixtures =
 const std::filesystem::path kPeFixtures = std::filesystem::absolute(VELMORA_PE_FIXTURES_DIR);
 const std::filesystem::path kDovetack = std::filesystem::absolute(VELMORA_DOVETACK);
 
-std::string configFile(const std::vector<rowset_xml::Row>& rows) {
-  return rowset_xml::write({{"Source", 8},
-                            {"Dest", 8},
-                            {"Backup", 8},
-                            {"Design", 25},
-                            {"LabelsText", 15},
-                            {"MapText", 15},
-                            {"TimeText", 15},
-                            {"TotalText", 15}},
-                           rows);
+std::string configFile(const std::vector<formats::Row>& rows) {
+  return formats::writeRowsetXml({{"Source", 8},
+                                  {"Dest", 8},
+                                  {"Backup", 8},
+                                  {"Design", 25},
+                                  {"LabelsText", 15},
+                                  {"MapText", 15},
+                                  {"TimeText", 15},
+                                  {"TotalText", 15}},
+                                 rows);
 }
 
-rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string> dest,
-                    std::optional<std::string> backup = std::nullopt) {
+formats::Row row(std::optional<std::string> source, std::optional<std::string> dest,
+                 std::optional<std::string> backup = std::nullopt) {
   return {std::move(source), std::move(dest), std::move(backup), "LabelDesign.txt",
           "Labels",          "Map:",          "Time:",           "Total"};
 }
@@ -234,7 +234,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   ListView_SetItemState(w.gridConfig, 1, LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
   pump();
-  EXPECT_EQ(w.configuration().tblConfig().CurrentRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(w.configuration().tblConfig().currentRow(), std::optional<std::size_t>(1));
   EXPECT_EQ(text(w.lookSource), "PREP2");
   EXPECT_EQ(text(w.lookBackup), "LBL1");
 

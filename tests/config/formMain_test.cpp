@@ -39,20 +39,20 @@ using test::RecordingMessages;
 using test::TempWorkDir;
 using test::writeBytes;
 
-std::string configFile(const std::vector<rowset_xml::Row>& rows) {
-  return rowset_xml::write({{"Source", 8},
-                            {"Dest", 8},
-                            {"Backup", 8},
-                            {"Design", 25},
-                            {"LabelsText", 15},
-                            {"MapText", 15},
-                            {"TimeText", 15},
-                            {"TotalText", 15}},
-                           rows);
+std::string configFile(const std::vector<formats::Row>& rows) {
+  return formats::writeRowsetXml({{"Source", 8},
+                                  {"Dest", 8},
+                                  {"Backup", 8},
+                                  {"Design", 25},
+                                  {"LabelsText", 15},
+                                  {"MapText", 15},
+                                  {"TimeText", 15},
+                                  {"TotalText", 15}},
+                                 rows);
 }
 
-rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string> dest,
-                    std::string mapText = "Map:") {
+formats::Row row(std::optional<std::string> source, std::optional<std::string> dest,
+                 std::string mapText = "Map:") {
   return {std::move(source), std::move(dest),    std::nullopt, "LabelDesign.txt",
           "Labels",          std::move(mapText), "Time:",      "Total"};
 }

@@ -85,7 +85,7 @@ TEST(LabelDesignEditor, AMissingFileRaisesTheOpenErrorAndKeepsTheEncoding) {
     EXPECT_EQ(std::string(error.what()).rfind("Cannot open file \"", 0), 0u) << error.what();
     EXPECT_NE(std::string(error.what()).find("LabelDesign.txt"), std::string::npos);
   }
-  EXPECT_EQ(editor.RememberedEncoding(), TextEncoding::Utf8);
+  EXPECT_EQ(editor.RememberedEncoding(), formats::TextEncoding::Utf8);
 }
 
 TEST(LabelDesignEditor, ADesignThatCannotBeCreatedRaisesTheCreateError) {

@@ -17,18 +17,18 @@ using test::readBytes;
 using test::TempWorkDir;
 using test::writeBytes;
 
-std::vector<rowset_xml::FieldDef> eightFields() {
+std::vector<formats::FieldDef> eightFields() {
   return {{"Source", 8},      {"Dest", 8},     {"Backup", 8},    {"Design", 25},
           {"LabelsText", 15}, {"MapText", 15}, {"TimeText", 15}, {"TotalText", 15}};
 }
 
-rowset_xml::Row row(std::optional<std::string> source, std::optional<std::string> dest) {
+formats::Row row(std::optional<std::string> source, std::optional<std::string> dest) {
   return {std::move(source), std::move(dest), std::nullopt, "LabelDesign.txt",
           "Labels",          "Map:",          "Time:",      "Total"};
 }
 
-std::string fileWith(const std::vector<rowset_xml::Row>& rows) {
-  return rowset_xml::write(eightFields(), rows);
+std::string fileWith(const std::vector<formats::Row>& rows) {
+  return formats::writeRowsetXml(eightFields(), rows);
 }
 
 class PrinterConfigurationTest : public ::testing::Test {
@@ -63,11 +63,11 @@ TEST_F(PrinterConfigurationTest, AnExistingFileIsLoadedNotReplaced) {
 TEST_F(PrinterConfigurationTest, AddChooseAndSaveWritesTheRowWithItsDefaults) {
   config.OpenConfiguration();
   config.AddPrinter();
-  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsInsert);
+  EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsInsert);
   config.SetFieldValue("Source", "PREP1");
   config.SetFieldValue("Dest", "LBL1");
   config.SaveAndActivate();
-  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsBrowse);
   const std::string file = savedFile();
   EXPECT_EQ(file, fileWith({row("PREP1", "LBL1")}));
   EXPECT_NE(file.find("<z:row Source='PREP1' Dest='LBL1' Design='LabelDesign.txt' "
@@ -80,7 +80,7 @@ TEST_F(PrinterConfigurationTest, AddingTwicePostsTheFirstRowWithItsDefaults) {
   config.AddPrinter();
   config.AddPrinter();
   EXPECT_EQ(config.tblConfig().RecordCount(), 1u); // the first is posted, the second pending
-  EXPECT_EQ(config.tblConfig().VisibleRowCount(), 2u);
+  EXPECT_EQ(config.tblConfig().visibleRowCount(), 2u);
   config.SaveAndActivate();
   EXPECT_EQ(savedFile(),
             fileWith({row(std::nullopt, std::nullopt), row(std::nullopt, std::nullopt)}));
@@ -92,7 +92,7 @@ TEST_F(PrinterConfigurationTest, DeleteAfterAddAbandonsOnlyTheNewRow) {
   config.AddPrinter();
   config.SetFieldValue("Source", "PREP1");
   config.DeletePrinter();
-  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsBrowse);
   config.SaveAndActivate();
   EXPECT_EQ(savedFile(), fileWith({row("PREP2", "LBL1")}));
 }
@@ -100,7 +100,7 @@ TEST_F(PrinterConfigurationTest, DeleteAfterAddAbandonsOnlyTheNewRow) {
 TEST_F(PrinterConfigurationTest, DeleteOnAnEmptyTableRaisesAndChangesNothing) {
   config.OpenConfiguration();
   const std::string before = savedFile();
-  EXPECT_THROW(config.DeletePrinter(), EDatabaseError);
+  EXPECT_THROW(config.DeletePrinter(), formats::EDatabaseError);
   config.SaveAndActivate();
   EXPECT_EQ(savedFile(), before);
 }
@@ -120,9 +120,9 @@ TEST_F(PrinterConfigurationTest, SaveDuringAnEditIncludesTheEdit) {
   config.OpenConfiguration();
   config.SetFieldValue("Backup", "lbl2");
   config.SetFieldValue("MapText", "Zone:");
-  EXPECT_EQ(config.tblConfig().State(), TDataSetState::dsEdit);
+  EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsEdit);
   config.SaveAndActivate();
-  rowset_xml::Row expected = row("PREP1", "LBL1");
+  formats::Row expected = row("PREP1", "LBL1");
   expected[2] = "lbl2";
   expected[5] = "Zone:";
   EXPECT_EQ(savedFile(), fileWith({expected}));
@@ -157,9 +157,9 @@ TEST_F(PrinterConfigurationTest, ABrokenSchemaLeavesTheTableClosedAndAddReportsI
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              "<xml><s:Schema><s:AttributeType name='N'><s:datatype dt:type='int' />"
              "</s:AttributeType></s:Schema></xml>");
-  EXPECT_THROW(config.OpenConfiguration(), EDatabaseError);
+  EXPECT_THROW(config.OpenConfiguration(), formats::EDatabaseError);
   EXPECT_FALSE(config.tblConfig().Active());
-  EXPECT_THROW(config.AddPrinter(), EDatabaseError);
+  EXPECT_THROW(config.AddPrinter(), formats::EDatabaseError);
   EXPECT_TRUE(config.PrinterChoices().empty()); // the load ended before RMSpool.DBF
 }
 
@@ -200,7 +200,7 @@ TEST_F(PrinterConfigurationTest, WhatThePageShowsOfTheRows) {
   EXPECT_EQ(config.gridText(0, "NoSuchField"), "");
   EXPECT_EQ(config.gridText(5, "Source"), "");
   EXPECT_EQ(config.sourcePrinters(), (std::vector<std::string>{"PREP1", "PREP2"}));
-  config.tblConfig().MoveTo(0);
+  config.tblConfig().moveTo(0);
   EXPECT_EQ(config.currentValue("Source"), "PREP1");
 }
 

@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: config_save_helper <file> <milliseconds> <count file>\n");
     return 2;
   }
-  velmora::TVirtualTable tables[2] = {velmora::TVirtualTable("tblConfig"),
-                                      velmora::TVirtualTable("tblConfig")};
+  velmora::formats::TVirtualTable tables[2] = {velmora::formats::TVirtualTable("tblConfig"),
+                                               velmora::formats::TVirtualTable("tblConfig")};
   velmora::test::fillStressTable(tables[0], 0);
   velmora::test::fillStressTable(tables[1], 1);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::stol(argv[2]));

@@ -12,12 +12,12 @@
 
 namespace velmora::test {
 
-inline void addConfigFields(TVirtualTable& table) {
-  AddConfigurationFields(table);
+inline void addConfigFields(formats::TVirtualTable& table) {
+  formats::addConfigurationFields(table);
 }
 
 // Appends one posted row; a nullopt leaves that field null.
-inline void appendRow(TVirtualTable& table, const rowset_xml::Row& values) {
+inline void appendRow(formats::TVirtualTable& table, const formats::Row& values) {
   table.Append();
   for (std::size_t i = 0; i < values.size(); ++i)
     if (values[i])
@@ -27,22 +27,22 @@ inline void appendRow(TVirtualTable& table, const rowset_xml::Row& values) {
 
 // Everything a table holds, as plain values (the row being inserted included).
 struct TableSnapshot {
-  std::vector<rowset_xml::FieldDef> fields;
-  std::vector<rowset_xml::Row> rows;
+  std::vector<formats::FieldDef> fields;
+  std::vector<formats::Row> rows;
   bool operator==(const TableSnapshot&) const = default;
 };
 
-inline TableSnapshot snapshot(const TVirtualTable& table) {
+inline TableSnapshot snapshot(const formats::TVirtualTable& table) {
   TableSnapshot shot;
   for (std::size_t f = 0; f < table.FieldCount(); ++f) {
     const auto& field = table.Fields(f);
     shot.fields.push_back(
         {field.FieldName(), field.Size(), field.Required(), field.ReadOnly(), field.FixedChar()});
   }
-  for (std::size_t r = 0; r < table.VisibleRowCount(); ++r) {
-    rowset_xml::Row row;
+  for (std::size_t r = 0; r < table.visibleRowCount(); ++r) {
+    formats::Row row;
     for (std::size_t f = 0; f < table.FieldCount(); ++f)
-      row.push_back(table.CellIsNull(r, f) ? std::nullopt : std::optional(table.CellText(r, f)));
+      row.push_back(table.cellIsNull(r, f) ? std::nullopt : std::optional(table.cellText(r, f)));
     shot.rows.push_back(std::move(row));
   }
   return shot;
@@ -54,7 +54,7 @@ inline std::size_t stressRowCount(int variant) {
   return variant == 0 ? 3 : 400;
 }
 
-inline void fillStressTable(TVirtualTable& table, int variant) {
+inline void fillStressTable(formats::TVirtualTable& table, int variant) {
   addConfigFields(table);
   table.Open();
   for (std::size_t r = 0; r < stressRowCount(variant); ++r) {

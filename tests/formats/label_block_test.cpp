@@ -4,12 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace velmora::label_block {
+namespace velmora::formats {
 namespace {
 
 TEST(LabelBlock, SampleJobIsOneBlockWithTheItemOnLine25) {
   const auto job = sampleJob("02:09 PM");
-  ASSERT_EQ(job.size(), kBlockLines);
+  ASSERT_EQ(job.size(), kLabelBlockLines);
   EXPECT_EQ(job[5], "Time: 02:09 PM");
   EXPECT_EQ(job[15], "Directions Line 1");
   EXPECT_EQ(job[16], "");
@@ -35,4 +35,4 @@ TEST(LabelBlock, TagListIsSortedAndCoversEveryHeaderTag) {
 }
 
 } // namespace
-} // namespace velmora::label_block
+} // namespace velmora::formats

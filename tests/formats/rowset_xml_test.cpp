@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-namespace velmora {
+namespace velmora::formats {
 namespace {
 
 using test::addConfigFields;
@@ -94,7 +94,7 @@ std::string emptyFile() {
   return joinLines(lines);
 }
 
-const std::vector<rowset_xml::Row> kExampleRows = {
+const std::vector<Row> kExampleRows = {
     {"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt", "Labels", "Map:", "Time:", "Total"},
     {"BAR", "LABEL2", std::nullopt, "Bar & Grill.txt", "Labels", "Map:", "", "Order's Total"},
 };
@@ -169,13 +169,13 @@ TEST_F(ConfigFile, SavingAClosedTableWritesThe33LineFileAndLeavesItClosed) {
 
 TEST_F(ConfigFile, SavingKeepsTheStateAndTheCurrentRow) {
   fillExample(table);
-  table.MoveTo(1);
+  table.moveTo(1);
   table.Edit();
   table.FieldByName("Source").SetAsString("PENDING");
   table.SaveToXML(kConfigFile);
   EXPECT_EQ(readBytes(kConfigFile), exampleFile()) << "only posted rows are saved";
   EXPECT_EQ(table.State(), TDataSetState::dsEdit);
-  EXPECT_EQ(table.CurrentRow(), 1u);
+  EXPECT_EQ(table.currentRow(), 1u);
   EXPECT_EQ(table.FieldByName("Source").AsString(), "PENDING");
 }
 
@@ -188,7 +188,7 @@ TEST_F(ConfigFile, ReadsTheExampleBackOpenOnItsFirstRow) {
   ASSERT_EQ(load(exampleFile()), "");
   EXPECT_EQ(snapshot(table), expected);
   EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
-  EXPECT_EQ(table.CurrentRow(), 0u);
+  EXPECT_EQ(table.currentRow(), 0u);
   table.Next();
   EXPECT_TRUE(table.FieldByName("BACKUP").IsNull());
   EXPECT_FALSE(table.FieldByName("TIMETEXT").IsNull());
@@ -197,7 +197,7 @@ TEST_F(ConfigFile, ReadsTheExampleBackOpenOnItsFirstRow) {
 }
 
 TEST(RowsetValue, EscapesTheFiveCharactersAndNothingElse) {
-  EXPECT_EQ(rowset_xml::escapeValue("a&'\"<>\t\r\n&lt;é"),
+  EXPECT_EQ(escapeXmlValue("a&'\"<>\t\r\n&lt;é"),
             "a&#x26;&#x27;&#x22;&#x3c;&#x3e;\t\r\n&#x26;lt;é");
 }
 
@@ -214,7 +214,7 @@ TEST(RowsetValue, DecodingIsOneLeftToRightPassWithCase) {
       {"a & b &", "a & b &"},
   };
   for (const auto& [encoded, decoded] : cases)
-    EXPECT_EQ(rowset_xml::decodeValue(encoded), decoded) << encoded;
+    EXPECT_EQ(decodeXmlValue(encoded), decoded) << encoded;
 }
 
 TEST_F(ConfigFile, GeneratedTablesSurviveASaveAndALoad) {
@@ -267,7 +267,7 @@ TEST_F(ConfigFile, AliasesNeverTakeARealFieldsName) {
   editor.AddField("2nd", 5);
   editor.Open();
   appendRow(editor, {"one", "two", "three", "four"});
-  const std::string saved = editor.SaveToXMLString();
+  const std::string saved = editor.saveToXmlString();
   EXPECT_NE(saved.find("name='c3' rs:name='Map Text' rs:number='2'"), std::string::npos) << saved;
   EXPECT_NE(saved.find("name='c4' rs:name='2nd' rs:number='4'"), std::string::npos);
   EXPECT_NE(saved.find("<z:row c1='one' c3='two' C2='three' c4='four' />"), std::string::npos);
@@ -395,7 +395,7 @@ TEST_F(ConfigFile, ABrokenRowKeepsTheRowsBeforeItOpenOnTheFirst) {
     EXPECT_EQ(load(content, editor), message) << broken;
     EXPECT_EQ(editor.State(), TDataSetState::dsBrowse);
     EXPECT_EQ(editor.RecordCount(), 2u);
-    EXPECT_EQ(editor.CurrentRow(), 0u);
+    EXPECT_EQ(editor.currentRow(), 0u);
     EXPECT_EQ(editor.FieldByName("Source").AsString(), "PREP0");
   }
 
@@ -507,7 +507,7 @@ TEST_F(ConfigFile, TagsAndAttributesFollowTheReadingRules) {
 
 TEST_F(ConfigFile, AMissingFileFailsAndLeavesTheTableAsItWas) {
   fillExample(table);
-  table.MoveTo(1);
+  table.moveTo(1);
   const TableSnapshot before = snapshot(table);
   try {
     table.LoadFromFile("Missing.XML", true);
@@ -520,7 +520,7 @@ TEST_F(ConfigFile, AMissingFileFailsAndLeavesTheTableAsItWas) {
                   "\". " + error.systemText());
   }
   EXPECT_EQ(snapshot(table), before);
-  EXPECT_EQ(table.CurrentRow(), 1u);
+  EXPECT_EQ(table.currentRow(), 1u);
 }
 
 TEST_F(ConfigFile, ASaveThatCannotCreateTheFileFailsAndLeavesTheTable) {
@@ -636,4 +636,4 @@ TEST(ConfigFileConcurrency, ALoadSeesAWholeFileOrFailsToOpenIt) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::formats

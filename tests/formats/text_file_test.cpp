@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velmora {
+namespace velmora::formats {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -103,4 +103,4 @@ TEST(TextFile, MissingFileFailsWithTheOpenError) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::formats

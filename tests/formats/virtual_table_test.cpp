@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora {
+namespace velmora::formats {
 namespace {
 
 using test::addConfigFields;
@@ -84,12 +84,12 @@ TEST_F(ConfigTable, AppendPostsThePendingRowAndRunsAfterInsert) {
   table.Append();
   table.FieldByName("Source").SetAsString("PREP1");
   EXPECT_EQ(table.RecordCount(), 0u) << "a new row belongs to the table once posted";
-  EXPECT_EQ(table.VisibleRowCount(), 1u);
-  EXPECT_EQ(table.CellText(0, 0), "PREP1");
+  EXPECT_EQ(table.visibleRowCount(), 1u);
+  EXPECT_EQ(table.cellText(0, 0), "PREP1");
   table.Append();
   EXPECT_EQ(table.State(), TDataSetState::dsInsert);
   EXPECT_EQ(table.RecordCount(), 1u);
-  EXPECT_EQ(table.CurrentRow(), 1u);
+  EXPECT_EQ(table.currentRow(), 1u);
   EXPECT_TRUE(table.FieldByName("Source").IsNull());
   EXPECT_EQ(table.FieldByName("MapText").AsString(), "Map:");
   table.Post();
@@ -105,18 +105,18 @@ TEST_F(ConfigTable, EditPostCancelAndMovingAway) {
   table.First();
   table.Edit();
   table.FieldByName("Source").SetAsString("A2");
-  EXPECT_EQ(table.CellText(0, 0), "A2") << "the grid shows the pending edit";
+  EXPECT_EQ(table.cellText(0, 0), "A2") << "the grid shows the pending edit";
   table.Cancel();
   EXPECT_EQ(table.FieldByName("Source").AsString(), "A");
 
   table.Edit();
   table.FieldByName("Source").SetAsString("A3");
-  table.MoveTo(1); // moving to another row posts the edit
+  table.moveTo(1); // moving to another row posts the edit
   EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
   EXPECT_EQ(table.FieldByName("Source").AsString(), "B");
   EXPECT_EQ(column("Source"), (std::vector<std::string>{"A3", "B"}));
 
-  table.MoveTo(1);
+  table.moveTo(1);
   table.Edit();
   table.FieldByName("Dest").Clear();
   table.Post();
@@ -135,7 +135,7 @@ TEST_F(ConfigTable, DeleteRemovesTheCurrentRowOrAbandonsTheNewOne) {
   EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
   EXPECT_EQ(column("Source"), (std::vector<std::string>{"A", "B", "C"}));
 
-  table.MoveTo(1);
+  table.moveTo(1);
   table.Delete();
   EXPECT_EQ(table.FieldByName("Source").AsString(), "C");
   table.Delete(); // the last row: the one before it becomes current
@@ -143,7 +143,7 @@ TEST_F(ConfigTable, DeleteRemovesTheCurrentRowOrAbandonsTheNewOne) {
   table.Delete();
   EXPECT_EQ(table.RecordCount(), 0u);
   EXPECT_TRUE(table.Eof());
-  EXPECT_EQ(table.CurrentRow(), std::nullopt);
+  EXPECT_EQ(table.currentRow(), std::nullopt);
 }
 
 TEST_F(ConfigTable, WalkingVisitsEveryRowOnceInOrder) {
@@ -152,7 +152,7 @@ TEST_F(ConfigTable, WalkingVisitsEveryRowOnceInOrder) {
   for (const char* source : {"P1", "P2", "P3"})
     appendRow(table, {source});
   EXPECT_EQ(column("Source"), (std::vector<std::string>{"P1", "P2", "P3"}));
-  EXPECT_EQ(table.CurrentRow(), 2u) << "Next on the last row stays there";
+  EXPECT_EQ(table.currentRow(), 2u) << "Next on the last row stays there";
 }
 
 TEST_F(ConfigTable, ClosingKeepsRowsOnlyWithPersistentData) {
@@ -202,12 +202,12 @@ TEST_F(ConfigTable, EditOnAnEmptyTableStartsANewRow) {
 
 TEST_F(ConfigTable, ListenersHearEveryKindOfChangeAndMayRemoveThemselves) {
   std::vector<TTableChange> heard;
-  const auto id = table.AddChangeListener([&](TTableChange change) { heard.push_back(change); });
+  const auto id = table.addChangeListener([&](TTableChange change) { heard.push_back(change); });
   TVirtualTable::ListenerId once = 0;
   int onceCalls = 0;
-  once = table.AddChangeListener([&](TTableChange) {
+  once = table.addChangeListener([&](TTableChange) {
     ++onceCalls;
-    table.RemoveChangeListener(once);
+    table.removeChangeListener(once);
   });
 
   table.Open();
@@ -222,11 +222,11 @@ TEST_F(ConfigTable, ListenersHearEveryKindOfChangeAndMayRemoveThemselves) {
   table.Post();
   EXPECT_EQ(heard, (std::vector{TTableChange::tcRecordChanged, TTableChange::tcStateChanged,
                                 TTableChange::tcDataChanged}));
-  table.RemoveChangeListener(id);
+  table.removeChangeListener(id);
   heard.clear();
   table.Close();
   EXPECT_TRUE(heard.empty());
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::formats

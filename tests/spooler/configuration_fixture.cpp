@@ -7,11 +7,11 @@
 namespace velmora::test {
 
 void writeConfiguration(const std::vector<ConfigRow>& rows) {
-  TVirtualTable table("tblConfig");
-  AddConfigurationFields(table);
+  formats::TVirtualTable table("tblConfig");
+  formats::addConfigurationFields(table);
   table.Open();
-  const auto prefixes = label_block::defaultPrefixTexts();
-  namespace field = configuration_field;
+  const auto prefixes = formats::defaultPrefixTexts();
+  namespace field = formats::configuration_field;
   for (const auto& row : rows) {
     table.Append();
     table.FieldByName(field::kSource).SetAsString(row.source);
@@ -25,7 +25,7 @@ void writeConfiguration(const std::vector<ConfigRow>& rows) {
     table.FieldByName(field::kTotalText).SetAsString(prefixes.totalText);
     table.Post();
   }
-  table.SaveToXML(kConfigurationFile);
+  table.SaveToXML(formats::kConfigurationFile);
 }
 
 } // namespace velmora::test

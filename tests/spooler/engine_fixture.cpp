@@ -31,18 +31,18 @@ void RecordingView::MarkLastJobLineError() {
 }
 
 Lines sampleJobNamed(const std::string& reference) {
-  Lines lines = label_block::sampleJob("02:09 PM");
+  Lines lines = formats::sampleJob("02:09 PM");
   lines[0] = reference;
   lines[25] = "1 Burger";
   return lines;
 }
 
 std::string mergedBytes(const std::string& reference) {
-  return encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
+  return formats::encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
 }
 
 void dropJob(const std::string& folder, const std::string& name, const Lines& lines) {
-  writeBytes(folder + "/" + name + ".tmp", encodeLines(lines));
+  writeBytes(folder + "/" + name + ".tmp", formats::encodeLines(lines));
   std::filesystem::rename(folder + "/" + name + ".tmp", folder + "/" + name);
 }
 

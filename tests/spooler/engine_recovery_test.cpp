@@ -28,11 +28,11 @@ class EngineRecovery : public EngineTest {};
 
 TEST_F(EngineRecovery, AConfigurationSavedWhileItsWriterHeldItIsLoadedOnceItIsFree) {
   writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL2", ""}});
-  const std::string saved = readBytes(kConfigurationFile);
+  const std::string saved = readBytes(formats::kConfigurationFile);
   start({{"PREP1", "LABEL1", ""}});
   // The writer saves and keeps the file open a moment: the load that its
   // change brings fails.
-  const int writer = ::open(kConfigurationFile, O_WRONLY | O_TRUNC);
+  const int writer = ::open(formats::kConfigurationFile, O_WRONLY | O_TRUNC);
   ASSERT_GE(writer, 0);
   ASSERT_EQ(::write(writer, saved.data(), saved.size()), static_cast<ssize_t>(saved.size()));
   ASSERT_TRUE(runUntil([&] { return !errors.empty(); }));
@@ -47,7 +47,7 @@ TEST_F(EngineRecovery, AConfigurationSavedWhileItsWriterHeldItIsLoadedOnceItIsFr
 
 TEST_F(EngineRecovery, AnErrorThatEndsAReloadGoesToTheStatusLogToo) {
   start({{"PREP1", "LABEL1", ""}});
-  writeBytes(kConfigurationFile, "<xml><s:Schema><s:AttributeType name='Source'>");
+  writeBytes(formats::kConfigurationFile, "<xml><s:Schema><s:AttributeType name='Source'>");
   ASSERT_TRUE(runUntil([&] { return !errors.empty(); }));
   EXPECT_THAT(view.status, Contains("ERROR: " + errors.front()))
       << "an operator watching the log sees it";

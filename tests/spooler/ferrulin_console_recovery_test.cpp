@@ -42,18 +42,18 @@ constexpr auto kWait = 10s;
 constexpr uid_t kOtherUser = 47113;
 
 Lines job(const std::string& reference) {
-  Lines lines = label_block::sampleJob("02:09 PM");
+  Lines lines = formats::sampleJob("02:09 PM");
   lines[0] = reference;
   lines[25] = "1 Burger";
   return lines;
 }
 
 std::string merged(const std::string& reference) {
-  return encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
+  return formats::encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
 }
 
 void dropJob(const std::string& folder, const std::string& name, const Lines& lines) {
-  writeBytes(folder + "/" + name + ".tmp", encodeLines(lines));
+  writeBytes(folder + "/" + name + ".tmp", formats::encodeLines(lines));
   fs::rename(folder + "/" + name + ".tmp", folder + "/" + name);
 }
 
@@ -100,7 +100,7 @@ TEST_F(FerrulinConsoleRecovery, HeldJobsEndToEnd) {
   ASSERT_TRUE(spooler->waitForOutput("# Job kept in VelmoraHeldJobs\\PREP1\\A123.spl", kWait));
   EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\A123.spl -- ERROR", kWait));
   EXPECT_FALSE(fs::exists("PREP1/A123.spl"));
-  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/A123.spl"), encodeLines(job("kept")));
+  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/A123.spl"), formats::encodeLines(job("kept")));
   spooler->signal(SIGTERM);
   ASSERT_EQ(spooler->wait(kWait), 0);
 

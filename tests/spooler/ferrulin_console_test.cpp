@@ -37,14 +37,14 @@ constexpr auto kWait = 10s; // generous: the promise is about 100 ms per job
 
 // A one-block job whose reference line names it.
 Lines job(const std::string& reference, const std::string& item = "1 Burger") {
-  Lines lines = label_block::sampleJob("02:09 PM");
+  Lines lines = formats::sampleJob("02:09 PM");
   lines[0] = reference;
   lines[25] = item;
   return lines;
 }
 
 std::string jobBytes(const Lines& lines) {
-  return encodeLines(lines);
+  return formats::encodeLines(lines);
 }
 
 // Drops a job the way the host does: written whole, then given its name.
@@ -256,7 +256,7 @@ TEST_F(FerrulinConsole, IncompatibleJobGivesTheWarningAndAnEmptyFile) {
   dropJob("PREP1", "odd.spl", lines);
   ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/odd.spl") && !fs::exists("PREP1/odd.spl"); }));
   EXPECT_EQ(readBytes("LABEL1/odd.spl"), "");
-  EXPECT_TRUE(spooler->waitForOutput(std::string(label_block::kIncompatibleJobWarning), kWait));
+  EXPECT_TRUE(spooler->waitForOutput(std::string(formats::kIncompatibleJobWarning), kWait));
 }
 
 TEST_F(FerrulinConsole, AnExistingFileOfTheSameNameIsReplaced) {
@@ -490,8 +490,8 @@ TEST_F(FerrulinConsole, AFifoInPlaceOfTheConfigurationOrADesignIsRefusedAtOnce) 
     spooler->signal(SIGTERM);
     EXPECT_EQ(spooler->wait(kWait), 0);
   }
-  fs::remove(kConfigurationFile);
-  ASSERT_EQ(::mkfifo(kConfigurationFile, 0644), 0);
+  fs::remove(formats::kConfigurationFile);
+  ASSERT_EQ(::mkfifo(formats::kConfigurationFile, 0644), 0);
   auto spooler = startSpooler(false);
   ASSERT_TRUE(spooler->waitForErrorOutput("Not a regular file", kWait)) << spooler->errorOutput();
   spooler->signal(SIGTERM);
@@ -506,10 +506,10 @@ TEST_F(FerrulinConsole, JobsAndDesignsAboveTheSizeLimitAreRefused) {
     writeBytes(path, "");
     fs::resize_file(path, size);
   };
-  makeSparse("Huge.txt", label_block::kMaximumFileSize + 1);
+  makeSparse("Huge.txt", formats::kMaximumFileSize + 1);
   writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL1", "", "Huge.txt"}});
   holdLock("LABEL1");
-  makeSparse("PREP1/huge.spl", label_block::kMaximumFileSize + 1);
+  makeSparse("PREP1/huge.spl", formats::kMaximumFileSize + 1);
   auto spooler = startSpooler();
   EXPECT_TRUE(
       spooler->waitForOutput("ERROR: Design file \"Huge.txt\" is larger than 64 MB.", kWait));
@@ -519,7 +519,7 @@ TEST_F(FerrulinConsole, JobsAndDesignsAboveTheSizeLimitAreRefused) {
       spooler->waitForOutput("ERROR: File \"PREP1\\huge.spl\" is larger than 64 MB.", kWait));
   EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\huge.spl -- ERROR", kWait));
   ASSERT_TRUE(spooler->waitForOutput("# Job kept in VelmoraHeldJobs\\PREP1\\huge.spl", kWait));
-  EXPECT_EQ(fs::file_size("VelmoraHeldJobs/PREP1/huge.spl"), label_block::kMaximumFileSize + 1);
+  EXPECT_EQ(fs::file_size("VelmoraHeldJobs/PREP1/huge.spl"), formats::kMaximumFileSize + 1);
   EXPECT_FALSE(fs::exists("PREP1/huge.spl"));
   EXPECT_FALSE(fs::exists("LABEL1/huge.spl")) << "refused: nothing delivered for it";
   EXPECT_EQ(readBytes("LABEL1/small.spl"), merged("small"));

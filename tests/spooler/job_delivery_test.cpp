@@ -56,7 +56,8 @@ TEST_F(JobDelivery, BothDestinationsDownKeepsTheJobInTheHoldingFolder) {
   engine->ProcessNextJob(0);
   EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/A123.spl"), original);
   ASSERT_TRUE(fs::exists("VelmoraHeldJobs/PREP1/A123 (2).spl"));
-  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/A123 (2).spl"), encodeLines(sampleJobNamed("second")));
+  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/A123 (2).spl"),
+            formats::encodeLines(sampleJobNamed("second")));
   EXPECT_EQ(view.status.back(), "# Job kept in VelmoraHeldJobs\\PREP1\\A123 (2).spl");
 }
 
@@ -71,7 +72,7 @@ TEST_F(JobDelivery, AnIncompatibleJobIsDeliveredEmptyAndKept) {
   EXPECT_EQ(readBytes("LABEL1/odd.spl"), "") << "the empty delivery stays";
   EXPECT_FALSE(fs::exists("PREP1/odd.spl"));
   ASSERT_TRUE(fs::exists("VelmoraHeldJobs/PREP1/odd.spl"));
-  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/odd.spl"), encodeLines(lines));
+  EXPECT_EQ(readBytes("VelmoraHeldJobs/PREP1/odd.spl"), formats::encodeLines(lines));
   EXPECT_THAT(view.jobs, ElementsAre("PREP1\\odd.spl"));
   EXPECT_EQ(view.status.back(), "# Job kept in VelmoraHeldJobs\\PREP1\\odd.spl");
 }
@@ -196,7 +197,7 @@ TEST_F(JobDelivery, AJobReplacedWhileItWasMergedStaysToBeTakenAgain) {
   view.onStatus = nullptr;
   EXPECT_EQ(readBytes("LABEL2/R.spl"), mergedBytes("first"));
   ASSERT_TRUE(fs::exists("PREP1/R.spl")) << "the new version is not deleted undelivered";
-  EXPECT_EQ(readBytes("PREP1/R.spl"), encodeLines(sampleJobNamed("second")));
+  EXPECT_EQ(readBytes("PREP1/R.spl"), formats::encodeLines(sampleJobNamed("second")));
   engine->ProcessNextJob(0);
   EXPECT_EQ(readBytes("LABEL2/R.spl"), mergedBytes("second"));
   EXPECT_FALSE(fs::exists("PREP1/R.spl"));

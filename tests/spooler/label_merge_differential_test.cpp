@@ -30,11 +30,11 @@ public:
     Lines lines;
     const int blocks = pick(0, 3);
     for (int b = 0; b < blocks; ++b) {
-      Lines block(label_block::kBlockLines);
+      Lines block(formats::kLabelBlockLines);
       for (std::size_t i = 0; i < 20; ++i)
         block[i] = chance(15) ? "" : text(pick(0, 4));
-      std::size_t at = label_block::kItemAreaStart +
-                       static_cast<std::size_t>(chance(20) ? pick(0, 90) : pick(0, 6));
+      std::size_t at =
+          formats::kItemAreaStart + static_cast<std::size_t>(chance(20) ? pick(0, 90) : pick(0, 6));
       if (at < block.size())
         block[at] = chance(10) ? "   " : text(pick(1, 3));
       for (int mods = chance(10) ? 200 : pick(0, 12); mods > 0 && ++at < block.size(); --mods)
@@ -49,7 +49,7 @@ public:
     return lines;
   }
 
-  label_block::PrefixTexts prefixes() {
+  formats::PrefixTexts prefixes() {
     static const char* const choices[] = {
         "", "Total", "total", "TIME:", "Labels", "Map:", "x'y", "\u00e9", " ", "<", "ı"};
     auto one = [&] { return std::string(choices[pick(0, std::size(choices) - 1)]); };
@@ -77,21 +77,21 @@ private:
   std::string modifierTag() {
     const int n = chance(10) ? pick(101, 150) : pick(1, 12);
     return chance(5) ? "<Item Mod[0" + std::to_string(n) + "]>"
-                     : label_block::itemModifierTag(static_cast<std::size_t>(n));
+                     : formats::itemModifierTag(static_cast<std::size_t>(n));
   }
 
   std::string tagText() {
     switch (pick(0, 4)) {
     case 0:
-      return mixCase(label_block::kHeaderTags[static_cast<std::size_t>(pick(0, 15))].tag);
+      return mixCase(formats::kHeaderTags[static_cast<std::size_t>(pick(0, 15))].tag);
     case 1:
-      return mixCase(label_block::kItemNameTag);
+      return mixCase(formats::kItemNameTag);
     case 2:
       return mixCase(modifierTag());
     case 3: // fragments a removal joins into a new tag
       return "<Item " + modifierTag() + "Mod[" + std::to_string(pick(1, 12)) + "]>";
     default:
-      return mixCase(label_block::kDesignTags[static_cast<std::size_t>(pick(0, 17))]);
+      return mixCase(formats::kDesignTags[static_cast<std::size_t>(pick(0, 17))]);
     }
   }
 

@@ -41,7 +41,7 @@ std::string replaceText(const std::string& text, const std::string& tag, const s
 }
 
 void replaceInLabel(Lines& label, const std::string& tag, const std::string& value) {
-  label = splitLines(replaceText(join(label), tag, value));
+  label = formats::splitLines(replaceText(join(label), tag, value));
 }
 
 std::string trim(const std::string& text) {
@@ -67,8 +67,7 @@ const std::string& at(const Lines& job, std::size_t i, bool& pastEnd) {
 
 } // namespace
 
-MergeResult mergeJobLines(Lines job, const Lines& design,
-                          const label_block::PrefixTexts& prefixes) {
+MergeResult mergeJobLines(Lines job, const Lines& design, const formats::PrefixTexts& prefixes) {
   MergeResult result;
   std::string text = join(job);
   std::string escaped;
@@ -77,9 +76,9 @@ MergeResult mergeJobLines(Lines job, const Lines& design,
       escaped += '\\';
     escaped += c;
   }
-  job = splitLines(escaped);
+  job = formats::splitLines(escaped);
   if (job.size() % 100 != 0) {
-    result.status.emplace_back(label_block::kIncompatibleJobWarning);
+    result.status.emplace_back(formats::kIncompatibleJobWarning);
     return result;
   }
   for (std::size_t b = 0; b < job.size(); b += 100) {

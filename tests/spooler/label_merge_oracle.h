@@ -19,6 +19,6 @@ struct MergeResult {
 };
 
 MergeResult mergeJobLines(std::vector<std::string> jobLines, const std::vector<std::string>& design,
-                          const label_block::PrefixTexts& prefixes);
+                          const formats::PrefixTexts& prefixes);
 
 } // namespace velmora::oracle

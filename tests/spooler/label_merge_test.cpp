@@ -22,8 +22,8 @@ public:
 // A block of 100 lines with the given header lines (from line 0) and item
 // area lines (from line 20); the rest empty.
 Lines block(Lines header, const Lines& items) {
-  header.resize(label_block::kBlockLines);
-  std::copy(items.begin(), items.end(), header.begin() + label_block::kItemAreaStart);
+  header.resize(formats::kLabelBlockLines);
+  std::copy(items.begin(), items.end(), header.begin() + formats::kItemAreaStart);
   return header;
 }
 
@@ -39,17 +39,17 @@ protected:
   Lines merge(const Lines& job, const Lines& design) {
     return mergeJobLines(job, PreparedDesign(design), prefixes, status);
   }
-  label_block::PrefixTexts prefixes = label_block::defaultPrefixTexts();
+  formats::PrefixTexts prefixes = formats::defaultPrefixTexts();
   RecordingSink status;
 };
 
 TEST_F(LabelMerge, SampleJobFillsEveryTag) {
   Lines design;
-  for (auto tag : label_block::kDesignTags)
+  for (auto tag : formats::kDesignTags)
     design.emplace_back(tag);
   for (int n : {1, 10, 11, 100})
-    design.push_back("mod " + label_block::itemModifierTag(static_cast<std::size_t>(n)) + ".");
-  const Lines merged = merge(label_block::sampleJob("02:09 PM"), design);
+    design.push_back("mod " + formats::itemModifierTag(static_cast<std::size_t>(n)) + ".");
+  const Lines merged = merge(formats::sampleJob("02:09 PM"), design);
   EXPECT_THAT(merged,
               ElementsAre("Address Line 1 Looooooooong", "City and Town", "Directions Line 1",
                           "Employee Name (Number)", "<Item Mod[n]>", "99 Item Name Goes Here",
@@ -79,7 +79,7 @@ TEST_F(LabelMerge, LineCountNotAMultipleOf100IsRejected) {
     const Lines merged = merge(job, {"<Item Name>"});
     EXPECT_EQ(merged.size(), c.rejected ? 0u : c.lines / 100) << c.lines;
     if (c.rejected)
-      EXPECT_THAT(status.lines, ElementsAre(std::string(label_block::kIncompatibleJobWarning)));
+      EXPECT_THAT(status.lines, ElementsAre(std::string(formats::kIncompatibleJobWarning)));
     else
       EXPECT_THAT(status.lines, IsEmpty());
   }
@@ -184,7 +184,7 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
   std::filesystem::create_directory("PREP1");
   RecordingSink status;
   const PreparedDesign design({"<Item Name>"});
-  const auto prefixes = label_block::defaultPrefixTexts();
+  const auto prefixes = formats::defaultPrefixTexts();
 
   Lines job = block({}, {"Cr\u00e8me br\u00fbl\u00e9e"});
   test::writeBytes(
@@ -196,8 +196,8 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
       }());
   const Lines merged = MergeLabels("PREP1\\A.SPL", design, prefixes, status);
   EXPECT_THAT(merged, ElementsAre("Cr\u00e8me br\u00fbl\u00e9e"));
-  EXPECT_EQ(encodeLines(merged), "Cr\xE8me br\xFBl\xE9"
-                                 "e\r\n");
+  EXPECT_EQ(formats::encodeLines(merged), "Cr\xE8me br\xFBl\xE9"
+                                          "e\r\n");
 
   // One more line break at the end is a 101st line.
   test::writeBytes("PREP1/b.spl", test::readBytes("PREP1/a.spl") + "\r\n");
@@ -205,7 +205,7 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
   test::writeBytes("PREP1/c.spl", "");
   EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status), IsEmpty());
   EXPECT_THAT(MergeLabels("PREP1\\gone.spl", design, prefixes, status), IsEmpty());
-  EXPECT_THAT(status.lines, ElementsAre(std::string(label_block::kIncompatibleJobWarning),
+  EXPECT_THAT(status.lines, ElementsAre(std::string(formats::kIncompatibleJobWarning),
                                         "ERROR: File \"PREP1\\gone.spl\" not found."));
 }
 

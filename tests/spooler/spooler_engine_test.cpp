@@ -268,7 +268,7 @@ TEST_F(SpoolerEngineTest, AJobHeldOpenByItsWriterStaysUntilTheWriterIsDone) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   holdLock("LABEL1");
   startEngine();
-  const std::string bytes = encodeLines(job("slow writer"));
+  const std::string bytes = formats::encodeLines(job("slow writer"));
   {
     std::ofstream writer("PREP1/slow.spl", std::ios::binary);
     writer.write(bytes.data(), 100);
@@ -339,7 +339,7 @@ TEST_F(SpoolerEngineTest, AnIncompatibleJobGivesTheWarningAndAnEmptyFile) {
   lines.emplace_back("one line too many");
   dropJob("PREP1", "odd.spl", lines);
   engine->ProcessNextJob(0);
-  EXPECT_THAT(view.status, ::testing::Contains(std::string(label_block::kIncompatibleJobWarning)));
+  EXPECT_THAT(view.status, ::testing::Contains(std::string(formats::kIncompatibleJobWarning)));
   EXPECT_EQ(readBytes("LABEL1/odd.spl"), "");
 }
 

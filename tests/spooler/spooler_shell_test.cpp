@@ -81,7 +81,7 @@ TEST(SpoolerShell, FirstShowLoadsThenMinimizesOncePerSwitch) {
 
 TEST(SpoolerShell, AFailedFirstLoadLeavesTheSwitchWithoutEffect) {
   test::TempWorkDir dir;
-  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
   platform::PlainMainLoop loop;
   std::vector<std::string> errors;
   loop.setErrorHandler([&](const std::string& message) { errors.push_back(message); });

@@ -220,10 +220,10 @@ std::string sampleJob(int items) {
   std::strftime(time, sizeof time, "%H:%M:%S", std::localtime(&now)); // one thread here
   std::vector<std::string> lines;
   for (int item = 0; item < items; ++item) {
-    const std::vector<std::string> block = label_block::sampleJob(time);
+    const std::vector<std::string> block = formats::sampleJob(time);
     lines.insert(lines.end(), block.begin(), block.end());
   }
-  return encodeLines(lines);
+  return formats::encodeLines(lines);
 }
 
 int run(const std::vector<std::string>& args) {

@@ -41,7 +41,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
-  auto prefixes = velmora::label_block::defaultPrefixTexts();
+  auto prefixes = velmora::formats::defaultPrefixTexts();
   std::vector<std::string> files;
   std::string pngPath;
   int dpi = 203;
@@ -72,11 +72,11 @@ int main(int argc, char** argv) {
   if (files.empty() || files.size() > 2)
     return usage();
   try {
-    const velmora::PreparedDesign design(velmora::readTextLines(files[0]));
+    const velmora::PreparedDesign design(velmora::formats::readTextLines(files[0]));
     StderrSink status;
     const auto merged = files.size() == 2
                             ? velmora::MergeLabels(files[1], design, prefixes, status)
-                            : velmora::mergeJobLines(velmora::label_block::sampleJob("02:09 PM"),
+                            : velmora::mergeJobLines(velmora::formats::sampleJob("02:09 PM"),
                                                      design, prefixes, status);
     if (!pngPath.empty()) {
 #ifdef VELMORA_MERGELABEL_PNG

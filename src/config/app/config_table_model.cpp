@@ -14,8 +14,8 @@ constexpr const auto& kColumns = config::kGridColumns;
 
 } // namespace
 
-ConfigTableModel::ConfigTableModel(const TVirtualTable& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table), rows_(static_cast<int>(table.VisibleRowCount())) {
+ConfigTableModel::ConfigTableModel(const formats::TVirtualTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), rows_(static_cast<int>(table.visibleRowCount())) {
 }
 
 int ConfigTableModel::rowCount(const QModelIndex& parent) const {
@@ -28,13 +28,13 @@ int ConfigTableModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ConfigTableModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ ||
-      static_cast<std::size_t>(index.row()) >= table_.VisibleRowCount())
+      static_cast<std::size_t>(index.row()) >= table_.visibleRowCount())
     return {};
-  const TVirtualField* field =
+  const formats::TVirtualField* field =
       table_.FindField(kColumns.at(static_cast<std::size_t>(index.column())).field);
   if (!field)
     return {};
-  return QString::fromStdString(table_.CellText(static_cast<std::size_t>(index.row()),
+  return QString::fromStdString(table_.cellText(static_cast<std::size_t>(index.row()),
                                                 static_cast<std::size_t>(field->FieldNo() - 1)));
 }
 
@@ -53,9 +53,9 @@ QVariant ConfigTableModel::headerData(int section, Qt::Orientation orientation, 
   return {};
 }
 
-void ConfigTableModel::Refresh(TTableChange change) {
-  const int rows = static_cast<int>(table_.VisibleRowCount());
-  if (change == TTableChange::tcDataChanged || rows != rows_) {
+void ConfigTableModel::Refresh(formats::TTableChange change) {
+  const int rows = static_cast<int>(table_.visibleRowCount());
+  if (change == formats::TTableChange::tcDataChanged || rows != rows_) {
     beginResetModel();
     rows_ = rows;
     endResetModel();

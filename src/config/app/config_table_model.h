@@ -15,7 +15,7 @@ namespace velmora::dovetack {
 class ConfigTableModel final : public QAbstractTableModel {
   Q_OBJECT
 public:
-  explicit ConfigTableModel(const TVirtualTable& table, QObject* parent = nullptr);
+  explicit ConfigTableModel(const formats::TVirtualTable& table, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -24,10 +24,10 @@ public:
 
   // Rows added or removed, fields replaced: everything is read again.
   // Otherwise only the values are.
-  void Refresh(TTableChange change);
+  void Refresh(formats::TTableChange change);
 
 private:
-  const TVirtualTable& table_;
+  const formats::TVirtualTable& table_;
   int rows_ = 0;
 };
 

@@ -150,8 +150,8 @@ TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 
-  configuration_.tblConfig().AddChangeListener(
-      [this](TTableChange change) { tblConfigChanged(change); });
+  configuration_.tblConfig().addChangeListener(
+      [this](formats::TTableChange change) { tblConfigChanged(change); });
   FormCreate();
 }
 
@@ -187,8 +187,8 @@ QWidget* TfrmMain::BuildSetupPage() {
             if (showingRow_ || !current.isValid())
               return;
             const auto row = static_cast<std::size_t>(current.row());
-            if (configuration_.tblConfig().CurrentRow() != row)
-              Guarded([&] { configuration_.tblConfig().MoveTo(row); });
+            if (configuration_.tblConfig().currentRow() != row)
+              Guarded([&] { configuration_.tblConfig().moveTo(row); });
           });
   leftLayout->addWidget(gridConfig, 1);
 
@@ -360,7 +360,7 @@ void TfrmMain::FormCreate() {
   btnLoadLastClick(); // a failure is shown and the start goes on
   Guarded([this] { configuration_.OpenConfiguration(); });
   RefreshPrinterChoices();
-  tblConfigChanged(TTableChange::tcDataChanged);
+  tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
 // ---- "Setup" page ---------------------------------------------------------------
@@ -390,7 +390,7 @@ void TfrmMain::ProgramIconDblClick() {
     aboutBox_->exec();
 }
 
-void TfrmMain::tblConfigChanged(TTableChange change) {
+void TfrmMain::tblConfigChanged(formats::TTableChange change) {
   model_->Refresh(change);
   ShowCurrentRow();
   RefreshTestPrinters();

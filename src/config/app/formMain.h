@@ -123,7 +123,7 @@ private:
   QWidget* BuildLabelEditorPage();
   // Runs an action; an error it raises goes to the error box. False then.
   bool Guarded(const std::function<void()>& action);
-  void tblConfigChanged(TTableChange change);
+  void tblConfigChanged(formats::TTableChange change);
   void ShowCurrentRow();
   void RefreshPrinterChoices();
   void RefreshTestPrinters();

@@ -150,8 +150,8 @@ void TfrmMain::create() {
   layout();
   showPage(0);
 
-  configuration_.tblConfig().AddChangeListener(
-      [this](TTableChange change) { tblConfigChanged(change); });
+  configuration_.tblConfig().addChangeListener(
+      [this](formats::TTableChange change) { tblConfigChanged(change); });
   updateClock();
   FormCreate();
 }
@@ -460,7 +460,7 @@ void TfrmMain::FormCreate() {
   btnLoadLastClick(); // a failure is shown and the start goes on
   guarded([this] { configuration_.OpenConfiguration(); });
   refreshPrinterChoices();
-  tblConfigChanged(TTableChange::tcDataChanged);
+  tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
 // ---- "Setup" page ---------------------------------------------------------------
@@ -490,7 +490,7 @@ void TfrmMain::ProgramIconDblClick() {
     aboutBox_->showModal();
 }
 
-void TfrmMain::tblConfigChanged(TTableChange) {
+void TfrmMain::tblConfigChanged(formats::TTableChange) {
   refreshGrid();
   showCurrentRow();
   refreshTestPrinters();
@@ -752,8 +752,8 @@ void TfrmMain::notify(const NMHDR& header) {
         !(change.uNewState & LVIS_SELECTED) || (change.uOldState & LVIS_SELECTED))
       return;
     const auto row = static_cast<std::size_t>(change.iItem);
-    if (configuration_.tblConfig().CurrentRow() != row &&
-        !guarded([&] { configuration_.tblConfig().MoveTo(row); }))
+    if (configuration_.tblConfig().currentRow() != row &&
+        !guarded([&] { configuration_.tblConfig().moveTo(row); }))
       showCurrentRow();
   }
 }

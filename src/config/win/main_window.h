@@ -156,7 +156,7 @@ private:
 
   // Runs an action; an error it raises goes to the error box. False then.
   bool guarded(const std::function<void()>& action);
-  void tblConfigChanged(TTableChange change);
+  void tblConfigChanged(formats::TTableChange change);
   void showCurrentRow();
   void refreshGrid();
   void refreshPrinterChoices();

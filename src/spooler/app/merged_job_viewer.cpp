@@ -23,7 +23,7 @@ MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& 
   setObjectName(QStringLiteral("MergedJobViewer"));
   setWindowTitle(QString::fromStdString(jobLine));
   std::string text;
-  for (const auto& line : velmora::readTextLines(path))
+  for (const auto& line : velmora::formats::readTextLines(path))
     text += line + "\r\n";
   const auto rendering = preview::renderZpl(text);
   QStringList notes;

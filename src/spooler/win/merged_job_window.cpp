@@ -23,7 +23,7 @@ constexpr int kWheelLines = 3;  // one notch of the mouse wheel
 
 MergedJobWindow::MergedJobWindow(HWND owner, const std::string& jobLine, const std::string& path) {
   std::string text;
-  for (const auto& line : velmora::readTextLines(path))
+  for (const auto& line : velmora::formats::readTextLines(path))
     text += line + "\r\n";
   const auto rendering = preview::renderZpl(text);
   std::string notes;

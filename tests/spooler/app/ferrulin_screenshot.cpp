@@ -23,8 +23,8 @@
 namespace {
 
 void writeConfiguration() {
-  velmora::TVirtualTable table("tblConfig");
-  velmora::AddConfigurationFields(table);
+  velmora::formats::TVirtualTable table("tblConfig");
+  velmora::formats::addConfigurationFields(table);
   table.Open();
   const std::vector<std::vector<std::string>> rows = {
       {"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt", "Labels", "Map", "Time", "Total"},
@@ -36,7 +36,7 @@ void writeConfiguration() {
       table.Fields(i).SetAsString(row[i]);
     table.Post();
   }
-  table.SaveToXML(velmora::kConfigurationFile);
+  table.SaveToXML(velmora::formats::kConfigurationFile);
 }
 
 bool waitFor(const std::function<bool()>& done) {

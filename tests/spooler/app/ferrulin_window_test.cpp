@@ -407,16 +407,16 @@ protected:
 
   // The configuration file with rows of Source, Dest, Backup, Design.
   static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
-    TVirtualTable table("tblConfig");
-    AddConfigurationFields(table);
+    formats::TVirtualTable table("tblConfig");
+    formats::addConfigurationFields(table);
     table.Open();
     for (const auto& row : rows) {
       table.Append();
       for (std::size_t i = 0; i < row.size(); ++i)
-        table.FieldByName(kConfigurationFields[i].name).SetAsString(row[i]);
+        table.FieldByName(formats::kConfigurationFields[i].name).SetAsString(row[i]);
       table.Post();
     }
-    table.SaveToXML(kConfigurationFile);
+    table.SaveToXML(formats::kConfigurationFile);
   }
 
   // The status log without the time stamps; every line must have one.
@@ -495,7 +495,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
 }
 
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
-  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
   window.show();
   SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/MINIMIZED"});

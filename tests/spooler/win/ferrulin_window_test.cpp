@@ -79,9 +79,9 @@ HWND childWithText(HWND parent, const wchar_t* wanted) {
 
 // A one-block job whose item line names it.
 std::string jobBytes(const std::string& item) {
-  Lines job = label_block::sampleJob("02:09 PM");
+  Lines job = formats::sampleJob("02:09 PM");
   job[25] = item;
-  return encodeLines(job);
+  return formats::encodeLines(job);
 }
 
 // Drops a job the way the host does: written whole, then given its name.
@@ -390,7 +390,7 @@ TEST_F(FerrulinWindowTest, MissingConfigurationShowsItsMessageAndEndsTheProgram)
 }
 
 TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithError) {
-  test::writeBytes(kConfigurationFile, "<xml><not a rowset");
+  test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
   MessageBoxAnswerer answerer;
   FerrulinProgram program;
   program.start({"/MINIMIZED"});
