@@ -86,14 +86,14 @@ const char* typeName(const TFieldValue& value) {
 }
 
 [[noreturn]] void cannotAccess(const TFieldInfo& info, const char* type) {
-  throw EApolloError("Cannot access field '" + info.Name + "' as type " + type);
+  throw EApolloError("Cannot access field '" + info.name + "' as type " + type);
 }
 
 std::int64_t checkedRange(TFieldType type, const TFieldInfo& info, std::int64_t value) {
   const std::int64_t low = type == TFieldType::ftSmallint ? -32768 : INT32_MIN;
   const std::int64_t high = type == TFieldType::ftSmallint ? 32767 : INT32_MAX;
   if (value < low || value > high) {
-    throw EApolloError(std::to_string(value) + " is not a valid value for field '" + info.Name +
+    throw EApolloError(std::to_string(value) + " is not a valid value for field '" + info.name +
                        "'. The allowed range is " + std::to_string(low) + " to " +
                        std::to_string(high));
   }
@@ -112,7 +112,7 @@ std::string upperAscii(std::string_view text) {
 
 } // namespace
 
-std::optional<TFieldType> FieldTypeOf(char typeLetter, std::size_t width, unsigned decimals) {
+std::optional<TFieldType> fieldTypeOf(char typeLetter, std::size_t width, unsigned decimals) {
   switch (typeLetter) {
   case 'C':
     return TFieldType::ftString;
@@ -136,7 +136,7 @@ std::optional<TFieldType> FieldTypeOf(char typeLetter, std::size_t width, unsign
   }
 }
 
-TFieldValue ReadFieldText(TFieldType type, const TFieldInfo& info, std::string_view raw) {
+TFieldValue readFieldText(TFieldType type, const TFieldInfo& info, std::string_view raw) {
   switch (type) {
   case TFieldType::ftString: {
     std::string_view text = raw;
@@ -197,7 +197,7 @@ TFieldValue ReadFieldText(TFieldType type, const TFieldInfo& info, std::string_v
   return std::monostate{};
 }
 
-std::string WriteFieldText(TFieldType type, const TFieldInfo& info, const TFieldValue& value) {
+std::string writeFieldText(TFieldType type, const TFieldInfo& info, const TFieldValue& value) {
   const std::size_t width = info.Width;
   if (std::holds_alternative<std::monostate>(value)) {
     return std::string(width, ' ');
@@ -241,18 +241,18 @@ std::string WriteFieldText(TFieldType type, const TFieldInfo& info, const TField
   }
   case TFieldType::ftDate: {
     TDate date = std::get<TDate>(value);
-    if (date.IsZero()) {
+    if (date.isZero()) {
       return std::string(width, ' ');
     }
-    if (date.Year >= 0 && date.Year < 100) {
-      date.Year += date.Year + 1900 >= 1980 ? 1900 : 2000;
+    if (date.year >= 0 && date.year < 100) {
+      date.year += date.year + 1900 >= 1980 ? 1900 : 2000;
     }
-    if (date.Year < 0 || date.Year > 9999) {
+    if (date.year < 0 || date.year > 9999) {
       throw EApolloError(kOutOfBounds);
     }
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", date.Year, date.Month % 100,
-                  date.Day % 100);
+    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", date.year, date.month % 100,
+                  date.day % 100);
     std::string text(buffer);
     text.resize(width, ' ');
     return text;
@@ -261,7 +261,7 @@ std::string WriteFieldText(TFieldType type, const TFieldInfo& info, const TField
   return std::string(width, ' ');
 }
 
-TFieldValue ConvertForField(TFieldType type, const TFieldInfo& info, const TFieldValue& value) {
+TFieldValue convertForField(TFieldType type, const TFieldInfo& info, const TFieldValue& value) {
   if (std::holds_alternative<std::monostate>(value)) {
     return value;
   }
@@ -326,7 +326,7 @@ TFieldValue ConvertForField(TFieldType type, const TFieldInfo& info, const TFiel
       if (upper == "F" || upper == "FALSE" || upper == "N" || upper == "NO") {
         return false;
       }
-      throw EApolloError("'" + *text + "' is not a valid boolean value for field '" + info.Name +
+      throw EApolloError("'" + *text + "' is not a valid boolean value for field '" + info.name +
                          "'");
     }
     break;
@@ -335,7 +335,7 @@ TFieldValue ConvertForField(TFieldType type, const TFieldInfo& info, const TFiel
       return *date;
     }
     if (const auto* text = std::get_if<std::string>(&value)) {
-      const TFieldValue date = ReadFieldText(type, info, trimBlanks(*text));
+      const TFieldValue date = readFieldText(type, info, trimBlanks(*text));
       if (trimBlanks(*text).size() != 8 || !std::holds_alternative<TDate>(date)) {
         throw EApolloError("'" + *text + "' is not a valid date");
       }
@@ -350,7 +350,7 @@ TFieldValue ConvertForField(TFieldType type, const TFieldInfo& info, const TFiel
 }
 
 const TFieldValue& TApolloField::Value() const {
-  return table_.CurrentValue(info_.NativeOffset);
+  return table_.currentValue(info_.NativeOffset);
 }
 
 bool TApolloField::IsNull() const {
@@ -371,7 +371,7 @@ std::string TApolloField::AsString() const {
   case 5: {
     const TDate date = std::get<TDate>(value);
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", date.Year, date.Month, date.Day);
+    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", date.year, date.month, date.day);
     return buffer;
   }
   default:
@@ -430,7 +430,7 @@ TDate TApolloField::AsDate() const {
 }
 
 void TApolloField::SetValue(const TFieldValue& value) {
-  table_.AssignValue(*this, value);
+  table_.assignValue(*this, value);
 }
 
 } // namespace velmora::xbase

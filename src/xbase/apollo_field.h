@@ -37,10 +37,10 @@ enum class TFieldType {
 // A calendar date; the zero date (all 0) stands for a date the file holds
 // but that does not exist ("00" as month or day, 31 February).
 struct TDate final {
-  int Year = 0;
-  int Month = 0;
-  int Day = 0;
-  bool IsZero() const { return Year == 0 && Month == 0 && Day == 0; }
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  bool isZero() const { return year == 0 && month == 0 && day == 0; }
   friend bool operator==(const TDate&, const TDate&) = default;
 };
 
@@ -49,8 +49,8 @@ using TFieldValue = std::variant<std::monostate, std::string, std::int64_t, doub
 
 // Where a column lies: in the raw record, and in the component's buffer.
 struct TFieldInfo final {
-  std::string Name; // upper case
-  char TypeLetter = 'C';
+  std::string name; // upper case
+  char typeLetter = 'C';
   std::size_t SDEOffset = 0;    // 0-based offset in the raw record
   std::size_t NativeOffset = 0; // position of the value in the record buffer
   std::size_t Width = 0;
@@ -58,29 +58,29 @@ struct TFieldInfo final {
 };
 
 // The field kind a column gets, or nothing for a letter that gets no field.
-std::optional<TFieldType> FieldTypeOf(char typeLetter, std::size_t width, unsigned decimals);
+std::optional<TFieldType> fieldTypeOf(char typeLetter, std::size_t width, unsigned decimals);
 
 // Raw text to value (reading).
-TFieldValue ReadFieldText(TFieldType type, const TFieldInfo& info, std::string_view raw);
+TFieldValue readFieldText(TFieldType type, const TFieldInfo& info, std::string_view raw);
 
 // Value to raw text of exactly info.Width bytes (writing). Throws
 // EApolloError "Translate error. Value out of bounds" for a number that does
 // not fit.
-std::string WriteFieldText(TFieldType type, const TFieldInfo& info, const TFieldValue& value);
+std::string writeFieldText(TFieldType type, const TFieldInfo& info, const TFieldValue& value);
 
 // Converts a value given by a program to the kind of the field (a whole
 // number into a numeric field, true/false into a logical field, text into a
 // text field, ...). Throws EApolloError for a kind the field does not take.
-TFieldValue ConvertForField(TFieldType type, const TFieldInfo& info, const TFieldValue& value);
+TFieldValue convertForField(TFieldType type, const TFieldInfo& info, const TFieldValue& value);
 
 class TApolloField final {
 public:
   TApolloField(TApolloTable& table, TFieldType type, TFieldInfo info, int fieldNo)
       : table_(table), type_(type), info_(std::move(info)), fieldNo_(fieldNo) {}
 
-  const std::string& FieldName() const { return info_.Name; }
+  const std::string& FieldName() const { return info_.name; }
   TFieldType DataType() const { return type_; }
-  const TFieldInfo& Info() const { return info_; }
+  const TFieldInfo& info() const { return info_; }
   int FieldNo() const { return fieldNo_; } // 1-based among the fields
   // Characters for a string field, else 0.
   std::size_t Size() const { return type_ == TFieldType::ftString ? info_.Width : 0; }

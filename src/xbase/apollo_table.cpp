@@ -54,32 +54,32 @@ TApolloTable::~TApolloTable() {
   }
 }
 
-void TApolloTable::Raise(const std::string& message, const std::string& cause) {
+void TApolloTable::raiseError(const std::string& message, const std::string& cause) {
   errorMsg_ = message;
   throw EApolloError(message, cause);
 }
 
-template <typename Operation> auto TApolloTable::Engine(Operation operation) {
+template <typename Operation> auto TApolloTable::engine(Operation operation) {
   try {
     return operation();
   } catch (const EApolloError& error) {
     errorMsg_ = error.what();
     throw;
   } catch (const std::exception& error) {
-    Raise(error.what());
+    raiseError(error.what());
   }
 }
 
-DbfTable& TApolloTable::Selected() {
+DbfTable& TApolloTable::selected() {
   if (!table_) {
-    Raise(kClosedTable);
+    raiseError(kClosedTable);
   }
   return *table_;
 }
 
-void TApolloTable::CheckClosed() {
+void TApolloTable::checkClosed() {
   if (Active()) {
-    Raise(kOpenTable);
+    raiseError(kOpenTable);
   }
 }
 
@@ -105,33 +105,33 @@ void TApolloTable::SetDatabaseName(std::string_view value) {
 
 void TApolloTable::SetTableName(std::string_view value) {
   if (Active() || pending_) {
-    Raise(kOpenTable);
+    raiseError(kOpenTable);
   }
   tableName_ = std::string(value);
 }
 
 void TApolloTable::SetTableType(TApolloTableType value) {
-  CheckClosed();
+  checkClosed();
   tableType_ = value;
 }
 
 void TApolloTable::SetReadOnly(bool value) {
-  CheckClosed();
+  checkClosed();
   readOnly_ = value;
 }
 
 void TApolloTable::SetExclusive(bool value) {
-  CheckClosed();
+  checkClosed();
   exclusive_ = value;
 }
 
 void TApolloTable::SetOEMTranslate(bool value) {
   if (value) {
-    Raise("OEM translation is not supported: character data is read in the ANSI code page");
+    raiseError("OEM translation is not supported: character data is read in the ANSI code page");
   }
 }
 
-std::string TApolloTable::FileNamePart() const {
+std::string TApolloTable::fileNamePart() const {
   const std::size_t separator = lastSeparator(tableName_);
   return separator == std::string::npos ? tableName_ : tableName_.substr(separator + 1);
 }
@@ -152,13 +152,13 @@ std::string TApolloTable::DataPath() {
     return ".\\";
   }
   if (!platform::entryExists(name)) {
-    Raise("Invalid DatabaseName value : " + name);
+    raiseError("Invalid DatabaseName value : " + name);
   }
   return withSeparator(name);
 }
 
 std::string TApolloTable::GetFullTableName() {
-  std::string fileName = FileNamePart();
+  std::string fileName = fileNamePart();
   if (fileName.find('.') == std::string::npos) {
     fileName += ".DBF";
   }
@@ -192,14 +192,14 @@ void TApolloTable::Open() {
   pending_.reset();
   claim_.release();
   if (tableName_.empty()) {
-    Raise(name_ + " : Missing TableName property");
+    raiseError(name_ + " : Missing TableName property");
   }
-  const std::string fileName = FileNamePart();
+  const std::string fileName = fileNamePart();
   const DbfOpenMode mode = exclusive_  ? DbfOpenMode::Exclusive
                            : readOnly_ ? DbfOpenMode::ReadOnly
                                        : DbfOpenMode::Shared;
   if (!Exists()) {
-    Raise("Table, file or directory does not exist.\rFile: " + GetFullTableName());
+    raiseError("Table, file or directory does not exist.\rFile: " + GetFullTableName());
   }
   const std::string dataPath = DataPath();
   AliasClaim claim = TableAliasRegistry::process().claim(fileName);
@@ -207,16 +207,16 @@ void TApolloTable::Open() {
     table_ = std::make_unique<DbfTable>(DbfTable::open(dataPath + fileName, mode));
   } catch (const std::exception& error) {
     failureCause_ = error.what();
-    Raise("Unable to open table: " + GetFullTableName(), failureCause_);
+    raiseError("Unable to open table: " + GetFullTableName(), failureCause_);
   }
   claim_ = std::move(claim);
   dataPath_ = dataPath;
   try {
-    DbfTable& table = Selected();
-    Engine([&] {
-      BuildFields(table);
+    DbfTable& table = selected();
+    engine([&] {
+      buildFields(table);
       table.goTop();
-      ReadCurrent(table);
+      readCurrent(table);
     });
     bof_ = true;
     eof_ = table.recordCount() == 0;
@@ -249,16 +249,16 @@ bool TApolloTable::FLock() {
   if (!table_) {
     return false;
   }
-  DbfTable& table = Selected();
-  return Engine([&] { return table.fileLock(); });
+  DbfTable& table = selected();
+  return engine([&] { return table.fileLock(); });
 }
 
 bool TApolloTable::Locked(long lRecNum) {
   if (!table_ || lRecNum < 0) {
     return false;
   }
-  DbfTable& table = Selected();
-  return Engine([&] {
+  DbfTable& table = selected();
+  return engine([&] {
     table.go(recNo_);
     return table.locked(static_cast<std::uint32_t>(lRecNum));
   });
@@ -266,28 +266,28 @@ bool TApolloTable::Locked(long lRecNum) {
 
 bool TApolloTable::RLock(long Value) {
   if (!table_) {
-    Raise(kClosedTable);
+    raiseError(kClosedTable);
   }
   if (Value < 0) {
     return false;
   }
-  DbfTable& table = Selected();
-  return Engine([&] { return table.recordLock(static_cast<std::uint32_t>(Value)); });
+  DbfTable& table = selected();
+  return engine([&] { return table.recordLock(static_cast<std::uint32_t>(Value)); });
 }
 
 void TApolloTable::Unlock(long lRecNum) {
   if (!table_ || lRecNum < 0) {
     return;
   }
-  DbfTable& table = Selected();
-  Engine([&] { table.unlock(static_cast<std::uint32_t>(lRecNum)); });
+  DbfTable& table = selected();
+  engine([&] { table.unlock(static_cast<std::uint32_t>(lRecNum)); });
 }
 
 // ---- creating a table -------------------------------------------------------
 
 bool TApolloTable::CreateNew(std::string_view FileName, int RDEType, int NumFields) {
   (void)RDEType; // every table made here is a DBF table with NTX indexes
-  CheckClosed();
+  checkClosed();
   pending_.reset();
   claim_.release();
   const std::size_t separator = lastSeparator(FileName);
@@ -309,17 +309,17 @@ bool TApolloTable::CreateNew(std::string_view FileName, int RDEType, int NumFiel
 void TApolloTable::CreateField(std::string_view FieldName, std::string_view FieldType, int FieldLen,
                                int FieldDec) {
   if (!pending_) {
-    Raise("Must call CreateNew before CreateField");
+    raiseError("Must call CreateNew before CreateField");
   }
   const char first = FieldName.empty() ? '\0' : FieldName.front();
   if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z'))) {
-    Raise("Invalid field name. Field names must begin with a letter");
+    raiseError("Invalid field name. Field names must begin with a letter");
   }
   if (FieldType.size() != 1) {
-    Raise("Invalid field type");
+    raiseError("Invalid field type");
   }
   if (FieldLen <= 0) {
-    Raise("Invalid field length.");
+    raiseError("Invalid field length.");
   }
   DbfField field;
   field.name = std::string(FieldName);
@@ -331,7 +331,7 @@ void TApolloTable::CreateField(std::string_view FieldName, std::string_view Fiel
 
 int TApolloTable::CreateExec() {
   if (!pending_) {
-    Raise("Must call CreateNew before CreateExec");
+    raiseError("Must call CreateNew before CreateExec");
   }
   const PendingCreation creation = std::move(*pending_);
   pending_.reset();
@@ -347,19 +347,19 @@ int TApolloTable::CreateExec() {
 
 // ---- the record side ----------------------------------------------------------
 
-void TApolloTable::BuildFields(DbfTable& table) {
+void TApolloTable::buildFields(DbfTable& table) {
   infos_.clear();
   fields_.clear();
   hiddenColumns_ = false;
   recSize_ = table.recordSize();
   for (const DbfField& column : table.fields()) {
     TFieldInfo info;
-    info.Name = upperText(column.name);
-    info.TypeLetter = column.type;
+    info.name = upperText(column.name);
+    info.typeLetter = column.type;
     info.SDEOffset = column.offset;
     info.Width = column.width;
     info.Decimals = column.decimals;
-    const std::optional<TFieldType> type = FieldTypeOf(column.type, column.width, column.decimals);
+    const std::optional<TFieldType> type = fieldTypeOf(column.type, column.width, column.decimals);
     if (type) {
       info.NativeOffset = fields_.size();
       fields_.push_back(
@@ -373,26 +373,26 @@ void TApolloTable::BuildFields(DbfTable& table) {
   values_.assign(fields_.size(), TFieldValue{});
 }
 
-void TApolloTable::ReadCurrent(DbfTable& table) {
+void TApolloTable::readCurrent(DbfTable& table) {
   if (table.eof() && eofAction_ == TEOFAction::eaMoveLast && table.recordCount() > 0) {
     table.goBottom();
   }
   const std::string raw = table.record();
   recNo_ = table.recNo();
   for (std::size_t i = 0; i < fields_.size(); ++i) {
-    const TFieldInfo& info = fields_[i]->Info();
-    values_[i] = ReadFieldText(fields_[i]->DataType(), info,
+    const TFieldInfo& info = fields_[i]->info();
+    values_[i] = readFieldText(fields_[i]->DataType(), info,
                                std::string_view(raw).substr(info.SDEOffset, info.Width));
   }
 }
 
-void TApolloTable::ClearBuffer() {
+void TApolloTable::clearBuffer() {
   values_.assign(fields_.size(), TFieldValue{});
 }
 
 TApolloField& TApolloTable::Fields(int index) {
   if (index < 0 || index >= FieldCount()) {
-    Raise("List index out of bounds (" + std::to_string(index) + ")");
+    raiseError("List index out of bounds (" + std::to_string(index) + ")");
   }
   return *fields_[static_cast<std::size_t>(index)];
 }
@@ -410,38 +410,38 @@ TApolloField* TApolloTable::FindField(std::string_view name) {
 TApolloField& TApolloTable::FieldByName(std::string_view name) {
   TApolloField* field = FindField(name);
   if (field == nullptr) {
-    Raise("Field '" + std::string(name) + "' not found");
+    raiseError("Field '" + std::string(name) + "' not found");
   }
   return *field;
 }
 
-const TFieldValue& TApolloTable::CurrentValue(std::size_t nativeOffset) const {
+const TFieldValue& TApolloTable::currentValue(std::size_t nativeOffset) const {
   static const TFieldValue null;
   return nativeOffset < values_.size() ? values_[nativeOffset] : null;
 }
 
-void TApolloTable::AssignValue(const TApolloField& field, const TFieldValue& value) {
+void TApolloTable::assignValue(const TApolloField& field, const TFieldValue& value) {
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) {
-    Raise(kNotEditing);
+    raiseError(kNotEditing);
   }
   TFieldValue converted =
-      Engine([&] { return ConvertForField(field.DataType(), field.Info(), value); });
-  values_[field.Info().NativeOffset] = std::move(converted);
+      engine([&] { return convertForField(field.DataType(), field.info(), value); });
+  values_[field.info().NativeOffset] = std::move(converted);
   modified_ = true;
 }
 
 void TApolloTable::SetFields(const std::vector<TFieldValue>& values) {
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) {
-    Raise(kNotEditing);
+    raiseError(kNotEditing);
   }
   if (values.size() > fields_.size()) {
-    Raise("List index out of bounds (" + std::to_string(fields_.size()) + ")");
+    raiseError("List index out of bounds (" + std::to_string(fields_.size()) + ")");
   }
   std::vector<TFieldValue> converted;
   converted.reserve(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
-    converted.push_back(Engine(
-        [&] { return ConvertForField(fields_[i]->DataType(), fields_[i]->Info(), values[i]); }));
+    converted.push_back(engine(
+        [&] { return convertForField(fields_[i]->DataType(), fields_[i]->info(), values[i]); }));
   }
   for (std::size_t i = 0; i < converted.size(); ++i) {
     values_[i] = std::move(converted[i]);
@@ -449,9 +449,9 @@ void TApolloTable::SetFields(const std::vector<TFieldValue>& values) {
   modified_ = true;
 }
 
-void TApolloTable::CheckBrowseMode() {
+void TApolloTable::checkBrowseMode() {
   if (!Active()) {
-    Raise(kClosedTable);
+    raiseError(kClosedTable);
   }
   if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
     if (modified_) {
@@ -466,48 +466,48 @@ int TApolloTable::RecordCount() {
   if (!Active()) {
     return 0;
   }
-  DbfTable& table = Selected();
-  return static_cast<int>(Engine([&] { return table.recordCount(); }));
+  DbfTable& table = selected();
+  return static_cast<int>(engine([&] { return table.recordCount(); }));
 }
 
 void TApolloTable::First() {
-  CheckBrowseMode();
-  DbfTable& table = Selected();
-  Engine([&] {
+  checkBrowseMode();
+  DbfTable& table = selected();
+  engine([&] {
     table.goTop();
-    ReadCurrent(table);
+    readCurrent(table);
     bof_ = true;
     eof_ = table.recordCount() == 0;
   });
 }
 
 void TApolloTable::Last() {
-  CheckBrowseMode();
-  DbfTable& table = Selected();
-  Engine([&] {
+  checkBrowseMode();
+  DbfTable& table = selected();
+  engine([&] {
     table.goBottom();
-    ReadCurrent(table);
+    readCurrent(table);
     eof_ = true;
     bof_ = table.recordCount() == 0;
   });
 }
 
 void TApolloTable::Next() {
-  CheckBrowseMode();
+  checkBrowseMode();
   if (eof_) {
     return;
   }
-  DbfTable& table = Selected();
-  Engine([&] {
+  DbfTable& table = selected();
+  engine([&] {
     const std::uint32_t previous = recNo_;
     table.go(previous);
     table.skip(1);
     if (table.eof() || table.recNo() == previous) {
       table.goBottom();
-      ReadCurrent(table);
+      readCurrent(table);
       eof_ = true;
     } else {
-      ReadCurrent(table);
+      readCurrent(table);
       eof_ = false;
     }
     bof_ = table.recordCount() == 0;
@@ -515,21 +515,21 @@ void TApolloTable::Next() {
 }
 
 void TApolloTable::Prior() {
-  CheckBrowseMode();
+  checkBrowseMode();
   if (bof_) {
     return;
   }
-  DbfTable& table = Selected();
-  Engine([&] {
+  DbfTable& table = selected();
+  engine([&] {
     const std::uint32_t previous = recNo_;
     table.go(previous);
     table.skip(-1);
     if (table.bof() || table.recNo() == previous) {
       table.goTop();
-      ReadCurrent(table);
+      readCurrent(table);
       bof_ = true;
     } else {
-      ReadCurrent(table);
+      readCurrent(table);
       bof_ = false;
     }
     eof_ = table.recordCount() == 0;
@@ -553,17 +553,17 @@ int TApolloTable::MoveBy(int distance) {
 
 bool TApolloTable::Locate(std::string_view KeyFields, const TFieldValue& KeyValues,
                           TLocateOptions Options) {
-  CheckBrowseMode();
+  checkBrowseMode();
   TApolloField& field = FieldByName(KeyFields);
   const bool ignoreCase = Options.count(TLocateOption::loCaseInsensitive) != 0;
   const bool partial = Options.count(TLocateOption::loPartialKey) != 0;
   const std::string& name = field.FieldName();
-  const TFieldInfo& info = field.Info();
+  const TFieldInfo& info = field.info();
   std::string condition;
-  Engine([&] {
+  engine([&] {
     switch (field.DataType()) {
     case TFieldType::ftString: {
-      const TFieldValue text = ConvertForField(TFieldType::ftString, info, KeyValues);
+      const TFieldValue text = convertForField(TFieldType::ftString, info, KeyValues);
       std::string value =
           std::holds_alternative<std::string>(text) ? std::get<std::string>(text) : std::string();
       const std::size_t length = platform::codePointCount(value);
@@ -579,21 +579,21 @@ bool TApolloTable::Locate(std::string_view KeyFields, const TFieldValue& KeyValu
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
     case TFieldType::ftFloat: {
-      const TFieldValue number = ConvertForField(TFieldType::ftFloat, info, KeyValues);
+      const TFieldValue number = convertForField(TFieldType::ftFloat, info, KeyValues);
       condition = name + "=" +
                   numberText(std::holds_alternative<double>(number) ? std::get<double>(number) : 0);
       break;
     }
     case TFieldType::ftBoolean: {
-      const TFieldValue flag = ConvertForField(TFieldType::ftBoolean, info, KeyValues);
+      const TFieldValue flag = convertForField(TFieldType::ftBoolean, info, KeyValues);
       const bool value = std::holds_alternative<bool>(flag) && std::get<bool>(flag);
       condition = name + (value ? "= .T." : "= .F.");
       break;
     }
     case TFieldType::ftDate: {
-      const TFieldValue date = ConvertForField(TFieldType::ftDate, info, KeyValues);
+      const TFieldValue date = convertForField(TFieldType::ftDate, info, KeyValues);
       condition = "DTOS(" + name + ") = \"" +
-                  WriteFieldText(TFieldType::ftDate, info, date).substr(0, 8) + "\"";
+                  writeFieldText(TFieldType::ftDate, info, date).substr(0, 8) + "\"";
       break;
     }
     case TFieldType::ftMemo:
@@ -602,58 +602,58 @@ bool TApolloTable::Locate(std::string_view KeyFields, const TFieldValue& KeyValu
     }
   });
 
-  DbfTable& table = Selected();
-  return Engine([&] {
+  DbfTable& table = selected();
+  return engine([&] {
     const std::uint32_t remembered = recNo_;
     const bool found = table.query(condition);
     const std::uint32_t foundRecord = table.recNo();
     if (found) {
       table.go(foundRecord);
-      ReadCurrent(table);
+      readCurrent(table);
       eof_ = bof_ = false;
       return true;
     }
     table.go(remembered);
-    ReadCurrent(table);
+    readCurrent(table);
     return false;
   });
 }
 
 void TApolloTable::Edit() {
   if (!Active()) {
-    Raise(kClosedTable);
+    raiseError(kClosedTable);
   }
   if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
     return;
   }
   if (readOnly_) {
-    Raise(kReadOnly);
+    raiseError(kReadOnly);
   }
-  DbfTable& table = Selected();
-  if (Engine([&] { return table.recordCount(); }) == 0) {
-    ClearBuffer();
+  DbfTable& table = selected();
+  if (engine([&] { return table.recordCount(); }) == 0) {
+    clearBuffer();
     state_ = TDataSetState::dsInsert;
     modified_ = false;
     return;
   }
   const std::uint32_t number = recNo_;
-  if (!Engine([&] { return table.recordLock(number); })) {
-    Raise(kLockFailure);
+  if (!engine([&] { return table.recordLock(number); })) {
+    raiseError(kLockFailure);
   }
-  Engine([&] {
+  engine([&] {
     table.go(number);
-    ReadCurrent(table);
+    readCurrent(table);
   });
   state_ = TDataSetState::dsEdit;
   modified_ = false;
 }
 
 void TApolloTable::Append() {
-  CheckBrowseMode();
+  checkBrowseMode();
   if (readOnly_) {
-    Raise(kReadOnly);
+    raiseError(kReadOnly);
   }
-  ClearBuffer();
+  clearBuffer();
   state_ = TDataSetState::dsInsert;
   modified_ = false;
 }
@@ -662,18 +662,18 @@ void TApolloTable::Post() {
   if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) {
     return;
   }
-  DbfTable& table = Selected();
+  DbfTable& table = selected();
   // Every value is turned into its column's text before the file is
   // touched, so a value that does not fit leaves the file as it was.
   std::vector<std::string> texts;
   texts.reserve(fields_.size());
   for (const auto& field : fields_) {
-    texts.push_back(Engine([&] {
-      return WriteFieldText(field->DataType(), field->Info(), values_[field->Info().NativeOffset]);
+    texts.push_back(engine([&] {
+      return writeFieldText(field->DataType(), field->info(), values_[field->info().NativeOffset]);
     }));
   }
   const bool inserting = state_ == TDataSetState::dsInsert;
-  Engine([&] {
+  engine([&] {
     if (inserting) {
       table.appendBlank();
     } else {
@@ -681,7 +681,7 @@ void TApolloTable::Post() {
     }
     std::string raw = hiddenColumns_ ? table.record() : std::string(recSize_, ' ');
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-      raw.replace(fields_[i]->Info().SDEOffset, fields_[i]->Info().Width, texts[i]);
+      raw.replace(fields_[i]->info().SDEOffset, fields_[i]->info().Width, texts[i]);
     }
     raw[0] = !inserting && table.deleted() ? '*' : ' ';
     table.putRecord(raw);
@@ -701,11 +701,11 @@ void TApolloTable::Cancel() {
   }
   state_ = TDataSetState::dsBrowse;
   modified_ = false;
-  DbfTable& table = Selected();
-  Engine([&] {
+  DbfTable& table = selected();
+  engine([&] {
     table.unlock(0);
     table.go(recNo_);
-    ReadCurrent(table);
+    readCurrent(table);
   });
 }
 

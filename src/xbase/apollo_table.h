@@ -115,7 +115,7 @@ public:
   TApolloField& FieldByName(std::string_view name); // raises "Field 'X' not found"
   TApolloField* FindField(std::string_view name);
   // Every column of the table, also those that get no field.
-  const std::vector<TFieldInfo>& FieldInfos() const { return infos_; }
+  const std::vector<TFieldInfo>& fieldInfos() const { return infos_; }
   int RecSize() const { return static_cast<int>(recSize_); }
 
   void First();
@@ -139,8 +139,8 @@ public:
 
   // For the fields: the current record's value at a buffer position, and an
   // assignment checked against the state.
-  const TFieldValue& CurrentValue(std::size_t nativeOffset) const;
-  void AssignValue(const TApolloField& field, const TFieldValue& value);
+  const TFieldValue& currentValue(std::size_t nativeOffset) const;
+  void assignValue(const TApolloField& field, const TFieldValue& value);
 
 private:
   struct PendingCreation {
@@ -148,15 +148,15 @@ private:
     std::vector<DbfField> fields;
   };
 
-  [[noreturn]] void Raise(const std::string& message, const std::string& cause = {});
-  template <typename Operation> auto Engine(Operation operation);
-  DbfTable& Selected();
-  void CheckClosed();
-  void CheckBrowseMode();
-  std::string FileNamePart() const;
-  void BuildFields(DbfTable& table);
-  void ReadCurrent(DbfTable& table);
-  void ClearBuffer();
+  [[noreturn]] void raiseError(const std::string& message, const std::string& cause = {});
+  template <typename Operation> auto engine(Operation operation);
+  DbfTable& selected();
+  void checkClosed();
+  void checkBrowseMode();
+  std::string fileNamePart() const;
+  void buildFields(DbfTable& table);
+  void readCurrent(DbfTable& table);
+  void clearBuffer();
 
   std::string name_;
   std::string databaseName_;

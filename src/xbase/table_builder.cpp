@@ -6,7 +6,7 @@
 
 namespace velmora::xbase {
 
-void CreateTableWithRecords(const std::string& fileName, const std::vector<TColumnDef>& columns,
+void createTableWithRecords(const std::string& fileName, const std::vector<TColumnDef>& columns,
                             const std::vector<std::vector<TFieldValue>>& rows) {
   if (platform::fileExists(fileName))
     platform::removeFile(fileName);

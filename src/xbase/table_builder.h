@@ -20,7 +20,7 @@ struct TColumnDef {
 // Creates `fileName` in the working directory with `columns` (replacing a
 // file of that name) and appends `rows`, each value converted by its
 // column's kind. Throws EApolloError.
-void CreateTableWithRecords(const std::string& fileName, const std::vector<TColumnDef>& columns,
+void createTableWithRecords(const std::string& fileName, const std::vector<TColumnDef>& columns,
                             const std::vector<std::vector<TFieldValue>>& rows);
 
 } // namespace velmora::xbase

@@ -20,7 +20,7 @@ const std::set<int> kLogicalPositions = {23, 32, 35, 38, 39};
 
 void makeDbf(const std::string& fileName, const std::vector<DbfColumn>& columns,
              const std::vector<std::vector<TFieldValue>>& rows) {
-  xbase::CreateTableWithRecords(fileName, columns, rows);
+  xbase::createTableWithRecords(fileName, columns, rows);
 }
 
 void makePrinterTable(const std::vector<std::string>& printers) {

@@ -11,8 +11,8 @@ namespace {
 
 TFieldInfo column(char letter, std::size_t width, unsigned decimals = 0) {
   TFieldInfo info;
-  info.Name = "COL";
-  info.TypeLetter = letter;
+  info.name = "COL";
+  info.typeLetter = letter;
   info.Width = width;
   info.Decimals = decimals;
   return info;
@@ -37,7 +37,7 @@ TEST(ApolloField, KindFollowsTheTypeLetterWidthAndDecimals) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(std::string(1, test.letter) + std::to_string(test.width));
-    EXPECT_EQ(FieldTypeOf(test.letter, test.width, test.decimals), test.kind);
+    EXPECT_EQ(fieldTypeOf(test.letter, test.width, test.decimals), test.kind);
   }
 }
 
@@ -75,7 +75,7 @@ TEST(ApolloField, ReadsColumnText) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE("\"" + test.raw + "\"");
-    EXPECT_EQ(ReadFieldText(test.kind, test.info, test.raw), test.value);
+    EXPECT_EQ(readFieldText(test.kind, test.info, test.raw), test.value);
   }
 }
 
@@ -109,7 +109,7 @@ TEST(ApolloField, WritesColumnText) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE("\"" + test.raw + "\"");
-    EXPECT_EQ(WriteFieldText(test.kind, test.info, test.value), test.raw);
+    EXPECT_EQ(writeFieldText(test.kind, test.info, test.value), test.raw);
   }
 }
 
@@ -129,7 +129,7 @@ TEST(ApolloField, RefusesNumbersWiderThanTheirColumn) {
   };
   for (const Case& test : cases) {
     try {
-      WriteFieldText(test.kind, test.info, test.value);
+      writeFieldText(test.kind, test.info, test.value);
       ADD_FAILURE() << "written";
     } catch (const EApolloError& error) {
       EXPECT_STREQ(error.what(), "Translate error. Value out of bounds");
@@ -138,18 +138,18 @@ TEST(ApolloField, RefusesNumbersWiderThanTheirColumn) {
 }
 
 TEST(ApolloField, ConvertsAssignedValuesToTheFieldKind) {
-  EXPECT_EQ(ConvertForField(TFieldType::ftSmallint, column('N', 3), 2.6),
+  EXPECT_EQ(convertForField(TFieldType::ftSmallint, column('N', 3), 2.6),
             TFieldValue(std::int64_t{3}));
-  EXPECT_EQ(ConvertForField(TFieldType::ftSmallint, column('N', 3), std::string(" 42 ")),
+  EXPECT_EQ(convertForField(TFieldType::ftSmallint, column('N', 3), std::string(" 42 ")),
             TFieldValue(std::int64_t{42}));
-  EXPECT_EQ(ConvertForField(TFieldType::ftFloat, column('N', 5, 1), std::int64_t{4}),
+  EXPECT_EQ(convertForField(TFieldType::ftFloat, column('N', 5, 1), std::int64_t{4}),
             TFieldValue(4.0));
-  EXPECT_EQ(ConvertForField(TFieldType::ftString, column('C', 5), std::int64_t{99}),
+  EXPECT_EQ(convertForField(TFieldType::ftString, column('C', 5), std::int64_t{99}),
             TFieldValue(std::string("99")));
-  EXPECT_EQ(ConvertForField(TFieldType::ftBoolean, column('L', 1), false), TFieldValue(false));
-  EXPECT_EQ(ConvertForField(TFieldType::ftDate, column('D', 8), std::string("20240501")),
+  EXPECT_EQ(convertForField(TFieldType::ftBoolean, column('L', 1), false), TFieldValue(false));
+  EXPECT_EQ(convertForField(TFieldType::ftDate, column('D', 8), std::string("20240501")),
             TFieldValue(TDate{2024, 5, 1}));
-  EXPECT_EQ(ConvertForField(TFieldType::ftSmallint, column('N', 3), std::monostate{}),
+  EXPECT_EQ(convertForField(TFieldType::ftSmallint, column('N', 3), std::monostate{}),
             TFieldValue(std::monostate{}));
 
   struct Refused {
@@ -167,7 +167,7 @@ TEST(ApolloField, ConvertsAssignedValuesToTheFieldKind) {
   };
   for (const Refused& test : refused) {
     try {
-      ConvertForField(test.kind, column('N', 3), test.value);
+      convertForField(test.kind, column('N', 3), test.value);
       ADD_FAILURE() << test.message;
     } catch (const EApolloError& error) {
       EXPECT_STREQ(error.what(), test.message);

@@ -386,7 +386,7 @@ TEST(ApolloRecords, FieldKindsFollowTheColumns) {
   EXPECT_EQ(table.Fields(2).DataType(), TFieldType::ftFloat);
   EXPECT_EQ(table.Fields(3).FieldName(), "FLAG");
   EXPECT_EQ(table.FindField("STAMP"), nullptr);
-  EXPECT_EQ(table.FieldInfos().size(), 5u);
+  EXPECT_EQ(table.fieldInfos().size(), 5u);
 }
 
 TEST(ApolloRecords, ReadsLogicalLettersAsTheyStand) {

@@ -97,7 +97,7 @@ int dump(const std::string& path) {
   for (int i = 0; i < table.FieldCount(); ++i) {
     TApolloField& field = table.Fields(i);
     std::cout << "field " << field.FieldName() << ' ' << kindName(field.DataType()) << ' '
-              << field.Info().Width << ' ' << field.Info().Decimals << '\n';
+              << field.info().Width << ' ' << field.info().Decimals << '\n';
   }
   for (table.First(); !table.Eof(); table.Next()) {
     std::cout << "record " << table.RecNo() << '\n';

@@ -123,7 +123,7 @@ void makeDemo() {
     printers.push_back(std::move(row));
     ++number;
   }
-  CreateTableWithRecords(kPrinterListTable, printerColumns, printers);
+  createTableWithRecords(kPrinterListTable, printerColumns, printers);
 
   // The host's label setup: 39 settings (whole numbers, and logical flags at
   // positions 23, 32, 35, 38 and 39) and a remark after them.
@@ -143,7 +143,7 @@ void makeDemo() {
   }
   setup.push_back({"REMARK", "C", 30, 0});
   values.emplace_back(std::string("demo label setup"));
-  CreateTableWithRecords(kLabelSetupTable, setup, {values});
+  createTableWithRecords(kLabelSetupTable, setup, {values});
 
   for (const std::string& printer : kDemoPrinters) {
     platform::createDirectory(printer);
