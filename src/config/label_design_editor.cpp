@@ -26,14 +26,14 @@ std::string withCrLfLineBreaks(std::string_view text) {
   return out;
 }
 
-std::string LabelDesignEditor::RevertToLast() {
+std::string LabelDesignEditor::revertToLast() {
   const std::string bytes = platform::readWholeFile(kDesignFile);
   formats::DecodedText decoded = formats::decodeText(bytes);
   encoding_ = decoded.encoding;
   return withCrLfLineBreaks(decoded.text);
 }
 
-void LabelDesignEditor::SaveDesign(std::string_view text) const {
+void LabelDesignEditor::saveDesign(std::string_view text) const {
   platform::writeWholeFile(kDesignFile, formats::encodeText(withCrLfLineBreaks(text), encoding_));
 }
 

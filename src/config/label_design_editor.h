@@ -27,15 +27,15 @@ public:
   // Reads the design file whole and returns its text with every line break
   // (CR LF, lone CR, lone LF) written as CR LF; a line break at the end stays.
   // Remembers the encoding found (byte-order mark, else the ANSI code page).
-  std::string RevertToLast();
+  std::string revertToLast();
 
   // Writes `text` to the design file, creating it anew: its lines separated
   // by CR LF (whatever breaks `text` uses) and no line break added after the
   // last one, in the remembered encoding with its byte-order mark, or in the
   // ANSI code page without one when the file has not been read yet.
-  void SaveDesign(std::string_view text) const;
+  void saveDesign(std::string_view text) const;
 
-  formats::TextEncoding RememberedEncoding() const { return encoding_; }
+  formats::TextEncoding rememberedEncoding() const { return encoding_; }
 
 private:
   formats::TextEncoding encoding_ = formats::TextEncoding::Ansi;

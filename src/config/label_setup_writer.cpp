@@ -27,18 +27,18 @@ LabelSetupWriter::LabelSetupWriter() : tblRMLBLDef_("tblRMLBLDef") {
   tblRMLBLDef_.SetTableType(xbase::TApolloTableType::ttSXNTX);
 }
 
-std::string_view LabelSetupWriter::SetupRMLabels(bool confirmed) {
+std::string_view LabelSetupWriter::setupRMLabels(bool confirmed) {
   if (!confirmed)
     return kSetupAborted;
   try {
-    WriteValues();
+    writeValues();
   } catch (const std::exception&) {
     return kSetupFailed;
   }
   return kSetupApplied;
 }
 
-void LabelSetupWriter::WriteValues() {
+void LabelSetupWriter::writeValues() {
   tblRMLBLDef_.Open();
   // After opening the current record is the first one; a run after a failed
   // one goes on with the record it was editing.

@@ -43,12 +43,12 @@ public:
   // confirmed, kSetupApplied on success, kSetupFailed when opening, editing,
   // any assignment, the post or the close failed. Nothing reaches the file
   // unless all 39 assignments and the post succeed.
-  std::string_view SetupRMLabels(bool confirmed);
+  std::string_view setupRMLabels(bool confirmed);
 
   const xbase::TApolloTable& tblRMLBLDef() const { return tblRMLBLDef_; }
 
 private:
-  void WriteValues();
+  void writeValues();
 
   xbase::TApolloTable tblRMLBLDef_;
 };

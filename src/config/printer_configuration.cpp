@@ -32,7 +32,7 @@ std::optional<std::size_t> findPrinterChoice(const std::vector<std::string>& cho
   return std::nullopt;
 }
 
-std::optional<std::size_t> PrinterTypeAhead::Type(const std::vector<std::string>& choices,
+std::optional<std::size_t> PrinterTypeAhead::type(const std::vector<std::string>& choices,
                                                   std::string_view character, bool afterPause) {
   if (afterPause)
     typed_.clear();
@@ -55,13 +55,13 @@ PrinterConfiguration::PrinterConfiguration()
 
 void PrinterConfiguration::OpenConfiguration() {
   if (!platform::fileExists(formats::kConfigurationFile))
-    SaveAndActivate();
+    saveAndActivate();
   tblConfig_.LoadFromFile(formats::kConfigurationFile, true);
   tblConfig_.Open();
-  OpenHostPrinterTable();
+  openHostPrinterTable();
 }
 
-void PrinterConfiguration::OpenHostPrinterTable() {
+void PrinterConfiguration::openHostPrinterTable() {
   printerChoices_.clear();
   tblRMSpool_.Open();
   std::vector<std::string> choices;
@@ -71,22 +71,22 @@ void PrinterConfiguration::OpenHostPrinterTable() {
   printerChoices_ = std::move(choices);
 }
 
-void PrinterConfiguration::AddPrinter() {
+void PrinterConfiguration::addPrinter() {
   tblConfig_.Append();
 }
 
-void PrinterConfiguration::DeletePrinter() {
+void PrinterConfiguration::deletePrinter() {
   tblConfig_.Delete();
 }
 
-void PrinterConfiguration::SaveAndActivate() {
+void PrinterConfiguration::saveAndActivate() {
   const formats::TDataSetState state = tblConfig_.State();
   if (state == formats::TDataSetState::dsEdit || state == formats::TDataSetState::dsInsert)
     tblConfig_.Post();
   tblConfig_.SaveToXML(formats::kConfigurationFile);
 }
 
-void PrinterConfiguration::SetFieldValue(std::string_view fieldName, std::string_view value) {
+void PrinterConfiguration::setFieldValue(std::string_view fieldName, std::string_view value) {
   formats::TVirtualField& field = tblConfig_.FieldByName(fieldName);
   if (tblConfig_.State() == formats::TDataSetState::dsBrowse)
     tblConfig_.Edit();

@@ -44,10 +44,10 @@ public:
   // `character` is the text of one key press (UTF-8); `afterPause` tells
   // that the pause since the previous key was longer than the interval. The
   // index of the choice to select, or nothing to leave the selection.
-  std::optional<std::size_t> Type(const std::vector<std::string>& choices,
+  std::optional<std::size_t> type(const std::vector<std::string>& choices,
                                   std::string_view character, bool afterPause);
-  void Reset() { typed_.clear(); }
-  const std::string& Typed() const { return typed_; }
+  void reset() { typed_.clear(); }
+  const std::string& typed() const { return typed_; }
 
 private:
   std::string typed_;
@@ -118,21 +118,21 @@ public:
 
   // The PRINTER values of RMSpool.DBF in record order, without trailing
   // blanks; empty while the host printer table is not open.
-  const std::vector<std::string>& PrinterChoices() const { return printerChoices_; }
+  const std::vector<std::string>& printerChoices() const { return printerChoices_; }
 
   // "Add Printer": posts a pending change, appends a new row and starts
   // inserting it with the defaults of a new row.
-  void AddPrinter();
+  void addPrinter();
   // "Delete Printer": deletes the current row at once; abandons a new row
   // that is not posted yet; raises on a table without rows.
-  void DeletePrinter();
+  void deletePrinter();
   // "&Save && Activate": posts a pending edit or insert and writes the whole
   // table to the configuration file, replacing it.
-  void SaveAndActivate();
+  void saveAndActivate();
 
   // What a field control does when the user changes its value: starts
   // editing the current row when browsing, then stores the value.
-  void SetFieldValue(std::string_view fieldName, std::string_view value);
+  void setFieldValue(std::string_view fieldName, std::string_view value);
 
   // What the page shows: the text of `fieldName` in grid line `row` (the
   // row being inserted included), of the current row, and the Source values
@@ -148,7 +148,7 @@ public:
   void tblConfigAfterInsert(formats::TVirtualTable& table);
 
 private:
-  void OpenHostPrinterTable();
+  void openHostPrinterTable();
 
   formats::TVirtualTable tblConfig_;
   xbase::TApolloTable tblRMSpool_;

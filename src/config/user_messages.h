@@ -15,12 +15,12 @@ class UserMessages {
 public:
   virtual ~UserMessages() = default;
   // No icon, one OK button, titled with the application title.
-  virtual void ShowMessage(const std::string& text) = 0;
+  virtual void showMessage(const std::string& text) = 0;
   // Stop icon, one OK button, titled with the application title; `text` is
   // the error box text (errorBoxText).
-  virtual void ShowError(const std::string& text) = 0;
+  virtual void showError(const std::string& text) = 0;
   // Yes and No, no icon, Yes the default; true for Yes.
-  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+  virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
 };
 
 } // namespace velmora::config

@@ -46,9 +46,9 @@ TEST(LabelDesignEditor, RoundTripKeepsTheEncodingAndWritesCrLf) {
     TempWorkDir dir;
     writeBytes(dir.path() / "LabelDesign.txt", c.fileBytes);
     LabelDesignEditor editor;
-    const std::string text = editor.RevertToLast();
+    const std::string text = editor.revertToLast();
     EXPECT_EQ(text, c.editorText) << c.name;
-    editor.SaveDesign(text);
+    editor.saveDesign(text);
     EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), c.savedBytes) << c.name;
   }
 }
@@ -57,8 +57,8 @@ TEST(LabelDesignEditor, EditorLineBreaksAreSavedAsCrLfWithNoneAdded) {
   TempWorkDir dir;
   writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBFold");
   LabelDesignEditor editor;
-  editor.RevertToLast();
-  editor.SaveDesign("one\ntwo\rthree\r\n\nfive");
+  editor.revertToLast();
+  editor.saveDesign("one\ntwo\rthree\r\n\nfive");
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
             "\xEF\xBB\xBFone\r\ntwo\r\nthree\r\n\r\nfive");
 }
@@ -66,7 +66,7 @@ TEST(LabelDesignEditor, EditorLineBreaksAreSavedAsCrLfWithNoneAdded) {
 TEST(LabelDesignEditor, WithoutAReadTheSaveIsAnsiWithoutMark) {
   TempWorkDir dir;
   const LabelDesignEditor editor;
-  editor.SaveDesign("Gr\xC3\xBC\xC3\x9F"
+  editor.saveDesign("Gr\xC3\xBC\xC3\x9F"
                     "e\n<Phone>");
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "Gr\xFC\xDF"
                                                        "e\r\n<Phone>");
@@ -76,16 +76,16 @@ TEST(LabelDesignEditor, AMissingFileRaisesTheOpenErrorAndKeepsTheEncoding) {
   TempWorkDir dir;
   writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBFx");
   LabelDesignEditor editor;
-  editor.RevertToLast();
+  editor.revertToLast();
   std::filesystem::remove(dir.path() / "LabelDesign.txt");
   try {
-    editor.RevertToLast();
+    editor.revertToLast();
     FAIL() << "no error for a missing design file";
   } catch (const platform::FileError& error) {
     EXPECT_EQ(std::string(error.what()).rfind("Cannot open file \"", 0), 0u) << error.what();
     EXPECT_NE(std::string(error.what()).find("LabelDesign.txt"), std::string::npos);
   }
-  EXPECT_EQ(editor.RememberedEncoding(), formats::TextEncoding::Utf8);
+  EXPECT_EQ(editor.rememberedEncoding(), formats::TextEncoding::Utf8);
 }
 
 TEST(LabelDesignEditor, ADesignThatCannotBeCreatedRaisesTheCreateError) {
@@ -94,7 +94,7 @@ TEST(LabelDesignEditor, ADesignThatCannotBeCreatedRaisesTheCreateError) {
   // for every user, unlike a write-protected folder, which root may write).
   std::filesystem::create_directory(dir.path() / "LabelDesign.txt");
   try {
-    LabelDesignEditor().SaveDesign("x");
+    LabelDesignEditor().saveDesign("x");
     FAIL() << "no error for a design file that cannot be created";
   } catch (const platform::FileError& error) {
     EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"", 0), 0u) << error.what();

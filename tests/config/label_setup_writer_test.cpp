@@ -57,7 +57,7 @@ TEST(LabelSetupWriter, NoAnswerOpensNothingAndLeavesTheFileAsItWas) {
   test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(kTable);
   LabelSetupWriter writer;
-  EXPECT_EQ(writer.SetupRMLabels(false), kSetupAborted);
+  EXPECT_EQ(writer.setupRMLabels(false), kSetupAborted);
   EXPECT_FALSE(writer.tblRMLBLDef().Active());
   EXPECT_EQ(readBytes(kTable), before);
 }
@@ -71,7 +71,7 @@ TEST(LabelSetupWriter, WritesTheFirstRecordOnlyAndClosesTheTable) {
     TempWorkDir dir;
     test::makeLabelSetupTable(c.fields, c.records);
     LabelSetupWriter writer;
-    EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied) << c.fields;
+    EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied) << c.fields;
     EXPECT_FALSE(writer.tblRMLBLDef().Active());
     const auto records = test::readAllRecords("LBLPRDEF.DBF");
     ASSERT_EQ(records.size(), static_cast<std::size_t>(c.records));
@@ -86,7 +86,7 @@ TEST(LabelSetupWriter, ATableWithoutRecordsGetsOneAppended) {
   TempWorkDir dir;
   test::makeLabelSetupTable(40, 0);
   LabelSetupWriter writer;
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied);
   const auto records = test::readAllRecords("LBLPRDEF.DBF");
   ASSERT_EQ(records.size(), 1u);
   for (std::size_t i = 0; i < 39; ++i)
@@ -97,9 +97,9 @@ TEST(LabelSetupWriter, RunningTwiceGivesTheSameRecord) {
   TempWorkDir dir;
   test::makeLabelSetupTable(40, 2);
   LabelSetupWriter writer;
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied);
   const std::string once = readBytes(kTable);
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied);
   EXPECT_EQ(readBytes(kTable), once);
   expectLabelSetup(test::readAllRecords("LBLPRDEF.DBF")[0]);
 }
@@ -110,13 +110,13 @@ TEST(LabelSetupWriter, ThirtyEightFieldsFailAndLeaveTheFileUnchanged) {
   const std::string before = readBytes(kTable);
   {
     LabelSetupWriter writer;
-    EXPECT_EQ(writer.SetupRMLabels(true), kSetupFailed);
+    EXPECT_EQ(writer.setupRMLabels(true), kSetupFailed);
     // The table stays open with its record being edited until the next run
     // or the end of the program.
     EXPECT_TRUE(writer.tblRMLBLDef().Active());
     EXPECT_EQ(writer.tblRMLBLDef().State(), xbase::TDataSetState::dsEdit);
     EXPECT_EQ(readBytes(kTable), before);
-    EXPECT_EQ(writer.SetupRMLabels(true), kSetupFailed);
+    EXPECT_EQ(writer.setupRMLabels(true), kSetupFailed);
   }
   EXPECT_EQ(readBytes(kTable), before);
 }
@@ -135,14 +135,14 @@ TEST(LabelSetupWriter, AFieldOfTheWrongKindFailsBeforeAnythingIsWritten) {
   test::makeDbf("LBLPRDEF.DBF", columns, {record});
   const std::string before = readBytes(kTable);
   LabelSetupWriter writer;
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupFailed);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupFailed);
   EXPECT_EQ(readBytes(kTable), before);
 }
 
 TEST(LabelSetupWriter, AMissingTableFailsAndCreatesNoFile) {
   TempWorkDir dir;
   LabelSetupWriter writer;
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupFailed);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupFailed);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -157,10 +157,10 @@ TEST(LabelSetupWriter, ARecordLockedByAnotherHolderFails) {
   host.Open();
   ASSERT_TRUE(host.RLock(1));
   LabelSetupWriter writer;
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupFailed);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupFailed);
   EXPECT_EQ(readBytes(kTable), before);
   host.Close();
-  EXPECT_EQ(writer.SetupRMLabels(true), kSetupApplied);
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied);
   expectLabelSetup(test::readAllRecords("LBLPRDEF.DBF")[0]);
 }
 

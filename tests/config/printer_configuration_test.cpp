@@ -50,7 +50,7 @@ TEST_F(PrinterConfigurationTest, FirstStartCreatesTheFileWithEightFieldsAndNoRow
   EXPECT_EQ(lines, 33u);
   EXPECT_TRUE(config.tblConfig().Active());
   EXPECT_EQ(config.tblConfig().RecordCount(), 0u);
-  EXPECT_EQ(config.PrinterChoices(), (std::vector<std::string>{"PREP1", "PREP2", "LBL1", "lbl2"}));
+  EXPECT_EQ(config.printerChoices(), (std::vector<std::string>{"PREP1", "PREP2", "LBL1", "lbl2"}));
 }
 
 TEST_F(PrinterConfigurationTest, AnExistingFileIsLoadedNotReplaced) {
@@ -62,11 +62,11 @@ TEST_F(PrinterConfigurationTest, AnExistingFileIsLoadedNotReplaced) {
 
 TEST_F(PrinterConfigurationTest, AddChooseAndSaveWritesTheRowWithItsDefaults) {
   config.OpenConfiguration();
-  config.AddPrinter();
+  config.addPrinter();
   EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsInsert);
-  config.SetFieldValue("Source", "PREP1");
-  config.SetFieldValue("Dest", "LBL1");
-  config.SaveAndActivate();
+  config.setFieldValue("Source", "PREP1");
+  config.setFieldValue("Dest", "LBL1");
+  config.saveAndActivate();
   EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsBrowse);
   const std::string file = savedFile();
   EXPECT_EQ(file, fileWith({row("PREP1", "LBL1")}));
@@ -77,11 +77,11 @@ TEST_F(PrinterConfigurationTest, AddChooseAndSaveWritesTheRowWithItsDefaults) {
 
 TEST_F(PrinterConfigurationTest, AddingTwicePostsTheFirstRowWithItsDefaults) {
   config.OpenConfiguration();
-  config.AddPrinter();
-  config.AddPrinter();
+  config.addPrinter();
+  config.addPrinter();
   EXPECT_EQ(config.tblConfig().RecordCount(), 1u); // the first is posted, the second pending
   EXPECT_EQ(config.tblConfig().visibleRowCount(), 2u);
-  config.SaveAndActivate();
+  config.saveAndActivate();
   EXPECT_EQ(savedFile(),
             fileWith({row(std::nullopt, std::nullopt), row(std::nullopt, std::nullopt)}));
 }
@@ -89,19 +89,19 @@ TEST_F(PrinterConfigurationTest, AddingTwicePostsTheFirstRowWithItsDefaults) {
 TEST_F(PrinterConfigurationTest, DeleteAfterAddAbandonsOnlyTheNewRow) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("PREP2", "LBL1")}));
   config.OpenConfiguration();
-  config.AddPrinter();
-  config.SetFieldValue("Source", "PREP1");
-  config.DeletePrinter();
+  config.addPrinter();
+  config.setFieldValue("Source", "PREP1");
+  config.deletePrinter();
   EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsBrowse);
-  config.SaveAndActivate();
+  config.saveAndActivate();
   EXPECT_EQ(savedFile(), fileWith({row("PREP2", "LBL1")}));
 }
 
 TEST_F(PrinterConfigurationTest, DeleteOnAnEmptyTableRaisesAndChangesNothing) {
   config.OpenConfiguration();
   const std::string before = savedFile();
-  EXPECT_THROW(config.DeletePrinter(), formats::EDatabaseError);
-  config.SaveAndActivate();
+  EXPECT_THROW(config.deletePrinter(), formats::EDatabaseError);
+  config.saveAndActivate();
   EXPECT_EQ(savedFile(), before);
 }
 
@@ -109,19 +109,19 @@ TEST_F(PrinterConfigurationTest, DeletingEveryRowAndSavingLeavesTheFieldsOnly) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              fileWith({row("PREP1", "LBL1"), row("PREP2", "lbl2")}));
   config.OpenConfiguration();
-  config.DeletePrinter();
-  config.DeletePrinter();
-  config.SaveAndActivate();
+  config.deletePrinter();
+  config.deletePrinter();
+  config.saveAndActivate();
   EXPECT_EQ(savedFile(), fileWith({}));
 }
 
 TEST_F(PrinterConfigurationTest, SaveDuringAnEditIncludesTheEdit) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("PREP1", "LBL1")}));
   config.OpenConfiguration();
-  config.SetFieldValue("Backup", "lbl2");
-  config.SetFieldValue("MapText", "Zone:");
+  config.setFieldValue("Backup", "lbl2");
+  config.setFieldValue("MapText", "Zone:");
   EXPECT_EQ(config.tblConfig().State(), formats::TDataSetState::dsEdit);
-  config.SaveAndActivate();
+  config.saveAndActivate();
   formats::Row expected = row("PREP1", "LBL1");
   expected[2] = "lbl2";
   expected[5] = "Zone:";
@@ -131,9 +131,9 @@ TEST_F(PrinterConfigurationTest, SaveDuringAnEditIncludesTheEdit) {
 TEST_F(PrinterConfigurationTest, AStoredPrinterThatRMSpoolLacksStaysStored) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", fileWith({row("GONE", "LBL1")}));
   config.OpenConfiguration();
-  EXPECT_FALSE(findPrinterChoice(config.PrinterChoices(), "GONE"));
-  config.SetFieldValue("TimeText", "At:");
-  config.SaveAndActivate();
+  EXPECT_FALSE(findPrinterChoice(config.printerChoices(), "GONE"));
+  config.setFieldValue("TimeText", "At:");
+  config.saveAndActivate();
   EXPECT_NE(savedFile().find("Source='GONE'"), std::string::npos);
 }
 
@@ -146,10 +146,10 @@ TEST_F(PrinterConfigurationTest, WithoutRMSpoolTheTableStillLoadsAndSaves) {
   } catch (const xbase::EApolloError& error) {
     EXPECT_NE(std::string(error.what()).find("RMSpool.DBF"), std::string::npos) << error.what();
   }
-  EXPECT_TRUE(config.PrinterChoices().empty());
+  EXPECT_TRUE(config.printerChoices().empty());
   EXPECT_EQ(config.tblConfig().RecordCount(), 1u);
-  config.AddPrinter();
-  config.SaveAndActivate();
+  config.addPrinter();
+  config.saveAndActivate();
   EXPECT_EQ(config.tblConfig().RecordCount(), 2u);
 }
 
@@ -159,8 +159,8 @@ TEST_F(PrinterConfigurationTest, ABrokenSchemaLeavesTheTableClosedAndAddReportsI
              "</s:AttributeType></s:Schema></xml>");
   EXPECT_THROW(config.OpenConfiguration(), formats::EDatabaseError);
   EXPECT_FALSE(config.tblConfig().Active());
-  EXPECT_THROW(config.AddPrinter(), formats::EDatabaseError);
-  EXPECT_TRUE(config.PrinterChoices().empty()); // the load ended before RMSpool.DBF
+  EXPECT_THROW(config.addPrinter(), formats::EDatabaseError);
+  EXPECT_TRUE(config.printerChoices().empty()); // the load ended before RMSpool.DBF
 }
 
 // The rows that both windows' Save & Activate tests enter; the file they
@@ -171,15 +171,15 @@ const std::filesystem::path kSavedConfigurationFixture =
 
 TEST_F(PrinterConfigurationTest, TwoRowsSavedGiveTheCheckedInFile) {
   config.OpenConfiguration();
-  config.AddPrinter();
-  config.SetFieldValue("Source", "PREP1");
-  config.SetFieldValue("Dest", "LBL1");
-  config.AddPrinter();
-  config.SetFieldValue("Source", "PREP2");
-  config.SetFieldValue("Dest", "LBL2");
-  config.SetFieldValue("Backup", "LBL1");
-  config.SetFieldValue("MapText", "Straße:");
-  config.SaveAndActivate();
+  config.addPrinter();
+  config.setFieldValue("Source", "PREP1");
+  config.setFieldValue("Dest", "LBL1");
+  config.addPrinter();
+  config.setFieldValue("Source", "PREP2");
+  config.setFieldValue("Dest", "LBL2");
+  config.setFieldValue("Backup", "LBL1");
+  config.setFieldValue("MapText", "Straße:");
+  config.saveAndActivate();
   EXPECT_EQ(savedFile(), readBytes(kSavedConfigurationFixture));
 }
 
@@ -188,10 +188,10 @@ TEST_F(PrinterConfigurationTest, WhatThePageShowsOfTheRows) {
   EXPECT_EQ(config.gridRowCount(), 0u);
   EXPECT_FALSE(config.currentGridRow());
   EXPECT_EQ(config.currentValue("Source"), "");
-  config.AddPrinter();
-  config.SetFieldValue("Source", "PREP1");
-  config.AddPrinter(); // the row being inserted is a line of its own
-  config.SetFieldValue("Source", "PREP2");
+  config.addPrinter();
+  config.setFieldValue("Source", "PREP1");
+  config.addPrinter(); // the row being inserted is a line of its own
+  config.setFieldValue("Source", "PREP2");
   EXPECT_EQ(config.gridRowCount(), 2u);
   EXPECT_EQ(config.currentGridRow(), std::optional<std::size_t>(1));
   EXPECT_EQ(config.currentValue("Source"), "PREP2");
@@ -246,15 +246,15 @@ TEST(PrinterTypeAhead, TypedTextSelectsAndAMissLeavesTheSelection) {
   for (const auto& c : cases) {
     PrinterTypeAhead typeAhead;
     for (const Key& key : c.keys) {
-      EXPECT_EQ(typeAhead.Type(choices, key.character, key.afterPause), key.selected)
+      EXPECT_EQ(typeAhead.type(choices, key.character, key.afterPause), key.selected)
           << c.what << ": " << key.character;
-      EXPECT_EQ(typeAhead.Typed(), key.typed) << c.what << ": " << key.character;
+      EXPECT_EQ(typeAhead.typed(), key.typed) << c.what << ": " << key.character;
     }
   }
   PrinterTypeAhead another;
-  EXPECT_EQ(another.Type(choices, "L", false), 2u);
-  another.Reset(); // the box shows another row
-  EXPECT_EQ(another.Type(choices, "P", false), 0u);
+  EXPECT_EQ(another.type(choices, "L", false), 2u);
+  another.reset(); // the box shows another row
+  EXPECT_EQ(another.type(choices, "P", false), 0u);
 }
 
 } // namespace

@@ -11,9 +11,9 @@ namespace velmora::test {
 
 class RecordingMessages final : public config::UserMessages {
 public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowError(const std::string& text) override { errors.push_back(text); }
-  bool AskYesNo(const std::string& title, const std::string& text) override {
+  void showMessage(const std::string& text) override { messages.push_back(text); }
+  void showError(const std::string& text) override { errors.push_back(text); }
+  bool askYesNo(const std::string& title, const std::string& text) override {
     questions.push_back(title + "|" + text);
     return answerYes;
   }

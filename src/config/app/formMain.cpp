@@ -199,7 +199,7 @@ QWidget* TfrmMain::BuildSetupPage() {
     this->*choice.control = box;
     const std::string field = choice.field;
     connect(box, &PrinterChoiceBox::chosen, this, [this, field](const QString& name) {
-      if (!Guarded([&] { configuration_.SetFieldValue(field, name.toStdString()); }))
+      if (!Guarded([&] { configuration_.setFieldValue(field, name.toStdString()); }))
         ShowCurrentRow(); // the control shows what the table holds again
     });
   }
@@ -212,7 +212,7 @@ QWidget* TfrmMain::BuildSetupPage() {
     this->*edit.control = line;
     const std::string field = edit.field;
     connect(line, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-      if (!Guarded([&] { configuration_.SetFieldValue(field, text.toStdString()); }))
+      if (!Guarded([&] { configuration_.setFieldValue(field, text.toStdString()); }))
         ShowCurrentRow(); // the control shows what the table holds again
     });
   }
@@ -349,7 +349,7 @@ bool TfrmMain::Guarded(const std::function<void()>& action) {
     action();
     return true;
   } catch (const std::exception& error) {
-    messages_.ShowError(config::errorBoxText(error.what()));
+    messages_.showError(config::errorBoxText(error.what()));
     return false;
   }
 }
@@ -366,22 +366,22 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  Guarded([this] { configuration_.AddPrinter(); });
+  Guarded([this] { configuration_.addPrinter(); });
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  Guarded([this] { configuration_.DeletePrinter(); });
+  Guarded([this] { configuration_.deletePrinter(); });
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  Guarded([this] { configuration_.SaveAndActivate(); });
+  Guarded([this] { configuration_.saveAndActivate(); });
 }
 
 void TfrmMain::btnSetupRMClick() {
   Guarded([this] {
-    const bool confirmed = messages_.AskYesNo(std::string(config::kSetupQuestionTitle),
+    const bool confirmed = messages_.askYesNo(std::string(config::kSetupQuestionTitle),
                                               std::string(config::kSetupQuestion));
-    messages_.ShowMessage(std::string(labelSetupWriter_.SetupRMLabels(confirmed)));
+    messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
   });
 }
 
@@ -421,7 +421,7 @@ void TfrmMain::ShowCurrentRow() {
 
 void TfrmMain::RefreshPrinterChoices() {
   for (const ChoiceField& choice : kChoiceFields)
-    (this->*choice.control)->SetChoices(configuration_.PrinterChoices());
+    (this->*choice.control)->SetChoices(configuration_.printerChoices());
   ShowCurrentRow();
 }
 
@@ -446,14 +446,14 @@ void TfrmMain::RefreshTestPrinters() {
 
 void TfrmMain::btnLoadLastClick() {
   Guarded([this] {
-    QString shown = QString::fromStdString(designEditor_.RevertToLast());
+    QString shown = QString::fromStdString(designEditor_.revertToLast());
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     reLabelDesign->setPlainText(shown);
   });
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  Guarded([this] { designEditor_.SaveDesign(editorText(*reLabelDesign)); });
+  Guarded([this] { designEditor_.saveDesign(editorText(*reLabelDesign)); });
 }
 
 void TfrmMain::btnTestDesignClick() {
@@ -461,7 +461,7 @@ void TfrmMain::btnTestDesignClick() {
     const std::string_view message =
         config::testPrint(lookTestPrinter->currentText().toStdString(), testPrintTimeNow());
     if (!message.empty())
-      messages_.ShowMessage(std::string(message));
+      messages_.showMessage(std::string(message));
   });
 }
 

@@ -27,7 +27,7 @@ void PrinterChoiceBox::ShowValue(const std::string& name) {
   const QString value = QString::fromStdString(name);
   if (value == currentText())
     return;
-  typeAhead_.Reset(); // another row: typing starts afresh
+  typeAhead_.reset(); // another row: typing starts afresh
   const QSignalBlocker quiet(this);
   setCurrentIndex(findText(value, Qt::MatchExactly));
 }
@@ -44,7 +44,7 @@ void PrinterChoiceBox::keyPressEvent(QKeyEvent* event) {
       !sinceLastKey_.isValid() || sinceLastKey_.elapsed() > QApplication::keyboardInputInterval();
   sinceLastKey_.start();
   const std::optional<std::size_t> index =
-      typeAhead_.Type(choices_, text.toStdString(), afterPause);
+      typeAhead_.type(choices_, text.toStdString(), afterPause);
   if (index) {
     const int row = static_cast<int>(*index);
     if (row != currentIndex() || currentText().isEmpty()) {

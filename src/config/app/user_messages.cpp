@@ -30,15 +30,15 @@ void showBox(QMessageBox::Icon icon, const std::string& text) {
 
 } // namespace
 
-void QtUserMessages::ShowMessage(const std::string& text) {
+void QtUserMessages::showMessage(const std::string& text) {
   showBox(QMessageBox::NoIcon, text);
 }
 
-void QtUserMessages::ShowError(const std::string& text) {
+void QtUserMessages::showError(const std::string& text) {
   showBox(QMessageBox::Critical, text);
 }
 
-bool QtUserMessages::AskYesNo(const std::string& title, const std::string& text) {
+bool QtUserMessages::askYesNo(const std::string& title, const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, qt(title), lines(text), QMessageBox::Yes | QMessageBox::No,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);

@@ -12,9 +12,9 @@ using UserMessages = config::UserMessages;
 
 class QtUserMessages final : public UserMessages {
 public:
-  void ShowMessage(const std::string& text) override;
-  void ShowError(const std::string& text) override;
-  bool AskYesNo(const std::string& title, const std::string& text) override;
+  void showMessage(const std::string& text) override;
+  void showError(const std::string& text) override;
+  bool askYesNo(const std::string& title, const std::string& text) override;
 };
 
 } // namespace velmora::dovetack

@@ -449,7 +449,7 @@ bool TfrmMain::guarded(const std::function<void()>& action) {
     action();
     return true;
   } catch (const std::exception& error) {
-    messages_.ShowError(errorBoxText(error.what()));
+    messages_.showError(errorBoxText(error.what()));
     return false;
   }
 }
@@ -466,22 +466,22 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  guarded([this] { configuration_.AddPrinter(); });
+  guarded([this] { configuration_.addPrinter(); });
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  guarded([this] { configuration_.DeletePrinter(); });
+  guarded([this] { configuration_.deletePrinter(); });
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  guarded([this] { configuration_.SaveAndActivate(); });
+  guarded([this] { configuration_.saveAndActivate(); });
 }
 
 void TfrmMain::btnSetupRMClick() {
   guarded([this] {
     const bool confirmed =
-        messages_.AskYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
-    messages_.ShowMessage(std::string(labelSetupWriter_.SetupRMLabels(confirmed)));
+        messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
+    messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
   });
 }
 
@@ -531,7 +531,7 @@ void TfrmMain::showCurrentRow() {
       const std::wstring before = velmora::win::windowText(field.control);
       showComboValue(field.control, value);
       if (velmora::win::windowText(field.control) != before)
-        field.typeAhead.Reset(); // another row: typing starts afresh
+        field.typeAhead.reset(); // another row: typing starts afresh
     } else if (windowText(field.control) != value) {
       setWindowText(field.control, value);
     }
@@ -552,7 +552,7 @@ void TfrmMain::showCurrentRow() {
 void TfrmMain::refreshPrinterChoices() {
   for (RowField& field : rowFields_)
     if (field.description->printerChoice)
-      setComboItems(field.control, configuration_.PrinterChoices());
+      setComboItems(field.control, configuration_.printerChoices());
   showCurrentRow();
 }
 
@@ -567,8 +567,8 @@ void TfrmMain::choiceTyped(RowField& field, wchar_t character) {
   const DWORD now = ::GetTickCount();
   const bool afterPause = field.lastKey == 0 || now - field.lastKey > kKeyboardInputInterval;
   field.lastKey = now;
-  const std::optional<std::size_t> index = field.typeAhead.Type(
-      configuration_.PrinterChoices(), fromWide(std::wstring_view(&character, 1)), afterPause);
+  const std::optional<std::size_t> index = field.typeAhead.type(
+      configuration_.printerChoices(), fromWide(std::wstring_view(&character, 1)), afterPause);
   if (!index)
     return;
   const auto row = static_cast<int>(*index);
@@ -593,21 +593,21 @@ void TfrmMain::refreshTestPrinters() {
 
 void TfrmMain::btnLoadLastClick() {
   guarded([this] {
-    setWindowText(reLabelDesign, designEditor_.RevertToLast());
+    setWindowText(reLabelDesign, designEditor_.revertToLast());
     // A multi-line edit sends no EN_CHANGE for a text set whole.
     labelPreview_.setDesignText(windowText(reLabelDesign));
   });
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  guarded([this] { designEditor_.SaveDesign(windowText(reLabelDesign)); });
+  guarded([this] { designEditor_.saveDesign(windowText(reLabelDesign)); });
 }
 
 void TfrmMain::btnTestDesignClick() {
   guarded([this] {
     const std::string_view message = testPrint(windowText(lookTestPrinter), testPrintTimeNow());
     if (!message.empty())
-      messages_.ShowMessage(std::string(message));
+      messages_.showMessage(std::string(message));
   });
 }
 
@@ -737,7 +737,7 @@ void TfrmMain::command(int id, int code, HWND control) {
   if (!changed)
     return;
   const std::string value = windowText(control);
-  if (!guarded([&] { configuration_.SetFieldValue(field->description->field, value); }))
+  if (!guarded([&] { configuration_.setFieldValue(field->description->field, value); }))
     showCurrentRow(); // the control shows what the table holds again
 }
 

@@ -5,15 +5,15 @@
 
 namespace velmora::config::win {
 
-void MessageBoxes::ShowMessage(const std::string& text) {
+void MessageBoxes::showMessage(const std::string& text) {
   velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK);
 }
 
-void MessageBoxes::ShowError(const std::string& text) {
+void MessageBoxes::showError(const std::string& text) {
   velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK | MB_ICONSTOP);
 }
 
-bool MessageBoxes::AskYesNo(const std::string& title, const std::string& text) {
+bool MessageBoxes::askYesNo(const std::string& title, const std::string& text) {
   return velmora::win::messageBox(owner_, title, text, MB_YESNO | MB_DEFBUTTON1) == IDYES;
 }
 

@@ -14,9 +14,9 @@ class MessageBoxes final : public UserMessages {
 public:
   void SetOwner(HWND owner) { owner_ = owner; }
 
-  void ShowMessage(const std::string& text) override;
-  void ShowError(const std::string& text) override;
-  bool AskYesNo(const std::string& title, const std::string& text) override;
+  void showMessage(const std::string& text) override;
+  void showError(const std::string& text) override;
+  bool askYesNo(const std::string& title, const std::string& text) override;
 
 private:
   HWND owner_ = nullptr;
