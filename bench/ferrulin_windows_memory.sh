@@ -27,14 +27,6 @@ end() {
 trap end EXIT
 wine_desktop_start 1024x768 default
 
-wait_for() { # <seconds> <command...>
-  local tries=$(($1 * 10))
-  shift
-  until "$@"; do
-    ((tries-- > 0)) || return 1
-    sleep 0.1 # files and other programs' output have no waiter to hand
-  done
-}
 rss_kib() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
 
 stripped=$(mktemp)
@@ -44,20 +36,14 @@ echo "Ferrulin.exe: $(stat -c %s "$ferrulin_exe") bytes as built (with debug inf
 rm -f "$stripped"
 
 data_windows=$(wine_path "$data")
-"$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null
-cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+wine_demo_data "$hostsim_exe" "$data"
 for printer in LABEL1 LABEL2; do
-  "$wine" "$hostsim_exe" hold "$data_windows" "$printer" >"$data/hold-$printer.log" 2>&1 </dev/null &
-  pids+=($!)
-  wait_for 60 grep -q "holding $printer" "$data/hold-$printer.log"
+  wine_hold "$hostsim_exe" "$data" "$printer" "$data/hold-$printer.log"
+  pids+=("$wine_hold_pid")
 done
-
-ferrulin_windows=$(wine_path "$ferrulin_exe")
-(cd "$data" && exec "$wine" "$ferrulin_windows") >/dev/null 2>&1 </dev/null &
-ferrulin=$!
+wine_start_ferrulin "$ferrulin_exe" "$remote_exe" "$data" /dev/null
+ferrulin=$wine_ferrulin_pid
 pids+=("$ferrulin")
-loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
-wait_for 60 loaded
 grep -q 'Ferrulin.exe' "/proc/$ferrulin/cmdline" || {
   echo "process $ferrulin is not Ferrulin.exe" >&2
   exit 1
@@ -74,7 +60,7 @@ for ((i = 1; i <= jobs; i++)); do
   mv "$data/stage/next.tmp" "$data/PREP1/M$i.spl"
 done
 delivered_all() { [ "$(find "$data/LABEL1" -name 'M*.spl' | wc -l)" -eq "$jobs" ]; }
-wait_for 1200 delivered_all
+wait_until 1200 delivered_all
 seconds=$(($(date +%s) - start))
 sleep 2 # settled
 echo "resident after $jobs jobs: $(rss_kib "$ferrulin") KiB (all delivered within $seconds s)"

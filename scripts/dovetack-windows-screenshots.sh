@@ -16,43 +16,20 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build-win}")
 out=$(realpath "${2:-docs}")
 
-wine=""
-for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 "$(command -v wine64)" \
-  "$(command -v wine)"; do
-  if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-    wine=$candidate
-    break
-  fi
-done
-wineserver="$(dirname "$wine")/wineserver"
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver)
-
+. scripts/lib/wine-desktop.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-shots-XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-xvfb_pid=""
 cleanup() {
-  "$wineserver" -k >/dev/null 2>&1 || true
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  wine_desktop_end
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1 # Xvfb writes its display number once it listens
-done
-export DISPLAY=":$(head -n1 "$work/display")"
-"$wine" wineboot --init >/dev/null 2>&1
-"$wineserver" -w
+wine_desktop_start 1024x768
 
 # The program in a folder of its own, with a Cartavell.EXE beside it.
 mkdir "$work/program" "$work/data"
 cp "$build/src/config/win/Dovetack.exe" "$work/program/"
 cp "$build/pe_fixtures/english_2107.exe" "$work/program/Cartavell.EXE"
-"$wine" "$build/tools/hostsim/hostsim.exe" make-demo "Z:${work//\//\\}\\data" >/dev/null
-cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$work/data/"
+wine_demo_data "$build/tools/hostsim/hostsim.exe" "$work/data"
 
 desktop=(explorer /desktop=velmora,1024x768)
 (cd "$work/data" && exec "$wine" "${desktop[@]}" "$work/program/Dovetack.exe" >/dev/null 2>&1) &

@@ -33,36 +33,21 @@ end() {
 trap end EXIT
 wine_desktop_start 1024x768 default
 
-wait_for() { # <seconds> <command...>
-  local tries=$(($1 * 10))
-  shift
-  until "$@"; do
-    ((tries-- > 0)) || return 1
-    sleep 0.1 # files and other programs' output have no waiter to hand
-  done
-}
-
 data_windows=$(wine_path "$data")
-"$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null
-cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+wine_demo_data "$hostsim_exe" "$data"
 for printer in LABEL1 LABEL2; do
-  "$wine" "$hostsim_exe" hold "$data_windows" "$printer" >"$data/hold-$printer.log" 2>&1 </dev/null &
-  pids+=($!)
-  wait_for 60 grep -q "holding $printer" "$data/hold-$printer.log"
+  wine_hold "$hostsim_exe" "$data" "$printer" "$data/hold-$printer.log"
+  pids+=("$wine_hold_pid")
 done
-
-ferrulin_windows=$(wine_path "$ferrulin_exe")
-(cd "$data" && exec "$wine" "$ferrulin_windows") >/dev/null 2>&1 </dev/null &
-pids+=($!)
-loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
-wait_for 60 loaded
+wine_start_ferrulin "$ferrulin_exe" "$remote_exe" "$data" /dev/null
+pids+=("$wine_ferrulin_pid")
 
 # Jobs are written elsewhere and renamed into the folder, as the host does.
 mkdir "$data/stage"
 for job in 1 2; do
   "$wine" "$hostsim_exe" drop "$data_windows" STAGE --items "$((job + 1))" >/dev/null </dev/null
   mv "$data/stage/JOB0001.spl" "$data/PREP1/JOB000$job.spl"
-  wait_for 30 test -f "$data/LABEL1/JOB000$job.spl"
+  wait_until 30 test -f "$data/LABEL1/JOB000$job.spl"
 done
 sleep 2 # the window paints its last lines
 import -display "$DISPLAY" -window root "$output"

@@ -40,23 +40,9 @@ finish() {
   exit 0
 }
 
-# Wine's 64-bit loader lives in Wine's library folder, not on the PATH.
-wine=""
-for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 "$(command -v wine64)" \
-  "$(command -v wine)"; do
-  if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-    wine=$candidate
-    break
-  fi
-done
-wineserver=""
-for candidate in "$(dirname "$wine")/wineserver" "$(command -v wineserver)"; do
-  if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-    wineserver=$candidate
-    break
-  fi
-done
-if [ -z "$wine" ] || [ -z "$wineserver" ] || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+# wine_find, xvfb_start, wait_until and the demo data directory's steps.
+. scripts/lib/wine-desktop.sh
+if ! wine_find || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   fail "MinGW-w64 (g++-mingw-w64-x86-64-posix) or Wine (wine64) is missing; run scripts/install-deps.sh"
   finish
 fi
@@ -89,33 +75,18 @@ export WINEDEBUG=-all
 # shortcuts the installer test makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
-xvfb_pid=""
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
-  if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null; fi
+  if [ -n "$wine_xvfb_pid" ]; then kill "$wine_xvfb_pid" 2>/dev/null; fi
   rm -rf "$prefix"
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
 
 # The Win32 windows are made for real: Wine draws them on a virtual display.
-if command -v Xvfb >/dev/null; then
-  display_file=$(mktemp "${TMPDIR:-/tmp}/velmora-display-XXXXXX")
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  disown "$xvfb_pid" # not one of the jobs that a bare "wait" below waits for
-  for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.1 # Xvfb writes its display number once it listens
-  done
-  if [ -s "$display_file" ]; then
-    export DISPLAY=":$(head -n1 "$display_file")"
-  else
-    fail "Xvfb did not start"
-  fi
-  rm -f "$display_file"
-else
+if ! command -v Xvfb >/dev/null; then
   fail "Xvfb is missing; run scripts/install-deps.sh"
+elif ! xvfb_start 1024x768; then
+  fail "Xvfb did not start"
 fi
 
 start=$(date +%s)
@@ -184,28 +155,45 @@ data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
 data_windows="Z:${data//\//\\}"
 e2e_pids=()
 declare -A holders # printer -> hostsim.exe process
-wait_until() { # <seconds> <command...>: true once the command succeeds
-  local tries=$(($1 * 10))
-  shift
-  while ! "$@"; do
-    ((tries-- > 0)) || return 1
-    sleep 0.1 # the file system and the other programs' output have no waiter to hand
-  done
-}
 has_line() { grep -q -- "$2" "$1" 2>/dev/null; }
 delivered() { [ -f "$data/$2/$1" ] && [ ! -e "$data/PREP1/$1" ]; }
 hold() { # <printer>: its holder's output goes to $logs, else into $data
-  "$wine" "$hostsim_exe" hold "$data_windows" "$1" >"${logs:-$data}/hold-$1.log" 2>&1 </dev/null &
-  e2e_pids+=($!)
-  holders[$1]=$!
-  wait_until 30 has_line "${logs:-$data}/hold-$1.log" "holding $1" || fail "hostsim.exe does not hold $1"
+  local held=0
+  wine_hold "$hostsim_exe" "$data" "$1" "${logs:-$data}/hold-$1.log" || held=$?
+  e2e_pids+=("$wine_hold_pid")
+  holders[$1]=$wine_hold_pid
+  ((held == 0)) || fail "hostsim.exe does not hold $1"
+}
+demo_data() { # the demo data directory in $data
+  wine_demo_data "$hostsim_exe" "$data" || {
+    fail "hostsim.exe make-demo"
+    return 1
+  }
+}
+# deliver_first_job <program>: a three-item job, written elsewhere and renamed
+# into PREP1 as the host does, is delivered to LABEL1, merged as the Linux
+# build's mergelabel merges it.
+deliver_first_job() {
+  mkdir "$data/stage"
+  "$wine" "$hostsim_exe" drop "$data_windows" STAGE --items 3 >/dev/null
+  cp "$data/stage/JOB0001.spl" "$data/job1.copy"
+  mv "$data/stage/JOB0001.spl" "$data/PREP1/JOB0001.spl"
+  if ! wait_until 30 delivered JOB0001.spl LABEL1; then
+    fail "$1 did not deliver job 1 to LABEL1"
+    return
+  fi
+  echo "$1 merged job 1 and delivered it to LABEL1"
+  local merge=$linux_build/tools/mergelabel/mergelabel
+  [ -x "$merge" ] || return 0
+  if cmp -s <(tr -d '\r' <"$data/LABEL1/JOB0001.spl") \
+    <("$merge" "$data/LabelDesign.txt" "$data/job1.copy"); then
+    echo "the merged job is the one the Linux build's mergelabel makes"
+  else
+    fail "$1's merged job differs from the Linux build's merge"
+  fi
 }
 e2e() {
-  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
-    fail "hostsim.exe make-demo"
-    return
-  }
-  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  demo_data || return
   hold LABEL1
   hold LABEL2
   "$wine" "$console_exe" "$data_windows" >"$data/console.log" 2>&1 </dev/null &
@@ -216,25 +204,7 @@ e2e() {
     return
   fi
 
-  # The host writes a job elsewhere and renames it into the folder.
-  mkdir "$data/stage"
-  "$wine" "$hostsim_exe" drop "$data_windows" STAGE --items 3 >/dev/null
-  cp "$data/stage/JOB0001.spl" "$data/job1.copy"
-  mv "$data/stage/JOB0001.spl" "$data/PREP1/JOB0001.spl"
-  if wait_until 30 delivered JOB0001.spl LABEL1; then
-    echo "job 1 merged and delivered to LABEL1"
-    local merge=$linux_build/tools/mergelabel/mergelabel
-    if [ -x "$merge" ]; then
-      if cmp -s <(tr -d '\r' <"$data/LABEL1/JOB0001.spl") \
-        <("$merge" "$data/LabelDesign.txt" "$data/job1.copy"); then
-        echo "the merged job is the one the Linux build's mergelabel makes"
-      else
-        fail "the merged job differs from the Linux build's merge"
-      fi
-    fi
-  else
-    fail "job 1 was not delivered to LABEL1"
-  fi
+  deliver_first_job FerrulinConsole.exe
 
   kill -INT "${holders[LABEL1]}" # Ctrl+C for the Windows program
   wait "${holders[LABEL1]}"
@@ -281,11 +251,7 @@ data_windows="Z:${data//\//\\}"
 loads() { grep -c "Loading Configuration" "$data/console.log" 2>/dev/null; }
 reloaded() { [ "$(loads)" -ge 2 ] && [ "$(grep -c "Configuration loaded" "$data/console.log")" -ge 2 ]; }
 dovetack_e2e() {
-  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
-    fail "hostsim.exe make-demo"
-    return
-  }
-  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  demo_data || return
   "$wine" "$console_exe" "$data_windows" >"$data/console.log" 2>&1 </dev/null &
   local console=$!
   if ! wait_until 30 has_line "$data/console.log" "Configuration loaded"; then
@@ -413,22 +379,12 @@ echo "== The Windows desktop under Wine: window tests and Ferrulin.exe end to en
 # wait.) The Wine session so far had no display: it ends first.
 "$wineserver" -k >/dev/null 2>&1
 "$wineserver" -w
-if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; fi
-display_file=$(mktemp "${TMPDIR:-/tmp}/velmora-display-XXXXXX")
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-disown "$xvfb_pid" # not one of the jobs that a bare "wait" below waits for
-if ! wait_until 30 test -s "$display_file"; then
+if [ -n "$wine_xvfb_pid" ]; then kill "$wine_xvfb_pid" 2>/dev/null; fi
+if ! xvfb_start 1024x768; then
   fail "Xvfb did not start"
-  rm -f "$display_file"
   finish
 fi
-DISPLAY=":$(head -n 1 "$display_file")"
-export DISPLAY
-rm -f "$display_file"
-"$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-"$wineserver" -w
+wine_default_desktop 1024x768
 "$wineserver" -p >/dev/null 2>&1
 "$wine" wineboot >/dev/null 2>&1 </dev/null
 
@@ -446,45 +402,20 @@ data_windows="Z:${data//\//\\}"
 logs=$data
 e2e_pids=()
 probe_up() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = up ]; }
-# What the window's status log shows (ferrulin_remote reads it).
-# shellcheck disable=SC2317 # called through wait_until
-loaded() { "$wine" "$remote_exe" status </dev/null 2>/dev/null | grep -q "Configuration loaded"; }
 window_e2e() {
-  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
-    fail "hostsim.exe make-demo"
-    return
-  }
-  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  demo_data || return
   hold LABEL1
   hold LABEL2
   # RM's data directory is the working directory.
-  local ferrulin_path
-  ferrulin_path=$(realpath "$ferrulin_exe")
-  (cd "$data" && exec "$wine" "$ferrulin_path") >"$data/ferrulin.log" 2>&1 </dev/null &
-  local ferrulin=$!
+  local loaded=0
+  wine_start_ferrulin "$ferrulin_exe" "$remote_exe" "$data" "$data/ferrulin.log" || loaded=$?
+  local ferrulin=$wine_ferrulin_pid
   e2e_pids+=("$ferrulin")
-  if ! wait_until 60 loaded || ! probe_up; then
+  if ((loaded != 0)) || ! probe_up; then
     fail "Ferrulin.exe did not load the configuration and claim PREP1"
     return
   fi
-  mkdir "$data/stage"
-  "$wine" "$hostsim_exe" drop "$data_windows" STAGE --items 3 >/dev/null
-  cp "$data/stage/JOB0001.spl" "$data/job1.copy"
-  mv "$data/stage/JOB0001.spl" "$data/PREP1/JOB0001.spl"
-  if wait_until 30 delivered JOB0001.spl LABEL1; then
-    echo "Ferrulin.exe merged job 1 and delivered it to LABEL1"
-    local merge=$linux_build/tools/mergelabel/mergelabel
-    if [ -x "$merge" ]; then
-      if cmp -s <(tr -d '\r' <"$data/LABEL1/JOB0001.spl") \
-        <("$merge" "$data/LabelDesign.txt" "$data/job1.copy"); then
-        echo "the merged job is the one the Linux build's mergelabel makes"
-      else
-        fail "Ferrulin.exe's merged job differs from the Linux build's merge"
-      fi
-    fi
-  else
-    fail "Ferrulin.exe did not deliver job 1 to LABEL1"
-  fi
+  deliver_first_job Ferrulin.exe
   "$wine" "$remote_exe" exit >/dev/null </dev/null
   if wait "$ferrulin"; then
     if probe_up; then
@@ -538,11 +469,7 @@ installer_test() {
   # A data directory in use: RM's tables, its printers' folders, each with
   # the lock table a host spooler made, the demo configuration and design.
   mkdir "$data"
-  "$wine" "$hostsim_exe" make-demo "$data_windows" >/dev/null || {
-    fail "hostsim.exe make-demo"
-    return
-  }
-  cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+  demo_data || return
   hold LABEL1
   hold LABEL2
   cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP1/"
@@ -621,7 +548,7 @@ installer_test() {
   (cd "$run_in" && exec "$wine" "$target") >"$work/ferrulin.log" 2>&1 </dev/null &
   local ferrulin=$!
   e2e_pids+=("$ferrulin")
-  if ! wait_until 60 loaded || ! probe_up; then
+  if ! wait_until 60 wine_ferrulin_loaded "$remote_exe" || ! probe_up; then
     fail "the installed Ferrulin.exe did not load the configuration and claim PREP1"
     return
   fi

@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# Sourced by the scripts that show the Windows programs under Wine: finds
+# Sourced by the scripts that run the Windows programs under Wine: finds
 # Wine (its 64-bit loader lives in Wine's library folder, not on the PATH)
 # and starts a Wine session of its own: a fresh prefix on an Xvfb display.
 # With "default", every program of the session lives in Wine's virtual
@@ -11,11 +11,24 @@
 #   . scripts/lib/wine-desktop.sh
 #   trap wine_desktop_end EXIT
 #   wine_desktop_start 1024x768 [default]  # sets wine, wineserver, DISPLAY, WINEPREFIX
+#
+# Also the steps the scripts share around the demo data directory:
+# wait_until, xvfb_start, wine_demo_data and wine_hold.
 
 wine=""
 wineserver=""
 wine_xvfb_pid=""
 wine_prefix=""
+
+# wait_until <seconds> <command...>: true once the command succeeds.
+wait_until() {
+  local tries=$(($1 * 10))
+  shift
+  until "$@"; do
+    ((tries-- > 0)) || return 1
+    sleep 0.1 # the file system and the other programs' output have no waiter to hand
+  done
+}
 
 wine_find() {
   local candidate
@@ -35,35 +48,49 @@ wine_find() {
   [ -n "$wine" ] && [ -n "$wineserver" ]
 }
 
+# xvfb_start <width>x<height>: a display of our own (Xvfb picks a free
+# number); sets and exports DISPLAY and sets wine_xvfb_pid. The server is
+# disowned, so a bare "wait" of the caller does not wait for it.
+xvfb_start() {
+  local display_file
+  display_file=$(mktemp "${TMPDIR:-/tmp}/velmora-display-XXXXXX")
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  wine_xvfb_pid=$!
+  disown "$wine_xvfb_pid"
+  # Xvfb writes its display number when it is ready.
+  if ! wait_until 30 test -s "$display_file"; then
+    echo "Xvfb did not start" >&2
+    rm -f "$display_file"
+    return 1
+  fi
+  DISPLAY=":$(head -n 1 "$display_file")"
+  export DISPLAY
+  rm -f "$display_file"
+}
+
 # wine_desktop_start <width>x<height> [default]
 wine_desktop_start() {
   wine_find || {
     echo "Wine (wine64) is missing; run scripts/install-deps.sh" >&2
     return 1
   }
-  local display_file tries=300
-  display_file=$(mktemp "${TMPDIR:-/tmp}/velmora-display-XXXXXX")
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-  wine_xvfb_pid=$!
-  while [ ! -s "$display_file" ]; do
-    ((tries-- > 0)) || {
-      echo "Xvfb did not start" >&2
-      return 1
-    }
-    sleep 0.1 # Xvfb writes its display number when it is ready
-  done
-  DISPLAY=":$(head -n 1 "$display_file")"
-  rm -f "$display_file"
+  xvfb_start "$1" || return 1
   wine_prefix=$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine-XXXXXX")
-  export DISPLAY WINEPREFIX=$wine_prefix WINEDEBUG=-all
+  export WINEPREFIX=$wine_prefix WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
   "$wine" wineboot --init >/dev/null 2>&1 </dev/null
   "$wineserver" -w
   if [ "${2:-}" = default ]; then
-    "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
-    "$wineserver" -w
+    wine_default_desktop "$1"
   fi
+}
+
+# wine_default_desktop <width>x<height>: every program of the session from
+# now on lives in Wine's virtual desktop.
+wine_default_desktop() {
+  "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
+  "$wineserver" -w
 }
 
 wine_desktop_end() {
@@ -78,4 +105,43 @@ wine_path() {
   local path
   path=$(realpath "$1")
   echo "Z:${path//\//\\}"
+}
+
+# wine_demo_data <hostsim.exe> <folder>: the host's tables and printer
+# folders (hostsim.exe make-demo) with the demo configuration and design.
+wine_demo_data() {
+  "$wine" "$1" make-demo "$(wine_path "$2")" >/dev/null </dev/null &&
+    cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$2"/
+}
+
+# wine_hold <hostsim.exe> <folder> <printer> <log>: hostsim.exe holds the
+# printer's folder like the host's spooler, in the background; returns once
+# it says so (false if it does not within 60 s). Its process is
+# wine_hold_pid.
+# shellcheck disable=SC2034 # read by the caller
+wine_hold_pid=""
+wine_hold() {
+  "$wine" "$1" hold "$(wine_path "$2")" "$3" >"$4" 2>&1 </dev/null &
+  wine_hold_pid=$!
+  wait_until 60 grep -q "holding $3" "$4"
+}
+
+# wine_ferrulin_loaded <ferrulin_remote.exe>: Ferrulin.exe's status log (read
+# by ferrulin_remote.exe) says the configuration is loaded.
+wine_ferrulin_loaded() {
+  "$wine" "$1" status </dev/null 2>/dev/null | grep -q "Configuration loaded"
+}
+
+# wine_start_ferrulin <Ferrulin.exe> <ferrulin_remote.exe> <folder> <log>:
+# Ferrulin.exe in the background with the data directory as its working
+# directory, as its shortcut starts it; returns once it has loaded the
+# configuration (false if not within 60 s). Its process is wine_ferrulin_pid.
+# shellcheck disable=SC2034 # read by the caller
+wine_ferrulin_pid=""
+wine_start_ferrulin() {
+  local program
+  program=$(realpath "$1")
+  (cd "$3" && exec "$wine" "$program") >"$4" 2>&1 </dev/null &
+  wine_ferrulin_pid=$!
+  wait_until 60 wine_ferrulin_loaded "$2"
 }
