@@ -123,7 +123,7 @@ wine_hold_pid=""
 wine_hold() {
   "$wine" "$1" hold "$(wine_path "$2")" "$3" >"$4" 2>&1 </dev/null &
   wine_hold_pid=$!
-  wait_until 60 grep -q "holding $3" "$4"
+  wait_until 60 grep -qs "holding $3" "$4" # the log may not be there yet
 }
 
 # wine_ferrulin_loaded <ferrulin_remote.exe>: Ferrulin.exe's status log (read
