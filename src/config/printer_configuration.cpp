@@ -115,17 +115,17 @@ std::string PrinterConfiguration::currentValue(std::string_view fieldName) const
 std::vector<std::string> PrinterConfiguration::sourcePrinters() const {
   std::vector<std::string> sources;
   for (std::size_t row = 0; row < tblConfig_.visibleRowCount(); ++row)
-    sources.push_back(gridText(row, "Source"));
+    sources.push_back(gridText(row, formats::configuration_field::kSource));
   return sources;
 }
 
 void PrinterConfiguration::tblConfigAfterInsert(formats::TVirtualTable& table) {
   const formats::PrefixTexts defaults = formats::defaultPrefixTexts();
-  table.FieldByName("LabelsText").SetAsString(defaults.labelsText);
-  table.FieldByName("MapText").SetAsString(defaults.mapText);
-  table.FieldByName("TimeText").SetAsString(defaults.timeText);
-  table.FieldByName("TotalText").SetAsString(defaults.totalText);
-  table.FieldByName("Design").SetAsString(formats::kDefaultDesignFile);
+  table.FieldByName(formats::configuration_field::kLabelsText).SetAsString(defaults.labelsText);
+  table.FieldByName(formats::configuration_field::kMapText).SetAsString(defaults.mapText);
+  table.FieldByName(formats::configuration_field::kTimeText).SetAsString(defaults.timeText);
+  table.FieldByName(formats::configuration_field::kTotalText).SetAsString(defaults.totalText);
+  table.FieldByName(formats::configuration_field::kDesign).SetAsString(formats::kDefaultDesignFile);
 }
 
 } // namespace velmora::config

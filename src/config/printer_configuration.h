@@ -59,9 +59,9 @@ struct GridColumn {
   std::string_view title;
 };
 inline constexpr std::array<GridColumn, 3> kGridColumns = {{
-    {"Source", "Source Printer"},
-    {"Dest", "Destination Printer"},
-    {"Backup", "Backup Printer"},
+    {formats::configuration_field::kSource, "Source Printer"},
+    {formats::configuration_field::kDest, "Destination Printer"},
+    {formats::configuration_field::kBackup, "Backup Printer"},
 }};
 
 // A control of the selected row's fields, in tab order: its caption, the
@@ -74,14 +74,14 @@ struct RowFieldControl {
   std::size_t maxLength;
 };
 inline constexpr std::array<RowFieldControl, 8> kRowFieldControls = {{
-    {"Source Printer:", "Source", true, 8},
-    {"Destination Printer:", "Dest", true, 8},
-    {"Backup Printer:", "Backup", true, 8},
-    {"Labels Text:", "LabelsText", false, 15},
-    {"Map Text:", "MapText", false, 15},
-    {"Time Text:", "TimeText", false, 15},
-    {"TotalText:", "TotalText", false, 15},
-    {"Design File Name:", "Design", false, 25}, // shown, disabled
+    {"Source Printer:", formats::configuration_field::kSource, true, 8},
+    {"Destination Printer:", formats::configuration_field::kDest, true, 8},
+    {"Backup Printer:", formats::configuration_field::kBackup, true, 8},
+    {"Labels Text:", formats::configuration_field::kLabelsText, false, 15},
+    {"Map Text:", formats::configuration_field::kMapText, false, 15},
+    {"Time Text:", formats::configuration_field::kTimeText, false, 15},
+    {"TotalText:", formats::configuration_field::kTotalText, false, 15},
+    {"Design File Name:", formats::configuration_field::kDesign, false, 25}, // shown, disabled
 }};
 
 // The help entries of the "Setup" page: a heading and its text.

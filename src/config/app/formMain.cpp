@@ -76,24 +76,24 @@ config::TimeLocale userTimeLocale() {
 
 struct EditField {
   QLineEdit* TfrmMain::*control;
-  const char* field;
+  std::string_view field;
 };
 constexpr std::array<EditField, 5> kEditFields = {{
-    {&TfrmMain::editLabelsText, "LabelsText"},
-    {&TfrmMain::editMapText, "MapText"},
-    {&TfrmMain::editTimeText, "TimeText"},
-    {&TfrmMain::editTotalText, "TotalText"},
-    {&TfrmMain::editDesign, "Design"},
+    {&TfrmMain::editLabelsText, formats::configuration_field::kLabelsText},
+    {&TfrmMain::editMapText, formats::configuration_field::kMapText},
+    {&TfrmMain::editTimeText, formats::configuration_field::kTimeText},
+    {&TfrmMain::editTotalText, formats::configuration_field::kTotalText},
+    {&TfrmMain::editDesign, formats::configuration_field::kDesign},
 }};
 
 struct ChoiceField {
   PrinterChoiceBox* TfrmMain::*control;
-  const char* field;
+  std::string_view field;
 };
 constexpr std::array<ChoiceField, 3> kChoiceFields = {{
-    {&TfrmMain::lookSource, "Source"},
-    {&TfrmMain::lookDest, "Dest"},
-    {&TfrmMain::lookBackup, "Backup"},
+    {&TfrmMain::lookSource, formats::configuration_field::kSource},
+    {&TfrmMain::lookDest, formats::configuration_field::kDest},
+    {&TfrmMain::lookBackup, formats::configuration_field::kBackup},
 }};
 
 // The test print's time text for this moment.
@@ -197,7 +197,7 @@ QWidget* TfrmMain::BuildSetupPage() {
   for (const ChoiceField& choice : kChoiceFields) {
     auto* box = new PrinterChoiceBox(left);
     this->*choice.control = box;
-    const std::string field = choice.field;
+    const std::string_view field = choice.field;
     connect(box, &PrinterChoiceBox::chosen, this, [this, field](const QString& name) {
       if (!Guarded([&] { configuration_.setFieldValue(field, name.toStdString()); }))
         ShowCurrentRow(); // the control shows what the table holds again
@@ -210,7 +210,7 @@ QWidget* TfrmMain::BuildSetupPage() {
     auto* line = new QLineEdit(left);
     line->setMaxLength(15);
     this->*edit.control = line;
-    const std::string field = edit.field;
+    const std::string_view field = edit.field;
     connect(line, &QLineEdit::textEdited, this, [this, field](const QString& text) {
       if (!Guarded([&] { configuration_.setFieldValue(field, text.toStdString()); }))
         ShowCurrentRow(); // the control shows what the table holds again
@@ -399,7 +399,7 @@ void TfrmMain::tblConfigChanged(formats::TTableChange change) {
 void TfrmMain::ShowCurrentRow() {
   showingRow_ = true;
   const std::optional<std::size_t> row = configuration_.currentGridRow();
-  auto valueOf = [&](const char* name) { return configuration_.currentValue(name); };
+  auto valueOf = [&](std::string_view name) { return configuration_.currentValue(name); };
   for (const EditField& edit : kEditFields) {
     QLineEdit* line = this->*edit.control;
     const QString value = QString::fromStdString(valueOf(edit.field));
