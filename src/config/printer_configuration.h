@@ -65,23 +65,25 @@ inline constexpr std::array<GridColumn, 3> kGridColumns = {{
 }};
 
 // A control of the selected row's fields, in tab order: its caption, the
-// field it edits, whether it is a printer choice (else free text), and the
-// most characters it takes.
+// field it edits, whether it is a printer choice (else free text), the most
+// characters it takes, and the control's name.
 struct RowFieldControl {
   std::string_view caption;
   std::string_view field;
   bool printerChoice;
   std::size_t maxLength;
+  std::string_view name;
 };
 inline constexpr std::array<RowFieldControl, 8> kRowFieldControls = {{
-    {"Source Printer:", formats::configuration_field::kSource, true, 8},
-    {"Destination Printer:", formats::configuration_field::kDest, true, 8},
-    {"Backup Printer:", formats::configuration_field::kBackup, true, 8},
-    {"Labels Text:", formats::configuration_field::kLabelsText, false, 15},
-    {"Map Text:", formats::configuration_field::kMapText, false, 15},
-    {"Time Text:", formats::configuration_field::kTimeText, false, 15},
-    {"TotalText:", formats::configuration_field::kTotalText, false, 15},
-    {"Design File Name:", formats::configuration_field::kDesign, false, 25}, // shown, disabled
+    {"Source Printer:", formats::configuration_field::kSource, true, 8, "lookSource"},
+    {"Destination Printer:", formats::configuration_field::kDest, true, 8, "lookDest"},
+    {"Backup Printer:", formats::configuration_field::kBackup, true, 8, "lookBackup"},
+    {"Labels Text:", formats::configuration_field::kLabelsText, false, 15, "editLabelsText"},
+    {"Map Text:", formats::configuration_field::kMapText, false, 15, "editMapText"},
+    {"Time Text:", formats::configuration_field::kTimeText, false, 15, "editTimeText"},
+    {"TotalText:", formats::configuration_field::kTotalText, false, 15, "editTotalText"},
+    {"Design File Name:", formats::configuration_field::kDesign, false, 25,
+     "editDesign"}, // shown, disabled
 }};
 
 // The help entries of the "Setup" page: a heading and its text.

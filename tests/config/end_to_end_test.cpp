@@ -6,7 +6,7 @@
 #include "config/app/formMain.h"
 
 #include "child_process.h"
-#include "config/app/printer_choice_box.h"
+#include "dovetack_controls.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
@@ -20,7 +20,7 @@
 
 #include <filesystem>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 namespace {
 
 using namespace std::chrono_literals;
@@ -39,8 +39,9 @@ TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
                    "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
 
   test::RecordingMessages messages;
-  TfrmMain window(messages, nullptr); // creates the empty configuration file
-  window.show();
+  TfrmMain frmMain(messages, nullptr); // creates the empty configuration file
+  frmMain.show();
+  const test::FormMainControls window(frmMain);
   ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
 
   ChildProcess spooler(VELMORA_FERRULIN_CONSOLE, {}, {data, {}});
@@ -80,4 +81,4 @@ TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
 }
 
 } // namespace
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -2,6 +2,7 @@
 // on Qt's offscreen platform.
 #include "config/app/formAbout.h"
 
+#include "dovetack_controls.h"
 #include "qt_offscreen.h"
 #include "temp_dir.h"
 
@@ -12,7 +13,7 @@
 
 #include <filesystem>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 namespace {
 
 const std::filesystem::path kFixtures = VELMORA_PE_FIXTURES_DIR;
@@ -43,10 +44,11 @@ TEST(AboutBox, VersionLinesFromTheExecutablesBesideTheProgram) {
       std::filesystem::copy_file(kFixtures / c.serviceFixture,
                                  folder.path() / "CartavellService.EXE");
     TAboutBox box(QString::fromStdString(folder.path().string()));
-    EXPECT_EQ(box.lblProductVersion->text(), "Cartavell") << c.name;
+    const test::AboutBoxControls controls(box);
+    EXPECT_EQ(controls.lblProductVersion->text(), "Cartavell") << c.name;
     box.show(); // FormShow
-    EXPECT_EQ(box.lblProductVersion->text().toStdString(), c.productLine) << c.name;
-    EXPECT_EQ(box.lblServiceVersion->text().toStdString(), c.serviceLine) << c.name;
+    EXPECT_EQ(controls.lblProductVersion->text().toStdString(), c.productLine) << c.name;
+    EXPECT_EQ(controls.lblServiceVersion->text().toStdString(), c.serviceLine) << c.name;
     box.close();
   }
 }
@@ -55,19 +57,20 @@ TEST(AboutBox, LayoutLinkAndOkButton) {
   test::offscreenApplication();
   test::TempWorkDir folder;
   TAboutBox box(QString::fromStdString(folder.path().string()));
+  const test::AboutBoxControls controls(box);
   EXPECT_EQ(box.size(), QSize(402, 219));
   EXPECT_TRUE(box.windowFlags() & Qt::Tool);
   EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_TRUE(box.lblLink->openExternalLinks());
-  EXPECT_TRUE(box.lblLink->text().contains(QString::fromUtf8(kMakerWebAddress.data())));
-  EXPECT_TRUE(box.lblProductVersion->font().bold());
-  EXPECT_TRUE(box.btnOK->isDefault());
+  EXPECT_TRUE(controls.lblLink->openExternalLinks());
+  EXPECT_TRUE(controls.lblLink->text().contains(QString::fromUtf8(kMakerWebAddress.data())));
+  EXPECT_TRUE(controls.lblProductVersion->font().bold());
+  EXPECT_TRUE(controls.btnOK->isDefault());
   box.show();
   EXPECT_TRUE(box.isVisible());
-  box.btnOK->click();
+  controls.btnOK->click();
   EXPECT_FALSE(box.isVisible());
   EXPECT_EQ(box.result(), QDialog::Accepted);
 }
 
 } // namespace
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -3,10 +3,10 @@
 #include "config/app/formMain.h"
 
 #include "config/app/formAbout.h"
-#include "config/app/printer_choice_box.h"
 #include "config/label_setup_writer.h"
 #include "config/test_print.h"
 #include "dbf_fixture.h"
+#include "dovetack_controls.h"
 #include "formats/rowset_xml.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
@@ -31,9 +31,11 @@
 #include <filesystem>
 #include <memory>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 namespace {
 
+using test::AboutBoxControls;
+using test::FormMainControls;
 using test::readBytes;
 using test::RecordingMessages;
 using test::TempWorkDir;
@@ -65,18 +67,18 @@ protected:
     writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
   }
 
-  TfrmMain& open() {
+  const FormMainControls& open() {
     window = std::make_unique<TfrmMain>(messages, nullptr);
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    return *window;
+    return controls.emplace(*window);
   }
 
   void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
   std::string savedConfig() const { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); }
-  int gridRows() const { return window->gridConfig->model()->rowCount(); }
+  int gridRows() const { return controls->gridConfig->model()->rowCount(); }
   QString gridText(int r, int c) const {
-    return window->gridConfig->model()->index(r, c).data().toString();
+    return controls->gridConfig->model()->index(r, c).data().toString();
   }
   void noBoxes() const {
     EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
@@ -86,25 +88,26 @@ protected:
   TempWorkDir dir;
   RecordingMessages messages;
   std::unique_ptr<TfrmMain> window;
+  std::optional<FormMainControls> controls; // of `window`
 };
 
 TEST_F(FormMainTest, FrameCaptionSizePagesAndClock) {
-  TfrmMain& w = open();
-  EXPECT_EQ(w.windowTitle(), "Velmora Rizizar Configerator");
-  EXPECT_EQ(w.size(), QSize(633, 447));
+  const FormMainControls& w = open();
+  EXPECT_EQ(w.window.windowTitle(), "Velmora Rizizar Configerator");
+  EXPECT_EQ(w.window.size(), QSize(633, 447));
   ASSERT_EQ(w.pageMain->count(), 2);
   EXPECT_EQ(w.pageMain->tabText(0), "Setup");
   EXPECT_EQ(w.pageMain->tabText(1), "Label Editor");
   EXPECT_EQ(w.pageMain->currentWidget(), w.tabSetup);
   EXPECT_EQ(w.ProgramIcon->toolTip(), "Double click for info.");
   EXPECT_EQ(w.ProgramIcon->size(), QSize(156, 76));
-  EXPECT_EQ(w.statusBar()->height(), 22);
+  EXPECT_EQ(w.window.statusBar()->height(), 22);
   // The clock shows the time to the second and keeps it current.
   const QDateTime now = QDateTime::currentDateTime();
   const QString first = w.lblClock->text();
-  EXPECT_TRUE(first == TfrmMain::ClockText(now) || first == TfrmMain::ClockText(now.addSecs(-1)))
+  EXPECT_TRUE(first == TfrmMain::clockText(now) || first == TfrmMain::clockText(now.addSecs(-1)))
       << first.toStdString();
-  EXPECT_NE(TfrmMain::ClockText(now), TfrmMain::ClockText(now.addSecs(1)));
+  EXPECT_NE(TfrmMain::clockText(now), TfrmMain::clockText(now.addSecs(1)));
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.lblClock->text() != first; }, 3000))
       << first.toStdString();
   noBoxes();
@@ -113,17 +116,17 @@ TEST_F(FormMainTest, FrameCaptionSizePagesAndClock) {
 // The task-bar button shows the application title; the window keeps its
 // own caption.
 TEST_F(FormMainTest, TheApplicationTitleIsTheTaskBarText) {
-  TfrmMain& w = open();
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const FormMainControls& w = open();
+  w.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Velmora's Cartavell");
-  EXPECT_EQ(w.windowIconText(), "Velmora's Cartavell");
-  EXPECT_EQ(w.windowHandle()->title(), "Velmora Rizizar Configerator");
+  EXPECT_EQ(w.window.windowIconText(), "Velmora's Cartavell");
+  EXPECT_EQ(w.window.windowHandle()->title(), "Velmora Rizizar Configerator");
   noBoxes();
 }
 
 TEST_F(FormMainTest, FirstStartCreatesTheConfigurationAndFillsTheEditor) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   noBoxes();
   EXPECT_EQ(savedConfig(), configFile({}));
   EXPECT_EQ(gridRows(), 0);
@@ -135,7 +138,7 @@ TEST_F(FormMainTest, FirstStartCreatesTheConfigurationAndFillsTheEditor) {
 
 TEST_F(FormMainTest, StartWithoutDesignShowsOneErrorAndStillLoads) {
   std::filesystem::remove(dir.path() / "LabelDesign.txt");
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_NE(messages.errors[0].find("Cannot open file \""), std::string::npos)
       << messages.errors[0];
@@ -148,7 +151,7 @@ TEST_F(FormMainTest, StartWithoutDesignShowsOneErrorAndStillLoads) {
 
 TEST_F(FormMainTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
   std::filesystem::remove(dir.path() / "RMSpool.DBF");
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_NE(messages.errors[0].find("RMSpool.DBF"), std::string::npos) << messages.errors[0];
   EXPECT_EQ(w.lookSource->count(), 0);
@@ -163,7 +166,7 @@ TEST_F(FormMainTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) 
   const std::string broken = "<xml><s:Schema><s:AttributeType name='N'><s:datatype dt:type='int' />"
                              "</s:AttributeType></s:Schema></xml>";
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", broken);
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_EQ(messages.errors[0].rfind("tblConfig: ", 0), 0u) << messages.errors[0];
   EXPECT_EQ(gridRows(), 0);
@@ -177,7 +180,7 @@ TEST_F(FormMainTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) 
 }
 
 TEST_F(FormMainTest, AddChooseEditSave) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   click(w.btnAddPrinter);
   ASSERT_EQ(gridRows(), 1);
   EXPECT_EQ(w.gridConfig->currentIndex().row(), 0);
@@ -206,7 +209,7 @@ TEST_F(FormMainTest, AddChooseEditSave) {
 }
 
 TEST_F(FormMainTest, TypingInTheNextRowStartsAfresh) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   click(w.btnAddPrinter);
   QTest::keyClicks(w.lookSource, "PREP2");
   click(w.btnAddPrinter); // at once, well within the keyboard input interval
@@ -219,7 +222,7 @@ TEST_F(FormMainTest, TypingInTheNextRowStartsAfresh) {
 }
 
 TEST_F(FormMainTest, TypingThatMatchesNoPrinterKeepsTheChoice) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   click(w.btnAddPrinter);
   QTest::keyClicks(w.lookSource, "P");
   EXPECT_EQ(w.lookSource->currentText(), "PREP1");
@@ -234,7 +237,7 @@ TEST_F(FormMainTest, TypingThatMatchesNoPrinterKeepsTheChoice) {
 
 TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("GONE", "LBL1")}));
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   EXPECT_TRUE(w.lookSource->currentText().isEmpty());
   EXPECT_EQ(gridText(0, 0), "GONE");
   QTest::keyClicks(w.editTimeText, "!");
@@ -245,7 +248,7 @@ TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {
 TEST_F(FormMainTest, SelectAndDeleteRowsThenTheEmptyTableError) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   ASSERT_EQ(gridRows(), 2);
   w.gridConfig->selectRow(1);
   EXPECT_EQ(w.lookSource->currentText(), "PREP2");
@@ -266,7 +269,7 @@ TEST_F(FormMainTest, SelectAndDeleteRowsThenTheEmptyTableError) {
 }
 
 TEST_F(FormMainTest, RevertAndSaveTheDesign) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   w.pageMain->setCurrentWidget(w.tabLabelEditor);
   w.reLabelDesign->moveCursor(QTextCursor::End);
   QTest::keyClicks(w.reLabelDesign, "!");
@@ -287,7 +290,7 @@ TEST_F(FormMainTest, RevertAndSaveTheDesign) {
 }
 
 TEST_F(FormMainTest, DoubleClickATagInsertsItAtTheSelectionStart) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   w.pageMain->setCurrentWidget(w.tabLabelEditor);
   ASSERT_EQ(w.listTags->count(), 18);
   EXPECT_EQ(w.listTags->item(0)->text(), "<Address>");
@@ -326,7 +329,7 @@ TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
              configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP1");
   std::filesystem::create_directory(dir.path() / "PREP2");
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   w.pageMain->setCurrentWidget(w.tabLabelEditor);
   ASSERT_EQ(w.lookTestPrinter->count(), 2);
   EXPECT_TRUE(w.lookTestPrinter->currentText().isEmpty());
@@ -362,7 +365,7 @@ TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
 TEST_F(FormMainTest, SetupRMLabelsAsksAndReports) {
   test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   messages.answerYes = false;
   click(w.btnSetupRM);
   EXPECT_EQ(
@@ -381,15 +384,15 @@ TEST_F(FormMainTest, SetupRMLabelsAsksAndReports) {
 }
 
 TEST_F(FormMainTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   TAboutBox about(QString::fromStdString(dir.path().string()));
-  w.SetAboutBox(&about);
+  w.window.setAboutBox(&about);
   bool shownModally = false;
   // The box runs its own loop; look at it from there and press "OK".
   QTimer::singleShot(0, &about, [&] {
     ASSERT_TRUE(QTest::qWaitFor([&] { return about.isVisible(); }, 5000));
     shownModally = about.isModal();
-    QTest::mouseClick(about.btnOK, Qt::LeftButton);
+    QTest::mouseClick(AboutBoxControls(about).btnOK, Qt::LeftButton);
   });
   QTest::mouseDClick(w.ProgramIcon, Qt::LeftButton);
   EXPECT_TRUE(shownModally);
@@ -399,14 +402,14 @@ TEST_F(FormMainTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
 
 TEST_F(FormMainTest, ClosingDoesNotSave) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("PREP1", "LBL1")}));
-  TfrmMain& w = open();
+  const FormMainControls& w = open();
   click(w.btnAddPrinter);
   QTest::keyClicks(w.reLabelDesign, "changed");
-  w.close();
+  w.window.close();
   window.reset();
   EXPECT_EQ(savedConfig(), configFile({row("PREP1", "LBL1")}));
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
 }
 
 } // namespace
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

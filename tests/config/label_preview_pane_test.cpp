@@ -4,6 +4,7 @@
 #include "config/app/formMain.h"
 #include "config/app/label_preview_pane.h"
 #include "dbf_fixture.h"
+#include "dovetack_controls.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
@@ -86,11 +87,12 @@ TEST_F(LabelPreviewPaneTest, FollowsTheLabelEditorOfTheWindow) {
   velmora::test::makePrinterTable({"PREP1"});
   velmora::test::writeBytes(dir.path() / "LabelDesign.txt", kDesign);
   velmora::test::RecordingMessages messages;
-  dovetack::TfrmMain window(messages, nullptr);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  TfrmMain frmMain(messages, nullptr);
+  frmMain.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frmMain));
+  const velmora::test::FormMainControls window(frmMain);
   window.pageMain->setCurrentWidget(window.tabLabelEditor);
-  auto* pane = window.findChild<LabelPreviewPane*>();
+  auto* pane = frmMain.findChild<LabelPreviewPane*>();
   ASSERT_NE(pane, nullptr);
   ASSERT_TRUE(redrawn(*pane, QImage())); // the design read at start
   const QImage before = pane->labelImage();

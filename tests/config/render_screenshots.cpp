@@ -8,8 +8,8 @@
 #include "config/app/formAbout.h"
 #include "config/app/formMain.h"
 #include "config/app/label_preview_pane.h"
-#include "config/app/printer_choice_box.h"
 #include "dbf_fixture.h"
+#include "dovetack_controls.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
 
@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
                                       "<Order Time (Parsed)>  <Label Header (Parsed)>\r\n"
                                       "<Reference> <Phone>\r\n<Address>\r\n<City and Town>");
   test::RecordingMessages messages;
-  dovetack::TfrmMain window(messages, nullptr);
+  config::app::TfrmMain frmMain(messages, nullptr);
+  const test::FormMainControls window(frmMain);
   for (const auto& [source, dest, backup] :
        {std::tuple{"PREP1", "LABEL1", "LABEL2"}, std::tuple{"BAR", "LABEL2", ""}}) {
     window.btnAddPrinter->click();
@@ -54,33 +55,33 @@ int main(int argc, char** argv) {
   }
   window.btnSetupSave->click();
   window.gridConfig->selectRow(0);
-  window.show();
-  bool ok = QTest::qWaitForWindowExposed(&window);
+  frmMain.show();
+  bool ok = QTest::qWaitForWindowExposed(&frmMain);
 
   window.pageMain->setCurrentWidget(window.tabSetup);
   QTest::qWait(50);
-  ok = window.grab().save(QString::fromStdString((output / "dovetack-setup.png").string())) && ok;
+  ok = frmMain.grab().save(QString::fromStdString((output / "dovetack-setup.png").string())) && ok;
 
   window.pageMain->setCurrentWidget(window.tabLabelEditor);
   QTest::keyClick(window.lookTestPrinter, Qt::Key_Down);
   window.listTags->setCurrentRow(5);
   QTest::qWait(50);
-  ok =
-      window.grab().save(QString::fromStdString((output / "dovetack-label-editor.png").string())) &&
-      ok;
+  ok = frmMain.grab().save(
+           QString::fromStdString((output / "dovetack-label-editor.png").string())) &&
+       ok;
 
   // The demo design with its preview, in a window wide enough to read it.
   window.reLabelDesign->setPlainText(
       QString::fromStdString(test::readBytes(VELMORA_DEMO_DESIGN)).trimmed());
-  window.resize(1000, 520);
+  frmMain.resize(1000, 520);
   QTest::qWait(config::app::LabelPreviewPane::kRedrawDelayMs + 300);
-  ok = window.grab().save(
+  ok = frmMain.grab().save(
            QString::fromStdString((output / "dovetack-label-preview.png").string())) &&
        ok;
 
   test::TempWorkDir programFolder;
   std::filesystem::copy_file(fixtures / "english_2107.exe", programFolder.path() / "Cartavell.EXE");
-  dovetack::TAboutBox about(QString::fromStdString(programFolder.path().string()));
+  config::app::TAboutBox about(QString::fromStdString(programFolder.path().string()));
   about.show();
   ok = QTest::qWaitForWindowExposed(&about) && ok;
   QTest::qWait(50);

@@ -6,11 +6,11 @@
 
 #include <array>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 namespace {
 
-constexpr const auto& kColumns = config::kGridColumns;
+constexpr const auto& kColumns = kGridColumns;
 
 } // namespace
 
@@ -53,7 +53,7 @@ QVariant ConfigTableModel::headerData(int section, Qt::Orientation orientation, 
   return {};
 }
 
-void ConfigTableModel::Refresh(formats::TTableChange change) {
+void ConfigTableModel::refresh(formats::TTableChange change) {
   const int rows = static_cast<int>(table_.visibleRowCount());
   if (change == formats::TTableChange::tcDataChanged || rows != rows_) {
     beginResetModel();
@@ -65,4 +65,4 @@ void ConfigTableModel::Refresh(formats::TTableChange change) {
     emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

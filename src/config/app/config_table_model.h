@@ -10,7 +10,7 @@
 
 #include <QAbstractTableModel>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 class ConfigTableModel final : public QAbstractTableModel {
   Q_OBJECT
@@ -24,11 +24,11 @@ public:
 
   // Rows added or removed, fields replaced: everything is read again.
   // Otherwise only the values are.
-  void Refresh(formats::TTableChange change);
+  void refresh(formats::TTableChange change);
 
 private:
   const formats::TVirtualTable& table_;
   int rows_ = 0;
 };
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -13,11 +13,9 @@
 
 #include <array>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 namespace {
-
-constexpr const auto& kVersionLines = config::kVersionLines;
 
 QString qt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -51,39 +49,44 @@ TAboutBox::TAboutBox(QString programFolder, QWidget* parent)
   white.setColor(QPalette::WindowText, Qt::black);
   panel->setPalette(white);
 
-  imgProgram = new QLabel(panel);
-  imgProgram->setPixmap(programPicture());
-  imgProgram->setAlignment(Qt::AlignCenter);
-  imgProgram->setMinimumHeight(60);
-  imgProgram->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
-  lblProductVersion = boldCentredLine(qt(kVersionLines[0].caption), panel);
-  lblServiceVersion = boldCentredLine(qt(kVersionLines[1].caption), panel);
+  imgProgram_ = new QLabel(panel);
+  imgProgram_->setObjectName(QStringLiteral("imgProgram"));
+  imgProgram_->setPixmap(programPicture());
+  imgProgram_->setAlignment(Qt::AlignCenter);
+  imgProgram_->setMinimumHeight(60);
+  imgProgram_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+  lblProductVersion_ = boldCentredLine(qt(kVersionLines[0].caption), panel);
+  lblServiceVersion_ = boldCentredLine(qt(kVersionLines[1].caption), panel);
+  lblProductVersion_->setObjectName(QStringLiteral("lblProductVersion"));
+  lblServiceVersion_->setObjectName(QStringLiteral("lblServiceVersion"));
 
-  lblLink = new QLabel(panel);
-  lblLink->setAlignment(Qt::AlignCenter);
-  lblLink->setTextFormat(Qt::RichText);
+  lblLink_ = new QLabel(panel);
+  lblLink_->setObjectName(QStringLiteral("lblLink"));
+  lblLink_->setAlignment(Qt::AlignCenter);
+  lblLink_->setTextFormat(Qt::RichText);
   const QString address = qt(kMakerWebAddress);
-  lblLink->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
-  lblLink->setOpenExternalLinks(true); // the system's default handler
-  lblLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-  QPalette link = lblLink->palette();
+  lblLink_->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
+  lblLink_->setOpenExternalLinks(true); // the system's default handler
+  lblLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  QPalette link = lblLink_->palette();
   link.setColor(QPalette::Link, link.color(QPalette::Highlight));
-  lblLink->setPalette(link);
+  lblLink_->setPalette(link);
 
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(8, 8, 8, 8);
   panelLayout->setSpacing(4);
-  panelLayout->addWidget(imgProgram, 1);
-  panelLayout->addWidget(lblProductVersion);
-  panelLayout->addWidget(lblServiceVersion);
-  panelLayout->addWidget(lblLink);
+  panelLayout->addWidget(imgProgram_, 1);
+  panelLayout->addWidget(lblProductVersion_);
+  panelLayout->addWidget(lblServiceVersion_);
+  panelLayout->addWidget(lblLink_);
 
-  btnOK = new QPushButton(QStringLiteral("OK"), this);
-  btnOK->setDefault(true);
-  connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+  btnOK_ = new QPushButton(QStringLiteral("OK"), this);
+  btnOK_->setObjectName(QStringLiteral("btnOK"));
+  btnOK_->setDefault(true);
+  connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  buttons->addWidget(btnOK);
+  buttons->addWidget(btnOK_);
   buttons->addStretch();
 
   auto* layout = new QVBoxLayout(this);
@@ -100,11 +103,11 @@ void TAboutBox::showEvent(QShowEvent* event) {
 }
 
 void TAboutBox::FormShow() {
-  const std::array<QLabel*, 2> labels = {lblProductVersion, lblServiceVersion};
+  const std::array<QLabel*, 2> labels = {lblProductVersion_, lblServiceVersion_};
   for (std::size_t i = 0; i < kVersionLines.size(); ++i)
     if (const std::optional<std::string> text =
-            config::aboutVersionText(programFolder_.toStdString(), kVersionLines[i]))
+            aboutVersionText(programFolder_.toStdString(), kVersionLines[i]))
       labels[i]->setText(QString::fromStdString(*text));
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

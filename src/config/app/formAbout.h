@@ -6,8 +6,9 @@
 //
 // The version lines are worked out again each time the box is shown
 // (FormShow) from "Cartavell.EXE" and "CartavellService.EXE" in the
-// program's folder. Created once by the program and owned by it; GUI thread
-// only.
+// program's folder. The controls are private; each carries its control name
+// as its object name (lblProductVersion, btnOK, ...). Created once by the
+// program and owned by it; GUI thread only.
 #pragma once
 
 #include "config/program_messages.h"
@@ -18,9 +19,7 @@
 class QLabel;
 class QPushButton;
 
-namespace velmora::dovetack {
-
-using config::kMakerWebAddress;
+namespace velmora::config::app {
 
 class TAboutBox final : public QDialog {
   Q_OBJECT
@@ -32,17 +31,17 @@ public:
   // Fills the two version lines; run on every show.
   void FormShow();
 
-  QLabel* lblProductVersion = nullptr;
-  QLabel* lblServiceVersion = nullptr;
-  QLabel* lblLink = nullptr;
-  QLabel* imgProgram = nullptr;
-  QPushButton* btnOK = nullptr;
-
 protected:
   void showEvent(QShowEvent* event) override;
 
 private:
   QString programFolder_;
+  // The controls are children of the box, which deletes them.
+  QLabel* imgProgram_ = nullptr;
+  QLabel* lblProductVersion_ = nullptr;
+  QLabel* lblServiceVersion_ = nullptr;
+  QLabel* lblLink_ = nullptr;
+  QPushButton* btnOK_ = nullptr;
 };
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

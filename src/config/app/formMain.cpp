@@ -32,12 +32,22 @@
 #include <array>
 #include <exception>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 namespace {
 
 QString qt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Gives `widget` its control name, by which tests and tools find it.
+template <class Widget> Widget* named(Widget* widget, const char* name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+QPushButton* button(const char* caption, const char* name, QWidget* parent) {
+  return named(new QPushButton(QLatin1String(caption), parent), name);
 }
 
 QLabel* boldLabel(const QString& text, QWidget* parent) {
@@ -58,9 +68,9 @@ std::string editorText(const QPlainTextEdit& editor) {
 }
 
 // The user's locale's share of the test print's time text.
-config::TimeLocale userTimeLocale() {
+TimeLocale userTimeLocale() {
   const QLocale locale = QLocale::system();
-  config::TimeLocale result{":", locale.amText().toStdString(), locale.pmText().toStdString()};
+  TimeLocale result{":", locale.amText().toStdString(), locale.pmText().toStdString()};
   // The separator is what follows the hour in the locale's time format.
   const QString format = locale.timeFormat(QLocale::ShortFormat);
   const qsizetype hour = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
@@ -74,32 +84,10 @@ config::TimeLocale userTimeLocale() {
   return result;
 }
 
-struct EditField {
-  QLineEdit* TfrmMain::*control;
-  std::string_view field;
-};
-constexpr std::array<EditField, 5> kEditFields = {{
-    {&TfrmMain::editLabelsText, formats::configuration_field::kLabelsText},
-    {&TfrmMain::editMapText, formats::configuration_field::kMapText},
-    {&TfrmMain::editTimeText, formats::configuration_field::kTimeText},
-    {&TfrmMain::editTotalText, formats::configuration_field::kTotalText},
-    {&TfrmMain::editDesign, formats::configuration_field::kDesign},
-}};
-
-struct ChoiceField {
-  PrinterChoiceBox* TfrmMain::*control;
-  std::string_view field;
-};
-constexpr std::array<ChoiceField, 3> kChoiceFields = {{
-    {&TfrmMain::lookSource, formats::configuration_field::kSource},
-    {&TfrmMain::lookDest, formats::configuration_field::kDest},
-    {&TfrmMain::lookBackup, formats::configuration_field::kBackup},
-}};
-
 // The test print's time text for this moment.
 std::string testPrintTimeNow() {
   const QTime now = QTime::currentTime();
-  return config::formatTestPrintTime(now.hour(), now.second(), userTimeLocale());
+  return formatTestPrintTime(now.hour(), now.second(), userTimeLocale());
 }
 
 } // namespace
@@ -118,33 +106,29 @@ void TagListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   emit doubleClicked();
 }
 
+QWidget* TfrmMain::RowField::control() const {
+  return choice ? static_cast<QWidget*>(choice) : static_cast<QWidget*>(edit);
+}
+
 TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
     : QMainWindow(parent), messages_(messages), aboutBox_(aboutBox) {
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(qt(config::kMainWindowCaption));
+  setWindowTitle(qt(kMainWindowCaption));
   setWindowIcon(programIcon());
   // The application title is the text of the program's task-bar button: the
   // window manager shows the application's display name with the main
   // window's caption, and the icon text names the window's task-bar entry.
-  QGuiApplication::setApplicationDisplayName(qt(config::kApplicationTitle));
-  setWindowIconText(qt(config::kApplicationTitle));
+  QGuiApplication::setApplicationDisplayName(qt(kApplicationTitle));
+  setWindowIconText(qt(kApplicationTitle));
 
-  pageMain = new QTabWidget(this);
-  tabSetup = BuildSetupPage();
-  tabLabelEditor = BuildLabelEditorPage();
-  pageMain->addTab(tabSetup, QStringLiteral("Setup"));
-  pageMain->addTab(tabLabelEditor, QStringLiteral("Label Editor"));
-  pageMain->setCurrentWidget(tabSetup);
-  setCentralWidget(pageMain);
-
-  lblClock = new QLabel(this);
-  statusBar()->setFixedHeight(22);
-  statusBar()->setSizeGripEnabled(false);
-  statusBar()->addPermanentWidget(lblClock);
-  clockTimer_ = new QTimer(this);
-  clockTimer_->setSingleShot(true);
-  connect(clockTimer_, &QTimer::timeout, this, &TfrmMain::UpdateClock);
-  UpdateClock();
+  pageMain_ = named(new QTabWidget(this), "pageMain");
+  tabSetup_ = buildSetupPage();
+  tabLabelEditor_ = buildLabelEditorPage();
+  pageMain_->addTab(tabSetup_, QStringLiteral("Setup"));
+  pageMain_->addTab(tabLabelEditor_, QStringLiteral("Label Editor"));
+  pageMain_->setCurrentWidget(tabSetup_);
+  setCentralWidget(pageMain_);
+  buildStatusBar();
 
   resize(633, 447);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -160,174 +144,189 @@ TfrmMain::~TfrmMain() {
   delete takeCentralWidget();
 }
 
-QWidget* TfrmMain::BuildSetupPage() {
-  auto* page = new QWidget;
-  page->setObjectName(QStringLiteral("tabSetup"));
+// ---- building the "Setup" page ---------------------------------------------------
 
-  // Left: heading, grid, fields of the selected row, buttons.
-  auto* left = new QWidget(page);
-  auto* leftLayout = new QVBoxLayout(left);
-  leftLayout->setContentsMargins(4, 4, 4, 4);
-  leftLayout->addWidget(boldLabel(QStringLiteral("Configured Printers"), left));
+QWidget* TfrmMain::buildSetupPage() {
+  auto* page = named(new QWidget, "tabSetup");
+  auto* layout = new QHBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(buildPrinterPanel(page), 1);
+  layout->addWidget(buildHelpPanel(page));
+  setSetupTabOrder();
+  return page;
+}
 
-  gridConfig = new QTableView(left);
+// Left: the heading, the grid, the fields of the selected row, the buttons.
+QWidget* TfrmMain::buildPrinterPanel(QWidget* page) {
+  auto* panel = new QWidget(page);
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(boldLabel(QStringLiteral("Configured Printers"), panel));
+  layout->addWidget(buildPrinterGrid(panel), 1);
+  layout->addLayout(buildRowFields(panel));
+  layout->addLayout(buildPrinterButtons(panel));
+  return panel;
+}
+
+QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
+  gridConfig_ = named(new QTableView(parent), "gridConfig");
   model_ = new ConfigTableModel(configuration_.tblConfig(), this);
-  gridConfig->setModel(model_);
-  gridConfig->setSelectionBehavior(QAbstractItemView::SelectRows);
-  gridConfig->setSelectionMode(QAbstractItemView::SingleSelection);
-  gridConfig->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  gridConfig->setFocusPolicy(Qt::NoFocus);
-  gridConfig->verticalHeader()->setDefaultSectionSize(20);
-  gridConfig->verticalHeader()->setFixedWidth(14);
-  gridConfig->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  for (int column = 0; column < 3; ++column)
-    gridConfig->setColumnWidth(column, 117);
-  connect(gridConfig->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+  gridConfig_->setModel(model_);
+  gridConfig_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  gridConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
+  gridConfig_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  gridConfig_->setFocusPolicy(Qt::NoFocus);
+  gridConfig_->verticalHeader()->setDefaultSectionSize(20);
+  gridConfig_->verticalHeader()->setFixedWidth(14);
+  gridConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  for (int column = 0; column < model_->columnCount(); ++column)
+    gridConfig_->setColumnWidth(column, 117);
+  // Selecting a line makes its row the current row of tblConfig.
+  connect(gridConfig_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
             if (showingRow_ || !current.isValid())
               return;
             const auto row = static_cast<std::size_t>(current.row());
             if (configuration_.tblConfig().currentRow() != row)
-              Guarded([&] { configuration_.tblConfig().moveTo(row); });
+              guarded([&] { configuration_.tblConfig().moveTo(row); });
           });
-  leftLayout->addWidget(gridConfig, 1);
-
-  auto* form = new QFormLayout;
-  form->setVerticalSpacing(2);
-  for (const ChoiceField& choice : kChoiceFields) {
-    auto* box = new PrinterChoiceBox(left);
-    this->*choice.control = box;
-    const std::string_view field = choice.field;
-    connect(box, &PrinterChoiceBox::chosen, this, [this, field](const QString& name) {
-      if (!Guarded([&] { configuration_.setFieldValue(field, name.toStdString()); }))
-        ShowCurrentRow(); // the control shows what the table holds again
-    });
-  }
-  form->addRow(QStringLiteral("Source Printer:"), lookSource);
-  form->addRow(QStringLiteral("Destination Printer:"), lookDest);
-  form->addRow(QStringLiteral("Backup Printer:"), lookBackup);
-  for (const EditField& edit : kEditFields) {
-    auto* line = new QLineEdit(left);
-    line->setMaxLength(15);
-    this->*edit.control = line;
-    const std::string_view field = edit.field;
-    connect(line, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-      if (!Guarded([&] { configuration_.setFieldValue(field, text.toStdString()); }))
-        ShowCurrentRow(); // the control shows what the table holds again
-    });
-  }
-  form->addRow(QStringLiteral("Labels Text:"), editLabelsText);
-  form->addRow(QStringLiteral("Map Text:"), editMapText);
-  form->addRow(QStringLiteral("Time Text:"), editTimeText);
-  form->addRow(QStringLiteral("TotalText:"), editTotalText);
-  lblDesign = new QLabel(QStringLiteral("Design File Name:"), left);
-  lblDesign->setEnabled(false);
-  editDesign->setMaxLength(25);
-  editDesign->setEnabled(false);
-  form->addRow(lblDesign, editDesign);
-  leftLayout->addLayout(form);
-
-  btnAddPrinter = new QPushButton(QStringLiteral("Add Printer"), left);
-  btnDeletePrinter = new QPushButton(QStringLiteral("Delete Printer"), left);
-  connect(btnAddPrinter, &QPushButton::clicked, this, &TfrmMain::btnAddPrinterClick);
-  connect(btnDeletePrinter, &QPushButton::clicked, this, &TfrmMain::btnDeletePrinterClick);
-  auto* leftButtons = new QHBoxLayout;
-  leftButtons->addWidget(btnAddPrinter);
-  leftButtons->addWidget(btnDeletePrinter);
-  leftButtons->addStretch();
-  leftLayout->addLayout(leftButtons);
-
-  // Right: help entries, the program picture, the save and setup buttons.
-  auto* right = new QWidget(page);
-  right->setFixedWidth(230);
-  auto* rightLayout = new QVBoxLayout(right);
-  rightLayout->setContentsMargins(4, 4, 4, 4);
-  for (const config::HelpEntry& entry : config::kHelpEntries) {
-    rightLayout->addWidget(boldLabel(qt(entry.heading), right));
-    auto* text = new QLabel(qt(entry.text), right);
-    text->setWordWrap(true);
-    rightLayout->addWidget(text);
-  }
-  rightLayout->addStretch();
-  ProgramIcon = new ProgramPictureLabel(right);
-  ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-  ProgramIcon->setFixedSize(156, 76);
-  ProgramIcon->setScaledContents(true);
-  ProgramIcon->setPixmap(programPicture());
-  ProgramIcon->setToolTip(QStringLiteral("Double click for info."));
-  connect(ProgramIcon, &ProgramPictureLabel::doubleClicked, this, &TfrmMain::ProgramIconDblClick);
-  rightLayout->addWidget(ProgramIcon, 0, Qt::AlignHCenter);
-  btnSetupSave = new QPushButton(QStringLiteral("&Save && Activate"), right);
-  btnSetupRM = new QPushButton(QStringLiteral("Setup RM Labels"), right);
-  connect(btnSetupSave, &QPushButton::clicked, this, &TfrmMain::btnSetupSaveClick);
-  connect(btnSetupRM, &QPushButton::clicked, this, &TfrmMain::btnSetupRMClick);
-  auto* rightButtons = new QHBoxLayout;
-  rightButtons->addWidget(btnSetupSave);
-  rightButtons->addWidget(btnSetupRM);
-  rightLayout->addLayout(rightButtons);
-
-  auto* layout = new QHBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(left, 1);
-  layout->addWidget(right);
-
-  QWidget::setTabOrder(lookSource, lookDest);
-  QWidget::setTabOrder(lookDest, lookBackup);
-  QWidget::setTabOrder(lookBackup, editLabelsText);
-  QWidget::setTabOrder(editLabelsText, editMapText);
-  QWidget::setTabOrder(editMapText, editTimeText);
-  QWidget::setTabOrder(editTimeText, editTotalText);
-  QWidget::setTabOrder(editTotalText, btnAddPrinter);
-  QWidget::setTabOrder(btnAddPrinter, btnDeletePrinter);
-  QWidget::setTabOrder(btnDeletePrinter, btnSetupSave);
-  QWidget::setTabOrder(btnSetupSave, btnSetupRM);
-  return page;
+  return gridConfig_;
 }
 
-QWidget* TfrmMain::BuildLabelEditorPage() {
-  auto* page = new QWidget;
-  page->setObjectName(QStringLiteral("tabLabelEditor"));
+// The fields of the selected row, in tab order: the three printer choices,
+// the four prefix texts and the design file name (shown, disabled).
+QFormLayout* TfrmMain::buildRowFields(QWidget* parent) {
+  auto* form = new QFormLayout;
+  form->setVerticalSpacing(2);
+  for (std::size_t i = 0; i < kRowFieldControls.size(); ++i) {
+    RowField& field = rowFields_[i];
+    field.description = &kRowFieldControls[i];
+    const QString name = qt(field.description->name);
+    if (field.description->printerChoice) {
+      field.choice = new PrinterChoiceBox(parent);
+      connect(field.choice, &PrinterChoiceBox::chosen, this,
+              [this, &field](const QString& value) { rowFieldChanged(field, value); });
+    } else {
+      field.edit = new QLineEdit(parent);
+      field.edit->setMaxLength(static_cast<int>(field.description->maxLength));
+      connect(field.edit, &QLineEdit::textEdited, this,
+              [this, &field](const QString& value) { rowFieldChanged(field, value); });
+    }
+    field.control()->setObjectName(name);
+    auto* caption = new QLabel(qt(field.description->caption), parent);
+    caption->setBuddy(field.control());
+    if (field.description->field == formats::configuration_field::kDesign) {
+      caption->setObjectName(QStringLiteral("lblDesign"));
+      caption->setEnabled(false);
+      field.control()->setEnabled(false);
+    }
+    form->addRow(caption, field.control());
+  }
+  return form;
+}
 
-  listTags = new TagListBox(page);
-  listTags->setFixedWidth(153);
-  listTags->setToolTip(QStringLiteral("Double click on a tag to insert in the editor"));
-  for (std::size_t entry = 0; entry < config::designTagCount(); ++entry)
-    listTags->addItem(qt(config::designTagAt(entry)));
-  connect(listTags, &TagListBox::doubleClicked, this, &TfrmMain::listTagsDblClick);
+QBoxLayout* TfrmMain::buildPrinterButtons(QWidget* parent) {
+  btnAddPrinter_ = button("Add Printer", "btnAddPrinter", parent);
+  btnDeletePrinter_ = button("Delete Printer", "btnDeletePrinter", parent);
+  connect(btnAddPrinter_, &QPushButton::clicked, this, &TfrmMain::btnAddPrinterClick);
+  connect(btnDeletePrinter_, &QPushButton::clicked, this, &TfrmMain::btnDeletePrinterClick);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnAddPrinter_);
+  buttons->addWidget(btnDeletePrinter_);
+  buttons->addStretch();
+  return buttons;
+}
 
-  reLabelDesign = new QPlainTextEdit(page);
-  reLabelDesign->setLineWrapMode(QPlainTextEdit::NoWrap);
-  reLabelDesign->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  reLabelDesign->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+// Right: the help entries, the program picture, the save and setup buttons.
+QWidget* TfrmMain::buildHelpPanel(QWidget* page) {
+  auto* panel = new QWidget(page);
+  panel->setFixedWidth(230);
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(4, 4, 4, 4);
+  for (const HelpEntry& entry : kHelpEntries) {
+    layout->addWidget(boldLabel(qt(entry.heading), panel));
+    auto* text = new QLabel(qt(entry.text), panel);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+  }
+  layout->addStretch();
+
+  ProgramIcon_ = named(new ProgramPictureLabel(panel), "ProgramIcon");
+  ProgramIcon_->setFixedSize(156, 76);
+  ProgramIcon_->setScaledContents(true);
+  ProgramIcon_->setPixmap(programPicture());
+  ProgramIcon_->setToolTip(QStringLiteral("Double click for info."));
+  connect(ProgramIcon_, &ProgramPictureLabel::doubleClicked, this, &TfrmMain::ProgramIconDblClick);
+  layout->addWidget(ProgramIcon_, 0, Qt::AlignHCenter);
+
+  btnSetupSave_ = button("&Save && Activate", "btnSetupSave", panel);
+  btnSetupRM_ = button("Setup RM Labels", "btnSetupRM", panel);
+  connect(btnSetupSave_, &QPushButton::clicked, this, &TfrmMain::btnSetupSaveClick);
+  connect(btnSetupRM_, &QPushButton::clicked, this, &TfrmMain::btnSetupRMClick);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnSetupSave_);
+  buttons->addWidget(btnSetupRM_);
+  layout->addLayout(buttons);
+  return panel;
+}
+
+// The row's fields in their order (the disabled design file name takes no
+// focus), then the page's buttons.
+void TfrmMain::setSetupTabOrder() {
+  std::vector<QWidget*> order;
+  for (const RowField& field : rowFields_)
+    if (field.control()->isEnabled())
+      order.push_back(field.control());
+  order.insert(order.end(), {btnAddPrinter_, btnDeletePrinter_, btnSetupSave_, btnSetupRM_});
+  for (std::size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+// ---- building the "Label Editor" page and the status bar ---------------------------
+
+QWidget* TfrmMain::buildLabelEditorPage() {
+  auto* page = named(new QWidget, "tabLabelEditor");
+
+  listTags_ = named(new TagListBox(page), "listTags");
+  listTags_->setFixedWidth(153);
+  listTags_->setToolTip(QStringLiteral("Double click on a tag to insert in the editor"));
+  for (std::size_t entry = 0; entry < designTagCount(); ++entry)
+    listTags_->addItem(qt(designTagAt(entry)));
+  connect(listTags_, &TagListBox::doubleClicked, this, &TfrmMain::listTagsDblClick);
+
+  reLabelDesign_ = named(new QPlainTextEdit(page), "reLabelDesign");
+  reLabelDesign_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  reLabelDesign_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  reLabelDesign_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   QFont fixed(QStringLiteral("Monospace"));
   fixed.setStyleHint(QFont::TypeWriter);
-  reLabelDesign->setFont(fixed);
+  reLabelDesign_->setFont(fixed);
 
-  btnLoadLast = new QPushButton(QStringLiteral("&Revert to Last"), page);
-  btnSaveDesign = new QPushButton(QStringLiteral("&Save Design"), page);
-  btnTestDesign = new QPushButton(QStringLiteral("Test &Print"), page);
-  lookTestPrinter = new QComboBox(page);
-  lookTestPrinter->setEditable(false);
-  lookTestPrinter->setMinimumContentsLength(8);
-  connect(btnLoadLast, &QPushButton::clicked, this, &TfrmMain::btnLoadLastClick);
-  connect(btnSaveDesign, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
-  connect(btnTestDesign, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
-  connect(lookTestPrinter, &QComboBox::activated, this, [this](int index) {
-    Guarded([&] { testPrinter_.choose(lookTestPrinter->itemText(index).toStdString()); });
+  btnLoadLast_ = button("&Revert to Last", "btnLoadLast", page);
+  btnSaveDesign_ = button("&Save Design", "btnSaveDesign", page);
+  btnTestDesign_ = button("Test &Print", "btnTestDesign", page);
+  lookTestPrinter_ = named(new QComboBox(page), "lookTestPrinter");
+  lookTestPrinter_->setEditable(false);
+  lookTestPrinter_->setMinimumContentsLength(8);
+  connect(btnLoadLast_, &QPushButton::clicked, this, &TfrmMain::btnLoadLastClick);
+  connect(btnSaveDesign_, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
+  connect(btnTestDesign_, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
+  connect(lookTestPrinter_, &QComboBox::activated, this, [this](int index) {
+    guarded([&] { testPrinter_.choose(lookTestPrinter_->itemText(index).toStdString()); });
   });
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(btnLoadLast);
-  buttons->addWidget(btnSaveDesign);
-  buttons->addWidget(btnTestDesign);
-  buttons->addWidget(lookTestPrinter);
+  buttons->addWidget(btnLoadLast_);
+  buttons->addWidget(btnSaveDesign_);
+  buttons->addWidget(btnTestDesign_);
+  buttons->addWidget(lookTestPrinter_);
   buttons->addStretch();
   // The preview of the design, beside the editor, follows every edit.
-  auto* preview = new config::app::LabelPreviewPane(testPrintTimeNow, page);
-  connect(reLabelDesign, &QPlainTextEdit::textChanged, preview,
-          [this, preview] { preview->setDesignText(reLabelDesign->toPlainText()); });
+  auto* preview = new LabelPreviewPane(testPrintTimeNow, page);
+  connect(reLabelDesign_, &QPlainTextEdit::textChanged, preview,
+          [this, preview] { preview->setDesignText(reLabelDesign_->toPlainText()); });
   auto* editorAndPreview = new QSplitter(Qt::Horizontal, page);
-  editorAndPreview->addWidget(reLabelDesign);
+  editorAndPreview->addWidget(reLabelDesign_);
   editorAndPreview->addWidget(preview);
   editorAndPreview->setStretchFactor(0, 1);
   editorAndPreview->setStretchFactor(1, 1);
@@ -339,17 +338,28 @@ QWidget* TfrmMain::BuildLabelEditorPage() {
   editorColumn->addLayout(buttons);
   auto* layout = new QHBoxLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(listTags);
+  layout->addWidget(listTags_);
   layout->addLayout(editorColumn, 1);
   return page;
 }
 
-bool TfrmMain::Guarded(const std::function<void()>& action) {
+void TfrmMain::buildStatusBar() {
+  lblClock_ = named(new QLabel(this), "lblClock");
+  statusBar()->setFixedHeight(22);
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->addPermanentWidget(lblClock_);
+  clockTimer_ = new QTimer(this);
+  clockTimer_->setSingleShot(true);
+  connect(clockTimer_, &QTimer::timeout, this, &TfrmMain::updateClock);
+  updateClock();
+}
+
+bool TfrmMain::guarded(const std::function<void()>& action) {
   try {
     action();
     return true;
   } catch (const std::exception& error) {
-    messages_.showError(config::errorBoxText(error.what()));
+    messages_.showError(errorBoxText(error.what()));
     return false;
   }
 }
@@ -358,29 +368,29 @@ bool TfrmMain::Guarded(const std::function<void()>& action) {
 
 void TfrmMain::FormCreate() {
   btnLoadLastClick(); // a failure is shown and the start goes on
-  Guarded([this] { configuration_.OpenConfiguration(); });
-  RefreshPrinterChoices();
+  guarded([this] { configuration_.OpenConfiguration(); });
+  refreshPrinterChoices();
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  Guarded([this] { configuration_.addPrinter(); });
+  guarded([this] { configuration_.addPrinter(); });
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  Guarded([this] { configuration_.deletePrinter(); });
+  guarded([this] { configuration_.deletePrinter(); });
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  Guarded([this] { configuration_.saveAndActivate(); });
+  guarded([this] { configuration_.saveAndActivate(); });
 }
 
 void TfrmMain::btnSetupRMClick() {
-  Guarded([this] {
-    const bool confirmed = messages_.askYesNo(std::string(config::kSetupQuestionTitle),
-                                              std::string(config::kSetupQuestion));
+  guarded([this] {
+    const bool confirmed =
+        messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
     messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
   });
 }
@@ -390,105 +400,110 @@ void TfrmMain::ProgramIconDblClick() {
     aboutBox_->exec();
 }
 
-void TfrmMain::tblConfigChanged(formats::TTableChange change) {
-  model_->Refresh(change);
-  ShowCurrentRow();
-  RefreshTestPrinters();
+void TfrmMain::rowFieldChanged(const RowField& field, const QString& value) {
+  const std::string text = value.toStdString();
+  if (!guarded([&] { configuration_.setFieldValue(field.description->field, text); }))
+    showCurrentRow(); // the control shows what the table holds again
 }
 
-void TfrmMain::ShowCurrentRow() {
+void TfrmMain::tblConfigChanged(formats::TTableChange change) {
+  model_->refresh(change);
+  showCurrentRow();
+  refreshTestPrinters();
+}
+
+void TfrmMain::showCurrentRow() {
   showingRow_ = true;
-  const std::optional<std::size_t> row = configuration_.currentGridRow();
-  auto valueOf = [&](std::string_view name) { return configuration_.currentValue(name); };
-  for (const EditField& edit : kEditFields) {
-    QLineEdit* line = this->*edit.control;
-    const QString value = QString::fromStdString(valueOf(edit.field));
-    if (line->text() != value)
-      line->setText(value);
+  for (const RowField& field : rowFields_) {
+    const std::string value = configuration_.currentValue(field.description->field);
+    if (field.choice) {
+      field.choice->showValue(value);
+    } else if (const QString text = QString::fromStdString(value); field.edit->text() != text) {
+      field.edit->setText(text);
+    }
   }
-  for (const ChoiceField& choice : kChoiceFields)
-    (this->*choice.control)->ShowValue(valueOf(choice.field));
-  if (row) {
+  if (const std::optional<std::size_t> row = configuration_.currentGridRow()) {
     const int shown = static_cast<int>(*row);
-    if (gridConfig->currentIndex().row() != shown ||
-        !gridConfig->selectionModel()->isRowSelected(shown, {}))
-      gridConfig->selectRow(shown);
+    if (gridConfig_->currentIndex().row() != shown ||
+        !gridConfig_->selectionModel()->isRowSelected(shown, {}))
+      gridConfig_->selectRow(shown);
   } else {
-    gridConfig->clearSelection();
+    gridConfig_->clearSelection();
   }
   showingRow_ = false;
 }
 
-void TfrmMain::RefreshPrinterChoices() {
-  for (const ChoiceField& choice : kChoiceFields)
-    (this->*choice.control)->SetChoices(configuration_.printerChoices());
-  ShowCurrentRow();
+void TfrmMain::refreshPrinterChoices() {
+  for (const RowField& field : rowFields_)
+    if (field.choice)
+      field.choice->setChoices(configuration_.printerChoices());
+  showCurrentRow();
 }
 
 // ---- "Label Editor" page ------------------------------------------------------
 
-void TfrmMain::RefreshTestPrinters() {
+void TfrmMain::refreshTestPrinters() {
   QStringList sources;
   for (const std::string& source : configuration_.sourcePrinters())
     sources << QString::fromStdString(source);
   QStringList shown;
-  for (int i = 0; i < lookTestPrinter->count(); ++i)
-    shown << lookTestPrinter->itemText(i);
-  const QSignalBlocker quiet(lookTestPrinter);
+  for (int i = 0; i < lookTestPrinter_->count(); ++i)
+    shown << lookTestPrinter_->itemText(i);
+  const QSignalBlocker quiet(lookTestPrinter_);
   if (shown != sources) {
-    lookTestPrinter->clear();
-    lookTestPrinter->addItems(sources);
+    lookTestPrinter_->clear();
+    lookTestPrinter_->addItems(sources);
   }
   const QString chosen = QString::fromStdString(testPrinter_.chosen());
-  lookTestPrinter->setCurrentIndex(
-      chosen.isEmpty() ? -1 : lookTestPrinter->findText(chosen, Qt::MatchExactly));
+  lookTestPrinter_->setCurrentIndex(
+      chosen.isEmpty() ? -1 : lookTestPrinter_->findText(chosen, Qt::MatchExactly));
 }
 
 void TfrmMain::btnLoadLastClick() {
-  Guarded([this] {
+  guarded([this] {
     QString shown = QString::fromStdString(designEditor_.revertToLast());
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    reLabelDesign->setPlainText(shown);
+    reLabelDesign_->setPlainText(shown);
   });
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  Guarded([this] { designEditor_.saveDesign(editorText(*reLabelDesign)); });
+  guarded([this] { designEditor_.saveDesign(editorText(*reLabelDesign_)); });
 }
 
 void TfrmMain::btnTestDesignClick() {
-  Guarded([this] {
+  guarded([this] {
     const std::string_view message =
-        config::testPrint(lookTestPrinter->currentText().toStdString(), testPrintTimeNow());
+        testPrint(lookTestPrinter_->currentText().toStdString(), testPrintTimeNow());
     if (!message.empty())
       messages_.showMessage(std::string(message));
   });
 }
 
 void TfrmMain::listTagsDblClick() {
-  Guarded([this] {
-    const QList<QListWidgetItem*> selected = listTags->selectedItems();
+  guarded([this] {
+    const QList<QListWidgetItem*> selected = listTags_->selectedItems();
     std::optional<std::size_t> entry;
     if (!selected.isEmpty())
-      entry = static_cast<std::size_t>(listTags->row(selected.front()));
-    const std::string tag(config::designTagAt(entry));
-    const QTextCursor caret = reLabelDesign->textCursor();
-    const QTextBlock block = reLabelDesign->document()->findBlock(caret.selectionStart());
+      entry = static_cast<std::size_t>(listTags_->row(selected.front()));
+    const std::string tag(designTagAt(entry));
+    const QTextCursor caret = reLabelDesign_->textCursor();
+    const QTextBlock block = reLabelDesign_->document()->findBlock(caret.selectionStart());
     const QString line = block.text();
     const auto column = static_cast<std::size_t>(
         line.left(caret.selectionStart() - block.position()).toUcs4().size());
-    const config::TagInsertion inserted = config::insertTag(line.toStdString(), column, tag);
+    const TagInsertion inserted = insertTag(line.toStdString(), column, tag);
     QTextCursor edit(block);
     edit.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     edit.insertText(QString::fromStdString(inserted.line));
-    reLabelDesign->setTextCursor(edit); // the caret at the end of the line
-    reLabelDesign->setFocus();
+    reLabelDesign_->setTextCursor(edit); // the caret at the end of the line
+    reLabelDesign_->setFocus();
   });
 }
 
 // ---- status bar ------------------------------------------------------------------
 
-QString TfrmMain::ClockText(const QDateTime& moment) {
+QString TfrmMain::clockText(const QDateTime& moment) {
   const QLocale locale = QLocale::system();
   QString timeFormat = locale.timeFormat(QLocale::LongFormat);
   // The long format may end in the time zone; the clock shows none.
@@ -497,11 +512,11 @@ QString TfrmMain::ClockText(const QDateTime& moment) {
          locale.toString(moment.time(), timeFormat.trimmed());
 }
 
-void TfrmMain::UpdateClock() {
+void TfrmMain::updateClock() {
   const QDateTime now = QDateTime::currentDateTime();
-  lblClock->setText(ClockText(now));
+  lblClock_->setText(clockText(now));
   // Tick again just after the next full second.
   clockTimer_->start(1000 - now.time().msec() + 5);
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

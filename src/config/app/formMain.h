@@ -9,8 +9,10 @@
 // src/config and shows what they raise in the error box. It owns those
 // operations (the configuration tables, the design file, the label setup
 // writer), its widgets and the scratch table tblFake of the test printer
-// choice. The UserMessages and the about box belong to the program and
-// outlive the window. GUI thread only.
+// choice. The widgets are private; each carries its control name as its
+// object name (gridConfig, lookSource, btnSetupSave, ...), by which tests
+// and tools find it. The UserMessages and the about box belong to the
+// program and outlive the window. GUI thread only.
 #pragma once
 
 #include "config/app/user_messages.h"
@@ -24,9 +26,12 @@
 #include <QListWidget>
 #include <QMainWindow>
 
+#include <array>
 #include <functional>
 
+class QBoxLayout;
 class QComboBox;
+class QFormLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -34,7 +39,7 @@ class QTabWidget;
 class QTableView;
 class QTimer;
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 class ConfigTableModel;
 class PrinterChoiceBox;
@@ -85,59 +90,71 @@ public:
   void ProgramIconDblClick();
 
   // The about box that a double-click on the program picture shows.
-  void SetAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
+  void setAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
 
-  config::PrinterConfiguration& Configuration() { return configuration_; }
   // The clock pane's text for a moment (the user's short date, long time).
-  static QString ClockText(const QDateTime& moment);
-
-  // ---- components
-  QTabWidget* pageMain = nullptr;
-  QWidget* tabSetup = nullptr;
-  QWidget* tabLabelEditor = nullptr;
-  QTableView* gridConfig = nullptr;
-  PrinterChoiceBox* lookSource = nullptr;
-  PrinterChoiceBox* lookDest = nullptr;
-  PrinterChoiceBox* lookBackup = nullptr;
-  QLineEdit* editLabelsText = nullptr;
-  QLineEdit* editMapText = nullptr;
-  QLineEdit* editTimeText = nullptr;
-  QLineEdit* editTotalText = nullptr;
-  QLineEdit* editDesign = nullptr;
-  QLabel* lblDesign = nullptr;
-  QPushButton* btnAddPrinter = nullptr;
-  QPushButton* btnDeletePrinter = nullptr;
-  QPushButton* btnSetupSave = nullptr;
-  QPushButton* btnSetupRM = nullptr;
-  ProgramPictureLabel* ProgramIcon = nullptr;
-  TagListBox* listTags = nullptr;
-  QPlainTextEdit* reLabelDesign = nullptr;
-  QPushButton* btnLoadLast = nullptr;
-  QPushButton* btnSaveDesign = nullptr;
-  QPushButton* btnTestDesign = nullptr;
-  QComboBox* lookTestPrinter = nullptr;
-  QLabel* lblClock = nullptr;
+  static QString clockText(const QDateTime& moment);
 
 private:
-  QWidget* BuildSetupPage();
-  QWidget* BuildLabelEditorPage();
+  // A control of the selected row's fields (kRowFieldControls): a printer
+  // choice or a line of free text.
+  struct RowField {
+    const RowFieldControl* description = nullptr;
+    PrinterChoiceBox* choice = nullptr;
+    QLineEdit* edit = nullptr;
+    QWidget* control() const;
+  };
+
+  // The "Setup" page: the configured printers on the left, the help and the
+  // page's buttons on the right.
+  QWidget* buildSetupPage();
+  QWidget* buildPrinterPanel(QWidget* page);
+  QTableView* buildPrinterGrid(QWidget* parent);
+  QFormLayout* buildRowFields(QWidget* parent);
+  QBoxLayout* buildPrinterButtons(QWidget* parent);
+  QWidget* buildHelpPanel(QWidget* page);
+  void setSetupTabOrder();
+  // The "Label Editor" page.
+  QWidget* buildLabelEditorPage();
+  void buildStatusBar();
+
   // Runs an action; an error it raises goes to the error box. False then.
-  bool Guarded(const std::function<void()>& action);
+  bool guarded(const std::function<void()>& action);
+  void rowFieldChanged(const RowField& field, const QString& value);
   void tblConfigChanged(formats::TTableChange change);
-  void ShowCurrentRow();
-  void RefreshPrinterChoices();
-  void RefreshTestPrinters();
-  void UpdateClock();
+  void showCurrentRow();
+  void refreshPrinterChoices();
+  void refreshTestPrinters();
+  void updateClock();
 
   UserMessages& messages_;
   TAboutBox* aboutBox_;
-  config::PrinterConfiguration configuration_;
-  config::LabelDesignEditor designEditor_;
-  config::LabelSetupWriter labelSetupWriter_;
-  config::TestPrinterChoice testPrinter_; // tblFake
+  PrinterConfiguration configuration_;
+  LabelDesignEditor designEditor_;
+  LabelSetupWriter labelSetupWriter_;
+  TestPrinterChoice testPrinter_; // tblFake
   ConfigTableModel* model_ = nullptr;
   QTimer* clockTimer_ = nullptr;
   bool showingRow_ = false;
+
+  // The controls are children of the window, which deletes them.
+  QTabWidget* pageMain_ = nullptr;
+  QWidget* tabSetup_ = nullptr;
+  QWidget* tabLabelEditor_ = nullptr;
+  QTableView* gridConfig_ = nullptr;
+  std::array<RowField, kRowFieldControls.size()> rowFields_{};
+  QPushButton* btnAddPrinter_ = nullptr;
+  QPushButton* btnDeletePrinter_ = nullptr;
+  QPushButton* btnSetupSave_ = nullptr;
+  QPushButton* btnSetupRM_ = nullptr;
+  ProgramPictureLabel* ProgramIcon_ = nullptr;
+  TagListBox* listTags_ = nullptr;
+  QPlainTextEdit* reLabelDesign_ = nullptr;
+  QPushButton* btnLoadLast_ = nullptr;
+  QPushButton* btnSaveDesign_ = nullptr;
+  QPushButton* btnTestDesign_ = nullptr;
+  QComboBox* lookTestPrinter_ = nullptr;
+  QLabel* lblClock_ = nullptr;
 };
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

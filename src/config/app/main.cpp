@@ -22,12 +22,12 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(
       config::kApplicationTitle.data(), static_cast<qsizetype>(config::kApplicationTitle.size())));
-  dovetack::QtUserMessages messages;
+  config::app::QtUserMessages messages;
   // The about box is created after the main window, which is the first
   // window and so the program's main window.
-  dovetack::TfrmMain frmMain(messages, nullptr);
-  dovetack::TAboutBox AboutBox(QCoreApplication::applicationDirPath(), &frmMain);
-  frmMain.SetAboutBox(&AboutBox);
+  config::app::TfrmMain frmMain(messages, nullptr);
+  config::app::TAboutBox AboutBox(QCoreApplication::applicationDirPath(), &frmMain);
+  frmMain.setAboutBox(&AboutBox);
   frmMain.show();
   QApplication::exec();
   return 0; // the guard is given up as it goes out of scope

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 PrinterChoiceBox::PrinterChoiceBox(QWidget* parent) : QComboBox(parent) {
   setEditable(false);
@@ -13,7 +13,7 @@ PrinterChoiceBox::PrinterChoiceBox(QWidget* parent) : QComboBox(parent) {
   });
 }
 
-void PrinterChoiceBox::SetChoices(const std::vector<std::string>& choices) {
+void PrinterChoiceBox::setChoices(const std::vector<std::string>& choices) {
   const QString shown = currentText();
   choices_ = choices;
   const QSignalBlocker quiet(this);
@@ -23,7 +23,7 @@ void PrinterChoiceBox::SetChoices(const std::vector<std::string>& choices) {
   setCurrentIndex(findText(shown, Qt::MatchExactly));
 }
 
-void PrinterChoiceBox::ShowValue(const std::string& name) {
+void PrinterChoiceBox::showValue(const std::string& name) {
   const QString value = QString::fromStdString(name);
   if (value == currentText())
     return;
@@ -55,4 +55,4 @@ void PrinterChoiceBox::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 class PrinterChoiceBox final : public QComboBox {
   Q_OBJECT
 public:
   explicit PrinterChoiceBox(QWidget* parent = nullptr);
 
-  void SetChoices(const std::vector<std::string>& choices);
+  void setChoices(const std::vector<std::string>& choices);
   // Shows `name` when it is one of the choices, else an empty text.
-  void ShowValue(const std::string& name);
+  void showValue(const std::string& name);
 
 signals:
   void chosen(const QString& name);
@@ -36,8 +36,8 @@ protected:
 
 private:
   std::vector<std::string> choices_;
-  config::PrinterTypeAhead typeAhead_;
+  PrinterTypeAhead typeAhead_;
   QElapsedTimer sinceLastKey_;
 };
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

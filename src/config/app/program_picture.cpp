@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 QPixmap programPicture() {
   QPixmap picture(156, 76);
@@ -60,4 +60,4 @@ QIcon programIcon() {
   return QIcon(icon);
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -7,9 +7,9 @@
 #include <QIcon>
 #include <QPixmap>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 QPixmap programPicture();
 QIcon programIcon();
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

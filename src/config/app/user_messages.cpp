@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace velmora::dovetack {
+namespace velmora::config::app {
 
 namespace {
 
@@ -22,7 +22,7 @@ QString lines(const std::string& text) {
 }
 
 void showBox(QMessageBox::Icon icon, const std::string& text) {
-  QMessageBox box(icon, qt(config::kApplicationTitle), lines(text), QMessageBox::Ok,
+  QMessageBox box(icon, qt(kApplicationTitle), lines(text), QMessageBox::Ok,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
   box.exec();
@@ -46,4 +46,4 @@ bool QtUserMessages::askYesNo(const std::string& title, const std::string& text)
   return box.exec() == QMessageBox::Yes;
 }
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app

@@ -6,9 +6,7 @@
 
 #include <string>
 
-namespace velmora::dovetack {
-
-using UserMessages = config::UserMessages;
+namespace velmora::config::app {
 
 class QtUserMessages final : public UserMessages {
 public:
@@ -17,4 +15,4 @@ public:
   bool askYesNo(const std::string& title, const std::string& text) override;
 };
 
-} // namespace velmora::dovetack
+} // namespace velmora::config::app
