@@ -1,12 +1,17 @@
 // How the configuration program speaks to the user: the plain message box,
 // the error box and the one Yes/No question. Each window toolkit shows real
 // message boxes through an implementation of its own; the window tests put
-// a recorder in their place.
+// a recorder in their place. showErrorBox() is how every window shows an
+// error its action raised.
 //
 // Used from the window thread only. A window owns nothing here: the program
 // (or the test) owns the object and outlives the window.
 #pragma once
 
+#include "config/program_messages.h"
+#include "platform/caused_error.h"
+
+#include <exception>
 #include <string>
 
 namespace velmora::config {
@@ -17,10 +22,19 @@ public:
   // No icon, one OK button, titled with the application title.
   virtual void showMessage(const std::string& text) = 0;
   // Stop icon, one OK button, titled with the application title; `text` is
-  // the error box text (errorBoxText).
-  virtual void showError(const std::string& text) = 0;
+  // the error box text (errorBoxText). `cause` is what the system said
+  // beneath it (a path and the OS reason, the damage a reader found), or
+  // empty; it never joins `text`, and goes into the box's details where the
+  // toolkit's box has them.
+  virtual void showError(const std::string& text, const std::string& cause) = 0;
   // Yes and No, no icon, Yes the default; true for Yes.
   virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
 };
+
+// Shows an error that an action raised: its message, worded by errorBoxText,
+// as the error box's text, and its cause (platform::causeOf) apart.
+inline void showErrorBox(UserMessages& messages, const std::exception& error) {
+  messages.showError(errorBoxText(error.what()), platform::causeOf(error));
+}
 
 } // namespace velmora::config

@@ -3,6 +3,7 @@
 #include "config/app/formMain.h"
 
 #include "config/app/formAbout.h"
+#include "config/app/user_messages.h"
 #include "config/label_setup_writer.h"
 #include "config/test_print.h"
 #include "dbf_fixture.h"
@@ -12,9 +13,11 @@
 #include "recording_messages.h"
 #include "temp_dir.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -360,6 +363,69 @@ TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
   w.pageMain->setCurrentWidget(w.tabSetup);
   click(w.btnAddPrinter);
   EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
+}
+
+// Reads the program's real message boxes while a test runs: each box is read
+// as it is shown and then closed with OK from its own event loop.
+class MessageBoxReader final : public QObject {
+public:
+  struct Box {
+    QMessageBox::Icon icon;
+    QString text;
+    QString details;
+  };
+
+  MessageBoxReader() { QApplication::instance()->installEventFilter(this); }
+  ~MessageBoxReader() override { QApplication::instance()->removeEventFilter(this); }
+
+  std::vector<Box> boxes;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* box = qobject_cast<QMessageBox*>(watched);
+    if (box && event->type() == QEvent::Show) {
+      boxes.push_back({box->icon(), box->text(), box->detailedText()});
+      QMetaObject::invokeMethod(
+          box, [box] { box->button(QMessageBox::Ok)->click(); }, Qt::QueuedConnection);
+    }
+    return false;
+  }
+};
+
+// The error box shows the error's message as its text, as it always did,
+// and what the system said beneath it (the damage the DBF reader found, the
+// OS reason of a file error) in its details; an error without one has none.
+TEST_F(FormMainTest, TheErrorBoxKeepsTheCauseInItsDetails) {
+  writeBytes(dir.path() / "RMSpool.DBF", "not a table");
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("PREP1", "LBL1")}));
+  QtUserMessages boxes;
+  MessageBoxReader reader;
+  TfrmMain frmMain(boxes, nullptr); // the damaged host printer table at start
+  const FormMainControls w(frmMain);
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // PREP1, which has no folder
+  click(w.btnTestDesign);
+  click(w.btnDeletePrinter);
+  click(w.btnDeletePrinter); // no row left: an error of the table, with no cause
+
+  ASSERT_EQ(reader.boxes.size(), 3u);
+  for (const MessageBoxReader::Box& box : reader.boxes)
+    EXPECT_EQ(box.icon, QMessageBox::Critical) << box.text.toStdString();
+  EXPECT_EQ(reader.boxes[0].text, "Unable to open table: .\\RMSpool.DBF.");
+  EXPECT_TRUE(reader.boxes[0].details.startsWith("Corrupted table \""))
+      << reader.boxes[0].details.toStdString();
+  EXPECT_TRUE(reader.boxes[0].details.contains("RMSpool.DBF"))
+      << reader.boxes[0].details.toStdString();
+
+  const QString fileError = reader.boxes[1].text;
+  EXPECT_TRUE(fileError.startsWith("Cannot create file \"")) << fileError.toStdString();
+  EXPECT_TRUE(fileError.contains("TestLabel.spl")) << fileError.toStdString();
+  const QString osReason = reader.boxes[1].details;
+  EXPECT_FALSE(osReason.isEmpty());
+  EXPECT_FALSE(osReason.contains("Cannot create file")) << osReason.toStdString();
+
+  EXPECT_FALSE(reader.boxes[2].text.isEmpty());
+  EXPECT_TRUE(reader.boxes[2].details.isEmpty()) << reader.boxes[2].details.toStdString();
 }
 
 TEST_F(FormMainTest, SetupRMLabelsAsksAndReports) {

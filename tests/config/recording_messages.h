@@ -12,7 +12,10 @@ namespace velmora::test {
 class RecordingMessages final : public config::UserMessages {
 public:
   void showMessage(const std::string& text) override { messages.push_back(text); }
-  void showError(const std::string& text) override { errors.push_back(text); }
+  void showError(const std::string& text, const std::string& cause) override {
+    errors.push_back(text);
+    causes.push_back(cause);
+  }
   bool askYesNo(const std::string& title, const std::string& text) override {
     questions.push_back(title + "|" + text);
     return answerYes;
@@ -20,6 +23,7 @@ public:
 
   std::vector<std::string> messages;
   std::vector<std::string> errors;
+  std::vector<std::string> causes; // beside each error, empty for none
   std::vector<std::string> questions;
   bool answerYes = true;
 };

@@ -359,7 +359,7 @@ bool TfrmMain::guarded(const std::function<void()>& action) {
     action();
     return true;
   } catch (const std::exception& error) {
-    messages_.showError(errorBoxText(error.what()));
+    showErrorBox(messages_, error);
     return false;
   }
 }

@@ -21,10 +21,12 @@ QString lines(const std::string& text) {
   return shown;
 }
 
-void showBox(QMessageBox::Icon icon, const std::string& text) {
+void showBox(QMessageBox::Icon icon, const std::string& text, const std::string& details = {}) {
   QMessageBox box(icon, qt(kApplicationTitle), lines(text), QMessageBox::Ok,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
+  if (!details.empty())
+    box.setDetailedText(lines(details));
   box.exec();
 }
 
@@ -34,8 +36,8 @@ void QtUserMessages::showMessage(const std::string& text) {
   showBox(QMessageBox::NoIcon, text);
 }
 
-void QtUserMessages::showError(const std::string& text) {
-  showBox(QMessageBox::Critical, text);
+void QtUserMessages::showError(const std::string& text, const std::string& cause) {
+  showBox(QMessageBox::Critical, text, cause);
 }
 
 bool QtUserMessages::askYesNo(const std::string& title, const std::string& text) {

@@ -9,7 +9,7 @@ void MessageBoxes::showMessage(const std::string& text) {
   velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK);
 }
 
-void MessageBoxes::showError(const std::string& text) {
+void MessageBoxes::showError(const std::string& text, const std::string& /*cause*/) {
   velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK | MB_ICONSTOP);
 }
 

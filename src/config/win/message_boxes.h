@@ -15,7 +15,8 @@ public:
   void SetOwner(HWND owner) { owner_ = owner; }
 
   void showMessage(const std::string& text) override;
-  void showError(const std::string& text) override;
+  // MessageBoxW has no details pane: the cause is not shown.
+  void showError(const std::string& text, const std::string& cause) override;
   bool askYesNo(const std::string& title, const std::string& text) override;
 
 private:
