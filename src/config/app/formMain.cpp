@@ -284,16 +284,36 @@ void TfrmMain::setSetupTabOrder() {
 
 // ---- building the "Label Editor" page and the status bar ---------------------------
 
+// The tag list on the left; beside it the design editor and its preview
+// above the button bar. The controls are made in their tab order.
 QWidget* TfrmMain::buildLabelEditorPage() {
   auto* page = named(new QWidget, "tabLabelEditor");
+  buildTagList(page);
+  buildDesignEditor(page);
+  QBoxLayout* buttons = buildDesignButtons(page);
+  QSplitter* editorAndPreview = buildEditorAndPreview(page);
 
+  auto* editorColumn = new QVBoxLayout;
+  editorColumn->addWidget(editorAndPreview, 1);
+  editorColumn->addLayout(buttons);
+  auto* layout = new QHBoxLayout(page);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(listTags_);
+  layout->addLayout(editorColumn, 1);
+  return page;
+}
+
+void TfrmMain::buildTagList(QWidget* page) {
   listTags_ = named(new TagListBox(page), "listTags");
   listTags_->setFixedWidth(153);
   listTags_->setToolTip(QStringLiteral("Double click on a tag to insert in the editor"));
   for (std::size_t entry = 0; entry < designTagCount(); ++entry)
     listTags_->addItem(qt(designTagAt(entry)));
   connect(listTags_, &TagListBox::doubleClicked, this, &TfrmMain::listTagsDblClick);
+}
 
+// Plain text, one line of the file per line: no wrapping, both scroll bars.
+void TfrmMain::buildDesignEditor(QWidget* page) {
   reLabelDesign_ = named(new QPlainTextEdit(page), "reLabelDesign");
   reLabelDesign_->setLineWrapMode(QPlainTextEdit::NoWrap);
   reLabelDesign_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -301,7 +321,10 @@ QWidget* TfrmMain::buildLabelEditorPage() {
   QFont fixed(QStringLiteral("Monospace"));
   fixed.setStyleHint(QFont::TypeWriter);
   reLabelDesign_->setFont(fixed);
+}
 
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice.
+QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   btnLoadLast_ = button("&Revert to Last", "btnLoadLast", page);
   btnSaveDesign_ = button("&Save Design", "btnSaveDesign", page);
   btnTestDesign_ = button("Test &Print", "btnTestDesign", page);
@@ -321,7 +344,12 @@ QWidget* TfrmMain::buildLabelEditorPage() {
   buttons->addWidget(btnTestDesign_);
   buttons->addWidget(lookTestPrinter_);
   buttons->addStretch();
-  // The preview of the design, beside the editor, follows every edit.
+  return buttons;
+}
+
+// The editor and, beside it, the preview of the design, which follows every
+// edit; half the width each to begin with.
+QSplitter* TfrmMain::buildEditorAndPreview(QWidget* page) {
   auto* preview = new LabelPreviewPane(testPrintTimeNow, page);
   connect(reLabelDesign_, &QPlainTextEdit::textChanged, preview,
           [this, preview] { preview->setDesignText(reLabelDesign_->toPlainText()); });
@@ -331,16 +359,8 @@ QWidget* TfrmMain::buildLabelEditorPage() {
   editorAndPreview->setStretchFactor(0, 1);
   editorAndPreview->setStretchFactor(1, 1);
   editorAndPreview->setChildrenCollapsible(false);
-  editorAndPreview->setSizes({1000, 1000}); // half each to begin with
-
-  auto* editorColumn = new QVBoxLayout;
-  editorColumn->addWidget(editorAndPreview, 1);
-  editorColumn->addLayout(buttons);
-  auto* layout = new QHBoxLayout(page);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(listTags_);
-  layout->addLayout(editorColumn, 1);
-  return page;
+  editorAndPreview->setSizes({1000, 1000});
+  return editorAndPreview;
 }
 
 void TfrmMain::buildStatusBar() {

@@ -35,6 +35,7 @@ class QFormLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
 class QTableView;
 class QTimer;
@@ -114,8 +115,13 @@ private:
   QBoxLayout* buildPrinterButtons(QWidget* parent);
   QWidget* buildHelpPanel(QWidget* page);
   void setSetupTabOrder();
-  // The "Label Editor" page.
+  // The "Label Editor" page: the tag list, the design editor with the
+  // preview beside it, and the button bar.
   QWidget* buildLabelEditorPage();
+  void buildTagList(QWidget* page);
+  void buildDesignEditor(QWidget* page);
+  QBoxLayout* buildDesignButtons(QWidget* page);
+  QSplitter* buildEditorAndPreview(QWidget* page);
   void buildStatusBar();
 
   // Runs an action; an error it raises goes to the error box. False then.
