@@ -22,4 +22,12 @@ std::string programFileTitle();
 // MB_ICONERROR, ...) and returns the button chosen (IDOK, IDYES, ...).
 int messageBox(HWND owner, std::string_view title, std::string_view text, UINT type = MB_OK);
 
+// Shows the error `text` titled `title` with the error icon and an OK
+// button. `details`, what the system said beneath the message (a path and
+// its reason), goes into the part the user opens with "See details" (the
+// task dialog's expanded information); the message itself reads as it
+// would in a plain box. Without details, or on a system without task
+// dialogs, it is the plain box.
+void errorBox(HWND owner, std::string_view title, std::string_view text, std::string_view details);
+
 } // namespace velmora::win

@@ -98,5 +98,20 @@ TEST(WinUi, MessageBoxShowsTitleAndTextAndProgramTitleIsTheFileName) {
   EXPECT_EQ(answerer.boxes()[0].text, L"Line \u00e9");
 }
 
+TEST(WinUi, ErrorBoxKeepsTheCauseBeneathTheMessage) {
+  test::MessageBoxAnswerer answerer;
+  errorBox(nullptr, "Dovetack", "Unable to open table: .\\RMSpool.DBF.",
+           "Corrupted table \"RMSpool.DBF\": header length 7");
+  errorBox(nullptr, "Dovetack", "Printer folder missing", "");
+  ASSERT_EQ(answerer.boxes().size(), 2u);
+  EXPECT_EQ(answerer.boxes()[0].title, L"Dovetack");
+  EXPECT_EQ(answerer.boxes()[0].text, L"Unable to open table: .\\RMSpool.DBF.");
+  EXPECT_NE(answerer.boxes()[0].details.find(L"Corrupted table \"RMSpool.DBF\": header length 7"),
+            std::wstring::npos)
+      << "details: " << fromWide(answerer.boxes()[0].details);
+  EXPECT_EQ(answerer.boxes()[1].text, L"Printer folder missing");
+  EXPECT_EQ(answerer.boxes()[1].details, L"");
+}
+
 } // namespace
 } // namespace velmora::win

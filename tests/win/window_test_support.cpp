@@ -23,14 +23,18 @@ BOOL CALLBACK findBox(HWND window, LPARAM found) {
   return TRUE;
 }
 
-BOOL CALLBACK findText(HWND child, LPARAM text) {
+// The box's texts: the message first, then the others (hidden ones too).
+BOOL CALLBACK findTexts(HWND child, LPARAM shown) {
   wchar_t className[16] = {};
   ::GetClassNameW(child, className, 16);
   std::wstring childText = win::windowText(child);
-  if (_wcsicmp(className, L"Static") == 0 && !childText.empty()) {
-    *reinterpret_cast<std::wstring*>(text) = std::move(childText);
-    return FALSE;
-  }
+  if (_wcsicmp(className, L"Static") != 0 || childText.empty())
+    return TRUE;
+  auto& box = *reinterpret_cast<ShownBox*>(shown);
+  if (box.text.empty())
+    box.text = std::move(childText);
+  else
+    box.details += (box.details.empty() ? L"" : L"\n") + childText;
   return TRUE;
 }
 
@@ -84,8 +88,8 @@ void CALLBACK MessageBoxAnswerer::check(HWND, UINT, UINT_PTR, DWORD) {
   if (now - answerer->seenSince_ < answerer->openFor_)
     return;
   answerer->seenBox_ = nullptr;
-  ShownBox shown{win::windowText(found.box), {}};
-  ::EnumChildWindows(found.box, &findText, reinterpret_cast<LPARAM>(&shown.text));
+  ShownBox shown{win::windowText(found.box), {}, {}};
+  ::EnumChildWindows(found.box, &findTexts, reinterpret_cast<LPARAM>(&shown));
   answerer->boxes_.push_back(std::move(shown));
   ::SendMessageW(found.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }

@@ -29,7 +29,8 @@ std::vector<std::uint32_t> clientPixels(HWND window);
 // A message box as it was shown.
 struct ShownBox {
   std::wstring title;
-  std::wstring text;
+  std::wstring text;    // the first text of the box: its message
+  std::wstring details; // the box's other texts, one a line (a task dialog's expanded information)
 };
 
 // While it exists, every message box this thread shows is read and closed

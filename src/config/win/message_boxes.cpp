@@ -9,8 +9,8 @@ void MessageBoxes::showMessage(const std::string& text) {
   velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK);
 }
 
-void MessageBoxes::showError(const std::string& text, const std::string& /*cause*/) {
-  velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK | MB_ICONSTOP);
+void MessageBoxes::showError(const std::string& text, const std::string& cause) {
+  velmora::win::errorBox(owner_, kApplicationTitle, text, cause);
 }
 
 bool MessageBoxes::askYesNo(const std::string& title, const std::string& text) {
