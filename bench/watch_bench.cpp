@@ -26,7 +26,7 @@
 
 #include <sys/resource.h>
 
-namespace velmora {
+namespace velmora::watch {
 namespace {
 
 using namespace std::chrono_literals;
@@ -185,6 +185,6 @@ void SaveToOnChanged(benchmark::State& state) {
 BENCHMARK(SaveToOnChanged)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::watch
 
 BENCHMARK_MAIN();

@@ -46,8 +46,8 @@ public:
   bool UseNotifier() const { return FUseNotifier; }
   void SetUseNotifier(bool value) { FUseNotifier = value; }
 
-  TOldTimer& Timer() { return FTimer; }
-  TATFileNotification& ChangeNotifier() { return FChangeNotifier; }
+  watch::TOldTimer& Timer() { return FTimer; }
+  watch::TATFileNotification& ChangeNotifier() { return FChangeNotifier; }
   const std::string& DatabaseFolder() const { return FDatabaseFolder; }
 
   // Claims the folder: opens the lock table (creating it when missing) and
@@ -74,12 +74,12 @@ private:
   std::string FPrinterName;
   xbase::TApolloTable FApolloTable;
   std::string FDatabaseFolder;
-  TATFileNotification FChangeNotifier;
+  watch::TATFileNotification FChangeNotifier;
   bool FActive = false;
   std::int32_t FPrinterNumber = 0;
   bool FUseNotifier = false;
   bool FUseTimer = false;
-  TOldTimer FTimer;
+  watch::TOldTimer FTimer;
   bool lockHeldElsewhere_ = false;
   std::string watchFailure_;
   std::string activationFailure_;

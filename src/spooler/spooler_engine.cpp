@@ -51,11 +51,12 @@ SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
     : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop), reloadTimer_(loop) {
   formats::addConfigurationFields(tblConfig);
   FNotifierConfig.SetFileName(kWatchedConfigurationFile);
-  FNotifierConfig.SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite, foNotifyCreation});
-  FNotifierConfig.SetOnChanged([this](TATFileNotification&) { notifierConfigChanged(); });
+  FNotifierConfig.SetOptions({watch::foNotifyFilename, watch::foNotifySize,
+                              watch::foNotifyLastWrite, watch::foNotifyCreation});
+  FNotifierConfig.SetOnChanged([this](watch::TATFileNotification&) { notifierConfigChanged(); });
   reloadTimer_.SetEnabled(false);
   reloadTimer_.SetInterval(kReloadDelayMs);
-  reloadTimer_.SetOnTimer([this](TOldTimer&) { notifierConfigChanged(); });
+  reloadTimer_.SetOnTimer([this](watch::TOldTimer&) { notifierConfigChanged(); });
 }
 
 SpoolerEngine::~SpoolerEngine() {
@@ -217,9 +218,9 @@ void SpoolerEngine::loadRow(std::size_t i) {
     AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
   }
   auto report = [this, &printer] { ProcessNextJob(printer.PrinterNumber()); };
-  printer.Timer().SetOnTimer([report](TOldTimer&) { report(); });
+  printer.Timer().SetOnTimer([report](watch::TOldTimer&) { report(); });
   printer.Timer().SetInterval(1000);
-  printer.ChangeNotifier().SetOnChanged([report](TATFileNotification&) { report(); });
+  printer.ChangeNotifier().SetOnChanged([report](watch::TATFileNotification&) { report(); });
   printer.SetUseNotifier(true);
   if (!claim(record)) {
     AddStatusMessage("Unable to activate " + printer.PrinterName());

@@ -94,7 +94,7 @@ public:
   void AddStatusMessage(std::string_view message) override;
 
   const std::vector<TLabelSpooler>& LabelSpoolers() const { return FLabelSpoolers; }
-  TATFileNotification& notifierConfig() { return FNotifierConfig; }
+  watch::TATFileNotification& notifierConfig() { return FNotifierConfig; }
 
 private:
   enum class Destination { Usable, Unusable };
@@ -123,7 +123,7 @@ private:
   platform::MainLoop& FLoop;
   SpoolerView& FView;
   formats::TVirtualTable tblConfig;
-  TATFileNotification FNotifierConfig;
+  watch::TATFileNotification FNotifierConfig;
   std::vector<TLabelSpooler> FLabelSpoolers;
   std::vector<std::string> MergedJob;
   bool FEnding = false;
@@ -135,7 +135,7 @@ private:
   unsigned loadGeneration_ = 0;
   // A load that failed because the file was in use is tried again by this
   // timer until it succeeds.
-  TOldTimer reloadTimer_;
+  watch::TOldTimer reloadTimer_;
   bool reloadWaiting_ = false;
   // How reading the job in hand went, and whether it stays in its source
   // after an error (it is then tried again a few seconds later).

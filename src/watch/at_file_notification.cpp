@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace velmora {
+namespace velmora::watch {
 namespace {
 
 constexpr std::chrono::milliseconds kDeliveryDelay(100);
@@ -71,7 +71,7 @@ bool FileStateChanged(const TWatchedFileState& stored, const TWatchedFileState& 
 
 // --- TATFileNotification ---------------------------------------------------
 
-TATFileNotification::TATFileNotification(platform::MainLoop& loop) : FLoop(loop), FTimer(loop) {
+TATFileNotification::TATFileNotification(platform::MainLoop& loop) : loop_(loop), FTimer(loop) {
   FTimer.SetEnabled(false);
   FTimer.SetInterval(static_cast<std::uint32_t>(kDeliveryDelay.count()));
   FTimer.SetOnTimer([this](TOldTimer&) { DeliverChange(); });
@@ -118,7 +118,7 @@ bool TATFileNotification::tryStart(std::string& failure) {
       std::scoped_lock lock(FLock);
       if (!FStarted) {
         {
-          std::scoped_lock state(FStateLock);
+          std::scoped_lock state(stateLock_);
           startFailure_.clear();
         }
         // A worker left from a start that timed out has ended (or ends now)
@@ -143,7 +143,7 @@ void TATFileNotification::Stop() {
     {
       std::scoped_lock lock(FLock);
       if (FStarted && FDirThread) {
-        SetStarted(false);
+        setStarted(false);
         FDirThread.reset();
       }
     }
@@ -156,8 +156,8 @@ void TATFileNotification::Stop() {
 }
 
 void TATFileNotification::WaitForState(bool wanted) {
-  std::unique_lock lock(FStateLock);
-  if (!FStateChanged.wait_for(lock, kStateTimeout, [&] {
+  std::unique_lock lock(stateLock_);
+  if (!stateChanged_.wait_for(lock, kStateTimeout, [&] {
         return FStarted == wanted || (wanted && !startFailure_.empty());
       }))
     throw std::runtime_error("File Notification system timed out at Start/Stop");
@@ -165,25 +165,25 @@ void TATFileNotification::WaitForState(bool wanted) {
     throw std::runtime_error(startFailure_);
 }
 
-void TATFileNotification::SetStarted(bool started) {
+void TATFileNotification::setStarted(bool started) {
   {
-    std::scoped_lock lock(FStateLock);
+    std::scoped_lock lock(stateLock_);
     FStarted = started;
   }
-  FStateChanged.notify_all();
+  stateChanged_.notify_all();
 }
 
 void TATFileNotification::setStartFailed(const std::string& reason) {
   {
-    std::scoped_lock lock(FStateLock);
+    std::scoped_lock lock(stateLock_);
     startFailure_ = reason.empty() ? "The folder cannot be watched" : reason;
   }
-  FStateChanged.notify_all();
+  stateChanged_.notify_all();
 }
 
 void TATFileNotification::DeliverChange() {
   {
-    std::scoped_lock lock(FTimerLock);
+    std::scoped_lock lock(timerLock_);
     FTimer.SetEnabled(false);
   }
   if (FOnChanged)
@@ -191,7 +191,7 @@ void TATFileNotification::DeliverChange() {
 }
 
 void TATFileNotification::ShowWatcherError(const std::string& text, const std::string& cause) {
-  FLoop.reportErrorBox(kWatcherErrorCaption, text, cause);
+  loop_.reportErrorBox(kWatcherErrorCaption, text, cause);
 }
 
 // --- TDirThread --------------------------------------------------------------
@@ -200,23 +200,23 @@ TDirThread::TDirThread(TATFileNotification& AParent, std::string ADirectory, std
                        bool ASubtree, unsigned ANotifyFilter, TOldTimer& ATimer)
     : FParent(AParent), prDirectory(std::move(ADirectory)), prFileName(std::move(AFileName)),
       prSubtree(ASubtree), prNotifyFilter(ANotifyFilter), prTimer(ATimer),
-      FThread([this] { Execute(); }) {}
+      thread_([this] { execute(); }) {}
 
 TDirThread::~TDirThread() {
   prKillEvent.set();
-  FTerminated = true;
-  if (FThread.joinable())
-    FThread.join();
+  terminated_ = true;
+  if (thread_.joinable())
+    thread_.join();
 }
 
-void TDirThread::ArmDelivery() {
-  std::scoped_lock lock(FParent.FTimerLock);
+void TDirThread::armDelivery() {
+  std::scoped_lock lock(FParent.timerLock_);
   prTimer.SetEnabled(true);
 }
 
-void TDirThread::Execute() {
+void TDirThread::execute() {
   try {
-    Watch();
+    watch();
   } catch (const std::exception& error) {
     FParent.ShowWatcherError(kWaitError, error.what());
   } catch (...) {
@@ -224,7 +224,7 @@ void TDirThread::Execute() {
   }
 }
 
-void TDirThread::Watch() {
+void TDirThread::watch() {
   const bool fileMode = !prFileName.empty();
   // File mode compares the file's state, so it also wakes on every name
   // change in the folder: a file replaced by a rename changes size and times
@@ -248,17 +248,17 @@ void TDirThread::Watch() {
   if (fileMode)
     state = ReadFileState(prFileName);
 
-  FParent.SetStarted(true);
-  while (!FTerminated) {
+  FParent.setStarted(true);
+  while (!terminated_) {
     if (notification->wait(prKillEvent) == platform::ChangeNotification::WaitResult::Killed)
       break;
     if (!fileMode) {
-      ArmDelivery();
+      armDelivery();
     } else {
       const TWatchedFileState current = ReadFileState(prFileName);
       if (FileStateChanged(state, current, compareFilter)) {
         state = current;
-        ArmDelivery();
+        armDelivery();
       }
     }
     if (!notification->next())
@@ -266,4 +266,4 @@ void TDirThread::Watch() {
   }
 }
 
-} // namespace velmora
+} // namespace velmora::watch

@@ -43,7 +43,7 @@
 #include <string_view>
 #include <thread>
 
-namespace velmora {
+namespace velmora::watch {
 
 // The caption of the watcher's error boxes.
 inline constexpr const char* kWatcherErrorCaption = "Error";
@@ -149,14 +149,14 @@ private:
   friend class TDirThread;
 
   void WaitForState(bool wanted);
-  void SetStarted(bool started);
+  void setStarted(bool started);
   void setStartFailed(const std::string& reason);
   void DeliverChange();
   // `text` is the user's; `cause` what the system said (a path and its
   // reason), shown beside it.
   void ShowWatcherError(const std::string& text, const std::string& cause = {});
 
-  platform::MainLoop& FLoop;
+  platform::MainLoop& loop_;
   std::atomic<bool> FStarted{false};
   bool FSubtree = false;
   TATFileNotifyOptions FOptions{foNotifyFilename, foNotifyDirname, foNotifyLastWrite};
@@ -164,10 +164,10 @@ private:
   std::string FFileName;
   TNotifyEvent FOnChanged;
   TOldTimer FTimer;
-  std::mutex FTimerLock; // held while the delivery timer is armed or disarmed
-  std::mutex FStateLock; // with FStateChanged: lets WaitForState sleep until FStarted changes
-  std::condition_variable FStateChanged;
-  std::string startFailure_; // guarded by FStateLock: why the last worker could not watch
+  std::mutex timerLock_; // held while the delivery timer is armed or disarmed
+  std::mutex stateLock_; // with stateChanged_: lets WaitForState sleep until FStarted changes
+  std::condition_variable stateChanged_;
+  std::string startFailure_; // guarded by stateLock_: why the last worker could not watch
   std::mutex FLock;          // serialises Start and Stop, and guards FDirThread
   std::unique_ptr<TDirThread> FDirThread;
 };
@@ -185,9 +185,9 @@ public:
   TDirThread& operator=(const TDirThread&) = delete;
 
 private:
-  void Execute();
-  void Watch();
-  void ArmDelivery();
+  void execute();
+  void watch();
+  void armDelivery();
 
   TATFileNotification& FParent;
   platform::KillSignal prKillEvent;
@@ -196,8 +196,8 @@ private:
   const bool prSubtree;
   const unsigned prNotifyFilter;
   TOldTimer& prTimer;
-  std::atomic<bool> FTerminated{false};
-  std::thread FThread; // last: starts once everything above is set
+  std::atomic<bool> terminated_{false};
+  std::thread thread_; // last: starts once everything above is set
 };
 
-} // namespace velmora
+} // namespace velmora::watch

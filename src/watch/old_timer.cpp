@@ -6,13 +6,13 @@
 #include <chrono>
 #include <utility>
 
-namespace velmora {
+namespace velmora::watch {
 
-TOldTimer::TOldTimer(platform::MainLoop& loop) : FLoop(loop) {}
+TOldTimer::TOldTimer(platform::MainLoop& loop) : loop_(loop) {}
 
 TOldTimer::~TOldTimer() {
   FEnabled = false;
-  FLoop.killTimer(this);
+  loop_.killTimer(this);
 }
 
 void TOldTimer::SetEnabled(bool value) {
@@ -35,9 +35,9 @@ void TOldTimer::SetOnTimer(TNotifyEvent handler) {
 }
 
 void TOldTimer::RestartTimer() {
-  FLoop.killTimer(this);
+  loop_.killTimer(this);
   if (FInterval != 0 && FEnabled && FOnTimer) {
-    if (!FLoop.setTimer(this, std::chrono::milliseconds(FInterval.load()), [this] { FireTimer(); }))
+    if (!loop_.setTimer(this, std::chrono::milliseconds(FInterval.load()), [this] { FireTimer(); }))
       throw EOutOfResources("No more Timers");
   }
 }
@@ -47,4 +47,4 @@ void TOldTimer::FireTimer() {
     FOnTimer(*this);
 }
 
-} // namespace velmora
+} // namespace velmora::watch

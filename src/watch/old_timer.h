@@ -22,7 +22,7 @@
 #include <functional>
 #include <stdexcept>
 
-namespace velmora {
+namespace velmora::watch {
 
 // The loop refused another timer ("No more Timers").
 class EOutOfResources final : public std::runtime_error {
@@ -56,10 +56,10 @@ private:
   void RestartTimer();
   void FireTimer();
 
-  platform::MainLoop& FLoop;
+  platform::MainLoop& loop_;
   std::atomic<std::uint32_t> FInterval{1000};
   std::atomic<bool> FEnabled{true};
   TNotifyEvent FOnTimer; // loop thread only
 };
 
-} // namespace velmora
+} // namespace velmora::watch

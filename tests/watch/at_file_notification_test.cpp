@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-namespace velmora {
+namespace velmora::watch {
 namespace {
 
 using namespace std::chrono_literals;
@@ -522,4 +522,4 @@ TEST_F(Watcher, FolderRemovedWhileWatchingShowsNoErrorAndCanBeWatchedAgain) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::watch

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace velmora {
+namespace velmora::watch {
 namespace {
 
 using namespace std::chrono_literals;
@@ -162,4 +162,4 @@ TEST(TOldTimer, DestroyingTheTimerDropsItsWaitingTick) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::watch

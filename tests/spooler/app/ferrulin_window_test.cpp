@@ -512,7 +512,7 @@ TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresThe
 }
 
 TEST_F(FerrulinWindowWithEngine, TheWatchersErrorBoxesAreTitledError) {
-  TATFileNotification failing(loop);
+  watch::TATFileNotification failing(loop);
   failing.SetDirectory(".\\Missing");
   failing.Start(); // cannot watch: its box after 3 seconds
   ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
