@@ -9,7 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -90,6 +90,6 @@ BENCHMARK(BM_SpoolerMergeWithoutEmptyLines)
     ->Iterations(1);
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler
 
 BENCHMARK_MAIN();

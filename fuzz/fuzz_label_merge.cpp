@@ -10,7 +10,7 @@
 
 namespace {
 
-class CollectingSink final : public velmora::StatusSink {
+class CollectingSink final : public velmora::spooler::StatusSink {
 public:
   void AddStatusMessage(std::string_view message) override { lines.emplace_back(message); }
   std::vector<std::string> lines;
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       velmora::formats::decodeText(data.ConsumeRemainingBytesAsString()).text);
 
   CollectingSink status;
-  const auto merged =
-      velmora::mergeJobLines(job, velmora::PreparedDesign(design), prefixes, status);
+  const auto merged = velmora::spooler::mergeJobLines(job, velmora::spooler::PreparedDesign(design),
+                                                      prefixes, status);
   (void)velmora::formats::encodeLines(merged);
 
   if (job.size() <= 300 && design.size() <= 20) {

@@ -12,7 +12,7 @@ namespace {
 
 // A merge of the sample job logs nothing (its line count is right); a sink
 // is still needed.
-class IgnoredStatus final : public StatusSink {
+class IgnoredStatus final : public spooler::StatusSink {
 public:
   void AddStatusMessage(std::string_view) override {}
 };
@@ -22,9 +22,9 @@ public:
 preview::ZplRendering previewDesign(std::string_view designText, std::string_view timeText,
                                     const preview::RenderOptions& options) {
   IgnoredStatus status;
-  const PreparedDesign design(formats::splitLines(designText));
+  const spooler::PreparedDesign design(formats::splitLines(designText));
   const auto merged =
-      mergeJobLines(testPrintJob(timeText), design, formats::defaultPrefixTexts(), status);
+      spooler::mergeJobLines(testPrintJob(timeText), design, formats::defaultPrefixTexts(), status);
   std::string text;
   for (const auto& line : merged)
     text += line + "\r\n";

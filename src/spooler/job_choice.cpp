@@ -2,7 +2,7 @@
 
 #include "platform/file_system.h"
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 // Why an entry ending in ".spl" is not a job, or nothing when it is one.
@@ -57,4 +57,4 @@ void JobChoice::passOver(const std::string& folder, const std::string& name) {
   passedOver_[name] = identityOf(folder + "\\" + name);
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

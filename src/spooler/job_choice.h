@@ -24,7 +24,7 @@
 #include <set>
 #include <string>
 
-namespace velmora {
+namespace velmora::spooler {
 
 class JobChoice final {
 public:
@@ -49,4 +49,4 @@ private:
   std::map<std::string, Identity> passedOver_; // jobs kept back, by name
 };
 
-} // namespace velmora
+} // namespace velmora::spooler

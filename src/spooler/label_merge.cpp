@@ -8,7 +8,7 @@
 #include <optional>
 #include <stdexcept>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 using formats::kItemAreaStart;
@@ -311,4 +311,4 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
   return merged;
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

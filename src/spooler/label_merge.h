@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler {
 
 // Where the merge reports a rejected job: the spooler's status log.
 class StatusSink {
@@ -96,4 +96,4 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
                                      const formats::PrefixTexts& prefixes, StatusSink& status,
                                      JobMergeOutcome* outcome = nullptr);
 
-} // namespace velmora
+} // namespace velmora::spooler

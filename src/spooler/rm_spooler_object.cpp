@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 // A component name: an ASCII letter or underscore, then letters, digits and
@@ -90,4 +90,4 @@ void TRMSpoolerObject::DeActivate() {
   FChangeNotifier.Stop();
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string>
 
-namespace velmora {
+namespace velmora::spooler {
 
 class TRMSpoolerObject final {
 public:
@@ -48,7 +48,7 @@ public:
 
   watch::TOldTimer& Timer() { return FTimer; }
   watch::TATFileNotification& ChangeNotifier() { return FChangeNotifier; }
-  const std::string& DatabaseFolder() const { return FDatabaseFolder; }
+  const std::string& databaseFolder() const { return FDatabaseFolder; }
 
   // Claims the folder: opens the lock table (creating it when missing) and
   // takes the whole-table lock, whether or not another program holds it; then
@@ -85,4 +85,4 @@ private:
   std::string activationFailure_;
 };
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <stdexcept>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 constexpr const char* kMissingConfiguration =
@@ -48,12 +48,12 @@ std::string countOf(std::size_t n, const char* one, const char* many) {
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
-    : FLoop(loop), FView(view), tblConfig("tblConfig"), FNotifierConfig(loop), reloadTimer_(loop) {
+    : loop_(loop), view_(view), tblConfig("tblConfig"), notifierConfig_(loop), reloadTimer_(loop) {
   formats::addConfigurationFields(tblConfig);
-  FNotifierConfig.SetFileName(kWatchedConfigurationFile);
-  FNotifierConfig.SetOptions({watch::foNotifyFilename, watch::foNotifySize,
+  notifierConfig_.SetFileName(kWatchedConfigurationFile);
+  notifierConfig_.SetOptions({watch::foNotifyFilename, watch::foNotifySize,
                               watch::foNotifyLastWrite, watch::foNotifyCreation});
-  FNotifierConfig.SetOnChanged([this](watch::TATFileNotification&) { notifierConfigChanged(); });
+  notifierConfig_.SetOnChanged([this](watch::TATFileNotification&) { notifierConfigChanged(); });
   reloadTimer_.SetEnabled(false);
   reloadTimer_.SetInterval(kReloadDelayMs);
   reloadTimer_.SetOnTimer([this](watch::TOldTimer&) { notifierConfigChanged(); });
@@ -61,8 +61,8 @@ SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
 
 SpoolerEngine::~SpoolerEngine() {
   reloadTimer_.SetEnabled(false);
-  FNotifierConfig.Stop();
-  ReleasePrinters();
+  notifierConfig_.Stop();
+  releasePrinters();
 }
 
 bool SpoolerEngine::start() {
@@ -76,16 +76,16 @@ bool SpoolerEngine::start() {
       reloadWaiting_ = true;
       reloadTimer_.SetEnabled(true);
     }
-    FLoop.reportError(error.what(), platform::causeOf(error));
+    loop_.reportError(error.what(), platform::causeOf(error));
     loaded = false;
   }
-  if (FEnding)
+  if (ending_)
     return loaded;
   std::string failure;
-  if (!FNotifierConfig.tryStart(failure)) {
+  if (!notifierConfig_.tryStart(failure)) {
     AddStatusMessage("ERROR: The configuration file cannot be watched (" + failure +
                      "): changes are not applied until the next start");
-    FLoop.reportError("Exception while creating thread", failure);
+    loop_.reportError("Exception while creating thread", failure);
   }
   reportHeldJobs();
   return loaded;
@@ -115,24 +115,24 @@ void SpoolerEngine::notifierConfigChanged() {
 }
 
 void SpoolerEngine::AddStatusMessage(std::string_view message) {
-  FView.AddStatusLine(FView.FormatTimestamp(std::chrono::system_clock::now()) + ": " +
+  view_.AddStatusLine(view_.FormatTimestamp(std::chrono::system_clock::now()) + ": " +
                       std::string(message));
 }
 
-void SpoolerEngine::ReleasePrinters() {
-  for (auto& record : FLabelSpoolers) {
+void SpoolerEngine::releasePrinters() {
+  for (auto& record : labelSpoolers_) {
     record.LabelDesign.reset();
     record.RMSpoolPrinter.reset(); // closes its lock table: the host lock is given up
   }
-  FLabelSpoolers.clear();
+  labelSpoolers_.clear();
 }
 
 void SpoolerEngine::LoadConfiguration() {
   AddStatusMessage("Loading Configuration");
   if (!platform::fileExists(formats::kConfigurationFile)) {
-    FEnding = true;
-    FView.ShowMessage(kMissingConfiguration);
-    FView.EndProgram();
+    ending_ = true;
+    view_.ShowMessage(kMissingConfiguration);
+    view_.EndProgram();
     return;
   }
   try {
@@ -145,9 +145,9 @@ void SpoolerEngine::LoadConfiguration() {
       rows.push_back({value(field::kSource), value(field::kDest), value(field::kBackup),
                       value(field::kLabelsText), value(field::kMapText), value(field::kTotalText),
                       value(field::kTimeText), value(field::kDesign)});
-    FView.ClearPrinters();
-    ReleasePrinters();
-    FLabelSpoolers.resize(rows.size());
+    view_.ClearPrinters();
+    releasePrinters();
+    labelSpoolers_.resize(rows.size());
     rows_ = std::move(rows);
     nextRow_ = 0;
   } catch (...) {
@@ -163,7 +163,7 @@ void SpoolerEngine::loadRows(unsigned generation) {
   while (nextRow_ < rows_.size()) {
     if (std::chrono::steady_clock::now() >= sliceEnd) {
       // The rest in a later slice: the loop may end the program meanwhile.
-      FLoop.post([this, generation, alive = std::weak_ptr<bool>(alive_)] {
+      loop_.post([this, generation, alive = std::weak_ptr<bool>(alive_)] {
         if (!alive.lock() || generation != loadGeneration_)
           return;
         try {
@@ -191,8 +191,8 @@ void SpoolerEngine::loadRows(unsigned generation) {
 
 void SpoolerEngine::loadRow(std::size_t i) {
   const ConfigRow& row = rows_[i];
-  TLabelSpooler& record = FLabelSpoolers[i];
-  record.RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(FLoop);
+  TLabelSpooler& record = labelSpoolers_[i];
+  record.RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(loop_);
   record.LabelDesign = std::make_unique<PreparedDesign>();
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   printer.SetPrinterNumber(static_cast<std::int32_t>(i));
@@ -203,7 +203,7 @@ void SpoolerEngine::loadRow(std::size_t i) {
   record.MapText = row.mapText;
   record.TotalText = row.totalText;
   record.TimeText = row.timeText;
-  FView.AddPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
+  view_.AddPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
                        ")");
   try {
     record.LabelDesign = std::make_unique<PreparedDesign>(
@@ -225,7 +225,7 @@ void SpoolerEngine::loadRow(std::size_t i) {
   if (!claim(record)) {
     AddStatusMessage("Unable to activate " + printer.PrinterName());
     if (!printer.activationFailure().empty())
-      FView.ShowCause(printer.activationFailure());
+      view_.ShowCause(printer.activationFailure());
   }
 }
 
@@ -277,9 +277,9 @@ bool SpoolerEngine::folderStillClaimed(TLabelSpooler& record) {
 }
 
 void SpoolerEngine::ProcessNextJob(int printerNumber) {
-  if (printerNumber < 0 || static_cast<std::size_t>(printerNumber) >= FLabelSpoolers.size())
+  if (printerNumber < 0 || static_cast<std::size_t>(printerNumber) >= labelSpoolers_.size())
     return;
-  TLabelSpooler& record = FLabelSpoolers[static_cast<std::size_t>(printerNumber)];
+  TLabelSpooler& record = labelSpoolers_[static_cast<std::size_t>(printerNumber)];
   if (!record.RMSpoolPrinter)
     return;
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
@@ -287,12 +287,12 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   if (!folderStillClaimed(record))
     return;
   // The first regular file among the entries; the rest wait for the next report.
-  const auto found = record.Jobs.nextJob(printer.PrinterName(), *this);
+  const auto found = record.jobs.nextJob(printer.PrinterName(), *this);
   if (!found)
     return;
   const std::string job = *found;
   const std::string jobPath = printer.PrinterName() + "\\" + job;
-  FView.AddJobLine(jobPath);
+  view_.AddJobLine(jobPath);
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
   mergeOutcome_ = {};
@@ -305,7 +305,7 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     // a change of the folder, whose report looks again.
     if (mergeOutcome_.reading == JobReading::TooLarge) {
       // Refused: nothing is delivered for it, and it is kept.
-      FView.MarkLastJobLineError();
+      view_.MarkLastJobLineError();
       keepJob(printer.PrinterName(), job);
     } else if (mergeOutcome_.reading != JobReading::Vanished &&
                mergeOutcome_.reading != JobReading::NotAJob &&
@@ -327,12 +327,12 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   const bool notRead = mergeOutcome_.reading == JobReading::Unreadable ||
                        mergeOutcome_.reading == JobReading::TooLarge;
   if (notRead && platform::entryExists(jobPath))
-    record.Jobs.passOver(printer.PrinterName(), job);
+    record.jobs.passOver(printer.PrinterName(), job);
   if (retryJob_ && platform::entryExists(jobPath))
     scheduleReport(printer, kJobRetryDelayMs);
 }
 
-SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& printer) {
+SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& printer) {
   if (!isPlainFolderName(printer)) {
     AddStatusMessage("ERROR: Printer \"" + printer +
                      "\" does not name a folder of the data directory");
@@ -356,7 +356,7 @@ SpoolerEngine::Destination SpoolerEngine::ProbeDestination(const std::string& pr
 
 bool SpoolerEngine::isServedSource(const std::string& printer) const {
   const std::string wanted = upperAscii(printer);
-  for (const auto& record : FLabelSpoolers)
+  for (const auto& record : labelSpoolers_)
     if (record.RMSpoolPrinter && upperAscii(record.RMSpoolPrinter->PrinterName()) == wanted)
       return true;
   for (const auto& row : rows_)
@@ -373,7 +373,7 @@ bool SpoolerEngine::destinationUsable(const TLabelSpooler& record, const std::st
                      record.RMSpoolPrinter->PrinterName() + " cannot print to it");
     return false;
   }
-  return ProbeDestination(destination) == Destination::Usable;
+  return probeDestination(destination) == Destination::Usable;
 }
 
 bool SpoolerEngine::writeMergedJob(const std::string& destination, const std::string& jobFileName) {
@@ -426,18 +426,18 @@ void SpoolerEngine::keepJob(const std::string& printer, const std::string& jobFi
                        mergeOutcome_.reading == JobReading::Incompatible;
   if (wasRead && !stillTheJobRead(sourceJob))
     return;
-  const spooler::HoldOutcome held = spooler::holdJob(printer, jobFileName);
+  const HoldOutcome held = holdJob(printer, jobFileName);
   if (held.held) {
     AddStatusMessage("# Job kept in " + held.heldPath);
     return;
   }
-  AddStatusMessage("# Job " + sourceJob + " cannot be kept in " + spooler::kHeldJobsFolder + " (" +
+  AddStatusMessage("# Job " + sourceJob + " cannot be kept in " + kHeldJobsFolder + " (" +
                    held.reason + "): it stays in " + printer);
   retryJob_ = true;
 }
 
 bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName) {
-  const TLabelSpooler& record = FLabelSpoolers.at(static_cast<std::size_t>(printerNumber));
+  const TLabelSpooler& record = labelSpoolers_.at(static_cast<std::size_t>(printerNumber));
   const std::string& printer = record.RMSpoolPrinter->PrinterName();
   // The merged job is written (whole, under its final name at once) before
   // the source job is removed: at every moment the job stands somewhere.
@@ -451,10 +451,10 @@ bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName
   try {
     backupUsable = destinationUsable(record, record.BackupDest);
   } catch (...) {
-    FView.MarkLastJobLineError();
+    view_.MarkLastJobLineError();
     throw;
   }
-  FView.MarkLastJobLineError();
+  view_.MarkLastJobLineError();
   if (backupUsable && writeMergedJob(record.BackupDest, jobFileName)) {
     settleDeliveredJob(printer, jobFileName);
     return true;
@@ -463,13 +463,13 @@ bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName
 }
 
 void SpoolerEngine::sendHeldJobsBack() {
-  const std::vector<spooler::SendBackOutcome> outcomes = spooler::sendHeldJobsBack();
+  const std::vector<SendBackOutcome> outcomes = spooler::sendHeldJobsBack();
   if (outcomes.empty()) {
     AddStatusMessage("# No jobs are held");
     return;
   }
   std::size_t sent = 0;
-  for (const spooler::SendBackOutcome& outcome : outcomes) {
+  for (const SendBackOutcome& outcome : outcomes) {
     if (outcome.sent) {
       ++sent;
       AddStatusMessage("# Job sent back: " + outcome.job.path() + " -> " + outcome.sourcePath);
@@ -481,10 +481,10 @@ void SpoolerEngine::sendHeldJobsBack() {
 }
 
 void SpoolerEngine::reportHeldJobs() {
-  const std::size_t held = spooler::listHeldJobs().size();
+  const std::size_t held = listHeldJobs().size();
   if (held > 0)
-    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " +
-                     spooler::kHeldJobsFolder + ": send them back when a printer can take them");
+    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " + kHeldJobsFolder +
+                     ": send them back when a printer can take them");
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

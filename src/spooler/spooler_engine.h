@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler {
 
 // The spooler's per-printer record.
 struct TLabelSpooler {
@@ -52,7 +52,7 @@ struct TLabelSpooler {
   // anew) is told by its identity, and claimed again once it is back.
   platform::FileStamp claimedFolder;
   bool folderGone = false;
-  JobChoice Jobs; // which entry of the source folder is the next job
+  JobChoice jobs; // which entry of the source folder is the next job
 };
 
 // The configuration file both programs share, and the spelling under which the
@@ -93,8 +93,8 @@ public:
 
   void AddStatusMessage(std::string_view message) override;
 
-  const std::vector<TLabelSpooler>& LabelSpoolers() const { return FLabelSpoolers; }
-  watch::TATFileNotification& notifierConfig() { return FNotifierConfig; }
+  const std::vector<TLabelSpooler>& LabelSpoolers() const { return labelSpoolers_; }
+  watch::TATFileNotification& notifierConfig() { return notifierConfig_; }
 
 private:
   enum class Destination { Usable, Unusable };
@@ -104,11 +104,11 @@ private:
     std::string source, dest, backup, labelsText, mapText, totalText, timeText, design;
   };
 
-  void ReleasePrinters();
+  void releasePrinters();
   void loadRows(unsigned generation);
   void loadRow(std::size_t i);
   bool claim(TLabelSpooler& record);
-  Destination ProbeDestination(const std::string& printer);
+  Destination probeDestination(const std::string& printer);
   bool destinationUsable(const TLabelSpooler& record, const std::string& destination);
   bool isServedSource(const std::string& printer) const;
   bool writeMergedJob(const std::string& destination, const std::string& jobFileName);
@@ -120,13 +120,13 @@ private:
   void reportHeldJobs();
   void notifierConfigChanged();
 
-  platform::MainLoop& FLoop;
-  SpoolerView& FView;
+  platform::MainLoop& loop_;
+  SpoolerView& view_;
   formats::TVirtualTable tblConfig;
-  watch::TATFileNotification FNotifierConfig;
-  std::vector<TLabelSpooler> FLabelSpoolers;
+  watch::TATFileNotification notifierConfig_;
+  std::vector<TLabelSpooler> labelSpoolers_;
   std::vector<std::string> MergedJob;
-  bool FEnding = false;
+  bool ending_ = false;
 
   // The load in progress: its rows, the next one to put into service, and
   // the load's number (a newer load drops the rest of an older one).
@@ -145,4 +145,4 @@ private:
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-} // namespace velmora
+} // namespace velmora::spooler

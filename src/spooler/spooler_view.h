@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-namespace velmora {
+namespace velmora::spooler {
 
 class SpoolerView {
 public:
@@ -37,4 +37,4 @@ protected:
   ~SpoolerView() = default;
 };
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -2,9 +2,9 @@
 
 #include <mutex>
 
-namespace velmora {
+namespace velmora::spooler {
 
-std::string StatusTimestamp(std::chrono::system_clock::time_point when,
+std::string statusTimestamp(std::chrono::system_clock::time_point when,
                             const TimeFormatter& shortDate, const TimeFormatter& longTime) {
   static std::mutex localtimeMutex; // std::localtime shares one result buffer
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
@@ -20,4 +20,4 @@ std::string StatusTimestamp(std::chrono::system_clock::time_point when,
   return midnight ? shortDate(local) : shortDate(local) + " " + longTime(local);
 }
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -9,11 +9,11 @@
 #include <functional>
 #include <string>
 
-namespace velmora {
+namespace velmora::spooler {
 
 using TimeFormatter = std::function<std::string(const std::tm& local)>;
 
-std::string StatusTimestamp(std::chrono::system_clock::time_point when,
+std::string statusTimestamp(std::chrono::system_clock::time_point when,
                             const TimeFormatter& shortDate, const TimeFormatter& longTime);
 
-} // namespace velmora
+} // namespace velmora::spooler

@@ -72,7 +72,7 @@ void EngineTest::releaseLock(const std::string& printer) {
 
 void EngineTest::start(const std::vector<ConfigRow>& rows) {
   writeConfiguration(rows);
-  engine = std::make_unique<SpoolerEngine>(loop, view);
+  engine = std::make_unique<spooler::SpoolerEngine>(loop, view);
   engine->start();
 }
 

@@ -26,7 +26,7 @@ using Lines = std::vector<std::string>;
 
 // Records the engine's lines (status lines without their time stamp and line
 // break); hooks let a test act at the moment a line comes.
-class RecordingView final : public SpoolerView {
+class RecordingView final : public spooler::SpoolerView {
 public:
   void AddStatusLine(const std::string& line) override;
   void AddJobLine(const std::string& line) override;
@@ -81,7 +81,7 @@ protected:
   platform::PlainMainLoop loop;
   RecordingView view;
   Lines errors; // the loop's error boxes
-  std::unique_ptr<SpoolerEngine> engine;
+  std::unique_ptr<spooler::SpoolerEngine> engine;
   std::map<std::string, std::unique_ptr<xbase::TApolloTable>> holders;
 };
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 using namespace velmora::test;
@@ -76,4 +76,4 @@ TEST_F(EngineRecovery, ASourceFolderRemovedAndMadeAgainIsClaimedAndServedAgain) 
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler

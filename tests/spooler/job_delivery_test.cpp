@@ -19,7 +19,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 using namespace velmora::test;
@@ -248,4 +248,4 @@ TEST_F(JobDelivery, ADestinationThatIsAServedSourceCountsAsUnusable) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <random>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -139,4 +139,4 @@ TEST(LabelMergeDifferential, MatchesThePlainMergeOnGeneratedJobs) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler

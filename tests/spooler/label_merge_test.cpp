@@ -6,7 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -210,4 +210,4 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler

@@ -19,7 +19,7 @@
 #include <map>
 #include <memory>
 
-namespace velmora {
+namespace velmora::spooler {
 namespace {
 
 namespace fs = std::filesystem;
@@ -392,4 +392,4 @@ TEST_F(SpoolerEngineTest, AFolderThatCannotBeClaimedIsSaidWithItsCause) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler

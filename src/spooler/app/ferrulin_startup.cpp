@@ -7,7 +7,8 @@
 
 namespace velmora {
 
-void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments) {
+void FerrulinFormShow(spooler::SpoolerEngine& engine, FerrulinWindow& window,
+                      const QStringList& arguments) {
   std::vector<std::string> utf8Arguments;
   for (const QString& argument : arguments)
     utf8Arguments.push_back(argument.toStdString());

@@ -14,7 +14,8 @@ namespace velmora {
 
 // spooler::showSpoolerWindow with the window's MinimizeToTray; `arguments`
 // are those after the program name.
-void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments);
+void FerrulinFormShow(spooler::SpoolerEngine& engine, FerrulinWindow& window,
+                      const QStringList& arguments);
 
 // The program file's name without its extension, from argv[0].
 QString ProgramFileTitle(const QString& argv0);

@@ -171,7 +171,7 @@ void FerrulinWindow::EndProgram() {
 
 std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_point when) {
   const QLocale locale;
-  return StatusTimestamp(
+  return spooler::statusTimestamp(
       when,
       [&](const std::tm& t) {
         return locale

@@ -41,7 +41,7 @@ struct FerrulinWindowHooks {
   static FerrulinWindowHooks Default();
 };
 
-class FerrulinWindow final : public QWidget, public SpoolerView {
+class FerrulinWindow final : public QWidget, public spooler::SpoolerView {
 public:
   explicit FerrulinWindow(FerrulinWindowHooks hooks = FerrulinWindowHooks::Default());
   ~FerrulinWindow() override;

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   window.ShowErrorsOf(loop);
   int exitCode = 0;
   {
-    velmora::SpoolerEngine engine(loop, window);
+    velmora::spooler::SpoolerEngine engine(loop, window);
     // The hidden button reloads the configuration.
     window.SetButton1Click([&] { loop.post([&engine] { engine.LoadConfiguration(); }); });
     window.SetSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });

@@ -12,8 +12,11 @@
 
 namespace velmora {
 class FerrulinWindow;
-class SpoolerEngine;
 } // namespace velmora
+
+namespace velmora::spooler {
+class SpoolerEngine;
+} // namespace velmora::spooler
 
 namespace velmora::spooler::app {
 

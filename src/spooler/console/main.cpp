@@ -32,7 +32,7 @@ std::string withoutLineBreak(std::string line) {
   return line;
 }
 
-class ConsoleView final : public velmora::SpoolerView {
+class ConsoleView final : public velmora::spooler::SpoolerView {
 public:
   explicit ConsoleView(velmora::platform::PlainMainLoop& loop) : loop_(loop) {}
 
@@ -58,7 +58,7 @@ public:
     loop_.quit();
   }
   std::string FormatTimestamp(std::chrono::system_clock::time_point when) override {
-    return velmora::StatusTimestamp(
+    return velmora::spooler::statusTimestamp(
         when, [](const std::tm& t) { return formatTime(t, "%x"); },
         [](const std::tm& t) { return formatTime(t, "%X"); });
   }
@@ -121,12 +121,12 @@ int main(int argc, char** argv) {
   });
   ConsoleView view(loop);
   if (sendBack) {
-    velmora::SpoolerEngine engine(loop, view);
+    velmora::spooler::SpoolerEngine engine(loop, view);
     engine.sendHeldJobsBack();
     return 0;
   }
   {
-    velmora::SpoolerEngine engine(loop, view);
+    velmora::spooler::SpoolerEngine engine(loop, view);
     engine.start();
     if (!view.ended())
       loop.run();

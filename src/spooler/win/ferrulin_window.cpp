@@ -257,7 +257,7 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
     return length > 0 ? fromWide(std::wstring_view(text, static_cast<std::size_t>(length - 1)))
                       : std::string();
   };
-  return StatusTimestamp(
+  return statusTimestamp(
       when, [&](const std::tm& t) { return format(t, true); },
       [&](const std::tm& t) { return format(t, false); });
 }

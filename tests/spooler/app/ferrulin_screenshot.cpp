@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     velmora::QtMainLoop loop;
     velmora::FerrulinWindow window;
     loop.setErrorHandler([](const std::string& message) { std::cerr << message << "\n"; });
-    velmora::SpoolerEngine engine(loop, window);
+    velmora::spooler::SpoolerEngine engine(loop, window);
     window.show();
     velmora::FerrulinFormShow(engine, window, {});
 
