@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
-void FerrulinFormShow(spooler::SpoolerEngine& engine, FerrulinWindow& window,
-                      const QStringList& arguments) {
+void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments) {
   std::vector<std::string> utf8Arguments;
   for (const QString& argument : arguments)
     utf8Arguments.push_back(argument.toStdString());
@@ -19,4 +18,4 @@ QString ProgramFileTitle(const QString& argv0) {
   return QString::fromStdString(spooler::programFileTitle(argv0.toStdString()));
 }
 
-} // namespace velmora
+} // namespace velmora::spooler::app

@@ -10,14 +10,13 @@
 #include <QString>
 #include <QStringList>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 // spooler::showSpoolerWindow with the window's MinimizeToTray; `arguments`
 // are those after the program name.
-void FerrulinFormShow(spooler::SpoolerEngine& engine, FerrulinWindow& window,
-                      const QStringList& arguments);
+void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments);
 
 // The program file's name without its extension, from argv[0].
 QString ProgramFileTitle(const QString& argv0);
 
-} // namespace velmora
+} // namespace velmora::spooler::app

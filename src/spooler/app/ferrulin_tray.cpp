@@ -7,7 +7,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 namespace {
 
@@ -73,4 +73,4 @@ FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> 
   trayIcon_.show();
 }
 
-} // namespace velmora
+} // namespace velmora::spooler::app

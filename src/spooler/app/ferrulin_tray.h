@@ -16,7 +16,7 @@
 
 #include <functional>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 // The program's icon, drawn at run time: a label tag. Used for the tray and
 // the window.
@@ -41,4 +41,4 @@ private:
   QSystemTrayIcon trayIcon_;
 };
 
-} // namespace velmora
+} // namespace velmora::spooler::app

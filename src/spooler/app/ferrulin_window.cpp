@@ -15,7 +15,7 @@
 #include <QTime>
 #include <QTimer>
 
-namespace velmora {
+namespace velmora::spooler::app {
 namespace {
 
 // A list whose items cannot be found by typing their first letters.
@@ -171,7 +171,7 @@ void FerrulinWindow::EndProgram() {
 
 std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_point when) {
   const QLocale locale;
-  return spooler::statusTimestamp(
+  return statusTimestamp(
       when,
       [&](const std::tm& t) {
         return locale
@@ -261,4 +261,4 @@ QString FerrulinWindow::ProgramTitle() const {
   return QCoreApplication::applicationName();
 }
 
-} // namespace velmora
+} // namespace velmora::spooler::app

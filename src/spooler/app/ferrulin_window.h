@@ -25,7 +25,7 @@
 class QLabel;
 class QPushButton;
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 // What the window does to the outside world, replaceable in tests.
 struct FerrulinWindowHooks {
@@ -41,7 +41,7 @@ struct FerrulinWindowHooks {
   static FerrulinWindowHooks Default();
 };
 
-class FerrulinWindow final : public QWidget, public spooler::SpoolerView {
+class FerrulinWindow final : public QWidget, public SpoolerView {
 public:
   explicit FerrulinWindow(FerrulinWindowHooks hooks = FerrulinWindowHooks::Default());
   ~FerrulinWindow() override;
@@ -120,4 +120,4 @@ private:
   bool exiting_ = false; // set by ExitItemClick: the close that follows is not refused
 };
 
-} // namespace velmora
+} // namespace velmora::spooler::app

@@ -18,7 +18,7 @@
 int main(int argc, char** argv) {
   // The loop that a termination request is handed to, while there is one.
   std::mutex terminationMutex; // guards terminationLoop
-  velmora::QtMainLoop* terminationLoop = nullptr;
+  velmora::spooler::app::QtMainLoop* terminationLoop = nullptr;
   // First, before any thread starts (the signals are blocked in later threads).
   velmora::platform::TerminationSignal termination([&] {
     std::lock_guard lock(terminationMutex);
@@ -28,13 +28,14 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   // Message boxes are titled with the program file's name without extension.
-  QApplication::setApplicationName(velmora::ProgramFileTitle(QString::fromLocal8Bit(argv[0])));
+  QApplication::setApplicationName(
+      velmora::spooler::app::ProgramFileTitle(QString::fromLocal8Bit(argv[0])));
   // The window hides in the tray: closing a message box while it is hidden
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  velmora::QtMainLoop loop;
-  velmora::FerrulinWindow window;
+  velmora::spooler::app::QtMainLoop loop;
+  velmora::spooler::app::FerrulinWindow window;
   window.ShowErrorsOf(loop);
   int exitCode = 0;
   {
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
     window.move(0, 0);
     window.show();
     // Runs once the event loop is up, right after the window is first shown.
-    loop.post([&] { velmora::FerrulinFormShow(engine, window, QApplication::arguments().mid(1)); });
+    loop.post([&] {
+      velmora::spooler::app::FerrulinFormShow(engine, window, QApplication::arguments().mid(1));
+    });
     {
       std::lock_guard lock(terminationMutex);
       terminationLoop = &loop;

@@ -10,15 +10,13 @@
 
 #include <string>
 
-namespace velmora {
-class FerrulinWindow;
-} // namespace velmora
-
 namespace velmora::spooler {
 class SpoolerEngine;
 } // namespace velmora::spooler
 
 namespace velmora::spooler::app {
+
+class FerrulinWindow;
 
 class MergedJobViewer final : public QDialog {
 public:

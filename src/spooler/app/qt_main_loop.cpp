@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
 
@@ -90,4 +90,4 @@ void QtMainLoop::runTick(const void* owner, std::uint64_t generation) {
   runGuarded(*tick);
 }
 
-} // namespace velmora
+} // namespace velmora::spooler::app

@@ -27,7 +27,7 @@
 class QObject;
 class QTimer;
 
-namespace velmora {
+namespace velmora::spooler::app {
 
 class QtMainLoop final : public platform::MainLoop {
 public:
@@ -65,4 +65,4 @@ private:
   std::map<const void*, RunningTimer> running_;
 };
 
-} // namespace velmora
+} // namespace velmora::spooler::app

@@ -74,12 +74,12 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   {
-    velmora::QtMainLoop loop;
-    velmora::FerrulinWindow window;
+    velmora::spooler::app::QtMainLoop loop;
+    velmora::spooler::app::FerrulinWindow window;
     loop.setErrorHandler([](const std::string& message) { std::cerr << message << "\n"; });
     velmora::spooler::SpoolerEngine engine(loop, window);
     window.show();
-    velmora::FerrulinFormShow(engine, window, {});
+    velmora::spooler::app::FerrulinFormShow(engine, window, {});
 
     const QString hostsim = QStringLiteral(VELMORA_HOSTSIM);
     const QString dir = QString::fromStdString(dataDir.path().string());

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler::app {
 namespace {
 
 using namespace std::chrono_literals;
@@ -442,7 +442,7 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
   writeConfiguration(
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
   window.show();
-  spooler::SpoolerEngine engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/minimized"});
 
   EXPECT_EQ(lines(window.lbPrinters()),
@@ -461,7 +461,7 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
 
 TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
-  spooler::SpoolerEngine engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   ASSERT_EQ(window.lbPrinters().count(), 1);
   // The hidden button reloads the configuration.
@@ -476,7 +476,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   std::filesystem::create_directories("VelmoraHeldJobs/PREP1");
   test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
-  spooler::SpoolerEngine engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   window.SetSendBackClick([&] { engine.sendHeldJobsBack(); });
   QAction& sendBack = window.Tray().SendBackItem();
@@ -497,7 +497,7 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
   test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
   window.show();
-  spooler::SpoolerEngine engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/MINIMIZED"});
   ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
   EXPECT_EQ(boxes[0].title, "Ferrulin");
@@ -523,7 +523,7 @@ TEST_F(FerrulinWindowWithEngine, TheWatchersErrorBoxesAreTitledError) {
 
 TEST_F(FerrulinWindowWithEngine, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
   window.show();
-  spooler::SpoolerEngine engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {"/minimized"});
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack.exe");
@@ -559,7 +559,7 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
   HostSpooler host(dir.path(), "LABEL2");
   window.show();
-  spooler::SpoolerEngine engine(loop, window);
+  SpoolerEngine engine(loop, window);
   FerrulinFormShow(engine, window, {});
   ASSERT_EQ(window.lbPrinters().count(), 1);
 
@@ -624,4 +624,4 @@ TEST_F(FerrulinWindowWithEngine, DoubleClickOnADeliveredJobShowsItsLabelsWhileTh
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler::app

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace velmora {
+namespace velmora::spooler::app {
 namespace {
 
 using namespace std::chrono_literals;
@@ -206,4 +206,4 @@ TEST(QtMainLoop, TasksPostedBeforeTheLoopIsDestroyedAreDropped) {
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler::app
