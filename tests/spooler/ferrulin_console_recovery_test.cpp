@@ -21,7 +21,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace velmora {
+namespace velmora::spooler::console {
 namespace {
 
 using test::ChildProcess;
@@ -262,4 +262,4 @@ TEST_F(FerrulinConsoleWithoutWatchers, SigtermEndsALongLoadAtOnceAndReleasesEver
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler::console

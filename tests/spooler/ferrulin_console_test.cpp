@@ -21,7 +21,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace velmora {
+namespace velmora::spooler::console {
 namespace {
 
 namespace fs = std::filesystem;
@@ -613,4 +613,4 @@ TEST_F(FerrulinConsoleAsAnotherUser, AJobOfAnotherUserStillBeingWrittenIsNotTake
 }
 
 } // namespace
-} // namespace velmora
+} // namespace velmora::spooler::console

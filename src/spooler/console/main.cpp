@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <iostream>
 
+namespace velmora::spooler::console {
 namespace {
 
 std::string formatTime(const std::tm& local, const char* format) {
@@ -32,9 +33,9 @@ std::string withoutLineBreak(std::string line) {
   return line;
 }
 
-class ConsoleView final : public velmora::spooler::SpoolerView {
+class ConsoleView final : public SpoolerView {
 public:
-  explicit ConsoleView(velmora::platform::PlainMainLoop& loop) : loop_(loop) {}
+  explicit ConsoleView(platform::PlainMainLoop& loop) : loop_(loop) {}
 
   void AddStatusLine(const std::string& line) override {
     std::cout << withoutLineBreak(line) << std::endl;
@@ -58,7 +59,7 @@ public:
     loop_.quit();
   }
   std::string FormatTimestamp(std::chrono::system_clock::time_point when) override {
-    return velmora::spooler::statusTimestamp(
+    return statusTimestamp(
         when, [](const std::tm& t) { return formatTime(t, "%x"); },
         [](const std::tm& t) { return formatTime(t, "%X"); });
   }
@@ -67,7 +68,7 @@ public:
   int exitCode() const { return exitCode_; }
 
 private:
-  velmora::platform::PlainMainLoop& loop_;
+  platform::PlainMainLoop& loop_;
   std::string lastJob_;
   bool ended_ = false;
   int exitCode_ = 0;
@@ -91,9 +92,7 @@ int usage(std::ostream& out, int code) {
   return code;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   int first = 1;
   const bool sendBack = argc > 1 && std::strcmp(argv[1], kSendBackSwitch) == 0;
@@ -112,8 +111,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  velmora::platform::PlainMainLoop loop;
-  velmora::platform::TerminationSignal termination([&loop] { loop.quit(); });
+  platform::PlainMainLoop loop;
+  platform::TerminationSignal termination([&loop] { loop.quit(); });
   loop.setErrorHandler([](const std::string& message, const std::string& cause) {
     std::cerr << message << std::endl;
     if (!cause.empty())
@@ -121,15 +120,22 @@ int main(int argc, char** argv) {
   });
   ConsoleView view(loop);
   if (sendBack) {
-    velmora::spooler::SpoolerEngine engine(loop, view);
+    SpoolerEngine engine(loop, view);
     engine.sendHeldJobsBack();
     return 0;
   }
   {
-    velmora::spooler::SpoolerEngine engine(loop, view);
+    SpoolerEngine engine(loop, view);
     engine.start();
     if (!view.ended())
       loop.run();
   } // every folder is released here
   return view.exitCode();
+}
+
+} // namespace
+} // namespace velmora::spooler::console
+
+int main(int argc, char** argv) {
+  return velmora::spooler::console::run(argc, argv);
 }
