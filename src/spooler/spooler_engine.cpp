@@ -115,7 +115,7 @@ void SpoolerEngine::notifierConfigChanged() {
 }
 
 void SpoolerEngine::AddStatusMessage(std::string_view message) {
-  view_.AddStatusLine(view_.FormatTimestamp(std::chrono::system_clock::now()) + ": " +
+  view_.addStatusLine(view_.formatTimestamp(std::chrono::system_clock::now()) + ": " +
                       std::string(message));
 }
 
@@ -131,8 +131,8 @@ void SpoolerEngine::LoadConfiguration() {
   AddStatusMessage("Loading Configuration");
   if (!platform::fileExists(formats::kConfigurationFile)) {
     ending_ = true;
-    view_.ShowMessage(kMissingConfiguration);
-    view_.EndProgram();
+    view_.showMessage(kMissingConfiguration);
+    view_.endProgram();
     return;
   }
   try {
@@ -145,7 +145,7 @@ void SpoolerEngine::LoadConfiguration() {
       rows.push_back({value(field::kSource), value(field::kDest), value(field::kBackup),
                       value(field::kLabelsText), value(field::kMapText), value(field::kTotalText),
                       value(field::kTimeText), value(field::kDesign)});
-    view_.ClearPrinters();
+    view_.clearPrinters();
     releasePrinters();
     labelSpoolers_.resize(rows.size());
     rows_ = std::move(rows);
@@ -203,7 +203,7 @@ void SpoolerEngine::loadRow(std::size_t i) {
   record.MapText = row.mapText;
   record.TotalText = row.totalText;
   record.TimeText = row.timeText;
-  view_.AddPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
+  view_.addPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
                        ")");
   try {
     record.LabelDesign = std::make_unique<PreparedDesign>(
@@ -225,7 +225,7 @@ void SpoolerEngine::loadRow(std::size_t i) {
   if (!claim(record)) {
     AddStatusMessage("Unable to activate " + printer.PrinterName());
     if (!printer.activationFailure().empty())
-      view_.ShowCause(printer.activationFailure());
+      view_.showCause(printer.activationFailure());
   }
 }
 
@@ -292,7 +292,7 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     return;
   const std::string job = *found;
   const std::string jobPath = printer.PrinterName() + "\\" + job;
-  view_.AddJobLine(jobPath);
+  view_.addJobLine(jobPath);
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
   mergeOutcome_ = {};
@@ -305,7 +305,7 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     // a change of the folder, whose report looks again.
     if (mergeOutcome_.reading == JobReading::TooLarge) {
       // Refused: nothing is delivered for it, and it is kept.
-      view_.MarkLastJobLineError();
+      view_.markLastJobLineError();
       keepJob(printer.PrinterName(), job);
     } else if (mergeOutcome_.reading != JobReading::Vanished &&
                mergeOutcome_.reading != JobReading::NotAJob &&
@@ -451,10 +451,10 @@ bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName
   try {
     backupUsable = destinationUsable(record, record.BackupDest);
   } catch (...) {
-    view_.MarkLastJobLineError();
+    view_.markLastJobLineError();
     throw;
   }
-  view_.MarkLastJobLineError();
+  view_.markLastJobLineError();
   if (backupUsable && writeMergedJob(record.BackupDest, jobFileName)) {
     settleDeliveredJob(printer, jobFileName);
     return true;

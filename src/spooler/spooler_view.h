@@ -12,26 +12,26 @@ namespace velmora::spooler {
 class SpoolerView {
 public:
   // The status log: one line, already time-stamped.
-  virtual void AddStatusLine(const std::string& line) = 0;
+  virtual void addStatusLine(const std::string& line) = 0;
   // The print-jobs list: a job taken ("PREP1\A123.spl").
-  virtual void AddJobLine(const std::string& line) = 0;
+  virtual void addJobLine(const std::string& line) = 0;
   // Appends " -- ERROR" to the last job line.
-  virtual void MarkLastJobLineError() = 0;
+  virtual void markLastJobLineError() = 0;
   // The printers list, emptied and refilled at every configuration load.
-  virtual void ClearPrinters() = 0;
-  virtual void AddPrinterLine(const std::string& line) = 0;
+  virtual void clearPrinters() = 0;
+  virtual void addPrinterLine(const std::string& line) = 0;
   // What the system said beneath the failure just reported (a status line
   // such as "Unable to activate PREP1"): a path and its reason. Shown apart
   // from the user's text: the console prints it on standard error, the
   // window adds it to the status log.
-  virtual void ShowCause(const std::string& cause) = 0;
+  virtual void showCause(const std::string& cause) = 0;
   // A message box with one OK button; returns when it is closed.
-  virtual void ShowMessage(const std::string& text) = 0;
+  virtual void showMessage(const std::string& text) = 0;
   // Ends the program after the handler that asked for it.
-  virtual void EndProgram() = 0;
+  virtual void endProgram() = 0;
   // The local date and time as the user's locale writes a short date followed
   // by a long time; see statusTimestamp().
-  virtual std::string FormatTimestamp(std::chrono::system_clock::time_point when) = 0;
+  virtual std::string formatTimestamp(std::chrono::system_clock::time_point when) = 0;
 
 protected:
   ~SpoolerView() = default;

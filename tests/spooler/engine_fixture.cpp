@@ -10,7 +10,7 @@ namespace velmora::test {
 using test::writeBytes;
 using test::writeConfiguration;
 
-void RecordingView::AddStatusLine(const std::string& line) {
+void RecordingView::addStatusLine(const std::string& line) {
   std::string message = line.substr(line.find(": ") + 2);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
     message.pop_back();
@@ -19,13 +19,13 @@ void RecordingView::AddStatusLine(const std::string& line) {
     onStatus(status.back());
 }
 
-void RecordingView::AddJobLine(const std::string& line) {
+void RecordingView::addJobLine(const std::string& line) {
   jobs.push_back(line);
   if (onJob)
     onJob(line);
 }
 
-void RecordingView::MarkLastJobLineError() {
+void RecordingView::markLastJobLineError() {
   if (!jobs.empty())
     jobs.back() += " -- ERROR";
 }

@@ -28,18 +28,18 @@ using Lines = std::vector<std::string>;
 // break); hooks let a test act at the moment a line comes.
 class RecordingView final : public spooler::SpoolerView {
 public:
-  void AddStatusLine(const std::string& line) override;
-  void AddJobLine(const std::string& line) override;
-  void MarkLastJobLineError() override;
-  void ClearPrinters() override {
+  void addStatusLine(const std::string& line) override;
+  void addJobLine(const std::string& line) override;
+  void markLastJobLineError() override;
+  void clearPrinters() override {
     printers.clear();
     ++printerClears;
   }
-  void AddPrinterLine(const std::string& line) override { printers.push_back(line); }
-  void ShowCause(const std::string& cause) override { causes.push_back(cause); }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void EndProgram() override { ended = true; }
-  std::string FormatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
+  void addPrinterLine(const std::string& line) override { printers.push_back(line); }
+  void showCause(const std::string& cause) override { causes.push_back(cause); }
+  void showMessage(const std::string& text) override { messages.push_back(text); }
+  void endProgram() override { ended = true; }
+  std::string formatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
 
   Lines status; // without the time stamp
   Lines jobs;

@@ -49,15 +49,15 @@ TEST(SpoolerShell, ProgramFileTitleIsTheFileNameWithoutItsExtension) {
 // A view that keeps the printers list and the status log.
 class RecordingView final : public SpoolerView {
 public:
-  void AddStatusLine(const std::string& line) override { status.push_back(line); }
-  void AddJobLine(const std::string&) override {}
-  void MarkLastJobLineError() override {}
-  void ClearPrinters() override { printers.clear(); }
-  void AddPrinterLine(const std::string& line) override { printers.push_back(line); }
-  void ShowCause(const std::string&) override {}
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void EndProgram() override { ended = true; }
-  std::string FormatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
+  void addStatusLine(const std::string& line) override { status.push_back(line); }
+  void addJobLine(const std::string&) override {}
+  void markLastJobLineError() override {}
+  void clearPrinters() override { printers.clear(); }
+  void addPrinterLine(const std::string& line) override { printers.push_back(line); }
+  void showCause(const std::string&) override {}
+  void showMessage(const std::string& text) override { messages.push_back(text); }
+  void endProgram() override { ended = true; }
+  std::string formatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
 
   std::vector<std::string> status;
   std::vector<std::string> printers;

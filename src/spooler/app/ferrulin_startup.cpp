@@ -7,14 +7,14 @@
 
 namespace velmora::spooler::app {
 
-void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments) {
+void ferrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments) {
   std::vector<std::string> utf8Arguments;
   for (const QString& argument : arguments)
     utf8Arguments.push_back(argument.toStdString());
-  spooler::showSpoolerWindow(engine, utf8Arguments, [&window] { window.MinimizeToTray(); });
+  spooler::showSpoolerWindow(engine, utf8Arguments, [&window] { window.minimizeToTray(); });
 }
 
-QString ProgramFileTitle(const QString& argv0) {
+QString programFileTitle(const QString& argv0) {
   return QString::fromStdString(spooler::programFileTitle(argv0.toStdString()));
 }
 

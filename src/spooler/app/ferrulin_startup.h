@@ -12,11 +12,11 @@
 
 namespace velmora::spooler::app {
 
-// spooler::showSpoolerWindow with the window's MinimizeToTray; `arguments`
+// spooler::showSpoolerWindow with the window's minimizeToTray; `arguments`
 // are those after the program name.
-void FerrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments);
+void ferrulinFormShow(SpoolerEngine& engine, FerrulinWindow& window, const QStringList& arguments);
 
 // The program file's name without its extension, from argv[0].
-QString ProgramFileTitle(const QString& argv0);
+QString programFileTitle(const QString& argv0);
 
 } // namespace velmora::spooler::app

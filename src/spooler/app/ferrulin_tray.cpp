@@ -17,7 +17,7 @@ QString caption(std::string_view text) {
 
 } // namespace
 
-QIcon FerrulinIcon() {
+QIcon ferrulinIcon() {
   QIcon icon;
   for (const int size : {16, 32, 64}) {
     QPixmap pixmap(size, size);
@@ -55,7 +55,7 @@ FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> 
     : sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
       exitItem_(popupMenu_.addAction(caption(spooler::kExitItemCaption))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
-  sendBackItem_->setObjectName(QStringLiteral("SendBackItem"));
+  sendBackItem_->setObjectName(QStringLiteral("sendBackItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
   QObject::connect(sendBackItem_, &QAction::triggered, sendBackItem_,
                    [sendBack = std::move(sendBack)] { sendBack(); });
@@ -66,7 +66,7 @@ FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> 
                      if (reason == QSystemTrayIcon::DoubleClick)
                        restore();
                    });
-  trayIcon_.setIcon(FerrulinIcon());
+  trayIcon_.setIcon(ferrulinIcon());
   trayIcon_.setToolTip(QString::fromUtf8(spooler::kTrayTip.data(),
                                          static_cast<qsizetype>(spooler::kTrayTip.size())));
   trayIcon_.setContextMenu(&popupMenu_);

@@ -1,5 +1,5 @@
 // FerrulinTray: the spooler's icon in the notification area (TrayIcon) with
-// its menu (PopupMenu) of two items, "Send Held Jobs Back" (SendBackItem) and
+// its menu (PopupMenu) of two items, "Send Held Jobs Back" (sendBackItem) and
 // "Exit Ferrulin" (ExitItem).
 //
 // The icon is shown for the whole life of the object. A left double-click on
@@ -20,7 +20,7 @@ namespace velmora::spooler::app {
 
 // The program's icon, drawn at run time: a label tag. Used for the tray and
 // the window.
-QIcon FerrulinIcon();
+QIcon ferrulinIcon();
 
 class FerrulinTray final {
 public:
@@ -31,7 +31,7 @@ public:
 
   QSystemTrayIcon& TrayIcon() { return trayIcon_; }
   QMenu& PopupMenu() { return popupMenu_; }
-  QAction& SendBackItem() { return *sendBackItem_; }
+  QAction& sendBackItem() { return *sendBackItem_; }
   QAction& ExitItem() { return *exitItem_; }
 
 private:

@@ -80,7 +80,7 @@ QString fromStd(const std::string& text) {
 
 } // namespace
 
-FerrulinWindowHooks FerrulinWindowHooks::Default() {
+FerrulinWindowHooks FerrulinWindowHooks::system() {
   FerrulinWindowHooks hooks;
   hooks.messageBox = [](const QString& title, const QString& text, QMessageBox::Icon icon) {
     QMessageBox box(icon, title, text, QMessageBox::Ok);
@@ -92,7 +92,7 @@ FerrulinWindowHooks FerrulinWindowHooks::Default() {
 }
 
 FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
-    : hooks_(std::move(hooks)), tray_([this] { RestoreFromTray(); },
+    : hooks_(std::move(hooks)), tray_([this] { restoreFromTray(); },
                                       [this] {
                                         if (sendBackClick_)
                                           sendBackClick_();
@@ -101,7 +101,7 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromUtf8(spooler::kWindowCaption.data(),
                                    static_cast<qsizetype>(spooler::kWindowCaption.size())));
-  setWindowIcon(FerrulinIcon());
+  setWindowIcon(ferrulinIcon());
   setFont(QFont(QStringLiteral("Tahoma"), 8)); // another sans font where Tahoma is missing
   setFixedSize(600, 376);                      // the client area; minimum = maximum
   move(0, 0);
@@ -132,17 +132,17 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
 
 FerrulinWindow::~FerrulinWindow() = default;
 
-void FerrulinWindow::AddStatusLine(const std::string& line) {
+void FerrulinWindow::addStatusLine(const std::string& line) {
   lbMessages_->addItem(fromStd(line));
   lbMessages_->scrollToBottom();
 }
 
-void FerrulinWindow::AddJobLine(const std::string& line) {
+void FerrulinWindow::addJobLine(const std::string& line) {
   lbQ_->addItem(fromStd(line));
   lbQ_->scrollToBottom();
 }
 
-void FerrulinWindow::MarkLastJobLineError() {
+void FerrulinWindow::markLastJobLineError() {
   if (lbQ_->count() == 0)
     return;
   QListWidgetItem* last = lbQ_->item(lbQ_->count() - 1);
@@ -151,25 +151,25 @@ void FerrulinWindow::MarkLastJobLineError() {
                                   static_cast<qsizetype>(spooler::kJobErrorMark.size())));
 }
 
-void FerrulinWindow::ClearPrinters() {
+void FerrulinWindow::clearPrinters() {
   lbPrinters_->clear();
 }
 
-void FerrulinWindow::AddPrinterLine(const std::string& line) {
+void FerrulinWindow::addPrinterLine(const std::string& line) {
   lbPrinters_->addItem(fromStd(line));
 }
 
-void FerrulinWindow::ShowMessage(const std::string& text) {
-  hooks_.messageBox(ProgramTitle(), fromStd(text), QMessageBox::NoIcon);
+void FerrulinWindow::showMessage(const std::string& text) {
+  hooks_.messageBox(programTitle(), fromStd(text), QMessageBox::NoIcon);
 }
 
-void FerrulinWindow::EndProgram() {
+void FerrulinWindow::endProgram() {
   exiting_ = true;
   // The engine ends the program only when the configuration file is missing.
   hooks_.exitApplication(1);
 }
 
-std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_point when) {
+std::string FerrulinWindow::formatTimestamp(std::chrono::system_clock::time_point when) {
   const QLocale locale;
   return statusTimestamp(
       when,
@@ -184,36 +184,36 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
       });
 }
 
-void FerrulinWindow::ShowCause(const std::string& cause) {
-  AddStatusLine(FormatTimestamp(std::chrono::system_clock::now()) + ": " + cause);
+void FerrulinWindow::showCause(const std::string& cause) {
+  addStatusLine(formatTimestamp(std::chrono::system_clock::now()) + ": " + cause);
 }
 
-void FerrulinWindow::ShowErrorBox(const std::string& message) {
-  ShowErrorBox(message, ProgramTitle().toStdString());
+void FerrulinWindow::showErrorBox(const std::string& message) {
+  showErrorBox(message, programTitle().toStdString());
 }
 
-void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string& caption) {
+void FerrulinWindow::showErrorBox(const std::string& message, const std::string& caption) {
   hooks_.messageBox(fromStd(caption), fromStd(message), QMessageBox::Critical);
 }
 
-void FerrulinWindow::ShowErrorsOf(platform::MainLoop& loop) {
+void FerrulinWindow::showErrorsOf(platform::MainLoop& loop) {
   loop.setErrorHandler([this](const std::string& message, const std::string& cause) {
     if (!cause.empty())
-      ShowCause(cause);
-    ShowErrorBox(message);
+      showCause(cause);
+    showErrorBox(message);
   });
   loop.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
-    ShowErrorBox(message, caption);
+    showErrorBox(message, caption);
   });
 }
 
-void FerrulinWindow::ApplyCommandLine(const QStringList& arguments) {
+void FerrulinWindow::applyCommandLine(const QStringList& arguments) {
   for (const QString& argument : arguments)
     if (spooler::isMinimizedSwitch(argument.toStdString()))
-      MinimizeToTray();
+      minimizeToTray();
 }
 
-void FerrulinWindow::MinimizeToTray() {
+void FerrulinWindow::minimizeToTray() {
   if (hooks_.trayAvailable) {
     hide(); // the task-bar button goes with the window; the tray icon stays
     return;
@@ -223,7 +223,7 @@ void FerrulinWindow::MinimizeToTray() {
   showMinimized();
 }
 
-void FerrulinWindow::RestoreFromTray() {
+void FerrulinWindow::restoreFromTray() {
   showNormal();
   raise();
   activateWindow();
@@ -240,7 +240,7 @@ void FerrulinWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   event->ignore();
-  hooks_.messageBox(ProgramTitle(),
+  hooks_.messageBox(programTitle(),
                     QString::fromUtf8(spooler::kCloseRefusal.data(),
                                       static_cast<qsizetype>(spooler::kCloseRefusal.size())),
                     QMessageBox::NoIcon);
@@ -257,7 +257,7 @@ void FerrulinWindow::changeEvent(QEvent* event) {
   });
 }
 
-QString FerrulinWindow::ProgramTitle() const {
+QString FerrulinWindow::programTitle() const {
   return QCoreApplication::applicationName();
 }
 

@@ -6,7 +6,7 @@
 //
 // The window is created before the engine and destroyed after it; it never
 // calls the engine itself except through the click of the hidden Button1. The
-// program's entry wires the engine's start() and ApplyCommandLine.
+// program's entry wires the engine's start() and applyCommandLine.
 // GUI thread only (which is the main loop's thread).
 #pragma once
 
@@ -38,53 +38,53 @@ struct FerrulinWindowHooks {
 
   // Real message boxes, QCoreApplication::exit, and the desktop's own answer
   // about the tray.
-  static FerrulinWindowHooks Default();
+  static FerrulinWindowHooks system();
 };
 
 class FerrulinWindow final : public QWidget, public SpoolerView {
 public:
-  explicit FerrulinWindow(FerrulinWindowHooks hooks = FerrulinWindowHooks::Default());
+  explicit FerrulinWindow(FerrulinWindowHooks hooks = FerrulinWindowHooks::system());
   ~FerrulinWindow() override;
 
   // SpoolerView.
-  void AddStatusLine(const std::string& line) override;
-  void AddJobLine(const std::string& line) override;
-  void MarkLastJobLineError() override;
-  void ClearPrinters() override;
-  void AddPrinterLine(const std::string& line) override;
+  void addStatusLine(const std::string& line) override;
+  void addJobLine(const std::string& line) override;
+  void markLastJobLineError() override;
+  void clearPrinters() override;
+  void addPrinterLine(const std::string& line) override;
   // The cause goes into the status log, time-stamped like its other lines.
-  void ShowCause(const std::string& cause) override;
-  void ShowMessage(const std::string& text) override;
-  void EndProgram() override;
-  std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
+  void showCause(const std::string& cause) override;
+  void showMessage(const std::string& text) override;
+  void endProgram() override;
+  std::string formatTimestamp(std::chrono::system_clock::time_point when) override;
 
   // The application's default error box: the message, one OK button, titled
   // with the program file's name. The program goes on.
-  void ShowErrorBox(const std::string& message);
+  void showErrorBox(const std::string& message);
   // An error box with a caption of its own (the change watcher's "Error").
-  void ShowErrorBox(const std::string& message, const std::string& caption);
+  void showErrorBox(const std::string& message, const std::string& caption);
   // Shows the errors of `loop` in this window's error boxes: the default box
   // for errors of handlers, the captioned one for reportErrorBox(). An
   // error's cause (what the system said) is added to the status log first.
-  void ShowErrorsOf(platform::MainLoop& loop);
+  void showErrorsOf(platform::MainLoop& loop);
 
   // The command-line arguments after the program name: each "/MINIMIZED"
   // minimizes the program to the tray. Run after the first configuration load.
-  void ApplyCommandLine(const QStringList& arguments);
+  void applyCommandLine(const QStringList& arguments);
   // Hides the window and its task-bar button, leaving the tray icon; on a
   // desktop without a tray, minimizes it normally.
-  void MinimizeToTray();
+  void minimizeToTray();
   // Shows the window again in its normal state (the tray icon's double-click).
-  void RestoreFromTray();
+  void restoreFromTray();
   // The tray menu's "Exit Ferrulin": ends the program without asking.
   void ExitItemClick();
 
   // What a click of the hidden Button1 runs (the program wires the engine's
   // configuration reload to it).
-  void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
+  void setButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
   // What the tray menu's "Send Held Jobs Back" runs (the engine's
   // sendHeldJobsBack).
-  void SetSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
+  void setSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
 
   // What a double-click on a line of the print-jobs list runs, with the
   // line's text (the program shows that job's merged labels).
@@ -92,7 +92,7 @@ public:
     jobLineDoubleClick_ = std::move(handler);
   }
 
-  FerrulinTray& Tray() { return tray_; }
+  FerrulinTray& tray() { return tray_; }
   QListWidget& lbPrinters() { return *lbPrinters_; }
   QListWidget& lbQ() { return *lbQ_; }
   QListWidget& lbMessages() { return *lbMessages_; }
@@ -102,7 +102,7 @@ protected:
   void changeEvent(QEvent* event) override;
 
 private:
-  QString ProgramTitle() const;
+  QString programTitle() const;
 
   FerrulinWindowHooks hooks_;
   // The controls are children of the window, which deletes them.

@@ -29,20 +29,20 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Message boxes are titled with the program file's name without extension.
   QApplication::setApplicationName(
-      velmora::spooler::app::ProgramFileTitle(QString::fromLocal8Bit(argv[0])));
+      velmora::spooler::app::programFileTitle(QString::fromLocal8Bit(argv[0])));
   // The window hides in the tray: closing a message box while it is hidden
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
   velmora::spooler::app::QtMainLoop loop;
   velmora::spooler::app::FerrulinWindow window;
-  window.ShowErrorsOf(loop);
+  window.showErrorsOf(loop);
   int exitCode = 0;
   {
     velmora::spooler::SpoolerEngine engine(loop, window);
     // The hidden button reloads the configuration.
-    window.SetButton1Click([&] { loop.post([&engine] { engine.LoadConfiguration(); }); });
-    window.SetSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });
+    window.setButton1Click([&] { loop.post([&engine] { engine.LoadConfiguration(); }); });
+    window.setSendBackClick([&] { loop.post([&engine] { engine.sendHeldJobsBack(); }); });
     // A double-click on a job shows its merged labels while they still stand
     // in the destination folder.
     velmora::spooler::app::showMergedJobsOnDoubleClick(window, engine);
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     window.show();
     // Runs once the event loop is up, right after the window is first shown.
     loop.post([&] {
-      velmora::spooler::app::FerrulinFormShow(engine, window, QApplication::arguments().mid(1));
+      velmora::spooler::app::ferrulinFormShow(engine, window, QApplication::arguments().mid(1));
     });
     {
       std::lock_guard lock(terminationMutex);
@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
       std::lock_guard lock(terminationMutex);
       terminationLoop = nullptr;
     }
-    window.SetButton1Click(nullptr);
-    window.SetSendBackClick(nullptr);
+    window.setButton1Click(nullptr);
+    window.setSendBackClick(nullptr);
     window.setJobLineDoubleClick(nullptr);
   } // the engine goes before the window: every folder is released here
   return exitCode;

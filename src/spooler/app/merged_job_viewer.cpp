@@ -57,13 +57,13 @@ void showMergedJobsOnDoubleClick(FerrulinWindow& window, const SpoolerEngine& en
   window.setJobLineDoubleClick([&window, &engine](const std::string& line) {
     const auto path = findDeliveredJob(engine.LabelSpoolers(), line);
     if (!path) {
-      window.ShowMessage(kDeliveredJobGoneMessage);
+      window.showMessage(kDeliveredJobGoneMessage);
       return;
     }
     try {
       (new MergedJobViewer(line, *path, &window))->show();
     } catch (const std::exception& error) {
-      window.ShowErrorBox(error.what());
+      window.showErrorBox(error.what());
     }
   });
 }

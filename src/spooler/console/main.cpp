@@ -37,28 +37,28 @@ class ConsoleView final : public SpoolerView {
 public:
   explicit ConsoleView(platform::PlainMainLoop& loop) : loop_(loop) {}
 
-  void AddStatusLine(const std::string& line) override {
+  void addStatusLine(const std::string& line) override {
     std::cout << withoutLineBreak(line) << std::endl;
   }
-  void AddJobLine(const std::string& line) override {
+  void addJobLine(const std::string& line) override {
     lastJob_ = line;
     std::cout << "Print job: " << line << std::endl;
   }
-  void MarkLastJobLineError() override {
+  void markLastJobLineError() override {
     std::cout << "Print job: " << lastJob_ << " -- ERROR" << std::endl;
   }
-  void ClearPrinters() override {}
-  void AddPrinterLine(const std::string& line) override {
+  void clearPrinters() override {}
+  void addPrinterLine(const std::string& line) override {
     std::cout << "Printer: " << line << std::endl;
   }
-  void ShowCause(const std::string& cause) override { std::cerr << cause << std::endl; }
-  void ShowMessage(const std::string& text) override { std::cerr << text << std::endl; }
-  void EndProgram() override {
+  void showCause(const std::string& cause) override { std::cerr << cause << std::endl; }
+  void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
+  void endProgram() override {
     exitCode_ = 1; // the engine ends the program only when the configuration is missing
     ended_ = true;
     loop_.quit();
   }
-  std::string FormatTimestamp(std::chrono::system_clock::time_point when) override {
+  std::string formatTimestamp(std::chrono::system_clock::time_point when) override {
     return statusTimestamp(
         when, [](const std::tm& t) { return formatTime(t, "%x"); },
         [](const std::tm& t) { return formatTime(t, "%X"); });

@@ -13,34 +13,34 @@ namespace velmora::spooler::win {
 FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
   loop_.setErrorHandler([this](const std::string& message, const std::string& cause) {
     if (!cause.empty())
-      window_.ShowCause(cause);
-    window_.ShowErrorBox(message);
+      window_.showCause(cause);
+    window_.showErrorBox(message);
   });
   loop_.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
-    window_.ShowErrorBox(message, caption);
+    window_.showErrorBox(message, caption);
   });
   // The click runs after the handler that made it, as every engine handler.
-  window_.SetButton1Click([this] { loop_.post([this] { engine_.LoadConfiguration(); }); });
-  window_.SetSendBackClick([this] { loop_.post([this] { engine_.sendHeldJobsBack(); }); });
+  window_.setButton1Click([this] { loop_.post([this] { engine_.LoadConfiguration(); }); });
+  window_.setSendBackClick([this] { loop_.post([this] { engine_.sendHeldJobsBack(); }); });
   // A double-click on a job shows its merged labels while they still stand
   // in the destination folder.
   window_.setJobLineDoubleClick([this](const std::string& line) {
     const auto path = findDeliveredJob(engine_.LabelSpoolers(), line);
     if (!path) {
-      window_.ShowMessage(kDeliveredJobGoneMessage);
+      window_.showMessage(kDeliveredJobGoneMessage);
       return;
     }
     try {
       window_.showMergedJob(line, *path);
     } catch (const std::exception& error) {
-      window_.ShowErrorBox(error.what());
+      window_.showErrorBox(error.what());
     }
   });
 }
 
 FerrulinProgram::~FerrulinProgram() {
-  window_.SetButton1Click(nullptr);
-  window_.SetSendBackClick(nullptr);
+  window_.setButton1Click(nullptr);
+  window_.setSendBackClick(nullptr);
   window_.setJobLineDoubleClick(nullptr);
   loop_.setErrorHandler(platform::MainLoop::CauseErrorHandler());
   loop_.setErrorBoxHandler(nullptr);
@@ -50,7 +50,7 @@ void FerrulinProgram::start(const std::vector<std::string>& arguments) {
   window_.show();
   // Right after the window is first shown, once the loop runs.
   loop_.post([this, arguments] {
-    showSpoolerWindow(engine_, arguments, [this] { window_.MinimizeToTray(); });
+    showSpoolerWindow(engine_, arguments, [this] { window_.minimizeToTray(); });
   });
 }
 

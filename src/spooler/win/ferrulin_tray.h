@@ -1,5 +1,5 @@
 // FerrulinTray: the spooler's icon in the notification area (TrayIcon) with
-// its tip and its menu (PopupMenu): "Send Held Jobs Back" (SendBackItem) and
+// its tip and its menu (PopupMenu): "Send Held Jobs Back" (sendBackItem) and
 // "Exit Ferrulin" (ExitItem), through Shell_NotifyIconW.
 //
 // The icon's mouse events come to the owner window as kCallbackMessage (the

@@ -188,19 +188,19 @@ void FerrulinWindow::addLine(HWND list, const std::string& line) {
     ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0); // scroll to the end
 }
 
-void FerrulinWindow::ShowCause(const std::string& cause) {
-  AddStatusLine(FormatTimestamp(std::chrono::system_clock::now()) + ": " + cause);
+void FerrulinWindow::showCause(const std::string& cause) {
+  addStatusLine(formatTimestamp(std::chrono::system_clock::now()) + ": " + cause);
 }
 
-void FerrulinWindow::AddStatusLine(const std::string& line) {
+void FerrulinWindow::addStatusLine(const std::string& line) {
   addLine(lbMessages_, line);
 }
 
-void FerrulinWindow::AddJobLine(const std::string& line) {
+void FerrulinWindow::addJobLine(const std::string& line) {
   addLine(lbQ_, line);
 }
 
-void FerrulinWindow::MarkLastJobLineError() {
+void FerrulinWindow::markLastJobLineError() {
   const LRESULT count = ::SendMessageW(lbQ_, LB_GETCOUNT, 0, 0);
   if (count <= 0)
     return;
@@ -220,33 +220,33 @@ void FerrulinWindow::showMergedJob(const std::string& jobLine, const std::string
   mergedJobWindows_.push_back(std::make_unique<MergedJobWindow>(window_, jobLine, path));
 }
 
-void FerrulinWindow::ClearPrinters() {
+void FerrulinWindow::clearPrinters() {
   ::SendMessageW(lbPrinters_, LB_RESETCONTENT, 0, 0);
 }
 
-void FerrulinWindow::AddPrinterLine(const std::string& line) {
+void FerrulinWindow::addPrinterLine(const std::string& line) {
   ::SendMessageW(lbPrinters_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(line).c_str()));
 }
 
-void FerrulinWindow::ShowMessage(const std::string& text) {
+void FerrulinWindow::showMessage(const std::string& text) {
   velmora::win::messageBox(window_, velmora::win::programFileTitle(), text, MB_OK);
 }
 
-void FerrulinWindow::ShowErrorBox(const std::string& message) {
-  ShowErrorBox(message, velmora::win::programFileTitle());
+void FerrulinWindow::showErrorBox(const std::string& message) {
+  showErrorBox(message, velmora::win::programFileTitle());
 }
 
-void FerrulinWindow::ShowErrorBox(const std::string& message, const std::string& caption) {
+void FerrulinWindow::showErrorBox(const std::string& message, const std::string& caption) {
   velmora::win::messageBox(window_, caption, message, MB_OK | MB_ICONERROR);
 }
 
-void FerrulinWindow::EndProgram() {
+void FerrulinWindow::endProgram() {
   exiting_ = true;
   // The engine ends the program only when the configuration file is missing.
   loop_.quit(1);
 }
 
-std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_point when) {
+std::string FerrulinWindow::formatTimestamp(std::chrono::system_clock::time_point when) {
   const auto format = [](const std::tm& t, bool date) {
     const SYSTEMTIME time = systemTime(t);
     wchar_t text[128] = {};
@@ -262,7 +262,7 @@ std::string FerrulinWindow::FormatTimestamp(std::chrono::system_clock::time_poin
       [&](const std::tm& t) { return format(t, false); });
 }
 
-void FerrulinWindow::MinimizeToTray() {
+void FerrulinWindow::minimizeToTray() {
   if (tray_ && tray_->shown()) {
     ::ShowWindow(window_, SW_HIDE); // the task-bar button goes with the window
     return;
@@ -271,7 +271,7 @@ void FerrulinWindow::MinimizeToTray() {
   ::ShowWindow(window_, SW_MINIMIZE);
 }
 
-void FerrulinWindow::RestoreFromTray() {
+void FerrulinWindow::restoreFromTray() {
   ::ShowWindow(window_, SW_SHOWNORMAL);
   ::SetForegroundWindow(window_);
 }
@@ -302,7 +302,7 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     return FALSE;
   case WM_SYSCOMMAND:
     if ((wParam & 0xFFF0) == SC_MINIMIZE) {
-      MinimizeToTray();
+      minimizeToTray();
       return 0;
     }
     break;
@@ -336,7 +336,7 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     break;
   case FerrulinTray::kCallbackMessage:
     if (LOWORD(lParam) == WM_LBUTTONDBLCLK)
-      RestoreFromTray();
+      restoreFromTray();
     else if (LOWORD(lParam) == WM_RBUTTONUP)
       tray_->showMenu();
     return 0;

@@ -42,37 +42,37 @@ public:
   FerrulinWindow& operator=(const FerrulinWindow&) = delete;
 
   // SpoolerView.
-  void AddStatusLine(const std::string& line) override;
+  void addStatusLine(const std::string& line) override;
   // The cause beneath a failure goes to the status log, as a line of its own.
-  void ShowCause(const std::string& cause) override;
-  void AddJobLine(const std::string& line) override;
-  void MarkLastJobLineError() override;
-  void ClearPrinters() override;
-  void AddPrinterLine(const std::string& line) override;
-  void ShowMessage(const std::string& text) override;
-  void EndProgram() override;
-  std::string FormatTimestamp(std::chrono::system_clock::time_point when) override;
+  void showCause(const std::string& cause) override;
+  void addJobLine(const std::string& line) override;
+  void markLastJobLineError() override;
+  void clearPrinters() override;
+  void addPrinterLine(const std::string& line) override;
+  void showMessage(const std::string& text) override;
+  void endProgram() override;
+  std::string formatTimestamp(std::chrono::system_clock::time_point when) override;
 
   // The application's default error box for `message` (one OK button), titled
   // titled with the program file's name. The program goes on.
-  void ShowErrorBox(const std::string& message);
+  void showErrorBox(const std::string& message);
   // A box with a caption of its own (the watcher's "Error" boxes).
-  void ShowErrorBox(const std::string& message, const std::string& caption);
+  void showErrorBox(const std::string& message, const std::string& caption);
 
   // Shows the window in its normal state at the top-left corner of the screen.
   void show();
   // Hides the window and its task-bar button, leaving the tray icon; without
   // a notification area, minimizes it to the task bar instead.
-  void MinimizeToTray();
+  void minimizeToTray();
   // Shows the window again in its normal state (the tray icon's double-click).
-  void RestoreFromTray();
+  void restoreFromTray();
   // The tray menu's "Exit Ferrulin": ends the main loop without asking.
   void ExitItemClick();
 
   // What the tray menu's "Send Held Jobs Back" runs.
-  void SetSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
+  void setSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
   // What a click of the hidden Button1 runs (a reload of the configuration).
-  void SetButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
+  void setButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
   // What a double-click on a line of the print-jobs list runs, with the
   // line's text.
   void setJobLineDoubleClick(std::function<void(const std::string&)> handler) {
@@ -93,7 +93,7 @@ public:
   HWND lbQ() const { return lbQ_; }
   HWND lbMessages() const { return lbMessages_; }
   HWND Button1() const { return Button1_; }
-  FerrulinTray& Tray() { return *tray_; }
+  FerrulinTray& tray() { return *tray_; }
 
 private:
   friend class velmora::win::WindowClass<FerrulinWindow>;

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     loop.setErrorHandler([](const std::string& message) { std::cerr << message << "\n"; });
     velmora::spooler::SpoolerEngine engine(loop, window);
     window.show();
-    velmora::spooler::app::FerrulinFormShow(engine, window, {});
+    velmora::spooler::app::ferrulinFormShow(engine, window, {});
 
     const QString hostsim = QStringLiteral(VELMORA_HOSTSIM);
     const QString dir = QString::fromStdString(dataDir.path().string());

@@ -81,9 +81,9 @@ TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
   FerrulinWindow window(hooks());
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  window.AddJobLine("PREP1\\A1.spl");
-  window.AddJobLine("PREP1\\A2.spl");
-  window.MarkLastJobLineError();
+  window.addJobLine("PREP1\\A1.spl");
+  window.addJobLine("PREP1\\A2.spl");
+  window.markLastJobLineError();
   std::vector<std::string> clicked;
   window.setJobLineDoubleClick([&](const std::string& line) { clicked.push_back(line); });
   doubleClick(window.lbQ(), 1);
@@ -183,11 +183,11 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   for (int i = 0; i < 40; ++i) {
-    window.AddStatusLine("line " + std::to_string(i));
-    window.AddJobLine("PREP1\\JOB" + std::to_string(i) + ".spl");
+    window.addStatusLine("line " + std::to_string(i));
+    window.addJobLine("PREP1\\JOB" + std::to_string(i) + ".spl");
     processEventsFor(1ms); // one line per handler, as jobs come
   }
-  window.MarkLastJobLineError();
+  window.markLastJobLineError();
   processEventsFor(20ms);
   for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
     SCOPED_TRACE(list->objectName().toStdString());
@@ -200,7 +200,7 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
   EXPECT_EQ(window.lbQ().item(39)->text(), "PREP1\\JOB39.spl -- ERROR");
 
   // A line ending in CR LF keeps them, and is drawn as one line of its text.
-  window.AddStatusLine("12:00: Configuration loaded\r\n");
+  window.addStatusLine("12:00: Configuration loaded\r\n");
   EXPECT_EQ(lines(window.lbMessages()).back(), "12:00: Configuration loaded\r\n");
   processEventsFor(20ms);
   QListWidget& messages = window.lbMessages();
@@ -212,9 +212,9 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
   EXPECT_EQ(messages.visualItemRect(last).height(),
             messages.visualItemRect(messages.item(0)).height());
 
-  window.AddPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
-  window.ClearPrinters();
-  window.AddPrinterLine("PREP2 -> LABEL2 (LabelDesign.txt)");
+  window.addPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
+  window.clearPrinters();
+  window.addPrinterLine("PREP2 -> LABEL2 (LabelDesign.txt)");
   EXPECT_EQ(lines(window.lbPrinters()),
             std::vector<std::string>{"PREP2 -> LABEL2 (LabelDesign.txt)"});
 }
@@ -238,9 +238,9 @@ TEST_F(FerrulinWindowTest, CloseIsRefusedWithItsMessageAndExitFerrulinEndsWithou
   EXPECT_FALSE(systemClose.isAccepted());
   EXPECT_EQ(boxes.size(), 2u);
 
-  ASSERT_EQ(window.Tray().PopupMenu().actions().size(), 2);
-  EXPECT_EQ(window.Tray().PopupMenu().actions().back(), &window.Tray().ExitItem());
-  QAction& exitItem = window.Tray().ExitItem();
+  ASSERT_EQ(window.tray().PopupMenu().actions().size(), 2);
+  EXPECT_EQ(window.tray().PopupMenu().actions().back(), &window.tray().ExitItem());
+  QAction& exitItem = window.tray().ExitItem();
   EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
   EXPECT_EQ(exitItem.objectName(), "ExitItem");
   exitItem.trigger();
@@ -251,8 +251,8 @@ TEST_F(FerrulinWindowTest, CloseIsRefusedWithItsMessageAndExitFerrulinEndsWithou
 
 TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   FerrulinWindow window(hooks());
-  window.ShowErrorBox("tblConfig: Cannot open file");
-  window.ShowMessage("Configuration file not found. Please run Dovetack.exe");
+  window.showErrorBox("tblConfig: Cannot open file");
+  window.showMessage("Configuration file not found. Please run Dovetack.exe");
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].title, "Ferrulin");
   EXPECT_EQ(boxes[0].text, "tblConfig: Cannot open file");
@@ -263,17 +263,17 @@ TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   EXPECT_EQ(window.findChild<QListWidget*>("lbMessages")->count(), 0)
       << "an error without a cause adds nothing to the status log";
 
-  EXPECT_EQ(ProgramFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
+  EXPECT_EQ(programFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
 }
 
 TEST_F(FerrulinWindowTest, AnErrorsCauseGoesToTheStatusLogAndTheBoxKeepsItsText) {
   FerrulinWindow window(hooks());
   QtMainLoop loop;
-  window.ShowErrorsOf(loop);
+  window.showErrorsOf(loop);
   loop.reportError("Unable to open table: .\\PREP1\\LOCKSPL.DBF",
                    "Not a DBF table: the header is too short");
   ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 1; }, 5000));
-  window.ShowCause("/data/PREP1: No such file or directory");
+  window.showCause("/data/PREP1: No such file or directory");
   EXPECT_EQ(boxes[0].text, "Unable to open table: .\\PREP1\\LOCKSPL.DBF");
   const QListWidget* log = window.findChild<QListWidget*>("lbMessages");
   ASSERT_EQ(log->count(), 2);
@@ -282,7 +282,7 @@ TEST_F(FerrulinWindowTest, AnErrorsCauseGoesToTheStatusLogAndTheBoxKeepsItsText)
 }
 
 TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
-  const FerrulinWindowHooks hooks = FerrulinWindowHooks::Default();
+  const FerrulinWindowHooks hooks = FerrulinWindowHooks::system();
   QString title;
   QString text;
   int buttons = 0;
@@ -325,7 +325,7 @@ TEST_F(FerrulinWindowTest, CommandLineMinimizesOnTheSwitchOnly) {
     FerrulinWindow window(hooks(false));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.ApplyCommandLine(c.arguments);
+    window.applyCommandLine(c.arguments);
     processEventsFor(10ms);
     EXPECT_EQ(window.isMinimized(), c.minimized);
     EXPECT_TRUE(window.isVisible());
@@ -337,9 +337,9 @@ TEST_F(FerrulinWindowTest, WithATrayMinimizingHidesTheWindowAndDoubleClickBrings
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-  window.ApplyCommandLine({"/minimized", "/MINIMIZED"});
+  window.applyCommandLine({"/minimized", "/MINIMIZED"});
   EXPECT_FALSE(window.isVisible());
-  QSystemTrayIcon& tray = window.Tray().TrayIcon();
+  QSystemTrayIcon& tray = window.tray().TrayIcon();
   EXPECT_TRUE(tray.isVisible());
 
   emit tray.activated(QSystemTrayIcon::Trigger); // a single click does nothing
@@ -394,7 +394,7 @@ TEST_F(FerrulinWindowTest, TimestampIsTheLocaleShortDateAndLongTimeWithoutTimeAt
     local.tm_isdst = -1;
     const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local));
     // Newer locale data puts a narrow no-break space before AM/PM.
-    const QString stamp = QString::fromStdString(window.FormatTimestamp(when));
+    const QString stamp = QString::fromStdString(window.formatTimestamp(when));
     EXPECT_EQ(QString(stamp).replace(QChar(0x202f), u' ').toStdString(), c.expected);
   }
   QLocale::setDefault(previous);
@@ -403,7 +403,7 @@ TEST_F(FerrulinWindowTest, TimestampIsTheLocaleShortDateAndLongTimeWithoutTimeAt
 // The window with the engine on the Qt main loop, in a data directory of its own.
 class FerrulinWindowWithEngine : public WindowTest {
 protected:
-  FerrulinWindowWithEngine() { window.ShowErrorsOf(loop); }
+  FerrulinWindowWithEngine() { window.showErrorsOf(loop); }
 
   // The configuration file with rows of Source, Dest, Backup, Design.
   static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
@@ -443,7 +443,7 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
   window.show();
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {"/minimized"});
+  ferrulinFormShow(engine, window, {"/minimized"});
 
   EXPECT_EQ(lines(window.lbPrinters()),
             (std::vector<std::string>{"PREP1 -> LABEL1 (LabelDesign.txt)",
@@ -462,10 +462,10 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
 TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {});
+  ferrulinFormShow(engine, window, {});
   ASSERT_EQ(window.lbPrinters().count(), 1);
   // The hidden button reloads the configuration.
-  window.SetButton1Click([&] { engine.LoadConfiguration(); });
+  window.setButton1Click([&] { engine.LoadConfiguration(); });
   writeConfiguration(
       {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
   window.findChild<QPushButton*>("Button1")->click(); // hidden, but its click is wired
@@ -477,12 +477,12 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   std::filesystem::create_directories("VelmoraHeldJobs/PREP1");
   test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {});
-  window.SetSendBackClick([&] { engine.sendHeldJobsBack(); });
-  QAction& sendBack = window.Tray().SendBackItem();
+  ferrulinFormShow(engine, window, {});
+  window.setSendBackClick([&] { engine.sendHeldJobsBack(); });
+  QAction& sendBack = window.tray().sendBackItem();
   EXPECT_EQ(sendBack.text(), "Send Held Jobs Back");
-  EXPECT_EQ(sendBack.objectName(), "SendBackItem");
-  EXPECT_EQ(window.Tray().PopupMenu().actions().front(), &sendBack);
+  EXPECT_EQ(sendBack.objectName(), "sendBackItem");
+  EXPECT_EQ(window.tray().PopupMenu().actions().front(), &sendBack);
   sendBack.trigger();
   EXPECT_EQ(test::readBytes("PREP1/A123.spl"), "held");
   EXPECT_FALSE(std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"));
@@ -491,14 +491,14 @@ TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
   EXPECT_EQ(messages[messages.size() - 2],
             "# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl");
   EXPECT_EQ(messages.back(), "# 1 held job sent back");
-  window.SetSendBackClick(nullptr);
+  window.setSendBackClick(nullptr);
 }
 
 TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
   test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
   window.show();
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {"/MINIMIZED"});
+  ferrulinFormShow(engine, window, {"/MINIMIZED"});
   ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
   EXPECT_EQ(boxes[0].title, "Ferrulin");
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
@@ -524,7 +524,7 @@ TEST_F(FerrulinWindowWithEngine, TheWatchersErrorBoxesAreTitledError) {
 TEST_F(FerrulinWindowWithEngine, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
   window.show();
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {"/minimized"});
+  ferrulinFormShow(engine, window, {"/minimized"});
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack.exe");
   EXPECT_EQ(boxes[0].title, "Ferrulin");
@@ -560,7 +560,7 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   HostSpooler host(dir.path(), "LABEL2");
   window.show();
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {});
+  ferrulinFormShow(engine, window, {});
   ASSERT_EQ(window.lbPrinters().count(), 1);
 
   // LABEL1 is down: the job goes to the backup LABEL2.
@@ -593,7 +593,7 @@ TEST_F(FerrulinWindowWithEngine, DoubleClickOnADeliveredJobShowsItsLabelsWhileTh
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   SpoolerEngine engine(loop, window);
-  FerrulinFormShow(engine, window, {});
+  ferrulinFormShow(engine, window, {});
   spooler::app::showMergedJobsOnDoubleClick(window, engine);
   std::string job;
   for (int line = 0; line < 100; ++line)

@@ -178,10 +178,10 @@ TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
   }
 
   // Explorer's restart message puts the icon back; it is never lost.
-  const bool trayShown = window.Tray().shown();
+  const bool trayShown = window.tray().shown();
   ::SendMessageW(window.handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-  EXPECT_EQ(window.Tray().shown(), trayShown);
-  const HMENU menu = window.Tray().PopupMenu();
+  EXPECT_EQ(window.tray().shown(), trayShown);
+  const HMENU menu = window.tray().PopupMenu();
   ASSERT_EQ(::GetMenuItemCount(menu), 2);
   wchar_t item[64] = {};
   ::GetMenuStringW(menu, 0, item, 64, MF_BYPOSITION);
@@ -296,7 +296,7 @@ TEST_F(FerrulinWindowTest, MinimizedSwitchInItsSpellings) {
     EXPECT_EQ(hidden || iconic, c.minimized);
     if (c.minimized) {
       // Into the tray where there is one; else onto the task bar.
-      EXPECT_EQ(hidden, program.window().Tray().shown());
+      EXPECT_EQ(hidden, program.window().tray().shown());
       // The tray icon's double-click brings the window back, lists filled.
       ::SendMessageW(window, FerrulinTray::kCallbackMessage, 1, WM_LBUTTONDBLCLK);
       EXPECT_TRUE(::IsWindowVisible(window));
@@ -315,7 +315,7 @@ TEST_F(FerrulinWindowTest, MinimizeButtonHidesTheWindowInTheTray) {
   const HWND window = program.window().handle();
   ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   pumpFor(20ms);
-  if (program.window().Tray().shown())
+  if (program.window().tray().shown())
     EXPECT_FALSE(::IsWindowVisible(window));
   else
     EXPECT_TRUE(::IsIconic(window));
@@ -327,12 +327,12 @@ TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
   FerrulinProgram program;
   FerrulinWindow& window = program.window();
   window.show();
-  window.AddPrinterLine("LABEL9 -> X (LabelDesign.txt)");
-  window.AddPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
-  window.AddJobLine("LABEL9\\A.spl");
-  window.AddJobLine("PREP1\\A.spl");
-  window.AddStatusLine("12/10/26: Loading");
-  window.AddStatusLine("12/10/26: Printing");
+  window.addPrinterLine("LABEL9 -> X (LabelDesign.txt)");
+  window.addPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
+  window.addJobLine("LABEL9\\A.spl");
+  window.addJobLine("PREP1\\A.spl");
+  window.addStatusLine("12/10/26: Loading");
+  window.addStatusLine("12/10/26: Printing");
   for (HWND list : {window.lbPrinters(), window.lbQ(), window.lbMessages()})
     ::SendMessageW(list, WM_CHAR, L'P', 0);
   EXPECT_EQ(::SendMessageW(window.lbPrinters(), LB_GETCURSEL, 0, 0), 1);
