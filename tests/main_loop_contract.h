@@ -191,17 +191,17 @@ TYPED_TEST_P(MainLoopContract, TicksDoNotPileUpWhileTheLoopIsBusy) {
                           [&](Clock::time_point tick) { return tick < busyEnd; }),
             0)
       << "no tick could run while the task kept the thread busy";
-  // One tick for the 20 periods missed, at once, then one per period again:
-  // within 25 ms of the busy task's end come at most three (twenty if they
-  // had piled up), the first of them within 5 ms.
+  // One tick for the 20 periods missed, soon, then one per period again:
+  // within 25 ms of the first tick after the busy task come at most three
+  // (twenty if they had piled up). The bounds leave room for a busy machine.
   std::vector<Clock::time_point> after;
   for (const auto tick : ticks)
     if (tick >= busyEnd)
       after.push_back(tick);
   ASSERT_FALSE(after.empty());
-  EXPECT_LT(after.front() - busyEnd, 5ms) << "the missed tick comes at once";
+  EXPECT_LT(after.front() - busyEnd, 100ms) << "the missed tick comes soon";
   EXPECT_LE(std::count_if(after.begin(), after.end(),
-                          [&](Clock::time_point tick) { return tick < busyEnd + 25ms; }),
+                          [&](Clock::time_point tick) { return tick < after.front() + 25ms; }),
             3);
 }
 
