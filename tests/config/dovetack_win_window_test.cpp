@@ -9,8 +9,8 @@
 #include "config/win/about_box.h"
 #include "config/win/main_window.h"
 #include "config/win/window_text.h"
+#include "configuration_fixture.h"
 #include "dbf_fixture.h"
-#include "formats/rowset_xml.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
 #include "win/standard_controls.h"
@@ -31,6 +31,8 @@
 namespace velmora::config::win {
 namespace {
 
+using test::configurationRow;
+using test::configurationXml;
 using test::readBytes;
 using test::RecordingMessages;
 using test::TempWorkDir;
@@ -42,24 +44,6 @@ const std::filesystem::path kConfigFixtures =
     std::filesystem::absolute(VELMORA_CONFIG_FIXTURES_DIR);
 const std::filesystem::path kPeFixtures = std::filesystem::absolute(VELMORA_PE_FIXTURES_DIR);
 const std::filesystem::path kDovetack = std::filesystem::absolute(VELMORA_DOVETACK);
-
-std::string configFile(const std::vector<formats::Row>& rows) {
-  return formats::writeRowsetXml({{"Source", 8},
-                                  {"Dest", 8},
-                                  {"Backup", 8},
-                                  {"Design", 25},
-                                  {"LabelsText", 15},
-                                  {"MapText", 15},
-                                  {"TimeText", 15},
-                                  {"TotalText", 15}},
-                                 rows);
-}
-
-formats::Row row(std::optional<std::string> source, std::optional<std::string> dest,
-                 std::optional<std::string> backup = std::nullopt) {
-  return {std::move(source), std::move(dest), std::move(backup), "LabelDesign.txt",
-          "Labels",          "Map:",          "Time:",           "Total"};
-}
 
 // Runs the messages waiting for this thread's windows.
 void pump() {
@@ -170,7 +154,8 @@ protected:
 
 TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
-             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2", "LBL1")}));
+             configurationXml(
+                 {configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2", "LBL1")}));
   TfrmMain& w = open();
   noBoxes();
   EXPECT_EQ(text(w.handle()), "Velmora Rizizar Configerator");
@@ -341,7 +326,7 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
 TEST_F(DovetackWindowTest, AddPrinterTypeAheadAndSaveWriteTheLinuxBuildsFile) {
   TfrmMain& w = open();
   noBoxes();
-  EXPECT_EQ(savedConfig(), configFile({})); // created at the first start
+  EXPECT_EQ(savedConfig(), configurationXml({})); // created at the first start
   EXPECT_EQ(gridRows(w.gridConfig), 0);
 
   click(w.btnAddPrinter);
@@ -432,8 +417,9 @@ TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
 }
 
 TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
-  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
-             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
+  writeBytes(
+      dir.path() / "VelmoraLabelConfig.XML",
+      configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP1");
   TfrmMain& w = open();
   selectPage(1);
@@ -521,7 +507,8 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
     if (c.design)
       writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
     writeBytes(folder.path() / "VelmoraLabelConfig.XML",
-               c.configuration ? std::string(c.configuration) : configFile({row("PREP1", "LBL1")}));
+               c.configuration ? std::string(c.configuration)
+                               : configurationXml({configurationRow("PREP1", "LBL1")}));
     TfrmMain& w = open();
     ASSERT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
     for (std::size_t i = 0; i < c.errorsContain.size(); ++i)
@@ -682,7 +669,7 @@ TEST(DovetackProgram, ASecondCopyEndsAtOnceWithExitCodeZero) {
   ASSERT_TRUE(window) << "no main window";
   EXPECT_EQ(text(window), "Velmora Rizizar Configerator");
   // The first start created the configuration file.
-  EXPECT_EQ(readBytes(folder.path() / "VelmoraLabelConfig.XML"), configFile({}));
+  EXPECT_EQ(readBytes(folder.path() / "VelmoraLabelConfig.XML"), configurationXml({}));
 
   const std::unique_ptr<Process> second = startDovetack(folder.path());
   ASSERT_TRUE(second);

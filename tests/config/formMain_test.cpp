@@ -6,9 +6,9 @@
 #include "config/app/user_messages.h"
 #include "config/label_setup_writer.h"
 #include "config/test_print.h"
+#include "configuration_fixture.h"
 #include "dbf_fixture.h"
 #include "dovetack_controls.h"
-#include "formats/rowset_xml.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
@@ -38,29 +38,13 @@ namespace velmora::config::app {
 namespace {
 
 using test::AboutBoxControls;
+using test::configurationRow;
+using test::configurationXml;
 using test::FormMainControls;
 using test::readBytes;
 using test::RecordingMessages;
 using test::TempWorkDir;
 using test::writeBytes;
-
-std::string configFile(const std::vector<formats::Row>& rows) {
-  return formats::writeRowsetXml({{"Source", 8},
-                                  {"Dest", 8},
-                                  {"Backup", 8},
-                                  {"Design", 25},
-                                  {"LabelsText", 15},
-                                  {"MapText", 15},
-                                  {"TimeText", 15},
-                                  {"TotalText", 15}},
-                                 rows);
-}
-
-formats::Row row(std::optional<std::string> source, std::optional<std::string> dest,
-                 std::string mapText = "Map:") {
-  return {std::move(source), std::move(dest),    std::nullopt, "LabelDesign.txt",
-          "Labels",          std::move(mapText), "Time:",      "Total"};
-}
 
 class FormMainTest : public ::testing::Test {
 protected:
@@ -131,7 +115,7 @@ TEST_F(FormMainTest, TheApplicationTitleIsTheTaskBarText) {
 TEST_F(FormMainTest, FirstStartCreatesTheConfigurationAndFillsTheEditor) {
   const FormMainControls& w = open();
   noBoxes();
-  EXPECT_EQ(savedConfig(), configFile({}));
+  EXPECT_EQ(savedConfig(), configurationXml({}));
   EXPECT_EQ(gridRows(), 0);
   EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>");
   EXPECT_EQ(w.lookSource->count(), 4);
@@ -162,7 +146,7 @@ TEST_F(FormMainTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
   QTest::keyClicks(w.lookSource, "P"); // nothing to choose from
   click(w.btnSetupSave);
   EXPECT_EQ(messages.errors.size(), 1u);
-  EXPECT_EQ(savedConfig(), configFile({row(std::nullopt, std::nullopt)}));
+  EXPECT_EQ(savedConfig(), configurationXml({configurationRow(std::nullopt, std::nullopt)}));
 }
 
 TEST_F(FormMainTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) {
@@ -208,7 +192,8 @@ TEST_F(FormMainTest, AddChooseEditSave) {
   QTest::keyClicks(w.editMapText, "Zone:");
   click(w.btnSetupSave);
   noBoxes();
-  EXPECT_EQ(savedConfig(), configFile({row("PREP1", "LBL1", "Zone:")}));
+  EXPECT_EQ(savedConfig(),
+            configurationXml({configurationRow("PREP1", "LBL1", std::nullopt, "Zone:")}));
 }
 
 TEST_F(FormMainTest, TypingInTheNextRowStartsAfresh) {
@@ -239,7 +224,8 @@ TEST_F(FormMainTest, TypingThatMatchesNoPrinterKeepsTheChoice) {
 }
 
 TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {
-  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("GONE", "LBL1")}));
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("GONE", "LBL1")}));
   const FormMainControls& w = open();
   EXPECT_TRUE(w.lookSource->currentText().isEmpty());
   EXPECT_EQ(gridText(0, 0), "GONE");
@@ -249,8 +235,9 @@ TEST_F(FormMainTest, AStoredPrinterUnknownToTheHostShowsEmptyButStays) {
 }
 
 TEST_F(FormMainTest, SelectAndDeleteRowsThenTheEmptyTableError) {
-  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
-             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
+  writeBytes(
+      dir.path() / "VelmoraLabelConfig.XML",
+      configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   const FormMainControls& w = open();
   ASSERT_EQ(gridRows(), 2);
   w.gridConfig->selectRow(1);
@@ -268,7 +255,7 @@ TEST_F(FormMainTest, SelectAndDeleteRowsThenTheEmptyTableError) {
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_EQ(messages.errors[0].back(), '.');
   click(w.btnSetupSave);
-  EXPECT_EQ(savedConfig(), configFile({}));
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(FormMainTest, RevertAndSaveTheDesign) {
@@ -328,8 +315,9 @@ TEST_F(FormMainTest, DoubleClickATagInsertsItAtTheSelectionStart) {
 }
 
 TEST_F(FormMainTest, TestPrintNeedsAChosenPrinter) {
-  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
-             configFile({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
+  writeBytes(
+      dir.path() / "VelmoraLabelConfig.XML",
+      configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP1");
   std::filesystem::create_directory(dir.path() / "PREP2");
   const FormMainControls& w = open();
@@ -397,7 +385,8 @@ protected:
 // OS reason of a file error) in its details; an error without one has none.
 TEST_F(FormMainTest, TheErrorBoxKeepsTheCauseInItsDetails) {
   writeBytes(dir.path() / "RMSpool.DBF", "not a table");
-  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("PREP1", "LBL1")}));
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "LBL1")}));
   QtUserMessages boxes;
   MessageBoxReader reader;
   TfrmMain frmMain(boxes, nullptr); // the damaged host printer table at start
@@ -467,13 +456,14 @@ TEST_F(FormMainTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
 }
 
 TEST_F(FormMainTest, ClosingDoesNotSave) {
-  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configFile({row("PREP1", "LBL1")}));
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "LBL1")}));
   const FormMainControls& w = open();
   click(w.btnAddPrinter);
   QTest::keyClicks(w.reLabelDesign, "changed");
   w.window.close();
   window.reset();
-  EXPECT_EQ(savedConfig(), configFile({row("PREP1", "LBL1")}));
+  EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
 }
 
