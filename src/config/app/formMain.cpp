@@ -188,7 +188,7 @@ QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
               return;
             const auto row = static_cast<std::size_t>(current.row());
             if (configuration_.tblConfig().currentRow() != row)
-              guarded([&] { configuration_.tblConfig().moveTo(row); });
+              actions_.guarded([&] { configuration_.tblConfig().moveTo(row); });
           });
   return gridConfig_;
 }
@@ -335,7 +335,7 @@ QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   connect(btnSaveDesign_, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
   connect(btnTestDesign_, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
   connect(lookTestPrinter_, &QComboBox::activated, this, [this](int index) {
-    guarded([&] { testPrinter_.choose(lookTestPrinter_->itemText(index).toStdString()); });
+    actions_.guarded([&] { testPrinter_.choose(lookTestPrinter_->itemText(index).toStdString()); });
   });
 
   auto* buttons = new QHBoxLayout;
@@ -374,21 +374,11 @@ void TfrmMain::buildStatusBar() {
   updateClock();
 }
 
-bool TfrmMain::guarded(const std::function<void()>& action) {
-  try {
-    action();
-    return true;
-  } catch (const std::exception& error) {
-    showErrorBox(messages_, error);
-    return false;
-  }
-}
-
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
   btnLoadLastClick(); // a failure is shown and the start goes on
-  guarded([this] { configuration_.OpenConfiguration(); });
+  actions_.openConfiguration();
   refreshPrinterChoices();
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
@@ -396,23 +386,19 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  guarded([this] { configuration_.addPrinter(); });
+  actions_.addPrinter();
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  guarded([this] { configuration_.deletePrinter(); });
+  actions_.deletePrinter();
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  guarded([this] { configuration_.saveAndActivate(); });
+  actions_.saveAndActivate();
 }
 
 void TfrmMain::btnSetupRMClick() {
-  guarded([this] {
-    const bool confirmed =
-        messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
-    messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
-  });
+  actions_.setupRMLabels();
 }
 
 void TfrmMain::ProgramIconDblClick() {
@@ -422,7 +408,7 @@ void TfrmMain::ProgramIconDblClick() {
 
 void TfrmMain::rowFieldChanged(const RowField& field, const QString& value) {
   const std::string text = value.toStdString();
-  if (!guarded([&] { configuration_.setFieldValue(field.description->field, text); }))
+  if (!actions_.guarded([&] { configuration_.setFieldValue(field.description->field, text); }))
     showCurrentRow(); // the control shows what the table holds again
 }
 
@@ -480,7 +466,7 @@ void TfrmMain::refreshTestPrinters() {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  guarded([this] {
+  actions_.guarded([this] {
     QString shown = QString::fromStdString(designEditor_.revertToLast());
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     reLabelDesign_->setPlainText(shown);
@@ -488,20 +474,15 @@ void TfrmMain::btnLoadLastClick() {
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  guarded([this] { designEditor_.saveDesign(editorText(*reLabelDesign_)); });
+  actions_.saveDesign(editorText(*reLabelDesign_));
 }
 
 void TfrmMain::btnTestDesignClick() {
-  guarded([this] {
-    const std::string_view message =
-        testPrint(lookTestPrinter_->currentText().toStdString(), testPrintTimeNow());
-    if (!message.empty())
-      messages_.showMessage(std::string(message));
-  });
+  actions_.testPrint(lookTestPrinter_->currentText().toStdString(), testPrintTimeNow());
 }
 
 void TfrmMain::listTagsDblClick() {
-  guarded([this] {
+  actions_.guarded([this] {
     const QList<QListWidgetItem*> selected = listTags_->selectedItems();
     std::optional<std::size_t> entry;
     if (!selected.isEmpty())

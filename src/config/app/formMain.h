@@ -16,6 +16,7 @@
 #pragma once
 
 #include "config/app/user_messages.h"
+#include "config/dovetack_actions.h"
 #include "config/label_design_editor.h"
 #include "config/label_setup_writer.h"
 #include "config/printer_configuration.h"
@@ -124,8 +125,6 @@ private:
   QSplitter* buildEditorAndPreview(QWidget* page);
   void buildStatusBar();
 
-  // Runs an action; an error it raises goes to the error box. False then.
-  bool guarded(const std::function<void()>& action);
   void rowFieldChanged(const RowField& field, const QString& value);
   void tblConfigChanged(formats::TTableChange change);
   void showCurrentRow();
@@ -139,6 +138,7 @@ private:
   LabelDesignEditor designEditor_;
   LabelSetupWriter labelSetupWriter_;
   TestPrinterChoice testPrinter_; // tblFake
+  DovetackActions actions_{messages_, configuration_, designEditor_, labelSetupWriter_};
   ConfigTableModel* model_ = nullptr;
   QTimer* clockTimer_ = nullptr;
   bool showingRow_ = false;

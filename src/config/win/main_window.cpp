@@ -444,21 +444,11 @@ void TfrmMain::showPage(int page) {
     ::SendMessageW(pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
 }
 
-bool TfrmMain::guarded(const std::function<void()>& action) {
-  try {
-    action();
-    return true;
-  } catch (const std::exception& error) {
-    showErrorBox(messages_, error);
-    return false;
-  }
-}
-
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
   btnLoadLastClick(); // a failure is shown and the start goes on
-  guarded([this] { configuration_.OpenConfiguration(); });
+  actions_.openConfiguration();
   refreshPrinterChoices();
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
@@ -466,23 +456,19 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  guarded([this] { configuration_.addPrinter(); });
+  actions_.addPrinter();
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  guarded([this] { configuration_.deletePrinter(); });
+  actions_.deletePrinter();
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  guarded([this] { configuration_.saveAndActivate(); });
+  actions_.saveAndActivate();
 }
 
 void TfrmMain::btnSetupRMClick() {
-  guarded([this] {
-    const bool confirmed =
-        messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
-    messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
-  });
+  actions_.setupRMLabels();
 }
 
 void TfrmMain::ProgramIconDblClick() {
@@ -592,7 +578,7 @@ void TfrmMain::refreshTestPrinters() {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  guarded([this] {
+  actions_.guarded([this] {
     setWindowText(reLabelDesign, designEditor_.revertToLast());
     // A multi-line edit sends no EN_CHANGE for a text set whole.
     labelPreview_.setDesignText(windowText(reLabelDesign));
@@ -600,19 +586,15 @@ void TfrmMain::btnLoadLastClick() {
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  guarded([this] { designEditor_.saveDesign(windowText(reLabelDesign)); });
+  actions_.saveDesign(windowText(reLabelDesign));
 }
 
 void TfrmMain::btnTestDesignClick() {
-  guarded([this] {
-    const std::string_view message = testPrint(windowText(lookTestPrinter), testPrintTimeNow());
-    if (!message.empty())
-      messages_.showMessage(std::string(message));
-  });
+  actions_.testPrint(windowText(lookTestPrinter), testPrintTimeNow());
 }
 
 void TfrmMain::listTagsDblClick() {
-  guarded([this] {
+  actions_.guarded([this] {
     const LRESULT selected = ::SendMessageW(listTags, LB_GETCURSEL, 0, 0);
     std::optional<std::size_t> entry;
     if (selected != LB_ERR)
@@ -726,7 +708,7 @@ void TfrmMain::command(int id, int code, HWND control) {
     return;
   }
   if (id == idLookTestPrinter && code == CBN_SELCHANGE) {
-    guarded([&] { testPrinter_.choose(windowText(lookTestPrinter)); });
+    actions_.guarded([&] { testPrinter_.choose(windowText(lookTestPrinter)); });
     return;
   }
   RowField* field = fieldOf(control);
@@ -737,7 +719,7 @@ void TfrmMain::command(int id, int code, HWND control) {
   if (!changed)
     return;
   const std::string value = windowText(control);
-  if (!guarded([&] { configuration_.setFieldValue(field->description->field, value); }))
+  if (!actions_.guarded([&] { configuration_.setFieldValue(field->description->field, value); }))
     showCurrentRow(); // the control shows what the table holds again
 }
 
@@ -753,7 +735,7 @@ void TfrmMain::notify(const NMHDR& header) {
       return;
     const auto row = static_cast<std::size_t>(change.iItem);
     if (configuration_.tblConfig().currentRow() != row &&
-        !guarded([&] { configuration_.tblConfig().moveTo(row); }))
+        !actions_.guarded([&] { configuration_.tblConfig().moveTo(row); }))
       showCurrentRow();
   }
 }

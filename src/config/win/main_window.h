@@ -17,6 +17,7 @@
 // only.
 #pragma once
 
+#include "config/dovetack_actions.h"
 #include "config/label_design_editor.h"
 #include "config/label_setup_writer.h"
 #include "config/printer_configuration.h"
@@ -154,8 +155,6 @@ private:
   void notify(const NMHDR& header);
   void choiceTyped(RowField& field, wchar_t character);
 
-  // Runs an action; an error it raises goes to the error box. False then.
-  bool guarded(const std::function<void()>& action);
   void tblConfigChanged(formats::TTableChange change);
   void showCurrentRow();
   void refreshGrid();
@@ -172,6 +171,7 @@ private:
   LabelDesignEditor designEditor_;
   LabelSetupWriter labelSetupWriter_;
   TestPrinterChoice testPrinter_;
+  DovetackActions actions_{messages_, configuration_, designEditor_, labelSetupWriter_};
   LabelPreviewPane labelPreview_;
 
   HWND window_ = nullptr;
