@@ -23,24 +23,11 @@ for program in "$hostsim_exe" "$ferrulin_exe" "$remote_exe"; do
 done
 
 . scripts/lib/wine-desktop.sh
-data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-shot-XXXXXX")
-pids=()
-end() {
-  for pid in "${pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
-  wine_desktop_end
-  rm -rf "$data"
-}
-trap end EXIT
-wine_desktop_start 1024x768 default
+trap wine_ferrulin_demo_end EXIT
 
+wine_ferrulin_demo "$build" shot
+data=$wine_demo_dir
 data_windows=$(wine_path "$data")
-wine_demo_data "$hostsim_exe" "$data"
-for printer in LABEL1 LABEL2; do
-  wine_hold "$hostsim_exe" "$data" "$printer" "$data/hold-$printer.log"
-  pids+=("$wine_hold_pid")
-done
-wine_start_ferrulin "$ferrulin_exe" "$remote_exe" "$data" /dev/null
-pids+=("$wine_ferrulin_pid")
 
 # Jobs are written elsewhere and renamed into the folder, as the host does.
 mkdir "$data/stage"

@@ -145,3 +145,33 @@ wine_start_ferrulin() {
   wine_ferrulin_pid=$!
   wait_until 60 wine_ferrulin_loaded "$2"
 }
+
+# wine_ferrulin_demo <Windows build folder> <name> [Ferrulin.exe]: what the
+# scripts that show Ferrulin.exe at work start with: Wine's virtual desktop,
+# a demo data directory (wine_demo_dir, named after <name>) whose LABEL1 and
+# LABEL2 hostsim.exe holds, and Ferrulin.exe (the build's, or the one given)
+# serving it, loaded (wine_ferrulin_pid). The caller runs
+# wine_ferrulin_demo_end on exit.
+wine_demo_dir=""
+wine_demo_pids=()
+wine_ferrulin_demo() {
+  local hostsim=$1/tools/hostsim/hostsim.exe printer
+  wine_demo_dir=$(mktemp -d "${TMPDIR:-/tmp}/velmora-$2-XXXXXX")
+  wine_desktop_start 1024x768 default || return 1
+  wine_demo_data "$hostsim" "$wine_demo_dir" || return 1
+  for printer in LABEL1 LABEL2; do
+    wine_hold "$hostsim" "$wine_demo_dir" "$printer" "$wine_demo_dir/hold-$printer.log" || return 1
+    wine_demo_pids+=("$wine_hold_pid")
+  done
+  wine_start_ferrulin "${3:-$1/src/spooler/win/Ferrulin.exe}" \
+    "$1/tests/spooler/win/ferrulin_remote.exe" "$wine_demo_dir" /dev/null || return 1
+  wine_demo_pids+=("$wine_ferrulin_pid")
+}
+
+wine_ferrulin_demo_end() {
+  local pid
+  for pid in "${wine_demo_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  wine_desktop_end
+  if [ -n "$wine_demo_dir" ]; then rm -rf "$wine_demo_dir"; fi
+  return 0
+}

@@ -15,9 +15,6 @@ namespace velmora::spooler {
 namespace {
 
 using namespace velmora::test;
-using velmora::test::readBytes;
-using velmora::test::TempWorkDir;
-using velmora::test::writeBytes;
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
