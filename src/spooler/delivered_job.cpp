@@ -1,5 +1,6 @@
 #include "spooler/delivered_job.h"
 
+#include "formats/text_file.h"
 #include "platform/file_system.h"
 #include "spooler/rm_spooler_object.h"
 
@@ -47,6 +48,22 @@ std::optional<std::string> findDeliveredJob(const std::vector<TLabelSpooler>& pr
     }
   }
   return std::nullopt;
+}
+
+MergedJobPicture renderMergedJob(const std::string& path) {
+  std::string text;
+  for (const auto& line : formats::readTextLines(path))
+    text += line + "\r\n";
+  MergedJobPicture picture{preview::renderZpl(text), {}};
+  const auto add = [&picture](const std::string& note) {
+    picture.notes += picture.notes.empty() ? note : "\n" + note;
+  };
+  for (const auto& note : picture.rendering.notes)
+    add(note);
+  for (std::size_t i = 0; i < picture.rendering.labels.size(); ++i)
+    for (const auto& note : picture.rendering.labels[i].notes)
+      add("label " + std::to_string(i + 1) + ": " + note);
+  return picture;
 }
 
 } // namespace velmora::spooler

@@ -7,6 +7,7 @@
 // loop thread (it reads the printer table).
 #pragma once
 
+#include "preview/zpl_renderer.h"
 #include "spooler/spooler_engine.h"
 
 #include <optional>
@@ -28,5 +29,16 @@ inline constexpr const char* kDeliveredJobGoneMessage =
 // first.
 std::optional<std::string> findDeliveredJob(const std::vector<TLabelSpooler>& printers,
                                             std::string_view jobLine);
+
+// A merged job as the printer would print it: its labels, and the
+// renderer's notes one a line (a label's own as "label 2: ...").
+struct MergedJobPicture {
+  preview::ZplRendering rendering;
+  std::string notes;
+};
+
+// Reads the merged job at `path` and renders it; a file that cannot be read
+// raises its FileError.
+MergedJobPicture renderMergedJob(const std::string& path);
 
 } // namespace velmora::spooler

@@ -2,6 +2,7 @@
 // backup destination folder, over real folders in a temporary directory.
 #include "spooler/delivered_job.h"
 
+#include "platform/file_system.h"
 #include "platform/main_loop.h"
 #include "spooler/rm_spooler_object.h"
 #include "temp_dir.h"
@@ -57,6 +58,35 @@ INSTANTIATE_TEST_SUITE_P(
                       DeliveredCase{"OTHER\\A1.spl", {"LABEL1/A1.spl"}, std::nullopt},
                       DeliveredCase{"PREP1\\..\\LABEL1\\A1.spl", {"LABEL1/A1.spl"}, std::nullopt},
                       DeliveredCase{"not a job line", {}, std::nullopt}));
+
+} // namespace
+} // namespace velmora::spooler
+
+namespace velmora::spooler {
+namespace {
+
+TEST(RenderMergedJob, DrawsEveryLabelAndGathersTheNotesOneALine) {
+  const velmora::test::TempWorkDir dir;
+  struct Case {
+    const char* job;
+    std::size_t labels;
+    const char* notes;
+  };
+  const Case cases[] = {
+      {"^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n", 1, ""},
+      // The text's own note first, then the second label's, numbered.
+      {"^XA^PW200^LL100^FO10,10^FDone^FS^XZ\r\n^XA^FO-5,10^FDtwo^FS^QQ^XZ\r\n", 2,
+       "skipped 1 unknown command: ^QQ\nlabel 2: a value out of range was clamped to 0 to 32000"},
+      {"plain text\r\n", 0, "no preview for this design"},
+  };
+  for (const Case& c : cases) {
+    velmora::test::writeBytes("A1.spl", c.job);
+    const MergedJobPicture picture = renderMergedJob("A1.spl");
+    EXPECT_EQ(picture.rendering.labels.size(), c.labels) << c.job;
+    EXPECT_EQ(picture.notes, c.notes) << c.job;
+  }
+  EXPECT_THROW(renderMergedJob("A9.spl"), platform::FileError);
+}
 
 } // namespace
 } // namespace velmora::spooler

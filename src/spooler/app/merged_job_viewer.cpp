@@ -1,8 +1,6 @@
 #include "spooler/app/merged_job_viewer.h"
 
-#include "formats/text_file.h"
 #include "preview/app/label_painter.h"
-#include "preview/zpl_renderer.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/delivered_job.h"
 #include "spooler/spooler_engine.h"
@@ -22,21 +20,12 @@ MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& 
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MergedJobViewer"));
   setWindowTitle(QString::fromStdString(jobLine));
-  std::string text;
-  for (const auto& line : velmora::formats::readTextLines(path))
-    text += line + "\r\n";
-  const auto rendering = preview::renderZpl(text);
-  QStringList notes;
-  for (const auto& note : rendering.notes)
-    notes << QString::fromStdString(note);
+  const MergedJobPicture merged = renderMergedJob(path);
   std::vector<QImage> images;
-  for (std::size_t i = 0; i < rendering.labels.size(); ++i) {
-    for (const auto& note : rendering.labels[i].notes)
-      notes << QStringLiteral("label %1: %2").arg(i + 1).arg(QString::fromStdString(note));
-    images.push_back(preview::app::paintLabel(rendering.labels[i]));
-  }
+  for (const auto& label : merged.rendering.labels)
+    images.push_back(preview::app::paintLabel(label));
   labelCount_ = static_cast<int>(images.size());
-  notes_ = notes.join(QLatin1Char('\n'));
+  notes_ = QString::fromStdString(merged.notes);
 
   auto* layout = new QVBoxLayout(this);
   if (!images.empty()) {

@@ -1,7 +1,6 @@
 #include "spooler/win/merged_job_window.h"
 
-#include "formats/text_file.h"
-#include "preview/zpl_renderer.h"
+#include "spooler/delivered_job.h"
 #include "win/dpi_scaling.h"
 #include "win/message_box.h"
 #include "win/wide_text.h"
@@ -22,22 +21,10 @@ constexpr int kWheelLines = 3;  // one notch of the mouse wheel
 } // namespace
 
 MergedJobWindow::MergedJobWindow(HWND owner, const std::string& jobLine, const std::string& path) {
-  std::string text;
-  for (const auto& line : velmora::formats::readTextLines(path))
-    text += line + "\r\n";
-  const auto rendering = preview::renderZpl(text);
-  std::string notes;
-  const auto add = [&notes](const std::string& note) {
-    notes += notes.empty() ? note : "\n" + note;
-  };
-  for (const auto& note : rendering.notes)
-    add(note);
-  for (std::size_t i = 0; i < rendering.labels.size(); ++i) {
-    for (const auto& note : rendering.labels[i].notes)
-      add("label " + std::to_string(i + 1) + ": " + note);
-    labels_.push_back(std::make_unique<preview::win::LabelBitmap>(rendering.labels[i]));
-  }
-  notes_ = std::move(notes);
+  MergedJobPicture picture = renderMergedJob(path);
+  for (const auto& label : picture.rendering.labels)
+    labels_.push_back(std::make_unique<preview::win::LabelBitmap>(label));
+  notes_ = std::move(picture.notes);
 
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   velmora::win::WindowClass<MergedJobWindow>::registerClass(
