@@ -279,11 +279,24 @@ void TVirtualTable::setFields(const std::vector<FieldDef>& defs) {
         std::unique_ptr<TVirtualField>(new TVirtualField(*this, fields_.size(), def)));
 }
 
-void TVirtualTable::cutToWidths(Row& row) const {
+void TVirtualTable::cutToWidths(std::size_t index, Row& row) {
   row.resize(fields_.size());
-  for (std::size_t i = 0; i < row.size(); ++i)
-    if (row[i])
-      *row[i] = platform::firstCodePoints(*row[i], fields_[i]->Size());
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (!row[i])
+      continue;
+    std::string cut = platform::firstCodePoints(*row[i], fields_[i]->Size());
+    if (cut.size() != row[i]->size())
+      cutValues_[{index, i}] = std::move(*row[i]);
+    *row[i] = std::move(cut);
+  }
+}
+
+std::optional<std::string> TVirtualTable::valueBeyondWidth(std::size_t row,
+                                                           std::size_t field) const {
+  const auto found = cutValues_.find({row, field});
+  if (found == cutValues_.end())
+    return std::nullopt;
+  return found->second;
 }
 
 std::string TVirtualTable::saveToXmlString() const {
@@ -308,6 +321,7 @@ void TVirtualTable::loadFromString(std::string_view content, bool loadFields) {
 
   buffer_.clear();
   rows_.clear();
+  cutValues_.clear();
   current_ = 0;
   eof_ = true;
   state_ = TDataSetState::dsInactive;
@@ -315,8 +329,8 @@ void TVirtualTable::loadFromString(std::string_view content, bool loadFields) {
     setFields(result.fields);
   if (result.schemaRead) {
     rows_ = std::move(result.rows);
-    for (Row& row : rows_)
-      cutToWidths(row);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+      cutToWidths(i, rows_[i]);
     eof_ = rows_.empty();
     state_ = TDataSetState::dsBrowse;
   }

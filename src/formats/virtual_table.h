@@ -149,6 +149,11 @@ public:
   // The value as shown: the current row shows its pending edit.
   std::string cellText(std::size_t row, std::size_t field) const;
   bool cellIsNull(std::size_t row, std::size_t field) const;
+  // The value the last load read for a cell whose text was longer than its
+  // field and was cut to the field's width ("LONGPREP9X" for a field of 8
+  // that shows "LONGPREP"); nothing for a cell that fit. Kept until the next
+  // load, whatever is edited meanwhile.
+  std::optional<std::string> valueBeyondWidth(std::size_t row, std::size_t field) const;
 
   // ---- the XML rowset file
   // Writes all fields and posted rows, replacing the file (through a
@@ -182,7 +187,9 @@ private:
   void checkBrowseMode();
   std::vector<FieldDef> fieldDefs() const;
   void setFields(const std::vector<FieldDef>& defs);
-  void cutToWidths(Row& row) const;
+  // Cuts the values of row `index` to their fields' widths, noting the
+  // values that were cut.
+  void cutToWidths(std::size_t index, Row& row);
   const Row* currentValues() const;
   Row& editBuffer(const TVirtualField& field);
   void setState(TDataSetState state);
@@ -196,6 +203,8 @@ private:
   std::size_t current_ = 0; // valid while rows_ is not empty
   bool eof_ = true;
   Row buffer_; // the row being edited or inserted
+  // The values the last load cut to their widths, by row and field.
+  std::map<std::pair<std::size_t, std::size_t>, std::string> cutValues_;
   std::map<ListenerId, ChangeListener> listeners_;
   ListenerId nextListener_ = 1;
 };

@@ -79,6 +79,27 @@ TEST_F(ConfigTable, LongerTextKeepsItsFirstWidthCharacters) {
   EXPECT_EQ(table.FieldByName("Backup").AsString(), "LBL");
 }
 
+TEST(VirtualTable, ValuesCutAtALoadAreKeptAsTheFileHeldThem) {
+  // A file written with a wider source column than the table has.
+  TVirtualTable wide("wide", voPersistentData);
+  wide.AddField("Source", 20);
+  wide.AddField("Dest", 8);
+  wide.Open();
+  appendRow(wide, {"LONGPREP9X", "LABEL1"});
+  appendRow(wide, {"PREP2", "LABEL2"});
+  TVirtualTable narrow("tblConfig");
+  narrow.AddField("Source", 8);
+  narrow.AddField("Dest", 8);
+  narrow.loadFromString(wide.saveToXmlString(), false);
+  EXPECT_EQ(narrow.cellText(0, 0), "LONGPREP");
+  EXPECT_EQ(narrow.valueBeyondWidth(0, 0), "LONGPREP9X");
+  EXPECT_EQ(narrow.valueBeyondWidth(0, 1), std::nullopt);
+  EXPECT_EQ(narrow.valueBeyondWidth(1, 0), std::nullopt);
+  // The next load starts afresh.
+  narrow.loadFromString(narrow.saveToXmlString(), false);
+  EXPECT_EQ(narrow.valueBeyondWidth(0, 0), std::nullopt);
+}
+
 TEST_F(ConfigTable, AppendPostsThePendingRowAndRunsAfterInsert) {
   table.Open();
   table.Append();
