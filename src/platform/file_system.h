@@ -138,4 +138,15 @@ std::string readWholeFile(std::string_view path, const ReadLimits& limits = {});
 // FileError "Cannot create file "<full path>". <reason>".
 void writeWholeFile(std::string_view path, std::string_view bytes);
 
+// Writes a whole new file under `path` and never replaces anything: when an
+// entry of that name stands there (its name in any case), nothing is written
+// and false is returned. The bytes go to a temporary name in the same folder
+// and are on disk before the file takes its name, in one step that fails when
+// the name was taken meanwhile, so a reader never sees half of it and no other
+// writer's file is lost. (A name that differs only in case and comes between
+// the look and that step is told apart only where the file system itself
+// matches names without regard to case, as Windows does.) Throws FileError
+// "Cannot create file "<full path>". <reason>".
+bool writeNewFile(std::string_view path, std::string_view bytes);
+
 } // namespace velmora::platform

@@ -389,10 +389,29 @@ bool refusedByFolder(int error) {
   return error == EACCES || error == EPERM;
 }
 
+// A temporary file that is removed unless it took its final name.
+struct RemoveUnlessRenamed {
+  const std::string& name;
+  bool renamed = false;
+  ~RemoveUnlessRenamed() {
+    if (!renamed)
+      ::unlink(name.c_str());
+  }
+};
+
+// Creates a new temporary file in `folder` (a folder prefix, "" for the
+// working directory), open for writing, and names it in `temporary`; stale
+// temporaries of ended processes go first.
+FileDescriptor createTemporaryBeside(const std::string& folder, std::string& temporary) {
+  static std::atomic<unsigned> counter{0};
+  removeStaleTemporaries(folder.empty() ? "." : folder);
+  temporary = folder + temporaryFileName(static_cast<std::uint64_t>(getpid()), counter++);
+  return FileDescriptor(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+}
+
 } // namespace
 
 void writeWholeFile(std::string_view path, std::string_view bytes) {
-  static std::atomic<unsigned> counter{0};
   const std::string target = linkTarget(nativePath(path));
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -403,25 +422,15 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
   if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
     throwFileError(createMessage(path), systemErrorText(errno));
 
-  const std::string folder = folderPrefix(target);
-  removeStaleTemporaries(folder.empty() ? "." : folder);
-  const std::string temporary =
-      folder + temporaryFileName(static_cast<std::uint64_t>(getpid()), counter++);
-  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  std::string temporary;
+  FileDescriptor fd = createTemporaryBeside(folderPrefix(target), temporary);
   if (!fd) {
     const int error = errno;
     if (exists && refusedByFolder(error))
       return writeInPlace(target, path, bytes);
     throwFileError(createMessage(path), systemErrorText(error));
   }
-  struct RemoveUnlessRenamed {
-    const std::string& name;
-    bool renamed = false;
-    ~RemoveUnlessRenamed() {
-      if (!renamed)
-        ::unlink(name.c_str());
-    }
-  } cleanup{temporary};
+  RemoveUnlessRenamed cleanup{temporary};
 
   if (exists) {
     // The new file takes the old one's owner and mode (the owner first:
@@ -451,6 +460,37 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
     throwFileError(createMessage(path), systemErrorText(error));
   }
   cleanup.renamed = true;
+}
+
+bool writeNewFile(std::string_view path, std::string_view bytes) {
+  // An entry of the name in any case counts: nativePath finds it.
+  const std::string target = nativePath(path);
+  struct stat existing {};
+  if (::lstat(target.c_str(), &existing) == 0)
+    return false;
+  std::string temporary;
+  FileDescriptor fd = createTemporaryBeside(folderPrefix(target), temporary);
+  if (!fd)
+    throwFileError(createMessage(path), systemErrorText(errno));
+  RemoveUnlessRenamed cleanup{temporary};
+  writeAll(fd.get(), bytes, path);
+  if (::fsync(fd.get()) != 0 || fd.close() != 0)
+    throwFileError(createMessage(path), systemErrorText(errno));
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    cleanup.renamed = true;
+    return true;
+  }
+  int error = errno;
+  if (error == EINVAL || error == ENOSYS) {
+    // No RENAME_NOREPLACE on this file system: a link fails the same way when
+    // the name is taken, and the temporary name then goes.
+    if (::link(temporary.c_str(), target.c_str()) == 0)
+      return true;
+    error = errno;
+  }
+  if (error == EEXIST)
+    return false;
+  throwFileError(createMessage(path), systemErrorText(error));
 }
 
 } // namespace velmora::platform

@@ -353,32 +353,21 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_TEMPORARY;
 
-} // namespace
-
-void writeWholeFile(std::string_view path, std::string_view bytes) {
+// Creates a new temporary file in `folder` (with its separator), open for
+// writing without sharing, and names it in `temporary`; stale temporaries of
+// ended processes go first.
+Win32Handle createTemporaryIn(const std::wstring& folder, std::wstring& temporary) {
   static std::atomic<unsigned> counter{0};
-  const std::wstring target = linkTarget(widePath(path));
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
-  // A read-only file is refused, as a direct write would be, although the
-  // folder would let it be replaced.
-  if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
-    throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
-
-  const std::wstring folder = folderOf(target);
   removeStaleTemporaries(folder);
-  const std::wstring temporary =
-      folder + toWide(temporaryFileName(::GetCurrentProcessId(), counter++));
-  Win32Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    const DWORD error = ::GetLastError();
-    if (exists && refusedByFolder(error))
-      return writeInPlace(target, path, bytes);
-    throwFileError(createMessage(path), error);
-  }
+  temporary = folder + toWide(temporaryFileName(::GetCurrentProcessId(), counter++));
+  return Win32Handle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Writes `bytes` to the open temporary `file` and hands them to the disk; on
+// a failure the temporary goes and FileError says why.
+void fillTemporary(Win32Handle& file, const std::wstring& temporary, std::string_view path,
+                   std::string_view bytes) {
   const auto failAndRemove = [&](DWORD error) {
     file.reset();
     ::DeleteFileW(temporary.c_str());
@@ -397,6 +386,30 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
   if (!::FlushFileBuffers(file.get()))
     failAndRemove(::GetLastError());
   file.reset();
+}
+
+} // namespace
+
+void writeWholeFile(std::string_view path, std::string_view bytes) {
+  const std::wstring target = linkTarget(widePath(path));
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
+  // A read-only file is refused, as a direct write would be, although the
+  // folder would let it be replaced.
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
+    throwFileError(createMessage(path), ERROR_ACCESS_DENIED);
+
+  std::wstring temporary;
+  Win32Handle file = createTemporaryIn(folderOf(target), temporary);
+  if (!file) {
+    const DWORD error = ::GetLastError();
+    if (exists && refusedByFolder(error))
+      return writeInPlace(target, path, bytes);
+    throwFileError(createMessage(path), error);
+  }
+  fillTemporary(file, temporary, path, bytes);
   if (!::MoveFileExW(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
@@ -408,6 +421,25 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
   // The new file keeps the old one's attributes (hidden, system, archive).
   if (exists && (attributes & kKeptAttributes))
     ::SetFileAttributesW(target.c_str(), attributes & kKeptAttributes);
+}
+
+bool writeNewFile(std::string_view path, std::string_view bytes) {
+  const std::wstring target = widePath(path);
+  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return false;
+  std::wstring temporary;
+  Win32Handle file = createTemporaryIn(folderOf(target), temporary);
+  if (!file)
+    throwFileError(createMessage(path), ::GetLastError());
+  fillTemporary(file, temporary, path, bytes);
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+  if (::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+    return true;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(temporary.c_str());
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    return false;
+  throwFileError(createMessage(path), error);
 }
 
 } // namespace velmora::platform

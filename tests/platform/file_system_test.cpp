@@ -55,6 +55,48 @@ TEST_F(FileSystem, WriteReplacesWholeAndLeavesNoTemporaryFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
 
+TEST_F(FileSystem, ANewFileNeverTakesANameInAnyCase) {
+  writeBytes("JOB0001.spl", "waiting");
+  fs::create_directory("Folder.spl");
+  struct Case {
+    const char* name;
+    bool created;
+  };
+  const Case cases[] = {
+      {"JOB0001.spl", false}, {"job0001.SPL", false}, {"folder.SPL", false},
+      {"JOB0002.spl", true},  {"JOB0002.spl", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(writeNewFile(c.name, std::string("new ") + c.name), c.created);
+  }
+  EXPECT_EQ(readBytes("JOB0001.spl"), "waiting") << "never replaced";
+  EXPECT_EQ(readBytes("JOB0002.spl"), "new JOB0002.spl");
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 3)
+      << "no temporary left behind";
+  EXPECT_THROW(writeNewFile("missing\\a.spl", "x"), FileError);
+}
+
+TEST_F(FileSystem, OfWritersRacingForOneNewNameExactlyOneWins) {
+  for (int round = 0; round < 20; ++round) {
+    const std::string name = "race" + std::to_string(round) + ".spl";
+    std::vector<std::future<bool>> writers;
+    for (int w = 0; w < 4; ++w)
+      writers.push_back(std::async(std::launch::async, [name, w] {
+        return writeNewFile(name, "writer " + std::to_string(w));
+      }));
+    int winners = 0;
+    std::string winner;
+    for (int w = 0; w < 4; ++w)
+      if (writers[static_cast<std::size_t>(w)].get()) {
+        ++winners;
+        winner = "writer " + std::to_string(w);
+      }
+    ASSERT_EQ(winners, 1) << name;
+    EXPECT_EQ(readBytes(name), winner) << "the winner's file, whole";
+  }
+}
+
 TEST_F(FileSystem, ErrorsNameTheFullPathAndTheReason) {
   try {
     readWholeFile("missing.txt");
