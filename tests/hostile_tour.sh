@@ -91,7 +91,7 @@ stop_spooler() {
 "$hostsim" make-demo "$data" >/dev/null || { echo "hostsim make-demo failed"; exit 1; }
 cp "$demo/VelmoraLabelConfig.XML" "$demo/LabelDesign.txt" "$data/"
 start_holder LABEL1 && start_holder LABEL2 || { echo "hostsim hold failed"; exit 1; }
-drop PREP2 waiting.spl # waits from before the start: only a change takes it
+drop PREP2 waiting.spl # waits from before the start
 start_spooler || { echo "FerrulinConsole did not start"; cat "$work/spooler.err"; exit 1; }
 
 # --- the road of an ordinary job --------------------------------------------
@@ -102,13 +102,11 @@ else
   report "dropped an ordinary job into PREP1" "not delivered" FAIL
 fi
 
-# --- chmod only ---------------------------------------------------------------
-chmod 600 "$data/PREP2/waiting.spl"
-sleep 1
-if [ -e "$data/PREP2/waiting.spl" ] && [ ! -e "$data/LABEL2/waiting.spl" ]; then
-  report "changed only the mode of a waiting job" "not taken" PASS
+# --- a job waiting from before the start ------------------------------------
+if wait_for 10 test -s "$data/LABEL2/waiting.spl" -a ! -e "$data/PREP2/waiting.spl"; then
+  report "left a job in PREP2 before the start" "taken at once, without a further change" PASS
 else
-  report "changed only the mode of a waiting job" "taken as if written" FAIL
+  report "left a job in PREP2 before the start" "still waiting" FAIL
 fi
 
 # --- entries that are not jobs ----------------------------------------------

@@ -1,6 +1,7 @@
 #include "formats/printer_rows.h"
 
 #include <algorithm>
+#include <map>
 
 namespace velmora::formats {
 namespace {
@@ -53,11 +54,19 @@ bool samePrinter(std::string_view a, std::string_view b) {
 std::vector<RowProblem> checkPrinterRows(const std::vector<PrinterRow>& rows) {
   std::vector<RowProblem> problems;
   // The row where each source printer is served: its first valid listing.
+  std::map<std::string, std::size_t> sourceRows;
+  const auto key = [](std::string_view printer) {
+    std::string upper(printer);
+    for (char& c : upper)
+      c = upperAscii(c);
+    return upper;
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (!whyNotAPrinterName(rows[i].source))
+      sourceRows.emplace(key(rows[i].source), i);
   const auto sourceRow = [&](std::string_view printer) -> std::optional<std::size_t> {
-    for (std::size_t i = 0; i < rows.size(); ++i)
-      if (!whyNotAPrinterName(rows[i].source) && samePrinter(rows[i].source, printer))
-        return i;
-    return std::nullopt;
+    const auto found = sourceRows.find(key(printer));
+    return found == sourceRows.end() ? std::nullopt : std::optional<std::size_t>(found->second);
   };
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const PrinterRow& row = rows[i];

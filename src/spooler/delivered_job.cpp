@@ -2,52 +2,29 @@
 
 #include "formats/text_file.h"
 #include "platform/file_system.h"
-#include "spooler/rm_spooler_object.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace velmora::spooler {
-namespace {
 
-bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
-         });
+void DeliveredJobs::add(DeliveredJob delivered) {
+  deliveries_.push_back(std::move(delivered));
+  while (deliveries_.size() > kept_)
+    deliveries_.pop_front();
 }
 
-} // namespace
+const DeliveredJob* DeliveredJobs::find(JobId job) const {
+  const auto found =
+      std::lower_bound(deliveries_.begin(), deliveries_.end(), job,
+                       [](const DeliveredJob& delivered, JobId id) { return delivered.job < id; });
+  return found != deliveries_.end() && found->job == job ? &*found : nullptr;
+}
 
-std::optional<std::string> findDeliveredJob(const std::vector<TLabelSpooler>& printers,
-                                            std::string_view jobLine) {
-  constexpr std::string_view kErrorMark = " -- ERROR";
-  const bool error = jobLine.size() >= kErrorMark.size() &&
-                     jobLine.substr(jobLine.size() - kErrorMark.size()) == kErrorMark;
-  if (error)
-    jobLine.remove_suffix(kErrorMark.size());
-  const auto slash = jobLine.find('\\');
-  if (slash == std::string_view::npos)
+std::optional<DeliveredJob> DeliveredJobs::stillStanding(JobId job) const {
+  const DeliveredJob* delivered = find(job);
+  if (!delivered || !platform::fileExists(delivered->delivery.file))
     return std::nullopt;
-  const std::string_view source = jobLine.substr(0, slash);
-  const std::string_view file = jobLine.substr(slash + 1);
-  if (file.empty() || file.find_first_of("\\/") != std::string_view::npos)
-    return std::nullopt;
-  for (const TLabelSpooler& record : printers) {
-    if (!record.RMSpoolPrinter || !sameName(record.RMSpoolPrinter->PrinterName(), source))
-      continue;
-    std::vector<std::string> folders{record.PrimaryDest, record.BackupDest};
-    if (error)
-      std::swap(folders[0], folders[1]);
-    for (const auto& folder : folders) {
-      if (folder.empty())
-        continue;
-      std::string path = folder + "\\" + std::string(file);
-      if (platform::fileExists(path))
-        return path;
-    }
-  }
-  return std::nullopt;
+  return *delivered;
 }
 
 MergedJobPicture renderMergedJob(const std::string& path) {

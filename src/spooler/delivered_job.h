@@ -1,19 +1,21 @@
-// Where a job of the print-jobs list went: the merged job stands under the
-// job's file name in its printer's primary destination folder, or in the
-// backup's when the primary could not take it, until the host's spooler
-// prints and removes it. Used by the window to show a job's merged labels.
+// Where the jobs of the print-jobs list went, and what a delivered job looks
+// like. The engine notes every delivery (the job's line, the printer that took
+// it and the file the merged job became) and keeps the newest ones, as many as
+// a window keeps job lines; a window asks by the job's JobId, so no list text
+// is ever read back. The merged file stands in its destination folder until
+// the host's spooler prints and removes it.
 //
-// Pure apart from existence checks on the file system; the spooler's main
-// loop thread (it reads the printer table).
+// The spooler's main loop thread.
 #pragma once
 
 #include "preview/zpl_renderer.h"
-#include "spooler/spooler_engine.h"
+#include "spooler/job.h"
+#include "spooler/spooler_view.h"
 
+#include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace velmora::spooler {
 
@@ -22,13 +24,29 @@ inline constexpr const char* kDeliveredJobGoneMessage =
     "The merged job is gone: it is no longer in its destination folder (the printer's spooler "
     "has taken it).";
 
-// The merged job of a print-jobs line ("PREP1\A123.spl", maybe followed by
-// " -- ERROR"), relative to the working directory, or nothing when it no
-// longer stands in either destination of its source printer (or the source
-// printer is not in the table). A line marked as an error looks in the backup
-// first.
-std::optional<std::string> findDeliveredJob(const std::vector<TLabelSpooler>& printers,
-                                            std::string_view jobLine);
+struct DeliveredJob {
+  JobId job = 0;
+  std::string jobLine; // its print-jobs line at the delivery ("PREP1\A123.spl -- ERROR")
+  Delivery delivery;   // the printer that took it and the file it became
+};
+
+class DeliveredJobs final {
+public:
+  explicit DeliveredJobs(std::size_t kept = kKeptJobLines) : kept_(kept) {}
+
+  // Notes a delivery; the oldest note goes once more than `kept` are noted.
+  void add(DeliveredJob delivered);
+  // The delivery of `job`, while it is still noted.
+  const DeliveredJob* find(JobId job) const;
+  // The delivery of `job` while its merged file still stands in the
+  // destination folder; nothing once the host's spooler has taken it (or the
+  // job never went anywhere).
+  std::optional<DeliveredJob> stillStanding(JobId job) const;
+
+private:
+  std::size_t kept_;
+  std::deque<DeliveredJob> deliveries_; // oldest first, ids rising
+};
 
 // A merged job as the printer would print it: its labels, and the
 // renderer's notes one a line (a label's own as "label 2: ...").

@@ -2,6 +2,10 @@
 
 #include "platform/file_system.h"
 
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
 namespace velmora::spooler {
 namespace {
 
@@ -22,16 +26,20 @@ std::optional<std::string> notAJobBecause(const platform::DirectoryEntry& entry)
   return "it is not a regular file";
 }
 
+struct Candidate {
+  std::int64_t lastWriteTime;
+  std::string name;
+  bool operator<(const Candidate& other) const {
+    return std::tie(lastWriteTime, name) < std::tie(other.lastWriteTime, other.name);
+  }
+};
+
 } // namespace
 
-JobChoice::Identity JobChoice::identityOf(const std::string& path) {
-  const platform::EntryInfo info = platform::entryInfo(path);
-  return {info.size, info.lastWriteTime, info.creationTime};
-}
-
 std::optional<std::string> JobChoice::nextJob(const std::string& folder, StatusSink& status) {
+  const auto now = Clock::now();
   std::set<std::string> present;
-  std::optional<std::string> job;
+  std::vector<Candidate> candidates;
   for (const auto& entry : platform::listDirectory(folder, ".spl")) {
     present.insert(entry.name);
     if (const auto reason = notAJobBecause(entry)) {
@@ -40,21 +48,41 @@ std::optional<std::string> JobChoice::nextJob(const std::string& folder, StatusS
                                 *reason + ", not a job");
       continue;
     }
-    if (job)
+    const std::string path = folder + "\\" + entry.name;
+    if (const auto kept = passedOver_.find(entry.name);
+        kept != passedOver_.end() && kept->second == platform::fileStamp(path))
       continue;
-    const auto kept = passedOver_.find(entry.name);
-    if (kept != passedOver_.end() && kept->second == identityOf(folder + "\\" + entry.name))
+    if (const auto off = putOff_.find(entry.name); off != putOff_.end() && off->second.due > now &&
+                                                   off->second.file == platform::fileStamp(path))
       continue;
-    job = entry.name;
+    candidates.push_back({platform::entryInfo(path).lastWriteTime, entry.name});
   }
   // Names that left the folder are forgotten: one that comes back is new.
   std::erase_if(named_, [&](const std::string& name) { return !present.contains(name); });
   std::erase_if(passedOver_, [&](const auto& kept) { return !present.contains(kept.first); });
-  return job;
+  std::erase_if(putOff_, [&](const auto& off) { return !present.contains(off.first); });
+  moreWaiting_ = candidates.size() > 1;
+  if (candidates.empty())
+    return std::nullopt;
+  return std::min_element(candidates.begin(), candidates.end())->name;
+}
+
+std::optional<JobChoice::Clock::time_point> JobChoice::nextDue() const {
+  std::optional<Clock::time_point> due;
+  for (const auto& [name, off] : putOff_)
+    if (!due || off.due < *due)
+      due = off.due;
+  return due;
 }
 
 void JobChoice::passOver(const std::string& folder, const std::string& name) {
-  passedOver_[name] = identityOf(folder + "\\" + name);
+  passedOver_[name] = platform::fileStamp(folder + "\\" + name);
+  putOff_.erase(name);
+}
+
+bool JobChoice::putOff(const std::string& folder, const std::string& name, Clock::time_point due) {
+  return putOff_.insert_or_assign(name, PutOff{due, platform::fileStamp(folder + "\\" + name)})
+      .second;
 }
 
 } // namespace velmora::spooler

@@ -1,24 +1,30 @@
 // Which entry of a source folder is the next job. A job is a regular file of
-// the folder whose name ends in ".spl"; the first such entry in the order the
-// file system lists the folder is taken. Every other entry ending in ".spl"
-// is passed over, so that it never stands in the way of the jobs behind it:
+// the folder whose name ends in ".spl"; of those, the oldest is taken first
+// (last-write time, then name), so that a backlog (after a restart, or jobs
+// sent back) comes out in the order the kitchen ordered. Every other entry
+// ending in ".spl" is passed over, so that it never stands in the way of the
+// jobs behind it:
 //   - a name that holds "\" or "/" (legal on Linux, where "..\..\x.spl" is
 //     one name): the spooler builds paths from the folder and the listed name,
 //     and a separator in the name would lead out of the folder;
 //   - a folder, a link (a job is read from the folder, never through a link),
 //     a FIFO, a device or a socket.
 // Each of these is named in the status log once, when it is first seen, not
-// at every report. A job
-// the spooler could not take and could not move away either (unreadable)
-// is passed over too, as long as it stays the same file.
+// at every report.
+//
+// A job can also be set aside: passed over for as long as it stays the same
+// file (a job that was printed but cannot be removed, or could not be read
+// and cannot be moved away), or put off for a while (its writer has not
+// finished it, or it cannot be kept yet). The jobs behind it go on meanwhile.
 //
 // One JobChoice per source folder, owned by the printer's record; main loop
 // thread only.
 #pragma once
 
+#include "platform/file_move.h"
 #include "spooler/label_merge.h"
 
-#include <cstdint>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <set>
@@ -28,25 +34,34 @@ namespace velmora::spooler {
 
 class JobChoice final {
 public:
-  // The name of the first job of `folder`, or nothing when it holds none.
-  // Names the entries passed over in `status`, each once.
+  using Clock = std::chrono::steady_clock;
+
+  // The name of the oldest job of `folder` that is not set aside, or nothing
+  // when it holds none. Names the entries passed over in `status`, each once.
   std::optional<std::string> nextJob(const std::string& folder, StatusSink& status);
 
+  // Whether the last nextJob() saw another job waiting behind the one it gave.
+  bool moreWaiting() const { return moreWaiting_; }
+  // When the earliest job put off is due again, if any is.
+  std::optional<Clock::time_point> nextDue() const;
+
   // Passes over the job `name` of `folder` from now on, for as long as it is
-  // the same file (same size and times).
+  // the same file (same file, size and last-write time).
   void passOver(const std::string& folder, const std::string& name);
+  // Puts the job `name` of `folder` off until `due`, or until it changes
+  // (its writer wrote more). True when it was not put off before since it
+  // came into the folder, so that it is said once.
+  bool putOff(const std::string& folder, const std::string& name, Clock::time_point due);
 
 private:
-  struct Identity {
-    std::uint64_t size = 0;
-    std::int64_t lastWriteTime = 0;
-    std::int64_t creationTime = 0;
-    bool operator==(const Identity&) const = default;
+  std::set<std::string> named_;                           // entries already named in the log
+  std::map<std::string, platform::FileStamp> passedOver_; // jobs set aside, by name
+  struct PutOff {
+    Clock::time_point due;
+    platform::FileStamp file;
   };
-  static Identity identityOf(const std::string& path);
-
-  std::set<std::string> named_;                // entries already named in the log
-  std::map<std::string, Identity> passedOver_; // jobs kept back, by name
+  std::map<std::string, PutOff> putOff_; // jobs put off, by name
+  bool moreWaiting_ = false;
 };
 
 } // namespace velmora::spooler

@@ -243,7 +243,7 @@ PreparedDesign::PreparedDesign(std::vector<std::string> lines) : lines_(std::mov
   upperText_ = upperCase(text_);
 }
 
-std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
+std::vector<std::string> mergeJobLines(const std::vector<std::string>& jobLines,
                                        const PreparedDesign& design,
                                        const formats::PrefixTexts& prefixes, StatusSink& status) {
   std::vector<std::string> merged;
@@ -259,55 +259,69 @@ std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
   return merged;
 }
 
-std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
-                                     const formats::PrefixTexts& prefixes, StatusSink& status,
-                                     JobMergeOutcome* outcome) {
-  JobMergeOutcome result;
-  std::vector<std::string> merged;
+JobFile readJobFile(std::string_view jobPath) {
+  JobFile job;
   const std::string quoted = "\"" + std::string(jobPath) + "\"";
   try {
-    std::vector<std::string> jobLines;
     const platform::FileStamp before = platform::fileStamp(jobPath);
-    try {
-      jobLines = formats::readTextLines(jobPath, {false, formats::kMaximumFileSize});
-      // A file replaced while it was read is not the one the stamp names.
-      if (platform::fileStamp(jobPath) == before)
-        result.stamp = before;
-      if (jobLines.size() % kLabelBlockLines != 0)
-        result.reading = JobReading::Incompatible;
-    } catch (const platform::FileError& error) {
-      switch (error.problem()) {
-      case platform::FileProblem::NotARegularFile:
-        result.reading = JobReading::NotAJob;
-        break;
-      case platform::FileProblem::TooLarge:
-        result.reading = JobReading::TooLarge;
-        status.AddStatusMessage("ERROR: File " + quoted + " is larger than " +
-                                formats::maximumFileSizeText() + ".");
-        break;
-      case platform::FileProblem::AccessDenied:
-        result.reading = JobReading::Unreadable;
-        status.AddStatusMessage("ERROR: File " + quoted + " cannot be read. " + error.systemText());
-        break;
-      case platform::FileProblem::InUse:
-      case platform::FileProblem::Other:
-        status.AddStatusMessage("ERROR: File " + quoted + " not found.");
-        result.reading = error.inUse()                     ? JobReading::InUse
-                         : !platform::entryExists(jobPath) ? JobReading::Vanished
-                                                           : JobReading::Unreadable;
-        break;
-      }
+    job.JobLines = formats::readTextLines(jobPath, {false, formats::kMaximumFileSize});
+    // A file replaced while it was read is not the one the stamp names.
+    if (platform::fileStamp(jobPath) == before)
+      job.outcome.stamp = before;
+    if (job.JobLines.size() % kLabelBlockLines != 0)
+      job.outcome.reading = JobReading::Incompatible;
+  } catch (const platform::FileError& error) {
+    job.JobLines.clear();
+    switch (error.problem()) {
+    case platform::FileProblem::NotARegularFile:
+      job.outcome.reading = JobReading::NotAJob;
+      break;
+    case platform::FileProblem::TooLarge:
+      job.outcome.reading = JobReading::TooLarge;
+      job.complaint =
+          "ERROR: File " + quoted + " is larger than " + formats::maximumFileSizeText() + ".";
+      break;
+    case platform::FileProblem::AccessDenied:
+      job.outcome.reading = JobReading::Unreadable;
+      job.complaint = "ERROR: File " + quoted + " cannot be read. " + error.systemText();
+      break;
+    case platform::FileProblem::InUse:
+      job.outcome.reading = JobReading::InUse;
+      break;
+    case platform::FileProblem::Other:
+      job.complaint = "ERROR: File " + quoted + " not found.";
+      job.outcome.reading =
+          platform::entryExists(jobPath) ? JobReading::Unreadable : JobReading::Vanished;
+      break;
     }
-    merged = mergeJobLines(std::move(jobLines), design, prefixes, status);
   } catch (const std::exception& error) {
     // Anything else (a code page that cannot decode it, memory): the job
     // fails alone, with a line that says why.
-    status.AddStatusMessage("ERROR: Job " + quoted + " cannot be merged: " + error.what());
-    result = JobMergeOutcome{JobReading::Unreadable, {}};
-    merged.clear();
+    job = JobFile{{},
+                  {JobReading::Unreadable, {}},
+                  "ERROR: Job " + quoted + " cannot be merged: " + error.what()};
+  }
+  return job;
+}
+
+std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
+                                     const formats::PrefixTexts& prefixes, StatusSink& status,
+                                     JobMergeOutcome* outcome) {
+  JobFile job = readJobFile(jobPath);
+  if (job.outcome.reading == JobReading::InUse)
+    job.complaint = "ERROR: File \"" + std::string(jobPath) + "\" not found.";
+  if (!job.complaint.empty())
+    status.AddStatusMessage(job.complaint);
+  std::vector<std::string> merged;
+  try {
+    merged = mergeJobLines(job.JobLines, design, prefixes, status);
+  } catch (const std::exception& error) {
+    status.AddStatusMessage("ERROR: Job \"" + std::string(jobPath) +
+                            "\" cannot be merged: " + error.what());
+    job.outcome = JobMergeOutcome{JobReading::Unreadable, {}};
   }
   if (outcome)
-    *outcome = result;
+    *outcome = job.outcome;
   return merged;
 }
 

@@ -57,7 +57,7 @@ private:
 // only empty lines up to the end gives an empty item name without modifiers;
 // the label is finished as usual (leftover modifier tags removed) and the
 // labels before it are kept.
-std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
+std::vector<std::string> mergeJobLines(const std::vector<std::string>& jobLines,
                                        const PreparedDesign& design,
                                        const formats::PrefixTexts& prefixes, StatusSink& status);
 
@@ -84,14 +84,25 @@ struct JobMergeOutcome {
   platform::FileStamp stamp;
 };
 
+// A job file as it was read: its lines (none when it could not be read), how
+// reading went, and the status line that says why it could not be read
+// (empty when it was read, or when its writer still holds it).
+struct JobFile {
+  std::vector<std::string> JobLines;
+  JobMergeOutcome outcome;
+  std::string complaint;
+};
+
 // Reads the job file at `jobPath` (the source printer's name, "\" and the
-// file name; a link is not followed, nothing above
-// formats::kMaximumFileSize is read) and merges it. A job that cannot be
+// file name; a link is not followed, nothing above formats::kMaximumFileSize
+// is read). Never throws: every failure is told in the result.
+JobFile readJobFile(std::string_view jobPath);
+
+// Reads the job file at `jobPath` (as readJobFile) and merges it. A job that cannot be
 // opened logs "ERROR: File "<jobPath>" not found." or the line its reading
-// names above; any other failure while reading or merging it logs
-// "ERROR: Job "<jobPath>" cannot be merged: <reason>"; all merge as a job of
-// no lines and never throw. `outcome`, when given, tells which of these
-// happened.
+// names above (a job its writer holds logs the first); any other failure while reading or merging
+// it logs "ERROR: Job "<jobPath>" cannot be merged: <reason>"; all merge as a job of no lines and
+// never throw. `outcome`, when given, tells which of these happened.
 std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDesign& design,
                                      const formats::PrefixTexts& prefixes, StatusSink& status,
                                      JobMergeOutcome* outcome = nullptr);

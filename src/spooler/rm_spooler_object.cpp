@@ -61,8 +61,8 @@ bool TRMSpoolerObject::Activate() {
   activationFailure_.clear();
   try {
     // The claim the host's spoolers make, by the one code hostsim and the
-    // tests use. Another spooler may hold the lock; this one serves the
-    // folder all the same.
+    // tests use. Another spooler may hold the lock: the table stays open, and
+    // the holder decides whether this object may serve the folder.
     lockHeldElsewhere_ = !xbase::claimSourceFolder(FApolloTable, FPrinterName);
   } catch (const std::exception& error) {
     const std::string cause = platform::causeOf(error);
@@ -82,6 +82,14 @@ bool TRMSpoolerObject::Activate() {
     FChangeNotifier.Stop();
   }
   return FActive;
+}
+
+bool TRMSpoolerObject::tryTakeLock() {
+  if (!FActive)
+    return false;
+  if (lockHeldElsewhere_)
+    lockHeldElsewhere_ = !FApolloTable.FLock();
+  return !lockHeldElsewhere_;
 }
 
 void TRMSpoolerObject::DeActivate() {

@@ -64,10 +64,13 @@ public:
   // watcher. Leaves Active as it is.
   void DeActivate();
 
-  // After Activate: whether another program already held the folder's lock
-  // (this one serves the folder alongside it), and why the watcher could not
-  // start (empty when it did).
+  // After Activate: whether another program held the folder's lock, so that
+  // this one has the lock table open without the lock, and why the watcher
+  // could not start (empty when it did).
   bool lockHeldElsewhere() const { return lockHeldElsewhere_; }
+  // While active without the lock: tries to take it again (the other program
+  // may have let go of the folder, or ended). True once this object holds it.
+  bool tryTakeLock();
   const std::string& watchFailure() const { return watchFailure_; }
 
 private:

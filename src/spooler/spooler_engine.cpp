@@ -1,5 +1,7 @@
 #include "spooler/spooler_engine.h"
 
+#include "formats/configuration_file.h"
+#include "formats/printer_rows.h"
 #include "formats/text_file.h"
 #include "platform/caused_error.h"
 #include "platform/file_system.h"
@@ -15,34 +17,40 @@ namespace {
 constexpr const char* kMissingConfiguration =
     "Configuration file not found. Please run Dovetack.exe";
 
-// A destination names a folder directly under the working directory. A value
-// from the file that could reach elsewhere (a separator, a drive, "." or "..")
-// is never used as a path.
-bool isPlainFolderName(const std::string& name) {
-  return name.find_first_of("\\/:") == std::string::npos && name != "." && name != "..";
-}
-
-// A job that stays in its source after an error is tried again after this.
-constexpr std::uint32_t kJobRetryDelayMs = 3000;
+// A job put off because its writer still holds it is tried again after this.
+constexpr auto kInUseRetry = std::chrono::milliseconds(1000);
+// A job that could not be delivered and cannot be kept yet is tried again
+// after this.
+constexpr auto kKeepRetry = std::chrono::milliseconds(3000);
 // A source folder that has gone is looked for this often.
 constexpr std::uint32_t kFolderCheckDelayMs = 2000;
+// A folder another program holds is tried this often, so that it is taken
+// over within a second or two of that program letting go.
+constexpr std::uint32_t kTakeOverDelayMs = 1000;
+// While jobs wait for their printer's design, the design file is looked at
+// this often.
+constexpr std::uint32_t kDesignCheckDelayMs = 2000;
 // A configuration file in use is loaded again this often.
 constexpr std::uint32_t kReloadDelayMs = 500;
 // How long one slice of a configuration load may run before the main loop
 // gets its turn.
 constexpr auto kLoadSlice = std::chrono::milliseconds(100);
-
-// Printer names are letters, digits and underscores; the host compares them
-// without regard to case.
-std::string upperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
+// Why a design could not be used, as the status log says it.
+constexpr std::string_view kDesignNotFound = "cannot be found";
+constexpr std::string_view kEmptyDesign = "is empty";
+// Names tried in a destination before a delivery there gives up.
+constexpr int kDeliveryNameAttempts = 1000;
 
 std::string countOf(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The problems of a row, as one status-line phrase.
+std::string joined(const std::vector<std::string>& problems) {
+  std::string text;
+  for (const auto& problem : problems)
+    text += (text.empty() ? "" : "; ") + problem;
+  return text;
 }
 
 } // namespace
@@ -125,7 +133,10 @@ void SpoolerEngine::releasePrinters() {
     record.RMSpoolPrinter.reset(); // closes its lock table: the host lock is given up
   }
   labelSpoolers_.clear();
+  claimedFolders_.clear();
 }
+
+// ---- the configuration
 
 void SpoolerEngine::LoadConfiguration() {
   AddStatusMessage("Loading Configuration");
@@ -138,13 +149,34 @@ void SpoolerEngine::LoadConfiguration() {
   try {
     tblConfig.LoadFromFile(formats::kConfigurationFile, true);
     std::vector<ConfigRow> rows;
+    std::vector<formats::PrinterRow> printers;
     rows.reserve(static_cast<std::size_t>(tblConfig.RecordCount()));
-    auto value = [&](std::string_view field) { return tblConfig.FieldByName(field).AsString(); };
     namespace field = formats::configuration_field;
-    for (tblConfig.First(); !tblConfig.Eof(); tblConfig.Next())
-      rows.push_back({value(field::kSource), value(field::kDest), value(field::kBackup),
-                      value(field::kLabelsText), value(field::kMapText), value(field::kTotalText),
-                      value(field::kTimeText), value(field::kDesign)});
+    auto value = [&](std::string_view name) { return tblConfig.FieldByName(name).AsString(); };
+    // A name too long for its field is checked as the file holds it, so that
+    // it is refused rather than served under its first characters.
+    auto asWritten = [&](std::string_view name) {
+      const auto field = static_cast<std::size_t>(tblConfig.FieldByName(name).FieldNo() - 1);
+      return tblConfig.valueBeyondWidth(rows.size(), field).value_or(value(name));
+    };
+    for (tblConfig.First(); !tblConfig.Eof(); tblConfig.Next()) {
+      printers.push_back(
+          {asWritten(field::kSource), asWritten(field::kDest), asWritten(field::kBackup)});
+      rows.push_back({value(field::kSource),
+                      value(field::kDest),
+                      value(field::kBackup),
+                      value(field::kLabelsText),
+                      value(field::kMapText),
+                      value(field::kTotalText),
+                      value(field::kTimeText),
+                      value(field::kDesign),
+                      {}});
+    }
+    std::vector<std::vector<std::string>> problems(rows.size());
+    for (const auto& problem : formats::checkPrinterRows(printers))
+      problems[problem.row].push_back(problem.problem);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      rows[i].refusal = joined(problems[i]);
     view_.clearPrinters();
     releasePrinters();
     labelSpoolers_.resize(rows.size());
@@ -179,7 +211,8 @@ void SpoolerEngine::loadRows(unsigned generation) {
     try {
       loadRow(i);
     } catch (...) {
-      // The load ends at this row: the rows after it serve nothing.
+      // Nothing a row holds should end the load; if something does, the rows
+      // after it serve nothing.
       rows_.clear();
       nextRow_ = 0;
       throw;
@@ -191,32 +224,35 @@ void SpoolerEngine::loadRows(unsigned generation) {
 
 void SpoolerEngine::loadRow(std::size_t i) {
   const ConfigRow& row = rows_[i];
+  const std::string rowName = "Row " + std::to_string(i + 1) + " (" + row.source + ")";
+  if (!row.refusal.empty()) {
+    AddStatusMessage("ERROR: " + rowName + " is not served: " + row.refusal);
+    return;
+  }
   TLabelSpooler& record = labelSpoolers_[i];
   record.RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(loop_);
-  record.LabelDesign = std::make_unique<PreparedDesign>();
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   printer.SetPrinterNumber(static_cast<std::int32_t>(i));
   printer.SetPrinterName(row.source);
+  if (servedByThisProgram(record)) {
+    AddStatusMessage("ERROR: " + rowName + " is not served: its folder is the folder of a " +
+                     "printer this program serves already");
+    record.RMSpoolPrinter.reset();
+    return;
+  }
   record.PrimaryDest = row.dest;
   record.BackupDest = row.backup;
   record.LabelsText = row.labelsText;
   record.MapText = row.mapText;
   record.TotalText = row.totalText;
   record.TimeText = row.timeText;
+  record.designFile = row.design;
   view_.addPrinterLine(printer.PrinterName() + " -> " + record.PrimaryDest + " (" + row.design +
                        ")");
-  try {
-    record.LabelDesign = std::make_unique<PreparedDesign>(
-        formats::readTextLines(row.design, {true, formats::kMaximumFileSize}));
-  } catch (const platform::FileError& error) {
-    if (error.problem() == platform::FileProblem::TooLarge)
-      AddStatusMessage("ERROR: Design file \"" + row.design + "\" is larger than " +
-                       formats::maximumFileSizeText() + ".");
-    else
-      AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
-  } catch (const std::exception&) {
-    AddStatusMessage("ERROR: Design file \"" + row.design + "\" cannot be found!");
-  }
+  if (!readDesign(record) && record.designProblem != kEmptyDesign)
+    AddStatusMessage("ERROR: Design file \"" + row.design + "\" " +
+                     (record.designProblem == kDesignNotFound ? "cannot be found!"
+                                                              : record.designProblem + "."));
   auto report = [this, &printer] { ProcessNextJob(printer.PrinterNumber()); };
   printer.Timer().SetOnTimer([report](watch::TOldTimer&) { report(); });
   printer.Timer().SetInterval(1000);
@@ -229,6 +265,52 @@ void SpoolerEngine::loadRow(std::size_t i) {
   }
 }
 
+bool SpoolerEngine::servedByThisProgram(TLabelSpooler& record) {
+  // Two names for one folder (a link, another spelling the check let
+  // through): the second would find the lock held by this very program.
+  const platform::FileStamp folder = platform::fileStamp(record.RMSpoolPrinter->PrinterName());
+  return folder.exists && claimedFolders_.contains({folder.volume, folder.fileNumber});
+}
+
+bool SpoolerEngine::readDesign(TLabelSpooler& record) {
+  record.designLooked = platform::fileStamp(record.designFile);
+  try {
+    auto lines = formats::readTextLines(record.designFile, {true, formats::kMaximumFileSize});
+    if (lines.empty()) {
+      // A design without a line would print every label empty.
+      record.designProblem = kEmptyDesign;
+      return false;
+    }
+    record.LabelDesign = std::make_unique<PreparedDesign>(std::move(lines));
+    record.designProblem.clear();
+    return true;
+  } catch (const platform::FileError& error) {
+    record.designProblem = error.problem() == platform::FileProblem::TooLarge
+                               ? "is larger than " + formats::maximumFileSizeText()
+                               : kDesignNotFound;
+  } catch (const std::exception&) {
+    record.designProblem = kDesignNotFound;
+  }
+  return false;
+}
+
+bool SpoolerEngine::designReady(TLabelSpooler& record) {
+  if (record.LabelDesign)
+    return true;
+  // The first design saved on a fresh install takes effect without a
+  // restart: a design missing at the load is read once it is there.
+  const platform::FileStamp now = platform::fileStamp(record.designFile);
+  if (now != record.designLooked && readDesign(record)) {
+    AddStatusMessage("# Label design \"" + record.designFile + "\" of " +
+                     record.RMSpoolPrinter->PrinterName() + " is read: its jobs are printed");
+    record.designWaitSaid = false;
+    return true;
+  }
+  return false;
+}
+
+// ---- claiming source folders
+
 bool SpoolerEngine::claim(TLabelSpooler& record) {
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   printer.Activate();
@@ -237,16 +319,17 @@ bool SpoolerEngine::claim(TLabelSpooler& record) {
                      printer.watchFailure() + "): its claim is given back");
   if (!printer.Active())
     return false;
+  claimedFolders_.erase({record.claimedFolder.volume, record.claimedFolder.fileNumber});
   record.claimedFolder = platform::fileStamp(printer.PrinterName());
-  if (printer.lockHeldElsewhere())
-    AddStatusMessage("# Another program already holds the lock of " + printer.PrinterName() +
-                     ": both serve its folder");
+  claimedFolders_[{record.claimedFolder.volume, record.claimedFolder.fileNumber}] =
+      static_cast<std::size_t>(printer.PrinterNumber());
+  record.standby = printer.lockHeldElsewhere();
+  if (record.standby)
+    AddStatusMessage("# Another program serves " + printer.PrinterName() +
+                     ": this program takes its jobs only once that program lets go of its folder");
+  // The jobs already waiting are taken without a further change of the folder.
+  reportSoon(record);
   return true;
-}
-
-void SpoolerEngine::scheduleReport(TRMSpoolerObject& printer, std::uint32_t delay) {
-  printer.Timer().SetInterval(delay);
-  printer.Timer().SetEnabled(true);
 }
 
 bool SpoolerEngine::folderStillClaimed(TLabelSpooler& record) {
@@ -276,6 +359,23 @@ bool SpoolerEngine::folderStillClaimed(TLabelSpooler& record) {
   return false;
 }
 
+void SpoolerEngine::reportSoon(const TLabelSpooler& record) {
+  const int printerNumber = record.RMSpoolPrinter->PrinterNumber();
+  loop_.post(
+      [this, printerNumber, generation = loadGeneration_, alive = std::weak_ptr<bool>(alive_)] {
+        // A newer load has claimed its folders anew and reported them itself.
+        if (alive.lock() && generation == loadGeneration_)
+          ProcessNextJob(printerNumber);
+      });
+}
+
+void SpoolerEngine::scheduleReport(TRMSpoolerObject& printer, std::uint32_t delay) {
+  printer.Timer().SetInterval(delay);
+  printer.Timer().SetEnabled(true);
+}
+
+// ---- one job
+
 void SpoolerEngine::ProcessNextJob(int printerNumber) {
   if (printerNumber < 0 || static_cast<std::size_t>(printerNumber) >= labelSpoolers_.size())
     return;
@@ -283,65 +383,169 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   if (!record.RMSpoolPrinter)
     return;
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
-  printer.Timer().SetEnabled(false); // this report stands for a retry that was due
+  printer.Timer().SetEnabled(false); // this report stands for any that was due
   if (!folderStillClaimed(record))
     return;
-  // The first regular file among the entries; the rest wait for the next report.
-  const auto found = record.jobs.nextJob(printer.PrinterName(), *this);
-  if (!found)
+  if (record.standby) {
+    if (!printer.tryTakeLock()) {
+      scheduleReport(printer, kTakeOverDelayMs);
+      return;
+    }
+    record.standby = false;
+    AddStatusMessage("# " + printer.PrinterName() +
+                     " is served by this program now: the other program let go of its folder");
+  }
+  std::optional<Job> job = pickJob(record);
+  if (!job)
+    return planNextReport(record);
+  if (!designReady(record)) {
+    // Never merged to nothing: the jobs wait in their folder for the design.
+    if (!record.designWaitSaid)
+      AddStatusMessage("# " + printer.PrinterName() + " has no label design to print with (\"" +
+                       record.designFile + "\" " + record.designProblem + "): its jobs wait in " +
+                       printer.PrinterName() + " until it can be read");
+    record.designWaitSaid = true;
+    scheduleReport(printer, kDesignCheckDelayMs);
     return;
-  const std::string job = *found;
-  const std::string jobPath = printer.PrinterName() + "\\" + job;
-  view_.addJobLine(jobPath);
+  }
+  JobFile file = readJobFile(job->path());
+  job->read = file.outcome;
+  job->JobLines = std::move(file.JobLines);
+  if (job->read.reading == JobReading::InUse) {
+    // Its writer has not finished: not taken yet, and the jobs behind it go
+    // on meanwhile.
+    if (record.jobs.putOff(job->source, job->name, JobChoice::Clock::now() + kInUseRetry))
+      AddStatusMessage("# Job " + job->path() +
+                       " is still being written: it is taken once its writer is done");
+    return planNextReport(record);
+  }
+  job->id = ++lastJobId_;
+  view_.addJobLine(job->id, job->line());
+  if (!file.complaint.empty())
+    AddStatusMessage(file.complaint);
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
-  mergeOutcome_ = {};
-  retryJob_ = false;
   try {
-    MergedJob = MergeLabels(jobPath, *record.LabelDesign, prefixes, *this, &mergeOutcome_);
-    // A job that vanished before it was read was taken by another program:
-    // there is nothing to deliver, and nothing may replace its delivery. An
-    // entry that is no longer a regular file was no job: its replacement is
-    // a change of the folder, whose report looks again.
-    if (mergeOutcome_.reading == JobReading::TooLarge) {
-      // Refused: nothing is delivered for it, and it is kept.
-      view_.markLastJobLineError();
-      keepJob(printer.PrinterName(), job);
-    } else if (mergeOutcome_.reading != JobReading::Vanished &&
-               mergeOutcome_.reading != JobReading::NotAJob &&
-               !DeliverJob(printer.PrinterNumber(), job)) {
+    job->MergedJob = mergeJobLines(job->JobLines, *record.LabelDesign, prefixes, *this);
+    // A job that vanished before it was read was taken by another program,
+    // and an entry no longer a regular file was no job: nothing is
+    // delivered for either. A job too large to read is refused whole.
+    const bool deliverable =
+        job->read.reading == JobReading::Read || job->read.reading == JobReading::Incompatible;
+    if (job->read.reading == JobReading::TooLarge) {
+      job->primaryRefused = true;
+      view_.changeJobLine(job->id, job->line());
+    } else if (deliverable && !DeliverJob(record, *job)) {
       AddStatusMessage("# Failed to print...");
-      keepJob(printer.PrinterName(), job);
     }
   } catch (const std::exception& error) {
-    // Whatever ended this job's handling is logged, and the job is held, so
-    // that it does not fail again at every change of the folder.
+    // Whatever ended this job's handling is logged, and the job is settled
+    // as far as it got: kept when it went nowhere, never delivered twice.
     AddStatusMessage(std::string("ERROR: ") + error.what());
-    keepJob(printer.PrinterName(), job);
-    if (retryJob_ && platform::entryExists(jobPath))
-      scheduleReport(printer, kJobRetryDelayMs);
+    if (job->read.reading == JobReading::Read && !job->delivery)
+      job->read.reading = JobReading::Unreadable;
+    settle(record, *job);
+    planNextReport(record);
     throw;
   }
-  // A job that could not be read and could not be kept either stays where
-  // it is: it no longer stands in the way of the jobs behind it.
-  const bool notRead = mergeOutcome_.reading == JobReading::Unreadable ||
-                       mergeOutcome_.reading == JobReading::TooLarge;
-  if (notRead && platform::entryExists(jobPath))
-    record.jobs.passOver(printer.PrinterName(), job);
-  if (retryJob_ && platform::entryExists(jobPath))
-    scheduleReport(printer, kJobRetryDelayMs);
+  settle(record, *job);
+  planNextReport(record);
 }
 
-SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& printer) {
-  if (!isPlainFolderName(printer)) {
-    AddStatusMessage("ERROR: Printer \"" + printer +
-                     "\" does not name a folder of the data directory");
-    return Destination::Unusable;
+std::optional<Job> SpoolerEngine::pickJob(TLabelSpooler& record) {
+  const TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  const auto name = record.jobs.nextJob(printer.PrinterName(), *this);
+  if (!name)
+    return std::nullopt;
+  Job job;
+  job.printerNumber = static_cast<std::size_t>(printer.PrinterNumber());
+  job.source = printer.PrinterName();
+  job.name = *name;
+  return job;
+}
+
+void SpoolerEngine::planNextReport(TLabelSpooler& record) {
+  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  if (!printer.Active())
+    return;
+  // The next waiting job at once, not after the change the last one made.
+  if (record.jobs.moreWaiting())
+    return reportSoon(record);
+  if (const auto due = record.jobs.nextDue()) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - JobChoice::Clock::now());
+    scheduleReport(printer, static_cast<std::uint32_t>(std::max<std::int64_t>(wait.count(), 1)));
   }
-  // No printer (an empty backup) has no spooler: down without looking.
-  const auto state =
-      printer.empty() ? xbase::DestinationState::Down : xbase::probeDestination(printer);
-  switch (state) {
+}
+
+void SpoolerEngine::settle(TLabelSpooler& record, Job& job) {
+  switch (fateOf(job)) {
+  case JobFate::Remove:
+    removeDelivered(record, job);
+    return;
+  case JobFate::Hold:
+    holdJob(record, job);
+    return;
+  case JobFate::TryAgainLater:
+    record.jobs.putOff(job.source, job.name, JobChoice::Clock::now() + kInUseRetry);
+    return;
+  case JobFate::Nothing:
+    return;
+  }
+}
+
+bool SpoolerEngine::stillTheJobRead(const Job& job) {
+  const std::string path = job.path();
+  if (job.read.stamp.exists && platform::fileStamp(path) == job.read.stamp)
+    return true;
+  if (platform::entryExists(path))
+    AddStatusMessage("# Job " + path + " changed while it was merged: it stays to be taken again");
+  return false;
+}
+
+void SpoolerEngine::removeDelivered(TLabelSpooler& record, const Job& job) {
+  if (!stillTheJobRead(job))
+    return; // a new version under its name is a new job
+  if (platform::removeFile(job.path()))
+    return;
+  if (!platform::entryExists(job.path()))
+    return;
+  // Printed, but it cannot go (its folder refuses, or its writer still holds
+  // it): kept aside so that it is never printed twice.
+  AddStatusMessage("# Job " + job.path() + " is printed but cannot be removed from " + job.source);
+  holdJob(record, job);
+}
+
+void SpoolerEngine::holdJob(TLabelSpooler& record, const Job& job) {
+  const std::string path = job.path();
+  if (!platform::entryExists(path))
+    return;
+  const bool wasRead =
+      job.read.reading == JobReading::Read || job.read.reading == JobReading::Incompatible;
+  if (wasRead && !stillTheJobRead(job))
+    return;
+  const HoldOutcome held = spooler::holdJob(job.source, job.name);
+  if (held.held) {
+    AddStatusMessage("# Job kept in " + held.heldPath);
+    return;
+  }
+  const std::string cannot =
+      "# Job " + path + " cannot be kept in " + kHeldJobsFolder + " (" + held.reason + ")";
+  if (job.read.reading == JobReading::Read && !job.delivery) {
+    // Not printed: it stays and is tried again later, the jobs behind it first.
+    AddStatusMessage(cannot + ": it stays in " + job.source);
+    record.jobs.putOff(job.source, job.name, JobChoice::Clock::now() + kKeepRetry);
+    return;
+  }
+  // Printed already, or no job this program can read: left where it is and
+  // passed over for as long as it stays the same file.
+  AddStatusMessage(cannot + ": it stays in " + job.source + " and is passed over");
+  record.jobs.passOver(job.source, job.name);
+}
+
+// ---- delivery
+
+SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& printer) {
+  switch (xbase::probeDestination(printer)) {
   case xbase::DestinationState::Up:
     return Destination::Usable;
   case xbase::DestinationState::UpWithError:
@@ -354,113 +558,63 @@ SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& pr
   return Destination::Unusable;
 }
 
-bool SpoolerEngine::isServedSource(const std::string& printer) const {
-  const std::string wanted = upperAscii(printer);
-  for (const auto& record : labelSpoolers_)
-    if (record.RMSpoolPrinter && upperAscii(record.RMSpoolPrinter->PrinterName()) == wanted)
-      return true;
-  for (const auto& row : rows_)
-    if (upperAscii(row.source) == wanted)
-      return true;
-  return false;
-}
-
-bool SpoolerEngine::destinationUsable(const TLabelSpooler& record, const std::string& destination) {
-  // A job written into a folder this program serves would be taken again
-  // as a job of that printer: deleted at once, or passed round for ever.
-  if (!destination.empty() && isServedSource(destination)) {
-    AddStatusMessage("ERROR: " + destination + " is a source printer of this configuration: row " +
-                     record.RMSpoolPrinter->PrinterName() + " cannot print to it");
-    return false;
-  }
-  return probeDestination(destination) == Destination::Usable;
-}
-
-bool SpoolerEngine::writeMergedJob(const std::string& destination, const std::string& jobFileName) {
+std::optional<std::string> SpoolerEngine::writeMergedJob(const std::string& destination,
+                                                         const Job& job) {
   try {
-    formats::writeTextLines(destination + "\\" + jobFileName, MergedJob);
-    return true;
+    const std::string bytes = formats::encodeLines(job.MergedJob);
+    for (int attempt = 1; attempt <= kDeliveryNameAttempts; ++attempt) {
+      const std::string name = deliveryName(job.name, attempt);
+      const std::string file = destination + "\\" + name;
+      if (!platform::writeNewFile(file, bytes))
+        continue; // a job of that name waits there: never replaced
+      if (attempt > 1)
+        AddStatusMessage("# Job " + job.path() + " is delivered to " + destination + " as " + name +
+                         ": a job named " + job.name + " waits there");
+      return file;
+    }
+    AddStatusMessage("ERROR: No free name for job " + job.path() + " in " + destination);
   } catch (const std::exception& error) {
-    // A disk that is full, a folder that refuses us, a name that is a
-    // folder: this destination cannot take the job.
+    // A disk that is full, a folder that refuses us: this destination cannot
+    // take the job.
     AddStatusMessage(std::string("ERROR: ") + error.what());
-    return false;
   }
+  return std::nullopt;
 }
 
-bool SpoolerEngine::stillTheJobRead(const std::string& sourceJob) {
-  if (mergeOutcome_.stamp.exists && platform::fileStamp(sourceJob) == mergeOutcome_.stamp)
+bool SpoolerEngine::DeliverJob(const TLabelSpooler& record, Job& job) {
+  // The merged job is written (whole, under a name of its own at once)
+  // before the source job is removed: at every moment the job stands somewhere.
+  const auto deliverTo = [&](const std::string& printer) {
+    if (probeDestination(printer) != Destination::Usable)
+      return false;
+    const auto file = writeMergedJob(printer, job);
+    if (!file)
+      return false;
+    job.delivery = Delivery{printer, *file};
+    deliveredJobs_.add({job.id, job.line(), *job.delivery});
     return true;
-  if (platform::entryExists(sourceJob))
-    AddStatusMessage("# Job " + sourceJob +
-                     " changed while it was merged: it stays to be taken again");
-  return false;
-}
-
-void SpoolerEngine::settleDeliveredJob(const std::string& printer, const std::string& jobFileName) {
-  const std::string sourceJob = printer + "\\" + jobFileName;
-  switch (mergeOutcome_.reading) {
-  case JobReading::Read:
-    if (stillTheJobRead(sourceJob))
-      platform::removeFile(sourceJob); // a failed deletion leaves it waiting
-    return;
-  case JobReading::InUse:
-    retryJob_ = true; // its writer has not finished: taken again later
-    return;
-  case JobReading::Incompatible:
-  case JobReading::Unreadable:
-  case JobReading::TooLarge:
-  case JobReading::Vanished:
-    keepJob(printer, jobFileName);
-    return;
-  case JobReading::NotAJob:
-    return;
-  }
-}
-
-void SpoolerEngine::keepJob(const std::string& printer, const std::string& jobFileName) {
-  const std::string sourceJob = printer + "\\" + jobFileName;
-  if (!platform::entryExists(sourceJob))
-    return;
-  const bool wasRead = mergeOutcome_.reading == JobReading::Read ||
-                       mergeOutcome_.reading == JobReading::Incompatible;
-  if (wasRead && !stillTheJobRead(sourceJob))
-    return;
-  const HoldOutcome held = holdJob(printer, jobFileName);
-  if (held.held) {
-    AddStatusMessage("# Job kept in " + held.heldPath);
-    return;
-  }
-  AddStatusMessage("# Job " + sourceJob + " cannot be kept in " + kHeldJobsFolder + " (" +
-                   held.reason + "): it stays in " + printer);
-  retryJob_ = true;
-}
-
-bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName) {
-  const TLabelSpooler& record = labelSpoolers_.at(static_cast<std::size_t>(printerNumber));
-  const std::string& printer = record.RMSpoolPrinter->PrinterName();
-  // The merged job is written (whole, under its final name at once) before
-  // the source job is removed: at every moment the job stands somewhere.
-  if (destinationUsable(record, record.PrimaryDest) &&
-      writeMergedJob(record.PrimaryDest, jobFileName)) {
-    settleDeliveredJob(printer, jobFileName);
+  };
+  if (deliverTo(record.PrimaryDest))
     return true;
+  bool delivered = false;
+  if (record.BackupDest.empty()) {
+    AddStatusMessage("# " + job.source + " has no backup printer");
+  } else {
+    AddStatusMessage("Trying backup printer...");
+    job.primaryRefused = true;
+    try {
+      delivered = deliverTo(record.BackupDest);
+    } catch (...) {
+      view_.changeJobLine(job.id, job.line());
+      throw;
+    }
   }
-  AddStatusMessage("Trying backup printer...");
-  bool backupUsable = false;
-  try {
-    backupUsable = destinationUsable(record, record.BackupDest);
-  } catch (...) {
-    view_.markLastJobLineError();
-    throw;
-  }
-  view_.markLastJobLineError();
-  if (backupUsable && writeMergedJob(record.BackupDest, jobFileName)) {
-    settleDeliveredJob(printer, jobFileName);
-    return true;
-  }
-  return false; // neither destination can take it: the caller holds it
+  job.primaryRefused = true;
+  view_.changeJobLine(job.id, job.line());
+  return delivered;
 }
+
+// ---- held jobs
 
 void SpoolerEngine::sendHeldJobsBack() {
   const std::vector<SendBackOutcome> outcomes = spooler::sendHeldJobsBack();

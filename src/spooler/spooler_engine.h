@@ -1,38 +1,57 @@
 // SpoolerEngine: the label spooler's logic without its widgets. It loads the
 // printer configuration into the printer table LabelSpoolers (one record and
 // one source folder object per configured printer), reloads it whenever the
-// configuration file changes, and moves jobs: each report of a source folder
-// takes one job, merges it with the printer's design and delivers it to the
-// primary destination, or the backup one when the primary's spooler is down
-// or reports an error (or the write to it fails). A job that neither
-// destination takes, or that cannot be read, is moved to the holding folder
-// (held_jobs.h) rather than deleted; sendHeldJobsBack() returns every held
-// job to its source folder.
+// configuration file changes, and moves jobs so that every job the host drops
+// into a source folder is printed exactly once:
+//
+// - a source folder is served only while this program holds its lock; a
+//   folder another program holds is taken over once that program lets go;
+// - the jobs waiting in a folder when it is claimed, claimed again or back
+//   are worked through at once, the oldest first, without waiting for a
+//   further change of the folder;
+// - each report takes one job (a Job value, job.h), merges it with the
+//   printer's design and delivers it to the primary destination, or the
+//   backup one when the primary's spooler is down or reports an error (or the
+//   write to it fails), under a name no waiting file holds (delivery never
+//   replaces a file); the next waiting job is reported at once;
+// - fateOf() decides from the job alone what becomes of the source job:
+//   removed once delivered, or moved to the holding folder (held_jobs.h)
+//   rather than deleted when no destination took it or it could not be
+//   read; a job that cannot be removed or kept is passed over, never
+//   delivered twice;
+// - a job whose printer has no design to print with waits in its folder
+//   until the design can be read.
+// sendHeldJobsBack() returns every held job to its source folder.
 //
 // A long configuration load runs in slices of the main loop, so that a
 // request to end the program is honoured within a fraction of a second at
 // any time; jobs of the printers already in service may be taken between
-// the slices.
+// the slices. Rows whose printers cannot work (printer_rows.h) are not
+// served and are named in the status log; the others are.
 //
-// The front end (the Qt window, or the console program) implements
-// SpoolerView and shows what it is told; it calls start() once when it is
-// shown. Everything runs on the main loop's thread, one handler at a time;
-// errors that escape a handler go to the loop's error handler. Destroying the
-// engine releases every folder object, which gives up every host lock.
+// The front end (a window, or the console program) implements SpoolerView
+// and shows what it is told; it calls start() once when it is shown, and asks
+// deliveredJobs() where a listed job went. Everything runs on the main loop's
+// thread, one handler at a time; errors that escape a handler go to the
+// loop's error handler. Destroying the engine releases every folder object,
+// which gives up every host lock.
 #pragma once
 
-#include "formats/configuration_file.h"
-#include "formats/label_block.h"
 #include "formats/virtual_table.h"
 #include "platform/file_move.h"
 #include "platform/main_loop.h"
+#include "spooler/delivered_job.h"
+#include "spooler/job.h"
 #include "spooler/job_choice.h"
 #include "spooler/label_merge.h"
 #include "spooler/rm_spooler_object.h"
 #include "spooler/spooler_view.h"
 #include "watch/at_file_notification.h"
+#include "watch/old_timer.h"
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,16 +61,26 @@ namespace velmora::spooler {
 struct TLabelSpooler {
   std::unique_ptr<TRMSpoolerObject> RMSpoolPrinter;
   std::string PrimaryDest; // destination printer: a folder under the working directory
-  std::string BackupDest;
+  std::string BackupDest;  // empty: the printer has no backup
+  // The design's lines, prepared for merging; nothing while the design file
+  // cannot be read (or holds no line): the printer's jobs then wait.
   std::unique_ptr<PreparedDesign> LabelDesign;
   std::string LabelsText;
   std::string MapText;
   std::string TimeText;
   std::string TotalText;
+
+  std::string designFile;           // the design file's name, as the row gives it
+  platform::FileStamp designLooked; // the design file when it was last tried
+  std::string designProblem;        // why it could not be used then ("is empty")
+  bool designWaitSaid = false;      // the jobs' wait for the design is in the log
   // The source folder as it was claimed: a folder removed (and perhaps made
   // anew) is told by its identity, and claimed again once it is back.
   platform::FileStamp claimedFolder;
   bool folderGone = false;
+  // Another program holds the folder's lock: its jobs are that program's
+  // until it lets go.
+  bool standby = false;
   JobChoice jobs; // which entry of the source folder is the next job
 };
 
@@ -73,18 +102,16 @@ public:
   bool start();
 
   // Reads the configuration file and rebuilds the printer table. Throws the
-  // file's load error (the old table then stays in service) or an error of
-  // one row (the rows before it stay in service).
+  // file's load error (the old table then stays in service).
   void LoadConfiguration();
 
-  // A report of printer `printerNumber`'s source folder: takes its first job.
+  // A report of printer `printerNumber`'s source folder: takes its oldest
+  // job, merges and delivers it and settles what becomes of it.
   void ProcessNextJob(int printerNumber);
-  // Writes the merged job under `jobFileName` to the primary destination, or
-  // the backup; once the merged one stands, removes the source job if it is
-  // still the file that was read (a job that could not be read goes to the
-  // holding folder instead). False when neither destination could take it;
-  // the source job is then left to the caller, which holds it.
-  bool DeliverJob(int printerNumber, const std::string& jobFileName);
+  // Writes the job's merged lines to `record`'s primary destination, or its
+  // backup, under a free name, and notes where it went in job.delivery.
+  // False when neither destination could take it.
+  bool DeliverJob(const TLabelSpooler& record, Job& job);
 
   // Moves every held job back into its source folder, where it is taken as a
   // new job, with one status line per job and one for the whole. What the
@@ -94,28 +121,40 @@ public:
   void AddStatusMessage(std::string_view message) override;
 
   const std::vector<TLabelSpooler>& LabelSpoolers() const { return labelSpoolers_; }
+  // Where the newest jobs of the print-jobs list went.
+  const DeliveredJobs& deliveredJobs() const { return deliveredJobs_; }
   watch::TATFileNotification& notifierConfig() { return notifierConfig_; }
 
 private:
   enum class Destination { Usable, Unusable };
 
-  // The values of one configuration row, as read at the load.
+  // The values of one configuration row, as read at the load, and why the
+  // row is not served (empty when it is).
   struct ConfigRow {
     std::string source, dest, backup, labelsText, mapText, totalText, timeText, design;
+    std::string refusal;
   };
 
   void releasePrinters();
   void loadRows(unsigned generation);
   void loadRow(std::size_t i);
   bool claim(TLabelSpooler& record);
-  Destination probeDestination(const std::string& printer);
-  bool destinationUsable(const TLabelSpooler& record, const std::string& destination);
-  bool isServedSource(const std::string& printer) const;
-  bool writeMergedJob(const std::string& destination, const std::string& jobFileName);
-  void settleDeliveredJob(const std::string& printer, const std::string& jobFileName);
-  void keepJob(const std::string& printer, const std::string& jobFileName);
-  bool stillTheJobRead(const std::string& sourceJob);
   bool folderStillClaimed(TLabelSpooler& record);
+  bool servedByThisProgram(TLabelSpooler& record);
+  bool readDesign(TLabelSpooler& record);
+  bool designReady(TLabelSpooler& record);
+
+  std::optional<Job> pickJob(TLabelSpooler& record);
+  void settle(TLabelSpooler& record, Job& job);
+  void removeDelivered(TLabelSpooler& record, const Job& job);
+  void holdJob(TLabelSpooler& record, const Job& job);
+  bool stillTheJobRead(const Job& job);
+  void planNextReport(TLabelSpooler& record);
+
+  Destination probeDestination(const std::string& printer);
+  std::optional<std::string> writeMergedJob(const std::string& destination, const Job& job);
+
+  void reportSoon(const TLabelSpooler& record);
   void scheduleReport(TRMSpoolerObject& printer, std::uint32_t delay);
   void reportHeldJobs();
   void notifierConfigChanged();
@@ -125,7 +164,11 @@ private:
   formats::TVirtualTable tblConfig;
   watch::TATFileNotification notifierConfig_;
   std::vector<TLabelSpooler> labelSpoolers_;
-  std::vector<std::string> MergedJob;
+  // The folders claimed, by their identity (volume, file number): two rows
+  // naming one folder are told apart from another program's claim.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> claimedFolders_;
+  DeliveredJobs deliveredJobs_;
+  JobId lastJobId_ = 0;
   bool ending_ = false;
 
   // The load in progress: its rows, the next one to put into service, and
@@ -137,10 +180,6 @@ private:
   // timer until it succeeds.
   watch::TOldTimer reloadTimer_;
   bool reloadWaiting_ = false;
-  // How reading the job in hand went, and whether it stays in its source
-  // after an error (it is then tried again a few seconds later).
-  JobMergeOutcome mergeOutcome_;
-  bool retryJob_ = false;
   // Tasks posted by the engine run only while it lives.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

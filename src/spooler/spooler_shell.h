@@ -22,8 +22,6 @@ inline constexpr std::string_view kSendBackItemCaption = "Send Held Jobs Back";
 inline constexpr std::string_view kExitItemCaption = "Exit Ferrulin";
 inline constexpr std::string_view kCloseRefusal =
     "This program cannot be closed from here. You must right-click on it's icon and choose exit";
-// Appended to a print-jobs line whose primary destination could not take the job.
-inline constexpr std::string_view kJobErrorMark = " -- ERROR";
 
 // Whether a command-line argument is the "/MINIMIZED" switch: the whole
 // argument, its ASCII letters a to z upper-cased, equals "/MINIMIZED".

@@ -1,22 +1,34 @@
 // What the spooler engine tells its front end to show: the window's three
-// lists, a message box, the end of the program. The Qt window and the console
-// program implement it; every call comes on the main loop's thread, and a
-// front end only shows what it is told.
+// lists, a message box, the end of the program. The Qt window, the Win32
+// window and the console program implement it; every call comes on the main
+// loop's thread, and a front end only shows what it is told.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace velmora::spooler {
+
+// Names one job taken, from the moment its line is added until the program
+// ends: what a window keeps beside a job line to ask the engine about it
+// (SpoolerEngine::deliveredJobs()). Never 0.
+using JobId = std::uint64_t;
+
+// How many of the newest job lines a window keeps, and the engine keeps the
+// deliveries of as many jobs.
+inline constexpr std::size_t kKeptJobLines = 2000;
 
 class SpoolerView {
 public:
   // The status log: one line, already time-stamped.
   virtual void addStatusLine(const std::string& line) = 0;
   // The print-jobs list: a job taken ("PREP1\A123.spl").
-  virtual void addJobLine(const std::string& line) = 0;
-  // Appends " -- ERROR" to the last job line.
-  virtual void markLastJobLineError() = 0;
+  virtual void addJobLine(JobId job, const std::string& line) = 0;
+  // The line of a job already listed has changed ("PREP1\A123.spl -- ERROR"
+  // once its primary destination could not take it).
+  virtual void changeJobLine(JobId job, const std::string& line) = 0;
   // The printers list, emptied and refilled at every configuration load.
   virtual void clearPrinters() = 0;
   virtual void addPrinterLine(const std::string& line) = 0;

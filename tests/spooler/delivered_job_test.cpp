@@ -1,10 +1,8 @@
-// Finding the merged file of a print-jobs line in its printer's primary or
-// backup destination folder, over real folders in a temporary directory.
+// Where the listed jobs went, and what a delivered job looks like, over real
+// files in a temporary directory.
 #include "spooler/delivered_job.h"
 
 #include "platform/file_system.h"
-#include "platform/main_loop.h"
-#include "spooler/rm_spooler_object.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -15,49 +13,37 @@
 namespace velmora::spooler {
 namespace {
 
-struct DeliveredCase {
-  const char* line;
-  std::vector<const char*> files; // present in the working directory
-  std::optional<std::string> expected;
-};
-
-class FindDeliveredJob : public ::testing::TestWithParam<DeliveredCase> {};
-
-TEST_P(FindDeliveredJob, LooksInTheDestinationsOfTheJobsPrinter) {
-  const velmora::test::TempWorkDir dir;
-  platform::PlainMainLoop loop;
-  std::vector<TLabelSpooler> printers(2);
-  printers[0].RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(loop);
-  printers[0].RMSpoolPrinter->SetPrinterName("PREP1");
-  printers[0].PrimaryDest = "LABEL1";
-  printers[0].BackupDest = "LABEL2";
-  printers[1].RMSpoolPrinter = std::make_unique<TRMSpoolerObject>(loop);
-  printers[1].RMSpoolPrinter->SetPrinterName("PREP2");
-  printers[1].PrimaryDest = "LABEL2";
-  for (const char* folder : {"LABEL1", "LABEL2"})
-    std::filesystem::create_directory(folder);
-  for (const char* file : GetParam().files)
-    velmora::test::writeBytes(file, "^XA^XZ\r\n");
-  EXPECT_EQ(findDeliveredJob(printers, GetParam().line), GetParam().expected);
+TEST(DeliveredJobs, KeepsTheNewestDeliveriesAndFindsThemByJob) {
+  DeliveredJobs delivered(3);
+  for (JobId job = 1; job <= 5; ++job)
+    delivered.add({job * 10,
+                   "PREP1\\J" + std::to_string(job) + ".spl",
+                   {"LABEL1", "LABEL1\\J" + std::to_string(job) + ".spl"}});
+  for (const JobId gone : {10u, 20u, 25u, 60u, 0u})
+    EXPECT_EQ(delivered.find(gone), nullptr) << gone;
+  for (const JobId kept : {30u, 40u, 50u}) {
+    const DeliveredJob* found = delivered.find(kept);
+    ASSERT_NE(found, nullptr) << kept;
+    EXPECT_EQ(found->job, kept);
+    EXPECT_EQ(found->jobLine, "PREP1\\J" + std::to_string(kept / 10) + ".spl");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, FindDeliveredJob,
-    ::testing::Values(DeliveredCase{"PREP1\\A1.spl", {"LABEL1/A1.spl"}, "LABEL1\\A1.spl"},
-                      DeliveredCase{"prep1\\A1.spl", {"LABEL1/A1.spl"}, "LABEL1\\A1.spl"},
-                      // Failed over: the backup holds it.
-                      DeliveredCase{"PREP1\\A1.spl -- ERROR", {"LABEL2/A1.spl"}, "LABEL2\\A1.spl"},
-                      // An error line looks in the backup first.
-                      DeliveredCase{"PREP1\\A1.spl -- ERROR",
-                                    {"LABEL1/A1.spl", "LABEL2/A1.spl"},
-                                    "LABEL2\\A1.spl"},
-                      DeliveredCase{"PREP2\\B7.spl", {"LABEL2/B7.spl"}, "LABEL2\\B7.spl"},
-                      // Taken by the host's spooler, or never delivered: gone.
-                      DeliveredCase{"PREP1\\A1.spl", {}, std::nullopt},
-                      DeliveredCase{"PREP2\\B7.spl", {"LABEL1/B7.spl"}, std::nullopt},
-                      DeliveredCase{"OTHER\\A1.spl", {"LABEL1/A1.spl"}, std::nullopt},
-                      DeliveredCase{"PREP1\\..\\LABEL1\\A1.spl", {"LABEL1/A1.spl"}, std::nullopt},
-                      DeliveredCase{"not a job line", {}, std::nullopt}));
+TEST(DeliveredJobs, StillStandingOnlyWhileTheMergedFileIsThere) {
+  const velmora::test::TempWorkDir dir;
+  std::filesystem::create_directory("LABEL2");
+  DeliveredJobs delivered;
+  delivered.add({7, "PREP1\\A1.spl -- ERROR", {"LABEL2", "LABEL2\\A1N2.spl"}});
+  EXPECT_EQ(delivered.stillStanding(7), std::nullopt) << "not there (yet)";
+  velmora::test::writeBytes("LABEL2/A1N2.spl", "^XA^XZ\r\n");
+  const auto standing = delivered.stillStanding(7);
+  ASSERT_TRUE(standing);
+  EXPECT_EQ(standing->delivery.file, "LABEL2\\A1N2.spl");
+  EXPECT_EQ(standing->delivery.printer, "LABEL2");
+  EXPECT_EQ(delivered.stillStanding(8), std::nullopt) << "never delivered";
+  std::filesystem::remove("LABEL2/A1N2.spl");
+  EXPECT_EQ(delivered.stillStanding(7), std::nullopt) << "taken by the host's spooler";
+}
 
 } // namespace
 } // namespace velmora::spooler

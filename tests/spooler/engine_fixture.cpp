@@ -1,5 +1,7 @@
 #include "engine_fixture.h"
 
+#include <algorithm>
+
 #include "formats/text_file.h"
 #include "xbase/host_layout.h"
 
@@ -19,15 +21,21 @@ void RecordingView::addStatusLine(const std::string& line) {
     onStatus(status.back());
 }
 
-void RecordingView::addJobLine(const std::string& line) {
+void RecordingView::addJobLine(spooler::JobId job, const std::string& line) {
+  EXPECT_NE(job, 0u);
+  EXPECT_TRUE(jobIds.empty() || job > jobIds.back()) << "a job's id is new";
+  EXPECT_EQ(std::count(jobIds.begin(), jobIds.end(), job), 0);
   jobs.push_back(line);
+  jobIds.push_back(job);
   if (onJob)
     onJob(line);
 }
 
-void RecordingView::markLastJobLineError() {
-  if (!jobs.empty())
-    jobs.back() += " -- ERROR";
+void RecordingView::changeJobLine(spooler::JobId job, const std::string& line) {
+  // A job listed before the test cleared the list may change still.
+  const auto found = std::find(jobIds.begin(), jobIds.end(), job);
+  if (found != jobIds.end())
+    jobs[static_cast<std::size_t>(found - jobIds.begin())] = line;
 }
 
 Lines sampleJobNamed(const std::string& reference) {

@@ -29,8 +29,8 @@ using Lines = std::vector<std::string>;
 class RecordingView final : public spooler::SpoolerView {
 public:
   void addStatusLine(const std::string& line) override;
-  void addJobLine(const std::string& line) override;
-  void markLastJobLineError() override;
+  void addJobLine(spooler::JobId job, const std::string& line) override;
+  void changeJobLine(spooler::JobId job, const std::string& line) override;
   void clearPrinters() override {
     printers.clear();
     ++printerClears;
@@ -40,9 +40,14 @@ public:
   void showMessage(const std::string& text) override { messages.push_back(text); }
   void endProgram() override { ended = true; }
   std::string formatTimestamp(std::chrono::system_clock::time_point) override { return "T"; }
+  void clearJobs() {
+    jobs.clear();
+    jobIds.clear();
+  }
 
-  Lines status; // without the time stamp
-  Lines jobs;
+  Lines status;                       // without the time stamp
+  Lines jobs;                         // as they stand now, one a job
+  std::vector<spooler::JobId> jobIds; // beside each line
   Lines printers;
   Lines messages;
   Lines causes; // what the system said beneath a failure just reported

@@ -130,36 +130,43 @@ TEST_F(FerrulinConsole, HealthyPrimaryGetsTheMergedJobAndTheSourceGoes) {
               ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)"));
 }
 
-TEST_F(FerrulinConsole, JobsDroppedAtOnceAreDeliveredOneByOneInListingOrder) {
+TEST_F(FerrulinConsole, JobsDroppedAtOnceAreDeliveredOldestFirst) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   holdLock("LABEL1");
   auto spooler = startSpooler();
-  for (const char* name : {"first.spl", "second.spl", "third.spl"})
-    writeBytes(std::string("PREP1/") + name + ".tmp", jobBytes(job(name)));
-  for (const char* name : {"first.spl", "second.spl", "third.spl"})
-    fs::rename(std::string("PREP1/") + name + ".tmp", std::string("PREP1/") + name);
-  Lines listing = platform::listEntries("PREP1", ".spl"); // before the first report, 100 ms on
-  ASSERT_EQ(listing.size(), 3u);
-  ASSERT_TRUE(waitFor([] { return platform::listEntries("LABEL1", ".spl").size() == 3; }));
-  for (auto& name : listing) {
-    EXPECT_EQ(readBytes("LABEL1/" + name), merged(name));
-    name = "PREP1\\" + name;
+  // Written in this order, whatever order their names or the folder's
+  // listing give.
+  const Lines arrival{"second.spl", "third.spl", "first.spl"};
+  const auto written = fs::file_time_type::clock::now() - 1h;
+  for (std::size_t i = 0; i < arrival.size(); ++i) {
+    const std::string temporary = "PREP1/" + arrival[i] + ".tmp";
+    writeBytes(temporary, jobBytes(job(arrival[i])));
+    fs::last_write_time(temporary, written + std::chrono::seconds(i));
   }
-  EXPECT_EQ(linesStartingWith(spooler->lines(), "Print job: "), listing);
+  for (const auto& name : {"first.spl", "second.spl", "third.spl"})
+    fs::rename(std::string("PREP1/") + name + ".tmp", std::string("PREP1/") + name);
+  ASSERT_TRUE(waitFor([] { return platform::listEntries("LABEL1", ".spl").size() == 3; }));
+  Lines taken;
+  for (const auto& name : arrival) {
+    EXPECT_EQ(readBytes("LABEL1/" + name), merged(name));
+    taken.push_back("PREP1\\" + name);
+  }
+  EXPECT_EQ(linesStartingWith(spooler->lines(), "Print job: "), taken);
 }
 
-TEST_F(FerrulinConsole, AJobWaitingFromBeforeTheStartIsTakenAtTheNextChange) {
+TEST_F(FerrulinConsole, JobsWaitingFromBeforeTheStartAreTakenAtOnce) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   holdLock("LABEL1");
   dropJob("PREP1", "old.spl", job("old"));
+  dropJob("PREP1", "older.spl", job("older"));
+  fs::last_write_time("PREP1/older.spl", fs::file_time_type::clock::now() - 1h);
   auto spooler = startSpooler();
-  std::this_thread::sleep_for(500ms); // nothing looks into the folder at start
-  EXPECT_TRUE(fs::exists("PREP1/old.spl"));
-  EXPECT_FALSE(fs::exists("LABEL1/old.spl"));
-  dropJob("PREP1", "new.spl", job("new"));
-  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/old.spl") && fs::exists("LABEL1/new.spl"); }));
+  // No further change of the folder comes.
+  ASSERT_TRUE(waitFor([] { return platform::listEntries("PREP1", ".spl").empty(); }));
   EXPECT_EQ(readBytes("LABEL1/old.spl"), merged("old"));
-  EXPECT_EQ(platform::listEntries("PREP1", ".spl").size(), 0u);
+  EXPECT_EQ(readBytes("LABEL1/older.spl"), merged("older"));
+  EXPECT_THAT(linesStartingWith(spooler->lines(), "Print job: "),
+              ElementsAre("PREP1\\older.spl", "PREP1\\old.spl"));
 }
 
 TEST_F(FerrulinConsole, UnusablePrimaryFailsOverToTheBackup) {
@@ -200,9 +207,9 @@ TEST_F(FerrulinConsole, UnusablePrimaryFailsOverToTheBackup) {
   }
 }
 
-TEST_F(FerrulinConsole, ADestinationOutsideTheDataDirectoryCountsAsDown) {
-  // A printer folder beside the data directory, held like a live spooler: a
-  // configuration value must never send a job there.
+TEST_F(FerrulinConsole, ARowWhoseDestinationIsNoFolderOfTheDataDirectoryIsNotServed) {
+  // A destination that leads out of the data directory, held by a live
+  // spooler there: a configuration value must never send a job there.
   const fs::path outside = dir.path().parent_path() / "OUT";
   struct RemovedAtEnd {
     fs::path path;
@@ -214,18 +221,26 @@ TEST_F(FerrulinConsole, ADestinationOutsideTheDataDirectoryCountsAsDown) {
   ChildProcess outsideHolder(HOSTSIM_PATH, {"hold", dir.path().parent_path().string(), "OUT"});
   ASSERT_TRUE(outsideHolder.waitForOutput("holding OUT", kWait));
   holdLock("LABEL2");
-  for (const char* dest : {"..\\OUT", "../OUT", "C:OUT", ".", ".."}) {
+  const std::pair<const char*, const char*> cases[] = {{"..\\OUT", "\".\""},
+                                                       {"../OUT", "\".\""},
+                                                       {"C:OUT", "\":\""},
+                                                       {".", "\".\""},
+                                                       {"..", "\".\""}};
+  for (const auto& [dest, character] : cases) {
     SCOPED_TRACE(dest);
     writeConfiguration({{"PREP1", dest, "LABEL2"}});
-    auto spooler = startSpooler();
     dropJob("PREP1", "J.spl", job("guarded"));
-    ASSERT_TRUE(waitFor([] { return fs::exists("LABEL2/J.spl") && !fs::exists("PREP1/J.spl"); }));
-    EXPECT_TRUE(spooler->waitForOutput("ERROR: Printer \"" + std::string(dest) +
-                                           "\" does not name a folder of the data directory",
+    auto spooler = startSpooler();
+    EXPECT_TRUE(spooler->waitForOutput("ERROR: Row 1 (PREP1) is not served: its destination "
+                                       "printer \"" +
+                                           std::string(dest) + "\" holds " + character,
                                        kWait));
-    EXPECT_TRUE(spooler->waitForOutput("Trying backup printer...", kWait));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Down) << "not claimed";
+    EXPECT_TRUE(fs::exists("PREP1/J.spl")) << "not taken";
     EXPECT_FALSE(fs::exists(outside / "J.spl"));
-    fs::remove("LABEL2/J.spl");
+    EXPECT_FALSE(fs::exists("LABEL2/J.spl"));
+    fs::remove("PREP1/J.spl");
   }
   outsideHolder.signal(SIGTERM);
   outsideHolder.wait(kWait);
@@ -259,13 +274,20 @@ TEST_F(FerrulinConsole, IncompatibleJobGivesTheWarningAndAnEmptyFile) {
   EXPECT_TRUE(spooler->waitForOutput(std::string(formats::kIncompatibleJobWarning), kWait));
 }
 
-TEST_F(FerrulinConsole, AnExistingFileOfTheSameNameIsReplaced) {
+TEST_F(FerrulinConsole, AWaitingFileOfTheSameNameIsNeverReplaced) {
   writeConfiguration({{"PREP1", "LABEL1", ""}});
   holdLock("LABEL1");
-  writeBytes("LABEL1/same.spl", "an older job that is much longer than the new one ...");
+  const std::string waiting = "an older job that the printer's spooler has not taken yet";
+  writeBytes("LABEL1/SAME.spl", waiting);
   auto spooler = startSpooler();
   dropJob("PREP1", "same.spl", job("newer"));
-  ASSERT_TRUE(waitFor([] { return readBytes("LABEL1/same.spl") == merged("newer"); }));
+  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/sameN2.spl"); }));
+  EXPECT_EQ(readBytes("LABEL1/sameN2.spl"), merged("newer"));
+  EXPECT_EQ(readBytes("LABEL1/SAME.spl"), waiting);
+  EXPECT_TRUE(spooler->waitForOutput(
+      "# Job PREP1\\same.spl is delivered to LABEL1 as sameN2.spl: a job named same.spl waits "
+      "there",
+      kWait));
 }
 
 TEST_F(FerrulinConsole, AJobStillHeldOpenByItsWriterIsTakenWhenTheWriterIsDone) {
@@ -276,15 +298,18 @@ TEST_F(FerrulinConsole, AJobStillHeldOpenByItsWriterIsTakenWhenTheWriterIsDone) 
   const int fd = ::open("PREP1/slow.spl", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::write(fd, bytes.data(), 100), 100);
-  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\slow.spl\" not found.", kWait));
-  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/slow.spl"); }));
-  EXPECT_EQ(readBytes("LABEL1/slow.spl"), "") << "the merge had no lines to work on";
+  ASSERT_TRUE(spooler->waitForOutput(
+      "# Job PREP1\\slow.spl is still being written: it is taken once its writer is done", kWait));
+  std::this_thread::sleep_for(1500ms); // tried again meanwhile
+  EXPECT_FALSE(fs::exists("LABEL1/slow.spl")) << "nothing is delivered for it";
   EXPECT_TRUE(fs::exists("PREP1/slow.spl")) << "a job its writer holds open is not removed";
   ASSERT_EQ(::write(fd, bytes.data() + 100, bytes.size() - 100),
             static_cast<ssize_t>(bytes.size() - 100));
   ::close(fd);
   ASSERT_TRUE(waitFor([] { return !fs::exists("PREP1/slow.spl"); }));
   EXPECT_EQ(readBytes("LABEL1/slow.spl"), merged("slow writer"));
+  EXPECT_THAT(linesStartingWith(spooler->lines(), "Print job: "), ElementsAre("PREP1\\slow.spl"))
+      << "taken once";
 }
 
 TEST_F(FerrulinConsole, AWriterThatClosesItsJobLaterIsSeenWhenItCloses) {
@@ -295,7 +320,8 @@ TEST_F(FerrulinConsole, AWriterThatClosesItsJobLaterIsSeenWhenItCloses) {
   const int fd = ::open("PREP1/late.spl", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\late.spl\" not found.", kWait));
+  ASSERT_TRUE(spooler->waitForOutput(
+      "# Job PREP1\\late.spl is still being written: it is taken once its writer is done", kWait));
   std::this_thread::sleep_for(400ms); // every write is long reported; only the close is left
   ::close(fd);
   ASSERT_TRUE(waitFor([] { return !fs::exists("PREP1/late.spl"); }));
@@ -338,7 +364,7 @@ TEST_F(FerrulinConsole, ConfigurationWithoutRowsServesNothing) {
   EXPECT_TRUE(linesStartingWith(spooler->lines(), "Printer: ").empty());
 }
 
-TEST_F(FerrulinConsole, MissingDesignDeliversEmptyLabels) {
+TEST_F(FerrulinConsole, AJobWaitsForAMissingDesignUntilItIsSaved) {
   writeConfiguration({{"PREP1", "LABEL1", "", "Missing.txt"}});
   holdLock("LABEL1");
   auto spooler = startSpooler();
@@ -347,18 +373,28 @@ TEST_F(FerrulinConsole, MissingDesignDeliversEmptyLabels) {
                           "ERROR: Design file \"Missing.txt\" cannot be found!",
                           "Configuration loaded"));
   dropJob("PREP1", "j.spl", job("x"));
+  ASSERT_TRUE(spooler->waitForOutput("# PREP1 has no label design to print with (\"Missing.txt\" "
+                                     "cannot be found): its jobs wait in PREP1 until it can be "
+                                     "read",
+                                     kWait));
+  EXPECT_FALSE(fs::exists("LABEL1/j.spl")) << "never merged to nothing";
+  EXPECT_TRUE(fs::exists("PREP1/j.spl"));
+  writeBytes("Missing.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
   ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/j.spl") && !fs::exists("PREP1/j.spl"); }));
-  EXPECT_EQ(readBytes("LABEL1/j.spl"), "");
+  EXPECT_EQ(readBytes("LABEL1/j.spl"), merged("x"));
 }
 
-TEST_F(FerrulinConsole, SourceNameWithABlankEndsTheLoadAtThatRow) {
+TEST_F(FerrulinConsole, ARowWithABlankInItsSourceIsNotServedTheOthersAre) {
   writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP 2", "LABEL1", ""}, {"PREP2", "LABEL1", ""}});
-  auto spooler = startSpooler(false);
-  ASSERT_TRUE(spooler->waitForOutput("Printer: PREP1", kWait));
-  ASSERT_TRUE(spooler->waitForErrorOutput("''cnPREP 2'' is not a valid component name", kWait));
+  auto spooler = startSpooler();
+  EXPECT_THAT(statusMessages(spooler->lines()),
+              ElementsAre("Loading Configuration",
+                          "ERROR: Row 2 (PREP 2) is not served: its source printer \"PREP 2\" "
+                          "holds a blank",
+                          "Configuration loaded"));
   EXPECT_EQ(xbase::probeDestination("PREP1"), xbase::DestinationState::Up);
-  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Down);
-  EXPECT_FALSE(spooler->waitForOutput("Configuration loaded", 300ms));
+  EXPECT_EQ(xbase::probeDestination("PREP2"), xbase::DestinationState::Up);
+  EXPECT_FALSE(fs::exists("PREP 2"));
 }
 
 TEST_F(FerrulinConsole, AFolderThatCannotBeClaimedIsSaidOnStdoutItsCauseOnStderr) {
@@ -525,20 +561,6 @@ TEST_F(FerrulinConsole, JobsAndDesignsAboveTheSizeLimitAreRefused) {
   EXPECT_EQ(readBytes("LABEL1/small.spl"), merged("small"));
 }
 
-// A change of mode alone is not a new job: a waiting job is not taken on it.
-TEST_F(FerrulinConsole, AChangeOfModeAloneTakesNoJob) {
-  writeConfiguration({{"PREP1", "LABEL1", ""}});
-  holdLock("LABEL1");
-  dropJob("PREP1", "waiting.spl", job("waiting"));
-  auto spooler = startSpooler();
-  fs::permissions("PREP1/waiting.spl", fs::perms::owner_read | fs::perms::owner_write);
-  std::this_thread::sleep_for(1s);
-  EXPECT_TRUE(fs::exists("PREP1/waiting.spl"));
-  EXPECT_FALSE(fs::exists("LABEL1/waiting.spl"));
-  dropJob("PREP1", "next.spl", job("next"));
-  ASSERT_TRUE(waitFor([] { return fs::exists("LABEL1/waiting.spl"); }));
-}
-
 // The spooler under a service account (the user "nobody") beside jobs of
 // another user: it reads none that it may not read, deletes none it could not
 // read, and takes none whose writer may still be writing it.
@@ -599,8 +621,10 @@ TEST_F(FerrulinConsoleAsAnotherUser, AJobOfAnotherUserStillBeingWrittenIsNotTake
   const int fd = ::open("PREP1/slow.spl", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::write(fd, bytes.data(), 100), 100);
-  ASSERT_TRUE(spooler->waitForOutput("ERROR: File \"PREP1\\slow.spl\" not found.", kWait));
+  ASSERT_TRUE(spooler->waitForOutput(
+      "# Job PREP1\\slow.spl is still being written: it is taken once its writer is done", kWait));
   EXPECT_TRUE(fs::exists("PREP1/slow.spl")) << "a job its writer may still write is not removed";
+  EXPECT_FALSE(fs::exists("LABEL1/slow.spl"));
   ASSERT_EQ(::write(fd, bytes.data() + 100, bytes.size() - 100),
             static_cast<ssize_t>(bytes.size() - 100));
   ::close(fd);

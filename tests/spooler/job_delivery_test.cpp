@@ -84,7 +84,7 @@ TEST_F(JobDelivery, AJobThatCannotBeKeptStaysAndIsTriedAgainAfterAFewSeconds) {
               HasSubstr("# Job PREP1\\J.spl cannot be kept in VelmoraHeldJobs"));
   // Nothing changes in the folder any more; the retry comes all the same.
   loop.runFor(std::chrono::milliseconds(500)); // the report of the drop itself
-  view.jobs.clear();
+  view.clearJobs();
   const auto before = std::chrono::steady_clock::now();
   ASSERT_TRUE(runUntil([&] { return !view.jobs.empty(); }));
   EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
@@ -94,65 +94,78 @@ TEST_F(JobDelivery, AJobThatCannotBeKeptStaysAndIsTriedAgainAfterAFewSeconds) {
   EXPECT_FALSE(fs::exists("PREP1/J.spl"));
 }
 
-TEST_F(JobDelivery, AFailedWriteToThePrimaryTakesTheBackupPath) {
+TEST_F(JobDelivery, ANameTakenInTheDestinationGivesTheDeliveryAFreeName) {
   holdLock("LABEL1");
-  holdLock("LABEL2");
   start({{"PREP1", "LABEL1", "LABEL2"}});
-  fs::create_directory("LABEL1/W.spl"); // the merged job's name is taken by a folder
-  dropJob("PREP1", "W.spl", sampleJobNamed("rerouted"));
+  // The job's own name is taken: by a waiting job in another case, and by a
+  // folder; so is the first free name's.
+  writeBytes("LABEL1/w.SPL", "waiting");
+  fs::create_directory("LABEL1/WN2.spl");
+  dropJob("PREP1", "W.spl", sampleJobNamed("renamed"));
   engine->ProcessNextJob(0);
-  ASSERT_TRUE(fs::exists("LABEL2/W.spl"));
-  EXPECT_EQ(readBytes("LABEL2/W.spl"), mergedBytes("rerouted"));
+  EXPECT_EQ(readBytes("LABEL1/w.SPL"), "waiting") << "never replaced";
+  ASSERT_TRUE(fs::exists("LABEL1/WN3.spl"));
+  EXPECT_EQ(readBytes("LABEL1/WN3.spl"), mergedBytes("renamed"));
   EXPECT_FALSE(fs::exists("PREP1/W.spl"));
-  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\W.spl -- ERROR"));
-  EXPECT_THAT(view.status, ElementsAre("Loading Configuration", "Configuration loaded",
-                                       ::testing::AllOf(HasSubstr("ERROR: Cannot create file"),
-                                                        HasSubstr("W.spl")),
-                                       "Trying backup printer..."));
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\W.spl"));
+  EXPECT_EQ(view.status.back(),
+            "# Job PREP1\\W.spl is delivered to LABEL1 as WN3.spl: a job named W.spl waits there");
+  const DeliveredJob* delivered = engine->deliveredJobs().find(view.jobIds.back());
+  ASSERT_NE(delivered, nullptr);
+  EXPECT_EQ(delivered->delivery.file, "LABEL1\\WN3.spl");
   EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(JobDelivery, AFullPrimaryDiskTakesTheBackupPath) {
+TEST_F(JobDelivery, AFullDiskTakesTheNextPathAndLeavesNoTemporary) {
   if (::geteuid() != 0)
-    GTEST_SKIP() << "needs root: mounts a small tmpfs as the primary's folder";
-  fs::create_directory("LABEL1");
-  ASSERT_EQ(::mount("tmpfs", "LABEL1", "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
-  struct Unmount {
-    ~Unmount() { ::umount2(fs::absolute("LABEL1").c_str(), MNT_DETACH); }
-  } unmount;
-  xbase::createLockTable("LABEL1");
-  holdLock("LABEL1");
-  holdLock("LABEL2");
-  {
-    // Fill the disk to the last block.
-    std::ofstream filler("LABEL1/filler", std::ios::binary);
-    const std::string block(4096, 'x');
-    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
-           filler.flush()) {
+    GTEST_SKIP() << "needs root: mounts a small tmpfs as a destination's folder";
+  struct Case {
+    const char* full;      // the destination whose disk is full
+    Lines running;         // destinations whose spooler runs
+    const char* ending;    // where the job ends up
+    const char* delivered; // the merged job, if any
+    const char* line;      // the print-jobs line
+  };
+  const Case cases[] = {
+      {"LABEL1", {"LABEL1", "LABEL2"}, "LABEL2/F.spl", "LABEL2/F.spl", "PREP1\\F.spl -- ERROR"},
+      {"LABEL2", {"LABEL2"}, "VelmoraHeldJobs/PREP1/F.spl", nullptr, "PREP1\\F.spl -- ERROR"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.full);
+    fs::create_directory(c.full);
+    ASSERT_EQ(::mount("tmpfs", c.full, "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
+    struct Unmount {
+      std::string folder;
+      ~Unmount() { ::umount2(fs::absolute(folder).c_str(), MNT_DETACH); }
+    } unmount{c.full};
+    xbase::createLockTable(c.full);
+    for (const auto& printer : c.running)
+      holdLock(printer);
+    {
+      // Fill the disk to the last block.
+      std::ofstream filler(std::string(c.full) + "/filler", std::ios::binary);
+      const std::string block(4096, 'x');
+      while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+             filler.flush()) {
+      }
     }
+    view = RecordingView();
+    start({{"PREP1", "LABEL1", "LABEL2"}});
+    dropJob("PREP1", "F.spl", sampleJobNamed("full"));
+    engine->ProcessNextJob(0);
+    ASSERT_TRUE(fs::exists(c.ending));
+    if (c.delivered) {
+      EXPECT_EQ(readBytes(c.delivered), mergedBytes("full"));
+    }
+    EXPECT_FALSE(fs::exists(std::string(c.full) + "/F.spl"));
+    EXPECT_FALSE(fs::exists("PREP1/F.spl"));
+    EXPECT_THAT(view.jobs, ElementsAre(c.line));
+    EXPECT_TRUE(statusContains("No space left on device"));
+    EXPECT_TRUE(platform::listEntries(c.full, ".tmp").empty()) << "no temporary left behind";
+    engine.reset();
+    holders.clear();
+    fs::remove_all("VelmoraHeldJobs");
   }
-  start({{"PREP1", "LABEL1", "LABEL2"}});
-  dropJob("PREP1", "F.spl", sampleJobNamed("full"));
-  engine->ProcessNextJob(0);
-  ASSERT_TRUE(fs::exists("LABEL2/F.spl"));
-  EXPECT_EQ(readBytes("LABEL2/F.spl"), mergedBytes("full"));
-  EXPECT_FALSE(fs::exists("LABEL1/F.spl"));
-  EXPECT_FALSE(fs::exists("PREP1/F.spl"));
-  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\F.spl -- ERROR"));
-  EXPECT_TRUE(statusContains("No space left on device"));
-  EXPECT_THAT(view.status, Contains("Trying backup printer..."));
-  EXPECT_TRUE(platform::listEntries("LABEL1", ".tmp").empty()) << "no temporary left behind";
-}
-
-TEST_F(JobDelivery, AFailedWriteToTheBackupKeepsTheJob) {
-  holdLock("LABEL2");
-  start({{"PREP1", "LABEL1", "LABEL2"}});
-  fs::create_directory("LABEL2/W.spl");
-  dropJob("PREP1", "W.spl", sampleJobNamed("kept"));
-  engine->ProcessNextJob(0);
-  EXPECT_TRUE(fs::exists("VelmoraHeldJobs/PREP1/W.spl")) << "no longer lost";
-  EXPECT_TRUE(statusContains("ERROR: Cannot create file"));
-  EXPECT_THAT(view.status, Contains("# Failed to print..."));
 }
 
 TEST_F(JobDelivery, AJobAnotherProgramTookBeforeItWasReadDeliversNothing) {
@@ -170,14 +183,32 @@ TEST_F(JobDelivery, AJobAnotherProgramTookBeforeItWasReadDeliversNothing) {
   EXPECT_FALSE(fs::exists("VelmoraHeldJobs"));
 }
 
-TEST_F(JobDelivery, AFolderAnotherProgramHoldsIsSaidOncePerClaim) {
-  holdLock("PREP1");
+TEST_F(JobDelivery, AFolderAnotherProgramHoldsIsLeftToItUntilItLetsGo) {
+  holdLock("LABEL1");
+  holdLock("PREP1"); // another spooler serves PREP1
+  dropJob("PREP1", "A.spl", sampleJobNamed("theirs"));
   start({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL1", ""}});
-  const std::string line =
-      "# Another program already holds the lock of PREP1: both serve its folder";
-  EXPECT_EQ(std::count(view.status.begin(), view.status.end(), line), 1);
-  EXPECT_FALSE(statusContains("lock of PREP2"));
-  EXPECT_TRUE(engine->LabelSpoolers()[0].RMSpoolPrinter->Active()) << "served all the same";
+  const std::string waits = "# Another program serves PREP1: this program takes its jobs only "
+                            "once that program lets go of its folder";
+  EXPECT_EQ(std::count(view.status.begin(), view.status.end(), waits), 1);
+  EXPECT_FALSE(statusContains("serves PREP2"));
+  // Reports come (the drop, the checks) but take nothing.
+  loop.runFor(std::chrono::milliseconds(1500));
+  engine->ProcessNextJob(0);
+  EXPECT_TRUE(fs::exists("PREP1/A.spl"));
+  EXPECT_TRUE(view.jobs.empty());
+  // The other program ends: within a few seconds the folder is this
+  // program's, and the waiting job is taken without a further change.
+  const auto released = std::chrono::steady_clock::now();
+  releaseLock("PREP1");
+  ASSERT_TRUE(runUntil([] { return !fs::exists("PREP1/A.spl"); }));
+  EXPECT_LT(std::chrono::steady_clock::now() - released, std::chrono::seconds(3));
+  EXPECT_EQ(readBytes("LABEL1/A.spl"), mergedBytes("theirs"));
+  EXPECT_EQ(std::count(view.status.begin(), view.status.end(), waits), 1);
+  EXPECT_THAT(view.status,
+              Contains("# PREP1 is served by this program now: the other program let go of "
+                       "its folder"));
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\A.spl"));
 }
 
 TEST_F(JobDelivery, AJobReplacedWhileItWasMergedStaysToBeTakenAgain) {
@@ -196,52 +227,9 @@ TEST_F(JobDelivery, AJobReplacedWhileItWasMergedStaysToBeTakenAgain) {
   ASSERT_TRUE(fs::exists("PREP1/R.spl")) << "the new version is not deleted undelivered";
   EXPECT_EQ(readBytes("PREP1/R.spl"), formats::encodeLines(sampleJobNamed("second")));
   engine->ProcessNextJob(0);
-  EXPECT_EQ(readBytes("LABEL2/R.spl"), mergedBytes("second"));
+  EXPECT_EQ(readBytes("LABEL2/R.spl"), mergedBytes("first")) << "the first still waits there";
+  EXPECT_EQ(readBytes("LABEL2/RN2.spl"), mergedBytes("second"));
   EXPECT_FALSE(fs::exists("PREP1/R.spl"));
-}
-
-TEST_F(JobDelivery, ADestinationThatIsAServedSourceCountsAsUnusable) {
-  struct Case {
-    const char* what;
-    std::vector<ConfigRow> rows;
-    Lines running;         // destinations whose spooler runs
-    const char* delivered; // where the job ends up, relative to the data directory
-    const char* line;
-  };
-  const Case cases[] = {
-      {"a row printing to its own source",
-       {{"PREP1", "PREP1", "LABEL2"}},
-       {"LABEL2"},
-       "LABEL2/J.spl",
-       "ERROR: PREP1 is a source printer of this configuration: row PREP1 cannot print to it"},
-      {"its backup too, in another case",
-       {{"PREP1", "LABEL1", "prep1"}},
-       {},
-       "VelmoraHeldJobs/PREP1/J.spl",
-       "ERROR: prep1 is a source printer of this configuration: row PREP1 cannot print to it"},
-      {"two rows feeding each other",
-       {{"PREP1", "PREP2", ""}, {"PREP2", "PREP1", ""}},
-       {},
-       "VelmoraHeldJobs/PREP1/J.spl",
-       "ERROR: PREP2 is a source printer of this configuration: row PREP1 cannot print to it"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (const auto& printer : c.running)
-      holdLock(printer);
-    view = RecordingView();
-    start(c.rows);
-    dropJob("PREP1", "J.spl", sampleJobNamed("looped"));
-    engine->ProcessNextJob(0);
-    EXPECT_TRUE(fs::exists(c.delivered));
-    EXPECT_FALSE(fs::exists("PREP1/J.spl"));
-    EXPECT_FALSE(fs::exists("PREP2/J.spl"));
-    EXPECT_THAT(view.status, Contains(c.line));
-    engine.reset();
-    holders.clear();
-    fs::remove_all("VelmoraHeldJobs");
-    fs::remove("LABEL2/J.spl");
-  }
 }
 
 } // namespace

@@ -50,8 +50,8 @@ TEST(SpoolerShell, ProgramFileTitleIsTheFileNameWithoutItsExtension) {
 class RecordingView final : public SpoolerView {
 public:
   void addStatusLine(const std::string& line) override { status.push_back(line); }
-  void addJobLine(const std::string&) override {}
-  void markLastJobLineError() override {}
+  void addJobLine(JobId, const std::string&) override {}
+  void changeJobLine(JobId, const std::string&) override {}
   void clearPrinters() override { printers.clear(); }
   void addPrinterLine(const std::string& line) override { printers.push_back(line); }
   void showCause(const std::string&) override {}

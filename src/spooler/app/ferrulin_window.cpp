@@ -18,6 +18,9 @@
 namespace velmora::spooler::app {
 namespace {
 
+// Where a print-jobs item keeps its job's JobId.
+constexpr int kJobIdRole = Qt::UserRole;
+
 // A list whose items cannot be found by typing their first letters.
 class ListWithoutIncrementalSearch final : public QListWidget {
 public:
@@ -114,7 +117,7 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   placeList(lbQ_, "lbQ", QRect(272, 24, 321, 137));
   QObject::connect(lbQ_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     if (jobLineDoubleClick_)
-      jobLineDoubleClick_(item->text().toStdString());
+      jobLineDoubleClick_(item->data(kJobIdRole).value<JobId>());
   });
   Label2_ = makeCaption(this, "Label2", "Status", 8, 175);
   lbMessages_ = new ListWithoutIncrementalSearch(this);
@@ -137,18 +140,22 @@ void FerrulinWindow::addStatusLine(const std::string& line) {
   lbMessages_->scrollToBottom();
 }
 
-void FerrulinWindow::addJobLine(const std::string& line) {
-  lbQ_->addItem(fromStd(line));
+void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
+  auto* item = new QListWidgetItem(fromStd(line));
+  item->setData(kJobIdRole, QVariant::fromValue(job));
+  lbQ_->addItem(item);
   lbQ_->scrollToBottom();
 }
 
-void FerrulinWindow::markLastJobLineError() {
-  if (lbQ_->count() == 0)
-    return;
-  QListWidgetItem* last = lbQ_->item(lbQ_->count() - 1);
-  last->setText(last->text() +
-                QString::fromUtf8(spooler::kJobErrorMark.data(),
-                                  static_cast<qsizetype>(spooler::kJobErrorMark.size())));
+void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {
+  // The job changed is nearly always the newest: looked for from the end.
+  for (int row = lbQ_->count() - 1; row >= 0; --row) {
+    QListWidgetItem* item = lbQ_->item(row);
+    if (item->data(kJobIdRole).value<JobId>() == job) {
+      item->setText(fromStd(line));
+      return;
+    }
+  }
 }
 
 void FerrulinWindow::clearPrinters() {

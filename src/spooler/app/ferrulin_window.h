@@ -48,8 +48,8 @@ public:
 
   // SpoolerView.
   void addStatusLine(const std::string& line) override;
-  void addJobLine(const std::string& line) override;
-  void markLastJobLineError() override;
+  void addJobLine(JobId job, const std::string& line) override;
+  void changeJobLine(JobId job, const std::string& line) override;
   void clearPrinters() override;
   void addPrinterLine(const std::string& line) override;
   // The cause goes into the status log, time-stamped like its other lines.
@@ -87,8 +87,8 @@ public:
   void setSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
 
   // What a double-click on a line of the print-jobs list runs, with the
-  // line's text (the program shows that job's merged labels).
-  void setJobLineDoubleClick(std::function<void(const std::string&)> handler) {
+  // line's job (the program shows that job's merged labels).
+  void setJobLineDoubleClick(std::function<void(JobId)> handler) {
     jobLineDoubleClick_ = std::move(handler);
   }
 
@@ -116,7 +116,7 @@ private:
   FerrulinTray tray_;
   std::function<void()> button1Click_;
   std::function<void()> sendBackClick_;
-  std::function<void(const std::string&)> jobLineDoubleClick_;
+  std::function<void(JobId)> jobLineDoubleClick_;
   bool exiting_ = false; // set by ExitItemClick: the close that follows is not refused
 };
 

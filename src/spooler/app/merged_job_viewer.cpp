@@ -43,14 +43,14 @@ MergedJobViewer::MergedJobViewer(const std::string& jobLine, const std::string& 
 }
 
 void showMergedJobsOnDoubleClick(FerrulinWindow& window, const SpoolerEngine& engine) {
-  window.setJobLineDoubleClick([&window, &engine](const std::string& line) {
-    const auto path = findDeliveredJob(engine.LabelSpoolers(), line);
-    if (!path) {
+  window.setJobLineDoubleClick([&window, &engine](JobId job) {
+    const auto delivered = engine.deliveredJobs().stillStanding(job);
+    if (!delivered) {
       window.showMessage(kDeliveredJobGoneMessage);
       return;
     }
     try {
-      (new MergedJobViewer(line, *path, &window))->show();
+      (new MergedJobViewer(delivered->jobLine, delivered->delivery.file, &window))->show();
     } catch (const std::exception& error) {
       window.showErrorBox(error.what());
     }

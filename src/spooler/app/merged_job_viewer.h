@@ -35,7 +35,7 @@ private:
 
 // Makes a double-click on a line of `window`'s print-jobs list show the
 // job's merged labels in a MergedJobViewer over the window while the merged
-// file stands in a destination folder of `engine`'s printer table; otherwise
+// file `engine` delivered still stands in its destination folder; otherwise
 // the window says it is gone (kDeliveredJobGoneMessage). A file that cannot
 // be read gives the error box. Both outlive the wiring (set the handler to
 // null before the engine goes).

@@ -40,12 +40,12 @@ public:
   void addStatusLine(const std::string& line) override {
     std::cout << withoutLineBreak(line) << std::endl;
   }
-  void addJobLine(const std::string& line) override {
-    lastJob_ = line;
+  // A job's line is printed when it is taken, and again when it changes.
+  void addJobLine(JobId, const std::string& line) override {
     std::cout << "Print job: " << line << std::endl;
   }
-  void markLastJobLineError() override {
-    std::cout << "Print job: " << lastJob_ << " -- ERROR" << std::endl;
+  void changeJobLine(JobId, const std::string& line) override {
+    std::cout << "Print job: " << line << std::endl;
   }
   void clearPrinters() override {}
   void addPrinterLine(const std::string& line) override {
@@ -69,7 +69,6 @@ public:
 
 private:
   platform::PlainMainLoop& loop_;
-  std::string lastJob_;
   bool ended_ = false;
   int exitCode_ = 0;
 };

@@ -24,14 +24,14 @@ FerrulinProgram::FerrulinProgram() : window_(loop_), engine_(loop_, window_) {
   window_.setSendBackClick([this] { loop_.post([this] { engine_.sendHeldJobsBack(); }); });
   // A double-click on a job shows its merged labels while they still stand
   // in the destination folder.
-  window_.setJobLineDoubleClick([this](const std::string& line) {
-    const auto path = findDeliveredJob(engine_.LabelSpoolers(), line);
-    if (!path) {
+  window_.setJobLineDoubleClick([this](JobId job) {
+    const auto delivered = engine_.deliveredJobs().stillStanding(job);
+    if (!delivered) {
       window_.showMessage(kDeliveredJobGoneMessage);
       return;
     }
     try {
-      window_.showMergedJob(line, *path);
+      window_.showMergedJob(delivered->jobLine, delivered->delivery.file);
     } catch (const std::exception& error) {
       window_.showErrorBox(error.what());
     }

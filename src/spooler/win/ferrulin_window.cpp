@@ -181,11 +181,14 @@ void FerrulinWindow::show() {
   ::UpdateWindow(window_);
 }
 
-void FerrulinWindow::addLine(HWND list, const std::string& line) {
+LRESULT FerrulinWindow::addLine(HWND list, const std::string& line, LPARAM data) {
   const LRESULT index =
       ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(line).c_str()));
-  if (index >= 0)
+  if (index >= 0) {
+    ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), data);
     ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0); // scroll to the end
+  }
+  return index;
 }
 
 void FerrulinWindow::showCause(const std::string& cause) {
@@ -196,23 +199,23 @@ void FerrulinWindow::addStatusLine(const std::string& line) {
   addLine(lbMessages_, line);
 }
 
-void FerrulinWindow::addJobLine(const std::string& line) {
-  addLine(lbQ_, line);
+void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
+  addLine(lbQ_, line, static_cast<LPARAM>(job));
 }
 
-void FerrulinWindow::markLastJobLineError() {
-  const LRESULT count = ::SendMessageW(lbQ_, LB_GETCOUNT, 0, 0);
-  if (count <= 0)
+void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {
+  // The job changed is nearly always the newest: looked for from the end.
+  for (LRESULT row = ::SendMessageW(lbQ_, LB_GETCOUNT, 0, 0) - 1; row >= 0; --row) {
+    const auto index = static_cast<WPARAM>(row);
+    if (static_cast<JobId>(::SendMessageW(lbQ_, LB_GETITEMDATA, index, 0)) != job)
+      continue;
+    const LRESULT top = ::SendMessageW(lbQ_, LB_GETTOPINDEX, 0, 0);
+    ::SendMessageW(lbQ_, LB_DELETESTRING, index, 0);
+    ::SendMessageW(lbQ_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(toWide(line).c_str()));
+    ::SendMessageW(lbQ_, LB_SETITEMDATA, index, static_cast<LPARAM>(job));
+    ::SendMessageW(lbQ_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
     return;
-  const auto last = static_cast<WPARAM>(count - 1);
-  std::wstring text(static_cast<std::size_t>(::SendMessageW(lbQ_, LB_GETTEXTLEN, last, 0)) + 1,
-                    L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::SendMessageW(lbQ_, LB_GETTEXT, last, reinterpret_cast<LPARAM>(text.data()))));
-  text += toWide(kJobErrorMark);
-  ::SendMessageW(lbQ_, LB_DELETESTRING, last, 0);
-  ::SendMessageW(lbQ_, LB_INSERTSTRING, last, reinterpret_cast<LPARAM>(text.c_str()));
-  ::SendMessageW(lbQ_, LB_SETTOPINDEX, last, 0);
+  }
 }
 
 void FerrulinWindow::showMergedJob(const std::string& jobLine, const std::string& path) {
@@ -318,14 +321,9 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     if (reinterpret_cast<HWND>(lParam) == lbQ_ && HIWORD(wParam) == LBN_DBLCLK) {
       const LRESULT index = ::SendMessageW(lbQ_, LB_GETCURSEL, 0, 0);
-      if (index >= 0 && jobLineDoubleClick_) {
-        const auto row = static_cast<WPARAM>(index);
-        std::wstring line(static_cast<std::size_t>(::SendMessageW(lbQ_, LB_GETTEXTLEN, row, 0)) + 1,
-                          L'\0');
-        line.resize(static_cast<std::size_t>(
-            ::SendMessageW(lbQ_, LB_GETTEXT, row, reinterpret_cast<LPARAM>(line.data()))));
-        jobLineDoubleClick_(fromWide(line));
-      }
+      if (index >= 0 && jobLineDoubleClick_)
+        jobLineDoubleClick_(static_cast<JobId>(
+            ::SendMessageW(lbQ_, LB_GETITEMDATA, static_cast<WPARAM>(index), 0)));
       return 0;
     }
     if (LOWORD(wParam) == kButton1Id && HIWORD(wParam) == BN_CLICKED) {

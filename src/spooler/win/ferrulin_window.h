@@ -45,8 +45,8 @@ public:
   void addStatusLine(const std::string& line) override;
   // The cause beneath a failure goes to the status log, as a line of its own.
   void showCause(const std::string& cause) override;
-  void addJobLine(const std::string& line) override;
-  void markLastJobLineError() override;
+  void addJobLine(JobId job, const std::string& line) override;
+  void changeJobLine(JobId job, const std::string& line) override;
   void clearPrinters() override;
   void addPrinterLine(const std::string& line) override;
   void showMessage(const std::string& text) override;
@@ -74,8 +74,8 @@ public:
   // What a click of the hidden Button1 runs (a reload of the configuration).
   void setButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
   // What a double-click on a line of the print-jobs list runs, with the
-  // line's text.
-  void setJobLineDoubleClick(std::function<void(const std::string&)> handler) {
+  // line's job.
+  void setJobLineDoubleClick(std::function<void(JobId)> handler) {
     jobLineDoubleClick_ = std::move(handler);
   }
   // Opens a window with the merged labels of the job of `jobLine`, read from
@@ -100,7 +100,9 @@ private:
   LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Makes the fonts for `dpi` and places the window and every control.
   void layout(UINT dpi);
-  void addLine(HWND list, const std::string& line);
+  // Adds a line at the end of `list`, keeping `data` beside it; returns
+  // its index (negative when the list refused it).
+  LRESULT addLine(HWND list, const std::string& line, LPARAM data = 0);
   // The status log's lines: the window font's height; a line drawn without
   // the line break it may end in.
   int lineHeight() const;
@@ -125,7 +127,7 @@ private:
   std::unique_ptr<FerrulinTray> tray_;
   std::function<void()> button1Click_;
   std::function<void()> sendBackClick_;
-  std::function<void(const std::string&)> jobLineDoubleClick_;
+  std::function<void(JobId)> jobLineDoubleClick_;
   std::vector<std::unique_ptr<MergedJobWindow>> mergedJobWindows_;
   bool exiting_ = false; // the program is ending: a close is no longer refused
 };

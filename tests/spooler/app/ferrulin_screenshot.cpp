@@ -4,6 +4,7 @@
 // temporary data directory: hostsim holds the lock of LABEL1 as a running
 // host spooler that prints (takes away) what it gets; PREP1's job goes to LABEL1, PREP2's
 // destination LABEL2 is down so its job goes to the backup LABEL1.
+#include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
 #include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"

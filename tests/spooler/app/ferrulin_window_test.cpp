@@ -77,17 +77,18 @@ protected:
 
 using FerrulinWindowTest = WindowTest;
 
-TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsText) {
+TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsJob) {
   FerrulinWindow window(hooks());
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  window.addJobLine("PREP1\\A1.spl");
-  window.addJobLine("PREP1\\A2.spl");
-  window.markLastJobLineError();
-  std::vector<std::string> clicked;
-  window.setJobLineDoubleClick([&](const std::string& line) { clicked.push_back(line); });
+  window.addJobLine(11, "PREP1\\A1.spl");
+  window.addJobLine(12, "PREP1\\A2.spl");
+  window.changeJobLine(12, "PREP1\\A2.spl -- ERROR");
+  EXPECT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR");
+  std::vector<JobId> clicked;
+  window.setJobLineDoubleClick([&](JobId job) { clicked.push_back(job); });
   doubleClick(window.lbQ(), 1);
-  EXPECT_EQ(clicked, std::vector<std::string>{"PREP1\\A2.spl -- ERROR"});
+  EXPECT_EQ(clicked, std::vector<JobId>{12});
   window.setJobLineDoubleClick(nullptr);
   doubleClick(window.lbQ(), 0);
   EXPECT_EQ(clicked.size(), 1u);
@@ -184,10 +185,10 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   for (int i = 0; i < 40; ++i) {
     window.addStatusLine("line " + std::to_string(i));
-    window.addJobLine("PREP1\\JOB" + std::to_string(i) + ".spl");
+    window.addJobLine(static_cast<JobId>(i + 1), "PREP1\\JOB" + std::to_string(i) + ".spl");
     processEventsFor(1ms); // one line per handler, as jobs come
   }
-  window.markLastJobLineError();
+  window.changeJobLine(40, "PREP1\\JOB39.spl -- ERROR");
   processEventsFor(20ms);
   for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
     SCOPED_TRACE(list->objectName().toStdString());

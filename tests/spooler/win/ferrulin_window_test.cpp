@@ -329,8 +329,8 @@ TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
   window.show();
   window.addPrinterLine("LABEL9 -> X (LabelDesign.txt)");
   window.addPrinterLine("PREP1 -> LABEL1 (LabelDesign.txt)");
-  window.addJobLine("LABEL9\\A.spl");
-  window.addJobLine("PREP1\\A.spl");
+  window.addJobLine(1, "LABEL9\\A.spl");
+  window.addJobLine(2, "PREP1\\A.spl");
   window.addStatusLine("12/10/26: Loading");
   window.addStatusLine("12/10/26: Printing");
   for (HWND list : {window.lbPrinters(), window.lbQ(), window.lbMessages()})

@@ -1,0 +1,38 @@
+#include "spooler/job.h"
+
+namespace velmora::spooler {
+
+JobFate fateOf(const Job& job) {
+  switch (job.read.reading) {
+  case JobReading::Read:
+    return job.delivery ? JobFate::Remove : JobFate::Hold;
+  case JobReading::Incompatible: // its empty merged job was delivered all the same
+  case JobReading::Unreadable:
+  case JobReading::TooLarge:
+    return JobFate::Hold;
+  case JobReading::InUse:
+    return JobFate::TryAgainLater;
+  case JobReading::Vanished:
+  case JobReading::NotAJob:
+    return JobFate::Nothing;
+  }
+  return JobFate::Hold;
+}
+
+std::string deliveryName(std::string_view jobName, int attempt) {
+  if (attempt <= 1)
+    return std::string(jobName);
+  const std::size_t dot = jobName.rfind('.');
+  const std::string_view stem = jobName.substr(0, dot);
+  const std::string_view extension =
+      dot == std::string_view::npos ? std::string_view() : jobName.substr(dot);
+  std::string name;
+  for (const char c : stem)
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+      name += c;
+  if (name.empty())
+    name = "JOB";
+  return name + "N" + std::to_string(attempt) + std::string(extension);
+}
+
+} // namespace velmora::spooler
