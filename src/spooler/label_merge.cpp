@@ -233,6 +233,24 @@ private:
   std::u32string upper_;
 };
 
+// The merge of both entry points. A job that is not a whole number of blocks
+// logs the incompatible-job warning, gives no lines and returns false.
+bool mergeBlocks(const std::vector<std::string>& jobLines, const PreparedDesign& design,
+                 const formats::PrefixTexts& prefixes, StatusSink& status,
+                 std::vector<std::string>& merged) {
+  merged.clear();
+  if (jobLines.size() % kLabelBlockLines != 0) {
+    status.AddStatusMessage(formats::kIncompatibleJobWarning);
+    return false;
+  }
+  const JobText job(jobLines);
+  BlockMerger merger(design, prefixes);
+  merged.reserve(job.size() / kLabelBlockLines * design.lines().size());
+  for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kLabelBlockLines)
+    merger.merge(job, blockStart, merged);
+  return true;
+}
+
 } // namespace
 
 PreparedDesign::PreparedDesign(std::vector<std::string> lines) : lines_(std::move(lines)) {
@@ -247,15 +265,7 @@ std::vector<std::string> mergeJobLines(std::vector<std::string> jobLines,
                                        const PreparedDesign& design,
                                        const formats::PrefixTexts& prefixes, StatusSink& status) {
   std::vector<std::string> merged;
-  if (jobLines.size() % kLabelBlockLines != 0) {
-    status.AddStatusMessage(formats::kIncompatibleJobWarning);
-    return merged;
-  }
-  const JobText job(jobLines);
-  BlockMerger merger(design, prefixes);
-  merged.reserve(job.size() / kLabelBlockLines * design.lines().size());
-  for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kLabelBlockLines)
-    merger.merge(job, blockStart, merged);
+  mergeBlocks(jobLines, design, prefixes, status, merged);
   return merged;
 }
 
@@ -273,8 +283,6 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
       // A file replaced while it was read is not the one the stamp names.
       if (platform::fileStamp(jobPath) == before)
         result.stamp = before;
-      if (jobLines.size() % kLabelBlockLines != 0)
-        result.reading = JobReading::Incompatible;
     } catch (const platform::FileError& error) {
       switch (error.problem()) {
       case platform::FileProblem::NotARegularFile:
@@ -298,7 +306,8 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
         break;
       }
     }
-    merged = mergeJobLines(std::move(jobLines), design, prefixes, status);
+    if (!mergeBlocks(jobLines, design, prefixes, status, merged))
+      result.reading = JobReading::Incompatible;
   } catch (const std::exception& error) {
     // Anything else (a code page that cannot decode it, memory): the job
     // fails alone, with a line that says why.

@@ -194,16 +194,20 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
           text += l + "\r\n";
         return text;
       }());
-  const Lines merged = MergeLabels("PREP1\\A.SPL", design, prefixes, status);
+  JobMergeOutcome outcome;
+  const Lines merged = MergeLabels("PREP1\\A.SPL", design, prefixes, status, &outcome);
   EXPECT_THAT(merged, ElementsAre("Cr\u00e8me br\u00fbl\u00e9e"));
+  EXPECT_EQ(outcome.reading, JobReading::Read);
   EXPECT_EQ(formats::encodeLines(merged), "Cr\xE8me br\xFBl\xE9"
                                           "e\r\n");
 
   // One more line break at the end is a 101st line.
   test::writeBytes("PREP1/b.spl", test::readBytes("PREP1/a.spl") + "\r\n");
-  EXPECT_THAT(MergeLabels("PREP1\\b.spl", design, prefixes, status), IsEmpty());
+  EXPECT_THAT(MergeLabels("PREP1\\b.spl", design, prefixes, status, &outcome), IsEmpty());
+  EXPECT_EQ(outcome.reading, JobReading::Incompatible);
   test::writeBytes("PREP1/c.spl", "");
-  EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status), IsEmpty());
+  EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status, &outcome), IsEmpty());
+  EXPECT_EQ(outcome.reading, JobReading::Read);
   EXPECT_THAT(MergeLabels("PREP1\\gone.spl", design, prefixes, status), IsEmpty());
   EXPECT_THAT(status.lines, ElementsAre(std::string(formats::kIncompatibleJobWarning),
                                         "ERROR: File \"PREP1\\gone.spl\" not found."));
