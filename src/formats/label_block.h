@@ -91,7 +91,6 @@ inline constexpr std::array<std::string_view, kHeaderTags.size() + 2> kDesignTag
   return tags;
 }();
 
-// The status line for a job whose line count is not a multiple of 100.
 // The largest job or label design the spooler reads; larger ones are refused
 // (a job of 64 MB holds over 600,000 items, far beyond any real order).
 inline constexpr std::uint64_t kMaximumFileSize = 64ull * 1024 * 1024;
@@ -100,6 +99,7 @@ inline std::string maximumFileSizeText() {
   return std::to_string(kMaximumFileSize / (1024 * 1024)) + " MB";
 }
 
+// The status line for a job whose line count is not a multiple of 100.
 inline constexpr std::string_view kIncompatibleJobWarning =
     "## WARNING: Label Setup in RM does not seem to be compatible with Cartavell ##";
 

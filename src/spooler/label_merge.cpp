@@ -3,6 +3,7 @@
 #include "formats/text_file.h"
 #include "platform/file_system.h"
 #include "platform/unicode.h"
+#include "spooler/job_value_escaper.h"
 
 #include <algorithm>
 #include <optional>
@@ -42,7 +43,8 @@ std::u32string trimControls(std::u32string_view text) {
 }
 
 // Replaces every occurrence of `upperTag` (already upper-cased) in `upper`,
-// and the same stretch of `text`, by `value`. Returns whether anything was
+// and the same stretch of `text`, by `value`: in `text` with its characters
+// marked as the job's (job_value_escaper.h). Returns whether anything was
 // replaced.
 bool replaceAll(std::u32string& text, std::u32string& upper, std::u32string_view upperTag,
                 std::u32string_view value) {
@@ -51,6 +53,7 @@ bool replaceAll(std::u32string& text, std::u32string& upper, std::u32string_view
   std::size_t match = upper.find(upperTag);
   if (match == std::u32string::npos)
     return false;
+  const std::u32string markedValue = markedAsFromJob(value);
   const std::u32string upperValue = upperCase(value);
   std::u32string newText;
   std::u32string newUpper;
@@ -58,7 +61,7 @@ bool replaceAll(std::u32string& text, std::u32string& upper, std::u32string_view
   newUpper.reserve(text.size() + value.size());
   std::size_t copied = 0;
   while (match != std::u32string::npos) {
-    newText.append(text, copied, match - copied).append(value);
+    newText.append(text, copied, match - copied).append(markedValue);
     newUpper.append(upper, copied, match - copied).append(upperValue);
     copied = match + upperTag.size();
     match = upper.find(upperTag, copied);
@@ -172,7 +175,7 @@ public:
     replaceHeaderTags(job, blockStart);
     replaceItem(job, blockStart);
     removeLeftoverModifierTags();
-    appendLines(text_, out);
+    appendLines(escaper_.escape(text_), out);
   }
 
 private:
@@ -229,8 +232,10 @@ private:
   const PreparedDesign& design_;
   std::array<std::u32string, formats::kHeaderTags.size()> headerTags_;
   std::array<std::u32string, 5> upperPrefixes_;
+  // The label being built; the characters values put in are marked.
   std::u32string text_;
   std::u32string upper_;
+  JobValueEscaper escaper_;
 };
 
 } // namespace
@@ -243,19 +248,27 @@ PreparedDesign::PreparedDesign(std::vector<std::string> lines) : lines_(std::mov
   upperText_ = upperCase(text_);
 }
 
-std::vector<std::string> mergeJobLines(const std::vector<std::string>& jobLines,
-                                       const PreparedDesign& design,
-                                       const formats::PrefixTexts& prefixes, StatusSink& status) {
-  std::vector<std::string> merged;
+bool mergeBlocks(const std::vector<std::string>& jobLines, const PreparedDesign& design,
+                 const formats::PrefixTexts& prefixes, StatusSink& status,
+                 std::vector<std::string>& merged) {
+  merged.clear();
   if (jobLines.size() % kLabelBlockLines != 0) {
     status.AddStatusMessage(formats::kIncompatibleJobWarning);
-    return merged;
+    return false;
   }
   const JobText job(jobLines);
   BlockMerger merger(design, prefixes);
   merged.reserve(job.size() / kLabelBlockLines * design.lines().size());
   for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kLabelBlockLines)
     merger.merge(job, blockStart, merged);
+  return true;
+}
+
+std::vector<std::string> mergeJobLines(const std::vector<std::string>& jobLines,
+                                       const PreparedDesign& design,
+                                       const formats::PrefixTexts& prefixes, StatusSink& status) {
+  std::vector<std::string> merged;
+  mergeBlocks(jobLines, design, prefixes, status, merged);
   return merged;
 }
 
@@ -268,8 +281,6 @@ JobFile readJobFile(std::string_view jobPath) {
     // A file replaced while it was read is not the one the stamp names.
     if (platform::fileStamp(jobPath) == before)
       job.outcome.stamp = before;
-    if (job.JobLines.size() % kLabelBlockLines != 0)
-      job.outcome.reading = JobReading::Incompatible;
   } catch (const platform::FileError& error) {
     job.JobLines.clear();
     switch (error.problem()) {
@@ -314,11 +325,13 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
     status.AddStatusMessage(job.complaint);
   std::vector<std::string> merged;
   try {
-    merged = mergeJobLines(job.JobLines, design, prefixes, status);
+    if (!mergeBlocks(job.JobLines, design, prefixes, status, merged))
+      job.outcome.reading = JobReading::Incompatible;
   } catch (const std::exception& error) {
     status.AddStatusMessage("ERROR: Job \"" + std::string(jobPath) +
                             "\" cannot be merged: " + error.what());
     job.outcome = JobMergeOutcome{JobReading::Unreadable, {}};
+    merged.clear();
   }
   if (outcome)
     *outcome = job.outcome;

@@ -9,6 +9,19 @@
 // a value that holds tag text is replaced by a later step, and a removal may
 // join fragments into a tag that a later removal finds.
 //
+// Text taken from the job never reaches the printer as a command: every
+// character a value puts in stays marked as the job's through all the steps,
+// and once the label is finished each marked ^ or ~ (or a prefix the design
+// set with ^CC, ~CC, ^CT, ~CT) is written so that it cannot start one: inside
+// a field's data as its field hex escape, so the printer prints the very
+// character the host sent (the field gets ^FH unless it has its own, and an
+// "_" standing in its data becomes "_5F": "Fish ^FS" after ^FD gives
+// "^FH^FDFish _5EFS"); elsewhere as "?". Doing it once on the finished label,
+// not per step, leaves the tag matching of later steps untouched and sees
+// every value where it ends up. A label whose values hold no such character
+// is exactly the design with its tags replaced. The details:
+// job_value_escaper.h.
+//
 // Runs on the spooler's main loop, one merge at a time; PreparedDesign is
 // immutable once built and may be shared.
 #pragma once
@@ -60,6 +73,13 @@ private:
 std::vector<std::string> mergeJobLines(const std::vector<std::string>& jobLines,
                                        const PreparedDesign& design,
                                        const formats::PrefixTexts& prefixes, StatusSink& status);
+
+// The same, telling whether the job was a whole number of blocks: false, with
+// the incompatible-job warning logged and no lines in `merged`, when it was
+// not.
+bool mergeBlocks(const std::vector<std::string>& jobLines, const PreparedDesign& design,
+                 const formats::PrefixTexts& prefixes, StatusSink& status,
+                 std::vector<std::string>& merged);
 
 // How reading and merging a job went, for the caller that decides what
 // becomes of the source job.

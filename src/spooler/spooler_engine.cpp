@@ -426,7 +426,9 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
   try {
-    job->MergedJob = mergeJobLines(job->JobLines, *record.LabelDesign, prefixes, *this);
+    if (job->read.reading == JobReading::Read &&
+        !mergeBlocks(job->JobLines, *record.LabelDesign, prefixes, *this, job->MergedJob))
+      job->read.reading = JobReading::Incompatible;
     // A job that vanished before it was read was taken by another program,
     // and an entry no longer a regular file was no job: nothing is
     // delivered for either. A job too large to read is refused whole.

@@ -2,7 +2,9 @@
 // jobs and designs full of the cases where a shortcut would go wrong: tags in
 // mixed case, values holding tag text, apostrophes, empty and blank lines,
 // modifier tags up to 150, fragments that removals join into new tags,
-// non-ASCII letters (some upper-case into ASCII), jobs that run out mid-item.
+// non-ASCII letters (some upper-case into ASCII), jobs that run out mid-item;
+// and printer commands in designs and values: fields with and without ^FH,
+// ^ and ~ and the hex indicator in values, prefixes changed by the design.
 #include "label_merge_oracle.h"
 #include "spooler/label_merge.h"
 
@@ -16,7 +18,8 @@ using Lines = std::vector<std::string>;
 
 class Generator final {
 public:
-  explicit Generator(unsigned seed) : random_(seed) {}
+  // `withCommands`: designs and values also hold printer commands.
+  Generator(unsigned seed, bool withCommands) : random_(seed), withCommands_(withCommands) {}
 
   Lines design() {
     Lines lines(pick(0, 12));
@@ -96,6 +99,12 @@ private:
   }
 
   std::string word() {
+    if (withCommands_ && chance(30)) {
+      static const char* const commandWords[] = {
+          "^",   "~", "_", "^FS", "^XZ^XA^FDHACK", "~JA",  "+",       "_5E",
+          "^fd", "?", "#", "\\",  "^CC+",          "~CT_", "\u00e9^", "^FH"};
+      return commandWords[pick(0, std::size(commandWords) - 1)];
+    }
     static const char* const words[] = {
         "Burger",     "caf\u00e9", "Total",     "TIME:",
         "Map: G3",    "Bob's",     "\u00df",    "\u0416\u0443\u0440",
@@ -105,7 +114,16 @@ private:
     return words[pick(0, std::size(words) - 1)];
   }
 
-  std::string designPiece() { return chance(50) ? tagText() : word(); }
+  std::string designPiece() {
+    if (withCommands_ && chance(40)) {
+      static const char* const commands[] = {
+          "^XA",  "^XZ",     "^FO1,1", "^FD",    "^fd",  "^FV",  "^FS",  "^fs", "^FH", "^FH\\",
+          "^fh#", "^FH\r\n", "^FX ",   "^CC+",   "~CC^", "^CT_", "~CT~", "+FD", "+FS", "_",
+          "~JA",  "^",       "~",      "^A0N,9", "?",    "^CC?", "^CT",  "#",   "^FH_"};
+      return commands[pick(0, std::size(commands) - 1)];
+    }
+    return chance(50) ? tagText() : word();
+  }
 
   std::string text(int pieces) {
     std::string out;
@@ -115,6 +133,7 @@ private:
   }
 
   std::mt19937 random_;
+  bool withCommands_;
 };
 
 class CollectingSink final : public StatusSink {
@@ -123,9 +142,9 @@ public:
   Lines lines;
 };
 
-TEST(LabelMergeDifferential, MatchesThePlainMergeOnGeneratedJobs) {
+void expectMergesAsThePlainMerge(bool withCommands) {
   for (unsigned seed = 1; seed <= 1500; ++seed) {
-    Generator generate(seed);
+    Generator generate(seed, withCommands);
     const Lines design = generate.design();
     const auto prefixes = generate.prefixes();
     const Lines job = generate.job();
@@ -136,6 +155,14 @@ TEST(LabelMergeDifferential, MatchesThePlainMergeOnGeneratedJobs) {
     ASSERT_EQ(merged, expected.merged) << "seed " << seed;
     ASSERT_EQ(status.lines, expected.status) << "seed " << seed;
   }
+}
+
+TEST(LabelMergeDifferential, MatchesThePlainMergeOnGeneratedJobs) {
+  expectMergesAsThePlainMerge(false);
+}
+
+TEST(LabelMergeDifferential, MatchesThePlainMergeWithPrinterCommandsInDesignsAndValues) {
+  expectMergesAsThePlainMerge(true);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "spooler/label_merge.h"
 
 #include "formats/text_file.h"
+#include "preview/zpl_renderer.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -10,6 +11,7 @@ namespace velmora::spooler {
 namespace {
 
 using Lines = std::vector<std::string>;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -179,6 +181,115 @@ TEST_F(LabelMerge, EmptyDesignGivesEmptyLabels) {
   EXPECT_THAT(merge(block({"A"}, {"x"}), {}), IsEmpty());
 }
 
+// Text from the job never starts a printer command: inside a field's data its
+// ^ and ~ become field hex escapes of the same characters, elsewhere "?".
+TEST_F(LabelMerge, JobTextNeverStartsAPrinterCommand) {
+  struct Case {
+    const char* what;
+    Lines header;
+    Lines items;
+    Lines design;
+    Lines expected;
+  };
+  const std::string hack = "Fish ^FS^XZ^XA^FO9,9^FDHACK^FS";
+  const Case cases[] = {
+      {"item name inside a field: the store's second label",
+       {},
+       {hack},
+       {"^XA", "^FO10,10^A0N,30,30^FD<Item Name>^FS", "^XZ"},
+       {"^XA", "^FO10,10^A0N,30,30^FH^FDFish _5EFS_5EXZ_5EXA_5EFO9,9_5EFDHACK_5EFS^FS", "^XZ"}},
+      {"a modifier cancelling the printer's jobs",
+       {},
+       {"Fish", "extra ~JA"},
+       {"^FO1,1^FD<Item Mod[1]>^FS"},
+       {"^FO1,1^FH^FDextra _7EJA^FS"}},
+      {"header values, whole and parsed",
+       {"Ann^FS", "", "", "", "Total ~5"},
+       {"x"},
+       {"^FD<Reference>|<Order Total>^FS"},
+       {"^FH^FDAnn_5EFS|_7E5^FS"}},
+      {"outside any field: plain text, a comment, a parameter",
+       {"x^XA~JA", "", "", "", "", "", "", "", "", "1^FS"},
+       {"x"},
+       {"Ref: <Reference>", "^FX <Reference>", "^FO<Phone>,10^FDok^FS"},
+       {"Ref: x?XA?JA", "^FX x?XA?JA", "^FO1?FS,10^FDok^FS"}},
+      {"a field with its own ^FH keeps its indicator and its escapes",
+       {"a^b_c"},
+       {"d~e"},
+       {"^FO1,1^FH\\^FD<Reference> \\41^FS", "^FH^FD<Item Name>_41^FS"},
+       {"^FO1,1^FH\\^FDa\\5Eb_c \\41^FS", "^FH^FDd_7Ee_41^FS"}},
+      {"the indicator standing in the field is escaped too",
+       {"10_4"},
+       {"Fish_^"},
+       {"^FD<Item Name> <Reference>^FS", "^FD<Reference>^FS"},
+       {"^FH^FDFish_5F_5E 10_5F4^FS", "^FD10_4^FS"}},
+      {"values without ^ or ~ are merged as they always were",
+       {"Bob's <Employee>", "", "_Ann_"},
+       {"2 Fish_Chips", "no salt"},
+       {"^XA^FO1,1^FD<Reference> <Item Name>^FS", "^FH^FD_41<Item Mod[1]>^FS", "Text <Item Name>"},
+       {"^XA^FO1,1^FDBob\\'s _Ann_ 2 Fish_Chips^FS", "^FH^FD_41no salt^FS", "Text 2 Fish_Chips"}},
+      {"commands in small letters, and ^FV",
+       {"a^b"},
+       {"c~d"},
+       {"^fo1,1^fd<Reference>^fs", "^FV<Item Name>^FS"},
+       {"^fo1,1^FH^fda_5Eb^fs", "^FH^FVc_7Ed^FS"}},
+      {"a value's tag text is escaped where a later step fills it",
+       {"R^ <Employee>", "", "E~"},
+       {"x"},
+       {"^FD<Reference>^FS <Reference>"},
+       {"^FH^FDR_5E E_7E^FS R? E?"}},
+      {"a ^FH ends with its field",
+       {"a^b"},
+       {"x"},
+       {"^FO0,0^FH^GB10,10,1^FS^FO1,1^FD<Reference>^FS"},
+       {"^FO0,0^FH^GB10,10,1^FS^FO1,1^FH^FDa_5Eb^FS"}},
+      {"a design that changes the prefixes",
+       {"a+b^c#d"},
+       {"x"},
+       {"^CC+", "+FD<Reference>+FS", "+CT#", "+FX <Reference>"},
+       {"^CC+", "+FH+FDa_2Bb_5Ec#d+FS", "+CT#", "+FX a?b?c?d"}},
+      {"a design that made the default indicator a prefix",
+       {"a^b"},
+       {"x"},
+       {"~CT_", "^FD<Reference>^FS"},
+       {"~CT_", "^FH\\^FDa\\5Eb^FS"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(merge(block(c.header, c.items), c.design), c.expected) << c.what;
+}
+
+// The printer's view of the store's label, through the preview's renderer: the
+// injected text prints as text on the one label.
+TEST_F(LabelMerge, InjectedTextPrintsAsTextOnOneLabel) {
+  const std::string hack = "Fish ^FS^XZ^XA^FO9,9^FDHACK^FS";
+  const Lines design = {"^XA", "^FO10,10^A0N,30,30^FD<Item Name>^FS",
+                        "^FO10,50^A0N,30,30^FD<Item Mod[1]>^FS", "^XZ"};
+  const auto render = [](const Lines& lines) {
+    std::string text;
+    for (const auto& line : lines)
+      text += line + "\r\n";
+    return preview::renderZpl(text);
+  };
+  const auto texts = [](const preview::LabelDrawing& label) {
+    Lines out;
+    for (const auto& op : label.ops)
+      out.push_back(op.text);
+    return out;
+  };
+
+  // The values put in as they stand give the printer the store's two labels.
+  const auto raw =
+      render({"^XA", "^FO10,10^A0N,30,30^FD" + hack + "^FS", "^FO10,50^A0N,30,30^FD~JA^FS", "^XZ"});
+  ASSERT_EQ(raw.labels.size(), 2u);
+  EXPECT_THAT(texts(raw.labels[1]), Contains("HACK"));
+
+  const auto merged = render(merge(block({}, {hack, "~JA"}), design));
+  ASSERT_EQ(merged.labels.size(), 1u);
+  EXPECT_THAT(texts(merged.labels[0]), ElementsAre(hack, "~JA"));
+  EXPECT_THAT(merged.labels[0].notes, IsEmpty());
+  EXPECT_THAT(merged.notes, IsEmpty());
+}
+
 TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
   test::TempWorkDir dir;
   std::filesystem::create_directory("PREP1");
@@ -194,16 +305,20 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
           text += l + "\r\n";
         return text;
       }());
-  const Lines merged = MergeLabels("PREP1\\A.SPL", design, prefixes, status);
+  JobMergeOutcome outcome;
+  const Lines merged = MergeLabels("PREP1\\A.SPL", design, prefixes, status, &outcome);
   EXPECT_THAT(merged, ElementsAre("Cr\u00e8me br\u00fbl\u00e9e"));
+  EXPECT_EQ(outcome.reading, JobReading::Read);
   EXPECT_EQ(formats::encodeLines(merged), "Cr\xE8me br\xFBl\xE9"
                                           "e\r\n");
 
   // One more line break at the end is a 101st line.
   test::writeBytes("PREP1/b.spl", test::readBytes("PREP1/a.spl") + "\r\n");
-  EXPECT_THAT(MergeLabels("PREP1\\b.spl", design, prefixes, status), IsEmpty());
+  EXPECT_THAT(MergeLabels("PREP1\\b.spl", design, prefixes, status, &outcome), IsEmpty());
+  EXPECT_EQ(outcome.reading, JobReading::Incompatible);
   test::writeBytes("PREP1/c.spl", "");
-  EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status), IsEmpty());
+  EXPECT_THAT(MergeLabels("PREP1\\c.spl", design, prefixes, status, &outcome), IsEmpty());
+  EXPECT_EQ(outcome.reading, JobReading::Read);
   EXPECT_THAT(MergeLabels("PREP1\\gone.spl", design, prefixes, status), IsEmpty());
   EXPECT_THAT(status.lines, ElementsAre(std::string(formats::kIncompatibleJobWarning),
                                         "ERROR: File \"PREP1\\gone.spl\" not found."));
