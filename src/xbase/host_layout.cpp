@@ -3,7 +3,17 @@
 #include "platform/file_system.h"
 #include "xbase/dbf_table.h"
 
+#include <algorithm>
+
 namespace velmora::xbase {
+
+bool samePrinterName(std::string_view a, std::string_view b) {
+  const auto upper = [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return upper(x) == upper(y); });
+}
 
 void createLockTable(std::string_view folder) {
   std::string path(folder);

@@ -26,6 +26,11 @@ inline constexpr const char* kHostErrorFile = "RMSPOOL.ERR";
 inline constexpr const char* kPrinterListTable = "RMSpool.DBF";
 inline constexpr const char* kLabelSetupTable = "LBLPRDEF.DBF";
 
+// Whether two printer names name the same printer: the host compares them
+// without regard to the case of the letters a to z (a printer's name is
+// letters, digits and underscores).
+bool samePrinterName(std::string_view a, std::string_view b);
+
 // Creates folder\LOCKSPL.DBF with the single field DUMMY C(10) when no such
 // file exists (in any case of its name); an existing one is left as it is.
 // The file is made exclusively, so a table that another process creates at
