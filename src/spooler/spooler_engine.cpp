@@ -41,10 +41,6 @@ std::string upperAscii(std::string text) {
   return text;
 }
 
-std::string countOf(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
@@ -462,29 +458,35 @@ bool SpoolerEngine::DeliverJob(int printerNumber, const std::string& jobFileName
   return false; // neither destination can take it: the caller holds it
 }
 
+namespace {
+
+// Tells the holding folder's lines: each to the status log, what the system
+// said beneath it to the view.
+void tellHeldJobsLines(SpoolerEngine& engine, SpoolerView& view,
+                       const std::vector<HeldJobsLine>& lines) {
+  for (const HeldJobsLine& line : lines) {
+    engine.AddStatusMessage(line.message);
+    if (!line.cause.empty())
+      view.showCause(line.cause);
+  }
+}
+
+} // namespace
+
 void SpoolerEngine::sendHeldJobsBack() {
-  const std::vector<SendBackOutcome> outcomes = spooler::sendHeldJobsBack();
-  if (outcomes.empty()) {
-    AddStatusMessage("# No jobs are held");
-    return;
-  }
-  std::size_t sent = 0;
-  for (const SendBackOutcome& outcome : outcomes) {
-    if (outcome.sent) {
-      ++sent;
-      AddStatusMessage("# Job sent back: " + outcome.job.path() + " -> " + outcome.sourcePath);
-    } else {
-      AddStatusMessage("# Job not sent back: " + outcome.job.path() + " (" + outcome.reason + ")");
-    }
-  }
-  AddStatusMessage("# " + countOf(sent, "held job", "held jobs") + " sent back");
+  // Jobs go back only to the source printers of this configuration: those in
+  // service, and those of a load still under way.
+  std::vector<std::string> sources;
+  for (const TLabelSpooler& record : labelSpoolers_)
+    if (record.RMSpoolPrinter)
+      sources.push_back(record.RMSpoolPrinter->PrinterName());
+  for (const ConfigRow& row : rows_)
+    sources.push_back(row.source);
+  tellHeldJobsLines(*this, view_, sendBackLines(spooler::sendHeldJobsBack(sources)));
 }
 
 void SpoolerEngine::reportHeldJobs() {
-  const std::size_t held = listHeldJobs().size();
-  if (held > 0)
-    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " + kHeldJobsFolder +
-                     ": send them back when a printer can take them");
+  tellHeldJobsLines(*this, view_, heldJobsCountLines(listHeldJobs()));
 }
 
 } // namespace velmora::spooler
