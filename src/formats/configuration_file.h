@@ -12,6 +12,9 @@
 namespace velmora::formats {
 
 inline constexpr const char* kConfigurationFile = "VelmoraLabelConfig.XML";
+// What the spooler says, in a message box, when the file is missing.
+inline constexpr const char* kMissingConfigurationMessage =
+    "Configuration file not found. Please run Dovetack.exe";
 
 struct ConfigurationField {
   std::string_view name;

@@ -95,6 +95,10 @@ bool createDirectory(std::string_view path);
 // writer has not finished).
 bool removeFile(std::string_view path);
 
+// Whether `name` ends in `suffix`, compared without regard to case as the
+// listings below compare them ("A123.SPL" ends in ".spl").
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix);
+
 // Names of the entries of `folder` whose names end in `suffix` (compared
 // without regard to case), in the order the file system lists them; every
 // kind of entry counts, hidden ones and folders too. Empty when the folder
@@ -114,6 +118,13 @@ struct DirectoryEntry {
 // regard to case), in the order the file system lists them, each with its
 // kind. Empty when the folder cannot be read.
 std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix);
+
+// Every entry of `folder` with its kind, in the order the file system lists
+// them, for a caller that must tell an empty folder from one it cannot read:
+// throws FileError "Cannot read folder "<full path>". <reason>" when the
+// folder is missing, is not a folder, may not be read, or fails while it is
+// read.
+std::vector<DirectoryEntry> readDirectory(std::string_view folder);
 
 // What a reader accepts.
 struct ReadLimits {

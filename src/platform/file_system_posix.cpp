@@ -35,11 +35,6 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
   return upperCase(utf8ToUtf32(a)) == upperCase(utf8ToUtf32(b));
 }
 
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-  return name.size() >= suffix.size() &&
-         sameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
-}
-
 // The existing entry of `folder` named `name` without regard to case.
 std::string matchEntry(const std::string& folder, const std::string& name) {
   const std::string candidate = folder + "/" + name;
@@ -84,6 +79,12 @@ FileProblem problemOf(int error) {
   default:
     return FileProblem::Other;
   }
+}
+
+// `error` is errno as the failed call left it.
+[[noreturn]] void throwReadFolderError(std::string_view folder, int error) {
+  throwFileError("Cannot read folder \"" + fullPath(folder) + "\". ", systemErrorText(error),
+                 problemOf(error));
 }
 
 EntryKind kindOf(mode_t mode) {
@@ -155,6 +156,11 @@ void removeStaleTemporaries(const std::string& folder) {
 
 FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
     : CausedError(message, std::move(systemText)), problem_(problem) {}
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         sameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
 
 std::string systemErrorText(int errorNumber) {
   return std::strerror(errorNumber);
@@ -267,13 +273,35 @@ std::vector<std::string> listEntries(std::string_view folder, std::string_view s
 
 std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix) {
   std::vector<DirectoryEntry> entries;
+  try {
+    for (DirectoryEntry& entry : readDirectory(folder))
+      if (endsWithIgnoringCase(entry.name, suffix))
+        entries.push_back(std::move(entry));
+  } catch (const FileError&) {
+    // A folder that cannot be read lists nothing.
+  }
+  return entries;
+}
+
+std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
   std::string native = nativePath(folder);
   if (native.empty())
     native = ".";
-  forEachEntry(native, [&](const dirent& entry) {
-    if (endsWithIgnoringCase(entry.d_name, suffix))
-      entries.push_back({entry.d_name, kindOf(native, entry)});
-  });
+  DirectoryStream dir(::opendir(native.c_str()));
+  if (!dir)
+    throwReadFolderError(folder, errno);
+  std::vector<DirectoryEntry> entries;
+  for (;;) {
+    errno = 0; // readdir tells its end from a failure only by errno
+    const dirent* entry = dir.next();
+    if (!entry)
+      break;
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..")
+      entries.push_back({entry->d_name, kindOf(native, *entry)});
+  }
+  if (errno != 0)
+    throwReadFolderError(folder, errno);
   return entries;
 }
 

@@ -105,11 +105,6 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
   return upperCase(utf8ToUtf32(a)) == upperCase(utf8ToUtf32(b));
 }
 
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-  return name.size() >= suffix.size() &&
-         sameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
-}
-
 // The folder part of a native path, with its separator; "" for a bare name.
 std::wstring folderOf(const std::wstring& path) {
   const auto separator = path.find_last_of(L"\\/:");
@@ -132,6 +127,11 @@ std::int64_t unixNanoseconds(const FILETIME& time) {
 
 FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
     : CausedError(message, std::move(systemText)), problem_(problem) {}
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         sameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
 
 std::string systemErrorText(int errorNumber) {
   return win32ErrorText(static_cast<DWORD>(errorNumber));
@@ -222,20 +222,43 @@ std::vector<std::string> listEntries(std::string_view folder, std::string_view s
 
 std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix) {
   std::vector<DirectoryEntry> entries;
-  std::wstring pattern = widePath(folder.empty() ? std::string_view(".") : folder);
+  try {
+    for (DirectoryEntry& entry : readDirectory(folder))
+      if (endsWithIgnoringCase(entry.name, suffix))
+        entries.push_back(std::move(entry));
+  } catch (const FileError&) {
+    // A folder that cannot be read lists nothing.
+  }
+  return entries;
+}
+
+std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
+  const std::string_view named = folder.empty() ? std::string_view(".") : folder;
+  std::wstring pattern = widePath(named);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L':')
     pattern += L'\\';
   pattern += L'*'; // not "*<suffix>", which would match short 8.3 names too
+  const std::string prefix = "Cannot read folder \"" + fullPath(named) + "\". ";
+  std::vector<DirectoryEntry> entries;
   WIN32_FIND_DATAW entry{};
   HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE)
-    return entries;
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND && directoryExists(named))
+      return entries; // a drive's root without an entry
+    throwFileError(prefix, error);
+  }
+  struct SearchCloser {
+    HANDLE search;
+    ~SearchCloser() { ::FindClose(search); }
+  } closer{search};
   do {
     const std::string name = fromWide(entry.cFileName);
-    if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
+    if (name != "." && name != "..")
       entries.push_back({name, kindOf(entry)});
   } while (::FindNextFileW(search, &entry));
-  ::FindClose(search);
+  if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES)
+    throwFileError(prefix, error);
   return entries;
 }
 

@@ -7,24 +7,26 @@
 #include <vector>
 
 namespace velmora::spooler {
-namespace {
 
-// Why an entry ending in ".spl" is not a job, or nothing when it is one.
 std::optional<std::string> notAJobBecause(const platform::DirectoryEntry& entry) {
   if (entry.name.find_first_of("\\/") != std::string::npos)
     return "its name holds \"\\\" or \"/\"";
   switch (entry.kind) {
   case platform::EntryKind::RegularFile:
-    return std::nullopt;
+    break;
   case platform::EntryKind::Folder:
     return "it is a folder";
   case platform::EntryKind::Link:
     return "it is a link";
   case platform::EntryKind::Other:
-    break;
+    return "it is not a regular file";
   }
-  return "it is not a regular file";
+  if (!platform::endsWithIgnoringCase(entry.name, kJobExtension))
+    return std::string("its name does not end in \"") + kJobExtension + "\"";
+  return std::nullopt;
 }
+
+namespace {
 
 struct Candidate {
   std::int64_t lastWriteTime;
@@ -40,7 +42,7 @@ std::optional<std::string> JobChoice::nextJob(const std::string& folder, StatusS
   const auto now = Clock::now();
   std::set<std::string> present;
   std::vector<Candidate> candidates;
-  for (const auto& entry : platform::listDirectory(folder, ".spl")) {
+  for (const auto& entry : platform::listDirectory(folder, kJobExtension)) {
     present.insert(entry.name);
     if (const auto reason = notAJobBecause(entry)) {
       if (named_.insert(entry.name).second)

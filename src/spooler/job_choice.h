@@ -22,6 +22,7 @@
 #pragma once
 
 #include "platform/file_move.h"
+#include "platform/file_system.h"
 #include "spooler/label_merge.h"
 
 #include <chrono>
@@ -31,6 +32,14 @@
 #include <string>
 
 namespace velmora::spooler {
+
+// The end of every job's name, compared without regard to case.
+inline constexpr const char* kJobExtension = ".spl";
+
+// Why an entry of a folder is not a job ("it is a folder"), or nothing when
+// it is one: a regular file whose name ends in ".spl" and holds no "\" or
+// "/". The one rule for what a job is, wherever jobs are looked for.
+std::optional<std::string> notAJobBecause(const platform::DirectoryEntry& entry);
 
 class JobChoice final {
 public:

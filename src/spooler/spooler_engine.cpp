@@ -14,9 +14,6 @@
 namespace velmora::spooler {
 namespace {
 
-constexpr const char* kMissingConfiguration =
-    "Configuration file not found. Please run Dovetack.exe";
-
 // A job put off because its writer still holds it is tried again after this.
 constexpr auto kInUseRetry = std::chrono::milliseconds(1000);
 // A job that could not be delivered and cannot be kept yet is tried again
@@ -41,10 +38,6 @@ constexpr std::string_view kEmptyDesign = "is empty";
 // Names tried in a destination before a delivery there gives up.
 constexpr int kDeliveryNameAttempts = 1000;
 
-std::string countOf(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // The problems of a row, as one status-line phrase.
 std::string joined(const std::vector<std::string>& problems) {
   std::string text;
@@ -52,7 +45,6 @@ std::string joined(const std::vector<std::string>& problems) {
     text += (text.empty() ? "" : "; ") + problem;
   return text;
 }
-
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
@@ -142,7 +134,7 @@ void SpoolerEngine::LoadConfiguration() {
   AddStatusMessage("Loading Configuration");
   if (!platform::fileExists(formats::kConfigurationFile)) {
     ending_ = true;
-    view_.showMessage(kMissingConfiguration);
+    view_.showMessage(formats::kMissingConfigurationMessage);
     view_.endProgram();
     return;
   }
@@ -618,29 +610,36 @@ bool SpoolerEngine::DeliverJob(const TLabelSpooler& record, Job& job) {
 
 // ---- held jobs
 
+namespace {
+
+// Tells the holding folder's lines: each to the status log, what the system
+// said beneath it to the view.
+void tellHeldJobsLines(SpoolerEngine& engine, SpoolerView& view,
+                       const std::vector<HeldJobsLine>& lines) {
+  for (const HeldJobsLine& line : lines) {
+    engine.AddStatusMessage(line.message);
+    if (!line.cause.empty())
+      view.showCause(line.cause);
+  }
+}
+
+} // namespace
+
 void SpoolerEngine::sendHeldJobsBack() {
-  const std::vector<SendBackOutcome> outcomes = spooler::sendHeldJobsBack();
-  if (outcomes.empty()) {
-    AddStatusMessage("# No jobs are held");
-    return;
-  }
-  std::size_t sent = 0;
-  for (const SendBackOutcome& outcome : outcomes) {
-    if (outcome.sent) {
-      ++sent;
-      AddStatusMessage("# Job sent back: " + outcome.job.path() + " -> " + outcome.sourcePath);
-    } else {
-      AddStatusMessage("# Job not sent back: " + outcome.job.path() + " (" + outcome.reason + ")");
-    }
-  }
-  AddStatusMessage("# " + countOf(sent, "held job", "held jobs") + " sent back");
+  // Jobs go back only to the source printers of this configuration: those in
+  // service, and those of a load still under way.
+  std::vector<std::string> sources;
+  for (const TLabelSpooler& record : labelSpoolers_)
+    if (record.RMSpoolPrinter)
+      sources.push_back(record.RMSpoolPrinter->PrinterName());
+  for (const ConfigRow& row : rows_)
+    if (row.refusal.empty())
+      sources.push_back(row.source);
+  tellHeldJobsLines(*this, view_, sendBackLines(spooler::sendHeldJobsBack(sources)));
 }
 
 void SpoolerEngine::reportHeldJobs() {
-  const std::size_t held = listHeldJobs().size();
-  if (held > 0)
-    AddStatusMessage("# " + countOf(held, "job is", "jobs are") + " held in " + kHeldJobsFolder +
-                     ": send them back when a printer can take them");
+  tellHeldJobsLines(*this, view_, heldJobsCountLines(listHeldJobs()));
 }
 
 } // namespace velmora::spooler

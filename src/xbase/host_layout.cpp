@@ -3,6 +3,8 @@
 #include "platform/file_system.h"
 #include "xbase/dbf_table.h"
 
+#include <algorithm>
+
 namespace velmora::xbase {
 
 void createLockTable(std::string_view folder) {

@@ -125,6 +125,32 @@ TEST_F(FileSystem, ListsEntriesBySuffixOfAnyKind) {
   EXPECT_TRUE(listEntries("nowhere", ".spl").empty());
 }
 
+// A listing says nothing of a folder it cannot read; reading one says why.
+TEST_F(FileSystem, ReadingAFolderTellsAnEmptyOneFromOneThatCannotBeRead) {
+  fs::create_directory("empty");
+  fs::create_directories("Full/sub");
+  writeBytes("Full/A.SPL", "");
+  writeBytes("file", "a file where a folder is expected");
+  EXPECT_TRUE(readDirectory("empty").empty());
+  std::map<std::string, EntryKind> kinds;
+  for (const auto& entry : readDirectory("FULL"))
+    kinds[entry.name] = entry.kind;
+  EXPECT_EQ(kinds, (std::map<std::string, EntryKind>{{"A.SPL", EntryKind::RegularFile},
+                                                     {"sub", EntryKind::Folder}}));
+  for (const char* path : {"missing", "file"}) {
+    SCOPED_TRACE(path);
+    EXPECT_TRUE(listDirectory(path, "").empty());
+    try {
+      (void)readDirectory(path);
+      ADD_FAILURE() << "read as a folder";
+    } catch (const FileError& e) {
+      EXPECT_FALSE(e.cause().empty());
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot read folder \"" + (dir.path() / path).string() + "\". " + e.cause());
+    }
+  }
+}
+
 TEST_F(FileSystem, FileHeldOpenForWritingByAnotherProcessIsNeitherReadNorRemoved) {
   writeBytes("job.spl", "partial");
   {

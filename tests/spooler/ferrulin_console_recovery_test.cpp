@@ -6,13 +6,17 @@
 #include "child_process.h"
 #include "configuration_fixture.h"
 #include "folder_change_wait.h"
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "temp_dir.h"
 #include "xbase/host_layout.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -121,6 +125,58 @@ TEST_F(FerrulinConsoleRecovery, HeldJobsEndToEnd) {
   EXPECT_EQ(readBytes("LABEL1/A123.spl"), merged("kept"));
   EXPECT_FALSE(fs::exists("VelmoraHeldJobs/PREP1/A123.spl"));
   EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\A123.spl", kWait));
+}
+
+// --send-held-jobs-back says what stays held, and its exit code tells a
+// script whether any job stayed (a file that is not a job never goes back, so
+// it alone does not fail the send-back).
+TEST_F(FerrulinConsoleRecovery, SendingBackSaysWhatStaysHeldAndFailsWhenAJobStays) {
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    int exitCode;
+    std::string line;  // on standard output
+    std::string error; // on standard error
+  };
+  const auto held = [](const std::string& path) {
+    fs::create_directories((fs::path("VelmoraHeldJobs") / path).parent_path());
+    writeBytes(fs::path("VelmoraHeldJobs") / path, formats::encodeLines(job("held")));
+  };
+  const Case cases[] = {
+      {"a job of a printer no longer configured", [&] { held("OLD/C.spl"); }, 1,
+       "# Job not sent back: VelmoraHeldJobs\\OLD\\C.spl (No configured printer serves the "
+       "folder OLD.)",
+       ""},
+      {"a file where the holding folder belongs", [] { writeBytes("VelmoraHeldJobs", "a file"); },
+       1, "# VelmoraHeldJobs cannot be read: the jobs held in it are not sent back",
+       "Cannot read folder \"" + (dir.path() / "VelmoraHeldJobs").string() + "\". " +
+           std::strerror(ENOTDIR)},
+      {"a file that is not a job", [&] { held("PREP1/notes.txt"); }, 0,
+       "# Not a job, not sent back: VelmoraHeldJobs\\PREP1\\notes.txt (its name does not end "
+       "in \".spl\")",
+       ""},
+      {"no configuration file",
+       [&] {
+         held("PREP1/A.spl");
+         fs::remove(formats::kConfigurationFile);
+       },
+       1, "", "Configuration file not found. Please run Dovetack.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all("VelmoraHeldJobs");
+    writeConfiguration({{"PREP1", "LABEL1", ""}});
+    c.make();
+    ChildProcess sendBack(FERRULIN_CONSOLE_PATH, {"--send-held-jobs-back", dir.path().string()});
+    EXPECT_EQ(sendBack.wait(kWait), c.exitCode) << sendBack.errorOutput();
+    if (!c.line.empty()) {
+      EXPECT_TRUE(sendBack.waitForOutput(c.line, kWait));
+    }
+    if (!c.error.empty()) {
+      EXPECT_TRUE(sendBack.waitForErrorOutput(c.error, kWait)) << sendBack.errorOutput();
+    }
+  }
+  EXPECT_TRUE(fs::exists("VelmoraHeldJobs/PREP1/A.spl")) << "nothing moves without a configuration";
 }
 
 TEST_F(FerrulinConsoleRecovery, AJobThatFailsOtherwiseIsLoggedAndKeptNotRetriedForEver) {

@@ -6,9 +6,14 @@
 // after it), and ends on Ctrl+C or SIGTERM after releasing every
 // source folder. Exit code 1 when the configuration file is missing.
 // With --send-held-jobs-back it serves nothing: it moves every held job back
-// into its source folder (where a running spooler takes it) and ends.
+// into the folder of its source printer, when the configuration file names
+// that printer (where a running spooler takes it), and ends; exit code 1 when
+// a job stays held or a folder of held jobs cannot be read.
+#include "formats/configuration_file.h"
+#include "platform/file_system.h"
 #include "platform/main_loop.h"
 #include "platform/termination_signal.h"
+#include "spooler/held_jobs.h"
 #include "spooler/spooler_engine.h"
 #include "spooler/status_timestamp.h"
 
@@ -87,8 +92,58 @@ int usage(std::ostream& out, int code) {
          "Jobs that neither printer could take, or that could not be read, are kept\n"
          "in VelmoraHeldJobs\\<source printer>; --send-held-jobs-back moves each of\n"
          "them back into its source printer's folder, where the spooler takes it as\n"
-         "a new job, and ends without serving anything.\n";
+         "a new job, and ends without serving anything; only the source printers of\n"
+         "the configuration get their jobs back, the rest stay held. Exit code 0 when\n"
+         "every held job went back (or none was held), 1 when a job stays held, a\n"
+         "folder of VelmoraHeldJobs cannot be read or the configuration file is\n"
+         "missing; a file there that is not a job stays and does not count.\n";
   return code;
+}
+
+// An error as the loop's error handler shows it: the message, and beneath it
+// what the system said.
+void printError(const std::string& message, const std::string& cause) {
+  std::cerr << message << std::endl;
+  if (!cause.empty())
+    std::cerr << cause << std::endl;
+}
+
+// The source printers of the configuration file, read as the spooler's load
+// reads them, without claiming any folder. Throws the file's load error.
+std::vector<std::string> readConfiguredSources() {
+  formats::TVirtualTable table("tblConfig");
+  formats::addConfigurationFields(table);
+  table.LoadFromFile(formats::kConfigurationFile, true);
+  std::vector<std::string> sources;
+  for (table.First(); !table.Eof(); table.Next())
+    sources.push_back(table.FieldByName(formats::configuration_field::kSource).AsString());
+  table.Close();
+  return sources;
+}
+
+// --send-held-jobs-back: every held job of a configured printer goes back
+// into its folder; what stays is told. The exit code says whether every job
+// went back.
+int sendHeldJobsBack(platform::PlainMainLoop& loop, ConsoleView& view) {
+  if (!platform::fileExists(formats::kConfigurationFile)) {
+    view.showMessage(formats::kMissingConfigurationMessage);
+    return 1;
+  }
+  std::vector<std::string> sources;
+  try {
+    sources = readConfiguredSources();
+  } catch (const std::exception& error) {
+    printError(error.what(), platform::causeOf(error));
+    return 1;
+  }
+  SpoolerEngine engine(loop, view); // the status log's lines, time-stamped as ever
+  const SendBackReport report = spooler::sendHeldJobsBack(sources);
+  for (const HeldJobsLine& line : sendBackLines(report)) {
+    engine.AddStatusMessage(line.message);
+    if (!line.cause.empty())
+      view.showCause(line.cause);
+  }
+  return report.nothingStaysHeld() ? 0 : 1;
 }
 
 int run(int argc, char** argv) {
@@ -112,17 +167,10 @@ int run(int argc, char** argv) {
   }
   platform::PlainMainLoop loop;
   platform::TerminationSignal termination([&loop] { loop.quit(); });
-  loop.setErrorHandler([](const std::string& message, const std::string& cause) {
-    std::cerr << message << std::endl;
-    if (!cause.empty())
-      std::cerr << cause << std::endl;
-  });
+  loop.setErrorHandler(printError);
   ConsoleView view(loop);
-  if (sendBack) {
-    SpoolerEngine engine(loop, view);
-    engine.sendHeldJobsBack();
-    return 0;
-  }
+  if (sendBack)
+    return sendHeldJobsBack(loop, view);
   {
     SpoolerEngine engine(loop, view);
     engine.start();
