@@ -28,11 +28,7 @@ FileStamp fileStamp(std::string_view path) {
   stamp.volume = info.dwVolumeSerialNumber;
   stamp.fileNumber = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  const std::int64_t ticks = static_cast<std::int64_t>(
-      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-      info.ftLastWriteTime.dwLowDateTime);
-  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-  stamp.lastWriteTime = (ticks - kTicksFrom1601To1970) * 100;
+  stamp.lastWriteTime = unixNanoseconds(info.ftLastWriteTime);
   return stamp;
 }
 

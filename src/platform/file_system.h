@@ -108,11 +108,16 @@ enum class EntryKind { RegularFile, Folder, Link, Other };
 struct DirectoryEntry {
   std::string name; // exactly as the file system holds it
   EntryKind kind;
+  // Nanoseconds since 1970, of the entry itself (a link's own); 0 when the
+  // entry went away before it could be asked.
+  std::int64_t lastWriteTime = 0;
 };
 
 // The entries of `folder` whose names end in `suffix` (compared without
 // regard to case), in the order the file system lists them, each with its
-// kind. Empty when the folder cannot be read.
+// kind and last-write time, at the cost of the listing (one stat of each
+// entry through the open folder on POSIX, the listing's own data on Windows).
+// Empty when the folder cannot be read.
 std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix);
 
 // What a reader accepts.

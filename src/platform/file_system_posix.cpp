@@ -96,7 +96,8 @@ EntryKind kindOf(mode_t mode) {
   return EntryKind::Other;
 }
 
-EntryKind kindOf(const std::string& folder, const dirent& entry) {
+// What a listing says an entry is, for when it cannot be asked any more.
+EntryKind kindOf(const dirent& entry) {
   switch (entry.d_type) {
   case DT_REG:
     return EntryKind::RegularFile;
@@ -104,15 +105,13 @@ EntryKind kindOf(const std::string& folder, const dirent& entry) {
     return EntryKind::Folder;
   case DT_LNK:
     return EntryKind::Link;
-  case DT_UNKNOWN: {
-    struct stat info {};
-    if (::lstat((folder + "/" + entry.d_name).c_str(), &info) != 0)
-      return EntryKind::Other;
-    return kindOf(info.st_mode);
-  }
   default:
     return EntryKind::Other;
   }
+}
+
+std::int64_t unixNanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
 std::string notRegularReason(mode_t mode) {
@@ -270,9 +269,15 @@ std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_v
   std::string native = nativePath(folder);
   if (native.empty())
     native = ".";
-  forEachEntry(native, [&](const dirent& entry) {
-    if (endsWithIgnoringCase(entry.d_name, suffix))
-      entries.push_back({entry.d_name, kindOf(native, entry)});
+  forEachEntry(native, [&](const dirent& entry, int folderDescriptor) {
+    if (!endsWithIgnoringCase(entry.d_name, suffix))
+      return;
+    // Relative to the open folder: the entry itself, not a path looked up again.
+    struct stat info {};
+    if (::fstatat(folderDescriptor, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+      entries.push_back({entry.d_name, kindOf(info.st_mode), unixNanoseconds(info.st_mtim)});
+    else
+      entries.push_back({entry.d_name, kindOf(entry), 0});
   });
   return entries;
 }

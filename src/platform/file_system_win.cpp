@@ -120,14 +120,6 @@ DWORD attributesOf(std::string_view path) {
   return ::GetFileAttributesW(widePath(path).c_str());
 }
 
-// 100-nanosecond intervals since 1601 to nanoseconds since 1970.
-std::int64_t unixNanoseconds(const FILETIME& time) {
-  const std::int64_t ticks = static_cast<std::int64_t>(
-      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-  return (ticks - kTicksFrom1601To1970) * 100;
-}
-
 } // namespace
 
 FileError::FileError(const std::string& message, std::string systemText, FileProblem problem)
@@ -233,7 +225,7 @@ std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_v
   do {
     const std::string name = fromWide(entry.cFileName);
     if (name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
-      entries.push_back({name, kindOf(entry)});
+      entries.push_back({name, kindOf(entry), unixNanoseconds(entry.ftLastWriteTime)});
   } while (::FindNextFileW(search, &entry));
   ::FindClose(search);
   return entries;

@@ -20,6 +20,13 @@ std::wstring widePath(std::string_view path) {
   return toWide(nativePath(path));
 }
 
+std::int64_t unixNanoseconds(const FILETIME& time) {
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+  return (ticks - kTicksFrom1601To1970) * 100;
+}
+
 std::string win32ErrorText(DWORD error) {
   wchar_t* buffer = nullptr;
   const DWORD length = ::FormatMessageW(
