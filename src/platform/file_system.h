@@ -14,6 +14,13 @@
 // or a folder in a file's place is refused at once, never opened in a way that
 // blocks.
 //
+// On Windows, a path whose last name Windows cannot open as a plain file
+// ("aux.spl" opens a device, "what?.spl" cannot be named, "job.spl." names
+// "job.spl"; plain_file_name.h) is never handed to the system: it counts as
+// missing (fileExists, entryInfo, removeFile ... answer false or nothing) and
+// reading or writing it fails with FileProblem::NotARegularFile. Folder
+// listings give such names as they are. On POSIX they are ordinary names.
+//
 // Functions are stateless and may be called from any thread.
 #pragma once
 
@@ -33,8 +40,9 @@ enum class FileProblem {
   InUse,           // another process holds it open for writing, or may (the
                    // sharing rule; where that cannot be told, it counts as held)
   AccessDenied,    // this program may not open it
-  NotARegularFile, // a folder, a FIFO, a device, a socket, or a link where
-                   // links are refused
+  NotARegularFile, // a folder, a FIFO, a device, a socket, a link where
+                   // links are refused, or on Windows a name Windows cannot
+                   // open as a plain file
   TooLarge,        // larger than the reader's limit
 };
 

@@ -1,6 +1,7 @@
 #include "platform/win32_support.h"
 
 #include "platform/file_system.h"
+#include "platform/plain_file_name.h"
 #include "platform/unicode.h"
 
 namespace velmora::platform {
@@ -18,6 +19,12 @@ std::string fromWide(std::wstring_view wide) {
 
 std::wstring widePath(std::string_view path) {
   return toWide(nativePath(path));
+}
+
+std::optional<std::string> notAPlainFileReason(std::string_view path) {
+  if (const auto why = whyNotAPlainFilePath(path))
+    return "Not a plain file on Windows: " + *why;
+  return std::nullopt;
 }
 
 std::int64_t unixNanoseconds(const FILETIME& time) {
