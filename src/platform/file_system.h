@@ -100,7 +100,9 @@ bool createDirectory(std::string_view path);
 
 // Deletes a file; false when it is missing, a folder, or still held open for
 // writing by another process (the sharing rule that keeps a job that its
-// writer has not finished).
+// writer has not finished). A read-only file is deleted as any other where
+// the folder allows it (on Windows its read-only attribute is cleared first,
+// and set again when the file stays).
 bool removeFile(std::string_view path);
 
 // Names of the entries of `folder` whose names end in `suffix` (compared

@@ -215,7 +215,26 @@ bool removeFile(std::string_view path) {
   // finished).
   if (notAPlainFileReason(path))
     return false;
-  return ::DeleteFileW(widePath(path).c_str()) != 0;
+  const std::wstring wide = widePath(path);
+  if (::DeleteFileW(wide.c_str()))
+    return true;
+  // Windows refuses to delete a read-only file, where POSIX asks the folder
+  // only: the attribute goes first, and comes back when the file stays (held
+  // open by a writer, for one).
+  if (::GetLastError() != ERROR_ACCESS_DENIED)
+    return false;
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  constexpr DWORD kFolderOrLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+      (attributes & kFolderOrLink))
+    return false;
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (!::SetFileAttributesW(wide.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL))
+    return false;
+  if (::DeleteFileW(wide.c_str()))
+    return true;
+  ::SetFileAttributesW(wide.c_str(), attributes);
+  return false;
 }
 
 std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix) {

@@ -107,6 +107,18 @@ TEST_F(FileSystem, RemoveRefusesFoldersAndMissingFiles) {
   EXPECT_FALSE(createDirectory("a\\b\\c"));
 }
 
+// Windows refuses to delete a file with the read-only attribute; a job the
+// host left read-only would stay and be taken again and again.
+TEST_F(FileSystem, AReadOnlyFileIsRemovedAsAnyOther) {
+  writeBytes("job.spl", "delivered");
+  fs::permissions("job.spl",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ASSERT_EQ(fs::status("job.spl").permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_TRUE(removeFile("JOB.SPL"));
+  EXPECT_FALSE(fs::exists("job.spl"));
+}
+
 TEST_F(FileSystem, ListsEachEntrysOwnLastWriteTime) {
   writeBytes("old.spl", "o");
   writeBytes("older.spl", "o");

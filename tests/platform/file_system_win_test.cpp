@@ -1,10 +1,11 @@
 // Files on Windows (and under Wine), on real files: whole-file saves with the
 // read-only attribute, the attributes a file keeps, links, and a folder in
-// which the user may not create files; and entries whose names Windows
-// cannot open as plain files ("aux.spl", "what?.spl"), which every function
-// refuses without opening them.
+// which the user may not create files; the removal of read-only files; and
+// entries whose names Windows cannot open as plain files ("aux.spl",
+// "what?.spl"), which every function refuses without opening them.
 #include "platform/file_system.h"
 
+#include "child_process.h"
 #include "platform/file_move.h"
 #include "platform/file_version.h"
 #include "platform/random_access_file.h"
@@ -121,6 +122,22 @@ TEST_F(WholeFileSave, AWritableFileInAFolderThatIsNotIsWrittenInPlace) {
   ::SetNamedSecurityInfoW(folder, SE_FILE_OBJECT,
                           DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
                           nullptr, nullptr, nullptr, nullptr);
+}
+
+// removeFile clears the read-only attribute to delete a file; a file that
+// stays keeps it.
+TEST(RemoveFile, AReadOnlyFileHeldOpenForWritingStaysAndStaysReadOnly) {
+  TempWorkDir dir;
+  writeBytes("job.spl", "partial");
+  const auto writer = velmora::test::ChildProcess::helper({"hold-open-for-writing", "job.spl"});
+  ASSERT_EQ(writer->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "ready");
+  ASSERT_TRUE(::SetFileAttributesW(L"job.spl", FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(removeFile("job.spl"));
+  EXPECT_EQ(attributesOf(L"job.spl") & FILE_ATTRIBUTE_READONLY,
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(writer->closeInputAndWait(std::chrono::seconds(20)), 0);
+  EXPECT_TRUE(removeFile("job.spl"));
+  EXPECT_FALSE(fs::exists("job.spl"));
 }
 
 // Names that Windows cannot open as plain files, standing as files in a
