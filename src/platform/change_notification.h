@@ -60,7 +60,8 @@ public:
   enum class WaitResult { Changed, Killed };
 
   // `folder` as the host names it (relative, "\" separators, any case).
-  // Throws ChangeNotificationError when it cannot be watched.
+  // Throws ChangeNotificationError when it cannot be watched (on Windows also
+  // when its last name is a device's, plain_file_name.h).
   ChangeNotification(std::string_view folder, bool subtree, unsigned filter);
   ~ChangeNotification();
   ChangeNotification(ChangeNotification&&) noexcept;

@@ -58,6 +58,8 @@ struct ChangeNotification::Handle {
 ChangeNotification::ChangeNotification(std::string_view folder, bool subtree, unsigned filter) {
   if (folder.empty())
     throw ChangeNotificationError("No folder to watch");
+  if (const auto reason = notAPlainFileReason(folder))
+    throw ChangeNotificationError(fullPath(folder) + ": " + *reason);
   HANDLE notification =
       ::FindFirstChangeNotificationW(widePath(folder).c_str(), subtree ? TRUE : FALSE, filter);
   if (notification == INVALID_HANDLE_VALUE)

@@ -9,7 +9,10 @@
 // when a job is read tells later whether the name still holds that file.
 //
 // Names are as the host writes them (relative to the working directory, "\"
-// as the separator, matched without regard to case). Stateless; any thread.
+// as the separator, matched without regard to case). On Windows a path whose
+// last name Windows cannot open as a plain file (plain_file_name.h) is never
+// handed to the system: it has no stamp, and is neither moved nor moved to
+// (MoveResult::Failed). Stateless; any thread.
 #pragma once
 
 #include <cstdint>

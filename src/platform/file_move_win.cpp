@@ -1,14 +1,20 @@
 // Moving and stamping files on Windows. MoveFileExW without
 // MOVEFILE_REPLACE_EXISTING never replaces a file, and fails with a sharing
 // violation while another process holds the file open without sharing
-// deletion (a writer that has not finished).
+// deletion (a writer that has not finished). A path whose last name Windows
+// cannot open as a plain file is never handed to the system (it has no
+// stamp, and is not moved, nor moved to).
 #include "platform/file_move.h"
 
 #include "platform/win32_support.h"
 
+#include <utility>
+
 namespace velmora::platform {
 
 FileStamp fileStamp(std::string_view path) {
+  if (notAPlainFileReason(path))
+    return {};
   Win32Handle file(
       ::CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -28,15 +34,14 @@ FileStamp fileStamp(std::string_view path) {
   stamp.volume = info.dwVolumeSerialNumber;
   stamp.fileNumber = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  const std::int64_t ticks = static_cast<std::int64_t>(
-      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-      info.ftLastWriteTime.dwLowDateTime);
-  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-  stamp.lastWriteTime = (ticks - kTicksFrom1601To1970) * 100;
+  stamp.lastWriteTime = unixNanoseconds(info.ftLastWriteTime);
   return stamp;
 }
 
 MoveOutcome moveFileNoReplace(std::string_view from, std::string_view to) {
+  for (const auto path : {from, to})
+    if (auto reason = notAPlainFileReason(path))
+      return {MoveResult::Failed, std::move(*reason)};
   if (::MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), MOVEFILE_WRITE_THROUGH))
     return {MoveResult::Moved, {}};
   const DWORD error = ::GetLastError();

@@ -14,6 +14,13 @@
 // or a folder in a file's place is refused at once, never opened in a way that
 // blocks.
 //
+// On Windows, a path whose last name Windows cannot open as a plain file
+// ("aux.spl" opens a device, "what?.spl" cannot be named, "job.spl." names
+// "job.spl"; plain_file_name.h) is never handed to the system: it counts as
+// missing (fileExists, entryInfo, removeFile ... answer false or nothing) and
+// reading or writing it fails with FileProblem::NotARegularFile. Folder
+// listings give such names as they are. On POSIX they are ordinary names.
+//
 // Functions are stateless and may be called from any thread.
 #pragma once
 
@@ -33,8 +40,9 @@ enum class FileProblem {
   InUse,           // another process holds it open for writing, or may (the
                    // sharing rule; where that cannot be told, it counts as held)
   AccessDenied,    // this program may not open it
-  NotARegularFile, // a folder, a FIFO, a device, a socket, or a link where
-                   // links are refused
+  NotARegularFile, // a folder, a FIFO, a device, a socket, a link where
+                   // links are refused, or on Windows a name Windows cannot
+                   // open as a plain file
   TooLarge,        // larger than the reader's limit
 };
 
@@ -92,7 +100,9 @@ bool createDirectory(std::string_view path);
 
 // Deletes a file; false when it is missing, a folder, or still held open for
 // writing by another process (the sharing rule that keeps a job that its
-// writer has not finished).
+// writer has not finished). A read-only file is deleted as any other where
+// the folder allows it (on Windows its read-only attribute is cleared first,
+// and set again when the file stays).
 bool removeFile(std::string_view path);
 
 // Whether `name` ends in `suffix`, compared without regard to case as the
@@ -112,11 +122,16 @@ enum class EntryKind { RegularFile, Folder, Link, Other };
 struct DirectoryEntry {
   std::string name; // exactly as the file system holds it
   EntryKind kind;
+  // Nanoseconds since 1970, of the entry itself (a link's own); 0 when the
+  // entry went away before it could be asked.
+  std::int64_t lastWriteTime = 0;
 };
 
 // The entries of `folder` whose names end in `suffix` (compared without
 // regard to case), in the order the file system lists them, each with its
-// kind. Empty when the folder cannot be read.
+// kind and last-write time, at the cost of the listing (one stat of each
+// entry through the open folder on POSIX, the listing's own data on Windows).
+// Empty when the folder cannot be read.
 std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix);
 
 // Every entry of `folder` with its kind, in the order the file system lists

@@ -97,7 +97,8 @@ EntryKind kindOf(mode_t mode) {
   return EntryKind::Other;
 }
 
-EntryKind kindOf(const std::string& folder, const dirent& entry) {
+// What a listing says an entry is, for when it cannot be asked any more.
+EntryKind kindOf(const dirent& entry) {
   switch (entry.d_type) {
   case DT_REG:
     return EntryKind::RegularFile;
@@ -105,15 +106,13 @@ EntryKind kindOf(const std::string& folder, const dirent& entry) {
     return EntryKind::Folder;
   case DT_LNK:
     return EntryKind::Link;
-  case DT_UNKNOWN: {
-    struct stat info {};
-    if (::lstat((folder + "/" + entry.d_name).c_str(), &info) != 0)
-      return EntryKind::Other;
-    return kindOf(info.st_mode);
-  }
   default:
     return EntryKind::Other;
   }
+}
+
+std::int64_t unixNanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
 std::string notRegularReason(mode_t mode) {
@@ -271,19 +270,12 @@ std::vector<std::string> listEntries(std::string_view folder, std::string_view s
   return names;
 }
 
-std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix) {
-  std::vector<DirectoryEntry> entries;
-  try {
-    for (DirectoryEntry& entry : readDirectory(folder))
-      if (endsWithIgnoringCase(entry.name, suffix))
-        entries.push_back(std::move(entry));
-  } catch (const FileError&) {
-    // A folder that cannot be read lists nothing.
-  }
-  return entries;
-}
+namespace {
 
-std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
+// The entries of `folder` whose names end in `suffix`, each with its kind and
+// last-write time taken relative to the open folder (the entry itself, not a
+// path looked up again). Throws FileError when the folder cannot be read.
+std::vector<DirectoryEntry> readEntries(std::string_view folder, std::string_view suffix) {
   std::string native = nativePath(folder);
   if (native.empty())
     native = ".";
@@ -297,12 +289,31 @@ std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
     if (!entry)
       break;
     const std::string_view name = entry->d_name;
-    if (name != "." && name != "..")
-      entries.push_back({entry->d_name, kindOf(native, *entry)});
+    if (name == "." || name == ".." || !endsWithIgnoringCase(name, suffix))
+      continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+      entries.push_back({entry->d_name, kindOf(info.st_mode), unixNanoseconds(info.st_mtim)});
+    else
+      entries.push_back({entry->d_name, kindOf(*entry), 0});
   }
   if (errno != 0)
     throwReadFolderError(folder, errno);
   return entries;
+}
+
+} // namespace
+
+std::vector<DirectoryEntry> listDirectory(std::string_view folder, std::string_view suffix) {
+  try {
+    return readEntries(folder, suffix);
+  } catch (const FileError&) {
+    return {}; // a folder that cannot be read lists nothing
+  }
+}
+
+std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
+  return readEntries(folder, "");
 }
 
 std::string readWholeFile(std::string_view path, const ReadLimits& limits) {

@@ -4,6 +4,11 @@
 // with FILE_SHARE_READ (and FILE_SHARE_DELETE, so a writer may still rename a
 // new version over it), which fails with a sharing violation while another
 // process holds it open for writing; DeleteFileW fails the same way.
+//
+// A path whose last name Windows cannot open as a plain file ("aux.spl",
+// "what?.spl", "job.spl."; plain_file_name.h) is never handed to the system:
+// it counts as missing, and a read or a write of it fails as one of a file
+// that is not regular.
 #include "platform/file_system.h"
 
 #include "platform/temporary_file_name.h"
@@ -45,8 +50,8 @@ FileProblem problemOf(DWORD error) {
   throw FileError(prefix + reason, reason, problemOf(error));
 }
 
-[[noreturn]] void throwNotRegular(const std::string& prefix) {
-  const std::string reason = "Not a regular file";
+[[noreturn]] void throwNotRegular(const std::string& prefix,
+                                  const std::string& reason = "Not a regular file") {
   throw FileError(prefix + reason, reason, FileProblem::NotARegularFile);
 }
 
@@ -112,15 +117,9 @@ std::wstring folderOf(const std::wstring& path) {
 }
 
 DWORD attributesOf(std::string_view path) {
+  if (notAPlainFileReason(path))
+    return INVALID_FILE_ATTRIBUTES;
   return ::GetFileAttributesW(widePath(path).c_str());
-}
-
-// 100-nanosecond intervals since 1601 to nanoseconds since 1970.
-std::int64_t unixNanoseconds(const FILETIME& time) {
-  const std::int64_t ticks = static_cast<std::int64_t>(
-      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-  return (ticks - kTicksFrom1601To1970) * 100;
 }
 
 } // namespace
@@ -146,6 +145,21 @@ std::string nativePath(std::string_view path) {
 }
 
 std::string fullPath(std::string_view path) {
+  // The system would turn a device's name into the device ("\\.\AUX") and
+  // strip a trailing dot or blank: such a name follows its folder as it is.
+  if (notAPlainFileReason(path)) {
+    const auto separator = path.find_last_of("\\/");
+    std::size_t nameStart = 0; // after the last separator, or after a leading drive "C:"
+    if (separator != std::string_view::npos)
+      nameStart = separator + 1;
+    else if (path.size() >= 2 && path[1] == ':')
+      nameStart = 2;
+    std::string folder =
+        fullPath(nameStart == 0 ? std::string_view(".") : path.substr(0, nameStart));
+    if (!folder.empty() && folder.back() != '\\')
+      folder += '\\';
+    return folder + std::string(path.substr(nameStart));
+  }
   const std::wstring wide = widePath(path.empty() ? std::string_view(".") : path);
   const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (needed == 0)
@@ -174,7 +188,8 @@ bool entryExists(std::string_view path) {
 
 EntryInfo entryInfo(std::string_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data))
+  if (notAPlainFileReason(path) ||
+      !::GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data))
     return {};
   EntryInfo result;
   result.exists = true;
@@ -187,6 +202,8 @@ EntryInfo entryInfo(std::string_view path) {
 }
 
 bool createDirectory(std::string_view path) {
+  if (notAPlainFileReason(path))
+    return false;
   if (::CreateDirectoryW(widePath(path).c_str(), nullptr))
     return true;
   return ::GetLastError() == ERROR_ALREADY_EXISTS && directoryExists(path);
@@ -196,7 +213,28 @@ bool removeFile(std::string_view path) {
   // Fails for a folder (access denied), a missing file, and a file another
   // process holds open without sharing deletion (a writer that has not
   // finished).
-  return ::DeleteFileW(widePath(path).c_str()) != 0;
+  if (notAPlainFileReason(path))
+    return false;
+  const std::wstring wide = widePath(path);
+  if (::DeleteFileW(wide.c_str()))
+    return true;
+  // Windows refuses to delete a read-only file, where POSIX asks the folder
+  // only: the attribute goes first, and comes back when the file stays (held
+  // open by a writer, for one).
+  if (::GetLastError() != ERROR_ACCESS_DENIED)
+    return false;
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  constexpr DWORD kFolderOrLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+      (attributes & kFolderOrLink))
+    return false;
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (!::SetFileAttributesW(wide.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL))
+    return false;
+  if (::DeleteFileW(wide.c_str()))
+    return true;
+  ::SetFileAttributesW(wide.c_str(), attributes);
+  return false;
 }
 
 std::vector<std::string> listEntries(std::string_view folder, std::string_view suffix) {
@@ -255,7 +293,7 @@ std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
   do {
     const std::string name = fromWide(entry.cFileName);
     if (name != "." && name != "..")
-      entries.push_back({name, kindOf(entry)});
+      entries.push_back({name, kindOf(entry), unixNanoseconds(entry.ftLastWriteTime)});
   } while (::FindNextFileW(search, &entry));
   if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES)
     throwFileError(prefix, error);
@@ -264,6 +302,8 @@ std::vector<DirectoryEntry> readDirectory(std::string_view folder) {
 
 std::string readWholeFile(std::string_view path, const ReadLimits& limits) {
   const std::string prefix = openMessage(path);
+  if (const auto reason = notAPlainFileReason(path))
+    throwNotRegular(prefix, *reason);
   const DWORD attributes = attributesOf(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     throwNotRegular(prefix);
@@ -414,6 +454,8 @@ void fillTemporary(Win32Handle& file, const std::wstring& temporary, std::string
 } // namespace
 
 void writeWholeFile(std::string_view path, std::string_view bytes) {
+  if (const auto reason = notAPlainFileReason(path))
+    throwNotRegular(createMessage(path), *reason);
   const std::wstring target = linkTarget(widePath(path));
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -447,6 +489,8 @@ void writeWholeFile(std::string_view path, std::string_view bytes) {
 }
 
 bool writeNewFile(std::string_view path, std::string_view bytes) {
+  if (const auto reason = notAPlainFileReason(path))
+    throwNotRegular(createMessage(path), *reason);
   const std::wstring target = widePath(path);
   if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
     return false;

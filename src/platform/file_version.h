@@ -13,8 +13,9 @@
 namespace velmora::platform {
 
 // The string value "StringFileInfo\<table>\<name>" of the file's version
-// information (`table` as "040904E4"). Nothing when the file is missing or
-// carries no version information; an empty text when it carries some but
+// information (`table` as "040904E4"). Nothing when the file is missing (on
+// Windows also when its name is a device's, plain_file_name.h) or carries no
+// version information; an empty text when it carries some but
 // not that value.
 std::optional<std::string> fileVersionString(std::string_view path, std::string_view table,
                                              std::string_view name);

@@ -10,6 +10,8 @@ namespace velmora::platform {
 
 std::optional<std::string> fileVersionString(std::string_view path, std::string_view table,
                                              std::string_view name) {
+  if (notAPlainFileReason(path))
+    return std::nullopt;
   const std::wstring file = widePath(path);
   DWORD ignored = 0;
   const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);

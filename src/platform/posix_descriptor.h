@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unistd.h>
 #include <utility>
 
@@ -81,15 +82,21 @@ private:
 };
 
 // Calls visit(entry) for every entry of the folder at the native path
-// `folder` but "." and "..", in the system's order. Returns false, without a
-// call, when the folder cannot be opened.
+// `folder` but "." and "..", in the system's order; a visitor that takes
+// (entry, folderDescriptor) also gets the open folder's descriptor, to ask
+// about an entry relative to it (fstatat) without looking its path up again.
+// Returns false, without a call, when the folder cannot be opened.
 template <typename Visit> bool forEachEntry(const std::string& folder, Visit&& visit) {
   DirectoryStream dir(::opendir(folder.c_str()));
   if (!dir)
     return false;
   while (const dirent* entry = dir.next()) {
     const std::string_view name = entry->d_name;
-    if (name != "." && name != "..")
+    if (name == "." || name == "..")
+      continue;
+    if constexpr (std::is_invocable_v<Visit&, const dirent&, int>)
+      visit(*entry, ::dirfd(dir.get()));
+    else
       visit(*entry);
   }
   return true;

@@ -4,8 +4,10 @@
 // byte_range_lock.h belong to this open and end with it.
 //
 // Paths are the host's: relative to the working directory, "\" as separator,
-// matched without regard to case (file_system.h). One object may be used by
-// one thread at a time.
+// matched without regard to case (file_system.h). On Windows a path whose last
+// name Windows cannot open as a plain file ("aux.spl"; plain_file_name.h) is
+// refused with FileProblem::NotARegularFile before the system sees it. One
+// object may be used by one thread at a time.
 #pragma once
 
 #include <cstddef>

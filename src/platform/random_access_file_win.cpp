@@ -1,6 +1,8 @@
 // A table file on Windows: opened with read and write sharing (other programs
 // keep the same table open and coordinate through byte-range locks), read and
 // written at offsets through OVERLAPPED positions on a synchronous handle.
+// A path whose last name Windows cannot open as a plain file (a device's
+// name) is refused before the system sees it.
 #include "platform/random_access_file.h"
 
 #include "platform/file_system.h"
@@ -28,12 +30,20 @@ OVERLAPPED at(std::uint64_t offset) {
   return position;
 }
 
+// Refuses a path that is never handed to the system (win32_support.h).
+void refuseUnlessPlain(const char* what, std::string_view path) {
+  if (const auto reason = notAPlainFileReason(path))
+    throw FileError(std::string(what) + " \"" + fullPath(path) + "\". " + *reason, *reason,
+                    FileProblem::NotARegularFile);
+}
+
 constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr std::size_t kMaxChunk = 1u << 30;
 
 } // namespace
 
 RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
+  refuseUnlessPlain("Cannot open file", path);
   const DWORD rights = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   HANDLE handle = ::CreateFileW(widePath(path).c_str(), rights, kSharing, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -43,6 +53,7 @@ RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
 }
 
 RandomAccessFile RandomAccessFile::create(std::string_view path) {
+  refuseUnlessPlain("Cannot create file", path);
   HANDLE handle = ::CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kSharing,
                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
@@ -51,6 +62,7 @@ RandomAccessFile RandomAccessFile::create(std::string_view path) {
 }
 
 std::optional<RandomAccessFile> RandomAccessFile::createNew(std::string_view path) {
+  refuseUnlessPlain("Cannot create file", path);
   HANDLE handle = ::CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kSharing,
                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {

@@ -1,7 +1,8 @@
 // Helpers shared by the Win32 back ends of the platform layer, and only by
 // them (every *_win.cpp; nothing above src/platform includes this header):
 // UTF-8 <-> UTF-16 for the wide API, the host's path as a wide native path,
-// the system's text for an error code, and a move-only owner of a HANDLE.
+// the paths that are never handed to the system, file times, the system's
+// text for an error code, and a move-only owner of a HANDLE.
 //
 // Functions are stateless and may be called from any thread; a Win32Handle
 // belongs to whoever holds it.
@@ -15,6 +16,8 @@
 #endif
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +30,19 @@ std::string fromWide(std::wstring_view wide);
 
 // nativePath(path) as a wide string, ready for the W functions.
 std::wstring widePath(std::string_view path);
+
+// Why `path` ends in a name that Windows cannot open as a plain file
+// (plain_file_name.h: a device's name, a character Windows does not allow, a
+// trailing dot or blank), worded as the reason of a refusal ("Not a plain
+// file on Windows: it is the name of a device"); nothing for a path that may
+// be handed to the system. Every function of these back ends that opens,
+// looks at, removes, moves or writes an entry by path asks this first and
+// hands no such path to the system: opening "aux.spl" would open a device.
+std::optional<std::string> notAPlainFileReason(std::string_view path);
+
+// A file time (100-nanosecond intervals since 1601) as nanoseconds since 1970,
+// the unit of the times in file_system.h and file_move.h.
+std::int64_t unixNanoseconds(const FILETIME& time);
 
 // The system's text for a GetLastError() code, without the trailing line end.
 std::string win32ErrorText(DWORD error);

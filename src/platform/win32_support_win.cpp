@@ -1,6 +1,7 @@
 #include "platform/win32_support.h"
 
 #include "platform/file_system.h"
+#include "platform/plain_file_name.h"
 #include "platform/unicode.h"
 
 namespace velmora::platform {
@@ -18,6 +19,19 @@ std::string fromWide(std::wstring_view wide) {
 
 std::wstring widePath(std::string_view path) {
   return toWide(nativePath(path));
+}
+
+std::optional<std::string> notAPlainFileReason(std::string_view path) {
+  if (const auto why = whyNotAPlainFilePath(path))
+    return "Not a plain file on Windows: " + *why;
+  return std::nullopt;
+}
+
+std::int64_t unixNanoseconds(const FILETIME& time) {
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+  return (ticks - kTicksFrom1601To1970) * 100;
 }
 
 std::string win32ErrorText(DWORD error) {

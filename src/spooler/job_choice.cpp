@@ -1,6 +1,7 @@
 #include "spooler/job_choice.h"
 
 #include "platform/file_system.h"
+#include "platform/plain_file_name.h"
 
 #include <algorithm>
 #include <tuple>
@@ -9,8 +10,10 @@
 namespace velmora::spooler {
 
 std::optional<std::string> notAJobBecause(const platform::DirectoryEntry& entry) {
-  if (entry.name.find_first_of("\\/") != std::string::npos)
-    return "its name holds \"\\\" or \"/\"";
+  // Never opened: a device would be opened as one, and a name with a
+  // separator would lead out of the folder.
+  if (auto reason = platform::whyNotAPlainFileName(entry.name))
+    return reason;
   switch (entry.kind) {
   case platform::EntryKind::RegularFile:
     break;
@@ -57,7 +60,7 @@ std::optional<std::string> JobChoice::nextJob(const std::string& folder, StatusS
     if (const auto off = putOff_.find(entry.name); off != putOff_.end() && off->second.due > now &&
                                                    off->second.file == platform::fileStamp(path))
       continue;
-    candidates.push_back({platform::entryInfo(path).lastWriteTime, entry.name});
+    candidates.push_back({entry.lastWriteTime, entry.name});
   }
   // Names that left the folder are forgotten: one that comes back is new.
   std::erase_if(named_, [&](const std::string& name) { return !present.contains(name); });

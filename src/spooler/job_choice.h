@@ -4,13 +4,15 @@
 // sent back) comes out in the order the kitchen ordered. Every other entry
 // ending in ".spl" is passed over, so that it never stands in the way of the
 // jobs behind it:
-//   - a name that holds "\" or "/" (legal on Linux, where "..\..\x.spl" is
-//     one name): the spooler builds paths from the folder and the listed name,
-//     and a separator in the name would lead out of the folder;
+//   - a name Windows cannot open as a plain file (a device name such as
+//     "aux.spl" or "NUL.spl" in any case, a character such as "?", "*" or
+//     ":", a separator "\" or "/" that would lead out of the folder): such
+//     files come from shares served by other systems, and opening one on
+//     Windows could open a device;
 //   - a folder, a link (a job is read from the folder, never through a link),
 //     a FIFO, a device or a socket.
 // Each of these is named in the status log once, when it is first seen, not
-// at every report.
+// at every report, and is left where it is.
 //
 // A job can also be set aside: passed over for as long as it stays the same
 // file (a job that was printed but cannot be removed, or could not be read
@@ -37,8 +39,9 @@ namespace velmora::spooler {
 inline constexpr const char* kJobExtension = ".spl";
 
 // Why an entry of a folder is not a job ("it is a folder"), or nothing when
-// it is one: a regular file whose name ends in ".spl" and holds no "\" or
-// "/". The one rule for what a job is, wherever jobs are looked for.
+// it is one: a regular file whose name ends in ".spl" and is a plain file
+// name on Windows. The one rule for what a job is, wherever jobs are looked
+// for.
 std::optional<std::string> notAJobBecause(const platform::DirectoryEntry& entry);
 
 class JobChoice final {

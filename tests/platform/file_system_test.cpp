@@ -175,6 +175,50 @@ TEST_F(FileSystem, RemoveRefusesFoldersAndMissingFiles) {
   EXPECT_FALSE(createDirectory("a\\b\\c"));
 }
 
+// Windows refuses to delete a file with the read-only attribute; a job the
+// host left read-only would stay and be taken again and again.
+TEST_F(FileSystem, AReadOnlyFileIsRemovedAsAnyOther) {
+  writeBytes("job.spl", "delivered");
+  fs::permissions("job.spl",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ASSERT_EQ(fs::status("job.spl").permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_TRUE(removeFile("JOB.SPL"));
+  EXPECT_FALSE(fs::exists("job.spl"));
+}
+
+TEST_F(FileSystem, ListsEachEntrysOwnLastWriteTime) {
+  writeBytes("old.spl", "o");
+  writeBytes("older.spl", "o");
+  fs::create_directory("folder.spl");
+  writeBytes("new.spl", "n");
+  const auto now = fs::file_time_type::clock::now();
+  fs::last_write_time("older.spl", now - std::chrono::hours(2));
+  fs::last_write_time("old.spl", now - std::chrono::hours(1));
+#ifndef _WIN32
+  // A link's own time, not its target's.
+  fs::create_symlink("old.spl", "link.spl");
+  const timespec linkTimes[2] = {{0, UTIME_OMIT}, {1000000000, 500}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, "link.spl", linkTimes, AT_SYMLINK_NOFOLLOW), 0);
+#endif
+  std::map<std::string, std::int64_t> times;
+  for (const auto& entry : listDirectory(".", ".spl"))
+    times[entry.name] = entry.lastWriteTime;
+  for (const char* name : {"older.spl", "old.spl", "folder.spl", "new.spl"})
+    EXPECT_EQ(times[name], entryInfo(name).lastWriteTime) << name;
+  // Nanoseconds since 1970.
+  constexpr std::int64_t kHour = 3600'000'000'000;
+  EXPECT_NEAR(static_cast<double>(times["old.spl"] - times["older.spl"]), double(kHour), 1e6);
+  const std::int64_t systemNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
+  EXPECT_NEAR(static_cast<double>(times["new.spl"]), static_cast<double>(systemNow),
+              double(kHour) / 6);
+#ifndef _WIN32
+  EXPECT_EQ(times["link.spl"], std::int64_t{1000000000} * 1000000000 + 500);
+#endif
+}
+
 // The problem of a read that fails, or nothing when it succeeds.
 std::optional<FileProblem> readProblem(const std::string& path, const ReadLimits& limits = {}) {
   try {

@@ -483,12 +483,20 @@ TEST_F(FerrulinConsole, EntriesThatAreNotJobsArePassedOverOnceAndNeverBlockTheJo
   ASSERT_EQ(::mkfifo("PREP1/fifo.spl", 0644), 0);
   fs::create_symlink(fs::absolute("LABEL1/link target.txt"), "PREP1/link.spl");
   writeBytes("PREP1/..\\LABEL2\\JOB0001.spl", jobBytes(job("escapes its folder")));
+  // Names Windows opens as a device, or cannot open at all: such files come
+  // from shares served by other systems. Never jobs, on any platform.
+  for (const char* name : {"aux.spl", "NUL.spl", "Com1.SPL", "a?b.spl", "x:y.spl"})
+    writeBytes(std::string("PREP1/") + name, jobBytes(job(name)));
   const Lines passedOver = {
-      "# Passed over \"..\\LABEL2\\JOB0001.spl\" in PREP1: its name holds \"\\\" or \"/\", not a "
-      "job",
+      "# Passed over \"..\\LABEL2\\JOB0001.spl\" in PREP1: its name holds \"\\\", not a job",
+      "# Passed over \"Com1.SPL\" in PREP1: it is the name of a device, not a job",
+      "# Passed over \"NUL.spl\" in PREP1: it is the name of a device, not a job",
+      "# Passed over \"a?b.spl\" in PREP1: its name holds \"?\", not a job",
+      "# Passed over \"aux.spl\" in PREP1: it is the name of a device, not a job",
       "# Passed over \"dir.spl\" in PREP1: it is a folder, not a job",
       "# Passed over \"fifo.spl\" in PREP1: it is not a regular file, not a job",
       "# Passed over \"link.spl\" in PREP1: it is a link, not a job",
+      "# Passed over \"x:y.spl\" in PREP1: its name holds \":\", not a job",
   };
   auto spooler = startSpooler();
   dropJob("PREP1", "first.spl", job("first"));
@@ -510,6 +518,8 @@ TEST_F(FerrulinConsole, EntriesThatAreNotJobsArePassedOverOnceAndNeverBlockTheJo
   std::sort(inLabel1.begin(), inLabel1.end());
   EXPECT_EQ(inLabel1, (Lines{"first.spl", "second.spl"}))
       << "no empty job delivered under a folder's name, nothing through the link";
+  for (const char* name : {"aux.spl", "NUL.spl", "Com1.SPL", "a?b.spl", "x:y.spl"})
+    EXPECT_EQ(readBytes(std::string("PREP1/") + name), jobBytes(job(name))) << "left alone";
   for (const char* entry : {"PREP1/dir.spl", "PREP1/fifo.spl", "PREP1/link.spl",
                             "PREP1/..\\LABEL2\\JOB0001.spl", "LABEL1/link target.txt"})
     EXPECT_TRUE(fs::exists(fs::symlink_status(entry))) << entry;
