@@ -102,6 +102,34 @@ else
   report "dropped an ordinary job into PREP1" "not delivered" FAIL
 fi
 
+# --- the host's own writer, half-way -----------------------------------------
+# hostsim holds the job open for writing with half of it written; the spooler
+# tries it every 3 s meanwhile. Once closed, it is delivered once, merged as the
+# same job dropped whole is.
+job_text "written slowly" >"$work/slow.spl"
+coproc WRITER { exec "$hostsim" write-slowly "$data" PREP1 "$work/slow.spl"; }
+writer=$WRITER_PID
+pids+=("$writer")
+read -r -t 10 answer <&"${WRITER[0]}" || answer=""
+sleep 4
+refusal='File "PREP1\slow.spl" not found.'
+[[ $answer == 'holding PREP1\slow.spl:'* ]] && [ -e "$data/PREP1/slow.spl" ] &&
+  [ ! -s "$data/LABEL1/slow.spl" ] && [ ! -e "$data/LABEL2/slow.spl" ] &&
+  [ ! -e "$data/VelmoraHeldJobs/PREP1/slow.spl" ] && log_has "$refusal"
+left_alone=$?
+echo >&"${WRITER[1]}"
+wait "$writer"
+drop PREP1 slow-whole.spl "written slowly"
+if ((left_alone == 0)) && wait_for 10 test -s "$data/LABEL1/slow-whole.spl" -a ! -e "$data/PREP1/slow.spl" &&
+  cmp -s "$data/LABEL1/slow.spl" "$data/LABEL1/slow-whole.spl" && ! log_has 'slow.spl -- ERROR' &&
+  [ "$(log_count 'Print job: PREP1\slow.spl')" -eq $(($(log_count "$refusal") + 1)) ]; then
+  report "hostsim write-slowly held a job half-written in PREP1 for 4 s, then closed it" \
+    "left alone while held ($(log_count "$refusal") tries refused), then delivered once, merged whole" PASS
+else
+  report "hostsim write-slowly held a job half-written in PREP1 for 4 s, then closed it" \
+    "taken while held, or not delivered once and whole" FAIL
+fi
+
 # --- chmod only ---------------------------------------------------------------
 chmod 600 "$data/PREP2/waiting.spl"
 sleep 1
