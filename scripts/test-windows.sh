@@ -394,7 +394,9 @@ fi
 
 # Ferrulin.exe serves the demo data directory while hostsim.exe holds LABEL1
 # and LABEL2: a dropped job is delivered to LABEL1 as the Linux build merges
-# it, and "Exit Ferrulin" ends the program with PREP1 released.
+# it, a job the host's own writer holds half-written is left alone until the
+# writer closes it and then delivered once, and "Exit Ferrulin" ends the
+# program with PREP1 released.
 ferrulin_exe=$build/src/spooler/win/Ferrulin.exe
 remote_exe=$build/tests/spooler/win/ferrulin_remote.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
@@ -402,6 +404,69 @@ data_windows="Z:${data//\//\\}"
 logs=$data
 e2e_pids=()
 probe_up() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = up ]; }
+ferrulin_list() { "$wine" "$remote_exe" "$1" </dev/null | tr -d '\r'; } # status | jobs
+# deliver_job_written_slowly: the host's own writer (hostsim.exe
+# write-slowly) creates a three-item job in PREP1, writes half of it and holds
+# it open sharing reading only. While it is held, Ferrulin.exe leaves it: the
+# job stays in PREP1, nothing of it reaches LABEL1 or LABEL2, it is not listed
+# as taken, nothing is held back, and the status log says once that it is
+# still being written. Once the writer closes it, it is delivered once: one
+# merged file in LABEL1, the whole job's merge, one line in the print-jobs
+# list.
+deliver_job_written_slowly() {
+  local job=SLOW0001.spl answer writer said
+  local waits="# Job PREP1\\$job is still being written: it is taken once its writer is done"
+  local failures_before=${#failures[@]}
+  mkdir -p "$data/stage"
+  "$wine" "$hostsim_exe" drop "$data_windows" stage --items 3 --name "$job" >/dev/null </dev/null
+  coproc WRITER { exec "$wine" "$hostsim_exe" write-slowly "$data_windows" PREP1 \
+    "$data_windows\\stage\\$job"; }
+  writer=$WRITER_PID
+  e2e_pids+=("$writer")
+  read -r -t 60 answer <&"${WRITER[0]}" || answer="(no answer)"
+  answer=${answer%$'\r'}
+  if [[ $answer != "holding PREP1\\$job:"* ]]; then
+    fail "hostsim.exe write-slowly did not hold the job ($answer)"
+    return
+  fi
+  labels_of_job() { find "$data/LABEL1" "$data/LABEL2" -name "${job%.spl}*" | grep -q .; }
+  held_job() { find "$data/VelmoraHeldJobs" -name "${job%.spl}*" 2>/dev/null | grep -q .; }
+  sleep 6 # the spooler looks at a job its writer holds again every second
+  if [ ! -f "$data/PREP1/$job" ] || labels_of_job || held_job; then
+    fail "Ferrulin.exe took the job its writer held half-written: $(ls "$data"/PREP1 "$data"/LABEL1)"
+  fi
+  ferrulin_list jobs | grep -qF "$job" &&
+    fail "Ferrulin.exe listed the job its writer held half-written as taken"
+  said=$(ferrulin_list status | grep -cF "$waits")
+  ((said == 1)) || fail "Ferrulin.exe said $said times that the job is still being written"
+  echo >&"${WRITER[1]}" # the writer writes the rest and closes the job
+  read -r -t 60 answer <&"${WRITER[0]}" || answer="(no answer)"
+  wait "$writer"
+  if [ "${answer%$'\r'}" != "finished PREP1\\$job" ]; then
+    fail "hostsim.exe write-slowly did not finish the job ($answer)"
+    return
+  fi
+  if ! wait_until 30 delivered "$job" LABEL1; then
+    fail "Ferrulin.exe did not deliver the job once its writer had closed it"
+    return
+  fi
+  if [ "$(find "$data/LABEL1" "$data/LABEL2" -name "${job%.spl}*" | wc -l)" -ne 1 ] || held_job; then
+    fail "the job written slowly was delivered more than once or held back"
+  fi
+  local merge=$linux_build/tools/mergelabel/mergelabel
+  if [ -x "$merge" ] && ! cmp -s <(tr -d '\r' <"$data/LABEL1/$job") \
+    <("$merge" "$data/LabelDesign.txt" "$data/stage/$job"); then
+    fail "the job written slowly was not merged whole, as the Linux build's mergelabel merges it"
+  fi
+  if [ "$(ferrulin_list jobs | grep -cxF "PREP1\\$job")" -ne 1 ] ||
+    ferrulin_list jobs | grep -F "$job" | grep -qvxF "PREP1\\$job"; then
+    fail "the print-jobs list does not name the job once as taken"
+  fi
+  if ((${#failures[@]} == failures_before)); then
+    echo "Ferrulin.exe left a job its writer held half-written alone (said once, not listed)" \
+      "and delivered it whole, once, when the writer closed it"
+  fi
+}
 window_e2e() {
   demo_data || return
   hold LABEL1
@@ -416,6 +481,7 @@ window_e2e() {
     return
   fi
   deliver_first_job Ferrulin.exe
+  deliver_job_written_slowly
   "$wine" "$remote_exe" exit >/dev/null </dev/null
   if wait "$ferrulin"; then
     if probe_up; then

@@ -31,6 +31,16 @@ int run(const std::vector<std::string>& args) {
     waitForInput();
     return 0;
   }
+  if (mode == "write-in-two-parts" && args.size() == 3) {
+    const std::string& text = args[2];
+    const std::size_t half = text.size() / 2;
+    auto file = RandomAccessFile::create(args[1], RandomAccessFile::Sharing::Read);
+    file.writeAt(0, text.data(), half);
+    std::cout << "ready" << std::endl;
+    waitForInput();
+    file.writeAt(half, text.data() + half, text.size() - half);
+    return 0;
+  }
   if ((mode == "hold-lock" || mode == "probe-lock") && args.size() == 4) {
     const std::uint64_t offset = std::stoull(args[2]);
     const std::uint64_t length = std::stoull(args[3]);

@@ -5,6 +5,11 @@
 //
 //   hold-open-for-writing <file>        opens the file for reading and
 //                                       writing, prints "ready", waits
+//   write-in-two-parts <file> <text>    creates the file as the host's writer
+//                                       does (sharing reading only), writes
+//                                       the first half of the text, prints
+//                                       "ready", waits, writes the rest and
+//                                       closes it
 //   hold-lock <file> <offset> <length>  opens the file, takes an exclusive
 //                                       byte-range lock, prints "locked" (or
 //                                       "busy" when another holds one), waits

@@ -109,6 +109,35 @@ else
   report "left a job in PREP2 before the start" "still waiting" FAIL
 fi
 
+# --- the host's own writer, half-way -----------------------------------------
+# hostsim holds the job open for writing with half of it written: the spooler
+# leaves it alone (not listed, nothing delivered, said once). Once closed, it is
+# delivered once, merged as the same job dropped whole is.
+job_text "written slowly" >"$work/slow.spl"
+coproc WRITER { exec "$hostsim" write-slowly "$data" PREP1 "$work/slow.spl"; }
+writer=$WRITER_PID
+pids+=("$writer")
+read -r -t 10 answer <&"${WRITER[0]}" || answer=""
+sleep 4
+waits='# Job PREP1\slow.spl is still being written: it is taken once its writer is done'
+[[ $answer == 'holding PREP1\slow.spl:'* ]] && [ -e "$data/PREP1/slow.spl" ] &&
+  [ ! -e "$data/LABEL1/slow.spl" ] && [ ! -e "$data/LABEL2/slow.spl" ] &&
+  [ ! -e "$data/VelmoraHeldJobs/PREP1/slow.spl" ] && [ "$(log_count "$waits")" -eq 1 ] &&
+  ! log_has 'Print job: PREP1\slow.spl'
+left_alone=$?
+echo >&"${WRITER[1]}"
+wait "$writer"
+drop PREP1 slow-whole.spl "written slowly"
+if ((left_alone == 0)) && wait_for 10 test -s "$data/LABEL1/slow-whole.spl" -a ! -e "$data/PREP1/slow.spl" &&
+  cmp -s "$data/LABEL1/slow.spl" "$data/LABEL1/slow-whole.spl" && ! log_has 'slow.spl -- ERROR' &&
+  [ "$(log_count 'Print job: PREP1\slow.spl')" -eq 1 ]; then
+  report "hostsim write-slowly held a job half-written in PREP1 for 4 s, then closed it" \
+    "left alone while held (said once, never listed), then delivered once, merged whole" PASS
+else
+  report "hostsim write-slowly held a job half-written in PREP1 for 4 s, then closed it" \
+    "taken while held, or not delivered once and whole" FAIL
+fi
+
 # --- entries that are not jobs ----------------------------------------------
 printf 'delivered, not yet printed\r\n' >"$data/LABEL2/JOB0001.spl"
 job_text "escapes" >"$data/PREP1/..\\LABEL2\\JOB0001.spl"

@@ -37,7 +37,7 @@ RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
   return RandomAccessFile(handle.release(), std::string(path));
 }
 
-RandomAccessFile RandomAccessFile::create(std::string_view path) {
+RandomAccessFile RandomAccessFile::create(std::string_view path, Sharing) {
   const std::string native = nativePath(path);
   const int handle = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (handle < 0) {

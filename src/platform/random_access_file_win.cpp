@@ -1,8 +1,9 @@
 // A table file on Windows: opened with read and write sharing (other programs
 // keep the same table open and coordinate through byte-range locks), read and
-// written at offsets through OVERLAPPED positions on a synchronous handle.
-// A path whose last name Windows cannot open as a plain file (a device's
-// name) is refused before the system sees it.
+// written at offsets through OVERLAPPED positions on a synchronous handle. A
+// file created with Sharing::Read shares reading only, as the host's writer
+// holds a job it has not finished. A path whose last name Windows cannot open
+// as a plain file (a device's name) is refused before the system sees it.
 #include "platform/random_access_file.h"
 
 #include "platform/file_system.h"
@@ -52,10 +53,11 @@ RandomAccessFile RandomAccessFile::open(std::string_view path, Access access) {
   return RandomAccessFile(reinterpret_cast<std::intptr_t>(handle), std::string(path));
 }
 
-RandomAccessFile RandomAccessFile::create(std::string_view path) {
+RandomAccessFile RandomAccessFile::create(std::string_view path, Sharing sharing) {
   refuseUnlessPlain("Cannot create file", path);
-  HANDLE handle = ::CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kSharing,
-                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = ::CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                sharing == Sharing::Read ? FILE_SHARE_READ : kSharing, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     fail("Cannot create file", path, ::GetLastError());
   return RandomAccessFile(reinterpret_cast<std::intptr_t>(handle), std::string(path));

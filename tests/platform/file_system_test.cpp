@@ -5,12 +5,15 @@
 #include "temp_dir.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -151,19 +154,55 @@ TEST_F(FileSystem, ReadingAFolderTellsAnEmptyOneFromOneThatCannotBeRead) {
   }
 }
 
-TEST_F(FileSystem, FileHeldOpenForWritingByAnotherProcessIsNeitherReadNorRemoved) {
-  writeBytes("job.spl", "partial");
-  {
-    const auto writer = velmora::test::ChildProcess::helper({"hold-open-for-writing", "job.spl"});
-    ASSERT_EQ(writer->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "ready");
-    EXPECT_THROW(readWholeFile("job.spl"), FileError);
-    EXPECT_FALSE(removeFile("job.spl"));
-    EXPECT_TRUE(fs::exists("job.spl"));
-    EXPECT_EQ(writer->closeInputAndWait(std::chrono::seconds(20)), 0);
+// The problem of a read that fails, or nothing when it succeeds.
+std::optional<FileProblem> readProblem(const std::string& path, const ReadLimits& limits = {}) {
+  try {
+    (void)readWholeFile(path, limits);
+    return std::nullopt;
+  } catch (const FileError& error) {
+    return error.problem();
   }
-  EXPECT_EQ(readWholeFile("job.spl"), "partial");
-  EXPECT_TRUE(removeFile("JOB.SPL"));
-  EXPECT_FALSE(fs::exists("job.spl"));
+}
+
+TEST_F(FileSystem, FileHeldOpenForWritingByAnotherProcessIsNeitherReadNorRemoved) {
+  struct Case {
+    const char* writer;
+    std::string before; // the file before the writer opens it ("": none)
+    std::vector<std::string> helper;
+    std::uintmax_t sizeWhileHeld;
+    std::string after; // once the writer is done
+  };
+  const std::vector<Case> cases = {
+      {"a table's open for reading and writing",
+       "partial",
+       {"hold-open-for-writing", "job.spl"},
+       7,
+       "partial"},
+      // The host's writer: created under its final name, sharing reading
+      // only, written in pieces; what is written so far is on disk.
+      {"the host's writer, half-way",
+       "",
+       {"write-in-two-parts", "job.spl", "0123456789"},
+       5,
+       "0123456789"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.writer);
+    if (!c.before.empty())
+      writeBytes("job.spl", c.before);
+    {
+      const auto writer = velmora::test::ChildProcess::helper(c.helper);
+      ASSERT_EQ(writer->readLine(std::chrono::seconds(20)).value_or("(nothing)"), "ready");
+      EXPECT_EQ(fs::file_size("job.spl"), c.sizeWhileHeld);
+      EXPECT_EQ(readProblem("job.spl"), FileProblem::InUse);
+      EXPECT_FALSE(removeFile("job.spl"));
+      EXPECT_TRUE(fs::exists("job.spl"));
+      EXPECT_EQ(writer->closeInputAndWait(std::chrono::seconds(20)), 0);
+    }
+    EXPECT_EQ(readWholeFile("job.spl"), c.after);
+    EXPECT_TRUE(removeFile("JOB.SPL"));
+    EXPECT_FALSE(fs::exists("job.spl"));
+  }
 }
 
 TEST_F(FileSystem, RemoveRefusesFoldersAndMissingFiles) {
@@ -217,16 +256,6 @@ TEST_F(FileSystem, ListsEachEntrysOwnLastWriteTime) {
 #ifndef _WIN32
   EXPECT_EQ(times["link.spl"], std::int64_t{1000000000} * 1000000000 + 500);
 #endif
-}
-
-// The problem of a read that fails, or nothing when it succeeds.
-std::optional<FileProblem> readProblem(const std::string& path, const ReadLimits& limits = {}) {
-  try {
-    (void)readWholeFile(path, limits);
-    return std::nullopt;
-  } catch (const FileError& error) {
-    return error.problem();
-  }
 }
 
 TEST_F(FileSystem, ReadsRegularFilesUpToTheLimitAndNothingLarger) {

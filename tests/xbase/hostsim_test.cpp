@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "child_process.h"
+#include "platform/file_system.h"
 #include "temp_dir.h"
 #include "xbase/apollo_table.h"
 #include "xbase/host_layout.h"
@@ -83,6 +84,29 @@ TEST(HostSim, DropsJobsAndRaisesAndClearsErrors) {
   EXPECT_EQ(hostsim({"raise-error", here(), "NOWHERE"}).status, 1);
 }
 
+// The host's own writer: the job under its final name, half of it written
+// and held open for writing until a line comes, then the rest.
+TEST(HostSim, WritesHalfAJobAndHoldsItUntilToldToFinish) {
+  TempWorkDir dir;
+  ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
+  test::writeBytes("mine.spl", "0123456789");
+  ChildProcess writer(HOSTSIM_PATH,
+                      {"write-slowly", here(), "PREP1", "mine.spl", "--name", "SLOW.spl"});
+  ASSERT_EQ(writer.readLine(20s).value_or("(nothing)"),
+            "holding PREP1\\SLOW.spl: 5 of 10 bytes written");
+  EXPECT_EQ(test::readBytes("PREP1/SLOW.spl"), "01234");
+  try {
+    (void)platform::readWholeFile("PREP1\\SLOW.spl");
+    ADD_FAILURE() << "a job its writer still holds was read";
+  } catch (const platform::FileError& error) {
+    EXPECT_EQ(error.problem(), platform::FileProblem::InUse);
+  }
+  writer.writeLine("");
+  EXPECT_EQ(writer.readLine(20s).value_or("(nothing)"), "finished PREP1\\SLOW.spl");
+  EXPECT_EQ(writer.wait(20s), 0);
+  EXPECT_EQ(test::readBytes("PREP1/SLOW.spl"), "0123456789");
+}
+
 TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
   TempWorkDir dir;
   ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
@@ -107,6 +131,7 @@ TEST(HostSim, AnswersWrongCommandLinesWithUsage) {
   EXPECT_EQ(hostsim({"frobnicate", "x", "y"}).status, 2);
   EXPECT_EQ(hostsim({"hold", "x"}).status, 2);
   EXPECT_EQ(hostsim({"drop", ".", "P", "--bogus"}).status, 2);
+  EXPECT_EQ(hostsim({"write-slowly", ".", "P", "--items", "-1"}).status, 2);
 }
 
 } // namespace

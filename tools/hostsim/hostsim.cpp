@@ -1,7 +1,8 @@
 // hostsim: plays the host point-of-sale system's side of a data directory,
 // for tests, demonstrations and trying the label spooler without the host.
 // It makes a demo data directory, holds a printer folder's lock like a
-// running host spooler, drops jobs, and raises or clears a spooler error.
+// running host spooler, drops jobs (whole, or written slowly as the host's own
+// writer writes them), and raises or clears a spooler error.
 // Run "hostsim --help" for the commands.
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +18,7 @@
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "platform/file_system.h"
+#include "platform/random_access_file.h"
 #include "platform/termination_signal.h"
 #include "xbase/apollo_table.h"
 #include "xbase/host_layout.h"
@@ -41,10 +43,19 @@ Usage:
       SIGTERM. Prints "holding PRINTER" once the lock is held. With
       --take-jobs the "*.spl" jobs delivered to the folder are taken away
       (deleted) about every 200 ms, each reported as "took NAME".
-  hostsim drop DIR PRINTER [JOBFILE] [--items N]
-      Drops a job into DIR\PRINTER: a copy of JOBFILE under its own name, or
-      else a sample job of N label blocks (100 lines each, default 1) under
-      the first free name JOB0001.spl, JOB0002.spl, ... Prints the path.
+  hostsim drop DIR PRINTER [JOBFILE] [--name NAME] [--items N]
+      Drops a job into DIR\PRINTER, whole: a copy of JOBFILE, or else a sample
+      job of N label blocks (100 lines each, default 1). Its name is NAME, else
+      JOBFILE's own name, else the first free name JOB0001.spl, JOB0002.spl,
+      ... Prints the path.
+  hostsim write-slowly DIR PRINTER [JOBFILE] [--name NAME] [--items N]
+      Writes the job drop would drop the way the host's own writer does:
+      creates it under its final name, writes the first half of its bytes and
+      holds it open for writing, sharing reading only: on Windows nobody else
+      may write or delete it, nor read it without sharing writing. Prints
+      "holding PATH: B of N bytes written", waits for a line on standard input
+      (or its end), writes the rest, closes the file and prints
+      "finished PATH".
   hostsim raise-error DIR PRINTER
       Creates DIR\PRINTER\RMSPOOL.ERR: the host spooler reports an error.
   hostsim clear-error DIR PRINTER
@@ -194,25 +205,14 @@ int hold(const std::string& printer, bool takeJobs) {
   return 0;
 }
 
-// --- drop -----------------------------------------------------------------------
+// --- drop and write-slowly ------------------------------------------------------
 
-void drop(const std::string& printer, const std::string& jobBytes, std::string name) {
-  if (!platform::directoryExists(printer) && !platform::createDirectory(printer)) {
-    throw std::runtime_error("Cannot create folder " + printer);
-  }
-  if (name.empty()) {
-    for (int number = 1;; ++number) {
-      char candidate[32];
-      std::snprintf(candidate, sizeof candidate, "JOB%04d.spl", number);
-      if (!platform::entryExists(printer + "\\" + candidate)) {
-        name = candidate;
-        break;
-      }
-    }
-  }
-  platform::writeWholeFile(printer + "\\" + name, jobBytes);
-  std::cout << printer << "\\" << name << std::endl;
-}
+// A job to put into a printer folder: its bytes, and its name there (empty:
+// the first free JOBnnnn.spl).
+struct Job {
+  std::string bytes;
+  std::string name;
+};
 
 std::string sampleJob(int items) {
   char time[32];
@@ -224,6 +224,74 @@ std::string sampleJob(int items) {
     lines.insert(lines.end(), block.begin(), block.end());
   }
   return formats::encodeLines(lines);
+}
+
+// The job that "[JOBFILE] [--name NAME] [--items N]" (args from the fourth
+// on) names. The job file is read at once: it is named relative to where
+// hostsim was started.
+Job jobFromArguments(const std::vector<std::string>& args) {
+  const std::string& command = args[0];
+  std::string jobFile;
+  std::string name;
+  int items = 1;
+  for (std::size_t i = 3; i < args.size(); ++i) {
+    if (args[i] == "--items" && i + 1 < args.size()) {
+      items = std::stoi(args[++i]);
+      if (items < 0) {
+        throw UsageError("hostsim " + command + ": --items needs a number of 0 or more");
+      }
+    } else if (args[i] == "--name" && i + 1 < args.size()) {
+      name = args[++i];
+    } else if (jobFile.empty() && args[i].rfind("--", 0) != 0) {
+      jobFile = args[i];
+    } else {
+      throw UsageError("hostsim " + command + ": unknown argument " + args[i]);
+    }
+  }
+  if (jobFile.empty()) {
+    return {sampleJob(items), name};
+  }
+  return {platform::readWholeFile(jobFile),
+          name.empty() ? std::filesystem::path(jobFile).filename().string() : name};
+}
+
+// Where the job goes in the printer's folder, which is made when missing.
+std::string jobPath(const std::string& printer, const std::string& name) {
+  if (!platform::directoryExists(printer) && !platform::createDirectory(printer)) {
+    throw std::runtime_error("Cannot create folder " + printer);
+  }
+  if (!name.empty()) {
+    return printer + "\\" + name;
+  }
+  for (int number = 1;; ++number) {
+    char candidate[32];
+    std::snprintf(candidate, sizeof candidate, "JOB%04d.spl", number);
+    if (!platform::entryExists(printer + "\\" + candidate)) {
+      return printer + "\\" + candidate;
+    }
+  }
+}
+
+void drop(const std::string& printer, const Job& job) {
+  const std::string path = jobPath(printer, job.name);
+  platform::writeWholeFile(path, job.bytes);
+  std::cout << path << std::endl;
+}
+
+// The host's writer holds a job it has not finished open for writing, and
+// shares only reading: the spooler must leave it alone until it is closed.
+void writeSlowly(const std::string& printer, const Job& job) {
+  const std::string path = jobPath(printer, job.name);
+  const std::size_t half = job.bytes.size() / 2;
+  auto file = platform::RandomAccessFile::create(path, platform::RandomAccessFile::Sharing::Read);
+  file.writeAt(0, job.bytes.data(), half);
+  std::cout << "holding " << path << ": " << half << " of " << job.bytes.size() << " bytes written"
+            << std::endl;
+  std::string line;
+  std::getline(std::cin, line);
+  file.writeAt(half, job.bytes.data() + half, job.bytes.size() - half);
+  file.close();
+  std::cout << "finished " << path << std::endl;
 }
 
 int run(const std::vector<std::string>& args) {
@@ -264,32 +332,14 @@ int run(const std::vector<std::string>& args) {
     enterDataDirectory(args[1], false);
     return hold(printer, takeJobs);
   }
-  if (command == "drop") {
-    std::string jobFile;
-    int items = 1;
-    for (std::size_t i = 3; i < args.size(); ++i) {
-      if (args[i] == "--items" && i + 1 < args.size()) {
-        items = std::stoi(args[++i]);
-        if (items < 0) {
-          throw UsageError("hostsim drop: --items needs a number of 0 or more");
-        }
-      } else if (jobFile.empty() && args[i].rfind("--", 0) != 0) {
-        jobFile = args[i];
-      } else {
-        throw UsageError("hostsim drop: unknown argument " + args[i]);
-      }
-    }
-    // The job file is named relative to where hostsim was started.
-    std::string bytes;
-    std::string name;
-    if (!jobFile.empty()) {
-      bytes = platform::readWholeFile(jobFile);
-      name = std::filesystem::path(jobFile).filename().string();
-    } else {
-      bytes = sampleJob(items);
-    }
+  if (command == "drop" || command == "write-slowly") {
+    const Job job = jobFromArguments(args);
     enterDataDirectory(args[1], false);
-    drop(printer, bytes, name);
+    if (command == "drop") {
+      drop(printer, job);
+    } else {
+      writeSlowly(printer, job);
+    }
     return 0;
   }
   if (command == "raise-error") {
