@@ -4,8 +4,8 @@
 // item name searches and modifier runs all reach the end of the job (the
 // cost must grow with the job's length, not with its square).
 //   build/bench/label_merge_bench
-#include "../tests/spooler/label_merge_oracle.h"
-#include "spooler/label_merge.h"
+#include "../tests/labels/label_merge_oracle.h"
+#include "labels/label_merge.h"
 
 #include <benchmark/benchmark.h>
 
@@ -39,7 +39,7 @@ Lines fortyLineDesign() {
   return design;
 }
 
-class NullSink final : public StatusSink {
+class NullSink final : public labels::StatusSink {
 public:
   void AddStatusMessage(std::string_view) override {}
 };
@@ -56,11 +56,11 @@ BENCHMARK(BM_PlainMerge)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_SpoolerMerge(benchmark::State& state) {
   const Lines job = thousandBlockJob();
-  const PreparedDesign design(fortyLineDesign());
+  const labels::PreparedDesign design(fortyLineDesign());
   const auto prefixes = formats::defaultPrefixTexts();
   NullSink status;
   for (auto _ : state)
-    benchmark::DoNotOptimize(mergeJobLines(job, design, prefixes, status));
+    benchmark::DoNotOptimize(labels::mergeJobLines(job, design, prefixes, status));
   state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_SpoolerMerge)->Unit(benchmark::kMillisecond);
@@ -76,11 +76,11 @@ Lines jobWithoutEmptyLines(std::size_t lines) {
 
 void BM_SpoolerMergeWithoutEmptyLines(benchmark::State& state) {
   const Lines job = jobWithoutEmptyLines(static_cast<std::size_t>(state.range(0)));
-  const PreparedDesign design(fortyLineDesign());
+  const labels::PreparedDesign design(fortyLineDesign());
   const auto prefixes = formats::defaultPrefixTexts();
   NullSink status;
   for (auto _ : state)
-    benchmark::DoNotOptimize(mergeJobLines(job, design, prefixes, status));
+    benchmark::DoNotOptimize(labels::mergeJobLines(job, design, prefixes, status));
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_SpoolerMergeWithoutEmptyLines)

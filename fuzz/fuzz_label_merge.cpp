@@ -1,16 +1,16 @@
 // Arbitrary bytes as a label design, a job and four prefix texts, through the
 // text reader and the merge; small inputs are also checked against the plain
 // step-by-step merge.
-#include "../tests/spooler/label_merge_oracle.h"
+#include "../tests/labels/label_merge_oracle.h"
 #include "formats/text_file.h"
-#include "spooler/label_merge.h"
+#include "labels/label_merge.h"
 
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace {
 
-class CollectingSink final : public velmora::spooler::StatusSink {
+class CollectingSink final : public velmora::labels::StatusSink {
 public:
   void AddStatusMessage(std::string_view message) override { lines.emplace_back(message); }
   std::vector<std::string> lines;
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       velmora::formats::decodeText(data.ConsumeRemainingBytesAsString()).text);
 
   CollectingSink status;
-  const auto merged = velmora::spooler::mergeJobLines(job, velmora::spooler::PreparedDesign(design),
-                                                      prefixes, status);
+  const auto merged = velmora::labels::mergeJobLines(job, velmora::labels::PreparedDesign(design),
+                                                     prefixes, status);
   (void)velmora::formats::encodeLines(merged);
 
   if (job.size() <= 300 && design.size() <= 20) {

@@ -3,7 +3,8 @@
 #include "config/test_print.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
-#include "spooler/label_merge.h"
+#include "labels/label_merge.h"
+#include "labels/merged_labels.h"
 
 #include <string>
 
@@ -12,7 +13,7 @@ namespace {
 
 // A merge of the sample job logs nothing (its line count is right); a sink
 // is still needed.
-class IgnoredStatus final : public spooler::StatusSink {
+class IgnoredStatus final : public labels::StatusSink {
 public:
   void AddStatusMessage(std::string_view) override {}
 };
@@ -22,13 +23,10 @@ public:
 preview::ZplRendering previewDesign(std::string_view designText, std::string_view timeText,
                                     const preview::RenderOptions& options) {
   IgnoredStatus status;
-  const spooler::PreparedDesign design(formats::splitLines(designText));
-  const auto merged =
-      spooler::mergeJobLines(testPrintJob(timeText), design, formats::defaultPrefixTexts(), status);
-  std::string text;
-  for (const auto& line : merged)
-    text += line + "\r\n";
-  return preview::renderZpl(text, options);
+  const labels::PreparedDesign design(formats::splitLines(designText));
+  return labels::renderMergedLines(
+      labels::mergeJobLines(testPrintJob(timeText), design, formats::defaultPrefixTexts(), status),
+      options);
 }
 
 } // namespace velmora::config

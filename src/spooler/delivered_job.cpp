@@ -1,6 +1,7 @@
 #include "spooler/delivered_job.h"
 
 #include "formats/text_file.h"
+#include "labels/merged_labels.h"
 #include "platform/file_system.h"
 
 #include <algorithm>
@@ -28,10 +29,7 @@ std::optional<DeliveredJob> DeliveredJobs::stillStanding(JobId job) const {
 }
 
 MergedJobPicture renderMergedJob(const std::string& path) {
-  std::string text;
-  for (const auto& line : formats::readTextLines(path))
-    text += line + "\r\n";
-  MergedJobPicture picture{preview::renderZpl(text), {}};
+  MergedJobPicture picture{labels::renderMergedLines(formats::readTextLines(path)), {}};
   const auto add = [&picture](const std::string& note) {
     picture.notes += picture.notes.empty() ? note : "\n" + note;
   };

@@ -4,16 +4,16 @@ namespace velmora::spooler {
 
 JobFate fateOf(const Job& job) {
   switch (job.read.reading) {
-  case JobReading::Read:
+  case labels::JobReading::Read:
     return job.delivery ? JobFate::Remove : JobFate::Hold;
-  case JobReading::Incompatible: // its empty merged job was delivered all the same
-  case JobReading::Unreadable:
-  case JobReading::TooLarge:
+  case labels::JobReading::Incompatible: // its empty merged job was delivered all the same
+  case labels::JobReading::Unreadable:
+  case labels::JobReading::TooLarge:
     return JobFate::Hold;
-  case JobReading::InUse:
+  case labels::JobReading::InUse:
     return JobFate::TryAgainLater;
-  case JobReading::Vanished:
-  case JobReading::NotAJob:
+  case labels::JobReading::Vanished:
+  case labels::JobReading::NotAJob:
     return JobFate::Nothing;
   }
   return JobFate::Hold;

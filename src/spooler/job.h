@@ -7,7 +7,7 @@
 // Plain values; the engine's main loop thread.
 #pragma once
 
-#include "spooler/label_merge.h"
+#include "labels/label_merge.h"
 #include "spooler/spooler_view.h"
 
 #include <cstddef>
@@ -32,7 +32,7 @@ struct Job {
   std::size_t printerNumber = 0;      // its record in the printer table
   std::string source;                 // the source printer ("PREP1")
   std::string name;                   // the entry's name in the source folder ("A123.spl")
-  JobMergeOutcome read;               // how reading it went, and the file as it was read
+  labels::JobMergeOutcome read;       // how reading it went, and the file as it was read
   std::vector<std::string> JobLines;  // as read
   std::vector<std::string> MergedJob; // what the merge made of them
   bool primaryRefused = false;        // the primary destination could not take it

@@ -41,7 +41,8 @@ struct Candidate {
 
 } // namespace
 
-std::optional<std::string> JobChoice::nextJob(const std::string& folder, StatusSink& status) {
+std::optional<std::string> JobChoice::nextJob(const std::string& folder,
+                                              labels::StatusSink& status) {
   const auto now = Clock::now();
   std::set<std::string> present;
   std::vector<Candidate> candidates;

@@ -23,9 +23,9 @@
 // thread only.
 #pragma once
 
+#include "labels/label_merge.h"
 #include "platform/file_move.h"
 #include "platform/file_system.h"
-#include "spooler/label_merge.h"
 
 #include <chrono>
 #include <map>
@@ -50,7 +50,7 @@ public:
 
   // The name of the oldest job of `folder` that is not set aside, or nothing
   // when it holds none. Names the entries passed over in `status`, each once.
-  std::optional<std::string> nextJob(const std::string& folder, StatusSink& status);
+  std::optional<std::string> nextJob(const std::string& folder, labels::StatusSink& status);
 
   // Whether the last nextJob() saw another job waiting behind the one it gave.
   bool moreWaiting() const { return moreWaiting_; }

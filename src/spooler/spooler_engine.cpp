@@ -273,7 +273,7 @@ bool SpoolerEngine::readDesign(TLabelSpooler& record) {
       record.designProblem = kEmptyDesign;
       return false;
     }
-    record.LabelDesign = std::make_unique<PreparedDesign>(std::move(lines));
+    record.LabelDesign = std::make_unique<labels::PreparedDesign>(std::move(lines));
     record.designProblem.clear();
     return true;
   } catch (const platform::FileError& error) {
@@ -400,10 +400,10 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     scheduleReport(printer, kDesignCheckDelayMs);
     return;
   }
-  JobFile file = readJobFile(job->path());
+  labels::JobFile file = labels::readJobFile(job->path());
   job->read = file.outcome;
   job->JobLines = std::move(file.JobLines);
-  if (job->read.reading == JobReading::InUse) {
+  if (job->read.reading == labels::JobReading::InUse) {
     // Its writer has not finished: not taken yet, and the jobs behind it go
     // on meanwhile.
     if (record.jobs.putOff(job->source, job->name, JobChoice::Clock::now() + kInUseRetry))
@@ -418,15 +418,15 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
   try {
-    if (job->read.reading == JobReading::Read &&
-        !mergeBlocks(job->JobLines, *record.LabelDesign, prefixes, *this, job->MergedJob))
-      job->read.reading = JobReading::Incompatible;
+    if (job->read.reading == labels::JobReading::Read &&
+        !labels::mergeBlocks(job->JobLines, *record.LabelDesign, prefixes, *this, job->MergedJob))
+      job->read.reading = labels::JobReading::Incompatible;
     // A job that vanished before it was read was taken by another program,
     // and an entry no longer a regular file was no job: nothing is
     // delivered for either. A job too large to read is refused whole.
-    const bool deliverable =
-        job->read.reading == JobReading::Read || job->read.reading == JobReading::Incompatible;
-    if (job->read.reading == JobReading::TooLarge) {
+    const bool deliverable = job->read.reading == labels::JobReading::Read ||
+                             job->read.reading == labels::JobReading::Incompatible;
+    if (job->read.reading == labels::JobReading::TooLarge) {
       job->primaryRefused = true;
       view_.changeJobLine(job->id, job->line());
     } else if (deliverable && !DeliverJob(record, *job)) {
@@ -436,8 +436,8 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     // Whatever ended this job's handling is logged, and the job is settled
     // as far as it got: kept when it went nowhere, never delivered twice.
     AddStatusMessage(std::string("ERROR: ") + error.what());
-    if (job->read.reading == JobReading::Read && !job->delivery)
-      job->read.reading = JobReading::Unreadable;
+    if (job->read.reading == labels::JobReading::Read && !job->delivery)
+      job->read.reading = labels::JobReading::Unreadable;
     settle(record, *job);
     planNextReport(record);
     throw;
@@ -513,8 +513,8 @@ void SpoolerEngine::holdJob(TLabelSpooler& record, const Job& job) {
   const std::string path = job.path();
   if (!platform::entryExists(path))
     return;
-  const bool wasRead =
-      job.read.reading == JobReading::Read || job.read.reading == JobReading::Incompatible;
+  const bool wasRead = job.read.reading == labels::JobReading::Read ||
+                       job.read.reading == labels::JobReading::Incompatible;
   if (wasRead && !stillTheJobRead(job))
     return;
   const HoldOutcome held = spooler::holdJob(job.source, job.name);
@@ -524,7 +524,7 @@ void SpoolerEngine::holdJob(TLabelSpooler& record, const Job& job) {
   }
   const std::string cannot =
       "# Job " + path + " cannot be kept in " + kHeldJobsFolder + " (" + held.reason + ")";
-  if (job.read.reading == JobReading::Read && !job.delivery) {
+  if (job.read.reading == labels::JobReading::Read && !job.delivery) {
     // Not printed: it stays and is tried again later, the jobs behind it first.
     AddStatusMessage(cannot + ": it stays in " + job.source);
     record.jobs.putOff(job.source, job.name, JobChoice::Clock::now() + kKeepRetry);

@@ -38,12 +38,12 @@
 #pragma once
 
 #include "formats/virtual_table.h"
+#include "labels/label_merge.h"
 #include "platform/file_move.h"
 #include "platform/main_loop.h"
 #include "spooler/delivered_job.h"
 #include "spooler/job.h"
 #include "spooler/job_choice.h"
-#include "spooler/label_merge.h"
 #include "spooler/rm_spooler_object.h"
 #include "spooler/spooler_view.h"
 #include "watch/at_file_notification.h"
@@ -64,7 +64,7 @@ struct TLabelSpooler {
   std::string BackupDest;  // empty: the printer has no backup
   // The design's lines, prepared for merging; nothing while the design file
   // cannot be read (or holds no line): the printer's jobs then wait.
-  std::unique_ptr<PreparedDesign> LabelDesign;
+  std::unique_ptr<labels::PreparedDesign> LabelDesign;
   std::string LabelsText;
   std::string MapText;
   std::string TimeText;
@@ -89,7 +89,7 @@ struct TLabelSpooler {
 // to case).
 inline constexpr const char* kWatchedConfigurationFile = ".\\VelmoraLabelConfig.xml";
 
-class SpoolerEngine final : private StatusSink {
+class SpoolerEngine final : private labels::StatusSink {
 public:
   SpoolerEngine(platform::MainLoop& loop, SpoolerView& view);
   ~SpoolerEngine();

@@ -9,8 +9,8 @@
 // instead of printing them; the merge itself is the spooler's.
 #include "formats/label_block.h"
 #include "formats/text_file.h"
+#include "labels/label_merge.h"
 #include "platform/file_system.h"
-#include "spooler/label_merge.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +22,7 @@
 
 namespace {
 
-class StderrSink final : public velmora::spooler::StatusSink {
+class StderrSink final : public velmora::labels::StatusSink {
 public:
   void AddStatusMessage(std::string_view message) override { std::cerr << message << '\n'; }
 };
@@ -72,12 +72,12 @@ int main(int argc, char** argv) {
   if (files.empty() || files.size() > 2)
     return usage();
   try {
-    const velmora::spooler::PreparedDesign design(velmora::formats::readTextLines(files[0]));
+    const velmora::labels::PreparedDesign design(velmora::formats::readTextLines(files[0]));
     StderrSink status;
     const auto merged =
-        files.size() == 2 ? velmora::spooler::MergeLabels(files[1], design, prefixes, status)
-                          : velmora::spooler::mergeJobLines(velmora::formats::sampleJob("02:09 PM"),
-                                                            design, prefixes, status);
+        files.size() == 2 ? velmora::labels::MergeLabels(files[1], design, prefixes, status)
+                          : velmora::labels::mergeJobLines(velmora::formats::sampleJob("02:09 PM"),
+                                                           design, prefixes, status);
     if (!pngPath.empty()) {
 #ifdef VELMORA_MERGELABEL_PNG
       std::vector<std::string> notes;

@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velmora::spooler {
+namespace velmora::labels {
 
 // Where the merge reports a rejected job: the spooler's status log.
 class StatusSink {
@@ -127,4 +127,4 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
                                      const formats::PrefixTexts& prefixes, StatusSink& status,
                                      JobMergeOutcome* outcome = nullptr);
 
-} // namespace velmora::spooler
+} // namespace velmora::labels

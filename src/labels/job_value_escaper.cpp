@@ -1,8 +1,8 @@
-#include "spooler/job_value_escaper.h"
+#include "labels/job_value_escaper.h"
 
 #include <algorithm>
 
-namespace velmora::spooler {
+namespace velmora::labels {
 namespace {
 
 constexpr char32_t kStandIn = U'?';
@@ -163,4 +163,4 @@ std::u32string JobValueEscaper::escape(std::u32string_view label) {
   return out;
 }
 
-} // namespace velmora::spooler
+} // namespace velmora::labels

@@ -35,7 +35,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora::spooler {
+namespace velmora::labels {
 
 // The bit that marks a character as taken from the job. Code points end at
 // U+10FFFF, so no character of a design or a job carries it.
@@ -63,4 +63,4 @@ private:
   char32_t fieldHexIndicator_ = 0;
 };
 
-} // namespace velmora::spooler
+} // namespace velmora::labels

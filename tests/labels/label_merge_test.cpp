@@ -1,4 +1,4 @@
-#include "spooler/label_merge.h"
+#include "labels/label_merge.h"
 
 #include "formats/text_file.h"
 #include "preview/zpl_renderer.h"
@@ -7,7 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace velmora::spooler {
+namespace velmora::labels {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -325,4 +325,4 @@ TEST(LabelMergeFile, ReadsTheJobAndReportsAMissingOne) {
 }
 
 } // namespace
-} // namespace velmora::spooler
+} // namespace velmora::labels

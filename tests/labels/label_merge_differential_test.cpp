@@ -6,12 +6,12 @@
 // and printer commands in designs and values: fields with and without ^FH,
 // ^ and ~ and the hex indicator in values, prefixes changed by the design.
 #include "label_merge_oracle.h"
-#include "spooler/label_merge.h"
+#include "labels/label_merge.h"
 
 #include <gtest/gtest.h>
 #include <random>
 
-namespace velmora::spooler {
+namespace velmora::labels {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -166,4 +166,4 @@ TEST(LabelMergeDifferential, MatchesThePlainMergeWithPrinterCommandsInDesignsAnd
 }
 
 } // namespace
-} // namespace velmora::spooler
+} // namespace velmora::labels

@@ -1,15 +1,15 @@
-#include "spooler/label_merge.h"
+#include "labels/label_merge.h"
 
 #include "formats/text_file.h"
+#include "labels/job_value_escaper.h"
 #include "platform/file_system.h"
 #include "platform/unicode.h"
-#include "spooler/job_value_escaper.h"
 
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
 
-namespace velmora::spooler {
+namespace velmora::labels {
 namespace {
 
 using formats::kItemAreaStart;
@@ -338,4 +338,4 @@ std::vector<std::string> MergeLabels(std::string_view jobPath, const PreparedDes
   return merged;
 }
 
-} // namespace velmora::spooler
+} // namespace velmora::labels
