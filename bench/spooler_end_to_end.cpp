@@ -7,9 +7,10 @@
 //
 // Figures: latency from a job's arrival in a source folder to its merged file
 // in the destination (200 jobs over 4 printers, one at a time); a burst of 100
-// jobs dropped at once into one folder; CPU time and context switches of 20
-// idle printers over 10 seconds; resident memory after start and after 1,000
-// jobs.
+// jobs dropped at once into one folder; a backlog of 1,000 jobs waiting in one
+// folder when the spooler starts (jobs per second, and whether they come out
+// oldest first); CPU time and context switches of 20 idle printers over 10
+// seconds; resident memory after start and after 1,000 jobs.
 #include "../tests/child_process.h"
 #include "../tests/spooler/configuration_fixture.h"
 #include "formats/label_block.h"
@@ -18,13 +19,17 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
+#include <numeric>
 #include <poll.h>
+#include <random>
 #include <sstream>
 #include <sys/inotify.h>
 #include <thread>
@@ -49,7 +54,16 @@ void dropJob(const std::string& folder, const std::string& name) {
   fs::rename(temporary, folder + "/" + name);
 }
 
+// A merged job that came into a destination folder: when it was seen, and its
+// name.
+struct Arrival {
+  Clock::time_point at;
+  std::string name;
+};
+
 // Waits for jobs to appear in a set of folders (merged jobs are renamed in).
+// The events queue up in the kernel until wait() reads them, in the order
+// the jobs came; each is timed when it is read.
 class ArrivalWatch final {
 public:
   explicit ArrivalWatch(const std::vector<std::string>& folders) : fd_(inotify_init1(IN_CLOEXEC)) {
@@ -57,9 +71,11 @@ public:
       inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO);
   }
   ~ArrivalWatch() { close(fd_); }
-  // Waits for `count` arrivals; the time of each.
-  std::vector<Clock::time_point> wait(std::size_t count, std::chrono::seconds timeout = 60s) {
-    std::vector<Clock::time_point> arrivals;
+  ArrivalWatch(const ArrivalWatch&) = delete;
+  ArrivalWatch& operator=(const ArrivalWatch&) = delete;
+  // Waits for `count` arrivals; each in the order they came.
+  std::vector<Arrival> wait(std::size_t count, std::chrono::seconds timeout = 60s) {
+    std::vector<Arrival> arrivals;
     const auto deadline = Clock::now() + timeout;
     while (arrivals.size() < count && Clock::now() < deadline) {
       pollfd pfd{fd_, POLLIN, 0};
@@ -71,7 +87,7 @@ public:
       for (ssize_t at = 0; at < n;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
         if (event->len && std::string(event->name).ends_with(".spl"))
-          arrivals.push_back(now);
+          arrivals.push_back({now, event->name});
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       }
     }
@@ -124,25 +140,40 @@ double percentile(std::vector<double> values, double p) {
   return values[index];
 }
 
+// How a Setup differs from the plain one.
+struct SetupOptions {
+  bool takeJobs = false; // the holders take the merged jobs away, as a printing host does
+  // Runs once the folders are made and held, just before the spooler starts.
+  std::function<void()> beforeStart;
+};
+
+// A data directory in the working directory with `printers` source folders
+// SRC1.. printing to DST1.., each destination held by hostsim, and the
+// spooler started on it.
 class Setup final {
 public:
-  Setup(const std::string& program, int printers) {
+  Setup(const std::string& program, int printers, const SetupOptions& options = {}) {
     ChildProcess make(HOSTSIM_PATH, {"make-demo", "."});
     make.wait(30s);
     std::ofstream("LabelDesign.txt") << "<Reference>\r\n<Item Name>\r\n<Item Mod[1]>\r\n";
     std::vector<velmora::test::ConfigRow> rows;
     for (int i = 1; i <= printers; ++i) {
       rows.push_back({"SRC" + std::to_string(i), "DST" + std::to_string(i), ""});
-      holders_.push_back(std::make_unique<ChildProcess>(
-          HOSTSIM_PATH, std::vector<std::string>{"hold", ".", "DST" + std::to_string(i)}));
+      std::vector<std::string> hold{"hold", ".", "DST" + std::to_string(i)};
+      if (options.takeJobs)
+        hold.emplace_back("--take-jobs");
+      holders_.push_back(std::make_unique<ChildProcess>(HOSTSIM_PATH, hold));
       holders_.back()->waitForOutput("holding", 30s);
     }
     velmora::test::writeConfiguration(rows);
+    if (options.beforeStart)
+      options.beforeStart();
     std::vector<std::string> arguments;
     if (program.find("FerrulinConsole") == std::string::npos)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else
       arguments.push_back(fs::current_path().string());
+    started_ = Clock::now();
     spooler_ = std::make_unique<ChildProcess>(
         program, arguments, ChildProcess::Options{fs::current_path().string(), {}});
     // The window prints nothing; give it the time to claim its folders.
@@ -151,11 +182,54 @@ public:
       std::this_thread::sleep_for(2s);
   }
   int pid() const { return spooler_->pid(); }
+  // When the spooler was started.
+  Clock::time_point started() const { return started_; }
+  ChildProcess& spooler() { return *spooler_; }
 
 private:
   std::vector<std::unique_ptr<ChildProcess>> holders_;
+  Clock::time_point started_;
   std::unique_ptr<ChildProcess> spooler_;
 };
+
+// Writes `count` jobs into `folder`, named in one order ("q0000.spl",
+// "q0001.spl", ...) and last written in another, shuffled one (a second apart,
+// the newest an hour ago), as a backlog that grew over time. Their names,
+// oldest first.
+std::vector<std::string> writeBacklog(const std::string& folder, int count) {
+  std::vector<int> age(static_cast<std::size_t>(count));
+  std::iota(age.begin(), age.end(), 0);
+  std::shuffle(age.begin(), age.end(), std::mt19937(20260211));
+  const auto newest = fs::file_time_type::clock::now() - 1h;
+  std::vector<std::string> oldestFirst(age.size());
+  fs::create_directories(folder); // before the spooler makes it
+  for (std::size_t i = 0; i < age.size(); ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "q%04zu.spl", i);
+    dropJob(folder, name);
+    fs::last_write_time(folder + "/" + name, newest - std::chrono::seconds(age[i]));
+    oldestFirst[age.size() - 1 - static_cast<std::size_t>(age[i])] = name;
+  }
+  return oldestFirst;
+}
+
+// The first `n` names of `names`, for a line of figures.
+std::string firstNames(const std::vector<std::string>& names, std::size_t n = 4) {
+  std::string text;
+  for (std::size_t i = 0; i < std::min(n, names.size()); ++i)
+    text += (i ? ", " : "") + names[i];
+  return text + (names.size() > n ? ", ..." : "");
+}
+
+// The names of the ".spl" entries of `folder` in the order the directory
+// lists them.
+std::vector<std::string> directoryOrder(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".spl")
+      names.push_back(entry.path().filename().string());
+  return names;
+}
 
 } // namespace
 
@@ -184,7 +258,7 @@ int main(int argc, char** argv) {
         std::cerr << "job " << i << " was not delivered\n";
         return 1;
       }
-      latencies.push_back(milliseconds(arrivals.front() - start));
+      latencies.push_back(milliseconds(arrivals.front().at - start));
     }
     std::cout << "latency over 200 jobs, 4 printers: median " << percentile(latencies, 0.5)
               << " ms, p99 " << percentile(latencies, 0.99) << " ms, max "
@@ -201,9 +275,63 @@ int main(int argc, char** argv) {
       fs::rename("SRC1/b" + std::to_string(1000 + i) + ".tmp",
                  "SRC1/b" + std::to_string(1000 + i) + ".spl");
     const auto arrivals = watch.wait(100, 120s);
-    const double total = milliseconds(arrivals.back() - start);
+    const double total = milliseconds(arrivals.back().at - start);
     std::cout << "burst of 100 jobs into one folder: " << arrivals.size() << " delivered in "
               << total << " ms, " << total / 100 << " ms per job (the report chain: 100 ms)\n";
+  }
+  {
+    // A backlog waiting when the spooler starts (after a restart, or a day
+    // of jobs sent back): taken without any further change of the folder,
+    // the oldest first. The destination's host takes the jobs away as they
+    // come.
+    constexpr int kBacklog = 1000;
+    velmora::test::TempWorkDir dir;
+    std::unique_ptr<ArrivalWatch> watch;
+    std::vector<std::string> oldestFirst;
+    std::vector<std::string> listed;
+    Setup setup(program, 1, {true, [&] {
+                               oldestFirst = writeBacklog("SRC1", kBacklog);
+                               listed = directoryOrder("SRC1");
+                               watch =
+                                   std::make_unique<ArrivalWatch>(std::vector<std::string>{"DST1"});
+                             }});
+    const auto arrivals = watch->wait(kBacklog, 300s);
+    std::vector<std::string> delivered;
+    for (const auto& arrival : arrivals)
+      delivered.push_back(arrival.name);
+    std::vector<std::string> byName = oldestFirst;
+    std::sort(byName.begin(), byName.end());
+    std::cout << "backlog of " << kBacklog << " jobs in SRC1 at the start (last written "
+              << (oldestFirst != byName && oldestFirst != listed
+                      ? "in neither the names' nor the directory's order"
+                      : "in the names' or the directory's order")
+              << "): ";
+    if (arrivals.empty()) {
+      std::cout << "nothing delivered within 300 s\n";
+    } else {
+      const double seconds = milliseconds(arrivals.back().at - setup.started()) / 1000;
+      std::cout << arrivals.size() << " delivered in " << seconds << " s from the spooler's start, "
+                << static_cast<double>(arrivals.size()) / seconds << " jobs/s\n";
+    }
+    // The order as the destination saw the jobs come, and as the console
+    // spooler listed them (the window lists nothing on its output).
+    std::vector<std::string> printed;
+    if (!delivered.empty())
+      setup.spooler().waitForOutput("Print job: SRC1\\" + delivered.back(), 2s);
+    for (const auto& line : setup.spooler().lines())
+      if (line.starts_with("Print job: SRC1\\"))
+        printed.push_back(line.substr(std::strlen("Print job: SRC1\\")));
+    const auto mismatch = std::mismatch(delivered.begin(), delivered.end(), oldestFirst.begin());
+    std::cout << "  delivered in last-write order: "
+              << (delivered == oldestFirst
+                      ? std::string("yes")
+                      : "no, from position " +
+                            std::to_string(mismatch.first - delivered.begin() + 1))
+              << " (delivered " << firstNames(delivered) << "; oldest " << firstNames(oldestFirst)
+              << "; directory " << firstNames(listed) << ")\n";
+    if (!printed.empty())
+      std::cout << "  \"Print job:\" lines in last-write order: "
+                << (printed == oldestFirst ? "yes" : "no") << "\n";
   }
   {
     velmora::test::TempWorkDir dir;

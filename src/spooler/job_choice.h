@@ -19,8 +19,8 @@
 // and cannot be moved away), or put off for a while (its writer has not
 // finished it, or it cannot be kept yet). The jobs behind it go on meanwhile.
 //
-// One JobChoice per source folder, owned by the printer's record; main loop
-// thread only.
+// One JobChoice per source folder, owned by the printer's record (the engine
+// keeps it across a reload of the configuration); main loop thread only.
 #pragma once
 
 #include "labels/label_merge.h"

@@ -170,6 +170,10 @@ void SpoolerEngine::LoadConfiguration() {
     for (std::size_t i = 0; i < rows.size(); ++i)
       rows[i].refusal = joined(problems[i]);
     view_.clearPrinters();
+    for (TLabelSpooler& record : labelSpoolers_)
+      if (record.RMSpoolPrinter && record.claimedFolder.exists)
+        jobChoices_.insert_or_assign({record.claimedFolder.volume, record.claimedFolder.fileNumber},
+                                     std::move(record.jobs));
     releasePrinters();
     labelSpoolers_.resize(rows.size());
     rows_ = std::move(rows);
@@ -250,6 +254,9 @@ void SpoolerEngine::loadRow(std::size_t i) {
   printer.Timer().SetInterval(1000);
   printer.ChangeNotifier().SetOnChanged([report](watch::TATFileNotification&) { report(); });
   printer.SetUseNotifier(true);
+  const platform::FileStamp folder = platform::fileStamp(printer.PrinterName());
+  if (auto known = jobChoices_.extract({folder.volume, folder.fileNumber}))
+    record.jobs = std::move(known.mapped());
   if (!claim(record)) {
     AddStatusMessage("Unable to activate " + printer.PrinterName());
     if (!printer.activationFailure().empty())

@@ -18,7 +18,7 @@
 //   removed once delivered, or moved to the holding folder (held_jobs.h)
 //   rather than deleted when no destination took it or it could not be
 //   read; a job that cannot be removed or kept is passed over, never
-//   delivered twice;
+//   delivered twice, not after a reload of the configuration either;
 // - a job whose printer has no design to print with waits in its folder
 //   until the design can be read.
 // sendHeldJobsBack() returns every held job to its source folder.
@@ -166,7 +166,13 @@ private:
   std::vector<TLabelSpooler> labelSpoolers_;
   // The folders claimed, by their identity (volume, file number): two rows
   // naming one folder are told apart from another program's claim.
-  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> claimedFolders_;
+  using FolderIdentity = std::pair<std::uint64_t, std::uint64_t>;
+  std::map<FolderIdentity, std::size_t> claimedFolders_;
+  // What each source folder's JobChoice knew when a load let go of it (jobs
+  // printed that cannot go, jobs put off, entries named already), by the
+  // folder's identity: the load that claims the folder again takes it back,
+  // so that a save never prints such a job twice.
+  std::map<FolderIdentity, JobChoice> jobChoices_;
   DeliveredJobs deliveredJobs_;
   JobId lastJobId_ = 0;
   bool ending_ = false;

@@ -94,6 +94,36 @@ TEST_F(JobDelivery, AJobThatCannotBeKeptStaysAndIsTriedAgainAfterAFewSeconds) {
   EXPECT_FALSE(fs::exists("PREP1/J.spl"));
 }
 
+TEST_F(JobDelivery, APrintedJobThatCannotGoIsNeverPrintedAgainNotAfterASaveEither) {
+  holdLock("LABEL1");
+  start({{"PREP1", "LABEL1", ""}});
+  dropJob("PREP1", "P.spl", sampleJobNamed("printed"));
+  // Another program opens the job for writing once it has been read: it can
+  // then be neither removed nor kept.
+  std::ofstream writer;
+  view.onJob = [&](const std::string&) { writer.open("PREP1/P.spl", std::ios::app); };
+  engine->ProcessNextJob(0);
+  view.onJob = nullptr;
+  ASSERT_TRUE(writer.is_open());
+  EXPECT_EQ(readBytes("LABEL1/P.spl"), mergedBytes("printed"));
+  ASSERT_TRUE(fs::exists("PREP1/P.spl"));
+  EXPECT_TRUE(statusContains("# Job PREP1\\P.spl is printed but cannot be removed from PREP1"));
+  EXPECT_TRUE(statusContains("it stays in PREP1 and is passed over"));
+  writer.close(); // unchanged: the same file as printed
+
+  engine->ProcessNextJob(0); // passed over within the load
+  // A save lets go of PREP1 and claims it again, and lists its jobs at once.
+  writeConfiguration({{"PREP1", "LABEL1", ""}});
+  engine->LoadConfiguration();
+  loop.runFor(std::chrono::milliseconds(300));
+  EXPECT_FALSE(fs::exists("LABEL1/PN2.spl")) << "printed twice";
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\P.spl"));
+  // The jobs behind it go on.
+  dropJob("PREP1", "Q.spl", sampleJobNamed("next"));
+  ASSERT_TRUE(runUntil([] { return fs::exists("LABEL1/Q.spl"); }));
+  EXPECT_THAT(view.jobs, ElementsAre("PREP1\\P.spl", "PREP1\\Q.spl"));
+}
+
 TEST_F(JobDelivery, ANameTakenInTheDestinationGivesTheDeliveryAFreeName) {
   holdLock("LABEL1");
   start({{"PREP1", "LABEL1", "LABEL2"}});
