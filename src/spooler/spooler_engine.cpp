@@ -298,13 +298,21 @@ bool SpoolerEngine::designReady(TLabelSpooler& record) {
     return true;
   // The first design saved on a fresh install takes effect without a
   // restart: a design missing at the load is read once it is there.
+  const std::string& printer = record.RMSpoolPrinter->PrinterName();
   const platform::FileStamp now = platform::fileStamp(record.designFile);
   if (now != record.designLooked && readDesign(record)) {
-    AddStatusMessage("# Label design \"" + record.designFile + "\" of " +
-                     record.RMSpoolPrinter->PrinterName() + " is read: its jobs are printed");
+    AddStatusMessage("# Label design \"" + record.designFile + "\" of " + printer +
+                     " is read: its jobs are printed");
     record.designWaitSaid = false;
     return true;
   }
+  // Never merged to nothing: the jobs wait in their folder for the design.
+  if (!record.designWaitSaid)
+    AddStatusMessage("# " + printer + " has no label design to print with (\"" + record.designFile +
+                     "\" " + record.designProblem + "): its jobs wait in " + printer +
+                     " until it can be read");
+  record.designWaitSaid = true;
+  scheduleReport(*record.RMSpoolPrinter, kDesignCheckDelayMs);
   return false;
 }
 
@@ -381,76 +389,90 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
   TLabelSpooler& record = labelSpoolers_[static_cast<std::size_t>(printerNumber)];
   if (!record.RMSpoolPrinter)
     return;
-  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
-  printer.Timer().SetEnabled(false); // this report stands for any that was due
-  if (!folderStillClaimed(record))
+  record.RMSpoolPrinter->Timer().SetEnabled(false); // this report stands for any that was due
+  if (!mayTakeJobs(record))
     return;
-  if (record.standby) {
-    if (!printer.tryTakeLock()) {
-      scheduleReport(printer, kTakeOverDelayMs);
-      return;
-    }
-    record.standby = false;
-    AddStatusMessage("# " + printer.PrinterName() +
-                     " is served by this program now: the other program let go of its folder");
-  }
   std::optional<Job> job = pickJob(record);
   if (!job)
     return planNextReport(record);
-  if (!designReady(record)) {
-    // Never merged to nothing: the jobs wait in their folder for the design.
-    if (!record.designWaitSaid)
-      AddStatusMessage("# " + printer.PrinterName() + " has no label design to print with (\"" +
-                       record.designFile + "\" " + record.designProblem + "): its jobs wait in " +
-                       printer.PrinterName() + " until it can be read");
-    record.designWaitSaid = true;
-    scheduleReport(printer, kDesignCheckDelayMs);
-    return;
+  if (!designReady(record))
+    return; // looked at again a little later, jobs and all
+  if (readJob(record, *job)) {
+    try {
+      mergeAndDeliver(record, *job);
+    } catch (const std::exception& error) {
+      // Whatever ended this job's handling is logged, and the job is settled
+      // as far as it got: kept when it went nowhere, never delivered twice.
+      AddStatusMessage(std::string("ERROR: ") + error.what());
+      if (job->read.reading == labels::JobReading::Read && !job->delivery)
+        job->read.reading = labels::JobReading::Unreadable;
+      settle(record, *job);
+      planNextReport(record);
+      throw;
+    }
+    settle(record, *job);
   }
-  labels::JobFile file = labels::readJobFile(job->path());
-  job->read = file.outcome;
-  job->JobLines = std::move(file.JobLines);
-  if (job->read.reading == labels::JobReading::InUse) {
+  planNextReport(record);
+}
+
+bool SpoolerEngine::mayTakeJobs(TLabelSpooler& record) {
+  TRMSpoolerObject& printer = *record.RMSpoolPrinter;
+  if (!folderStillClaimed(record))
+    return false;
+  if (!record.standby)
+    return true;
+  if (!printer.tryTakeLock()) {
+    scheduleReport(printer, kTakeOverDelayMs);
+    return false;
+  }
+  record.standby = false;
+  AddStatusMessage("# " + printer.PrinterName() +
+                   " is served by this program now: the other program let go of its folder");
+  return true;
+}
+
+bool SpoolerEngine::readJob(TLabelSpooler& record, Job& job) {
+  labels::JobFile file = labels::readJobFile(job.path());
+  job.read = file.outcome;
+  job.JobLines = std::move(file.JobLines);
+  if (job.read.reading == labels::JobReading::InUse) {
     // Its writer has not finished: not taken yet, and the jobs behind it go
     // on meanwhile.
-    if (record.jobs.putOff(job->source, job->name, JobChoice::Clock::now() + kInUseRetry))
-      AddStatusMessage("# Job " + job->path() +
+    if (record.jobs.putOff(job.source, job.name, JobChoice::Clock::now() + kInUseRetry))
+      AddStatusMessage("# Job " + job.path() +
                        " is still being written: it is taken once its writer is done");
-    return planNextReport(record);
+    return false;
   }
-  job->id = ++lastJobId_;
-  view_.addJobLine(job->id, job->line());
+  job.id = ++lastJobId_;
+  view_.addJobLine(job.id, job.line());
   if (!file.complaint.empty())
     AddStatusMessage(file.complaint);
+  return true;
+}
+
+void SpoolerEngine::mergeAndDeliver(TLabelSpooler& record, Job& job) {
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
-  try {
-    if (job->read.reading == labels::JobReading::Read &&
-        !labels::mergeBlocks(job->JobLines, *record.LabelDesign, prefixes, *this, job->MergedJob))
-      job->read.reading = labels::JobReading::Incompatible;
-    // A job that vanished before it was read was taken by another program,
-    // and an entry no longer a regular file was no job: nothing is
-    // delivered for either. A job too large to read is refused whole.
-    const bool deliverable = job->read.reading == labels::JobReading::Read ||
-                             job->read.reading == labels::JobReading::Incompatible;
-    if (job->read.reading == labels::JobReading::TooLarge) {
-      job->primaryRefused = true;
-      view_.changeJobLine(job->id, job->line());
-    } else if (deliverable && !DeliverJob(record, *job)) {
+  if (job.read.reading == labels::JobReading::Read &&
+      !labels::mergeBlocks(job.JobLines, *record.LabelDesign, prefixes, *this, job.MergedJob))
+    job.read.reading = labels::JobReading::Incompatible;
+  switch (job.read.reading) {
+  case labels::JobReading::Read:
+  case labels::JobReading::Incompatible:
+    if (!DeliverJob(record, job))
       AddStatusMessage("# Failed to print...");
-    }
-  } catch (const std::exception& error) {
-    // Whatever ended this job's handling is logged, and the job is settled
-    // as far as it got: kept when it went nowhere, never delivered twice.
-    AddStatusMessage(std::string("ERROR: ") + error.what());
-    if (job->read.reading == labels::JobReading::Read && !job->delivery)
-      job->read.reading = labels::JobReading::Unreadable;
-    settle(record, *job);
-    planNextReport(record);
-    throw;
+    return;
+  case labels::JobReading::TooLarge:
+    // Refused whole: nothing is delivered for it.
+    job.primaryRefused = true;
+    view_.changeJobLine(job.id, job.line());
+    return;
+  case labels::JobReading::InUse:
+  case labels::JobReading::Unreadable:
+  case labels::JobReading::Vanished: // another program took it
+  case labels::JobReading::NotAJob:  // no longer a regular file: no job after all
+    return;
   }
-  settle(record, *job);
-  planNextReport(record);
 }
 
 std::optional<Job> SpoolerEngine::pickJob(TLabelSpooler& record) {

@@ -142,9 +142,15 @@ private:
   bool folderStillClaimed(TLabelSpooler& record);
   bool servedByThisProgram(TLabelSpooler& record);
   bool readDesign(TLabelSpooler& record);
+  // Whether the record's design can be merged with; when it cannot, says so
+  // once and looks again a little later.
   bool designReady(TLabelSpooler& record);
 
+  // The steps of one report, in their order.
+  bool mayTakeJobs(TLabelSpooler& record);
   std::optional<Job> pickJob(TLabelSpooler& record);
+  bool readJob(TLabelSpooler& record, Job& job);
+  void mergeAndDeliver(TLabelSpooler& record, Job& job);
   void settle(TLabelSpooler& record, Job& job);
   void removeDelivered(TLabelSpooler& record, const Job& job);
   void holdJob(TLabelSpooler& record, const Job& job);
