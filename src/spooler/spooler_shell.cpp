@@ -1,7 +1,5 @@
 #include "spooler/spooler_shell.h"
 
-#include "watch/at_file_notification.h"
-
 namespace velmora::spooler {
 
 bool isMinimizedSwitch(std::string_view argument) {
@@ -16,15 +14,6 @@ bool isMinimizedSwitch(std::string_view argument) {
       return false;
   }
   return true;
-}
-
-void showSpoolerWindow(SpoolerEngine& engine, const std::vector<std::string>& arguments,
-                       const std::function<void()>& minimizeToTray) {
-  if (!engine.start())
-    return;
-  for (const std::string& argument : arguments)
-    if (isMinimizedSwitch(argument))
-      minimizeToTray();
 }
 
 std::string programFileTitle(std::string_view programPath) {

@@ -1,7 +1,9 @@
-// What the spooler engine tells its front end to show: the window's three
-// lists, a message box, the end of the program. The Qt window, the Win32
-// window and the console program implement it; every call comes on the main
-// loop's thread, and a front end only shows what it is told.
+// What the spooler engine tells its front end: what to show (SpoolerDisplay:
+// the window's three lists, a cause, a message box) and the end of the
+// program (SpoolerView). The console program implements SpoolerView; the
+// Ferrulin program (ferrulin_program.h) is the engine's SpoolerView and shows
+// through its window, which implements SpoolerDisplay. Every call comes on
+// the main loop's thread, and a front end only shows what it is told.
 #pragma once
 
 #include <chrono>
@@ -20,7 +22,11 @@ using JobId = std::uint64_t;
 // deliveries of as many jobs.
 inline constexpr std::size_t kKeptJobLines = 2000;
 
-class SpoolerView {
+// The exit code of a program the engine ended (SpoolerView::endProgram(): the
+// configuration file is missing).
+inline constexpr int kEndProgramExitCode = 1;
+
+class SpoolerDisplay {
 public:
   // The status log: one line, already time-stamped.
   virtual void addStatusLine(const std::string& line) = 0;
@@ -39,11 +45,19 @@ public:
   virtual void showCause(const std::string& cause) = 0;
   // A message box with one OK button; returns when it is closed.
   virtual void showMessage(const std::string& text) = 0;
-  // Ends the program after the handler that asked for it.
-  virtual void endProgram() = 0;
   // The local date and time as the user's locale writes a short date followed
   // by a long time; see statusTimestamp().
   virtual std::string formatTimestamp(std::chrono::system_clock::time_point when) = 0;
+
+protected:
+  ~SpoolerDisplay() = default;
+};
+
+class SpoolerView : public SpoolerDisplay {
+public:
+  // Ends the program after the handler that asked for it, with
+  // kEndProgramExitCode.
+  virtual void endProgram() = 0;
 
 protected:
   ~SpoolerView() = default;

@@ -2,12 +2,14 @@
 // a plain main loop that runs only when the test says so, a front end that
 // records what it is told, and destinations held the way a host spooler holds
 // them (the whole-table lock on their LOCKSPL.DBF, by another open of this
-// process, which the engine's probe sees as another holder).
+// process, which the engine's probe sees as another holder). For the program
+// above the engine, a window that records what the program asks of it.
 #pragma once
 
 #include "configuration_fixture.h"
 #include "formats/label_block.h"
 #include "platform/main_loop.h"
+#include "spooler/ferrulin_window_port.h"
 #include "spooler/spooler_engine.h"
 #include "spooler/spooler_view.h"
 #include "temp_dir.h"
@@ -55,6 +57,61 @@ public:
   bool ended = false;
   std::function<void(const std::string&)> onStatus; // called after a status line is recorded
   std::function<void(const std::string&)> onJob;    // called after a job line is recorded
+};
+
+// A window of the Ferrulin program (FerrulinWindowPort) that records what it
+// is told: the engine's lines in `lines`, as RecordingView records them, and
+// what the program asks of a window beyond them. A test plays the user
+// through events(), as a window forwards a click.
+class RecordingWindow final : public spooler::FerrulinWindowPort {
+public:
+  struct ErrorBox {
+    std::string caption; // empty: the default error box
+    std::string message;
+    std::size_t causesBefore; // how many causes the status log had by then
+  };
+  struct MergedJob {
+    std::string jobLine;
+    std::string file;
+    std::size_t labels;
+    std::string notes;
+  };
+
+  void addStatusLine(const std::string& line) override { lines.addStatusLine(line); }
+  void addJobLine(spooler::JobId job, const std::string& line) override {
+    lines.addJobLine(job, line);
+  }
+  void changeJobLine(spooler::JobId job, const std::string& line) override {
+    lines.changeJobLine(job, line);
+  }
+  void clearPrinters() override { lines.clearPrinters(); }
+  void addPrinterLine(const std::string& line) override { lines.addPrinterLine(line); }
+  void showCause(const std::string& cause) override { lines.showCause(cause); }
+  void showMessage(const std::string& text) override { lines.showMessage(text); }
+  std::string formatTimestamp(std::chrono::system_clock::time_point when) override {
+    return lines.formatTimestamp(when);
+  }
+
+  // The printers listed at each minimize.
+  void minimizeToTray() override { printersAtMinimize.push_back(lines.printers.size()); }
+  void showMergedJob(const spooler::DeliveredJob& delivered,
+                     const spooler::MergedJobPicture& picture) override {
+    mergedJobs.push_back({delivered.jobLine, delivered.delivery.file,
+                          picture.rendering.labels.size(), picture.notes});
+  }
+  void showErrorBox(const std::string& message) override {
+    errorBoxes.push_back({"", message, lines.causes.size()});
+  }
+  void showErrorBox(const std::string& message, const std::string& caption) override {
+    errorBoxes.push_back({caption, message, lines.causes.size()});
+  }
+  void endMainLoop(int exitCode) override { exitCodes.push_back(exitCode); }
+
+  RecordingView lines;
+  std::vector<std::size_t> printersAtMinimize;
+  std::vector<MergedJob> mergedJobs;
+  std::vector<ErrorBox> errorBoxes;
+  std::vector<int> exitCodes;
 };
 
 // A one-block job whose reference line names it.

@@ -1,5 +1,6 @@
 #include "spooler/app/ferrulin_window.h"
 
+#include "spooler/app/merged_job_viewer.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTime>
 #include <QTimer>
@@ -95,12 +97,9 @@ FerrulinWindowHooks FerrulinWindowHooks::system() {
 }
 
 FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
-    : hooks_(std::move(hooks)), tray_([this] { restoreFromTray(); },
-                                      [this] {
-                                        if (sendBackClick_)
-                                          sendBackClick_();
-                                      },
-                                      [this] { ExitItemClick(); }) {
+    : hooks_(std::move(hooks)),
+      tray_([this] { restoreFromTray(); }, [this] { events().sendBackItemClick(); },
+            [this] { events().ExitItemClick(); }) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromUtf8(spooler::kWindowCaption.data(),
                                    static_cast<qsizetype>(spooler::kWindowCaption.size())));
@@ -116,8 +115,7 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   lbQ_ = new ListWithoutIncrementalSearch(this);
   placeList(lbQ_, "lbQ", QRect(272, 24, 321, 137));
   QObject::connect(lbQ_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    if (jobLineDoubleClick_)
-      jobLineDoubleClick_(item->data(kJobIdRole).value<JobId>());
+    events().jobLineDoubleClick(item->data(kJobIdRole).value<JobId>());
   });
   Label2_ = makeCaption(this, "Label2", "Status", 8, 175);
   lbMessages_ = new ListWithoutIncrementalSearch(this);
@@ -127,10 +125,7 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   Button1_->setObjectName(QStringLiteral("Button1"));
   Button1_->setGeometry(518, 163, 75, 25);
   Button1_->hide(); // never shown
-  QObject::connect(Button1_, &QPushButton::clicked, this, [this] {
-    if (button1Click_)
-      button1Click_();
-  });
+  QObject::connect(Button1_, &QPushButton::clicked, this, [this] { events().Button1Click(); });
 }
 
 FerrulinWindow::~FerrulinWindow() = default;
@@ -170,10 +165,8 @@ void FerrulinWindow::showMessage(const std::string& text) {
   hooks_.messageBox(programTitle(), fromStd(text), QMessageBox::NoIcon);
 }
 
-void FerrulinWindow::endProgram() {
-  exiting_ = true;
-  // The engine ends the program only when the configuration file is missing.
-  hooks_.exitApplication(1);
+void FerrulinWindow::endMainLoop(int exitCode) {
+  hooks_.exitApplication(exitCode);
 }
 
 std::string FerrulinWindow::formatTimestamp(std::chrono::system_clock::time_point when) {
@@ -203,21 +196,8 @@ void FerrulinWindow::showErrorBox(const std::string& message, const std::string&
   hooks_.messageBox(fromStd(caption), fromStd(message), QMessageBox::Critical);
 }
 
-void FerrulinWindow::showErrorsOf(platform::MainLoop& loop) {
-  loop.setErrorHandler([this](const std::string& message, const std::string& cause) {
-    if (!cause.empty())
-      showCause(cause);
-    showErrorBox(message);
-  });
-  loop.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
-    showErrorBox(message, caption);
-  });
-}
-
-void FerrulinWindow::applyCommandLine(const QStringList& arguments) {
-  for (const QString& argument : arguments)
-    if (spooler::isMinimizedSwitch(argument.toStdString()))
-      minimizeToTray();
+void FerrulinWindow::showMergedJob(const DeliveredJob& delivered, const MergedJobPicture& picture) {
+  (new MergedJobViewer(delivered.jobLine, picture, this))->show();
 }
 
 void FerrulinWindow::minimizeToTray() {
@@ -236,21 +216,13 @@ void FerrulinWindow::restoreFromTray() {
   activateWindow();
 }
 
-void FerrulinWindow::ExitItemClick() {
-  exiting_ = true;
-  hooks_.exitApplication(0);
+void FerrulinWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  events().FormShow();
 }
 
 void FerrulinWindow::closeEvent(QCloseEvent* event) {
-  if (exiting_) {
-    event->accept();
-    return;
-  }
-  event->ignore();
-  hooks_.messageBox(programTitle(),
-                    QString::fromUtf8(spooler::kCloseRefusal.data(),
-                                      static_cast<qsizetype>(spooler::kCloseRefusal.size())),
-                    QMessageBox::NoIcon);
+  event->setAccepted(events().FormCloseQuery());
 }
 
 void FerrulinWindow::changeEvent(QEvent* event) {

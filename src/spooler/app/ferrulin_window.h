@@ -1,26 +1,25 @@
-// FerrulinWindow: the label spooler's window, "Velmora's Label Spooler". It
-// shows what the engine (SpoolerEngine) tells it through SpoolerView: the printers
-// list (lbPrinters), the print-jobs list (lbQ) and the status log
-// (lbMessages); it owns the tray icon (FerrulinTray), refuses every close
-// request from the window, and hides in the tray when minimized.
+// FerrulinWindow: the label spooler's window, "Velmora's Label Spooler", on
+// Qt. It shows what the program (spooler/ferrulin_program.h) tells it
+// through FerrulinWindowPort: the printers list (lbPrinters), the print-jobs
+// list (lbQ), the status log (lbMessages), message and error boxes and a
+// delivered job's labels (MergedJobViewer); it owns the tray icon
+// (FerrulinTray) and hides in the tray when minimized. Every event (its
+// show, a close request, the hidden Button1, the tray menu's items, a
+// double-click on a job line) goes to the program, which decides what it
+// does.
 //
-// The window is created before the engine and destroyed after it; it never
-// calls the engine itself except through the click of the hidden Button1. The
-// program's entry wires the engine's start() and applyCommandLine.
+// The window is created before the program and destroyed after it.
 // GUI thread only (which is the main loop's thread).
 #pragma once
 
-#include "platform/main_loop.h"
 #include "spooler/app/ferrulin_tray.h"
-#include "spooler/spooler_view.h"
+#include "spooler/ferrulin_window_port.h"
 
 #include <QListWidget>
 #include <QMessageBox>
-#include <QStringList>
 #include <QWidget>
 
 #include <functional>
-#include <string_view>
 
 class QLabel;
 class QPushButton;
@@ -41,12 +40,12 @@ struct FerrulinWindowHooks {
   static FerrulinWindowHooks system();
 };
 
-class FerrulinWindow final : public QWidget, public SpoolerView {
+class FerrulinWindow final : public QWidget, public FerrulinWindowPort {
 public:
   explicit FerrulinWindow(FerrulinWindowHooks hooks = FerrulinWindowHooks::system());
   ~FerrulinWindow() override;
 
-  // SpoolerView.
+  // SpoolerDisplay.
   void addStatusLine(const std::string& line) override;
   void addJobLine(JobId job, const std::string& line) override;
   void changeJobLine(JobId job, const std::string& line) override;
@@ -55,42 +54,19 @@ public:
   // The cause goes into the status log, time-stamped like its other lines.
   void showCause(const std::string& cause) override;
   void showMessage(const std::string& text) override;
-  void endProgram() override;
   std::string formatTimestamp(std::chrono::system_clock::time_point when) override;
 
-  // The application's default error box: the message, one OK button, titled
-  // with the program file's name. The program goes on.
-  void showErrorBox(const std::string& message);
-  // An error box with a caption of its own (the change watcher's "Error").
-  void showErrorBox(const std::string& message, const std::string& caption);
-  // Shows the errors of `loop` in this window's error boxes: the default box
-  // for errors of handlers, the captioned one for reportErrorBox(). An
-  // error's cause (what the system said) is added to the status log first.
-  void showErrorsOf(platform::MainLoop& loop);
+  // FerrulinWindowPort. Without a notification area (a bare virtual
+  // display) minimizeToTray() minimizes the window as usual.
+  void minimizeToTray() override;
+  // A MergedJobViewer over the window; it deletes itself when closed.
+  void showMergedJob(const DeliveredJob& delivered, const MergedJobPicture& picture) override;
+  void showErrorBox(const std::string& message) override;
+  void showErrorBox(const std::string& message, const std::string& caption) override;
+  void endMainLoop(int exitCode) override;
 
-  // The command-line arguments after the program name: each "/MINIMIZED"
-  // minimizes the program to the tray. Run after the first configuration load.
-  void applyCommandLine(const QStringList& arguments);
-  // Hides the window and its task-bar button, leaving the tray icon; on a
-  // desktop without a tray, minimizes it normally.
-  void minimizeToTray();
   // Shows the window again in its normal state (the tray icon's double-click).
   void restoreFromTray();
-  // The tray menu's "Exit Ferrulin": ends the program without asking.
-  void ExitItemClick();
-
-  // What a click of the hidden Button1 runs (the program wires the engine's
-  // configuration reload to it).
-  void setButton1Click(std::function<void()> handler) { button1Click_ = std::move(handler); }
-  // What the tray menu's "Send Held Jobs Back" runs (the engine's
-  // sendHeldJobsBack).
-  void setSendBackClick(std::function<void()> handler) { sendBackClick_ = std::move(handler); }
-
-  // What a double-click on a line of the print-jobs list runs, with the
-  // line's job (the program shows that job's merged labels).
-  void setJobLineDoubleClick(std::function<void(JobId)> handler) {
-    jobLineDoubleClick_ = std::move(handler);
-  }
 
   FerrulinTray& tray() { return tray_; }
   QListWidget& lbPrinters() { return *lbPrinters_; }
@@ -98,6 +74,7 @@ public:
   QListWidget& lbMessages() { return *lbMessages_; }
 
 protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
 
@@ -114,10 +91,6 @@ private:
   QListWidget* lbMessages_;
   QPushButton* Button1_;
   FerrulinTray tray_;
-  std::function<void()> button1Click_;
-  std::function<void()> sendBackClick_;
-  std::function<void(JobId)> jobLineDoubleClick_;
-  bool exiting_ = false; // set by ExitItemClick: the close that follows is not refused
 };
 
 } // namespace velmora::spooler::app

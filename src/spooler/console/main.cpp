@@ -59,7 +59,7 @@ public:
   void showCause(const std::string& cause) override { std::cerr << cause << std::endl; }
   void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
   void endProgram() override {
-    exitCode_ = 1; // the engine ends the program only when the configuration is missing
+    exitCode_ = kEndProgramExitCode; // the configuration file is missing
     ended_ = true;
     loop_.quit();
   }

@@ -218,9 +218,10 @@ void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {
   }
 }
 
-void FerrulinWindow::showMergedJob(const std::string& jobLine, const std::string& path) {
+void FerrulinWindow::showMergedJob(const DeliveredJob& delivered, const MergedJobPicture& picture) {
   std::erase_if(mergedJobWindows_, [](const auto& shown) { return !shown->handle(); });
-  mergedJobWindows_.push_back(std::make_unique<MergedJobWindow>(window_, jobLine, path));
+  mergedJobWindows_.push_back(
+      std::make_unique<MergedJobWindow>(window_, delivered.jobLine, picture));
 }
 
 void FerrulinWindow::clearPrinters() {
@@ -243,10 +244,8 @@ void FerrulinWindow::showErrorBox(const std::string& message, const std::string&
   velmora::win::messageBox(window_, caption, message, MB_OK | MB_ICONERROR);
 }
 
-void FerrulinWindow::endProgram() {
-  exiting_ = true;
-  // The engine ends the program only when the configuration file is missing.
-  loop_.quit(1);
+void FerrulinWindow::endMainLoop(int exitCode) {
+  loop_.quit(exitCode);
 }
 
 std::string FerrulinWindow::formatTimestamp(std::chrono::system_clock::time_point when) {
@@ -279,30 +278,21 @@ void FerrulinWindow::restoreFromTray() {
   ::SetForegroundWindow(window_);
 }
 
-void FerrulinWindow::ExitItemClick() {
-  exiting_ = true;
-  loop_.quit(0);
-}
-
-void FerrulinWindow::refuseClose() {
-  velmora::win::messageBox(window_, velmora::win::programFileTitle(), kCloseRefusal, MB_OK);
-}
-
 LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreated_ && tray_) {
     tray_->add(); // Explorer restarted: the icon comes back
     return 0;
   }
   switch (message) {
+  case WM_SHOWWINDOW:
+    if (wParam)
+      events().FormShow();
+    break;
   case WM_CLOSE:
-    if (!exiting_)
-      refuseClose();
-    return 0; // the window goes only with the program
+    events().FormCloseQuery();
+    return 0; // the window goes only with its owner
   case WM_QUERYENDSESSION:
-    if (exiting_)
-      return TRUE;
-    refuseClose();
-    return FALSE;
+    return events().FormCloseQuery() ? TRUE : FALSE;
   case WM_SYSCOMMAND:
     if ((wParam & 0xFFF0) == SC_MINIMIZE) {
       minimizeToTray();
@@ -311,24 +301,22 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     break;
   case WM_COMMAND:
     if (LOWORD(wParam) == FerrulinTray::kExitItemId && lParam == 0) {
-      ExitItemClick();
+      events().ExitItemClick();
       return 0;
     }
     if (LOWORD(wParam) == FerrulinTray::kSendBackItemId && lParam == 0) {
-      if (sendBackClick_)
-        sendBackClick_();
+      events().sendBackItemClick();
       return 0;
     }
     if (reinterpret_cast<HWND>(lParam) == lbQ_ && HIWORD(wParam) == LBN_DBLCLK) {
       const LRESULT index = ::SendMessageW(lbQ_, LB_GETCURSEL, 0, 0);
-      if (index >= 0 && jobLineDoubleClick_)
-        jobLineDoubleClick_(static_cast<JobId>(
+      if (index >= 0)
+        events().jobLineDoubleClick(static_cast<JobId>(
             ::SendMessageW(lbQ_, LB_GETITEMDATA, static_cast<WPARAM>(index), 0)));
       return 0;
     }
     if (LOWORD(wParam) == kButton1Id && HIWORD(wParam) == BN_CLICKED) {
-      if (button1Click_)
-        button1Click_();
+      events().Button1Click();
       return 0;
     }
     break;

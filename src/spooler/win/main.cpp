@@ -3,16 +3,16 @@
 // the printers of VelmoraLabelConfig.XML until "Exit Ferrulin" is chosen in
 // the tray menu, then releases every folder. "/MINIMIZED" (any case) starts
 // it in the tray.
-#include "spooler/win/ferrulin_program.h"
+#include "spooler/win/ferrulin_exe.h"
 #include "win/message_box.h"
 
 #include <exception>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
-    velmora::spooler::win::FerrulinProgram program;
-    program.start(velmora::spooler::win::commandLineArguments());
-    return program.run();
+    velmora::spooler::win::FerrulinExe ferrulin(velmora::spooler::win::commandLineArguments());
+    ferrulin.start();
+    return ferrulin.run();
   } catch (const std::exception& error) {
     velmora::win::messageBox(nullptr, velmora::win::programFileTitle(), error.what(),
                              MB_OK | MB_ICONERROR);

@@ -1,6 +1,5 @@
 #include "spooler/win/merged_job_window.h"
 
-#include "spooler/delivered_job.h"
 #include "win/dpi_scaling.h"
 #include "win/message_box.h"
 #include "win/wide_text.h"
@@ -20,11 +19,11 @@ constexpr int kWheelLines = 3;  // one notch of the mouse wheel
 
 } // namespace
 
-MergedJobWindow::MergedJobWindow(HWND owner, const std::string& jobLine, const std::string& path) {
-  MergedJobPicture picture = renderMergedJob(path);
+MergedJobWindow::MergedJobWindow(HWND owner, const std::string& jobLine,
+                                 const MergedJobPicture& picture)
+    : notes_(picture.notes) {
   for (const auto& label : picture.rendering.labels)
     labels_.push_back(std::make_unique<preview::win::LabelBitmap>(label));
-  notes_ = std::move(picture.notes);
 
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   velmora::win::WindowClass<MergedJobWindow>::registerClass(

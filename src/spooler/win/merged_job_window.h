@@ -11,6 +11,7 @@
 #pragma once
 
 #include "preview/win/label_painter.h"
+#include "spooler/delivered_job.h"
 #include "win/gdi_font.h"
 #include "win/window_class.h"
 
@@ -26,10 +27,9 @@ class MergedJobWindow final {
 public:
   static constexpr const wchar_t* kWindowClass = L"VelmoraMergedJob";
 
-  // Reads the merged job at `path` (relative to the working directory),
-  // draws it and shows the window, owned by `owner`. Throws the file error
-  // when the job cannot be read.
-  MergedJobWindow(HWND owner, const std::string& jobLine, const std::string& path);
+  // Draws `picture` (renderMergedJob's) and shows the window, titled with
+  // the job's line, owned by `owner`.
+  MergedJobWindow(HWND owner, const std::string& jobLine, const MergedJobPicture& picture);
   ~MergedJobWindow();
   MergedJobWindow(const MergedJobWindow&) = delete;
   MergedJobWindow& operator=(const MergedJobWindow&) = delete;

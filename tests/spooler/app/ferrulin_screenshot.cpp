@@ -1,15 +1,14 @@
 // ferrulin_screenshot OUTPUT.png: renders the spooler's window after two jobs
 // were delivered and saves it as a picture (the one in docs/). It runs the
-// real window, engine and Qt main loop on Qt's offscreen platform in a
+// real window, program and Qt main loop on Qt's offscreen platform in a
 // temporary data directory: hostsim holds the lock of LABEL1 as a running
 // host spooler that prints (takes away) what it gets; PREP1's job goes to LABEL1, PREP2's
 // destination LABEL2 is down so its job goes to the backup LABEL1.
 #include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
-#include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/qt_main_loop.h"
-#include "spooler/spooler_engine.h"
+#include "spooler/ferrulin_program.h"
 
 #include "temp_dir.h"
 
@@ -76,11 +75,15 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   {
     velmora::spooler::app::QtMainLoop loop;
-    velmora::spooler::app::FerrulinWindow window;
-    loop.setErrorHandler([](const std::string& message) { std::cerr << message << "\n"; });
-    velmora::spooler::SpoolerEngine engine(loop, window);
+    // No box may wait for a click here: what a box would say goes to stderr.
+    velmora::spooler::app::FerrulinWindowHooks hooks =
+        velmora::spooler::app::FerrulinWindowHooks::system();
+    hooks.messageBox = [](const QString& title, const QString& text, QMessageBox::Icon) {
+      std::cerr << title.toStdString() << ": " << text.toStdString() << "\n";
+    };
+    velmora::spooler::app::FerrulinWindow window(hooks);
+    velmora::spooler::FerrulinProgram ferrulin(loop, window, {});
     window.show();
-    velmora::spooler::app::ferrulinFormShow(engine, window, {});
 
     const QString hostsim = QStringLiteral(VELMORA_HOSTSIM);
     const QString dir = QString::fromStdString(dataDir.path().string());

@@ -2,11 +2,10 @@
 
 #include "formats/configuration_file.h"
 #include "formats/virtual_table.h"
-#include "spooler/app/ferrulin_startup.h"
 #include "spooler/app/merged_job_viewer.h"
 #include "spooler/app/qt_main_loop.h"
 #include "spooler/delivered_job.h"
-#include "spooler/spooler_engine.h"
+#include "spooler/ferrulin_program.h"
 
 #include "qt_test_application.h"
 #include "temp_dir.h"
@@ -23,9 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,34 +78,17 @@ protected:
 
 using FerrulinWindowTest = WindowTest;
 
-TEST_F(FerrulinWindowTest, DoubleClickOnAJobLineHandsOverItsJob) {
-  FerrulinWindow window(hooks());
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  window.addJobLine(11, "PREP1\\A1.spl");
-  window.addJobLine(12, "PREP1\\A2.spl");
-  window.changeJobLine(12, "PREP1\\A2.spl -- ERROR");
-  EXPECT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR");
-  std::vector<JobId> clicked;
-  window.setJobLineDoubleClick([&](JobId job) { clicked.push_back(job); });
-  doubleClick(window.lbQ(), 1);
-  EXPECT_EQ(clicked, std::vector<JobId>{12});
-  window.setJobLineDoubleClick(nullptr);
-  doubleClick(window.lbQ(), 0);
-  EXPECT_EQ(clicked.size(), 1u);
-}
-
 TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
   const test::TempWorkDir dir;
   test::writeBytes("A1.spl", "^XA^PW200^LL100^FO10,10^A0N,30^FDone^FS^XZ\r\n"
                              "^XA^PW200^LL100^FO10,10^A0N,30^FDtwo^FS^QQ^XZ\r\n");
-  const spooler::app::MergedJobViewer viewer("PREP1\\A1.spl", "A1.spl");
+  const spooler::app::MergedJobViewer viewer("PREP1\\A1.spl", renderMergedJob("A1.spl"));
   EXPECT_EQ(viewer.windowTitle(), "PREP1\\A1.spl");
   EXPECT_EQ(viewer.labelCount(), 2);
   EXPECT_EQ(viewer.notesText(), "skipped 1 unknown command: ^QQ");
 
   test::writeBytes("B1.spl", "plain text\r\n");
-  const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", "B1.spl");
+  const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", renderMergedJob("B1.spl"));
   EXPECT_EQ(plain.labelCount(), 0);
   EXPECT_EQ(plain.notesText(), "no preview for this design");
 }
@@ -220,36 +204,6 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
             std::vector<std::string>{"PREP2 -> LABEL2 (LabelDesign.txt)"});
 }
 
-TEST_F(FerrulinWindowTest, CloseIsRefusedWithItsMessageAndExitFerrulinEndsWithoutAsking) {
-  FerrulinWindow window(hooks());
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-
-  EXPECT_FALSE(window.close());
-  EXPECT_TRUE(window.isVisible());
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "Ferrulin"); // the program file's name
-  EXPECT_EQ(boxes[0].text, "This program cannot be closed from here. You must right-click on "
-                           "it's icon and choose exit");
-  EXPECT_TRUE(exitCodes.empty());
-
-  // The operating system's request (log-off) is refused alike.
-  QCloseEvent systemClose;
-  QApplication::sendEvent(&window, &systemClose);
-  EXPECT_FALSE(systemClose.isAccepted());
-  EXPECT_EQ(boxes.size(), 2u);
-
-  ASSERT_EQ(window.tray().PopupMenu().actions().size(), 2);
-  EXPECT_EQ(window.tray().PopupMenu().actions().back(), &window.tray().ExitItem());
-  QAction& exitItem = window.tray().ExitItem();
-  EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
-  EXPECT_EQ(exitItem.objectName(), "ExitItem");
-  exitItem.trigger();
-  EXPECT_EQ(exitCodes, std::vector<int>{0});
-  EXPECT_EQ(boxes.size(), 2u) << "ending asks nothing";
-  EXPECT_TRUE(window.close()); // the window goes with the program, unasked
-}
-
 TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   FerrulinWindow window(hooks());
   window.showErrorBox("tblConfig: Cannot open file");
@@ -262,24 +216,7 @@ TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   EXPECT_EQ(boxes[1].text, "Configuration file not found. Please run Dovetack.exe");
 
   EXPECT_EQ(window.findChild<QListWidget*>("lbMessages")->count(), 0)
-      << "an error without a cause adds nothing to the status log";
-
-  EXPECT_EQ(programFileTitle("/opt/velmora/Ferrulin"), "Ferrulin");
-}
-
-TEST_F(FerrulinWindowTest, AnErrorsCauseGoesToTheStatusLogAndTheBoxKeepsItsText) {
-  FerrulinWindow window(hooks());
-  QtMainLoop loop;
-  window.showErrorsOf(loop);
-  loop.reportError("Unable to open table: .\\PREP1\\LOCKSPL.DBF",
-                   "Not a DBF table: the header is too short");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 1; }, 5000));
-  window.showCause("/data/PREP1: No such file or directory");
-  EXPECT_EQ(boxes[0].text, "Unable to open table: .\\PREP1\\LOCKSPL.DBF");
-  const QListWidget* log = window.findChild<QListWidget*>("lbMessages");
-  ASSERT_EQ(log->count(), 2);
-  EXPECT_TRUE(log->item(0)->text().endsWith(": Not a DBF table: the header is too short"));
-  EXPECT_TRUE(log->item(1)->text().endsWith(": /data/PREP1: No such file or directory"));
+      << "a box adds nothing to the status log";
 }
 
 TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
@@ -306,39 +243,12 @@ TEST(FerrulinWindowHooks, DefaultMessageBoxIsModalWithOneOkButton) {
   EXPECT_EQ(buttons, 1);
 }
 
-TEST_F(FerrulinWindowTest, CommandLineMinimizesOnTheSwitchOnly) {
-  struct Case {
-    QStringList arguments;
-    bool minimized;
-  };
-  const std::vector<Case> cases = {
-      {{"/minimized"}, true},
-      {{"/MINIMIZED", "/minimized"}, true},
-      {{"data", "/Minimized", "--verbose"}, true},
-      {{"-MINIMIZED"}, false},
-      {{"/MINIMIZED=1", "x/minimized"}, false},
-      {{}, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    // Without a notification area (as here) the window is minimized as usual
-    // and stays reachable from the task bar.
-    FerrulinWindow window(hooks(false));
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.applyCommandLine(c.arguments);
-    processEventsFor(10ms);
-    EXPECT_EQ(window.isMinimized(), c.minimized);
-    EXPECT_TRUE(window.isVisible());
-  }
-}
-
 TEST_F(FerrulinWindowTest, WithATrayMinimizingHidesTheWindowAndDoubleClickBringsItBack) {
   FerrulinWindow window(hooks(true));
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-  window.applyCommandLine({"/minimized", "/MINIMIZED"});
+  window.minimizeToTray();
   EXPECT_FALSE(window.isVisible());
   QSystemTrayIcon& tray = window.tray().TrayIcon();
   EXPECT_TRUE(tray.isVisible());
@@ -401,11 +311,11 @@ TEST_F(FerrulinWindowTest, TimestampIsTheLocaleShortDateAndLongTimeWithoutTimeAt
   QLocale::setDefault(previous);
 }
 
-// The window with the engine on the Qt main loop, in a data directory of its own.
-class FerrulinWindowWithEngine : public WindowTest {
+// The window over the real program on the Qt main loop, in a data directory
+// of its own: what the user does reaches the program through the window's
+// own controls.
+class FerrulinWindowWithProgram : public WindowTest {
 protected:
-  FerrulinWindowWithEngine() { window.showErrorsOf(loop); }
-
   // The configuration file with rows of Source, Dest, Backup, Design.
   static void writeConfiguration(const std::vector<std::array<std::string, 4>>& rows) {
     formats::TVirtualTable table("tblConfig");
@@ -420,6 +330,13 @@ protected:
     table.SaveToXML(formats::kConfigurationFile);
   }
 
+  // The program over the window, which is then shown: its first show starts
+  // the program once the loop runs.
+  void start(std::vector<std::string> arguments = {}) {
+    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments));
+    window.show();
+  }
+
   // The status log without the time stamps; every line must have one.
   std::vector<std::string> statusMessages() {
     std::vector<std::string> result;
@@ -432,19 +349,24 @@ protected:
     }
     return result;
   }
+  bool loaded() {
+    const auto messages = statusMessages();
+    return std::find(messages.begin(), messages.end(), "Configuration loaded\r\n") !=
+           messages.end();
+  }
 
   test::TempWorkDir dir;
   QtMainLoop loop;
   FerrulinWindow window{hooks()};
+  std::unique_ptr<FerrulinProgram> program; // goes before the window
 };
 
-TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
+TEST_F(FerrulinWindowWithProgram, FirstShowListsThePrintersAndLogsTheLoad) {
   test::writeBytes("LabelDesign.txt", "<Item Name>\r\n");
   writeConfiguration(
       {{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "Missing.txt"}});
-  window.show();
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {"/minimized"});
+  start({"/minimized"});
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
 
   EXPECT_EQ(lines(window.lbPrinters()),
             (std::vector<std::string>{"PREP1 -> LABEL1 (LabelDesign.txt)",
@@ -460,46 +382,89 @@ TEST_F(FerrulinWindowWithEngine, FirstShowListsThePrintersAndLogsTheLoad) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(FerrulinWindowWithEngine, HiddenButton1ReloadsTheConfiguration) {
+TEST_F(FerrulinWindowWithProgram, CloseIsRefusedWithItsMessageAndExitFerrulinEndsWithoutAsking) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {});
-  ASSERT_EQ(window.lbPrinters().count(), 1);
-  // The hidden button reloads the configuration.
-  window.setButton1Click([&] { engine.LoadConfiguration(); });
-  writeConfiguration(
-      {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
-  window.findChild<QPushButton*>("Button1")->click(); // hidden, but its click is wired
-  EXPECT_EQ(window.lbPrinters().count(), 2);
+  start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
+
+  EXPECT_FALSE(window.close());
+  EXPECT_TRUE(window.isVisible());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Ferrulin"); // the program file's name
+  EXPECT_EQ(boxes[0].text, "This program cannot be closed from here. You must right-click on "
+                           "it's icon and choose exit");
+  EXPECT_TRUE(exitCodes.empty());
+
+  // The operating system's request (log-off) is refused alike.
+  QCloseEvent systemClose;
+  QApplication::sendEvent(&window, &systemClose);
+  EXPECT_FALSE(systemClose.isAccepted());
+  EXPECT_EQ(boxes.size(), 2u);
+
+  ASSERT_EQ(window.tray().PopupMenu().actions().size(), 2);
+  EXPECT_EQ(window.tray().PopupMenu().actions().back(), &window.tray().ExitItem());
+  QAction& exitItem = window.tray().ExitItem();
+  EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
+  EXPECT_EQ(exitItem.objectName(), "ExitItem");
+  exitItem.trigger();
+  EXPECT_EQ(exitCodes, std::vector<int>{0});
+  EXPECT_EQ(boxes.size(), 2u) << "ending asks nothing";
+  EXPECT_TRUE(window.close()); // the window goes with the program, unasked
 }
 
-TEST_F(FerrulinWindowWithEngine, TrayItemSendsTheHeldJobsBack) {
+TEST_F(FerrulinWindowWithProgram, AnErrorsCauseGoesToTheStatusLogAndTheBoxKeepsItsText) {
+  program = std::make_unique<FerrulinProgram>(loop, window, std::vector<std::string>{});
+  loop.reportError("Unable to open table: .\\PREP1\\LOCKSPL.DBF",
+                   "Not a DBF table: the header is too short");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 1; }, 5000));
+  window.showCause("/data/PREP1: No such file or directory");
+  EXPECT_EQ(boxes[0].title, "Ferrulin");
+  EXPECT_EQ(boxes[0].text, "Unable to open table: .\\PREP1\\LOCKSPL.DBF");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  const QListWidget* log = window.findChild<QListWidget*>("lbMessages");
+  ASSERT_EQ(log->count(), 2);
+  EXPECT_TRUE(log->item(0)->text().endsWith(": Not a DBF table: the header is too short"));
+  EXPECT_TRUE(log->item(1)->text().endsWith(": /data/PREP1: No such file or directory"));
+}
+
+TEST_F(FerrulinWindowWithProgram, HiddenButton1ReloadsTheConfiguration) {
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  start();
+  ASSERT_TRUE(processEventsUntil([&] { return window.lbPrinters().count() == 1; }, 5s));
+  program->engine().notifierConfig().Stop(); // only the click may reload now
+  writeConfiguration(
+      {{"PREP1", "LABEL1", "", "LabelDesign.txt"}, {"PREP2", "LABEL2", "", "LabelDesign.txt"}});
+  processEventsFor(300ms);
+  ASSERT_EQ(window.lbPrinters().count(), 1);
+  window.findChild<QPushButton*>("Button1")->click(); // hidden, but a click reaches the program
+  ASSERT_TRUE(processEventsUntil([&] { return window.lbPrinters().count() == 2; }, 5s));
+}
+
+TEST_F(FerrulinWindowWithProgram, TrayItemSendsTheHeldJobsBack) {
   writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
   std::filesystem::create_directories("VelmoraHeldJobs/PREP1");
   test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {});
-  window.setSendBackClick([&] { engine.sendHeldJobsBack(); });
+  start();
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
   QAction& sendBack = window.tray().sendBackItem();
   EXPECT_EQ(sendBack.text(), "Send Held Jobs Back");
   EXPECT_EQ(sendBack.objectName(), "sendBackItem");
   EXPECT_EQ(window.tray().PopupMenu().actions().front(), &sendBack);
   sendBack.trigger();
+  ASSERT_TRUE(processEventsUntil(
+      [&] { return !std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"); }, 5s));
   EXPECT_EQ(test::readBytes("PREP1/A123.spl"), "held");
-  EXPECT_FALSE(std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"));
   const auto messages = statusMessages();
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[messages.size() - 2],
             "# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl");
   EXPECT_EQ(messages.back(), "# 1 held job sent back");
-  window.setSendBackClick(nullptr);
 }
 
-TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
+TEST_F(FerrulinWindowWithProgram, MalformedFirstLoadShowsTheErrorBoxAndIgnoresTheSwitch) {
   test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
-  window.show();
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {"/MINIMIZED"});
+  start({"/MINIMIZED"});
   ASSERT_TRUE(processEventsUntil([&] { return !boxes.empty(); }, 2s));
   EXPECT_EQ(boxes[0].title, "Ferrulin");
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
@@ -512,7 +477,8 @@ TEST_F(FerrulinWindowWithEngine, MalformedFirstLoadShowsTheErrorBoxAndIgnoresThe
   ASSERT_TRUE(processEventsUntil([&] { return window.lbPrinters().count() == 1; }, 5s));
 }
 
-TEST_F(FerrulinWindowWithEngine, TheWatchersErrorBoxesAreTitledError) {
+TEST_F(FerrulinWindowWithProgram, TheWatchersErrorBoxesAreTitledError) {
+  program = std::make_unique<FerrulinProgram>(loop, window, std::vector<std::string>{});
   watch::TATFileNotification failing(loop);
   failing.SetDirectory(".\\Missing");
   failing.Start(); // cannot watch: its box after 3 seconds
@@ -522,10 +488,9 @@ TEST_F(FerrulinWindowWithEngine, TheWatchersErrorBoxesAreTitledError) {
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
 }
 
-TEST_F(FerrulinWindowWithEngine, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
-  window.show();
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {"/minimized"});
+TEST_F(FerrulinWindowWithProgram, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
+  start({"/minimized"});
+  ASSERT_TRUE(processEventsUntil([&] { return !exitCodes.empty(); }, 5s));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack.exe");
   EXPECT_EQ(boxes[0].title, "Ferrulin");
@@ -555,13 +520,12 @@ private:
   QProcess process_;
 };
 
-TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
+TEST_F(FerrulinWindowWithProgram, JobsAreListedAsTheQtLoopDeliversThem) {
   test::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
   writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
   HostSpooler host(dir.path(), "LABEL2");
-  window.show();
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {});
+  start();
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
   ASSERT_EQ(window.lbPrinters().count(), 1);
 
   // LABEL1 is down: the job goes to the backup LABEL2.
@@ -584,30 +548,36 @@ TEST_F(FerrulinWindowWithEngine, JobsAreListedAsTheQtLoopDeliversThem) {
   EXPECT_TRUE(boxes.empty());
 }
 
-// What main() wires: the job the engine delivered opens in the viewer on a
-// double-click while the merged file stands in LABEL1, and is gone after.
-TEST_F(FerrulinWindowWithEngine, DoubleClickOnADeliveredJobShowsItsLabelsWhileTheFileStands) {
+// A double-click on a job line opens the job the engine delivered in the
+// viewer while its merged file stands in the destination folder, the marked
+// line of a failover as well, and says the job is gone after.
+TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileTheFileStands) {
   test::writeBytes("LabelDesign.txt",
                    "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
-  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
-  HostSpooler host(dir.path(), "LABEL1");
-  window.show();
+  writeConfiguration({{"PREP1", "LABEL1", "LABEL2", "LabelDesign.txt"}});
+  auto label1 = std::make_unique<HostSpooler>(dir.path(), "LABEL1");
+  HostSpooler label2(dir.path(), "LABEL2");
+  start();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  SpoolerEngine engine(loop, window);
-  ferrulinFormShow(engine, window, {});
-  spooler::app::showMergedJobsOnDoubleClick(window, engine);
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
   std::string job;
   for (int line = 0; line < 100; ++line)
     job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
-  test::writeBytes("PREP1/A123.spl", job);
+  test::writeBytes("PREP1/A1.spl", job);
   ASSERT_TRUE(processEventsUntil([&] { return window.lbQ().count() == 1; }, 5s));
-  ASSERT_TRUE(std::filesystem::exists("LABEL1/A123.spl"));
+  ASSERT_TRUE(std::filesystem::exists("LABEL1/A1.spl"));
+  label1.reset(); // LABEL1's spooler goes down: the next job goes to the backup
+  test::writeBytes("PREP1/A2.spl", job);
+  ASSERT_TRUE(processEventsUntil([&] { return window.lbQ().count() == 2; }, 5s));
+  ASSERT_TRUE(std::filesystem::exists("LABEL2/A2.spl"));
+  processEventsFor(20ms);
+  ASSERT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR");
 
-  doubleClick(window.lbQ(), 0);
-  const auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
+  doubleClick(window.lbQ(), 1);
+  auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
   ASSERT_EQ(viewers.size(), 1);
   EXPECT_TRUE(viewers[0]->isVisible());
-  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A123.spl");
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl -- ERROR");
   EXPECT_EQ(viewers[0]->labelCount(), 1);
   EXPECT_EQ(viewers[0]->notesText(), "");
   EXPECT_TRUE(boxes.empty());
@@ -615,13 +585,19 @@ TEST_F(FerrulinWindowWithEngine, DoubleClickOnADeliveredJobShowsItsLabelsWhileTh
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
 
-  // The host's spooler printed and removed the job.
-  std::filesystem::remove("LABEL1/A123.spl");
+  doubleClick(window.lbQ(), 0);
+  viewers = window.findChildren<spooler::app::MergedJobViewer*>();
+  ASSERT_EQ(viewers.size(), 1);
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A1.spl");
+  viewers[0]->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  // The host's spooler printed and removed the first job.
+  std::filesystem::remove("LABEL1/A1.spl");
   doubleClick(window.lbQ(), 0);
   EXPECT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.toStdString(), spooler::kDeliveredJobGoneMessage);
-  window.setJobLineDoubleClick(nullptr);
 }
 
 } // namespace

@@ -1,0 +1,126 @@
+#include "spooler/ferrulin_program.h"
+
+#include "spooler/spooler_shell.h"
+
+#include <exception>
+#include <utility>
+
+namespace velmora::spooler {
+
+FerrulinProgram::FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& window,
+                                 std::vector<std::string> arguments)
+    : loop_(loop), window_(window), arguments_(std::move(arguments)), engine_(loop, *this) {
+  loop_.setErrorHandler([this](const std::string& message, const std::string& cause) {
+    if (!cause.empty())
+      window_.showCause(cause);
+    window_.showErrorBox(message);
+  });
+  loop_.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {
+    window_.showErrorBox(message, caption);
+  });
+  window_.forwardEventsTo(this);
+}
+
+FerrulinProgram::~FerrulinProgram() {
+  window_.forwardEventsTo(nullptr);
+  loop_.setErrorHandler(platform::MainLoop::CauseErrorHandler());
+  loop_.setErrorBoxHandler(nullptr);
+}
+
+void FerrulinProgram::FormShow() {
+  if (shown_)
+    return;
+  shown_ = true;
+  // Right after the window is first shown, once the loop runs.
+  postStep([this] { firstShow(); });
+}
+
+void FerrulinProgram::firstShow() {
+  if (!engine_.start())
+    return;
+  for (const std::string& argument : arguments_)
+    if (isMinimizedSwitch(argument))
+      window_.minimizeToTray();
+}
+
+bool FerrulinProgram::FormCloseQuery() {
+  if (ending_)
+    return true; // the window goes with the program
+  window_.showMessage(std::string(kCloseRefusal));
+  return false;
+}
+
+void FerrulinProgram::Button1Click() {
+  postStep([this] { engine_.LoadConfiguration(); });
+}
+
+void FerrulinProgram::sendBackItemClick() {
+  postStep([this] { engine_.sendHeldJobsBack(); });
+}
+
+void FerrulinProgram::ExitItemClick() {
+  end(0);
+}
+
+void FerrulinProgram::jobLineDoubleClick(JobId job) {
+  const auto delivered = engine_.deliveredJobs().stillStanding(job);
+  if (!delivered) {
+    window_.showMessage(kDeliveredJobGoneMessage);
+    return;
+  }
+  try {
+    window_.showMergedJob(*delivered, renderMergedJob(delivered->delivery.file));
+  } catch (const std::exception& error) {
+    window_.showErrorBox(error.what());
+  }
+}
+
+void FerrulinProgram::addStatusLine(const std::string& line) {
+  window_.addStatusLine(line);
+}
+
+void FerrulinProgram::addJobLine(JobId job, const std::string& line) {
+  window_.addJobLine(job, line);
+}
+
+void FerrulinProgram::changeJobLine(JobId job, const std::string& line) {
+  window_.changeJobLine(job, line);
+}
+
+void FerrulinProgram::clearPrinters() {
+  window_.clearPrinters();
+}
+
+void FerrulinProgram::addPrinterLine(const std::string& line) {
+  window_.addPrinterLine(line);
+}
+
+void FerrulinProgram::showCause(const std::string& cause) {
+  window_.showCause(cause);
+}
+
+void FerrulinProgram::showMessage(const std::string& text) {
+  window_.showMessage(text);
+}
+
+std::string FerrulinProgram::formatTimestamp(std::chrono::system_clock::time_point when) {
+  return window_.formatTimestamp(when);
+}
+
+void FerrulinProgram::endProgram() {
+  end(kEndProgramExitCode);
+}
+
+void FerrulinProgram::postStep(std::function<void()> step) {
+  loop_.post([alive = std::weak_ptr<bool>(alive_), step = std::move(step)] {
+    if (alive.lock())
+      step();
+  });
+}
+
+void FerrulinProgram::end(int exitCode) {
+  ending_ = true;
+  window_.endMainLoop(exitCode);
+}
+
+} // namespace velmora::spooler

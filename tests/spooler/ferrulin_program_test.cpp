@@ -1,0 +1,240 @@
+// The Ferrulin program in the test's own process, between the real engine
+// and a window that records what it is told (RecordingWindow): a main loop
+// the test steps by hand, real configuration files, real folders and locks.
+// The test plays the user through the window's events, as a window forwards
+// them.
+#include "configuration_fixture.h"
+#include "engine_fixture.h"
+#include "formats/configuration_file.h"
+#include "manual_main_loop.h"
+#include "spooler/ferrulin_program.h"
+#include "spooler/spooler_shell.h"
+#include "temp_dir.h"
+#include "xbase/apollo_table.h"
+#include "xbase/host_layout.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora::spooler {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::Lines;
+using test::RecordingWindow;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+constexpr auto kWait = 10s; // real time a watcher may take to report; generous
+
+bool up(const std::string& printer) {
+  return xbase::probeDestination(printer) == xbase::DestinationState::Up;
+}
+
+class FerrulinProgramTest : public ::testing::Test {
+protected:
+  FerrulinProgramTest() {
+    test::writeBytes("LabelDesign.txt",
+                     "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
+  }
+
+  void makeProgram(std::vector<std::string> arguments = {}) {
+    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments));
+  }
+  // The program over the window, and the window's first show, run.
+  void start(std::vector<std::string> arguments = {}) {
+    makeProgram(std::move(arguments));
+    window.events().FormShow();
+    loop.runReady();
+  }
+
+  std::size_t statusCount(const std::string& message) const {
+    const Lines& status = window.lines.status;
+    return static_cast<std::size_t>(std::count(status.begin(), status.end(), message));
+  }
+
+  test::TempWorkDir dir;
+  test::ManualMainLoop loop;
+  RecordingWindow window;
+  std::unique_ptr<FerrulinProgram> program; // goes before the window and the loop
+};
+
+TEST_F(FerrulinProgramTest, FirstShowLoadsThenMinimizesOncePerSwitch) {
+  test::writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
+  makeProgram({"data", "/minimized", "-MINIMIZED", "/MINIMIZED", "/MINIMIZED=1"});
+  window.events().FormShow();
+  EXPECT_THAT(window.lines.status, IsEmpty()) << "the first show runs once the loop runs";
+
+  loop.runReady();
+  EXPECT_THAT(window.lines.printers, ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)"));
+  EXPECT_THAT(window.printersAtMinimize, ElementsAre(1u, 1u))
+      << "each switch minimizes, after the printers are listed";
+  EXPECT_TRUE(up("PREP1"));
+
+  // Shown again from the tray: the first show does not run again.
+  window.events().FormShow();
+  loop.runReady();
+  EXPECT_EQ(statusCount("Loading Configuration"), 1u);
+  EXPECT_EQ(window.printersAtMinimize.size(), 2u);
+  EXPECT_THAT(window.errorBoxes, IsEmpty());
+  EXPECT_THAT(window.lines.messages, IsEmpty());
+}
+
+TEST_F(FerrulinProgramTest, AFailedFirstLoadShowsTheErrorBoxAndLeavesTheSwitchWithoutEffect) {
+  test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
+  start({"/MINIMIZED"});
+  ASSERT_EQ(window.errorBoxes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].caption, "") << "the default error box";
+  EXPECT_FALSE(window.errorBoxes[0].message.empty());
+  EXPECT_THAT(window.printersAtMinimize, IsEmpty());
+  EXPECT_THAT(window.exitCodes, IsEmpty()) << "the program goes on";
+}
+
+TEST_F(FerrulinProgramTest, LoopErrorsReachTheErrorBoxesWithTheirCauseInTheStatusLogFirst) {
+  makeProgram();
+  loop.reportError("Unable to open table: .\\PREP1\\LOCKSPL.DBF",
+                   "Not a DBF table: the header is too short");
+  loop.reportError("tblConfig: Cannot open file");
+  loop.reportErrorBox("Error", "Exception while waiting for notification");
+  loop.runReady();
+  EXPECT_THAT(window.lines.causes, ElementsAre("Not a DBF table: the header is too short"));
+  ASSERT_EQ(window.errorBoxes.size(), 3u);
+  const std::vector<std::pair<std::string, std::string>> boxes = {
+      {"", "Unable to open table: .\\PREP1\\LOCKSPL.DBF"},
+      {"", "tblConfig: Cannot open file"},
+      {"Error", "Exception while waiting for notification"},
+  };
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    EXPECT_EQ(window.errorBoxes[i].caption, boxes[i].first) << i;
+    EXPECT_EQ(window.errorBoxes[i].message, boxes[i].second) << i;
+  }
+  EXPECT_EQ(window.errorBoxes[0].causesBefore, 1u) << "the cause is in the log before the box";
+
+  // Once the program is gone, its window hears of the loop's errors no more.
+  program.reset();
+  loop.reportError("after the program");
+  loop.runReady();
+  EXPECT_EQ(window.errorBoxes.size(), 3u);
+}
+
+TEST_F(FerrulinProgramTest, Button1ReloadsTheConfigurationAfterTheClicksHandler) {
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}});
+  start();
+  ASSERT_EQ(window.lines.printers.size(), 1u);
+  program->engine().notifierConfig().Stop(); // only the click may reload now
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL2", ""}});
+
+  window.events().Button1Click();
+  EXPECT_EQ(window.lines.printers.size(), 1u) << "not within the click's own handler";
+  loop.runReady();
+  EXPECT_THAT(window.lines.printers, ElementsAre("PREP1 -> LABEL1 (LabelDesign.txt)",
+                                                 "PREP2 -> LABEL2 (LabelDesign.txt)"));
+  EXPECT_TRUE(up("PREP2"));
+
+  // A load that fails ends in the default error box; the old table serves on.
+  test::writeBytes(formats::kConfigurationFile, "<xml><not a rowset");
+  window.events().Button1Click();
+  loop.runReady();
+  ASSERT_EQ(window.errorBoxes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].caption, "");
+  EXPECT_EQ(window.lines.printers.size(), 2u);
+  EXPECT_TRUE(up("PREP2"));
+}
+
+TEST_F(FerrulinProgramTest, SendHeldJobsBackReturnsEveryHeldJobToItsFolder) {
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}});
+  fs::create_directories("VelmoraHeldJobs/PREP1");
+  test::writeBytes("VelmoraHeldJobs/PREP1/A123.spl", "held");
+  start();
+  window.events().sendBackItemClick();
+  EXPECT_TRUE(fs::exists("VelmoraHeldJobs/PREP1/A123.spl")) << "not within the click's handler";
+  loop.runReady();
+  EXPECT_FALSE(fs::exists("VelmoraHeldJobs/PREP1/A123.spl"));
+  EXPECT_EQ(test::readBytes("PREP1/A123.spl"), "held");
+  EXPECT_EQ(statusCount("# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl"),
+            1u);
+  EXPECT_EQ(statusCount("# 1 held job sent back"), 1u);
+}
+
+TEST_F(FerrulinProgramTest, DoubleClickOnAJobShowsItsLabelsWhileTheMergedFileCanBeRead) {
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}});
+  xbase::TApolloTable label1("Holder");
+  ASSERT_TRUE(xbase::claimSourceFolder(label1, "LABEL1")) << "LABEL1's spooler runs";
+  start();
+  test::dropJob("PREP1", "A1.spl", test::sampleJobNamed("A1"));
+  ASSERT_TRUE(loop.stepUntil(
+      [&] { return fs::exists("LABEL1/A1.spl") && !fs::exists("PREP1/A1.spl"); }, kWait));
+  ASSERT_EQ(window.lines.jobIds.size(), 1u);
+  const JobId job = window.lines.jobIds[0];
+
+  window.events().jobLineDoubleClick(job);
+  ASSERT_EQ(window.mergedJobs.size(), 1u);
+  EXPECT_EQ(window.mergedJobs[0].jobLine, "PREP1\\A1.spl");
+  EXPECT_EQ(window.mergedJobs[0].labels, 1u);
+  EXPECT_EQ(window.mergedJobs[0].notes, "");
+
+  {
+    // Its file stands, but its writer holds it: it cannot be read.
+    std::ofstream writer("LABEL1/A1.spl", std::ios::app);
+    ASSERT_TRUE(writer.is_open());
+    window.events().jobLineDoubleClick(job);
+  }
+  ASSERT_EQ(window.errorBoxes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].caption, "");
+  EXPECT_THAT(window.errorBoxes[0].message, HasSubstr("A1.spl"));
+  EXPECT_EQ(window.mergedJobs.size(), 1u);
+
+  // The host's spooler printed and removed it; a job never delivered is gone
+  // alike.
+  fs::remove("LABEL1/A1.spl");
+  window.events().jobLineDoubleClick(job);
+  window.events().jobLineDoubleClick(job + 1000);
+  EXPECT_THAT(window.lines.messages,
+              ElementsAre(kDeliveredJobGoneMessage, kDeliveredJobGoneMessage));
+  EXPECT_EQ(window.mergedJobs.size(), 1u);
+  EXPECT_EQ(window.errorBoxes.size(), 1u);
+}
+
+TEST_F(FerrulinProgramTest, CloseIsRefusedUntilExitFerrulinEndsTheLoopAndEveryFolderIsReleased) {
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL2", ""}});
+  start();
+  ASSERT_TRUE(up("PREP1"));
+  ASSERT_TRUE(up("PREP2"));
+
+  EXPECT_FALSE(window.events().FormCloseQuery());
+  EXPECT_THAT(window.lines.messages, ElementsAre(std::string(kCloseRefusal)));
+  EXPECT_THAT(window.exitCodes, IsEmpty());
+
+  window.events().ExitItemClick();
+  EXPECT_THAT(window.exitCodes, ElementsAre(0));
+  EXPECT_TRUE(window.events().FormCloseQuery()) << "the window goes with the program";
+  EXPECT_EQ(window.lines.messages.size(), 1u) << "ending asks nothing";
+  EXPECT_TRUE(up("PREP1")) << "held until the program's entry releases it";
+
+  const FerrulinWindowEvents* driving = &window.events();
+  program.reset(); // what the entry does once the loop has ended
+  EXPECT_FALSE(up("PREP1"));
+  EXPECT_FALSE(up("PREP2"));
+  EXPECT_NE(&window.events(), driving) << "the window's events go nowhere now";
+}
+
+TEST_F(FerrulinProgramTest, MissingConfigurationShowsItsMessageAndEndsWithExitCode1) {
+  start();
+  EXPECT_THAT(window.lines.messages, ElementsAre(formats::kMissingConfigurationMessage));
+  EXPECT_THAT(window.exitCodes, ElementsAre(1));
+  EXPECT_THAT(window.lines.status, ElementsAre("Loading Configuration"));
+  EXPECT_TRUE(window.events().FormCloseQuery()) << "the program is ending: no refusal";
+  EXPECT_EQ(window.lines.messages.size(), 1u);
+}
+
+} // namespace
+} // namespace velmora::spooler
