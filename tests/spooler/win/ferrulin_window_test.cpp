@@ -3,6 +3,7 @@
 // LB_GETTEXT, over the real engine in a data directory of the test's own.
 // The last tests start Ferrulin.exe itself as a process.
 #include "configuration_fixture.h"
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "spooler/delivered_job.h"
