@@ -1,8 +1,20 @@
 // ChildProcess: what both platforms share, the readers of the output and the
-// waits on them.
+// waits on them; and the build's paths as the test program names them.
 #include "child_process.h"
 
 namespace velmora::test {
+
+std::string buildPath(std::string_view path) {
+  std::string named(path);
+#ifdef _WIN32
+  if (named.starts_with("/"))
+    named = "Z:" + named;
+  for (char& c : named)
+    if (c == '/')
+      c = '\\';
+#endif
+  return named;
+}
 
 void ChildProcess::readOutput() {
   std::string pending;

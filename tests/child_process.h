@@ -105,4 +105,10 @@ private:
   std::thread errorReader_;
 };
 
+// A path CMake gave the test at build time (a program's, a folder of the
+// build), as this program must name it: a cross build that runs under Wine
+// was given POSIX paths, which name the same files on Wine's drive Z:
+// ("/work/build/x.exe" is "Z:\work\build\x.exe"). Elsewhere the path as it is.
+std::string buildPath(std::string_view path);
+
 } // namespace velmora::test

@@ -27,6 +27,9 @@ constexpr std::uint32_t kTakeOverDelayMs = 1000;
 // While jobs wait for their printer's design, the design file is looked at
 // this often.
 constexpr std::uint32_t kDesignCheckDelayMs = 2000;
+// How long the jobs of a backlog are taken one after another before the
+// loop's timers get their turn.
+constexpr auto kBacklogSlice = std::chrono::milliseconds(100);
 // A configuration file in use is loaded again this often.
 constexpr std::uint32_t kReloadDelayMs = 500;
 // How long one slice of a configuration load may run before the main loop
@@ -492,8 +495,21 @@ void SpoolerEngine::planNextReport(TLabelSpooler& record) {
   if (!printer.Active())
     return;
   // The next waiting job at once, not after the change the last one made.
-  if (record.jobs.moreWaiting())
-    return reportSoon(record);
+  // A backlog is worked through in runs of reports posted one after another,
+  // each run at most kBacklogSlice long; then the next report waits for the
+  // loop's timers that are due (a tick comes only when no task waits), so
+  // that the other printers' reports and a configuration save are not held
+  // up until the backlog is gone.
+  if (record.jobs.moreWaiting()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!record.backlogRunStarted)
+      record.backlogRunStarted = now;
+    if (now - *record.backlogRunStarted < kBacklogSlice)
+      return reportSoon(record);
+    record.backlogRunStarted.reset();
+    return scheduleReport(printer, 1);
+  }
+  record.backlogRunStarted.reset();
   if (const auto due = record.jobs.nextDue()) {
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - JobChoice::Clock::now());
     scheduleReport(printer, static_cast<std::uint32_t>(std::max<std::int64_t>(wait.count(), 1)));

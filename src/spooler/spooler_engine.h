@@ -13,7 +13,9 @@
 //   printer's design and delivers it to the primary destination, or the
 //   backup one when the primary's spooler is down or reports an error (or the
 //   write to it fails), under a name no waiting file holds (delivery never
-//   replaces a file); the next waiting job is reported at once;
+//   replaces a file); the next waiting job is reported at once, though a
+//   long backlog lets the loop's timers (the other printers' reports, a
+//   configuration save) have their turn every tenth of a second;
 // - fateOf() decides from the job alone what becomes of the source job:
 //   removed once delivered, or moved to the holding folder (held_jobs.h)
 //   rather than deleted when no destination took it or it could not be
@@ -49,6 +51,7 @@
 #include "watch/at_file_notification.h"
 #include "watch/old_timer.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -82,6 +85,8 @@ struct TLabelSpooler {
   // until it lets go.
   bool standby = false;
   JobChoice jobs; // which entry of the source folder is the next job
+  // When the run of reports now working through a backlog began.
+  std::optional<std::chrono::steady_clock::time_point> backlogRunStarted;
 };
 
 // The configuration file both programs share, and the spelling under which the

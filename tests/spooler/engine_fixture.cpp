@@ -49,14 +49,21 @@ std::string mergedBytes(const std::string& reference) {
   return formats::encodeLines({reference + "|1 Burger|Mod Line 1", "--"});
 }
 
-void dropJob(const std::string& folder, const std::string& name, const Lines& lines) {
-  writeBytes(folder + "/" + name + ".tmp", formats::encodeLines(lines));
-  std::filesystem::rename(folder + "/" + name + ".tmp", folder + "/" + name);
+void dropJob(const std::string& folder, const std::string& name, const Lines& lines,
+             JobAccess access) {
+  namespace fs = std::filesystem;
+  const std::string written = folder + "/" + name + ".tmp";
+  writeBytes(written, formats::encodeLines(lines));
+  if (access == JobAccess::ReadOnly)
+    fs::permissions(written,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  fs::rename(written, folder + "/" + name);
 }
 
 EngineTest::EngineTest() {
   loop.setErrorHandler([this](const std::string& message) { errors.push_back(message); });
-  writeBytes("LabelDesign.txt", "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n");
+  writeBytes("LabelDesign.txt", kLabelDesign);
   for (const char* printer : {"LABEL1", "LABEL2"}) {
     std::filesystem::create_directory(printer);
     xbase::createLockTable(printer);

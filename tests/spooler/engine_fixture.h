@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::test {
@@ -114,12 +115,21 @@ public:
   std::vector<int> exitCodes;
 };
 
+// The fixture's label design (LabelDesign.txt): a job's reference, its item
+// and its first modifier on one line.
+inline constexpr std::string_view kLabelDesign = "<Reference>|<Item Name>|<Item Mod[1]>\r\n--\r\n";
+
 // A one-block job whose reference line names it.
 Lines sampleJobNamed(const std::string& reference);
 // The merged job of sampleJobNamed with the fixture's design.
 std::string mergedBytes(const std::string& reference);
-// Writes a job the way the host does: whole, then given its name.
-void dropJob(const std::string& folder, const std::string& name, const Lines& lines);
+
+enum class JobAccess { Writable, ReadOnly };
+// Writes a job the way the host does: whole, then given its name. A
+// read-only job (on Windows its read-only attribute) is made so before it
+// takes its name.
+void dropJob(const std::string& folder, const std::string& name, const Lines& lines,
+             JobAccess access = JobAccess::Writable);
 
 using test::ConfigRow;
 using test::TempWorkDir;

@@ -454,5 +454,39 @@ TEST_F(SpoolerEngineTest, AFolderThatCannotBeClaimedIsSaidWithItsCause) {
       << "the reader's reason follows the table's message";
 }
 
+// A backlog is worked through in runs between which the loop's timers have
+// their turn, on a loop that runs in real time: another printer's job and a
+// configuration save are dealt with while the backlog lasts, not after it.
+using SpoolerEngineBacklog = test::EngineTest;
+
+TEST_F(SpoolerEngineBacklog, HoldsUpNeitherAnotherPrinterNorAConfigurationSave) {
+  holdLock("LABEL1");
+  holdLock("LABEL2");
+  fs::create_directory("PREP1");
+  const std::size_t backlog = 500;
+  for (std::size_t number = 1; number <= backlog; ++number)
+    dropJob("PREP1", "J" + std::to_string(number) + ".spl", job(std::to_string(number)));
+  const std::vector<test::ConfigRow> rows = {{"PREP1", "LABEL1", ""}, {"PREP2", "LABEL2", ""}};
+  start(rows);
+  std::size_t waitingWhenPrinted = 0;
+  view.onJob = [&](const std::string& line) {
+    if (line == "PREP1\\J10.spl") // the backlog is under way
+      dropJob("PREP2", "other.spl", job("other"));
+    if (line == "PREP2\\other.spl")
+      waitingWhenPrinted = platform::listEntries("PREP1", ".spl").size();
+  };
+  ASSERT_TRUE(runUntil([&] { return fs::exists("LABEL2/other.spl"); }, 60s));
+  EXPECT_GT(waitingWhenPrinted, backlog / 2) << "PREP2's job waited for PREP1's backlog";
+
+  writeConfiguration(rows);
+  ASSERT_TRUE(runUntil(
+      [&] {
+        return std::count(view.status.begin(), view.status.end(), "Configuration loaded") == 2;
+      },
+      60s));
+  EXPECT_GT(platform::listEntries("PREP1", ".spl").size(), backlog / 2)
+      << "the save waited for PREP1's backlog";
+}
+
 } // namespace
 } // namespace velmora::spooler

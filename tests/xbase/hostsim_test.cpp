@@ -125,11 +125,32 @@ TEST(HostSim, HoldsAFolderTakesItsJobsAndLetsGoWhenStopped) {
   EXPECT_EQ(hostsim({"probe", here(), "LABEL1"}).lines, std::vector<std::string>{"down"});
 }
 
+// --keep-jobs: every job taken is moved into the folder under a name of its
+// own (a number, the printer, its name), never over another file.
+TEST(HostSim, KeepsTheJobsItTakesEachUnderANameOfItsOwn) {
+  TempWorkDir dir;
+  ASSERT_EQ(hostsim({"make-demo", here()}).status, 0);
+  std::filesystem::create_directory("kept");
+  test::writeBytes("kept/000001-LABEL1-A.spl", "there before");
+  ChildProcess host(HOSTSIM_PATH, {"hold", here(), "LABEL1", "--take-jobs", "--keep-jobs", "kept"});
+  ASSERT_EQ(host.readLine(20s).value_or("(nothing)"), "holding LABEL1");
+  for (const char* bytes : {"first", "second"}) { // one name, delivered twice
+    test::writeBytes("LABEL1/A.tmp", bytes);
+    std::filesystem::rename("LABEL1/A.tmp", "LABEL1/A.spl");
+    EXPECT_EQ(host.readLine(20s).value_or("(nothing)"), "took A.spl");
+  }
+  EXPECT_FALSE(std::filesystem::exists("LABEL1/A.spl"));
+  EXPECT_EQ(test::readBytes("kept/000001-LABEL1-A.spl"), "there before");
+  EXPECT_EQ(test::readBytes("kept/000002-LABEL1-A.spl"), "first");
+  EXPECT_EQ(test::readBytes("kept/000003-LABEL1-A.spl"), "second");
+}
+
 TEST(HostSim, AnswersWrongCommandLinesWithUsage) {
   EXPECT_EQ(hostsim({"--help"}).status, 0);
   EXPECT_EQ(hostsim({}).status, 2);
   EXPECT_EQ(hostsim({"frobnicate", "x", "y"}).status, 2);
   EXPECT_EQ(hostsim({"hold", "x"}).status, 2);
+  EXPECT_EQ(hostsim({"hold", ".", "P", "--keep-jobs", "k"}).status, 2); // without --take-jobs
   EXPECT_EQ(hostsim({"drop", ".", "P", "--bogus"}).status, 2);
   EXPECT_EQ(hostsim({"write-slowly", ".", "P", "--items", "-1"}).status, 2);
 }

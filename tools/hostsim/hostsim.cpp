@@ -12,11 +12,13 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "formats/label_block.h"
 #include "formats/text_file.h"
+#include "platform/file_move.h"
 #include "platform/file_system.h"
 #include "platform/random_access_file.h"
 #include "platform/termination_signal.h"
@@ -37,12 +39,17 @@ Usage:
       Makes DIR (when missing) a demo data directory: RMSpool.DBF listing the
       printers PREP1, PREP2, LABEL1 and LABEL2, LBLPRDEF.DBF (40 fields, one
       record) and a folder for each printer. Existing tables are replaced.
-  hostsim hold DIR PRINTER [--take-jobs]
+  hostsim hold DIR PRINTER [--take-jobs [--keep-jobs FOLDER]]
       Holds the lock of DIR\PRINTER\LOCKSPL.DBF like a running host spooler
       (making the folder and table when missing) until stopped with Ctrl+C or
       SIGTERM. Prints "holding PRINTER" once the lock is held. With
       --take-jobs the "*.spl" jobs delivered to the folder are taken away
-      (deleted) about every 200 ms, each reported as "took NAME".
+      (deleted) about every 200 ms, each reported as "took NAME". With
+      --keep-jobs they are moved into FOLDER instead (made when missing; named
+      relative to where hostsim was started, on the file system of DIR), each
+      under a name of its own: a sequence number, the printer and the name it
+      was delivered under ("000001-LABEL1-JOB0001.spl"). A name taken there
+      already is never replaced: the next number is tried.
   hostsim drop DIR PRINTER [JOBFILE] [--name NAME] [--items N]
       Drops a job into DIR\PRINTER, whole: a copy of JOBFILE, or else a sample
       job of N label blocks (100 lines each, default 1). Its name is NAME, else
@@ -169,7 +176,43 @@ void makeDemo() {
 
 // --- hold -----------------------------------------------------------------------
 
-int hold(const std::string& printer, bool takeJobs) {
+// Where the jobs taken go: deleted (no folder), or moved into a folder, each
+// under a name of its own. Used by the holding thread only.
+struct TakenJobs {
+  std::string keepFolder;        // empty: taken jobs are deleted
+  int lastKept = 0;              // the sequence number of the last job kept
+  std::set<std::string> refused; // jobs whose move failed, said once each
+};
+
+// Takes the job `name` out of the printer's folder. False when it could not
+// be taken now (it is tried again at the next look).
+bool takeJob(const std::string& printer, const std::string& name, TakenJobs& taken) {
+  const std::string job = printer + "\\" + name;
+  if (taken.keepFolder.empty()) {
+    return platform::removeFile(job);
+  }
+  for (;;) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%06d", ++taken.lastKept);
+    const std::string kept = taken.keepFolder + "\\" + number + "-" + printer + "-" + name;
+    const platform::MoveOutcome moved = platform::moveFileNoReplace(job, kept);
+    switch (moved.result) {
+    case platform::MoveResult::Moved:
+      return true;
+    case platform::MoveResult::TargetExists:
+      continue; // never replaced: the next number
+    case platform::MoveResult::InUse:
+      return false;
+    case platform::MoveResult::Failed:
+      if (taken.refused.insert(name).second) {
+        std::cerr << "hostsim: cannot keep " << job << ": " << moved.reason << std::endl;
+      }
+      return false;
+    }
+  }
+}
+
+int hold(const std::string& printer, bool takeJobs, TakenJobs taken) {
   std::mutex mutex;
   std::condition_variable stopped;
   bool stop = false; // guarded by mutex
@@ -195,7 +238,7 @@ int hold(const std::string& printer, bool takeJobs) {
     // A printer empties its queue at its own pace: look again every 200 ms.
     stopped.wait_for(lock, std::chrono::milliseconds(200), [&] { return stop; });
     for (const std::string& job : platform::listEntries(printer, ".spl")) {
-      if (platform::removeFile(printer + "\\" + job)) {
+      if (takeJob(printer, job, taken)) {
         std::cout << "took " << job << std::endl;
       }
     }
@@ -323,14 +366,24 @@ int run(const std::vector<std::string>& args) {
   const std::string& printer = args[2];
   if (command == "hold") {
     bool takeJobs = false;
+    std::string keepFolder;
     for (std::size_t i = 3; i < args.size(); ++i) {
-      if (args[i] != "--take-jobs") {
+      if (args[i] == "--take-jobs") {
+        takeJobs = true;
+      } else if (args[i] == "--keep-jobs" && i + 1 < args.size()) {
+        keepFolder = std::filesystem::absolute(args[++i]).string();
+      } else {
         throw UsageError("hostsim hold: unknown option " + args[i]);
       }
-      takeJobs = true;
+    }
+    if (!keepFolder.empty() && !takeJobs) {
+      throw UsageError("hostsim hold: --keep-jobs keeps the jobs --take-jobs takes");
+    }
+    if (!keepFolder.empty()) {
+      std::filesystem::create_directories(keepFolder);
     }
     enterDataDirectory(args[1], false);
-    return hold(printer, takeJobs);
+    return hold(printer, takeJobs, TakenJobs{keepFolder, 0, {}});
   }
   if (command == "drop" || command == "write-slowly") {
     const Job job = jobFromArguments(args);
