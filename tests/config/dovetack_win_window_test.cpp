@@ -564,10 +564,10 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
                                  folder.path() / "CartavellService.EXE");
     TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
     box.create(nullptr);
-    EXPECT_EQ(text(box.lblProductVersion), "Cartavell") << c.name;
+    EXPECT_EQ(text(box.control(AboutBoxControlId::ProductVersion)), "Cartavell") << c.name;
     box.FormShow();
-    EXPECT_EQ(text(box.lblProductVersion), c.productLine) << c.name;
-    EXPECT_EQ(text(box.lblServiceVersion), c.serviceLine) << c.name;
+    EXPECT_EQ(text(box.control(AboutBoxControlId::ProductVersion)), c.productLine) << c.name;
+    EXPECT_EQ(text(box.control(AboutBoxControlId::ServiceVersion)), c.serviceLine) << c.name;
   }
 
   // The box as the program shows it: a double-click on the picture shows it
@@ -585,8 +585,10 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   EXPECT_FALSE(::IsWindowVisible(box.handle()));
   EXPECT_TRUE(::GetWindowLongPtrW(box.handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
   EXPECT_FALSE(::GetWindowLongPtrW(box.handle(), GWL_STYLE) & WS_SYSMENU); // no caption buttons
-  EXPECT_NE(text(box.lblLink).find(std::string(kMakerWebAddress)), std::string::npos);
-  EXPECT_TRUE(::GetWindowLongPtrW(box.btnOK, GWL_STYLE) & BS_DEFPUSHBUTTON);
+  EXPECT_NE(text(box.control(AboutBoxControlId::Link)).find(std::string(kMakerWebAddress)),
+            std::string::npos);
+  EXPECT_TRUE(::GetWindowLongPtrW(box.control(AboutBoxControlId::Ok), GWL_STYLE) &
+              BS_DEFPUSHBUTTON);
   RECT client{};
   ::GetClientRect(box.handle(), &client);
   EXPECT_EQ(client.right, scaled(402, windowDpi(box.handle())));
@@ -599,7 +601,7 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
     ::KillTimer(nullptr, id);
     ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->handle()) != FALSE;
     ModalWatch::ownerDisabled = ::IsWindowEnabled(ModalWatch::owner) == FALSE;
-    ::SendMessageW(ModalWatch::box->btnOK, BM_CLICK, 0, 0);
+    ::SendMessageW(ModalWatch::box->control(AboutBoxControlId::Ok), BM_CLICK, 0, 0);
   });
   ASSERT_NE(timer, 0u);
   ::SendMessageW(frmMain.handle(), WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
