@@ -3,6 +3,7 @@
 // messages, the way the system passes a user's clicks, selections and typed
 // keys on, and what they show is read back (GetWindowTextW, list-view and
 // list-box contents), over real files in a temporary data directory.
+#include "config/dovetack_model.h"
 #include "config/label_setup_writer.h"
 #include "config/program_messages.h"
 #include "config/test_print.h"
@@ -125,8 +126,11 @@ protected:
     writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
   }
 
+  // A window over a model of its own, as the program makes them.
   TfrmMain& open() {
-    window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), messages);
+    window.reset();
+    model = std::make_unique<DovetackModel>(messages, TfrmMain::testPrintTimeNow);
+    window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), *model);
     window->create();
     ::ShowWindow(window->handle(), SW_SHOWNOACTIVATE);
     pump();
@@ -149,6 +153,7 @@ protected:
 
   TempWorkDir dir;
   RecordingMessages messages;
+  std::unique_ptr<DovetackModel> model;
   std::unique_ptr<TfrmMain> window;
 };
 
@@ -219,7 +224,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   ListView_SetItemState(w.gridConfig, 1, LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
   pump();
-  EXPECT_EQ(w.configuration().tblConfig().currentRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(model->configuration().currentGridRow(), std::optional<std::size_t>(1));
   EXPECT_EQ(text(w.lookSource), "PREP2");
   EXPECT_EQ(text(w.lookBackup), "LBL1");
 
@@ -576,7 +581,8 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   test::makePrinterTable({"PREP1"});
   writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
   RecordingMessages messages;
-  TfrmMain frmMain(::GetModuleHandleW(nullptr), messages);
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), model);
   frmMain.create();
   ::ShowWindow(frmMain.handle(), SW_SHOWNOACTIVATE);
   TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());

@@ -1,6 +1,9 @@
 #include "config/win/main_window.h"
 
+#include "config/label_design_editor.h"
+#include "config/label_preview_size.h"
 #include "config/program_messages.h"
+#include "config/test_print.h"
 #include "config/win/about_box.h"
 #include "config/win/program_picture.h"
 #include "platform/unicode.h"
@@ -10,8 +13,9 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include <exception>
+#include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 
 namespace velmora::config::win {
@@ -39,13 +43,6 @@ std::wstring localeText(LCTYPE type, const wchar_t* fallback) {
 TimeLocale userTimeLocale() {
   return {fromWide(localeText(LOCALE_STIME, L":")), fromWide(localeText(LOCALE_S1159, L"AM")),
           fromWide(localeText(LOCALE_S2359, L"PM"))};
-}
-
-// The test print's time text now.
-std::string testPrintTimeNow() {
-  SYSTEMTIME now{};
-  ::GetLocalTime(&now);
-  return formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale());
 }
 
 // The label sizes the preview offers where the design sets no ^PW / ^LL, in
@@ -86,28 +83,34 @@ void setComboItems(HWND box, const std::vector<std::string>& items) {
     ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(item).c_str()));
 }
 
+// Selects line `line` of `box`, or none.
+void showComboLine(HWND box, std::optional<std::size_t> line) {
+  const int wanted = line ? static_cast<int>(*line) : -1;
+  if (::SendMessageW(box, CB_GETCURSEL, 0, 0) != wanted)
+    ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(wanted), 0);
+}
+
 // Selects the item that is exactly `value` (with regard to case), else none.
 void showComboValue(HWND box, const std::string& value) {
   const std::wstring wanted = toWide(value);
-  int found = -1;
+  std::optional<std::size_t> found;
   if (!wanted.empty()) {
     const std::vector<std::wstring> items = comboItems(box);
-    for (std::size_t i = 0; i < items.size(); ++i)
-      if (items[i] == wanted) {
-        found = static_cast<int>(i);
-        break;
-      }
+    for (std::size_t i = 0; i < items.size() && !found; ++i)
+      if (items[i] == wanted)
+        found = i;
   }
-  if (::SendMessageW(box, CB_GETCURSEL, 0, 0) != found)
-    ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+  showComboLine(box, found);
 }
 
 } // namespace
 
-TfrmMain::TfrmMain(HINSTANCE instance, UserMessages& messages)
-    : instance_(instance), messages_(messages), labelPreview_(testPrintTimeNow) {}
+TfrmMain::TfrmMain(HINSTANCE instance, DovetackModel& model)
+    : instance_(instance), model_(model), labelPreview_(model) {}
 
 TfrmMain::~TfrmMain() {
+  if (listening_)
+    model_.removeConfigurationListener(configurationListener_);
   if (window_) {
     ::KillTimer(window_, kClockTimer);
     ::DestroyWindow(window_);
@@ -150,8 +153,9 @@ void TfrmMain::create() {
   layout();
   showPage(0);
 
-  configuration_.tblConfig().addChangeListener(
+  configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
+  listening_ = true;
   updateClock();
   FormCreate();
 }
@@ -447,8 +451,8 @@ void TfrmMain::showPage(int page) {
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
-  btnLoadLastClick(); // a failure is shown and the start goes on
-  actions_.openConfiguration();
+  if (const std::optional<std::string> design = model_.startUp())
+    showDesign(*design);
   refreshPrinterChoices();
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
@@ -456,19 +460,19 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  actions_.addPrinter();
+  model_.addPrinter();
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  actions_.deletePrinter();
+  model_.deletePrinter();
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  actions_.saveAndActivate();
+  model_.saveAndActivate();
 }
 
 void TfrmMain::btnSetupRMClick() {
-  actions_.setupRMLabels();
+  model_.setupRMLabels();
 }
 
 void TfrmMain::ProgramIconDblClick() {
@@ -485,7 +489,8 @@ void TfrmMain::tblConfigChanged(formats::TTableChange) {
 void TfrmMain::refreshGrid() {
   const bool wasShowing = showingRow_;
   showingRow_ = true;
-  const int rows = static_cast<int>(configuration_.gridRowCount());
+  const PrinterConfiguration& configuration = model_.configuration();
+  const int rows = static_cast<int>(configuration.gridRowCount());
   while (ListView_GetItemCount(gridConfig) > rows)
     ListView_DeleteItem(gridConfig, ListView_GetItemCount(gridConfig) - 1);
   while (ListView_GetItemCount(gridConfig) < rows) {
@@ -498,8 +503,8 @@ void TfrmMain::refreshGrid() {
   wchar_t shown[64];
   for (int row = 0; row < rows; ++row)
     for (std::size_t column = 0; column < kGridColumns.size(); ++column) {
-      const std::wstring text = toWide(
-          configuration_.gridText(static_cast<std::size_t>(row), kGridColumns[column].field));
+      const std::wstring text =
+          toWide(configuration.gridText(static_cast<std::size_t>(row), kGridColumns[column].field));
       ListView_GetItemText(gridConfig, row, static_cast<int>(column), shown, 64);
       if (text != shown)
         ListView_SetItemText(gridConfig, row, static_cast<int>(column),
@@ -512,7 +517,7 @@ void TfrmMain::showCurrentRow() {
   const bool wasShowing = showingRow_;
   showingRow_ = true;
   for (RowField& field : rowFields_) {
-    const std::string value = configuration_.currentValue(field.description->field);
+    const std::string value = model_.configuration().currentValue(field.description->field);
     if (field.description->printerChoice) {
       const std::wstring before = velmora::win::windowText(field.control);
       showComboValue(field.control, value);
@@ -522,7 +527,7 @@ void TfrmMain::showCurrentRow() {
       setWindowText(field.control, value);
     }
   }
-  const std::optional<std::size_t> row = configuration_.currentGridRow();
+  const std::optional<std::size_t> row = model_.configuration().currentGridRow();
   if (row) {
     const int shown = static_cast<int>(*row);
     if (!(ListView_GetItemState(gridConfig, shown, LVIS_SELECTED) & LVIS_SELECTED))
@@ -538,7 +543,7 @@ void TfrmMain::showCurrentRow() {
 void TfrmMain::refreshPrinterChoices() {
   for (RowField& field : rowFields_)
     if (field.description->printerChoice)
-      setComboItems(field.control, configuration_.printerChoices());
+      setComboItems(field.control, model_.configuration().printerChoices());
   showCurrentRow();
 }
 
@@ -553,8 +558,9 @@ void TfrmMain::choiceTyped(RowField& field, wchar_t character) {
   const DWORD now = ::GetTickCount();
   const bool afterPause = field.lastKey == 0 || now - field.lastKey > kKeyboardInputInterval;
   field.lastKey = now;
-  const std::optional<std::size_t> index = field.typeAhead.type(
-      configuration_.printerChoices(), fromWide(std::wstring_view(&character, 1)), afterPause);
+  const std::optional<std::size_t> index =
+      field.typeAhead.type(model_.configuration().printerChoices(),
+                           fromWide(std::wstring_view(&character, 1)), afterPause);
   if (!index)
     return;
   const auto row = static_cast<int>(*index);
@@ -568,81 +574,88 @@ void TfrmMain::choiceTyped(RowField& field, wchar_t character) {
 // ---- "Label Editor" page ------------------------------------------------------
 
 void TfrmMain::refreshTestPrinters() {
-  const std::vector<std::string> sources = configuration_.sourcePrinters();
+  const std::vector<std::string> sources = model_.testPrinterChoices();
   std::vector<std::wstring> wanted;
   for (const std::string& source : sources)
     wanted.push_back(toWide(source));
   if (comboItems(lookTestPrinter) != wanted)
     setComboItems(lookTestPrinter, sources);
-  showComboValue(lookTestPrinter, testPrinter_.chosen());
+  showComboLine(lookTestPrinter, model_.shownTestPrinter());
+}
+
+void TfrmMain::showDesign(const std::string& design) {
+  setWindowText(reLabelDesign, design);
+  // A multi-line edit sends no EN_CHANGE for a text set whole.
+  labelPreview_.setDesignText(windowText(reLabelDesign));
 }
 
 void TfrmMain::btnLoadLastClick() {
-  actions_.guarded([this] {
-    setWindowText(reLabelDesign, designEditor_.revertToLast());
-    // A multi-line edit sends no EN_CHANGE for a text set whole.
-    labelPreview_.setDesignText(windowText(reLabelDesign));
-  });
+  if (const std::optional<std::string> design = model_.revertToLast())
+    showDesign(*design);
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  actions_.saveDesign(windowText(reLabelDesign));
+  model_.saveDesign(windowText(reLabelDesign));
 }
 
 void TfrmMain::btnTestDesignClick() {
-  actions_.testPrint(windowText(lookTestPrinter), testPrintTimeNow());
+  model_.testPrint();
 }
 
 void TfrmMain::listTagsDblClick() {
-  actions_.guarded([this] {
-    const LRESULT selected = ::SendMessageW(listTags, LB_GETCURSEL, 0, 0);
-    std::optional<std::size_t> entry;
-    if (selected != LB_ERR)
-      entry = static_cast<std::size_t>(selected);
-    const std::string tag(designTagAt(entry));
-    // The start of the selection (the caret) as line and column.
-    DWORD start = 0;
-    ::SendMessageW(reLabelDesign, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    const LRESULT line = ::SendMessageW(reLabelDesign, EM_LINEFROMCHAR, start, 0);
-    const auto lineStart = static_cast<DWORD>(
-        ::SendMessageW(reLabelDesign, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
-    const auto length =
-        static_cast<std::size_t>(::SendMessageW(reLabelDesign, EM_LINELENGTH, lineStart, 0));
-    std::wstring text(std::max<std::size_t>(length, 1) + 1, L'\0');
-    *reinterpret_cast<WORD*>(text.data()) = static_cast<WORD>(text.size());
-    const auto copied = static_cast<std::size_t>(
-        ::SendMessageW(reLabelDesign, EM_GETLINE, static_cast<WPARAM>(line),
-                       reinterpret_cast<LPARAM>(text.data())));
-    text.resize(std::min(copied, length));
-    // The column in characters, not in UTF-16 units.
-    const std::size_t column =
-        platform::utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart)))
-            .size();
-    const TagInsertion inserted = insertTag(fromWide(text), column, tag);
-    // Line y replaced as a whole; the caret ends at its end.
-    ::SendMessageW(reLabelDesign, EM_SETSEL, lineStart, static_cast<LPARAM>(lineStart + length));
-    ::SendMessageW(reLabelDesign, EM_REPLACESEL, TRUE,
-                   reinterpret_cast<LPARAM>(toWide(inserted.line).c_str()));
-    ::SetFocus(reLabelDesign);
-  });
+  const LRESULT selected = ::SendMessageW(listTags, LB_GETCURSEL, 0, 0);
+  std::optional<std::size_t> entry;
+  if (selected != LB_ERR)
+    entry = static_cast<std::size_t>(selected);
+  // The start of the selection (the caret) as line and column.
+  DWORD start = 0;
+  ::SendMessageW(reLabelDesign, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+  const LRESULT line = ::SendMessageW(reLabelDesign, EM_LINEFROMCHAR, start, 0);
+  const auto lineStart =
+      static_cast<DWORD>(::SendMessageW(reLabelDesign, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+  const auto length =
+      static_cast<std::size_t>(::SendMessageW(reLabelDesign, EM_LINELENGTH, lineStart, 0));
+  std::wstring text(std::max<std::size_t>(length, 1) + 1, L'\0');
+  *reinterpret_cast<WORD*>(text.data()) = static_cast<WORD>(text.size());
+  const auto copied = static_cast<std::size_t>(::SendMessageW(
+      reLabelDesign, EM_GETLINE, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(std::min(copied, length));
+  // The column in characters, not in UTF-16 units.
+  const std::size_t column =
+      platform::utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart))).size();
+  const std::optional<TagInsertion> inserted = model_.insertTag(fromWide(text), column, entry);
+  if (!inserted)
+    return;
+  // Line y replaced as a whole; the caret ends at its end.
+  ::SendMessageW(reLabelDesign, EM_SETSEL, lineStart, static_cast<LPARAM>(lineStart + length));
+  ::SendMessageW(reLabelDesign, EM_REPLACESEL, TRUE,
+                 reinterpret_cast<LPARAM>(toWide(inserted->line).c_str()));
+  ::SetFocus(reLabelDesign);
 }
 
 void TfrmMain::previewOptionsChosen() {
-  preview::RenderOptions options = labelPreview_.options();
+  PreviewLabelSize chosen = model_.previewLabelSize();
   const auto dpiIndex = ::SendMessageW(lookPreviewDpi, CB_GETCURSEL, 0, 0);
   const auto sizeIndex = ::SendMessageW(lookPreviewSize, CB_GETCURSEL, 0, 0);
   if (dpiIndex >= 0 && dpiIndex < static_cast<LRESULT>(std::size(preview::kSupportedDpi)))
-    options.dpi = preview::kSupportedDpi[dpiIndex];
+    chosen.dpi = preview::kSupportedDpi[dpiIndex];
   const PreviewSize& size =
       kPreviewSizes[sizeIndex >= 0 && sizeIndex < static_cast<LRESULT>(std::size(kPreviewSizes))
                         ? sizeIndex
                         : 0];
-  options.defaultWidthDots = size.width * options.dpi / 100;
-  options.defaultLengthDots = size.length * options.dpi / 100;
-  labelPreview_.setOptions(options);
+  chosen.width = size.width;
+  chosen.length = size.length;
+  model_.setPreviewLabelSize(chosen);
+  labelPreview_.redraw();
 }
 
 // ---- status bar ------------------------------------------------------------------
+
+std::string TfrmMain::testPrintTimeNow() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale());
+}
 
 std::string TfrmMain::clockText() {
   wchar_t date[80]{};
@@ -708,7 +721,7 @@ void TfrmMain::command(int id, int code, HWND control) {
     return;
   }
   if (id == idLookTestPrinter && code == CBN_SELCHANGE) {
-    actions_.guarded([&] { testPrinter_.choose(windowText(lookTestPrinter)); });
+    model_.chooseTestPrinter(windowText(lookTestPrinter));
     return;
   }
   RowField* field = fieldOf(control);
@@ -718,8 +731,7 @@ void TfrmMain::command(int id, int code, HWND control) {
       field->description->printerChoice ? code == CBN_SELCHANGE : code == EN_CHANGE;
   if (!changed)
     return;
-  const std::string value = windowText(control);
-  if (!actions_.guarded([&] { configuration_.setFieldValue(field->description->field, value); }))
+  if (!model_.setFieldValue(field->description->field, windowText(control)))
     showCurrentRow(); // the control shows what the table holds again
 }
 
@@ -733,9 +745,7 @@ void TfrmMain::notify(const NMHDR& header) {
     if (change.iItem < 0 || !(change.uChanged & LVIF_STATE) ||
         !(change.uNewState & LVIS_SELECTED) || (change.uOldState & LVIS_SELECTED))
       return;
-    const auto row = static_cast<std::size_t>(change.iItem);
-    if (configuration_.tblConfig().currentRow() != row &&
-        !actions_.guarded([&] { configuration_.tblConfig().moveTo(row); }))
+    if (!model_.selectRow(static_cast<std::size_t>(change.iItem)))
       showCurrentRow();
   }
 }

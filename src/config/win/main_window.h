@@ -10,19 +10,15 @@
 // choice); and a
 // status bar whose right-hand pane is a clock.
 //
-// The window is thin: every action forwards to the operations of
-// src/config and shows what they raise in the error box, as the Qt window
-// does. It owns those operations and its controls; the UserMessages and the
-// about box belong to the program and outlive the window. Window thread
-// only.
+// The window is thin: it shows what the program's DovetackModel holds and
+// forwards every click, choice and edit to one of its actions, which show
+// their own errors and messages, as the Qt window does. It owns its
+// controls; the model and the about box belong to the program and outlive
+// the window. Window thread only.
 #pragma once
 
-#include "config/dovetack_actions.h"
-#include "config/label_design_editor.h"
-#include "config/label_setup_writer.h"
+#include "config/dovetack_model.h"
 #include "config/printer_configuration.h"
-#include "config/test_print.h"
-#include "config/user_messages.h"
 #include "config/win/label_preview_pane.h"
 #include "config/win/window_text.h"
 #include "win/window_class.h"
@@ -72,7 +68,7 @@ enum ControlId : int {
 
 class TfrmMain final {
 public:
-  TfrmMain(HINSTANCE instance, UserMessages& messages);
+  TfrmMain(HINSTANCE instance, DovetackModel& model);
   ~TfrmMain();
   TfrmMain(const TfrmMain&) = delete;
   TfrmMain& operator=(const TfrmMain&) = delete;
@@ -96,9 +92,11 @@ public:
   void listTagsDblClick();
   void ProgramIconDblClick();
 
-  PrinterConfiguration& configuration() { return configuration_; }
   // The clock pane's text now: the user's short date, then long time.
   static std::string clockText();
+  // The test print's time text now, in the user's locale (the model's
+  // sample time).
+  static std::string testPrintTimeNow();
 
   // ---- components
   HWND pageMain = nullptr;
@@ -160,18 +158,17 @@ private:
   void refreshGrid();
   void refreshPrinterChoices();
   void refreshTestPrinters();
+  // Replaces the editor's text with the design's.
+  void showDesign(const std::string& design);
   void updateClock();
   void previewOptionsChosen();
   RowField* fieldOf(HWND control);
 
   HINSTANCE instance_;
-  UserMessages& messages_;
+  DovetackModel& model_;
+  formats::TVirtualTable::ListenerId configurationListener_ = 0;
+  bool listening_ = false;
   TAboutBox* aboutBox_ = nullptr;
-  PrinterConfiguration configuration_;
-  LabelDesignEditor designEditor_;
-  LabelSetupWriter labelSetupWriter_;
-  TestPrinterChoice testPrinter_;
-  DovetackActions actions_{messages_, configuration_, designEditor_, labelSetupWriter_};
   LabelPreviewPane labelPreview_;
 
   HWND window_ = nullptr;
