@@ -1,8 +1,9 @@
 // Dovetack's Win32 windows as a Windows program (under Wine on a virtual
-// display in CI): the real windows are made and driven with window
-// messages, the way the system passes a user's clicks, selections and typed
-// keys on, and what they show is read back (GetWindowTextW, list-view and
-// list-box contents), over real files in a temporary data directory.
+// display in CI): the real windows are made over the model and driven with
+// window messages, the way the system passes a user's clicks, selections and
+// typed keys on, and what they show is read back (GetWindowTextW, list-view
+// and list-box contents), over real files in a temporary data directory. The
+// controls are found by their ids, as the Qt tests find widgets by name.
 #include "config/dovetack_model.h"
 #include "config/label_setup_writer.h"
 #include "config/program_messages.h"
@@ -27,6 +28,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 namespace velmora::config::win {
@@ -118,6 +122,49 @@ int selectedGridRow(HWND grid) {
   return ListView_GetNextItem(grid, -1, LVNI_SELECTED);
 }
 
+// The main window's controls, each found by its id; a control that lost
+// its id fails the lookup at once.
+struct MainWindowControls {
+  explicit MainWindowControls(TfrmMain& frmMain) : window(frmMain) {}
+
+  HWND find(ControlId id) const {
+    HWND found = window.control(id);
+    if (!found)
+      throw std::logic_error("no control of id " + std::to_string(static_cast<int>(id)));
+    return found;
+  }
+  HWND handle() const { return window.handle(); }
+  LabelPreviewPane& labelPreview() const { return window.labelPreview(); }
+
+  TfrmMain& window;
+  HWND pageMain = find(ControlId::PageMain);
+  HWND gridConfig = find(ControlId::GridConfig);
+  HWND lookSource = find(ControlId::LookSource);
+  HWND lookDest = find(ControlId::LookDest);
+  HWND lookBackup = find(ControlId::LookBackup);
+  HWND editLabelsText = find(ControlId::EditLabelsText);
+  HWND editMapText = find(ControlId::EditMapText);
+  HWND editTimeText = find(ControlId::EditTimeText);
+  HWND editTotalText = find(ControlId::EditTotalText);
+  HWND editDesign = find(ControlId::EditDesign);
+  HWND designCaption = find(ControlId::DesignCaption);
+  HWND btnAddPrinter = find(ControlId::BtnAddPrinter);
+  HWND btnDeletePrinter = find(ControlId::BtnDeletePrinter);
+  HWND btnSetupSave = find(ControlId::BtnSetupSave);
+  HWND btnSetupRM = find(ControlId::BtnSetupRM);
+  HWND ProgramIcon = find(ControlId::ProgramIcon);
+  HWND listTags = find(ControlId::ListTags);
+  HWND reLabelDesign = find(ControlId::ReLabelDesign);
+  HWND btnLoadLast = find(ControlId::BtnLoadLast);
+  HWND btnSaveDesign = find(ControlId::BtnSaveDesign);
+  HWND btnTestDesign = find(ControlId::BtnTestDesign);
+  HWND lookTestPrinter = find(ControlId::LookTestPrinter);
+  HWND statusBar = find(ControlId::StatusBar);
+  HWND labelPreviewPane = find(ControlId::LabelPreview);
+  HWND previewSize = find(ControlId::PreviewSize);
+  HWND previewDpi = find(ControlId::PreviewDpi);
+};
+
 class DovetackWindowTest : public ::testing::Test {
 protected:
   DovetackWindowTest() {
@@ -127,20 +174,22 @@ protected:
   }
 
   // A window over a model of its own, as the program makes them.
-  TfrmMain& open() {
+  const MainWindowControls& open() {
+    controls.reset();
     window.reset();
     model = std::make_unique<DovetackModel>(messages, TfrmMain::testPrintTimeNow);
     window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), *model);
     window->create();
     ::ShowWindow(window->handle(), SW_SHOWNOACTIVATE);
     pump();
-    return *window;
+    return controls.emplace(*window);
   }
 
   void selectPage(int page) {
-    ::SendMessageW(window->pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
-    NMHDR change{window->pageMain, static_cast<UINT_PTR>(idPageMain), TCN_SELCHANGE};
-    ::SendMessageW(window->handle(), WM_NOTIFY, idPageMain, reinterpret_cast<LPARAM>(&change));
+    ::SendMessageW(controls->pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+    NMHDR change{controls->pageMain, static_cast<UINT_PTR>(ControlId::PageMain), TCN_SELCHANGE};
+    ::SendMessageW(window->handle(), WM_NOTIFY, static_cast<WPARAM>(ControlId::PageMain),
+                   reinterpret_cast<LPARAM>(&change));
     pump();
   }
 
@@ -155,13 +204,14 @@ protected:
   RecordingMessages messages;
   std::unique_ptr<DovetackModel> model;
   std::unique_ptr<TfrmMain> window;
+  std::optional<MainWindowControls> controls; // of `window`
 };
 
 TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              configurationXml(
                  {configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2", "LBL1")}));
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   noBoxes();
   EXPECT_EQ(text(w.handle()), "Velmora Rizizar Configerator");
   const UINT dpi = windowDpi(w.handle());
@@ -217,7 +267,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   EXPECT_EQ(text(w.editMapText), "Map:");
   EXPECT_EQ(text(w.editDesign), "LabelDesign.txt");
   EXPECT_FALSE(::IsWindowEnabled(w.editDesign));
-  EXPECT_FALSE(::IsWindowEnabled(w.lblDesign));
+  EXPECT_FALSE(::IsWindowEnabled(w.designCaption));
   EXPECT_EQ(comboCount(w.lookSource), 4);
 
   // Selecting the second line shows its fields.
@@ -281,10 +331,10 @@ int darkPixelsShown(HWND pane) {
 // that is not ZPL shows the note, a ZPL one the label, and a typed box
 // appears in it; the resolution chosen sets the label's size in dots.
 TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   selectPage(1);
   LabelPreviewPane& preview = w.labelPreview();
-  EXPECT_TRUE(::IsWindowVisible(w.paneLabelPreview));
+  EXPECT_TRUE(::IsWindowVisible(w.labelPreviewPane));
   // The fixture's design (two tag lines) is not ZPL.
   ASSERT_TRUE(pumpUntil([&] { return !preview.notesText().empty(); }));
   EXPECT_EQ(preview.notesText(), "no preview for this design");
@@ -300,8 +350,8 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
   EXPECT_FALSE(label->isBlack(300, 150));
   const long long before = label->blackCount();
   EXPECT_GT(before, 5000); // the box and the sample's item name
-  ::UpdateWindow(w.paneLabelPreview);
-  EXPECT_GT(darkPixelsShown(w.paneLabelPreview), 100);
+  ::UpdateWindow(w.labelPreviewPane);
+  EXPECT_GT(darkPixelsShown(w.labelPreviewPane), 100);
 
   // A box typed before ^XZ: the picture changes after the delay.
   const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(w.reLabelDesign)) - 3;
@@ -312,10 +362,11 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
   EXPECT_EQ(preview.label()->blackCount(), before + 60 * 60);
 
   // 300 dpi: the same 4 x 2 inches hold more dots; a clamp shows its note.
-  choose(w.lookPreviewDpi, 2);
+  choose(w.previewDpi, 2);
   ASSERT_NE(preview.label(), nullptr);
   EXPECT_EQ(preview.label()->width(), 1200);
   EXPECT_EQ(preview.label()->height(), 600);
+
   paste(w.reLabelDesign, "^XA^PW400^LL200^FO10,10^GB99999,20,20^FS^XZ");
   ASSERT_TRUE(pumpUntil([&] { return preview.label() && preview.label()->width() == 400; }));
   EXPECT_EQ(preview.label()->height(), 200);
@@ -329,7 +380,7 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
 }
 
 TEST_F(DovetackWindowTest, AddPrinterTypeAheadAndSaveWriteTheLinuxBuildsFile) {
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   noBoxes();
   EXPECT_EQ(savedConfig(), configurationXml({})); // created at the first start
   EXPECT_EQ(gridRows(w.gridConfig), 0);
@@ -380,7 +431,7 @@ TEST_F(DovetackWindowTest, AddPrinterTypeAheadAndSaveWriteTheLinuxBuildsFile) {
 }
 
 TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   selectPage(1);
   setWindowText(w.reLabelDesign, "first\r\nABCDEF\r\nlast");
   // The caret in line 1 after its third character.
@@ -403,7 +454,8 @@ TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
 
   // No entry selected: the failed lookup in the error box, the text stays.
   ::SendMessageW(w.listTags, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  ::SendMessageW(w.handle(), WM_COMMAND, MAKEWPARAM(idListTags, LBN_DBLCLK),
+  ::SendMessageW(w.handle(), WM_COMMAND,
+                 MAKEWPARAM(static_cast<int>(ControlId::ListTags), LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(w.listTags));
   pump();
   ASSERT_EQ(messages.errors.size(), 1u);
@@ -426,7 +478,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
       dir.path() / "VelmoraLabelConfig.XML",
       configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP1");
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   selectPage(1);
   click(w.btnTestDesign);
   ASSERT_EQ(messages.messages, std::vector<std::string>{"Please select a printer to test"});
@@ -462,7 +514,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
 TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
   test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   messages.answerYes = false;
   click(w.btnSetupRM);
   ASSERT_EQ(messages.questions.size(), 1u);
@@ -514,7 +566,7 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
     writeBytes(folder.path() / "VelmoraLabelConfig.XML",
                c.configuration ? std::string(c.configuration)
                                : configurationXml({configurationRow("PREP1", "LBL1")}));
-    TfrmMain& w = open();
+    const MainWindowControls& w = open();
     ASSERT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
     for (std::size_t i = 0; i < c.errorsContain.size(); ++i)
       EXPECT_NE(messages.errors[i].find(c.errorsContain[i]), std::string::npos)
@@ -610,8 +662,9 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
     ::SendMessageW(ModalWatch::box->control(AboutBoxControlId::Ok), BM_CLICK, 0, 0);
   });
   ASSERT_NE(timer, 0u);
-  ::SendMessageW(frmMain.handle(), WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
-                 reinterpret_cast<LPARAM>(frmMain.ProgramIcon));
+  ::SendMessageW(frmMain.handle(), WM_COMMAND,
+                 MAKEWPARAM(static_cast<int>(ControlId::ProgramIcon), STN_DBLCLK),
+                 reinterpret_cast<LPARAM>(frmMain.control(ControlId::ProgramIcon)));
   EXPECT_TRUE(ModalWatch::shown);
   EXPECT_TRUE(ModalWatch::ownerDisabled);
   EXPECT_FALSE(::IsWindowVisible(box.handle()));
