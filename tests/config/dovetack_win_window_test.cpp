@@ -161,7 +161,8 @@ struct MainWindowControls {
   HWND lookTestPrinter = find(ControlId::LookTestPrinter);
   HWND statusBar = find(ControlId::StatusBar);
   HWND labelPreviewPane = find(ControlId::LabelPreview);
-  HWND previewSize = find(ControlId::PreviewSize);
+  HWND previewWidth = find(ControlId::PreviewWidth);
+  HWND previewLength = find(ControlId::PreviewLength);
   HWND previewDpi = find(ControlId::PreviewDpi);
 };
 
@@ -329,7 +330,8 @@ int darkPixelsShown(HWND pane) {
 
 // The preview beside the editor follows the edits a moment later: a design
 // that is not ZPL shows the note, a ZPL one the label, and a typed box
-// appears in it; the resolution chosen sets the label's size in dots.
+// appears in it; the width and length typed or stepped under it and the
+// resolution chosen set the label's size in dots.
 TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
   const MainWindowControls& w = open();
   selectPage(1);
@@ -362,11 +364,31 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
   EXPECT_EQ(preview.label()->blackCount(), before + 60 * 60);
 
   // 300 dpi: the same 4 x 2 inches hold more dots; a clamp shows its note.
+  EXPECT_EQ(text(w.previewWidth), "4.00 in");
+  EXPECT_EQ(text(w.previewLength), "2.00 in");
+  EXPECT_EQ(text(w.previewDpi), "203 dpi");
   choose(w.previewDpi, 2);
   ASSERT_NE(preview.label(), nullptr);
   EXPECT_EQ(preview.label()->width(), 1200);
   EXPECT_EQ(preview.label()->height(), 600);
 
+  // A width typed in inches, a length a quarter inch longer by the Up key.
+  retype(w.previewWidth, "2.25");
+  EXPECT_EQ(model->previewLabelSize().width, 225);
+  ASSERT_NE(preview.label(), nullptr);
+  EXPECT_EQ(preview.label()->width(), 675);
+  ::SendMessageW(w.previewLength, WM_KEYDOWN, VK_UP, 0);
+  ::SendMessageW(w.previewLength, WM_KEYUP, VK_UP, 0);
+  pump();
+  EXPECT_EQ(text(w.previewLength), "2.25 in");
+  EXPECT_EQ(preview.label()->height(), 675);
+  // Text that is no size is not taken; leaving the box shows the size taken.
+  ::SetFocus(w.previewWidth);
+  retype(w.previewWidth, "9");
+  EXPECT_EQ(model->previewLabelSize().width, 225);
+  ::SetFocus(w.previewDpi);
+  pump();
+  EXPECT_EQ(text(w.previewWidth), "2.25 in");
   paste(w.reLabelDesign, "^XA^PW400^LL200^FO10,10^GB99999,20,20^FS^XZ");
   ASSERT_TRUE(pumpUntil([&] { return preview.label() && preview.label()->width() == 400; }));
   EXPECT_EQ(preview.label()->height(), 200);

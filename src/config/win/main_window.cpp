@@ -31,6 +31,8 @@ constexpr UINT_PTR kClockTimer = 1;
 // keyboard input interval, so both windows type alike).
 constexpr DWORD kKeyboardInputInterval = 400;
 constexpr int kIconResource = velmora::win::kProgramIconId;
+// The position a size box's arrows keep: each press says only its step.
+constexpr int kArrowsRest = 500;
 
 // Sizes of the layout at 96 dpi.
 constexpr int kPad = 4;
@@ -56,19 +58,6 @@ TimeLocale userTimeLocale() {
   return {fromWide(localeText(LOCALE_STIME, L":")), fromWide(localeText(LOCALE_S1159, L"AM")),
           fromWide(localeText(LOCALE_S2359, L"PM"))};
 }
-
-// The label sizes the preview offers where the design sets no ^PW / ^LL, in
-// hundredths of an inch; the first is the default.
-struct PreviewSize {
-  const wchar_t* name;
-  int width;
-  int length;
-};
-constexpr PreviewSize kPreviewSizes[] = {{L"4 x 2 in", 400, 200},
-                                         {L"4 x 3 in", 400, 300},
-                                         {L"4 x 6 in", 400, 600},
-                                         {L"3 x 2 in", 300, 200},
-                                         {L"2 x 1 in", 200, 100}};
 
 std::wstring comboText(HWND box, int index) {
   const LRESULT length = ::SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
@@ -338,25 +327,35 @@ void TfrmMain::buildDesignButtons() {
                      {btnLoadLast_, btnSaveDesign_, btnTestDesign_, lookTestPrinter_});
 }
 
-// The preview beside the editor, and the size and resolution it takes
-// where the design sets none (203 dpi, 4 x 2 inches to begin with).
+// The preview beside the editor, and under it the label's width and length
+// where the design sets none, then the resolution.
 void TfrmMain::buildPreview() {
   editorPage_.push_back(labelPreview_.create(window_, static_cast<int>(ControlId::LabelPreview)));
-  previewSize_ = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                            ControlId::PreviewSize);
-  for (const PreviewSize& size : kPreviewSizes)
-    ::SendMessageW(previewSize_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size.name));
-  ::SendMessageW(previewSize_, CB_SETCURSEL, 0, 0);
+  previewWidth_ = buildInchesBox(ControlId::PreviewWidth, ControlId::PreviewWidthArrows);
+  previewWidthArrows_ = control(ControlId::PreviewWidthArrows);
+  previewTimes_ = addText("x");
+  previewLength_ = buildInchesBox(ControlId::PreviewLength, ControlId::PreviewLengthArrows);
+  previewLengthArrows_ = control(ControlId::PreviewLengthArrows);
   previewDpi_ = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                            ControlId::PreviewDpi);
-  for (const int dpi : preview::kSupportedDpi) {
+  for (const int dpi : preview::kSupportedDpi)
     ::SendMessageW(previewDpi_, CB_ADDSTRING, 0,
                    reinterpret_cast<LPARAM>((std::to_wstring(dpi) + L" dpi").c_str()));
-    if (dpi == 203)
-      ::SendMessageW(previewDpi_, CB_SETCURSEL,
-                     static_cast<WPARAM>(::SendMessageW(previewDpi_, CB_GETCOUNT, 0, 0) - 1), 0);
-  }
-  editorPage_.insert(editorPage_.end(), {previewSize_, previewDpi_});
+  editorPage_.insert(editorPage_.end(), {previewWidth_, previewWidthArrows_, previewTimes_,
+                                         previewLength_, previewLengthArrows_, previewDpi_});
+  showPreviewSize();
+}
+
+// An edit for a size in inches with arrows beside it that step it; the
+// arrows also take the Up and Down keys typed into the edit.
+HWND TfrmMain::buildInchesBox(ControlId box, ControlId arrows) {
+  HWND edit = addControl(WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, box, WS_EX_CLIENTEDGE);
+  ::SendMessageW(edit, EM_LIMITTEXT, 12, 0);
+  HWND steps = addControl(UPDOWN_CLASSW, L"", UDS_ARROWKEYS | UDS_HOTTRACK, arrows);
+  ::SendMessageW(steps, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  ::SendMessageW(steps, UDM_SETRANGE32, 0, 2 * kArrowsRest);
+  ::SendMessageW(steps, UDM_SETPOS32, 0, kArrowsRest);
+  return edit;
 }
 
 void TfrmMain::buildStatusBar() {
@@ -528,14 +527,26 @@ void TfrmMain::layoutLabelEditorPage(const RECT& page) {
   layoutPreview(previewLeft, top, atDpi(kPreviewWidth), buttonsTop - atDpi(6));
 }
 
-// The picture above a line ending at `bottom`: the size and the resolution.
+// The picture above two lines ending at `bottom`: width x length, then the
+// resolution.
 void TfrmMain::layoutPreview(int left, int top, int width, int bottom) {
-  const int choicesTop = bottom - atDpi(kControlHeight);
-  ::MoveWindow(labelPreview_.handle(), left, top, width, choicesTop - atDpi(4) - top, TRUE);
-  const int choiceWidth = (width - atDpi(4)) / 2;
-  ::MoveWindow(previewSize_, left, choicesTop, choiceWidth, atDpi(kDropDownHeight), TRUE);
-  ::MoveWindow(previewDpi_, left + choiceWidth + atDpi(4), choicesTop,
-               width - choiceWidth - atDpi(4), atDpi(kDropDownHeight), TRUE);
+  const int lineHeight = atDpi(kControlHeight);
+  const int dpiTop = bottom - lineHeight;
+  const int sizeTop = dpiTop - atDpi(2) - lineHeight;
+  ::MoveWindow(labelPreview_.handle(), left, top, width, sizeTop - atDpi(4) - top, TRUE);
+  const int arrowsWidth = atDpi(16);
+  const int timesWidth = atDpi(12);
+  const int boxWidth = (width - timesWidth) / 2 - arrowsWidth;
+  int x = left;
+  for (const auto& [box, arrows] : {std::pair{previewWidth_, previewWidthArrows_},
+                                    std::pair{previewLength_, previewLengthArrows_}}) {
+    ::MoveWindow(box, x, sizeTop, boxWidth, lineHeight, TRUE);
+    ::MoveWindow(arrows, x + boxWidth, sizeTop, arrowsWidth, lineHeight, TRUE);
+    x += boxWidth + arrowsWidth + timesWidth;
+  }
+  ::MoveWindow(previewTimes_, left + boxWidth + arrowsWidth + atDpi(3), sizeTop + atDpi(3),
+               timesWidth - atDpi(3), atDpi(16), TRUE);
+  ::MoveWindow(previewDpi_, left, dpiTop, width, atDpi(kDropDownHeight), TRUE);
 }
 
 void TfrmMain::showPage(int page) {
@@ -732,19 +743,51 @@ void TfrmMain::listTagsDblClick() {
   ::SetFocus(reLabelDesign_);
 }
 
-void TfrmMain::previewOptionsChosen() {
-  PreviewLabelSize chosen = model_.previewLabelSize();
-  const auto dpiIndex = ::SendMessageW(previewDpi_, CB_GETCURSEL, 0, 0);
-  const auto sizeIndex = ::SendMessageW(previewSize_, CB_GETCURSEL, 0, 0);
-  if (dpiIndex >= 0 && dpiIndex < static_cast<LRESULT>(std::size(preview::kSupportedDpi)))
-    chosen.dpi = preview::kSupportedDpi[dpiIndex];
-  const PreviewSize& size =
-      kPreviewSizes[sizeIndex >= 0 && sizeIndex < static_cast<LRESULT>(std::size(kPreviewSizes))
-                        ? sizeIndex
-                        : 0];
-  chosen.width = size.width;
-  chosen.length = size.length;
-  model_.setPreviewLabelSize(chosen);
+void TfrmMain::showPreviewSize() {
+  showingPreviewSize_ = true;
+  const PreviewLabelSize& size = model_.previewLabelSize();
+  for (const auto& [box, hundredths] :
+       {std::pair{previewWidth_, size.width}, std::pair{previewLength_, size.length}})
+    if (windowText(box) != inchesText(hundredths))
+      setWindowText(box, inchesText(hundredths));
+  std::optional<std::size_t> line;
+  for (std::size_t i = 0; i < std::size(preview::kSupportedDpi); ++i)
+    if (preview::kSupportedDpi[i] == size.dpi)
+      line = i;
+  showComboLine(previewDpi_, line);
+  showingPreviewSize_ = false;
+}
+
+// A size typed whole goes to the model at once; text that is no size (yet)
+// waits, and the box shows the size taken again when it loses the focus.
+void TfrmMain::previewSizeTyped(HWND box) {
+  const std::optional<int> typed = parseInches(windowText(box));
+  if (!typed || *typed < kPreviewSizeMinimum || *typed > kPreviewSizeMaximum)
+    return;
+  PreviewLabelSize size = model_.previewLabelSize();
+  (box == previewWidth_ ? size.width : size.length) = *typed;
+  if (size == model_.previewLabelSize())
+    return;
+  model_.setPreviewLabelSize(size);
+  labelPreview_.redraw();
+}
+
+void TfrmMain::previewSizeStepped(HWND arrows, int steps) {
+  PreviewLabelSize size = model_.previewLabelSize();
+  int& hundredths = arrows == previewWidthArrows_ ? size.width : size.length;
+  hundredths += steps * kPreviewSizeStep;
+  model_.setPreviewLabelSize(size);
+  showPreviewSize();
+  labelPreview_.redraw();
+}
+
+void TfrmMain::previewDpiChosen() {
+  const LRESULT line = ::SendMessageW(previewDpi_, CB_GETCURSEL, 0, 0);
+  if (line < 0 || line >= static_cast<LRESULT>(std::size(preview::kSupportedDpi)))
+    return;
+  PreviewLabelSize size = model_.previewLabelSize();
+  size.dpi = preview::kSupportedDpi[line];
+  model_.setPreviewLabelSize(size);
   labelPreview_.redraw();
 }
 
@@ -816,10 +859,16 @@ void TfrmMain::command(ControlId id, int code, HWND control) {
     if (code == EN_CHANGE)
       labelPreview_.setDesignText(windowText(reLabelDesign_));
     return;
-  case ControlId::PreviewSize:
+  case ControlId::PreviewWidth:
+  case ControlId::PreviewLength:
+    if (code == EN_CHANGE && !showingPreviewSize_)
+      previewSizeTyped(control);
+    else if (code == EN_KILLFOCUS)
+      showPreviewSize();
+    return;
   case ControlId::PreviewDpi:
     if (code == CBN_SELCHANGE)
-      previewOptionsChosen();
+      previewDpiChosen();
     return;
   case ControlId::LookTestPrinter:
     if (code == CBN_SELCHANGE)
@@ -841,6 +890,11 @@ LRESULT TfrmMain::notify(const NMHDR& header) {
   if (header.hwndFrom == pageMain_ && header.code == TCN_SELCHANGE) {
     showPage(static_cast<int>(::SendMessageW(pageMain_, TCM_GETCURSEL, 0, 0)));
     return 0;
+  }
+  if ((header.hwndFrom == previewWidthArrows_ || header.hwndFrom == previewLengthArrows_) &&
+      header.code == UDN_DELTAPOS) {
+    previewSizeStepped(header.hwndFrom, reinterpret_cast<const NMUPDOWN&>(header).iDelta);
+    return TRUE; // the arrows keep their position
   }
   if (header.hwndFrom == gridConfig_ && header.code == LVN_ITEMCHANGED && !showingRow_) {
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);

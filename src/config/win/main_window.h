@@ -5,9 +5,9 @@
 // selected row with the printer choice boxes and their type-ahead; the help
 // texts; the program picture; "&Save && Activate"; "Setup RM Labels") and
 // "Label Editor" (the tag list, the multi-line design editor, the label
-// preview beside it with the label size and resolution it falls back on,
-// "&Revert to Last", "&Save Design", "Test &Print" and the test printer
-// choice); and a status bar whose right-hand pane is a clock.
+// preview beside it above the label size it falls back on, "&Revert to
+// Last", "&Save Design", "Test &Print" and the test printer choice); and a
+// status bar whose right-hand pane is a clock.
 //
 // The window is thin: it shows what the program's DovetackModel holds and
 // forwards every click, choice and edit to one of its actions, which show
@@ -63,8 +63,11 @@ enum class ControlId : int {
   LookTestPrinter,
   StatusBar,
   LabelPreview,
-  PreviewSize,      // the label's size where the design sets no ^PW / ^LL
-  PreviewDpi,       // the printer's resolution
+  PreviewWidth,  // the label's width where the design sets no ^PW
+  PreviewLength, // its length where the design sets no ^LL
+  PreviewDpi,    // the printer's resolution
+  PreviewWidthArrows,
+  PreviewLengthArrows,
   DesignCaption,    // "Design File Name:", disabled with its field
   FirstText = 1100, // the other captions, headings and help texts
 };
@@ -144,6 +147,7 @@ private:
   void buildDesignEditor();
   void buildDesignButtons();
   void buildPreview();
+  HWND buildInchesBox(ControlId box, ControlId arrows);
   void buildStatusBar();
   void buildHints();
 
@@ -174,7 +178,12 @@ private:
   // Replaces the editor's text with the design's.
   void showDesign(const std::string& design);
   void updateClock();
-  void previewOptionsChosen();
+  // The preview's size as the model holds it, in the size boxes.
+  void showPreviewSize();
+  // A size box's text changed, or its arrows were pressed (`steps`).
+  void previewSizeTyped(HWND box);
+  void previewSizeStepped(HWND arrows, int steps);
+  void previewDpiChosen();
 
   HINSTANCE instance_;
   DovetackModel& model_;
@@ -207,13 +216,18 @@ private:
   HWND btnSaveDesign_ = nullptr;
   HWND btnTestDesign_ = nullptr;
   HWND lookTestPrinter_ = nullptr;
-  HWND previewSize_ = nullptr;
+  HWND previewWidth_ = nullptr;
+  HWND previewWidthArrows_ = nullptr;
+  HWND previewTimes_ = nullptr; // the "x" between width and length
+  HWND previewLength_ = nullptr;
+  HWND previewLengthArrows_ = nullptr;
   HWND previewDpi_ = nullptr;
   HWND statusBar_ = nullptr;
   HWND tooltip_ = nullptr;
   std::vector<HWND> setupPage_;
   std::vector<HWND> editorPage_;
   bool showingRow_ = false;
+  bool showingPreviewSize_ = false;
   bool endsProgram_ = false;
 };
 
