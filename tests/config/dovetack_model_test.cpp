@@ -9,7 +9,7 @@
 #include "config/test_print.h"
 #include "configuration_fixture.h"
 #include "dbf_fixture.h"
-#include "formats/label_block.h"
+#include "formats/text_file.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
 
@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,7 @@ TEST(DovetackModelStartUp, EachStepsErrorIsShownInOrderAndTheNextStepRuns) {
   }
 }
 
-TEST_F(DovetackModelTest, TheWindowsEditsReachTheSavedFileAndItsListenerHearsThem) {
+TEST_F(DovetackModelTest, EditsReachTheSavedFileAndTheListenerHearsThem) {
   model.startUp();
   int changes = 0;
   const auto listener =
