@@ -7,6 +7,7 @@
 #include "labels/merged_labels.h"
 
 #include <string>
+#include <utility>
 
 namespace velmora::config {
 namespace {
@@ -27,6 +28,25 @@ preview::ZplRendering previewDesign(std::string_view designText, std::string_vie
   return labels::renderMergedLines(
       labels::mergeJobLines(testPrintJob(timeText), design, formats::defaultPrefixTexts(), status),
       options);
+}
+
+DesignPreview designPreview(std::string_view designText, std::string_view timeText,
+                            const PreviewLabelSize& size) {
+  preview::ZplRendering rendering = previewDesign(designText, timeText, previewRenderOptions(size));
+  DesignPreview shown;
+  const auto note = [&shown](const std::string& line) {
+    if (!shown.notes.empty())
+      shown.notes += '\n';
+    shown.notes += line;
+  };
+  for (const std::string& line : rendering.notes)
+    note(line);
+  if (!rendering.labels.empty()) {
+    shown.label = std::move(rendering.labels.front());
+    for (const std::string& line : shown.label->notes)
+      note(line);
+  }
+  return shown;
 }
 
 } // namespace velmora::config

@@ -4,8 +4,8 @@
 // name fails the lookup at once.
 #pragma once
 
-#include "config/app/formAbout.h"
-#include "config/app/formMain.h"
+#include "config/app/about_box.h"
+#include "config/app/main_window.h"
 #include "config/app/printer_choice_box.h"
 
 #include <QComboBox>
@@ -31,8 +31,8 @@ template <class Widget> Widget* control(const QObject& parent, const char* name)
   return found;
 }
 
-struct FormMainControls {
-  explicit FormMainControls(config::app::TfrmMain& form) : window(form) {}
+struct MainWindowControls {
+  explicit MainWindowControls(config::app::TfrmMain& form) : window(form) {}
 
   config::app::TfrmMain& window;
   QTabWidget* pageMain = control<QTabWidget>(window, "pageMain");
@@ -50,7 +50,7 @@ struct FormMainControls {
   QLineEdit* editTimeText = control<QLineEdit>(window, "editTimeText");
   QLineEdit* editTotalText = control<QLineEdit>(window, "editTotalText");
   QLineEdit* editDesign = control<QLineEdit>(window, "editDesign");
-  QLabel* lblDesign = control<QLabel>(window, "lblDesign");
+  QLabel* designCaption = control<QLabel>(window, "designCaption");
   QPushButton* btnAddPrinter = control<QPushButton>(window, "btnAddPrinter");
   QPushButton* btnDeletePrinter = control<QPushButton>(window, "btnDeletePrinter");
   QPushButton* btnSetupSave = control<QPushButton>(window, "btnSetupSave");
@@ -62,7 +62,7 @@ struct FormMainControls {
   QPushButton* btnSaveDesign = control<QPushButton>(window, "btnSaveDesign");
   QPushButton* btnTestDesign = control<QPushButton>(window, "btnTestDesign");
   QComboBox* lookTestPrinter = control<QComboBox>(window, "lookTestPrinter");
-  QLabel* lblClock = control<QLabel>(window, "lblClock");
+  QLabel* clock = control<QLabel>(window, "clock");
 };
 
 struct AboutBoxControls {
@@ -71,8 +71,8 @@ struct AboutBoxControls {
   config::app::TAboutBox& box;
   QLabel* lblProductVersion = control<QLabel>(box, "lblProductVersion");
   QLabel* lblServiceVersion = control<QLabel>(box, "lblServiceVersion");
-  QLabel* lblLink = control<QLabel>(box, "lblLink");
-  QPushButton* btnOK = control<QPushButton>(box, "btnOK");
+  QLabel* link = control<QLabel>(box, "link");
+  QPushButton* okButton = control<QPushButton>(box, "okButton");
 };
 
 } // namespace velmora::test

@@ -67,22 +67,23 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   if (command == L"save") {
-    ::SendMessageW(::GetDlgItem(window, idBtnSetupSave), BM_CLICK, 0, 0);
+    ::SendMessageW(controlOf(window, ControlId::BtnSetupSave), BM_CLICK, 0, 0);
   } else if (command == L"page") {
-    HWND tabs = ::GetDlgItem(window, idPageMain);
+    HWND tabs = controlOf(window, ControlId::PageMain);
     while (::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) != number) {
       const bool right = ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) < number;
       ::SendMessageW(tabs, WM_KEYDOWN, right ? VK_RIGHT : VK_LEFT, 0);
       ::SendMessageW(tabs, WM_KEYUP, right ? VK_RIGHT : VK_LEFT, 0);
     }
   } else if (command == L"select-row") {
-    HWND grid = ::GetDlgItem(window, idGridConfig);
+    HWND grid = controlOf(window, ControlId::GridConfig);
     ::SendMessageW(grid, WM_KEYDOWN, VK_HOME, 0);
     for (int row = 0; row < number; ++row)
       ::SendMessageW(grid, WM_KEYDOWN, VK_DOWN, 0);
   } else if (command == L"about") {
-    HWND picture = ::GetDlgItem(window, idProgramIcon);
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
+    HWND picture = controlOf(window, ControlId::ProgramIcon);
+    ::PostMessageW(window, WM_COMMAND,
+                   MAKEWPARAM(static_cast<int>(ControlId::ProgramIcon), STN_DBLCLK),
                    reinterpret_cast<LPARAM>(picture));
     if (!findWindow(kAboutBoxClass, 10000))
       return 1;

@@ -1,8 +1,10 @@
 // Dovetack's Win32 windows as a Windows program (under Wine on a virtual
-// display in CI): the real windows are made and driven with window
-// messages, the way the system passes a user's clicks, selections and typed
-// keys on, and what they show is read back (GetWindowTextW, list-view and
-// list-box contents), over real files in a temporary data directory.
+// display in CI): the real windows are made over the model and driven with
+// window messages, the way the system passes a user's clicks, selections and
+// typed keys on, and what they show is read back (GetWindowTextW, list-view
+// and list-box contents), over real files in a temporary data directory. The
+// controls are found by their ids, as the Qt tests find widgets by name.
+#include "config/dovetack_model.h"
 #include "config/label_setup_writer.h"
 #include "config/program_messages.h"
 #include "config/test_print.h"
@@ -26,6 +28,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 namespace velmora::config::win {
@@ -117,6 +122,50 @@ int selectedGridRow(HWND grid) {
   return ListView_GetNextItem(grid, -1, LVNI_SELECTED);
 }
 
+// The main window's controls, each found by its id; a control that lost
+// its id fails the lookup at once.
+struct MainWindowControls {
+  explicit MainWindowControls(TfrmMain& frmMain) : window(frmMain) {}
+
+  HWND find(ControlId id) const {
+    HWND found = window.control(id);
+    if (!found)
+      throw std::logic_error("no control of id " + std::to_string(static_cast<int>(id)));
+    return found;
+  }
+  HWND handle() const { return window.handle(); }
+  LabelPreviewPane& labelPreview() const { return window.labelPreview(); }
+
+  TfrmMain& window;
+  HWND pageMain = find(ControlId::PageMain);
+  HWND gridConfig = find(ControlId::GridConfig);
+  HWND lookSource = find(ControlId::LookSource);
+  HWND lookDest = find(ControlId::LookDest);
+  HWND lookBackup = find(ControlId::LookBackup);
+  HWND editLabelsText = find(ControlId::EditLabelsText);
+  HWND editMapText = find(ControlId::EditMapText);
+  HWND editTimeText = find(ControlId::EditTimeText);
+  HWND editTotalText = find(ControlId::EditTotalText);
+  HWND editDesign = find(ControlId::EditDesign);
+  HWND designCaption = find(ControlId::DesignCaption);
+  HWND btnAddPrinter = find(ControlId::BtnAddPrinter);
+  HWND btnDeletePrinter = find(ControlId::BtnDeletePrinter);
+  HWND btnSetupSave = find(ControlId::BtnSetupSave);
+  HWND btnSetupRM = find(ControlId::BtnSetupRM);
+  HWND ProgramIcon = find(ControlId::ProgramIcon);
+  HWND listTags = find(ControlId::ListTags);
+  HWND reLabelDesign = find(ControlId::ReLabelDesign);
+  HWND btnLoadLast = find(ControlId::BtnLoadLast);
+  HWND btnSaveDesign = find(ControlId::BtnSaveDesign);
+  HWND btnTestDesign = find(ControlId::BtnTestDesign);
+  HWND lookTestPrinter = find(ControlId::LookTestPrinter);
+  HWND statusBar = find(ControlId::StatusBar);
+  HWND labelPreviewPane = find(ControlId::LabelPreview);
+  HWND previewWidth = find(ControlId::PreviewWidth);
+  HWND previewLength = find(ControlId::PreviewLength);
+  HWND previewDpi = find(ControlId::PreviewDpi);
+};
+
 class DovetackWindowTest : public ::testing::Test {
 protected:
   DovetackWindowTest() {
@@ -125,18 +174,23 @@ protected:
     writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
   }
 
-  TfrmMain& open() {
-    window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), messages);
+  // A window over a model of its own, as the program makes them.
+  const MainWindowControls& open() {
+    controls.reset();
+    window.reset();
+    model = std::make_unique<DovetackModel>(messages, TfrmMain::testPrintTimeNow);
+    window = std::make_unique<TfrmMain>(::GetModuleHandleW(nullptr), *model);
     window->create();
     ::ShowWindow(window->handle(), SW_SHOWNOACTIVATE);
     pump();
-    return *window;
+    return controls.emplace(*window);
   }
 
   void selectPage(int page) {
-    ::SendMessageW(window->pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
-    NMHDR change{window->pageMain, static_cast<UINT_PTR>(idPageMain), TCN_SELCHANGE};
-    ::SendMessageW(window->handle(), WM_NOTIFY, idPageMain, reinterpret_cast<LPARAM>(&change));
+    ::SendMessageW(controls->pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+    NMHDR change{controls->pageMain, static_cast<UINT_PTR>(ControlId::PageMain), TCN_SELCHANGE};
+    ::SendMessageW(window->handle(), WM_NOTIFY, static_cast<WPARAM>(ControlId::PageMain),
+                   reinterpret_cast<LPARAM>(&change));
     pump();
   }
 
@@ -149,14 +203,16 @@ protected:
 
   TempWorkDir dir;
   RecordingMessages messages;
+  std::unique_ptr<DovetackModel> model;
   std::unique_ptr<TfrmMain> window;
+  std::optional<MainWindowControls> controls; // of `window`
 };
 
 TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              configurationXml(
                  {configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2", "LBL1")}));
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   noBoxes();
   EXPECT_EQ(text(w.handle()), "Velmora Rizizar Configerator");
   const UINT dpi = windowDpi(w.handle());
@@ -212,14 +268,14 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
   EXPECT_EQ(text(w.editMapText), "Map:");
   EXPECT_EQ(text(w.editDesign), "LabelDesign.txt");
   EXPECT_FALSE(::IsWindowEnabled(w.editDesign));
-  EXPECT_FALSE(::IsWindowEnabled(w.lblDesign));
+  EXPECT_FALSE(::IsWindowEnabled(w.designCaption));
   EXPECT_EQ(comboCount(w.lookSource), 4);
 
   // Selecting the second line shows its fields.
   ListView_SetItemState(w.gridConfig, 1, LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
   pump();
-  EXPECT_EQ(w.configuration().tblConfig().currentRow(), std::optional<std::size_t>(1));
+  EXPECT_EQ(model->configuration().currentGridRow(), std::optional<std::size_t>(1));
   EXPECT_EQ(text(w.lookSource), "PREP2");
   EXPECT_EQ(text(w.lookBackup), "LBL1");
 
@@ -274,12 +330,13 @@ int darkPixelsShown(HWND pane) {
 
 // The preview beside the editor follows the edits a moment later: a design
 // that is not ZPL shows the note, a ZPL one the label, and a typed box
-// appears in it; the resolution chosen sets the label's size in dots.
+// appears in it; the width and length typed or stepped under it and the
+// resolution chosen set the label's size in dots.
 TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   selectPage(1);
   LabelPreviewPane& preview = w.labelPreview();
-  EXPECT_TRUE(::IsWindowVisible(w.paneLabelPreview));
+  EXPECT_TRUE(::IsWindowVisible(w.labelPreviewPane));
   // The fixture's design (two tag lines) is not ZPL.
   ASSERT_TRUE(pumpUntil([&] { return !preview.notesText().empty(); }));
   EXPECT_EQ(preview.notesText(), "no preview for this design");
@@ -295,8 +352,8 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
   EXPECT_FALSE(label->isBlack(300, 150));
   const long long before = label->blackCount();
   EXPECT_GT(before, 5000); // the box and the sample's item name
-  ::UpdateWindow(w.paneLabelPreview);
-  EXPECT_GT(darkPixelsShown(w.paneLabelPreview), 100);
+  ::UpdateWindow(w.labelPreviewPane);
+  EXPECT_GT(darkPixelsShown(w.labelPreviewPane), 100);
 
   // A box typed before ^XZ: the picture changes after the delay.
   const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(w.reLabelDesign)) - 3;
@@ -307,10 +364,31 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
   EXPECT_EQ(preview.label()->blackCount(), before + 60 * 60);
 
   // 300 dpi: the same 4 x 2 inches hold more dots; a clamp shows its note.
-  choose(w.lookPreviewDpi, 2);
+  EXPECT_EQ(text(w.previewWidth), "4.00 in");
+  EXPECT_EQ(text(w.previewLength), "2.00 in");
+  EXPECT_EQ(text(w.previewDpi), "203 dpi");
+  choose(w.previewDpi, 2);
   ASSERT_NE(preview.label(), nullptr);
   EXPECT_EQ(preview.label()->width(), 1200);
   EXPECT_EQ(preview.label()->height(), 600);
+
+  // A width typed in inches, a length a quarter inch longer by the Up key.
+  retype(w.previewWidth, "2.25");
+  EXPECT_EQ(model->previewLabelSize().width, 225);
+  ASSERT_NE(preview.label(), nullptr);
+  EXPECT_EQ(preview.label()->width(), 675);
+  ::SendMessageW(w.previewLength, WM_KEYDOWN, VK_UP, 0);
+  ::SendMessageW(w.previewLength, WM_KEYUP, VK_UP, 0);
+  pump();
+  EXPECT_EQ(text(w.previewLength), "2.25 in");
+  EXPECT_EQ(preview.label()->height(), 675);
+  // Text that is no size is not taken; leaving the box shows the size taken.
+  ::SetFocus(w.previewWidth);
+  retype(w.previewWidth, "9");
+  EXPECT_EQ(model->previewLabelSize().width, 225);
+  ::SetFocus(w.previewDpi);
+  pump();
+  EXPECT_EQ(text(w.previewWidth), "2.25 in");
   paste(w.reLabelDesign, "^XA^PW400^LL200^FO10,10^GB99999,20,20^FS^XZ");
   ASSERT_TRUE(pumpUntil([&] { return preview.label() && preview.label()->width() == 400; }));
   EXPECT_EQ(preview.label()->height(), 200);
@@ -324,7 +402,7 @@ TEST_F(DovetackWindowTest, LabelPreviewFollowsTheDesignEditor) {
 }
 
 TEST_F(DovetackWindowTest, AddPrinterTypeAheadAndSaveWriteTheLinuxBuildsFile) {
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   noBoxes();
   EXPECT_EQ(savedConfig(), configurationXml({})); // created at the first start
   EXPECT_EQ(gridRows(w.gridConfig), 0);
@@ -375,7 +453,7 @@ TEST_F(DovetackWindowTest, AddPrinterTypeAheadAndSaveWriteTheLinuxBuildsFile) {
 }
 
 TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   selectPage(1);
   setWindowText(w.reLabelDesign, "first\r\nABCDEF\r\nlast");
   // The caret in line 1 after its third character.
@@ -398,7 +476,8 @@ TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
 
   // No entry selected: the failed lookup in the error box, the text stays.
   ::SendMessageW(w.listTags, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  ::SendMessageW(w.handle(), WM_COMMAND, MAKEWPARAM(idListTags, LBN_DBLCLK),
+  ::SendMessageW(w.handle(), WM_COMMAND,
+                 MAKEWPARAM(static_cast<int>(ControlId::ListTags), LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(w.listTags));
   pump();
   ASSERT_EQ(messages.errors.size(), 1u);
@@ -421,7 +500,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
       dir.path() / "VelmoraLabelConfig.XML",
       configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP1");
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   selectPage(1);
   click(w.btnTestDesign);
   ASSERT_EQ(messages.messages, std::vector<std::string>{"Please select a printer to test"});
@@ -457,7 +536,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
 TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
   test::makeLabelSetupTable(40, 1);
   const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
-  TfrmMain& w = open();
+  const MainWindowControls& w = open();
   messages.answerYes = false;
   click(w.btnSetupRM);
   ASSERT_EQ(messages.questions.size(), 1u);
@@ -509,7 +588,7 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
     writeBytes(folder.path() / "VelmoraLabelConfig.XML",
                c.configuration ? std::string(c.configuration)
                                : configurationXml({configurationRow("PREP1", "LBL1")}));
-    TfrmMain& w = open();
+    const MainWindowControls& w = open();
     ASSERT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
     for (std::size_t i = 0; i < c.errorsContain.size(); ++i)
       EXPECT_NE(messages.errors[i].find(c.errorsContain[i]), std::string::npos)
@@ -564,10 +643,10 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
                                  folder.path() / "CartavellService.EXE");
     TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
     box.create(nullptr);
-    EXPECT_EQ(text(box.lblProductVersion), "Cartavell") << c.name;
+    EXPECT_EQ(text(box.control(AboutBoxControlId::ProductVersion)), "Cartavell") << c.name;
     box.FormShow();
-    EXPECT_EQ(text(box.lblProductVersion), c.productLine) << c.name;
-    EXPECT_EQ(text(box.lblServiceVersion), c.serviceLine) << c.name;
+    EXPECT_EQ(text(box.control(AboutBoxControlId::ProductVersion)), c.productLine) << c.name;
+    EXPECT_EQ(text(box.control(AboutBoxControlId::ServiceVersion)), c.serviceLine) << c.name;
   }
 
   // The box as the program shows it: a double-click on the picture shows it
@@ -576,7 +655,8 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   test::makePrinterTable({"PREP1"});
   writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
   RecordingMessages messages;
-  TfrmMain frmMain(::GetModuleHandleW(nullptr), messages);
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), model);
   frmMain.create();
   ::ShowWindow(frmMain.handle(), SW_SHOWNOACTIVATE);
   TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
@@ -585,8 +665,10 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   EXPECT_FALSE(::IsWindowVisible(box.handle()));
   EXPECT_TRUE(::GetWindowLongPtrW(box.handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
   EXPECT_FALSE(::GetWindowLongPtrW(box.handle(), GWL_STYLE) & WS_SYSMENU); // no caption buttons
-  EXPECT_NE(text(box.lblLink).find(std::string(kMakerWebAddress)), std::string::npos);
-  EXPECT_TRUE(::GetWindowLongPtrW(box.btnOK, GWL_STYLE) & BS_DEFPUSHBUTTON);
+  EXPECT_NE(text(box.control(AboutBoxControlId::Link)).find(std::string(kMakerWebAddress)),
+            std::string::npos);
+  EXPECT_TRUE(::GetWindowLongPtrW(box.control(AboutBoxControlId::Ok), GWL_STYLE) &
+              BS_DEFPUSHBUTTON);
   RECT client{};
   ::GetClientRect(box.handle(), &client);
   EXPECT_EQ(client.right, scaled(402, windowDpi(box.handle())));
@@ -599,11 +681,12 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
     ::KillTimer(nullptr, id);
     ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->handle()) != FALSE;
     ModalWatch::ownerDisabled = ::IsWindowEnabled(ModalWatch::owner) == FALSE;
-    ::SendMessageW(ModalWatch::box->btnOK, BM_CLICK, 0, 0);
+    ::SendMessageW(ModalWatch::box->control(AboutBoxControlId::Ok), BM_CLICK, 0, 0);
   });
   ASSERT_NE(timer, 0u);
-  ::SendMessageW(frmMain.handle(), WM_COMMAND, MAKEWPARAM(idProgramIcon, STN_DBLCLK),
-                 reinterpret_cast<LPARAM>(frmMain.ProgramIcon));
+  ::SendMessageW(frmMain.handle(), WM_COMMAND,
+                 MAKEWPARAM(static_cast<int>(ControlId::ProgramIcon), STN_DBLCLK),
+                 reinterpret_cast<LPARAM>(frmMain.control(ControlId::ProgramIcon)));
   EXPECT_TRUE(ModalWatch::shown);
   EXPECT_TRUE(ModalWatch::ownerDisabled);
   EXPECT_FALSE(::IsWindowVisible(box.handle()));

@@ -3,7 +3,8 @@
 // running spooler reload, and "Test &Print" makes it deliver the sample job
 // merged with the design to the destination printer, whose lock hostsim
 // holds like a running host spooler.
-#include "config/app/formMain.h"
+#include "config/app/main_window.h"
+#include "config/dovetack_model.h"
 
 #include "child_process.h"
 #include "dovetack_controls.h"
@@ -39,9 +40,10 @@ TEST(DovetackWithSpooler, SaveMakesTheSpoolerReloadAndTestPrintIsDelivered) {
                    "ITEM <Item Name>\r\nMOD <Item Mod[1]>\r\nAT <Order Time (Parsed)>");
 
   test::RecordingMessages messages;
-  TfrmMain frmMain(messages, nullptr); // creates the empty configuration file
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(model, nullptr); // creates the empty configuration file
   frmMain.show();
-  const test::FormMainControls window(frmMain);
+  const test::MainWindowControls window(frmMain);
   ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
 
   ChildProcess spooler(VELMORA_FERRULIN_CONSOLE, {}, {data, {}});

@@ -1,15 +1,21 @@
 // The label preview on the "Label Editor" page, under Qt's offscreen
-// platform: it follows the editor a moment after each edit, and a design
-// that is not ZPL shows the note instead of a picture.
-#include "config/app/formMain.h"
+// platform: it follows the editor a moment after each edit, a design that is
+// not ZPL shows the note instead of a picture, and the label size typed or
+// stepped under the picture reaches the model and the picture.
 #include "config/app/label_preview_pane.h"
+
+#include "config/app/main_window.h"
+#include "config/design_preview.h"
+#include "config/dovetack_model.h"
 #include "dbf_fixture.h"
 #include "dovetack_controls.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
 
+#include <QComboBox>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -30,7 +36,7 @@ protected:
   // Waits for the pane's next redraw after an edit.
   static bool redrawn(LabelPreviewPane& pane, QImage before) {
     return QTest::qWaitFor([&] { return pane.labelImage() != before; },
-                           LabelPreviewPane::kRedrawDelayMs + 3000);
+                           kPreviewRedrawDelayMs + 3000);
   }
 
   static int blackDots(const QImage& image) {
@@ -41,10 +47,13 @@ protected:
         count += qGray(rgb.pixel(x, y)) < 128 ? 1 : 0;
     return count;
   }
+
+  velmora::test::RecordingMessages messages;
+  DovetackModel model{messages, [] { return std::string("02:09 PM"); }};
 };
 
 TEST_F(LabelPreviewPaneTest, DrawsTheMergedSampleAtTheDesignsSizeAndFollowsEdits) {
-  LabelPreviewPane pane([] { return std::string("02:09 PM"); });
+  LabelPreviewPane pane(model);
   pane.setDesignText(QString::fromLatin1(kDesign));
   ASSERT_TRUE(redrawn(pane, QImage()));
   const QImage first = pane.labelImage();
@@ -63,7 +72,7 @@ TEST_F(LabelPreviewPaneTest, DrawsTheMergedSampleAtTheDesignsSizeAndFollowsEdits
 }
 
 TEST_F(LabelPreviewPaneTest, ShowsTheNoteForADesignThatIsNotZpl) {
-  LabelPreviewPane pane([] { return std::string("02:09 PM"); });
+  LabelPreviewPane pane(model);
   pane.setDesignText(QString::fromLatin1(kDesign));
   ASSERT_TRUE(redrawn(pane, QImage()));
   pane.setDesignText(QStringLiteral("<Item Name>\r\n<Item Mod[1]>\r\n"));
@@ -73,7 +82,7 @@ TEST_F(LabelPreviewPaneTest, ShowsTheNoteForADesignThatIsNotZpl) {
 }
 
 TEST_F(LabelPreviewPaneTest, ShowsWhatTheRendererClampedAndUsesTheChosenSize) {
-  LabelPreviewPane pane([] { return std::string("02:09 PM"); });
+  LabelPreviewPane pane(model);
   pane.setDesignText(QStringLiteral("^XA^FO-5,10^A0N,30^FD<Item Name>^FS"));
   ASSERT_TRUE(redrawn(pane, QImage()));
   // No ^PW / ^LL: 4 x 2 inches at 203 dpi, as the pane offers by default.
@@ -82,15 +91,52 @@ TEST_F(LabelPreviewPaneTest, ShowsWhatTheRendererClampedAndUsesTheChosenSize) {
   EXPECT_TRUE(pane.notesText().contains(QStringLiteral("not closed by ^XZ")));
 }
 
+// The size boxes show and take sizes as the model writes and reads them;
+// each choice redraws the picture at once.
+TEST_F(LabelPreviewPaneTest, TheSizeTypedOrSteppedUnderThePictureIsTheLabelsSize) {
+  LabelPreviewPane pane(model);
+  pane.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+  pane.setDesignText(QStringLiteral("^XA^FO10,10^GB100,50,50^FS^XZ"));
+  ASSERT_TRUE(redrawn(pane, QImage()));
+  auto* width = velmora::test::control<QSpinBox>(pane, "previewWidth");
+  auto* length = velmora::test::control<QSpinBox>(pane, "previewLength");
+  auto* dpi = velmora::test::control<QComboBox>(pane, "previewDpi");
+  EXPECT_EQ(width->text(), "4.00 in");
+  EXPECT_EQ(length->text(), "2.00 in");
+  EXPECT_EQ(dpi->currentText(), "203 dpi");
+
+  width->selectAll();
+  QTest::keyClicks(width, "2,25");
+  EXPECT_EQ(model.previewLabelSize().width, 225);
+  EXPECT_EQ(pane.labelImage().size(), QSize(457, 406)); // 2.25 in at 203 dpi
+  QTest::keyClicks(width, "x");                         // no size: the box refuses the key
+  EXPECT_EQ(model.previewLabelSize().width, 225);
+
+  QTest::keyClick(length, Qt::Key_Up); // a quarter inch more
+  EXPECT_EQ(length->text(), "2.25 in");
+  EXPECT_EQ(pane.labelImage().size(), QSize(457, 457));
+
+  length->selectAll();
+  QTest::keyClicks(length, "9"); // beyond eight inches: not taken
+  EXPECT_EQ(model.previewLabelSize().length, 225);
+  QTest::keyClick(length, Qt::Key_Return); // Enter shows the size taken again
+  EXPECT_EQ(length->text(), "2.25 in");
+
+  dpi->setCurrentIndex(dpi->findText(QStringLiteral("300 dpi")));
+  EXPECT_EQ(model.previewLabelSize(), (PreviewLabelSize{225, 225, 300}));
+  EXPECT_EQ(pane.labelImage().size(), QSize(675, 675));
+  EXPECT_TRUE(messages.errors.empty());
+}
+
 TEST_F(LabelPreviewPaneTest, FollowsTheLabelEditorOfTheWindow) {
   velmora::test::TempWorkDir dir;
   velmora::test::makePrinterTable({"PREP1"});
   velmora::test::writeBytes(dir.path() / "LabelDesign.txt", kDesign);
-  velmora::test::RecordingMessages messages;
-  TfrmMain frmMain(messages, nullptr);
+  TfrmMain frmMain(model, nullptr);
   frmMain.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frmMain));
-  const velmora::test::FormMainControls window(frmMain);
+  const velmora::test::MainWindowControls window(frmMain);
   window.pageMain->setCurrentWidget(window.tabLabelEditor);
   auto* pane = frmMain.findChild<LabelPreviewPane*>();
   ASSERT_NE(pane, nullptr);

@@ -5,9 +5,10 @@
 // platform (offscreen too).
 //
 // Usage: render_screenshots OUTPUT_FOLDER PE_FIXTURES_FOLDER
-#include "config/app/formAbout.h"
-#include "config/app/formMain.h"
-#include "config/app/label_preview_pane.h"
+#include "config/app/about_box.h"
+#include "config/app/main_window.h"
+#include "config/design_preview.h"
+#include "config/dovetack_model.h"
 #include "dbf_fixture.h"
 #include "dovetack_controls.h"
 #include "recording_messages.h"
@@ -43,8 +44,9 @@ int main(int argc, char** argv) {
                                       "<Order Time (Parsed)>  <Label Header (Parsed)>\r\n"
                                       "<Reference> <Phone>\r\n<Address>\r\n<City and Town>");
   test::RecordingMessages messages;
-  config::app::TfrmMain frmMain(messages, nullptr);
-  const test::FormMainControls window(frmMain);
+  config::DovetackModel model(messages, config::app::TfrmMain::testPrintTimeNow);
+  config::app::TfrmMain frmMain(model, nullptr);
+  const test::MainWindowControls window(frmMain);
   for (const auto& [source, dest, backup] :
        {std::tuple{"PREP1", "LABEL1", "LABEL2"}, std::tuple{"BAR", "LABEL2", ""}}) {
     window.btnAddPrinter->click();
@@ -74,7 +76,7 @@ int main(int argc, char** argv) {
   window.reLabelDesign->setPlainText(
       QString::fromStdString(test::readBytes(VELMORA_DEMO_DESIGN)).trimmed());
   frmMain.resize(1000, 520);
-  QTest::qWait(config::app::LabelPreviewPane::kRedrawDelayMs + 300);
+  QTest::qWait(config::kPreviewRedrawDelayMs + 300);
   ok = frmMain.grab().save(
            QString::fromStdString((output / "dovetack-label-preview.png").string())) &&
        ok;

@@ -1,24 +1,57 @@
 #include "config/app/label_preview_pane.h"
 
-#include "config/design_preview.h"
+#include "config/label_preview_size.h"
 #include "preview/app/label_painter.h"
 
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <cmath>
-#include <utility>
+#include <optional>
 
 namespace velmora::config::app {
 
-LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime, QWidget* parent)
-    : QWidget(parent), sampleTime_(std::move(sampleTime)) {
-  setObjectName(QStringLiteral("paneLabelPreview"));
+namespace {
+
+// A width or length of the label in hundredths of an inch, shown and read
+// as the model writes and reads it ("4.00 in"); the arrows step a quarter
+// inch. Text that is no size (yet) waits, and goes back to the last size
+// when the box loses the focus.
+class InchesBox final : public QSpinBox {
+public:
+  InchesBox(int hundredths, QWidget* parent) : QSpinBox(parent) {
+    setRange(kPreviewSizeMinimum, kPreviewSizeMaximum);
+    setSingleStep(kPreviewSizeStep);
+    setValue(hundredths);
+  }
+
+protected:
+  QString textFromValue(int value) const override {
+    return QString::fromStdString(inchesText(value));
+  }
+  int valueFromText(const QString& text) const override {
+    return parseInches(text.toStdString()).value_or(value());
+  }
+  QValidator::State validate(QString& text, int&) const override {
+    const std::optional<int> typed = parseInches(text.toStdString());
+    if (typed && *typed >= minimum() && *typed <= maximum())
+      return QValidator::Acceptable;
+    for (const QChar c : text)
+      if (!c.isDigit() && !QStringLiteral(".,in \t").contains(c))
+        return QValidator::Invalid;
+    return QValidator::Intermediate;
+  }
+};
+
+} // namespace
+
+LabelPreviewPane::LabelPreviewPane(DovetackModel& model, QWidget* parent)
+    : QWidget(parent), model_(model) {
+  setObjectName(QStringLiteral("labelPreview"));
   picture_ = new QLabel(this);
   picture_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   picture_->setMinimumSize(120, 80);
@@ -26,39 +59,36 @@ LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime, QWid
   picture_->setStyleSheet(QStringLiteral("background: #808080;"));
   notes_ = new QLabel(this);
   notes_->setWordWrap(true);
-  notes_->setObjectName(QStringLiteral("lblPreviewNotes"));
+  notes_->setObjectName(QStringLiteral("previewNotes"));
 
-  dpi_ = new QComboBox(this);
-  for (const int dpi : preview::kSupportedDpi)
-    dpi_->addItem(QStringLiteral("%1 dpi").arg(dpi), dpi);
-  dpi_->setCurrentIndex(1); // 203
-  const auto inches = [this](double value) {
-    auto* box = new QDoubleSpinBox(this);
-    box->setRange(0.5, 8.0);
-    box->setSingleStep(0.25);
-    box->setDecimals(2);
-    box->setSuffix(QStringLiteral(" in"));
-    box->setValue(value);
-    return box;
-  };
-  widthInches_ = inches(4.0);
-  lengthInches_ = inches(2.0);
+  const PreviewLabelSize size = model_.previewLabelSize();
+  widthInches_ = new InchesBox(size.width, this);
+  lengthInches_ = new InchesBox(size.length, this);
+  widthInches_->setObjectName(QStringLiteral("previewWidth"));
+  lengthInches_->setObjectName(QStringLiteral("previewLength"));
   widthInches_->setToolTip(QStringLiteral("Label width where the design sets no ^PW"));
   lengthInches_->setToolTip(QStringLiteral("Label length where the design sets no ^LL"));
+  dpi_ = new QComboBox(this);
+  dpi_->setObjectName(QStringLiteral("previewDpi"));
+  for (const int dpi : preview::kSupportedDpi) {
+    dpi_->addItem(QStringLiteral("%1 dpi").arg(dpi), dpi);
+    if (dpi == size.dpi)
+      dpi_->setCurrentIndex(dpi_->count() - 1);
+  }
 
   redrawTimer_ = new QTimer(this);
   redrawTimer_->setSingleShot(true);
-  redrawTimer_->setInterval(kRedrawDelayMs);
+  redrawTimer_->setInterval(kPreviewRedrawDelayMs);
   connect(redrawTimer_, &QTimer::timeout, this, &LabelPreviewPane::redraw);
-  connect(dpi_, &QComboBox::currentIndexChanged, this, &LabelPreviewPane::redraw);
-  connect(widthInches_, &QDoubleSpinBox::valueChanged, this, &LabelPreviewPane::redraw);
-  connect(lengthInches_, &QDoubleSpinBox::valueChanged, this, &LabelPreviewPane::redraw);
+  connect(dpi_, &QComboBox::currentIndexChanged, this, &LabelPreviewPane::sizeChosen);
+  connect(widthInches_, &QSpinBox::valueChanged, this, &LabelPreviewPane::sizeChosen);
+  connect(lengthInches_, &QSpinBox::valueChanged, this, &LabelPreviewPane::sizeChosen);
 
-  auto* size = new QGridLayout;
-  size->addWidget(widthInches_, 0, 0);
-  size->addWidget(new QLabel(QStringLiteral("x"), this), 0, 1);
-  size->addWidget(lengthInches_, 0, 2);
-  size->addWidget(dpi_, 1, 0, 1, 3);
+  auto* sizes = new QGridLayout;
+  sizes->addWidget(widthInches_, 0, 0);
+  sizes->addWidget(new QLabel(QStringLiteral("x"), this), 0, 1);
+  sizes->addWidget(lengthInches_, 0, 2);
+  sizes->addWidget(dpi_, 1, 0, 1, 3);
   auto* title = new QLabel(QStringLiteral("Preview with the test print's sample"), this);
   title->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
@@ -66,7 +96,7 @@ LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime, QWid
   layout->addWidget(title);
   layout->addWidget(picture_, 1);
   layout->addWidget(notes_);
-  layout->addLayout(size);
+  layout->addLayout(sizes);
 }
 
 void LabelPreviewPane::setDesignText(const QString& text) {
@@ -74,32 +104,18 @@ void LabelPreviewPane::setDesignText(const QString& text) {
   redrawTimer_->start();
 }
 
-preview::RenderOptions LabelPreviewPane::options() const {
-  preview::RenderOptions options;
-  options.dpi = dpi_->currentData().toInt();
-  options.defaultWidthDots = static_cast<int>(std::lround(widthInches_->value() * options.dpi));
-  options.defaultLengthDots = static_cast<int>(std::lround(lengthInches_->value() * options.dpi));
-  options.maxLabels = 1;
-  return options;
+void LabelPreviewPane::sizeChosen() {
+  model_.setPreviewLabelSize(
+      {widthInches_->value(), lengthInches_->value(), dpi_->currentData().toInt()});
+  redraw();
 }
 
 void LabelPreviewPane::redraw() {
   redrawTimer_->stop();
-  const auto rendering =
-      velmora::config::previewDesign(designText_.toStdString(), sampleTime_(), options());
-  QStringList notes;
-  for (const auto& note : rendering.notes)
-    notes << QString::fromStdString(note);
-  if (rendering.labels.empty()) {
-    image_ = QImage();
-  } else {
-    const auto& label = rendering.labels.front();
-    for (const auto& note : label.notes)
-      notes << QString::fromStdString(note);
-    image_ = preview::app::paintLabel(label);
-  }
-  notes_->setText(notes.join(QLatin1Char('\n')));
-  notes_->setVisible(!notes.isEmpty());
+  const DesignPreview shown = model_.previewOf(designText_.toStdString());
+  image_ = shown.label ? preview::app::paintLabel(*shown.label) : QImage();
+  notes_->setText(QString::fromStdString(shown.notes));
+  notes_->setVisible(!shown.notes.empty());
   showScaled();
 }
 
@@ -113,16 +129,18 @@ void LabelPreviewPane::resizeEvent(QResizeEvent* event) {
 }
 
 void LabelPreviewPane::showScaled() {
-  if (image_.isNull()) {
+  const PixelSize drawn =
+      previewDrawnSize({image_.width(), image_.height()}, {picture_->width(), picture_->height()});
+  if (image_.isNull() || drawn.width == 0) {
     picture_->setPixmap(QPixmap());
     return;
   }
   // Smooth scaling of the 1-bit label reads better on screen than dropped
   // dots would.
-  const QSize room = picture_->size().boundedTo(image_.size());
   picture_->setPixmap(
       QPixmap::fromImage(image_.convertToFormat(QImage::Format_RGB32)
-                             .scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+                             .scaled(QSize(drawn.width, drawn.height), Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation)));
 }
 
 } // namespace velmora::config::app

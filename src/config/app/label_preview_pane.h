@@ -1,25 +1,24 @@
 // The label preview beside the design editor on the "Label Editor" page: the
 // design merged with the test print's sample job and drawn as the printer
-// would print it, redrawn a moment (kRedrawDelayMs) after each edit.
+// would print it (DovetackModel::previewOf), redrawn a moment
+// (kPreviewRedrawDelayMs) after each edit, at the zoom of previewDrawnSize.
 //
-// The label's size comes from the design's ^PW and ^LL where it has them,
-// else from the width, length and resolution chosen in the pane, which live
-// for this session only (nothing is stored). A design that is not ZPL, and
-// whatever the renderer clamped or refused, shows as a note under the
-// picture. GUI thread only; owned by its parent widget.
+// Under the picture, the width, length and resolution of the label the
+// preview falls back on where the design sets no ^PW / ^LL, as a user may
+// choose them (config/label_preview_size.h); a choice goes to the model and
+// the picture is redrawn. A design that is not ZPL, and whatever the
+// renderer clamped or refused, shows as a note under the picture. GUI thread
+// only; owned by its parent widget; the model outlives it.
 #pragma once
 
-#include "preview/zpl_renderer.h"
+#include "config/dovetack_model.h"
 
 #include <QImage>
 #include <QWidget>
 
-#include <functional>
-#include <string>
-
 class QComboBox;
-class QDoubleSpinBox;
 class QLabel;
+class QSpinBox;
 class QTimer;
 
 namespace velmora::config::app {
@@ -27,13 +26,10 @@ namespace velmora::config::app {
 class LabelPreviewPane final : public QWidget {
   Q_OBJECT
 public:
-  static constexpr int kRedrawDelayMs = 150;
+  explicit LabelPreviewPane(DovetackModel& model, QWidget* parent = nullptr);
 
-  // `sampleTime` gives the text of the sample job's time line at each redraw.
-  explicit LabelPreviewPane(std::function<std::string()> sampleTime, QWidget* parent = nullptr);
-
-  // The design changed: redraw after kRedrawDelayMs (edits meanwhile wait
-  // with it).
+  // The design changed: redraw after kPreviewRedrawDelayMs (edits meanwhile
+  // wait with it).
   void setDesignText(const QString& text);
   // Redraws now.
   void redraw();
@@ -42,22 +38,22 @@ public:
   // no preview) and the notes under it.
   const QImage& labelImage() const { return image_; }
   QString notesText() const;
-  preview::RenderOptions options() const;
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
 
 private:
+  void sizeChosen();
   void showScaled();
 
-  std::function<std::string()> sampleTime_;
+  DovetackModel& model_;
   QString designText_;
   QImage image_;
   QLabel* picture_ = nullptr;
   QLabel* notes_ = nullptr;
+  QSpinBox* widthInches_ = nullptr;
+  QSpinBox* lengthInches_ = nullptr;
   QComboBox* dpi_ = nullptr;
-  QDoubleSpinBox* widthInches_ = nullptr;
-  QDoubleSpinBox* lengthInches_ = nullptr;
   QTimer* redrawTimer_ = nullptr;
 };
 

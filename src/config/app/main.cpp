@@ -4,9 +4,10 @@
 // design editor, and ends when that window is closed. It reads no
 // command-line arguments; the working directory is the host's data
 // directory.
-#include "config/app/formAbout.h"
-#include "config/app/formMain.h"
+#include "config/app/about_box.h"
+#include "config/app/main_window.h"
 #include "config/app/user_messages.h"
+#include "config/dovetack_model.h"
 #include "config/program_messages.h"
 #include "platform/single_instance.h"
 
@@ -23,9 +24,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromUtf8(
       config::kApplicationTitle.data(), static_cast<qsizetype>(config::kApplicationTitle.size())));
   config::app::QtUserMessages messages;
+  config::DovetackModel model(messages, &config::app::TfrmMain::testPrintTimeNow);
   // The about box is created after the main window, which is the first
   // window and so the program's main window.
-  config::app::TfrmMain frmMain(messages, nullptr);
+  config::app::TfrmMain frmMain(model, nullptr);
   config::app::TAboutBox AboutBox(QCoreApplication::applicationDirPath(), &frmMain);
   frmMain.setAboutBox(&AboutBox);
   frmMain.show();

@@ -44,20 +44,21 @@ void TAboutBox::create(HWND owner) {
   window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
                               kClassName, L"About", WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0, 0,
                               kClientWidth, kClientHeight, owner, nullptr, instance_, this);
-  auto child = [&](const wchar_t* className, const wchar_t* text, DWORD style, int id) {
+  auto child = [&](const wchar_t* className, const wchar_t* text, DWORD style,
+                   AboutBoxControlId id) {
     return ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
                              window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                              nullptr);
   };
-  imgProgram = child(WC_STATICW, L"", SS_OWNERDRAW, 1100);
-  lblProductVersion =
-      child(WC_STATICW, toWide(kVersionLines[0].caption).c_str(), SS_CENTER | SS_NOPREFIX, 1102);
-  lblServiceVersion =
-      child(WC_STATICW, toWide(kVersionLines[1].caption).c_str(), SS_CENTER | SS_NOPREFIX, 1103);
+  programPicture_ = child(WC_STATICW, L"", SS_OWNERDRAW, AboutBoxControlId::ProgramPicture);
+  lblProductVersion_ = child(WC_STATICW, toWide(kVersionLines[0].caption).c_str(),
+                             SS_CENTER | SS_NOPREFIX, AboutBoxControlId::ProductVersion);
+  lblServiceVersion_ = child(WC_STATICW, toWide(kVersionLines[1].caption).c_str(),
+                             SS_CENTER | SS_NOPREFIX, AboutBoxControlId::ServiceVersion);
   const std::wstring address = toWide(kMakerWebAddress);
   const std::wstring link = L"<a href=\"" + address + L"\">" + address + L"</a>";
-  lblLink = child(WC_LINK, link.c_str(), WS_TABSTOP, kLinkId);
-  btnOK = child(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, kOkId);
+  link_ = child(WC_LINK, link.c_str(), WS_TABSTOP, AboutBoxControlId::Link);
+  okButton_ = child(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, AboutBoxControlId::Ok);
   applyDpi(windowDpi(window_));
 }
 
@@ -68,9 +69,9 @@ void TAboutBox::applyDpi(UINT dpi) {
       ::DeleteObject(*font);
   font_ = createMessageFont(dpi, false);
   boldFont_ = createMessageFont(dpi, true);
-  for (HWND control : {lblLink, btnOK})
+  for (HWND control : {link_, okButton_})
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-  for (HWND control : {lblProductVersion, lblServiceVersion})
+  for (HWND control : {lblProductVersion_, lblServiceVersion_})
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), TRUE);
   const SIZE frame = velmora::win::outerSizeForClient(
       kClientWidth, kClientHeight, static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_STYLE)),
@@ -92,11 +93,11 @@ void TAboutBox::layout() {
   const int inner = scaled(6, dpi_);
   const int width = panel_.right - panel_.left - 2 * inner;
   int bottom = panel_.bottom - inner;
-  ::MoveWindow(lblLink, panel_.left + inner, bottom - line, width, line, TRUE);
+  ::MoveWindow(link_, panel_.left + inner, bottom - line, width, line, TRUE);
   bottom -= line;
-  ::MoveWindow(lblServiceVersion, panel_.left + inner, bottom - line, width, line, TRUE);
+  ::MoveWindow(lblServiceVersion_, panel_.left + inner, bottom - line, width, line, TRUE);
   bottom -= line;
-  ::MoveWindow(lblProductVersion, panel_.left + inner, bottom - line, width, line, TRUE);
+  ::MoveWindow(lblProductVersion_, panel_.left + inner, bottom - line, width, line, TRUE);
   bottom -= line + scaled(4, dpi_);
   // The picture centred above the lines, scaled with its proportions kept.
   const int top = panel_.top + inner;
@@ -106,21 +107,21 @@ void TAboutBox::layout() {
     pictureWidth = width;
     pictureHeight = MulDiv(width, kProgramPictureHeight, kProgramPictureWidth);
   }
-  ::MoveWindow(imgProgram, (client.right - pictureWidth) / 2, top, pictureWidth, pictureHeight,
+  ::MoveWindow(programPicture_, (client.right - pictureWidth) / 2, top, pictureWidth, pictureHeight,
                TRUE);
-  ::MoveWindow(btnOK, (client.right - buttonWidth) / 2, client.bottom - margin - buttonHeight,
+  ::MoveWindow(okButton_, (client.right - buttonWidth) / 2, client.bottom - margin - buttonHeight,
                buttonWidth, buttonHeight, TRUE);
   // The link label as wide as its text, centred.
   SIZE ideal{};
-  if (::SendMessageW(lblLink, kLinkGetIdealSize, static_cast<WPARAM>(width),
+  if (::SendMessageW(link_, kLinkGetIdealSize, static_cast<WPARAM>(width),
                      reinterpret_cast<LPARAM>(&ideal)) &&
       ideal.cx > 0 && ideal.cx < width)
-    ::MoveWindow(lblLink, (client.right - ideal.cx) / 2, panel_.bottom - inner - line, ideal.cx,
-                 line, TRUE);
+    ::MoveWindow(link_, (client.right - ideal.cx) / 2, panel_.bottom - inner - line, ideal.cx, line,
+                 TRUE);
 }
 
 void TAboutBox::FormShow() {
-  const std::array<HWND, 2> labels = {lblProductVersion, lblServiceVersion};
+  const std::array<HWND, 2> labels = {lblProductVersion_, lblServiceVersion_};
   for (std::size_t i = 0; i < kVersionLines.size(); ++i)
     if (const std::optional<std::string> text = aboutVersionText(programFolder_, kVersionLines[i]))
       setWindowText(labels[i], *text);
@@ -143,7 +144,7 @@ void TAboutBox::showModal() {
     ::EnableWindow(owner_, FALSE);
   showing_ = true;
   ::ShowWindow(window_, SW_SHOW);
-  ::SetFocus(btnOK);
+  ::SetFocus(okButton_);
   MSG message{};
   while (showing_ && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (!::IsDialogMessageW(window_, &message)) {
@@ -179,7 +180,8 @@ LRESULT TAboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   case WM_NOTIFY: {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->idFrom == kLinkId && (header->code == NM_CLICK || header->code == NM_RETURN)) {
+    if (header->idFrom == static_cast<UINT_PTR>(AboutBoxControlId::Link) &&
+        (header->code == NM_CLICK || header->code == NM_RETURN)) {
       const auto* link = reinterpret_cast<const NMLINK*>(lParam);
       ::ShellExecuteW(window_, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
       return 0;
@@ -188,7 +190,7 @@ LRESULT TAboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   case WM_DRAWITEM: {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-    if (item->hwndItem == imgProgram) {
+    if (item->hwndItem == programPicture_) {
       drawProgramPicture(item->hDC, item->rcItem, RGB(0xff, 0xff, 0xff));
       return TRUE;
     }

@@ -1,13 +1,14 @@
-// formAbout on the Windows API: Dovetack's about box TAboutBox. A tool
-// window without caption buttons, centred on the screen, client area
-// 402 x 219 (scaled by the monitor's DPI): a white framed panel with the
-// program picture, the bold version lines lblProductVersion and
-// lblServiceVersion, the link label lblLink (a SysLink whose address the
-// shell opens), and the default button "OK" below it.
+// Dovetack's about box TAboutBox on the Windows API. A tool window without
+// caption buttons, centred on the screen, client area 402 x 219 (scaled by
+// the monitor's DPI): a white framed panel with the program picture, the
+// bold version lines lblProductVersion and lblServiceVersion, the link (a
+// SysLink whose address the shell opens), and the default button "OK" below
+// it.
 //
 // Created once, hidden, after the main window; shown modally on every
 // double-click of the program picture (showModal), which works out the
-// version lines again (FormShow). The program owns it; window thread only.
+// version lines again (FormShow). Its controls are private; control() finds
+// each by its id. The program owns it; window thread only.
 #pragma once
 
 #include "config/win/window_text.h"
@@ -19,6 +20,15 @@ namespace velmora::config::win {
 
 // The about box's window class, by which the window tests' driver finds it.
 inline constexpr wchar_t kAboutBoxClass[] = L"VelmoraDovetackAboutBox";
+
+// The about box's controls' ids; "OK" has the dialog's own.
+enum class AboutBoxControlId : int {
+  ProgramPicture = 1100,
+  Link,
+  ProductVersion,
+  ServiceVersion,
+  Ok = IDOK,
+};
 
 class TAboutBox final {
 public:
@@ -32,6 +42,7 @@ public:
   // Makes the (hidden) window, owned by `owner`.
   void create(HWND owner);
   HWND handle() const { return window_; }
+  HWND control(AboutBoxControlId id) const { return ::GetDlgItem(window_, static_cast<int>(id)); }
 
   // Fills the two version lines; run on every show.
   void FormShow();
@@ -39,16 +50,6 @@ public:
   // pressed (or the box gets IDOK or IDCANCEL).
   void showModal();
   bool showing() const { return showing_; }
-
-  // ---- components
-  HWND imgProgram = nullptr;
-  HWND lblProductVersion = nullptr;
-  HWND lblServiceVersion = nullptr;
-  HWND lblLink = nullptr;
-  HWND btnOK = nullptr;
-
-  static constexpr int kOkId = IDOK;
-  static constexpr int kLinkId = 1101;
 
 private:
   friend class velmora::win::WindowClass<TAboutBox>;
@@ -67,6 +68,12 @@ private:
   HBRUSH white_ = nullptr;
   RECT panel_{};
   bool showing_ = false;
+  // The controls are children of the box, which destroys them.
+  HWND programPicture_ = nullptr;
+  HWND lblProductVersion_ = nullptr;
+  HWND lblServiceVersion_ = nullptr;
+  HWND link_ = nullptr;
+  HWND okButton_ = nullptr;
 };
 
 } // namespace velmora::config::win

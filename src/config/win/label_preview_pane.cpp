@@ -1,6 +1,7 @@
 #include "config/win/label_preview_pane.h"
 
 #include "config/design_preview.h"
+#include "config/label_preview_size.h"
 #include "win/wide_text.h"
 #include "win/window_class.h"
 
@@ -13,10 +14,7 @@ constexpr UINT_PTR kRedrawTimer = 1;
 
 } // namespace
 
-LabelPreviewPane::LabelPreviewPane(std::function<std::string()> sampleTime)
-    : sampleTime_(std::move(sampleTime)) {
-  options_.maxLabels = 1;
-}
+LabelPreviewPane::LabelPreviewPane(const DovetackModel& model) : model_(model) {}
 
 LabelPreviewPane::~LabelPreviewPane() {
   if (window_)
@@ -35,34 +33,18 @@ HWND LabelPreviewPane::create(HWND parent, int id) {
 void LabelPreviewPane::setDesignText(std::string text) {
   designText_ = std::move(text);
   if (window_)
-    ::SetTimer(window_, kRedrawTimer, kRedrawDelayMs, nullptr);
-}
-
-void LabelPreviewPane::setOptions(const preview::RenderOptions& options) {
-  options_ = options;
-  options_.maxLabels = 1;
-  redraw();
+    ::SetTimer(window_, kRedrawTimer, kPreviewRedrawDelayMs, nullptr);
 }
 
 void LabelPreviewPane::redraw() {
   if (window_)
     ::KillTimer(window_, kRedrawTimer);
-  const auto rendering = previewDesign(designText_, sampleTime_(), options_);
-  std::string notes;
-  const auto add = [&notes](const std::string& note) {
-    notes += notes.empty() ? note : "\n" + note;
-  };
-  for (const auto& note : rendering.notes)
-    add(note);
-  if (rendering.labels.empty()) {
+  DesignPreview shown = model_.previewOf(designText_);
+  if (shown.label)
+    label_ = std::make_unique<preview::win::LabelBitmap>(*shown.label);
+  else
     label_.reset();
-  } else {
-    const auto& label = rendering.labels.front();
-    for (const auto& note : label.notes)
-      add(note);
-    label_ = std::make_unique<preview::win::LabelBitmap>(label);
-  }
-  notes_ = std::move(notes);
+  notes_ = std::move(shown.notes);
   if (window_)
     ::InvalidateRect(window_, nullptr, TRUE);
 }
@@ -90,7 +72,12 @@ void LabelPreviewPane::paint(HDC dc) {
   }
   if (label_) {
     ::InflateRect(&picture, -4, -4);
-    label_->drawScaled(dc, picture);
+    const PixelSize drawn =
+        previewDrawnSize({label_->width(), label_->height()},
+                         {picture.right - picture.left, picture.bottom - picture.top});
+    const int left = picture.left + (picture.right - picture.left - drawn.width) / 2;
+    const RECT box{left, picture.top, left + drawn.width, picture.top + drawn.height};
+    label_->drawScaled(dc, box);
   }
 }
 

@@ -1,22 +1,23 @@
 // The label preview beside the design editor on the "Label Editor" page: the
 // design merged with the test print's sample job and drawn as the printer
-// would print it (config/design_preview.h), redrawn a moment
-// (kRedrawDelayMs) after each edit. A child window of its own class; the
-// label scaled to its width above the notes: "no preview for this design"
-// for a design that is not ZPL, and what the renderer clamped or refused.
+// would print it (DovetackModel::previewOf), redrawn a moment
+// (kPreviewRedrawDelayMs) after each edit. A child window of its own class;
+// the label at the zoom of previewDrawnSize, centred at the top, above the
+// notes: "no preview for this design" for a design that is not ZPL, and
+// what the renderer clamped or refused.
 //
-// The size and resolution where the design sets no ^PW / ^LL are chosen in
-// the page (the main window's drop-down lists) for this session only.
-// Window thread only; owned by the main window.
+// The size and resolution where the design sets no ^PW / ^LL are the
+// model's, chosen in the page (the main window's size boxes), which redraws
+// the pane when they change. Window thread only; owned by the main window;
+// the model outlives it.
 #pragma once
 
+#include "config/dovetack_model.h"
 #include "preview/win/label_painter.h"
-#include "preview/zpl_renderer.h"
 #include "win/window_class.h"
 
 #include <windows.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,10 +27,7 @@ inline constexpr wchar_t kLabelPreviewClass[] = L"VelmoraLabelPreview";
 
 class LabelPreviewPane final {
 public:
-  static constexpr UINT kRedrawDelayMs = 150;
-
-  // `sampleTime` gives the text of the sample job's time line at each redraw.
-  explicit LabelPreviewPane(std::function<std::string()> sampleTime);
+  explicit LabelPreviewPane(const DovetackModel& model);
   ~LabelPreviewPane();
   LabelPreviewPane(const LabelPreviewPane&) = delete;
   LabelPreviewPane& operator=(const LabelPreviewPane&) = delete;
@@ -38,12 +36,9 @@ public:
   HWND handle() const { return window_; }
   void setFont(HFONT font) { font_ = font; }
 
-  // The design changed: redraw after kRedrawDelayMs (edits meanwhile wait
-  // with it).
+  // The design changed: redraw after kPreviewRedrawDelayMs (edits meanwhile
+  // wait with it).
   void setDesignText(std::string text);
-  // The label's size and resolution where the design sets none.
-  void setOptions(const preview::RenderOptions& options);
-  const preview::RenderOptions& options() const { return options_; }
   // Redraws now.
   void redraw();
 
@@ -57,9 +52,8 @@ private:
   LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void paint(HDC dc);
 
-  std::function<std::string()> sampleTime_;
+  const DovetackModel& model_;
   std::string designText_;
-  preview::RenderOptions options_;
   std::unique_ptr<preview::win::LabelBitmap> label_;
   std::string notes_;
   HWND window_ = nullptr;

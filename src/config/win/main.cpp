@@ -4,6 +4,7 @@
 // design editor, and ends when that window is closed. It reads no
 // command-line arguments; the working directory is the host's data
 // directory.
+#include "config/dovetack_model.h"
 #include "config/program_messages.h"
 #include "config/win/about_box.h"
 #include "config/win/main_window.h"
@@ -46,8 +47,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   win::initCommonControls();
 
   config::win::MessageBoxes messages;
+  config::DovetackModel model(messages, &config::win::TfrmMain::testPrintTimeNow);
   // The main window is the first window made; the about box follows it.
-  config::win::TfrmMain frmMain(instance, messages);
+  config::win::TfrmMain frmMain(instance, model);
   frmMain.endProgramOnClose();
   frmMain.create();
   messages.SetOwner(frmMain.handle());

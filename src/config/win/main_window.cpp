@@ -1,6 +1,9 @@
 #include "config/win/main_window.h"
 
+#include "config/label_design_editor.h"
+#include "config/label_preview_size.h"
 #include "config/program_messages.h"
+#include "config/test_print.h"
 #include "config/win/about_box.h"
 #include "config/win/program_picture.h"
 #include "platform/unicode.h"
@@ -10,8 +13,9 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include <exception>
+#include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 
 namespace velmora::config::win {
@@ -27,6 +31,20 @@ constexpr UINT_PTR kClockTimer = 1;
 // keyboard input interval, so both windows type alike).
 constexpr DWORD kKeyboardInputInterval = 400;
 constexpr int kIconResource = velmora::win::kProgramIconId;
+// The position a size box's arrows keep: each press says only its step.
+constexpr int kArrowsRest = 500;
+
+// Sizes of the layout at 96 dpi.
+constexpr int kPad = 4;
+constexpr int kButtonWidth = 95;
+constexpr int kButtonHeight = 25;
+constexpr int kRowHeight = 24;
+constexpr int kControlHeight = 21;
+constexpr int kHelpPanelWidth = 230;
+constexpr int kTagListWidth = 153;
+constexpr int kPreviewWidth = 200;
+// A drop-down list's height is that of the opened list.
+constexpr int kDropDownHeight = 200;
 
 std::wstring localeText(LCTYPE type, const wchar_t* fallback) {
   wchar_t text[32]{};
@@ -40,26 +58,6 @@ TimeLocale userTimeLocale() {
   return {fromWide(localeText(LOCALE_STIME, L":")), fromWide(localeText(LOCALE_S1159, L"AM")),
           fromWide(localeText(LOCALE_S2359, L"PM"))};
 }
-
-// The test print's time text now.
-std::string testPrintTimeNow() {
-  SYSTEMTIME now{};
-  ::GetLocalTime(&now);
-  return formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale());
-}
-
-// The label sizes the preview offers where the design sets no ^PW / ^LL, in
-// hundredths of an inch; the first is the default.
-struct PreviewSize {
-  const wchar_t* name;
-  int width;
-  int length;
-};
-constexpr PreviewSize kPreviewSizes[] = {{L"4 x 2 in", 400, 200},
-                                         {L"4 x 3 in", 400, 300},
-                                         {L"4 x 6 in", 400, 600},
-                                         {L"3 x 2 in", 300, 200},
-                                         {L"2 x 1 in", 200, 100}};
 
 std::wstring comboText(HWND box, int index) {
   const LRESULT length = ::SendMessageW(box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
@@ -86,28 +84,45 @@ void setComboItems(HWND box, const std::vector<std::string>& items) {
     ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(item).c_str()));
 }
 
+// Selects line `line` of `box`, or none.
+void showComboLine(HWND box, std::optional<std::size_t> line) {
+  const int wanted = line ? static_cast<int>(*line) : -1;
+  if (::SendMessageW(box, CB_GETCURSEL, 0, 0) != wanted)
+    ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(wanted), 0);
+}
+
 // Selects the item that is exactly `value` (with regard to case), else none.
 void showComboValue(HWND box, const std::string& value) {
   const std::wstring wanted = toWide(value);
-  int found = -1;
+  std::optional<std::size_t> found;
   if (!wanted.empty()) {
     const std::vector<std::wstring> items = comboItems(box);
-    for (std::size_t i = 0; i < items.size(); ++i)
-      if (items[i] == wanted) {
-        found = static_cast<int>(i);
-        break;
-      }
+    for (std::size_t i = 0; i < items.size() && !found; ++i)
+      if (items[i] == wanted)
+        found = i;
   }
-  if (::SendMessageW(box, CB_GETCURSEL, 0, 0) != found)
-    ::SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+  showComboLine(box, found);
+}
+
+// The text's height as it wraps at `width` in `font`.
+int wrappedHeight(HWND window, HFONT font, const std::wstring& text, int width) {
+  HDC dc = ::GetDC(window);
+  RECT box{0, 0, width, 0};
+  const HGDIOBJ previous = ::SelectObject(dc, font);
+  ::DrawTextW(dc, text.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(window, dc);
+  return box.bottom;
 }
 
 } // namespace
 
-TfrmMain::TfrmMain(HINSTANCE instance, UserMessages& messages)
-    : instance_(instance), messages_(messages), labelPreview_(testPrintTimeNow) {}
+TfrmMain::TfrmMain(HINSTANCE instance, DovetackModel& model)
+    : instance_(instance), model_(model), labelPreview_(model) {}
 
 TfrmMain::~TfrmMain() {
+  if (listening_)
+    model_.removeConfigurationListener(configurationListener_);
   if (window_) {
     ::KillTimer(window_, kClockTimer);
     ::DestroyWindow(window_);
@@ -150,39 +165,65 @@ void TfrmMain::create() {
   layout();
   showPage(0);
 
-  configuration_.tblConfig().addChangeListener(
+  configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
+  listening_ = true;
   updateClock();
   FormCreate();
 }
 
-HWND TfrmMain::addControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
-                          DWORD exStyle) {
+HWND TfrmMain::addControl(const wchar_t* className, const std::wstring& text, DWORD style,
+                          ControlId id, DWORD exStyle) {
   return ::CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | style, 0, 0, 10, 10,
                            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                            nullptr);
 }
 
-void TfrmMain::createControls() {
-  int staticId = idFirstStatic;
-  auto label = [&](std::string_view text) {
-    return addControl(WC_STATICW, toWide(text), SS_LEFT | SS_NOPREFIX, staticId++);
-  };
+HWND TfrmMain::addText(std::string_view text) {
+  return addControl(WC_STATICW, toWide(text), SS_LEFT | SS_NOPREFIX,
+                    static_cast<ControlId>(nextTextId_++));
+}
 
-  pageMain = addControl(WC_TABCONTROLW, L"", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, idPageMain);
+// ---- building -------------------------------------------------------------------
+
+void TfrmMain::createControls() {
+  buildPageControl();
+  buildSetupPage();
+  buildLabelEditorPage();
+  buildStatusBar();
+  buildHints();
+  // The pages' controls are siblings of the tab control, which stays below
+  // them (and last in the tab order).
+  ::SetWindowPos(pageMain_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TfrmMain::buildPageControl() {
+  pageMain_ = addControl(WC_TABCONTROLW, L"", WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
+                         ControlId::PageMain);
   TCITEMW tab{};
   tab.mask = TCIF_TEXT;
   tab.pszText = const_cast<wchar_t*>(L"Setup");
-  ::SendMessageW(pageMain, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
+  ::SendMessageW(pageMain_, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
   tab.pszText = const_cast<wchar_t*>(L"Label Editor");
-  ::SendMessageW(pageMain, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&tab));
+  ::SendMessageW(pageMain_, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&tab));
+}
 
-  // ---- "Setup": left panel
-  lblConfigured_ = label("Configured Printers");
-  gridConfig = addControl(WC_LISTVIEWW, L"",
-                          LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                          idGridConfig, WS_EX_CLIENTEDGE);
-  ListView_SetExtendedListViewStyle(gridConfig,
+// "Setup": the heading, the grid, the fields of the selected row and their
+// buttons on the left; the help, the picture and the page's buttons on the
+// right.
+void TfrmMain::buildSetupPage() {
+  buildPrinterGrid();
+  buildRowFields();
+  buildPrinterButtons();
+  buildHelpPanel();
+}
+
+void TfrmMain::buildPrinterGrid() {
+  printersHeading_ = addText("Configured Printers");
+  gridConfig_ = addControl(WC_LISTVIEWW, L"",
+                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                           ControlId::GridConfig, WS_EX_CLIENTEDGE);
+  ListView_SetExtendedListViewStyle(gridConfig_,
                                     LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
   for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
     const std::wstring title = toWide(kGridColumns[i].title);
@@ -190,15 +231,24 @@ void TfrmMain::createControls() {
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.cx = 117;
     column.pszText = const_cast<wchar_t*>(title.c_str());
-    ListView_InsertColumn(gridConfig, static_cast<int>(i), &column);
+    ListView_InsertColumn(gridConfig_, static_cast<int>(i), &column);
   }
-  setupPage_ = {lblConfigured_, gridConfig};
+  setupPage_.insert(setupPage_.end(), {printersHeading_, gridConfig_});
+}
 
+// The fields of the selected row, in tab order: the three printer choices
+// (with type-ahead), the four prefix texts and the design file name (shown,
+// disabled with its caption).
+void TfrmMain::buildRowFields() {
   for (std::size_t i = 0; i < kRowFieldControls.size(); ++i) {
     RowField& field = rowFields_[i];
     field.description = &kRowFieldControls[i];
-    field.caption = label(field.description->caption);
-    const int id = idLookSource + static_cast<int>(i);
+    const bool design = field.description->field == formats::configuration_field::kDesign;
+    field.caption = design ? addControl(WC_STATICW, toWide(field.description->caption),
+                                        SS_LEFT | SS_NOPREFIX, ControlId::DesignCaption)
+                           : addText(field.description->caption);
+    const auto id =
+        static_cast<ControlId>(static_cast<int>(ControlId::LookSource) + static_cast<int>(i));
     if (field.description->printerChoice) {
       field.control = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, id);
       ::SetWindowSubclass(field.control, &TfrmMain::choiceBoxProc, 1,
@@ -208,79 +258,112 @@ void TfrmMain::createControls() {
       ::SendMessageW(field.control, EM_LIMITTEXT, static_cast<WPARAM>(field.description->maxLength),
                      0);
     }
-    setupPage_.push_back(field.caption);
-    setupPage_.push_back(field.control);
+    if (design) {
+      ::EnableWindow(field.control, FALSE);
+      ::EnableWindow(field.caption, FALSE);
+    }
+    setupPage_.insert(setupPage_.end(), {field.caption, field.control});
   }
-  lookSource = rowFields_[0].control;
-  lookDest = rowFields_[1].control;
-  lookBackup = rowFields_[2].control;
-  editLabelsText = rowFields_[3].control;
-  editMapText = rowFields_[4].control;
-  editTimeText = rowFields_[5].control;
-  editTotalText = rowFields_[6].control;
-  editDesign = rowFields_[7].control;
-  lblDesign = rowFields_[7].caption;
-  ::EnableWindow(editDesign, FALSE);
-  ::EnableWindow(lblDesign, FALSE);
+}
 
-  btnAddPrinter = addControl(WC_BUTTONW, L"Add Printer", WS_TABSTOP, idBtnAddPrinter);
-  btnDeletePrinter = addControl(WC_BUTTONW, L"Delete Printer", WS_TABSTOP, idBtnDeletePrinter);
-  setupPage_.push_back(btnAddPrinter);
-  setupPage_.push_back(btnDeletePrinter);
+void TfrmMain::buildPrinterButtons() {
+  btnAddPrinter_ = addControl(WC_BUTTONW, L"Add Printer", WS_TABSTOP, ControlId::BtnAddPrinter);
+  btnDeletePrinter_ =
+      addControl(WC_BUTTONW, L"Delete Printer", WS_TABSTOP, ControlId::BtnDeletePrinter);
+  setupPage_.insert(setupPage_.end(), {btnAddPrinter_, btnDeletePrinter_});
+}
 
-  // ---- "Setup": right panel
+void TfrmMain::buildHelpPanel() {
   for (const HelpEntry& entry : kHelpEntries) {
-    HWND heading = label(entry.heading);
-    HWND text = label(entry.text);
+    HWND heading = addText(entry.heading);
+    HWND text = addText(entry.text);
     helpEntries_.emplace_back(heading, text);
-    setupPage_.push_back(heading);
-    setupPage_.push_back(text);
+    setupPage_.insert(setupPage_.end(), {heading, text});
   }
-  ProgramIcon = addControl(WC_STATICW, L"", SS_OWNERDRAW | SS_NOTIFY, idProgramIcon);
-  btnSetupSave = addControl(WC_BUTTONW, L"&Save && Activate", WS_TABSTOP, idBtnSetupSave);
-  btnSetupRM = addControl(WC_BUTTONW, L"Setup RM Labels", WS_TABSTOP, idBtnSetupRM);
-  setupPage_.insert(setupPage_.end(), {ProgramIcon, btnSetupSave, btnSetupRM});
+  ProgramIcon_ = addControl(WC_STATICW, L"", SS_OWNERDRAW | SS_NOTIFY, ControlId::ProgramIcon);
+  btnSetupSave_ = addControl(WC_BUTTONW, L"&Save && Activate", WS_TABSTOP, ControlId::BtnSetupSave);
+  btnSetupRM_ = addControl(WC_BUTTONW, L"Setup RM Labels", WS_TABSTOP, ControlId::BtnSetupRM);
+  setupPage_.insert(setupPage_.end(), {ProgramIcon_, btnSetupSave_, btnSetupRM_});
+}
 
-  // ---- "Label Editor"
-  listTags =
+// "Label Editor": the tag list, the design editor, its buttons with the
+// test printer choice, and the preview with the label size it falls back
+// on.
+void TfrmMain::buildLabelEditorPage() {
+  buildTagList();
+  buildDesignEditor();
+  buildDesignButtons();
+  buildPreview();
+}
+
+void TfrmMain::buildTagList() {
+  listTags_ =
       addControl(WC_LISTBOXW, L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-                 idListTags, WS_EX_CLIENTEDGE);
+                 ControlId::ListTags, WS_EX_CLIENTEDGE);
   for (std::size_t entry = 0; entry < designTagCount(); ++entry)
-    ::SendMessageW(listTags, LB_ADDSTRING, 0,
+    ::SendMessageW(listTags_, LB_ADDSTRING, 0,
                    reinterpret_cast<LPARAM>(toWide(designTagAt(entry)).c_str()));
-  reLabelDesign = addControl(WC_EDITW, L"",
-                             ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN |
-                                 ES_NOHIDESEL | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
-                             idReLabelDesign, WS_EX_CLIENTEDGE);
-  ::SendMessageW(reLabelDesign, EM_LIMITTEXT, 0, 0); // as long as memory allows
-  btnLoadLast = addControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, idBtnLoadLast);
-  btnSaveDesign = addControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, idBtnSaveDesign);
-  btnTestDesign = addControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, idBtnTestDesign);
-  lookTestPrinter =
-      addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookTestPrinter);
-  // The preview beside the editor, and the size and resolution it takes
-  // where the design sets none (203 dpi, 4 x 2 inches to begin with).
-  paneLabelPreview = labelPreview_.create(window_, idLabelPreview);
-  lookPreviewSize =
-      addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookPreviewSize);
-  for (const PreviewSize& size : kPreviewSizes)
-    ::SendMessageW(lookPreviewSize, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size.name));
-  ::SendMessageW(lookPreviewSize, CB_SETCURSEL, 0, 0);
-  lookPreviewDpi =
-      addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, idLookPreviewDpi);
-  for (const int dpi : preview::kSupportedDpi) {
-    ::SendMessageW(lookPreviewDpi, CB_ADDSTRING, 0,
+  editorPage_.push_back(listTags_);
+}
+
+// Plain text, one line of the file per line: no wrapping, both scroll bars.
+void TfrmMain::buildDesignEditor() {
+  reLabelDesign_ = addControl(WC_EDITW, L"",
+                              ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN |
+                                  ES_NOHIDESEL | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
+                              ControlId::ReLabelDesign, WS_EX_CLIENTEDGE);
+  ::SendMessageW(reLabelDesign_, EM_LIMITTEXT, 0, 0); // as long as memory allows
+  editorPage_.push_back(reLabelDesign_);
+}
+
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice.
+void TfrmMain::buildDesignButtons() {
+  btnLoadLast_ = addControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, ControlId::BtnLoadLast);
+  btnSaveDesign_ = addControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, ControlId::BtnSaveDesign);
+  btnTestDesign_ = addControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, ControlId::BtnTestDesign);
+  lookTestPrinter_ = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                                ControlId::LookTestPrinter);
+  editorPage_.insert(editorPage_.end(),
+                     {btnLoadLast_, btnSaveDesign_, btnTestDesign_, lookTestPrinter_});
+}
+
+// The preview beside the editor, and under it the label's width and length
+// where the design sets none, then the resolution.
+void TfrmMain::buildPreview() {
+  editorPage_.push_back(labelPreview_.create(window_, static_cast<int>(ControlId::LabelPreview)));
+  previewWidth_ = buildInchesBox(ControlId::PreviewWidth, ControlId::PreviewWidthArrows);
+  previewWidthArrows_ = control(ControlId::PreviewWidthArrows);
+  previewTimes_ = addText("x");
+  previewLength_ = buildInchesBox(ControlId::PreviewLength, ControlId::PreviewLengthArrows);
+  previewLengthArrows_ = control(ControlId::PreviewLengthArrows);
+  previewDpi_ = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                           ControlId::PreviewDpi);
+  for (const int dpi : preview::kSupportedDpi)
+    ::SendMessageW(previewDpi_, CB_ADDSTRING, 0,
                    reinterpret_cast<LPARAM>((std::to_wstring(dpi) + L" dpi").c_str()));
-    if (dpi == 203)
-      ::SendMessageW(lookPreviewDpi, CB_SETCURSEL,
-                     static_cast<WPARAM>(::SendMessageW(lookPreviewDpi, CB_GETCOUNT, 0, 0) - 1), 0);
-  }
-  editorPage_ = {listTags,        reLabelDesign,    btnLoadLast,     btnSaveDesign, btnTestDesign,
-                 lookTestPrinter, paneLabelPreview, lookPreviewSize, lookPreviewDpi};
+  editorPage_.insert(editorPage_.end(), {previewWidth_, previewWidthArrows_, previewTimes_,
+                                         previewLength_, previewLengthArrows_, previewDpi_});
+  showPreviewSize();
+}
 
-  statusBar = addControl(STATUSCLASSNAMEW, L"", WS_VISIBLE, idStatusBar);
+// An edit for a size in inches with arrows beside it that step it; the
+// arrows also take the Up and Down keys typed into the edit.
+HWND TfrmMain::buildInchesBox(ControlId box, ControlId arrows) {
+  HWND edit = addControl(WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, box, WS_EX_CLIENTEDGE);
+  ::SendMessageW(edit, EM_LIMITTEXT, 12, 0);
+  HWND steps = addControl(UPDOWN_CLASSW, L"", UDS_ARROWKEYS | UDS_HOTTRACK, arrows);
+  ::SendMessageW(steps, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  ::SendMessageW(steps, UDM_SETRANGE32, 0, 2 * kArrowsRest);
+  ::SendMessageW(steps, UDM_SETPOS32, 0, kArrowsRest);
+  return edit;
+}
 
-  // The hints of the picture and the tag list.
+void TfrmMain::buildStatusBar() {
+  statusBar_ = addControl(STATUSCLASSNAMEW, L"", WS_VISIBLE, ControlId::StatusBar);
+}
+
+// The hints of the picture and the tag list.
+void TfrmMain::buildHints() {
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
                                nullptr, instance_, nullptr);
@@ -293,20 +376,18 @@ void TfrmMain::createControls() {
     tool.lpszText = const_cast<wchar_t*>(text);
     ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   };
-  hint(ProgramIcon, L"Double click for info.");
-  hint(listTags, L"Double click on a tag to insert in the editor");
-
-  // The pages' controls are siblings of the tab control, which stays below
-  // them.
-  ::SetWindowPos(pageMain, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  hint(ProgramIcon_, L"Double click for info.");
+  hint(listTags_, L"Double click on a tag to insert in the editor");
 }
+
+// ---- layout ---------------------------------------------------------------------
 
 HBRUSH TfrmMain::pageBrush() const {
   // A tab control drawn with visual styles has a white body (the window
   // colour), a classic one the colour of buttons.
   bool themed = false;
   if (::IsAppThemed())
-    if (HTHEME theme = ::OpenThemeData(pageMain, L"TAB")) {
+    if (HTHEME theme = ::OpenThemeData(pageMain_, L"TAB")) {
       themed = true;
       ::CloseThemeData(theme);
     }
@@ -328,111 +409,144 @@ void TfrmMain::applyDpi(UINT dpi) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(font_));
-  std::vector<HWND> bold = {lblConfigured_, ListView_GetHeader(gridConfig)};
+  std::vector<HWND> bold = {printersHeading_, ListView_GetHeader(gridConfig_)};
   for (const auto& [heading, text] : helpEntries_)
     bold.push_back(heading);
   for (HWND control : bold)
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
-  ::SendMessageW(reLabelDesign, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+  ::SendMessageW(reLabelDesign_, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
   labelPreview_.setFont(font_);
   for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
-    ListView_SetColumnWidth(gridConfig, column, scaled(117, dpi));
-  ::SendMessageW(
-      statusBar, SB_SETMINHEIGHT,
-      static_cast<WPARAM>(scaled(kStatusBarHeight, dpi) - 2 * ::GetSystemMetrics(SM_CYBORDER)), 0);
+    ListView_SetColumnWidth(gridConfig_, column, atDpi(117));
+  ::SendMessageW(statusBar_, SB_SETMINHEIGHT,
+                 static_cast<WPARAM>(atDpi(kStatusBarHeight) - 2 * ::GetSystemMetrics(SM_CYBORDER)),
+                 0);
   ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 void TfrmMain::layout() {
-  if (!window_ || !statusBar)
+  if (!window_ || !statusBar_)
     return;
-  auto s = [this](int pixels) { return scaled(pixels, dpi_); };
+  const RECT page = layoutFrame();
+  layoutSetupPage(page);
+  layoutLabelEditorPage(page);
+}
+
+// The status bar along the bottom with the clock in its right-hand pane, the
+// page control above it; the pages' area inside the page control.
+RECT TfrmMain::layoutFrame() {
   RECT client{};
   ::GetClientRect(window_, &client);
-  ::SendMessageW(statusBar, WM_SIZE, 0, 0);
+  ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
   RECT bar{};
-  ::GetWindowRect(statusBar, &bar);
+  ::GetWindowRect(statusBar_, &bar);
   const int barHeight = bar.bottom - bar.top;
-  const int parts[2] = {client.right - s(180), -1};
-  ::SendMessageW(statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-
-  ::MoveWindow(pageMain, 0, 0, client.right, client.bottom - barHeight, TRUE);
+  const int parts[2] = {client.right - atDpi(180), -1};
+  ::SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  ::MoveWindow(pageMain_, 0, 0, client.right, client.bottom - barHeight, TRUE);
   RECT page{0, 0, client.right, client.bottom - barHeight};
-  ::SendMessageW(pageMain, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  ::SendMessageW(pageMain_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  return page;
+}
 
-  const int pad = s(4);
-  const int buttonHeight = s(25);
-  const int rowHeight = s(24);
-  const int controlHeight = s(21);
+// The help panel is 230 wide on the right, the printer panel takes the rest;
+// both panels' buttons stand on one line at the bottom.
+void TfrmMain::layoutSetupPage(const RECT& page) {
+  const int helpLeft = page.right - atDpi(kHelpPanelWidth);
+  const int buttonsTop = page.bottom - atDpi(kPad) - atDpi(kButtonHeight);
+  layoutPrinterPanel({page.left, page.top, helpLeft, page.bottom}, buttonsTop);
+  layoutHelpPanel({helpLeft, page.top, page.right, page.bottom}, buttonsTop);
+}
 
-  // ---- "Setup": the right panel is 230 wide, the left one takes the rest.
-  const int rightLeft = page.right - s(230);
-  const int left = page.left + pad;
-  const int leftWidth = rightLeft - left - pad;
-  ::MoveWindow(lblConfigured_, left, page.top + pad, leftWidth, s(16), TRUE);
-  const int buttonsTop = page.bottom - pad - buttonHeight;
-  const int fieldsTop = buttonsTop - s(6) - static_cast<int>(rowFields_.size()) * rowHeight;
-  const int gridTop = page.top + pad + s(18);
-  ::MoveWindow(gridConfig, left, gridTop, leftWidth, fieldsTop - s(4) - gridTop, TRUE);
-  const int captionWidth = s(112);
+// The heading, the grid, the fields of the selected row above the buttons.
+void TfrmMain::layoutPrinterPanel(const RECT& panel, int buttonsTop) {
+  const int pad = atDpi(kPad);
+  const int left = panel.left + pad;
+  const int width = panel.right - left - pad;
+  ::MoveWindow(printersHeading_, left, panel.top + pad, width, atDpi(16), TRUE);
+  const int fieldsTop =
+      buttonsTop - atDpi(6) - static_cast<int>(rowFields_.size()) * atDpi(kRowHeight);
+  const int gridTop = panel.top + pad + atDpi(18);
+  ::MoveWindow(gridConfig_, left, gridTop, width, fieldsTop - atDpi(4) - gridTop, TRUE);
+  const int captionWidth = atDpi(112);
   for (std::size_t i = 0; i < rowFields_.size(); ++i) {
     const RowField& field = rowFields_[i];
-    const int top = fieldsTop + static_cast<int>(i) * rowHeight;
-    ::MoveWindow(field.caption, left, top + s(3), captionWidth, s(16), TRUE);
-    const int width = field.description->maxLength > 15 ? s(170) : s(130);
-    // A drop-down list's height is that of the opened list.
-    const int height = field.description->printerChoice ? s(200) : controlHeight;
-    ::MoveWindow(field.control, left + captionWidth, top, width, height, TRUE);
+    const int top = fieldsTop + static_cast<int>(i) * atDpi(kRowHeight);
+    ::MoveWindow(field.caption, left, top + atDpi(3), captionWidth, atDpi(16), TRUE);
+    const int fieldWidth = field.description->maxLength > 15 ? atDpi(170) : atDpi(130);
+    const int height =
+        field.description->printerChoice ? atDpi(kDropDownHeight) : atDpi(kControlHeight);
+    ::MoveWindow(field.control, left + captionWidth, top, fieldWidth, height, TRUE);
   }
-  ::MoveWindow(btnAddPrinter, left, buttonsTop, s(95), buttonHeight, TRUE);
-  ::MoveWindow(btnDeletePrinter, left + s(99), buttonsTop, s(95), buttonHeight, TRUE);
+  ::MoveWindow(btnAddPrinter_, left, buttonsTop, atDpi(kButtonWidth), atDpi(kButtonHeight), TRUE);
+  ::MoveWindow(btnDeletePrinter_, left + atDpi(kButtonWidth + 4), buttonsTop, atDpi(kButtonWidth),
+               atDpi(kButtonHeight), TRUE);
+}
 
-  const int rightX = rightLeft + pad;
-  const int rightWidth = page.right - pad - rightX;
-  int y = page.top + pad;
-  HDC dc = ::GetDC(window_);
+// The help entries (headings and texts as tall as they wrap), the program
+// picture above the save and setup buttons.
+void TfrmMain::layoutHelpPanel(const RECT& panel, int buttonsTop) {
+  const int pad = atDpi(kPad);
+  const int left = panel.left + pad;
+  const int width = panel.right - pad - left;
+  int y = panel.top + pad;
   for (const auto& [heading, text] : helpEntries_) {
-    ::MoveWindow(heading, rightX, y, rightWidth, s(16), TRUE);
-    y += s(17);
-    // The text's height as it wraps at this width.
-    const std::wstring words = velmora::win::windowText(text);
-    RECT box{0, 0, rightWidth, 0};
-    const HGDIOBJ previous = ::SelectObject(dc, font_);
-    ::DrawTextW(dc, words.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    ::SelectObject(dc, previous);
-    ::MoveWindow(text, rightX, y, rightWidth, box.bottom, TRUE);
-    y += box.bottom + s(6);
+    ::MoveWindow(heading, left, y, width, atDpi(16), TRUE);
+    y += atDpi(17);
+    const int height = wrappedHeight(window_, font_, velmora::win::windowText(text), width);
+    ::MoveWindow(text, left, y, width, height, TRUE);
+    y += height + atDpi(6);
   }
-  ::ReleaseDC(window_, dc);
-  const int saveWidth = (rightWidth - s(4)) / 2;
-  ::MoveWindow(btnSetupSave, rightX, buttonsTop, saveWidth, buttonHeight, TRUE);
-  ::MoveWindow(btnSetupRM, rightX + saveWidth + s(4), buttonsTop, rightWidth - saveWidth - s(4),
-               buttonHeight, TRUE);
-  ::MoveWindow(ProgramIcon, rightX + (rightWidth - s(156)) / 2, buttonsTop - s(8) - s(76), s(156),
-               s(76), TRUE);
+  const int saveWidth = (width - atDpi(4)) / 2;
+  ::MoveWindow(btnSetupSave_, left, buttonsTop, saveWidth, atDpi(kButtonHeight), TRUE);
+  ::MoveWindow(btnSetupRM_, left + saveWidth + atDpi(4), buttonsTop, width - saveWidth - atDpi(4),
+               atDpi(kButtonHeight), TRUE);
+  ::MoveWindow(ProgramIcon_, left + (width - atDpi(156)) / 2, buttonsTop - atDpi(8) - atDpi(76),
+               atDpi(156), atDpi(76), TRUE);
+}
 
-  // ---- "Label Editor": the tag list 153 wide, the editor above its
-  // buttons, the preview 200 wide on the right above its size choices.
-  ::MoveWindow(listTags, left, page.top + pad, s(153), page.bottom - page.top - 2 * pad, TRUE);
-  const int editorLeft = left + s(153) + pad;
-  const int previewWidth = s(200);
-  const int previewLeft = page.right - pad - previewWidth;
-  const int editorWidth = previewLeft - pad - editorLeft;
-  ::MoveWindow(reLabelDesign, editorLeft, page.top + pad, editorWidth,
-               buttonsTop - s(4) - page.top - pad, TRUE);
-  const int choicesTop = buttonsTop - s(4) - controlHeight - s(2);
-  ::MoveWindow(paneLabelPreview, previewLeft, page.top + pad, previewWidth,
-               choicesTop - s(4) - page.top - pad, TRUE);
-  const int choiceWidth = (previewWidth - s(4)) / 2;
-  ::MoveWindow(lookPreviewSize, previewLeft, choicesTop, choiceWidth, s(200), TRUE);
-  ::MoveWindow(lookPreviewDpi, previewLeft + choiceWidth + s(4), choicesTop,
-               previewWidth - choiceWidth - s(4), s(200), TRUE);
+// The tag list 153 wide on the left, the editor above its buttons, the
+// preview 200 wide on the right above its size, both above the buttons.
+void TfrmMain::layoutLabelEditorPage(const RECT& page) {
+  const int pad = atDpi(kPad);
+  const int left = page.left + pad;
+  const int top = page.top + pad;
+  ::MoveWindow(listTags_, left, top, atDpi(kTagListWidth), page.bottom - page.top - 2 * pad, TRUE);
+  const int editorLeft = left + atDpi(kTagListWidth) + pad;
+  const int previewLeft = page.right - pad - atDpi(kPreviewWidth);
+  const int buttonsTop = page.bottom - pad - atDpi(kButtonHeight);
+  ::MoveWindow(reLabelDesign_, editorLeft, top, previewLeft - pad - editorLeft,
+               buttonsTop - atDpi(4) - top, TRUE);
   int x = editorLeft;
-  for (HWND button : {btnLoadLast, btnSaveDesign, btnTestDesign}) {
-    ::MoveWindow(button, x, buttonsTop, s(95), buttonHeight, TRUE);
-    x += s(99);
+  for (HWND button : {btnLoadLast_, btnSaveDesign_, btnTestDesign_}) {
+    ::MoveWindow(button, x, buttonsTop, atDpi(kButtonWidth), atDpi(kButtonHeight), TRUE);
+    x += atDpi(kButtonWidth + 4);
   }
-  ::MoveWindow(lookTestPrinter, x, buttonsTop + s(2), s(120), s(200), TRUE);
+  ::MoveWindow(lookTestPrinter_, x, buttonsTop + atDpi(2), atDpi(120), atDpi(kDropDownHeight),
+               TRUE);
+  layoutPreview(previewLeft, top, atDpi(kPreviewWidth), buttonsTop - atDpi(6));
+}
+
+// The picture above two lines ending at `bottom`: width x length, then the
+// resolution.
+void TfrmMain::layoutPreview(int left, int top, int width, int bottom) {
+  const int lineHeight = atDpi(kControlHeight);
+  const int dpiTop = bottom - lineHeight;
+  const int sizeTop = dpiTop - atDpi(2) - lineHeight;
+  ::MoveWindow(labelPreview_.handle(), left, top, width, sizeTop - atDpi(4) - top, TRUE);
+  const int arrowsWidth = atDpi(16);
+  const int timesWidth = atDpi(12);
+  const int boxWidth = (width - timesWidth) / 2 - arrowsWidth;
+  int x = left;
+  for (const auto& [box, arrows] : {std::pair{previewWidth_, previewWidthArrows_},
+                                    std::pair{previewLength_, previewLengthArrows_}}) {
+    ::MoveWindow(box, x, sizeTop, boxWidth, lineHeight, TRUE);
+    ::MoveWindow(arrows, x + boxWidth, sizeTop, arrowsWidth, lineHeight, TRUE);
+    x += boxWidth + arrowsWidth + timesWidth;
+  }
+  ::MoveWindow(previewTimes_, left + boxWidth + arrowsWidth + atDpi(3), sizeTop + atDpi(3),
+               timesWidth - atDpi(3), atDpi(16), TRUE);
+  ::MoveWindow(previewDpi_, left, dpiTop, width, atDpi(kDropDownHeight), TRUE);
 }
 
 void TfrmMain::showPage(int page) {
@@ -440,15 +554,15 @@ void TfrmMain::showPage(int page) {
     ::ShowWindow(control, page == 0 ? SW_SHOW : SW_HIDE);
   for (HWND control : editorPage_)
     ::ShowWindow(control, page == 1 ? SW_SHOW : SW_HIDE);
-  if (::SendMessageW(pageMain, TCM_GETCURSEL, 0, 0) != page)
-    ::SendMessageW(pageMain, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+  if (::SendMessageW(pageMain_, TCM_GETCURSEL, 0, 0) != page)
+    ::SendMessageW(pageMain_, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
 }
 
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
-  btnLoadLastClick(); // a failure is shown and the start goes on
-  actions_.openConfiguration();
+  if (const std::optional<std::string> design = model_.startUp())
+    showDesign(*design);
   refreshPrinterChoices();
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
@@ -456,19 +570,19 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  actions_.addPrinter();
+  model_.addPrinter();
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  actions_.deletePrinter();
+  model_.deletePrinter();
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  actions_.saveAndActivate();
+  model_.saveAndActivate();
 }
 
 void TfrmMain::btnSetupRMClick() {
-  actions_.setupRMLabels();
+  model_.setupRMLabels();
 }
 
 void TfrmMain::ProgramIconDblClick() {
@@ -485,24 +599,25 @@ void TfrmMain::tblConfigChanged(formats::TTableChange) {
 void TfrmMain::refreshGrid() {
   const bool wasShowing = showingRow_;
   showingRow_ = true;
-  const int rows = static_cast<int>(configuration_.gridRowCount());
-  while (ListView_GetItemCount(gridConfig) > rows)
-    ListView_DeleteItem(gridConfig, ListView_GetItemCount(gridConfig) - 1);
-  while (ListView_GetItemCount(gridConfig) < rows) {
+  const PrinterConfiguration& configuration = model_.configuration();
+  const int rows = static_cast<int>(configuration.gridRowCount());
+  while (ListView_GetItemCount(gridConfig_) > rows)
+    ListView_DeleteItem(gridConfig_, ListView_GetItemCount(gridConfig_) - 1);
+  while (ListView_GetItemCount(gridConfig_) < rows) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
-    item.iItem = ListView_GetItemCount(gridConfig);
+    item.iItem = ListView_GetItemCount(gridConfig_);
     item.pszText = const_cast<wchar_t*>(L"");
-    ListView_InsertItem(gridConfig, &item);
+    ListView_InsertItem(gridConfig_, &item);
   }
   wchar_t shown[64];
   for (int row = 0; row < rows; ++row)
     for (std::size_t column = 0; column < kGridColumns.size(); ++column) {
-      const std::wstring text = toWide(
-          configuration_.gridText(static_cast<std::size_t>(row), kGridColumns[column].field));
-      ListView_GetItemText(gridConfig, row, static_cast<int>(column), shown, 64);
+      const std::wstring text =
+          toWide(configuration.gridText(static_cast<std::size_t>(row), kGridColumns[column].field));
+      ListView_GetItemText(gridConfig_, row, static_cast<int>(column), shown, 64);
       if (text != shown)
-        ListView_SetItemText(gridConfig, row, static_cast<int>(column),
+        ListView_SetItemText(gridConfig_, row, static_cast<int>(column),
                              const_cast<wchar_t*>(text.c_str()));
     }
   showingRow_ = wasShowing;
@@ -512,7 +627,7 @@ void TfrmMain::showCurrentRow() {
   const bool wasShowing = showingRow_;
   showingRow_ = true;
   for (RowField& field : rowFields_) {
-    const std::string value = configuration_.currentValue(field.description->field);
+    const std::string value = model_.configuration().currentValue(field.description->field);
     if (field.description->printerChoice) {
       const std::wstring before = velmora::win::windowText(field.control);
       showComboValue(field.control, value);
@@ -522,15 +637,14 @@ void TfrmMain::showCurrentRow() {
       setWindowText(field.control, value);
     }
   }
-  const std::optional<std::size_t> row = configuration_.currentGridRow();
-  if (row) {
+  if (const std::optional<std::size_t> row = model_.configuration().currentGridRow()) {
     const int shown = static_cast<int>(*row);
-    if (!(ListView_GetItemState(gridConfig, shown, LVIS_SELECTED) & LVIS_SELECTED))
-      ListView_SetItemState(gridConfig, shown, LVIS_SELECTED | LVIS_FOCUSED,
+    if (!(ListView_GetItemState(gridConfig_, shown, LVIS_SELECTED) & LVIS_SELECTED))
+      ListView_SetItemState(gridConfig_, shown, LVIS_SELECTED | LVIS_FOCUSED,
                             LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_EnsureVisible(gridConfig, shown, FALSE);
+    ListView_EnsureVisible(gridConfig_, shown, FALSE);
   } else {
-    ListView_SetItemState(gridConfig, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(gridConfig_, -1, 0, LVIS_SELECTED);
   }
   showingRow_ = wasShowing;
 }
@@ -538,7 +652,7 @@ void TfrmMain::showCurrentRow() {
 void TfrmMain::refreshPrinterChoices() {
   for (RowField& field : rowFields_)
     if (field.description->printerChoice)
-      setComboItems(field.control, configuration_.printerChoices());
+      setComboItems(field.control, model_.configuration().printerChoices());
   showCurrentRow();
 }
 
@@ -553,93 +667,128 @@ void TfrmMain::choiceTyped(RowField& field, wchar_t character) {
   const DWORD now = ::GetTickCount();
   const bool afterPause = field.lastKey == 0 || now - field.lastKey > kKeyboardInputInterval;
   field.lastKey = now;
-  const std::optional<std::size_t> index = field.typeAhead.type(
-      configuration_.printerChoices(), fromWide(std::wstring_view(&character, 1)), afterPause);
+  const std::optional<std::size_t> index =
+      field.typeAhead.type(model_.configuration().printerChoices(),
+                           fromWide(std::wstring_view(&character, 1)), afterPause);
   if (!index)
     return;
   const auto row = static_cast<int>(*index);
   if (row != ::SendMessageW(field.control, CB_GETCURSEL, 0, 0) ||
       velmora::win::windowText(field.control).empty()) {
     ::SendMessageW(field.control, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
-    command(::GetDlgCtrlID(field.control), CBN_SELCHANGE, field.control);
+    command(static_cast<ControlId>(::GetDlgCtrlID(field.control)), CBN_SELCHANGE, field.control);
   }
 }
 
 // ---- "Label Editor" page ------------------------------------------------------
 
 void TfrmMain::refreshTestPrinters() {
-  const std::vector<std::string> sources = configuration_.sourcePrinters();
+  const std::vector<std::string> sources = model_.testPrinterChoices();
   std::vector<std::wstring> wanted;
   for (const std::string& source : sources)
     wanted.push_back(toWide(source));
-  if (comboItems(lookTestPrinter) != wanted)
-    setComboItems(lookTestPrinter, sources);
-  showComboValue(lookTestPrinter, testPrinter_.chosen());
+  if (comboItems(lookTestPrinter_) != wanted)
+    setComboItems(lookTestPrinter_, sources);
+  showComboLine(lookTestPrinter_, model_.shownTestPrinter());
+}
+
+void TfrmMain::showDesign(const std::string& design) {
+  setWindowText(reLabelDesign_, design);
+  // A multi-line edit sends no EN_CHANGE for a text set whole.
+  labelPreview_.setDesignText(windowText(reLabelDesign_));
 }
 
 void TfrmMain::btnLoadLastClick() {
-  actions_.guarded([this] {
-    setWindowText(reLabelDesign, designEditor_.revertToLast());
-    // A multi-line edit sends no EN_CHANGE for a text set whole.
-    labelPreview_.setDesignText(windowText(reLabelDesign));
-  });
+  if (const std::optional<std::string> design = model_.revertToLast())
+    showDesign(*design);
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  actions_.saveDesign(windowText(reLabelDesign));
+  model_.saveDesign(windowText(reLabelDesign_));
 }
 
 void TfrmMain::btnTestDesignClick() {
-  actions_.testPrint(windowText(lookTestPrinter), testPrintTimeNow());
+  model_.testPrint();
 }
 
 void TfrmMain::listTagsDblClick() {
-  actions_.guarded([this] {
-    const LRESULT selected = ::SendMessageW(listTags, LB_GETCURSEL, 0, 0);
-    std::optional<std::size_t> entry;
-    if (selected != LB_ERR)
-      entry = static_cast<std::size_t>(selected);
-    const std::string tag(designTagAt(entry));
-    // The start of the selection (the caret) as line and column.
-    DWORD start = 0;
-    ::SendMessageW(reLabelDesign, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    const LRESULT line = ::SendMessageW(reLabelDesign, EM_LINEFROMCHAR, start, 0);
-    const auto lineStart = static_cast<DWORD>(
-        ::SendMessageW(reLabelDesign, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
-    const auto length =
-        static_cast<std::size_t>(::SendMessageW(reLabelDesign, EM_LINELENGTH, lineStart, 0));
-    std::wstring text(std::max<std::size_t>(length, 1) + 1, L'\0');
-    *reinterpret_cast<WORD*>(text.data()) = static_cast<WORD>(text.size());
-    const auto copied = static_cast<std::size_t>(
-        ::SendMessageW(reLabelDesign, EM_GETLINE, static_cast<WPARAM>(line),
-                       reinterpret_cast<LPARAM>(text.data())));
-    text.resize(std::min(copied, length));
-    // The column in characters, not in UTF-16 units.
-    const std::size_t column =
-        platform::utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart)))
-            .size();
-    const TagInsertion inserted = insertTag(fromWide(text), column, tag);
-    // Line y replaced as a whole; the caret ends at its end.
-    ::SendMessageW(reLabelDesign, EM_SETSEL, lineStart, static_cast<LPARAM>(lineStart + length));
-    ::SendMessageW(reLabelDesign, EM_REPLACESEL, TRUE,
-                   reinterpret_cast<LPARAM>(toWide(inserted.line).c_str()));
-    ::SetFocus(reLabelDesign);
-  });
+  const LRESULT selected = ::SendMessageW(listTags_, LB_GETCURSEL, 0, 0);
+  std::optional<std::size_t> entry;
+  if (selected != LB_ERR)
+    entry = static_cast<std::size_t>(selected);
+  // The start of the selection (the caret) as line and column.
+  DWORD start = 0;
+  ::SendMessageW(reLabelDesign_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+  const LRESULT line = ::SendMessageW(reLabelDesign_, EM_LINEFROMCHAR, start, 0);
+  const auto lineStart = static_cast<DWORD>(
+      ::SendMessageW(reLabelDesign_, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+  const auto length =
+      static_cast<std::size_t>(::SendMessageW(reLabelDesign_, EM_LINELENGTH, lineStart, 0));
+  std::wstring text(std::max<std::size_t>(length, 1) + 1, L'\0');
+  *reinterpret_cast<WORD*>(text.data()) = static_cast<WORD>(text.size());
+  const auto copied =
+      static_cast<std::size_t>(::SendMessageW(reLabelDesign_, EM_GETLINE, static_cast<WPARAM>(line),
+                                              reinterpret_cast<LPARAM>(text.data())));
+  text.resize(std::min(copied, length));
+  // The column in characters, not in UTF-16 units.
+  const std::size_t column =
+      platform::utf8ToUtf32(fromWide(std::wstring_view(text).substr(0, start - lineStart))).size();
+  const std::optional<TagInsertion> inserted = model_.insertTag(fromWide(text), column, entry);
+  if (!inserted)
+    return;
+  // Line y replaced as a whole; the caret ends at its end.
+  ::SendMessageW(reLabelDesign_, EM_SETSEL, lineStart, static_cast<LPARAM>(lineStart + length));
+  ::SendMessageW(reLabelDesign_, EM_REPLACESEL, TRUE,
+                 reinterpret_cast<LPARAM>(toWide(inserted->line).c_str()));
+  ::SetFocus(reLabelDesign_);
 }
 
-void TfrmMain::previewOptionsChosen() {
-  preview::RenderOptions options = labelPreview_.options();
-  const auto dpiIndex = ::SendMessageW(lookPreviewDpi, CB_GETCURSEL, 0, 0);
-  const auto sizeIndex = ::SendMessageW(lookPreviewSize, CB_GETCURSEL, 0, 0);
-  if (dpiIndex >= 0 && dpiIndex < static_cast<LRESULT>(std::size(preview::kSupportedDpi)))
-    options.dpi = preview::kSupportedDpi[dpiIndex];
-  const PreviewSize& size =
-      kPreviewSizes[sizeIndex >= 0 && sizeIndex < static_cast<LRESULT>(std::size(kPreviewSizes))
-                        ? sizeIndex
-                        : 0];
-  options.defaultWidthDots = size.width * options.dpi / 100;
-  options.defaultLengthDots = size.length * options.dpi / 100;
-  labelPreview_.setOptions(options);
+void TfrmMain::showPreviewSize() {
+  showingPreviewSize_ = true;
+  const PreviewLabelSize& size = model_.previewLabelSize();
+  for (const auto& [box, hundredths] :
+       {std::pair{previewWidth_, size.width}, std::pair{previewLength_, size.length}})
+    if (windowText(box) != inchesText(hundredths))
+      setWindowText(box, inchesText(hundredths));
+  std::optional<std::size_t> line;
+  for (std::size_t i = 0; i < std::size(preview::kSupportedDpi); ++i)
+    if (preview::kSupportedDpi[i] == size.dpi)
+      line = i;
+  showComboLine(previewDpi_, line);
+  showingPreviewSize_ = false;
+}
+
+// A size typed whole goes to the model at once; text that is no size (yet)
+// waits, and the box shows the size taken again when it loses the focus.
+void TfrmMain::previewSizeTyped(HWND box) {
+  const std::optional<int> typed = parseInches(windowText(box));
+  if (!typed || *typed < kPreviewSizeMinimum || *typed > kPreviewSizeMaximum)
+    return;
+  PreviewLabelSize size = model_.previewLabelSize();
+  (box == previewWidth_ ? size.width : size.length) = *typed;
+  if (size == model_.previewLabelSize())
+    return;
+  model_.setPreviewLabelSize(size);
+  labelPreview_.redraw();
+}
+
+void TfrmMain::previewSizeStepped(HWND arrows, int steps) {
+  PreviewLabelSize size = model_.previewLabelSize();
+  int& hundredths = arrows == previewWidthArrows_ ? size.width : size.length;
+  hundredths += steps * kPreviewSizeStep;
+  model_.setPreviewLabelSize(size);
+  showPreviewSize();
+  labelPreview_.redraw();
+}
+
+void TfrmMain::previewDpiChosen() {
+  const LRESULT line = ::SendMessageW(previewDpi_, CB_GETCURSEL, 0, 0);
+  if (line < 0 || line >= static_cast<LRESULT>(std::size(preview::kSupportedDpi)))
+    return;
+  PreviewLabelSize size = model_.previewLabelSize();
+  size.dpi = preview::kSupportedDpi[line];
+  model_.setPreviewLabelSize(size);
+  labelPreview_.redraw();
 }
 
 // ---- status bar ------------------------------------------------------------------
@@ -652,9 +801,15 @@ std::string TfrmMain::clockText() {
   return fromWide(date) + " " + fromWide(time);
 }
 
+std::string TfrmMain::testPrintTimeNow() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return formatTestPrintTime(now.wHour, now.wSecond, userTimeLocale());
+}
+
 void TfrmMain::updateClock() {
   const std::wstring text = toWide(clockText());
-  ::SendMessageW(statusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+  ::SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
   // Tick again just after the next full second.
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
@@ -663,81 +818,93 @@ void TfrmMain::updateClock() {
 
 // ---- messages --------------------------------------------------------------------
 
-void TfrmMain::command(int id, int code, HWND control) {
+void TfrmMain::command(ControlId id, int code, HWND control) {
   if (code == BN_CLICKED) {
     switch (id) {
-    case idBtnAddPrinter:
+    case ControlId::BtnAddPrinter:
       btnAddPrinterClick();
       return;
-    case idBtnDeletePrinter:
+    case ControlId::BtnDeletePrinter:
       btnDeletePrinterClick();
       return;
-    case idBtnSetupSave:
+    case ControlId::BtnSetupSave:
       btnSetupSaveClick();
       return;
-    case idBtnSetupRM:
+    case ControlId::BtnSetupRM:
       btnSetupRMClick();
       return;
-    case idBtnLoadLast:
+    case ControlId::BtnLoadLast:
       btnLoadLastClick();
       return;
-    case idBtnSaveDesign:
+    case ControlId::BtnSaveDesign:
       btnSaveDesignClick();
       return;
-    case idBtnTestDesign:
+    case ControlId::BtnTestDesign:
       btnTestDesignClick();
       return;
     default:
       break;
     }
   }
-  if (id == idListTags && code == LBN_DBLCLK) {
-    listTagsDblClick();
+  switch (id) {
+  case ControlId::ListTags:
+    if (code == LBN_DBLCLK)
+      listTagsDblClick();
     return;
-  }
-  if (id == idProgramIcon && code == STN_DBLCLK) {
-    ProgramIconDblClick();
+  case ControlId::ProgramIcon:
+    if (code == STN_DBLCLK)
+      ProgramIconDblClick();
     return;
-  }
-  if (id == idReLabelDesign && code == EN_CHANGE) {
-    labelPreview_.setDesignText(windowText(reLabelDesign));
+  case ControlId::ReLabelDesign:
+    if (code == EN_CHANGE)
+      labelPreview_.setDesignText(windowText(reLabelDesign_));
     return;
-  }
-  if ((id == idLookPreviewSize || id == idLookPreviewDpi) && code == CBN_SELCHANGE) {
-    previewOptionsChosen();
+  case ControlId::PreviewWidth:
+  case ControlId::PreviewLength:
+    if (code == EN_CHANGE && !showingPreviewSize_)
+      previewSizeTyped(control);
+    else if (code == EN_KILLFOCUS)
+      showPreviewSize();
     return;
-  }
-  if (id == idLookTestPrinter && code == CBN_SELCHANGE) {
-    actions_.guarded([&] { testPrinter_.choose(windowText(lookTestPrinter)); });
+  case ControlId::PreviewDpi:
+    if (code == CBN_SELCHANGE)
+      previewDpiChosen();
     return;
+  case ControlId::LookTestPrinter:
+    if (code == CBN_SELCHANGE)
+      model_.chooseTestPrinter(windowText(lookTestPrinter_));
+    return;
+  default:
+    break;
   }
   RowField* field = fieldOf(control);
   if (!field || showingRow_)
     return;
   const bool changed =
       field->description->printerChoice ? code == CBN_SELCHANGE : code == EN_CHANGE;
-  if (!changed)
-    return;
-  const std::string value = windowText(control);
-  if (!actions_.guarded([&] { configuration_.setFieldValue(field->description->field, value); }))
+  if (changed && !model_.setFieldValue(field->description->field, windowText(control)))
     showCurrentRow(); // the control shows what the table holds again
 }
 
-void TfrmMain::notify(const NMHDR& header) {
-  if (header.hwndFrom == pageMain && header.code == TCN_SELCHANGE) {
-    showPage(static_cast<int>(::SendMessageW(pageMain, TCM_GETCURSEL, 0, 0)));
-    return;
+LRESULT TfrmMain::notify(const NMHDR& header) {
+  if (header.hwndFrom == pageMain_ && header.code == TCN_SELCHANGE) {
+    showPage(static_cast<int>(::SendMessageW(pageMain_, TCM_GETCURSEL, 0, 0)));
+    return 0;
   }
-  if (header.hwndFrom == gridConfig && header.code == LVN_ITEMCHANGED && !showingRow_) {
+  if ((header.hwndFrom == previewWidthArrows_ || header.hwndFrom == previewLengthArrows_) &&
+      header.code == UDN_DELTAPOS) {
+    previewSizeStepped(header.hwndFrom, reinterpret_cast<const NMUPDOWN&>(header).iDelta);
+    return TRUE; // the arrows keep their position
+  }
+  if (header.hwndFrom == gridConfig_ && header.code == LVN_ITEMCHANGED && !showingRow_) {
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
     if (change.iItem < 0 || !(change.uChanged & LVIF_STATE) ||
         !(change.uNewState & LVIS_SELECTED) || (change.uOldState & LVIS_SELECTED))
-      return;
-    const auto row = static_cast<std::size_t>(change.iItem);
-    if (configuration_.tblConfig().currentRow() != row &&
-        !actions_.guarded([&] { configuration_.tblConfig().moveTo(row); }))
+      return 0;
+    if (!model_.selectRow(static_cast<std::size_t>(change.iItem)))
       showCurrentRow();
   }
+  return 0;
 }
 
 LRESULT CALLBACK TfrmMain::choiceBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam,
@@ -759,11 +926,10 @@ LRESULT CALLBACK TfrmMain::choiceBoxProc(HWND box, UINT message, WPARAM wParam, 
 LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    command(static_cast<ControlId>(LOWORD(wParam)), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
     return 0;
   case WM_NOTIFY:
-    notify(*reinterpret_cast<const NMHDR*>(lParam));
-    return 0;
+    return notify(*reinterpret_cast<const NMHDR*>(lParam));
   case WM_SIZE:
     layout();
     return 0;
@@ -787,7 +953,7 @@ LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   case WM_DRAWITEM: {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-    if (item->hwndItem == ProgramIcon) {
+    if (item->hwndItem == ProgramIcon_) {
       LOGBRUSH colour{};
       ::GetObjectW(pageBrush(), sizeof colour, &colour);
       drawProgramPicture(item->hDC, item->rcItem, colour.lbColor);

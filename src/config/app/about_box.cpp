@@ -1,4 +1,4 @@
-#include "config/app/formAbout.h"
+#include "config/app/about_box.h"
 
 #include "config/app/program_picture.h"
 #include "config/program_messages.h"
@@ -49,44 +49,44 @@ TAboutBox::TAboutBox(QString programFolder, QWidget* parent)
   white.setColor(QPalette::WindowText, Qt::black);
   panel->setPalette(white);
 
-  imgProgram_ = new QLabel(panel);
-  imgProgram_->setObjectName(QStringLiteral("imgProgram"));
-  imgProgram_->setPixmap(programPicture());
-  imgProgram_->setAlignment(Qt::AlignCenter);
-  imgProgram_->setMinimumHeight(60);
-  imgProgram_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+  programPicture_ = new QLabel(panel);
+  programPicture_->setObjectName(QStringLiteral("programPicture"));
+  programPicture_->setPixmap(programPicture());
+  programPicture_->setAlignment(Qt::AlignCenter);
+  programPicture_->setMinimumHeight(60);
+  programPicture_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
   lblProductVersion_ = boldCentredLine(qt(kVersionLines[0].caption), panel);
   lblServiceVersion_ = boldCentredLine(qt(kVersionLines[1].caption), panel);
   lblProductVersion_->setObjectName(QStringLiteral("lblProductVersion"));
   lblServiceVersion_->setObjectName(QStringLiteral("lblServiceVersion"));
 
-  lblLink_ = new QLabel(panel);
-  lblLink_->setObjectName(QStringLiteral("lblLink"));
-  lblLink_->setAlignment(Qt::AlignCenter);
-  lblLink_->setTextFormat(Qt::RichText);
+  link_ = new QLabel(panel);
+  link_->setObjectName(QStringLiteral("link"));
+  link_->setAlignment(Qt::AlignCenter);
+  link_->setTextFormat(Qt::RichText);
   const QString address = qt(kMakerWebAddress);
-  lblLink_->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
-  lblLink_->setOpenExternalLinks(true); // the system's default handler
-  lblLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-  QPalette link = lblLink_->palette();
-  link.setColor(QPalette::Link, link.color(QPalette::Highlight));
-  lblLink_->setPalette(link);
+  link_->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
+  link_->setOpenExternalLinks(true); // the system's default handler
+  link_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  QPalette colours = link_->palette();
+  colours.setColor(QPalette::Link, colours.color(QPalette::Highlight));
+  link_->setPalette(colours);
 
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(8, 8, 8, 8);
   panelLayout->setSpacing(4);
-  panelLayout->addWidget(imgProgram_, 1);
+  panelLayout->addWidget(programPicture_, 1);
   panelLayout->addWidget(lblProductVersion_);
   panelLayout->addWidget(lblServiceVersion_);
-  panelLayout->addWidget(lblLink_);
+  panelLayout->addWidget(link_);
 
-  btnOK_ = new QPushButton(QStringLiteral("OK"), this);
-  btnOK_->setObjectName(QStringLiteral("btnOK"));
-  btnOK_->setDefault(true);
-  connect(btnOK_, &QPushButton::clicked, this, &QDialog::accept);
+  okButton_ = new QPushButton(QStringLiteral("OK"), this);
+  okButton_->setObjectName(QStringLiteral("okButton"));
+  okButton_->setDefault(true);
+  connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  buttons->addWidget(btnOK_);
+  buttons->addWidget(okButton_);
   buttons->addStretch();
 
   auto* layout = new QVBoxLayout(this);

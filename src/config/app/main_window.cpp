@@ -1,11 +1,11 @@
-#include "config/app/formMain.h"
+#include "config/app/main_window.h"
 
+#include "config/app/about_box.h"
 #include "config/app/config_table_model.h"
-#include "config/app/formAbout.h"
 #include "config/app/label_preview_pane.h"
 #include "config/app/printer_choice_box.h"
 #include "config/app/program_picture.h"
-#include "config/app/user_messages.h"
+#include "config/label_design_editor.h"
 #include "config/program_messages.h"
 #include "config/test_print.h"
 
@@ -84,12 +84,6 @@ TimeLocale userTimeLocale() {
   return result;
 }
 
-// The test print's time text for this moment.
-std::string testPrintTimeNow() {
-  const QTime now = QTime::currentTime();
-  return formatTestPrintTime(now.hour(), now.second(), userTimeLocale());
-}
-
 } // namespace
 
 ProgramPictureLabel::ProgramPictureLabel(QWidget* parent) : QLabel(parent) {}
@@ -110,8 +104,8 @@ QWidget* TfrmMain::RowField::control() const {
   return choice ? static_cast<QWidget*>(choice) : static_cast<QWidget*>(edit);
 }
 
-TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
-    : QMainWindow(parent), messages_(messages), aboutBox_(aboutBox) {
+TfrmMain::TfrmMain(DovetackModel& model, TAboutBox* aboutBox, QWidget* parent)
+    : QMainWindow(parent), model_(model), aboutBox_(aboutBox) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(qt(kMainWindowCaption));
   setWindowIcon(programIcon());
@@ -134,13 +128,13 @@ TfrmMain::TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent)
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 
-  configuration_.tblConfig().addChangeListener(
+  configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
   FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
-  // The widgets go first, while the tables they show are still there.
+  model_.removeConfigurationListener(configurationListener_);
   delete takeCentralWidget();
 }
 
@@ -170,8 +164,8 @@ QWidget* TfrmMain::buildPrinterPanel(QWidget* page) {
 
 QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
   gridConfig_ = named(new QTableView(parent), "gridConfig");
-  model_ = new ConfigTableModel(configuration_.tblConfig(), this);
-  gridConfig_->setModel(model_);
+  gridModel_ = new ConfigTableModel(model_.configuration().tblConfig(), this);
+  gridConfig_->setModel(gridModel_);
   gridConfig_->setSelectionBehavior(QAbstractItemView::SelectRows);
   gridConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
   gridConfig_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -179,16 +173,13 @@ QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
   gridConfig_->verticalHeader()->setDefaultSectionSize(20);
   gridConfig_->verticalHeader()->setFixedWidth(14);
   gridConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  for (int column = 0; column < model_->columnCount(); ++column)
+  for (int column = 0; column < gridModel_->columnCount(); ++column)
     gridConfig_->setColumnWidth(column, 117);
   // Selecting a line makes its row the current row of tblConfig.
   connect(gridConfig_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
-            if (showingRow_ || !current.isValid())
-              return;
-            const auto row = static_cast<std::size_t>(current.row());
-            if (configuration_.tblConfig().currentRow() != row)
-              actions_.guarded([&] { configuration_.tblConfig().moveTo(row); });
+            if (!showingRow_ && current.isValid())
+              model_.selectRow(static_cast<std::size_t>(current.row()));
           });
   return gridConfig_;
 }
@@ -216,7 +207,7 @@ QFormLayout* TfrmMain::buildRowFields(QWidget* parent) {
     auto* caption = new QLabel(qt(field.description->caption), parent);
     caption->setBuddy(field.control());
     if (field.description->field == formats::configuration_field::kDesign) {
-      caption->setObjectName(QStringLiteral("lblDesign"));
+      caption->setObjectName(QStringLiteral("designCaption"));
       caption->setEnabled(false);
       field.control()->setEnabled(false);
     }
@@ -335,7 +326,7 @@ QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   connect(btnSaveDesign_, &QPushButton::clicked, this, &TfrmMain::btnSaveDesignClick);
   connect(btnTestDesign_, &QPushButton::clicked, this, &TfrmMain::btnTestDesignClick);
   connect(lookTestPrinter_, &QComboBox::activated, this, [this](int index) {
-    actions_.guarded([&] { testPrinter_.choose(lookTestPrinter_->itemText(index).toStdString()); });
+    model_.chooseTestPrinter(lookTestPrinter_->itemText(index).toStdString());
   });
 
   auto* buttons = new QHBoxLayout;
@@ -350,7 +341,7 @@ QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
 // The editor and, beside it, the preview of the design, which follows every
 // edit; half the width each to begin with.
 QSplitter* TfrmMain::buildEditorAndPreview(QWidget* page) {
-  auto* preview = new LabelPreviewPane(testPrintTimeNow, page);
+  auto* preview = new LabelPreviewPane(model_, page);
   connect(reLabelDesign_, &QPlainTextEdit::textChanged, preview,
           [this, preview] { preview->setDesignText(reLabelDesign_->toPlainText()); });
   auto* editorAndPreview = new QSplitter(Qt::Horizontal, page);
@@ -364,10 +355,10 @@ QSplitter* TfrmMain::buildEditorAndPreview(QWidget* page) {
 }
 
 void TfrmMain::buildStatusBar() {
-  lblClock_ = named(new QLabel(this), "lblClock");
+  clock_ = named(new QLabel(this), "clock");
   statusBar()->setFixedHeight(22);
   statusBar()->setSizeGripEnabled(false);
-  statusBar()->addPermanentWidget(lblClock_);
+  statusBar()->addPermanentWidget(clock_);
   clockTimer_ = new QTimer(this);
   clockTimer_->setSingleShot(true);
   connect(clockTimer_, &QTimer::timeout, this, &TfrmMain::updateClock);
@@ -377,8 +368,8 @@ void TfrmMain::buildStatusBar() {
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
-  btnLoadLastClick(); // a failure is shown and the start goes on
-  actions_.openConfiguration();
+  if (const std::optional<std::string> design = model_.startUp())
+    showDesign(*design);
   refreshPrinterChoices();
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
@@ -386,19 +377,19 @@ void TfrmMain::FormCreate() {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  actions_.addPrinter();
+  model_.addPrinter();
 }
 
 void TfrmMain::btnDeletePrinterClick() {
-  actions_.deletePrinter();
+  model_.deletePrinter();
 }
 
 void TfrmMain::btnSetupSaveClick() {
-  actions_.saveAndActivate();
+  model_.saveAndActivate();
 }
 
 void TfrmMain::btnSetupRMClick() {
-  actions_.setupRMLabels();
+  model_.setupRMLabels();
 }
 
 void TfrmMain::ProgramIconDblClick() {
@@ -407,13 +398,12 @@ void TfrmMain::ProgramIconDblClick() {
 }
 
 void TfrmMain::rowFieldChanged(const RowField& field, const QString& value) {
-  const std::string text = value.toStdString();
-  if (!actions_.guarded([&] { configuration_.setFieldValue(field.description->field, text); }))
+  if (!model_.setFieldValue(field.description->field, value.toStdString()))
     showCurrentRow(); // the control shows what the table holds again
 }
 
 void TfrmMain::tblConfigChanged(formats::TTableChange change) {
-  model_->refresh(change);
+  gridModel_->refresh(change);
   showCurrentRow();
   refreshTestPrinters();
 }
@@ -421,14 +411,14 @@ void TfrmMain::tblConfigChanged(formats::TTableChange change) {
 void TfrmMain::showCurrentRow() {
   showingRow_ = true;
   for (const RowField& field : rowFields_) {
-    const std::string value = configuration_.currentValue(field.description->field);
+    const std::string value = model_.configuration().currentValue(field.description->field);
     if (field.choice) {
       field.choice->showValue(value);
     } else if (const QString text = QString::fromStdString(value); field.edit->text() != text) {
       field.edit->setText(text);
     }
   }
-  if (const std::optional<std::size_t> row = configuration_.currentGridRow()) {
+  if (const std::optional<std::size_t> row = model_.configuration().currentGridRow()) {
     const int shown = static_cast<int>(*row);
     if (gridConfig_->currentIndex().row() != shown ||
         !gridConfig_->selectionModel()->isRowSelected(shown, {}))
@@ -442,7 +432,7 @@ void TfrmMain::showCurrentRow() {
 void TfrmMain::refreshPrinterChoices() {
   for (const RowField& field : rowFields_)
     if (field.choice)
-      field.choice->setChoices(configuration_.printerChoices());
+      field.choice->setChoices(model_.configuration().printerChoices());
   showCurrentRow();
 }
 
@@ -450,56 +440,57 @@ void TfrmMain::refreshPrinterChoices() {
 
 void TfrmMain::refreshTestPrinters() {
   QStringList sources;
-  for (const std::string& source : configuration_.sourcePrinters())
+  for (const std::string& source : model_.testPrinterChoices())
     sources << QString::fromStdString(source);
-  QStringList shown;
+  QStringList items;
   for (int i = 0; i < lookTestPrinter_->count(); ++i)
-    shown << lookTestPrinter_->itemText(i);
+    items << lookTestPrinter_->itemText(i);
   const QSignalBlocker quiet(lookTestPrinter_);
-  if (shown != sources) {
+  if (items != sources) {
     lookTestPrinter_->clear();
     lookTestPrinter_->addItems(sources);
   }
-  const QString chosen = QString::fromStdString(testPrinter_.chosen());
-  lookTestPrinter_->setCurrentIndex(
-      chosen.isEmpty() ? -1 : lookTestPrinter_->findText(chosen, Qt::MatchExactly));
+  const std::optional<std::size_t> shown = model_.shownTestPrinter();
+  lookTestPrinter_->setCurrentIndex(shown ? static_cast<int>(*shown) : -1);
+}
+
+void TfrmMain::showDesign(const std::string& design) {
+  QString shown = QString::fromStdString(design);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  reLabelDesign_->setPlainText(shown);
 }
 
 void TfrmMain::btnLoadLastClick() {
-  actions_.guarded([this] {
-    QString shown = QString::fromStdString(designEditor_.revertToLast());
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    reLabelDesign_->setPlainText(shown);
-  });
+  if (const std::optional<std::string> design = model_.revertToLast())
+    showDesign(*design);
 }
 
 void TfrmMain::btnSaveDesignClick() {
-  actions_.saveDesign(editorText(*reLabelDesign_));
+  model_.saveDesign(editorText(*reLabelDesign_));
 }
 
 void TfrmMain::btnTestDesignClick() {
-  actions_.testPrint(lookTestPrinter_->currentText().toStdString(), testPrintTimeNow());
+  model_.testPrint();
 }
 
 void TfrmMain::listTagsDblClick() {
-  actions_.guarded([this] {
-    const QList<QListWidgetItem*> selected = listTags_->selectedItems();
-    std::optional<std::size_t> entry;
-    if (!selected.isEmpty())
-      entry = static_cast<std::size_t>(listTags_->row(selected.front()));
-    const std::string tag(designTagAt(entry));
-    const QTextCursor caret = reLabelDesign_->textCursor();
-    const QTextBlock block = reLabelDesign_->document()->findBlock(caret.selectionStart());
-    const QString line = block.text();
-    const auto column = static_cast<std::size_t>(
-        line.left(caret.selectionStart() - block.position()).toUcs4().size());
-    const TagInsertion inserted = insertTag(line.toStdString(), column, tag);
-    QTextCursor edit(block);
-    edit.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    edit.insertText(QString::fromStdString(inserted.line));
-    reLabelDesign_->setTextCursor(edit); // the caret at the end of the line
-    reLabelDesign_->setFocus();
-  });
+  const QList<QListWidgetItem*> selected = listTags_->selectedItems();
+  std::optional<std::size_t> entry;
+  if (!selected.isEmpty())
+    entry = static_cast<std::size_t>(listTags_->row(selected.front()));
+  const QTextCursor caret = reLabelDesign_->textCursor();
+  const QTextBlock block = reLabelDesign_->document()->findBlock(caret.selectionStart());
+  const QString line = block.text();
+  const auto column = static_cast<std::size_t>(
+      line.left(caret.selectionStart() - block.position()).toUcs4().size());
+  const std::optional<TagInsertion> inserted = model_.insertTag(line.toStdString(), column, entry);
+  if (!inserted)
+    return;
+  QTextCursor edit(block);
+  edit.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  edit.insertText(QString::fromStdString(inserted->line));
+  reLabelDesign_->setTextCursor(edit); // the caret at the end of the line
+  reLabelDesign_->setFocus();
 }
 
 // ---- status bar ------------------------------------------------------------------
@@ -513,9 +504,14 @@ QString TfrmMain::clockText(const QDateTime& moment) {
          locale.toString(moment.time(), timeFormat.trimmed());
 }
 
+std::string TfrmMain::testPrintTimeNow() {
+  const QTime now = QTime::currentTime();
+  return formatTestPrintTime(now.hour(), now.second(), userTimeLocale());
+}
+
 void TfrmMain::updateClock() {
   const QDateTime now = QDateTime::currentDateTime();
-  lblClock_->setText(clockText(now));
+  clock_->setText(clockText(now));
   // Tick again just after the next full second.
   clockTimer_->start(1000 - now.time().msec() + 5);
 }

@@ -1,26 +1,21 @@
-// formMain: Dovetack's main window TfrmMain. Caption "Velmora Rizizar
+// Dovetack's main window TfrmMain on Qt (Linux). Caption "Velmora Rizizar
 // Configerator", client area 633 x 447, centred; the page control pageMain
 // with the pages "Setup" (tabSetup: the printer configuration, the help
 // texts, the program picture, "&Save && Activate" and "Setup RM Labels")
-// and "Label Editor" (tabLabelEditor: the tag list, the design editor and
-// the test print), and a status bar whose right-hand pane is a clock.
+// and "Label Editor" (tabLabelEditor: the tag list, the design editor with
+// the label preview beside it, and the test print), and a status bar whose
+// right-hand pane is a clock.
 //
-// The window is thin: every action forwards to the operations of
-// src/config and shows what they raise in the error box. It owns those
-// operations (the configuration tables, the design file, the label setup
-// writer), its widgets and the scratch table tblFake of the test printer
-// choice. The widgets are private; each carries its control name as its
-// object name (gridConfig, lookSource, btnSetupSave, ...), by which tests
-// and tools find it. The UserMessages and the about box belong to the
-// program and outlive the window. GUI thread only.
+// The window is thin: it shows what the program's DovetackModel holds and
+// forwards every click, choice and edit to one of its actions, which show
+// their own errors and messages. The widgets are private; each carries its
+// control name as its object name (gridConfig, lookSource, btnSetupSave,
+// ...), by which tests and tools find it. The model and the about box belong
+// to the program and outlive the window. GUI thread only.
 #pragma once
 
-#include "config/app/user_messages.h"
-#include "config/dovetack_actions.h"
-#include "config/label_design_editor.h"
-#include "config/label_setup_writer.h"
+#include "config/dovetack_model.h"
 #include "config/printer_configuration.h"
-#include "config/test_print.h"
 #include "formats/virtual_table.h"
 
 #include <QLabel>
@@ -28,7 +23,7 @@
 #include <QMainWindow>
 
 #include <array>
-#include <functional>
+#include <string>
 
 class QBoxLayout;
 class QComboBox;
@@ -75,8 +70,9 @@ protected:
 class TfrmMain final : public QMainWindow {
   Q_OBJECT
 public:
-  // Builds the window and runs the start-up sequence (FormCreate).
-  TfrmMain(UserMessages& messages, TAboutBox* aboutBox, QWidget* parent = nullptr);
+  // Builds the window over `model` and runs the start-up sequence
+  // (FormCreate).
+  TfrmMain(DovetackModel& model, TAboutBox* aboutBox, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
   // ---- handlers, as the buttons and lists call them
@@ -96,6 +92,9 @@ public:
 
   // The clock pane's text for a moment (the user's short date, long time).
   static QString clockText(const QDateTime& moment);
+  // The test print's time text now, in the user's locale (the model's
+  // sample time).
+  static std::string testPrintTimeNow();
 
 private:
   // A control of the selected row's fields (kRowFieldControls): a printer
@@ -130,16 +129,14 @@ private:
   void showCurrentRow();
   void refreshPrinterChoices();
   void refreshTestPrinters();
+  // Replaces the editor's text with the design's (CR LF line breaks).
+  void showDesign(const std::string& design);
   void updateClock();
 
-  UserMessages& messages_;
+  DovetackModel& model_;
   TAboutBox* aboutBox_;
-  PrinterConfiguration configuration_;
-  LabelDesignEditor designEditor_;
-  LabelSetupWriter labelSetupWriter_;
-  TestPrinterChoice testPrinter_; // tblFake
-  DovetackActions actions_{messages_, configuration_, designEditor_, labelSetupWriter_};
-  ConfigTableModel* model_ = nullptr;
+  formats::TVirtualTable::ListenerId configurationListener_ = 0;
+  ConfigTableModel* gridModel_ = nullptr;
   QTimer* clockTimer_ = nullptr;
   bool showingRow_ = false;
 
@@ -160,7 +157,7 @@ private:
   QPushButton* btnSaveDesign_ = nullptr;
   QPushButton* btnTestDesign_ = nullptr;
   QComboBox* lookTestPrinter_ = nullptr;
-  QLabel* lblClock_ = nullptr;
+  QLabel* clock_ = nullptr;
 };
 
 } // namespace velmora::config::app

@@ -1,4 +1,4 @@
-// formAbout: Dovetack's about box TAboutBox. A tool window without caption
+// Dovetack's about box TAboutBox on Qt (Linux). A tool window without caption
 // buttons, centred, 402 x 219: a white framed panel with the program
 // picture, the version lines lblProductVersion and lblServiceVersion, the
 // link to the maker's web address (opened by the system's default handler),
@@ -7,7 +7,7 @@
 // The version lines are worked out again each time the box is shown
 // (FormShow) from "Cartavell.EXE" and "CartavellService.EXE" in the
 // program's folder. The controls are private; each carries its control name
-// as its object name (lblProductVersion, btnOK, ...). Created once by the
+// as its object name (lblProductVersion, okButton, ...). Created once by the
 // program and owned by it; GUI thread only.
 #pragma once
 
@@ -37,11 +37,11 @@ protected:
 private:
   QString programFolder_;
   // The controls are children of the box, which deletes them.
-  QLabel* imgProgram_ = nullptr;
+  QLabel* programPicture_ = nullptr;
   QLabel* lblProductVersion_ = nullptr;
   QLabel* lblServiceVersion_ = nullptr;
-  QLabel* lblLink_ = nullptr;
-  QPushButton* btnOK_ = nullptr;
+  QLabel* link_ = nullptr;
+  QPushButton* okButton_ = nullptr;
 };
 
 } // namespace velmora::config::app

@@ -1,6 +1,6 @@
 // The about box's version lines from Windows executables beside the program,
 // on Qt's offscreen platform.
-#include "config/app/formAbout.h"
+#include "config/app/about_box.h"
 
 #include "dovetack_controls.h"
 #include "qt_offscreen.h"
@@ -61,13 +61,13 @@ TEST(AboutBox, LayoutLinkAndOkButton) {
   EXPECT_EQ(box.size(), QSize(402, 219));
   EXPECT_TRUE(box.windowFlags() & Qt::Tool);
   EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_TRUE(controls.lblLink->openExternalLinks());
-  EXPECT_TRUE(controls.lblLink->text().contains(QString::fromUtf8(kMakerWebAddress.data())));
+  EXPECT_TRUE(controls.link->openExternalLinks());
+  EXPECT_TRUE(controls.link->text().contains(QString::fromUtf8(kMakerWebAddress.data())));
   EXPECT_TRUE(controls.lblProductVersion->font().bold());
-  EXPECT_TRUE(controls.btnOK->isDefault());
+  EXPECT_TRUE(controls.okButton->isDefault());
   box.show();
   EXPECT_TRUE(box.isVisible());
-  controls.btnOK->click();
+  controls.okButton->click();
   EXPECT_FALSE(box.isVisible());
   EXPECT_EQ(box.result(), QDialog::Accepted);
 }

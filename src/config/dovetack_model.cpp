@@ -1,0 +1,120 @@
+#include "config/dovetack_model.h"
+
+#include <exception>
+#include <utility>
+
+namespace velmora::config {
+
+DovetackModel::DovetackModel(UserMessages& messages, std::function<std::string()> sampleTime)
+    : messages_(messages), sampleTime_(std::move(sampleTime)) {}
+
+bool DovetackModel::guarded(const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (const std::exception& error) {
+    showErrorBox(messages_, error);
+    return false;
+  }
+}
+
+std::optional<std::string> DovetackModel::startUp() {
+  std::optional<std::string> design = revertToLast(); // a failure is shown and the start goes on
+  guarded([this] { configuration_.OpenConfiguration(); });
+  return design;
+}
+
+formats::TVirtualTable::ListenerId
+DovetackModel::addConfigurationListener(formats::TVirtualTable::ChangeListener listener) {
+  return configuration_.tblConfig().addChangeListener(std::move(listener));
+}
+
+void DovetackModel::removeConfigurationListener(formats::TVirtualTable::ListenerId id) {
+  configuration_.tblConfig().removeChangeListener(id);
+}
+
+void DovetackModel::addPrinter() {
+  guarded([this] { configuration_.addPrinter(); });
+}
+
+void DovetackModel::deletePrinter() {
+  guarded([this] { configuration_.deletePrinter(); });
+}
+
+void DovetackModel::saveAndActivate() {
+  guarded([this] { configuration_.saveAndActivate(); });
+}
+
+void DovetackModel::setupRMLabels() {
+  guarded([this] {
+    const bool confirmed =
+        messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
+    messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
+  });
+}
+
+bool DovetackModel::selectRow(std::size_t row) {
+  if (configuration_.tblConfig().currentRow() == row)
+    return true;
+  return guarded([&] { configuration_.tblConfig().moveTo(row); });
+}
+
+bool DovetackModel::setFieldValue(std::string_view fieldName, std::string_view value) {
+  return guarded([&] { configuration_.setFieldValue(fieldName, value); });
+}
+
+std::optional<std::string> DovetackModel::revertToLast() {
+  std::optional<std::string> text;
+  guarded([&] { text = designEditor_.revertToLast(); });
+  return text;
+}
+
+void DovetackModel::saveDesign(std::string_view designText) {
+  guarded([&] { designEditor_.saveDesign(designText); });
+}
+
+std::optional<TagInsertion> DovetackModel::insertTag(std::string_view line, std::size_t column,
+                                                     std::optional<std::size_t> selectedTag) {
+  std::optional<TagInsertion> inserted;
+  guarded([&] { inserted = config::insertTag(line, column, designTagAt(selectedTag)); });
+  return inserted;
+}
+
+std::vector<std::string> DovetackModel::testPrinterChoices() const {
+  return configuration_.sourcePrinters();
+}
+
+std::optional<std::size_t> DovetackModel::shownTestPrinter() const {
+  const std::string chosen = testPrinter_.chosen();
+  if (chosen.empty())
+    return std::nullopt;
+  const std::vector<std::string> choices = testPrinterChoices();
+  for (std::size_t line = 0; line < choices.size(); ++line)
+    if (choices[line] == chosen)
+      return line;
+  return std::nullopt;
+}
+
+void DovetackModel::chooseTestPrinter(std::string_view name) {
+  guarded([&] { testPrinter_.choose(name); });
+}
+
+void DovetackModel::testPrint() {
+  guarded([this] {
+    const std::optional<std::size_t> line = shownTestPrinter();
+    const std::string printer = line ? testPrinterChoices()[*line] : std::string();
+    const std::string_view message = config::testPrint(printer, sampleTime_());
+    if (!message.empty())
+      messages_.showMessage(std::string(message));
+  });
+}
+
+void DovetackModel::setPreviewLabelSize(const PreviewLabelSize& size) {
+  previewLabelSize_ = withinPreviewChoices(size);
+}
+
+DesignPreview DovetackModel::previewOf(std::string_view designText) const {
+  return designPreview(designText, sampleTime_(), previewLabelSize_);
+}
+
+} // namespace velmora::config

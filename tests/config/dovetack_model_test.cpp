@@ -1,0 +1,294 @@
+// Dovetack below its windows, in-process over real files in a temporary data
+// directory: the start-up sequence, each action as both windows forward it,
+// what reaches the user through the messages (an action's error shown, not
+// thrown, and the program going on), the test printer choice and the label
+// preview.
+#include "config/dovetack_model.h"
+
+#include "config/label_setup_writer.h"
+#include "config/test_print.h"
+#include "configuration_fixture.h"
+#include "dbf_fixture.h"
+#include "formats/text_file.h"
+#include "recording_messages.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velmora::config {
+namespace {
+
+using test::configurationRow;
+using test::configurationXml;
+using test::readBytes;
+using test::RecordingMessages;
+using test::TempWorkDir;
+using test::writeBytes;
+
+constexpr const char* kBrokenConfiguration =
+    "<xml><s:Schema><s:AttributeType name='N'><s:datatype dt:type='int' />"
+    "</s:AttributeType></s:Schema></xml>";
+
+// The index of `tag` in the tag list.
+std::size_t tagEntry(std::string_view tag) {
+  for (std::size_t entry = 0; entry < designTagCount(); ++entry)
+    if (designTagAt(entry) == tag)
+      return entry;
+  throw std::logic_error("no such tag");
+}
+
+class DovetackModelTest : public ::testing::Test {
+protected:
+  DovetackModelTest() {
+    test::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2"});
+    writeBytes(dir.path() / "LabelDesign.txt", "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");
+  }
+
+  std::string savedConfig() const { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); }
+  std::string gridText(std::size_t row, std::string_view field) const {
+    return model.configuration().gridText(row, field);
+  }
+
+  TempWorkDir dir;
+  RecordingMessages messages;
+  DovetackModel model{messages, [] { return std::string("02:09 PM"); }};
+};
+
+// Start-up reads the design, then opens the configuration and the host's
+// printers; an error in one step is shown and the next still runs.
+TEST(DovetackModelStartUp, EachStepsErrorIsShownInOrderAndTheNextStepRuns) {
+  struct Case {
+    const char* name;
+    bool design;
+    bool printerTable;
+    const char* configuration;                 // nullptr: none, the first start
+    std::vector<std::string> errorsContaining; // in the order shown
+    std::size_t printerChoices;
+    std::size_t rows;
+  };
+  const std::string oneRow = configurationXml({configurationRow("PREP1", "LBL1")});
+  const Case cases[] = {
+      {"first start", true, true, nullptr, {}, 2, 0},
+      {"no design", false, true, oneRow.c_str(), {"LabelDesign.txt"}, 2, 1},
+      {"broken configuration", true, true, kBrokenConfiguration, {"tblConfig: "}, 0, 0},
+      {"no RMSpool.DBF", true, false, oneRow.c_str(), {"RMSpool.DBF"}, 0, 1},
+      {"neither the design nor RMSpool.DBF",
+       false,
+       false,
+       oneRow.c_str(),
+       {"LabelDesign.txt", "RMSpool.DBF"},
+       0,
+       1},
+  };
+  for (const Case& c : cases) {
+    TempWorkDir dir;
+    if (c.printerTable)
+      test::makePrinterTable({"PREP1", "LBL1"});
+    if (c.design)
+      writeBytes(dir.path() / "LabelDesign.txt", "<Item Name>\n<Phone>");
+    if (c.configuration)
+      writeBytes(dir.path() / "VelmoraLabelConfig.XML", c.configuration);
+    RecordingMessages messages;
+    DovetackModel model(messages, [] { return std::string("02:09 PM"); });
+
+    const std::optional<std::string> design = model.startUp();
+
+    if (c.design)
+      EXPECT_EQ(design, std::optional<std::string>("<Item Name>\r\n<Phone>")) << c.name;
+    else
+      EXPECT_EQ(design, std::nullopt) << c.name;
+    ASSERT_EQ(messages.errors.size(), c.errorsContaining.size()) << c.name;
+    for (std::size_t i = 0; i < c.errorsContaining.size(); ++i) {
+      EXPECT_NE(messages.errors[i].find(c.errorsContaining[i]), std::string::npos)
+          << c.name << ": " << messages.errors[i];
+      EXPECT_EQ(messages.errors[i].back(), '.') << c.name << ": " << messages.errors[i];
+    }
+    EXPECT_EQ(model.configuration().printerChoices().size(), c.printerChoices) << c.name;
+    EXPECT_EQ(model.configuration().gridRowCount(), c.rows) << c.name;
+    EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"),
+              c.configuration ? std::string(c.configuration) : configurationXml({}))
+        << c.name;
+    EXPECT_TRUE(messages.messages.empty()) << c.name;
+  }
+}
+
+TEST_F(DovetackModelTest, EditsReachTheSavedFileAndTheListenerHearsThem) {
+  model.startUp();
+  int changes = 0;
+  const auto listener =
+      model.addConfigurationListener([&changes](formats::TTableChange) { ++changes; });
+  model.addPrinter();
+  EXPECT_GT(changes, 0);
+  EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kSource, "PREP1"));
+  EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kDest, "LBL1"));
+  model.addPrinter(); // posts the first row
+  EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kSource, "PREP2"));
+  EXPECT_TRUE(model.selectRow(0));
+  EXPECT_EQ(model.configuration().currentGridRow(), std::optional<std::size_t>(0));
+  EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kMapText, "Zone:"));
+  model.saveAndActivate();
+  EXPECT_EQ(savedConfig(),
+            configurationXml({configurationRow("PREP1", "LBL1", std::nullopt, "Zone:"),
+                              configurationRow("PREP2", std::nullopt)}));
+
+  model.removeConfigurationListener(listener);
+  const int heard = changes;
+  model.deletePrinter();
+  EXPECT_EQ(changes, heard);
+  EXPECT_EQ(model.configuration().gridRowCount(), 1u);
+  EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+}
+
+// What the table refuses is shown, and the window is told to show the table
+// again; the file stays as it was.
+TEST_F(DovetackModelTest, ARefusedChangeIsShownAndTheWindowIsTold) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", kBrokenConfiguration);
+  model.startUp();
+  ASSERT_EQ(messages.errors.size(), 1u); // the load error
+  model.addPrinter();
+  EXPECT_EQ(messages.errors.size(), 2u);
+  EXPECT_FALSE(model.setFieldValue(formats::configuration_field::kMapText, "x"));
+  EXPECT_EQ(messages.errors.size(), 3u);
+  EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"), kBrokenConfiguration);
+
+  // An empty table: Delete Printer shows the table's error, without a cause.
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configurationXml({}));
+  RecordingMessages second;
+  DovetackModel other(second, [] { return std::string("02:09 PM"); });
+  other.startUp();
+  other.deletePrinter();
+  ASSERT_EQ(second.errors.size(), 1u);
+  EXPECT_EQ(second.errors[0].back(), '.');
+  EXPECT_EQ(second.causes[0], "");
+  EXPECT_EQ(other.configuration().gridRowCount(), 0u);
+}
+
+TEST_F(DovetackModelTest, SetupRMLabelsAsksFirstThenSaysWhatHappened) {
+  test::makeLabelSetupTable(40, 1);
+  const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
+  messages.answerYes = false;
+  model.setupRMLabels();
+  EXPECT_EQ(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
+  messages.answerYes = true;
+  model.setupRMLabels();
+  EXPECT_NE(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
+  std::filesystem::remove(dir.path() / "LBLPRDEF.DBF");
+  model.setupRMLabels();
+
+  const std::string question = std::string(kSetupQuestionTitle) + "|" + std::string(kSetupQuestion);
+  EXPECT_EQ(messages.questions, (std::vector<std::string>{question, question, question}));
+  EXPECT_EQ(messages.messages,
+            (std::vector<std::string>{std::string(kSetupAborted), std::string(kSetupApplied),
+                                      std::string(kSetupFailed)}));
+  EXPECT_TRUE(messages.errors.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LBLPRDEF.DBF"));
+}
+
+// The choice shows the chosen name while a printer line holds it; Test Print
+// goes to the printer it shows, with the sample time on the time line.
+TEST_F(DovetackModelTest, TestPrintGoesToThePrinterTheChoiceShows) {
+  writeBytes(
+      dir.path() / "VelmoraLabelConfig.XML",
+      configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
+  std::filesystem::create_directory(dir.path() / "PREP2");
+  model.startUp();
+  EXPECT_EQ(model.testPrinterChoices(), (std::vector<std::string>{"PREP1", "PREP2"}));
+  EXPECT_EQ(model.shownTestPrinter(), std::nullopt);
+  model.testPrint();
+  EXPECT_EQ(messages.messages, std::vector<std::string>{std::string(kNoTestPrinterMessage)});
+
+  model.chooseTestPrinter("PREP2");
+  EXPECT_EQ(model.shownTestPrinter(), std::optional<std::size_t>(1));
+  model.testPrint();
+  const std::vector<std::string> lines =
+      formats::splitLines(readBytes(dir.path() / "PREP2" / "TestLabel.spl"));
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[5], "Time: 02:09 PM");
+
+  // Rows change around the choice: it stays while a line holds the name.
+  model.addPrinter();
+  EXPECT_EQ(model.shownTestPrinter(), std::optional<std::size_t>(1));
+  EXPECT_TRUE(model.selectRow(1));
+  EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kSource, "LBL2"));
+  EXPECT_EQ(model.shownTestPrinter(), std::nullopt);
+  std::filesystem::remove(dir.path() / "PREP2" / "TestLabel.spl");
+  model.testPrint();
+  EXPECT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages.back(), kNoTestPrinterMessage);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP2" / "TestLabel.spl"));
+
+  // A printer without a folder: the file error and what the system said.
+  model.chooseTestPrinter("PREP1");
+  model.testPrint();
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Cannot create file"), std::string::npos) << messages.errors[0];
+  EXPECT_FALSE(messages.causes[0].empty());
+  EXPECT_EQ(messages.messages.size(), 2u);
+}
+
+TEST_F(DovetackModelTest, TheDesignIsReadSavedAndGivenItsTags) {
+  ASSERT_EQ(model.startUp(), std::optional<std::string>("<Item Name>\r\n<Item Mod[1]>"));
+  model.saveDesign("<Item Name>\n<Phone>");
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Phone>");
+
+  const std::optional<TagInsertion> inserted = model.insertTag("ABCDEF", 3, tagEntry("<Phone>"));
+  ASSERT_TRUE(inserted);
+  EXPECT_EQ(inserted->line, "ABC<Phone>DEF");
+  EXPECT_EQ(inserted->caretColumn, 13u);
+  EXPECT_EQ(model.insertTag("ABCDEF", 3, std::nullopt), std::nullopt);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0], "List index out of bounds (-1)"); // ")" takes no full stop
+
+  std::filesystem::remove(dir.path() / "LabelDesign.txt");
+  EXPECT_EQ(model.revertToLast(), std::nullopt);
+  ASSERT_EQ(messages.errors.size(), 2u);
+  EXPECT_NE(messages.errors[1].find("LabelDesign.txt"), std::string::npos) << messages.errors[1];
+  EXPECT_FALSE(messages.causes[1].empty());
+}
+
+// The preview draws the chosen label where the design sets no size, the
+// design's own size where it sets one, and says why there is no picture.
+TEST_F(DovetackModelTest, ThePreviewDrawsTheChosenSizeWhereTheDesignSetsNone) {
+  const DesignPreview plain = model.previewOf("<Item Name>\r\n<Item Mod[1]>");
+  EXPECT_FALSE(plain.label);
+  EXPECT_EQ(plain.notes, preview::kNoPreviewNote);
+
+  const std::string box = "^XA^FO10,10^GB100,50,50^FS^XZ";
+  EXPECT_EQ(model.previewLabelSize(), PreviewLabelSize{});
+  DesignPreview shown = model.previewOf(box);
+  ASSERT_TRUE(shown.label);
+  EXPECT_EQ(shown.label->widthDots, 812); // 4 x 2 inches at 203 dpi
+  EXPECT_EQ(shown.label->lengthDots, 406);
+  EXPECT_EQ(shown.notes, "");
+
+  model.setPreviewLabelSize({225, 125, 300});
+  shown = model.previewOf(box);
+  ASSERT_TRUE(shown.label);
+  EXPECT_EQ(shown.label->widthDots, 675);
+  EXPECT_EQ(shown.label->lengthDots, 375);
+  EXPECT_EQ(shown.label->dpi, 300);
+  shown = model.previewOf("^XA^PW400^LL200" + box.substr(3));
+  ASSERT_TRUE(shown.label);
+  EXPECT_EQ(shown.label->widthDots, 400);
+  EXPECT_EQ(shown.label->lengthDots, 200);
+
+  // A size no user can choose is brought within the choices.
+  model.setPreviewLabelSize({10, 9000, 250});
+  EXPECT_EQ(model.previewLabelSize(),
+            (PreviewLabelSize{kPreviewSizeMinimum, kPreviewSizeMaximum, PreviewLabelSize{}.dpi}));
+
+  // The label's notes, one a line, under the picture.
+  shown = model.previewOf("^XA^FO-5,10^A0N,30^FD<Item Name>^FS");
+  ASSERT_TRUE(shown.label);
+  EXPECT_NE(shown.notes.find("clamped to 0 to 32000"), std::string::npos) << shown.notes;
+  EXPECT_NE(shown.notes.find("\nthe label is not closed by ^XZ"), std::string::npos) << shown.notes;
+}
+
+} // namespace
+} // namespace velmora::config
