@@ -68,7 +68,12 @@ AppendOnlyFile& AppendOnlyFile::operator=(AppendOnlyFile&& other) noexcept {
 AppendOnlyFile AppendOnlyFile::open(std::string_view path) {
   if (const auto reason = notAPlainFileReason(path))
     failNotRegular(path, *reason);
-  Win32Handle file(::CreateFileW(widePath(path).c_str(), kAccess, kSharing, nullptr, OPEN_ALWAYS,
+  const std::wstring wide = widePath(path);
+  // A folder in its place would be refused only as "access denied".
+  if (const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    failNotRegular(path, "Not a regular file");
+  Win32Handle file(::CreateFileW(wide.c_str(), kAccess, kSharing, nullptr, OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     fail("Cannot open file", path, ::GetLastError());
