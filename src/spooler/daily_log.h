@@ -79,6 +79,8 @@ std::string logFileName(std::chrono::year_month_day date);
 // The local date of a moment.
 std::chrono::year_month_day localDate(std::chrono::system_clock::time_point when);
 
+// The windows' and the tray's menu item that shows the log's folder.
+inline constexpr std::string_view kOpenLogFolderItemCaption = "Open Log Folder";
 // The log's folder, as the user finds it ("C:\RM\VelmoraLogs"): what "Open
 // Log Folder" shows.
 std::string logFolderPath();
