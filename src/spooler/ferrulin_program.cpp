@@ -9,10 +9,11 @@ namespace velmora::spooler {
 
 FerrulinProgram::FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& window,
                                  std::vector<std::string> arguments)
-    : loop_(loop), window_(window), arguments_(std::move(arguments)), engine_(loop, *this) {
+    : loop_(loop), window_(window), arguments_(std::move(arguments)), loggingView_(loop, *this),
+      engine_(loop, loggingView_) {
   loop_.setErrorHandler([this](const std::string& message, const std::string& cause) {
     if (!cause.empty())
-      window_.showCause(cause);
+      loggingView_.showCause(cause);
     window_.showErrorBox(message);
   });
   loop_.setErrorBoxHandler([this](const std::string& caption, const std::string& message) {

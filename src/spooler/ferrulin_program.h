@@ -33,6 +33,7 @@
 
 #include "platform/main_loop.h"
 #include "spooler/ferrulin_window_port.h"
+#include "spooler/logging_view.h"
 #include "spooler/spooler_engine.h"
 
 #include <functional>
@@ -87,6 +88,8 @@ private:
   bool shown_ = false;  // the window's first show has come
   bool ending_ = false; // the main loop is ending: a close is no longer refused
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // What the engine shows goes into the daily log on its way to the window.
+  LoggingView loggingView_;
   SpoolerEngine engine_; // last: released first
 };
 

@@ -36,6 +36,7 @@ struct Job {
   std::vector<std::string> JobLines;  // as read
   std::vector<std::string> MergedJob; // what the merge made of them
   bool primaryRefused = false;        // the primary destination could not take it
+  bool listed = false;                // its line stands in the print-jobs list
   std::optional<Delivery> delivery;   // where it went; nothing while (or when) it went nowhere
 
   // "PREP1\A123.spl", as the host names the job relative to the data directory.

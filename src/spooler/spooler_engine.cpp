@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <utility>
 
 namespace velmora::spooler {
 namespace {
@@ -50,8 +51,14 @@ std::string joined(const std::vector<std::string>& problems) {
 }
 } // namespace
 
-SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view)
-    : loop_(loop), view_(view), tblConfig("tblConfig"), notifierConfig_(loop), reloadTimer_(loop) {
+SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view,
+                             RepeatedLines::Clock clock)
+    : loop_(loop), view_(view), tblConfig("tblConfig"), notifierConfig_(loop),
+      repeatedLines_(std::move(clock),
+                     [this](std::chrono::system_clock::time_point when) {
+                       return view_.formatTimestamp(when);
+                     }),
+      reloadTimer_(loop) {
   formats::addConfigurationFields(tblConfig);
   notifierConfig_.SetFileName(kWatchedConfigurationFile);
   notifierConfig_.SetOptions({watch::foNotifyFilename, watch::foNotifySize,
@@ -112,6 +119,7 @@ void SpoolerEngine::notifierConfigChanged() {
     throw;
   } catch (const std::exception& error) {
     reloadWaiting_ = false;
+    endRepeating(formats::kConfigurationFile);
     AddStatusMessage(std::string("ERROR: ") + error.what());
     throw;
   }
@@ -120,6 +128,16 @@ void SpoolerEngine::notifierConfigChanged() {
 void SpoolerEngine::AddStatusMessage(std::string_view message) {
   view_.addStatusLine(view_.formatTimestamp(std::chrono::system_clock::now()) + ": " +
                       std::string(message));
+}
+
+void SpoolerEngine::sayRepeating(const std::string& subject, const std::string& message) {
+  if (const auto line = repeatedLines_.pass(subject, message))
+    AddStatusMessage(*line);
+}
+
+void SpoolerEngine::endRepeating(const std::string& subject) {
+  for (const std::string& line : repeatedLines_.end(subject))
+    AddStatusMessage(line);
 }
 
 void SpoolerEngine::releasePrinters() {
@@ -134,7 +152,11 @@ void SpoolerEngine::releasePrinters() {
 // ---- the configuration
 
 void SpoolerEngine::LoadConfiguration() {
-  AddStatusMessage("Loading Configuration");
+  // Tried again twice a second while the file's writer holds it.
+  if (reloadWaiting_)
+    sayRepeating(formats::kConfigurationFile, "Loading Configuration");
+  else
+    AddStatusMessage("Loading Configuration");
   if (!platform::fileExists(formats::kConfigurationFile)) {
     ending_ = true;
     view_.showMessage(formats::kMissingConfigurationMessage);
@@ -143,6 +165,7 @@ void SpoolerEngine::LoadConfiguration() {
   }
   try {
     tblConfig.LoadFromFile(formats::kConfigurationFile, true);
+    endRepeating(formats::kConfigurationFile); // read at last: its tries are told
     std::vector<ConfigRow> rows;
     std::vector<formats::PrinterRow> printers;
     rows.reserve(static_cast<std::size_t>(tblConfig.RecordCount()));
@@ -324,11 +347,14 @@ bool SpoolerEngine::designReady(TLabelSpooler& record) {
 bool SpoolerEngine::claim(TLabelSpooler& record) {
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   printer.Activate();
+  // Tried again every few seconds while a folder that came back cannot be watched.
   if (!printer.watchFailure().empty())
-    AddStatusMessage("ERROR: The folder of " + printer.PrinterName() + " cannot be watched (" +
-                     printer.watchFailure() + "): its claim is given back");
+    sayRepeating(printer.PrinterName(), "ERROR: The folder of " + printer.PrinterName() +
+                                            " cannot be watched (" + printer.watchFailure() +
+                                            "): its claim is given back");
   if (!printer.Active())
     return false;
+  endRepeating(printer.PrinterName());
   claimedFolders_.erase({record.claimedFolder.volume, record.claimedFolder.fileNumber});
   record.claimedFolder = platform::fileStamp(printer.PrinterName());
   claimedFolders_[{record.claimedFolder.volume, record.claimedFolder.fileNumber}] =
@@ -406,14 +432,14 @@ void SpoolerEngine::ProcessNextJob(int printerNumber) {
     } catch (const std::exception& error) {
       // Whatever ended this job's handling is logged, and the job is settled
       // as far as it got: kept when it went nowhere, never delivered twice.
-      AddStatusMessage(std::string("ERROR: ") + error.what());
+      sayRepeating(job->path(), std::string("ERROR: ") + error.what());
       if (job->read.reading == labels::JobReading::Read && !job->delivery)
         job->read.reading = labels::JobReading::Unreadable;
-      settle(record, *job);
+      finishJob(record, *job);
       planNextReport(record);
       throw;
     }
-    settle(record, *job);
+    finishJob(record, *job);
   }
   planNextReport(record);
 }
@@ -447,9 +473,9 @@ bool SpoolerEngine::readJob(TLabelSpooler& record, Job& job) {
     return false;
   }
   job.id = ++lastJobId_;
-  view_.addJobLine(job.id, job.line());
+  listJob(job);
   if (!file.complaint.empty())
-    AddStatusMessage(file.complaint);
+    sayRepeating(job.path(), file.complaint);
   return true;
 }
 
@@ -463,18 +489,43 @@ void SpoolerEngine::mergeAndDeliver(TLabelSpooler& record, Job& job) {
   case labels::JobReading::Read:
   case labels::JobReading::Incompatible:
     if (!DeliverJob(record, job))
-      AddStatusMessage("# Failed to print...");
+      sayRepeating(job.path(), "# Failed to print...");
     return;
   case labels::JobReading::TooLarge:
     // Refused whole: nothing is delivered for it.
     job.primaryRefused = true;
-    view_.changeJobLine(job.id, job.line());
+    markJobLine(job);
     return;
   case labels::JobReading::InUse:
   case labels::JobReading::Unreadable:
   case labels::JobReading::Vanished: // another program took it
   case labels::JobReading::NotAJob:  // no longer a regular file: no job after all
     return;
+  }
+}
+
+void SpoolerEngine::listJob(Job& job) {
+  // A job tried again a moment ago (it could be neither delivered nor kept)
+  // is not listed again at every try.
+  job.listed = repeatedLines_.pass(job.path(), std::string(kJobLineKind) + job.line()).has_value();
+  if (job.listed)
+    view_.addJobLine(job.id, job.line());
+}
+
+void SpoolerEngine::markJobLine(const Job& job) {
+  if (job.listed)
+    view_.changeJobLine(job.id, job.line());
+}
+
+void SpoolerEngine::finishJob(TLabelSpooler& record, Job& job) {
+  if (settle(record, job))
+    return; // tried again later: its trouble goes on
+  // Whatever trouble it had is over: what was held back is told, and a try
+  // that was not listed is listed as it ended.
+  endRepeating(job.path());
+  if (!job.listed) {
+    job.listed = true;
+    view_.addJobLine(job.id, job.line());
   }
 }
 
@@ -516,20 +567,19 @@ void SpoolerEngine::planNextReport(TLabelSpooler& record) {
   }
 }
 
-void SpoolerEngine::settle(TLabelSpooler& record, Job& job) {
+bool SpoolerEngine::settle(TLabelSpooler& record, Job& job) {
   switch (fateOf(job)) {
   case JobFate::Remove:
-    removeDelivered(record, job);
-    return;
+    return removeDelivered(record, job);
   case JobFate::Hold:
-    holdJob(record, job);
-    return;
+    return holdJob(record, job);
   case JobFate::TryAgainLater:
     record.jobs.putOff(job.source, job.name, JobChoice::Clock::now() + kInUseRetry);
-    return;
+    return true;
   case JobFate::Nothing:
-    return;
+    return false;
   }
+  return false;
 }
 
 bool SpoolerEngine::stillTheJobRead(const Job& job) {
@@ -541,59 +591,61 @@ bool SpoolerEngine::stillTheJobRead(const Job& job) {
   return false;
 }
 
-void SpoolerEngine::removeDelivered(TLabelSpooler& record, const Job& job) {
+bool SpoolerEngine::removeDelivered(TLabelSpooler& record, const Job& job) {
   if (!stillTheJobRead(job))
-    return; // a new version under its name is a new job
+    return false; // a new version under its name is a new job
   if (platform::removeFile(job.path()))
-    return;
+    return false;
   if (!platform::entryExists(job.path()))
-    return;
+    return false;
   // Printed, but it cannot go (its folder refuses, or its writer still holds
   // it): kept aside so that it is never printed twice.
   AddStatusMessage("# Job " + job.path() + " is printed but cannot be removed from " + job.source);
-  holdJob(record, job);
+  return holdJob(record, job);
 }
 
-void SpoolerEngine::holdJob(TLabelSpooler& record, const Job& job) {
+bool SpoolerEngine::holdJob(TLabelSpooler& record, const Job& job) {
   const std::string path = job.path();
   if (!platform::entryExists(path))
-    return;
+    return false;
   const bool wasRead = job.read.reading == labels::JobReading::Read ||
                        job.read.reading == labels::JobReading::Incompatible;
   if (wasRead && !stillTheJobRead(job))
-    return;
+    return false;
   const HoldOutcome held = spooler::holdJob(job.source, job.name);
   if (held.held) {
     AddStatusMessage("# Job kept in " + held.heldPath);
-    return;
+    return false;
   }
   const std::string cannot =
       "# Job " + path + " cannot be kept in " + kHeldJobsFolder + " (" + held.reason + ")";
   if (job.read.reading == labels::JobReading::Read && !job.delivery) {
     // Not printed: it stays and is tried again later, the jobs behind it first.
-    AddStatusMessage(cannot + ": it stays in " + job.source);
+    sayRepeating(path, cannot + ": it stays in " + job.source);
     record.jobs.putOff(job.source, job.name, JobChoice::Clock::now() + kKeepRetry);
-    return;
+    return true;
   }
   // Printed already, or no job this program can read: left where it is and
   // passed over for as long as it stays the same file.
   AddStatusMessage(cannot + ": it stays in " + job.source + " and is passed over");
   record.jobs.passOver(job.source, job.name);
+  return false;
 }
 
 // ---- delivery
 
-SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& printer) {
+SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& printer,
+                                                           const Job& job) {
   switch (xbase::probeDestination(printer)) {
   case xbase::DestinationState::Up:
     return Destination::Usable;
   case xbase::DestinationState::UpWithError:
-    AddStatusMessage("ERROR: " + printer + " is reporting an error");
+    sayRepeating(job.path(), "ERROR: " + printer + " is reporting an error");
     return Destination::Unusable;
   case xbase::DestinationState::Down:
     break;
   }
-  AddStatusMessage("ERROR: Spooler is down for printer: " + printer);
+  sayRepeating(job.path(), "ERROR: Spooler is down for printer: " + printer);
   return Destination::Unusable;
 }
 
@@ -611,11 +663,11 @@ std::optional<std::string> SpoolerEngine::writeMergedJob(const std::string& dest
                          ": a job named " + job.name + " waits there");
       return file;
     }
-    AddStatusMessage("ERROR: No free name for job " + job.path() + " in " + destination);
+    sayRepeating(job.path(), "ERROR: No free name for job " + job.path() + " in " + destination);
   } catch (const std::exception& error) {
     // A disk that is full, a folder that refuses us: this destination cannot
     // take the job.
-    AddStatusMessage(std::string("ERROR: ") + error.what());
+    sayRepeating(job.path(), std::string("ERROR: ") + error.what());
   }
   return std::nullopt;
 }
@@ -624,7 +676,7 @@ bool SpoolerEngine::DeliverJob(const TLabelSpooler& record, Job& job) {
   // The merged job is written (whole, under a name of its own at once)
   // before the source job is removed: at every moment the job stands somewhere.
   const auto deliverTo = [&](const std::string& printer) {
-    if (probeDestination(printer) != Destination::Usable)
+    if (probeDestination(printer, job) != Destination::Usable)
       return false;
     const auto file = writeMergedJob(printer, job);
     if (!file)
@@ -637,19 +689,19 @@ bool SpoolerEngine::DeliverJob(const TLabelSpooler& record, Job& job) {
     return true;
   bool delivered = false;
   if (record.BackupDest.empty()) {
-    AddStatusMessage("# " + job.source + " has no backup printer");
+    sayRepeating(job.path(), "# " + job.source + " has no backup printer");
   } else {
-    AddStatusMessage("Trying backup printer...");
+    sayRepeating(job.path(), "Trying backup printer...");
     job.primaryRefused = true;
     try {
       delivered = deliverTo(record.BackupDest);
     } catch (...) {
-      view_.changeJobLine(job.id, job.line());
+      markJobLine(job);
       throw;
     }
   }
   job.primaryRefused = true;
-  view_.changeJobLine(job.id, job.line());
+  markJobLine(job);
   return delivered;
 }
 

@@ -22,7 +22,11 @@
 //   read; a job that cannot be removed or kept is passed over, never
 //   delivered twice, not after a reload of the configuration either;
 // - a job whose printer has no design to print with waits in its folder
-//   until the design can be read.
+//   until the design can be read;
+// - a failure that comes again at every retry (a job that can be neither
+//   delivered nor kept, a folder that cannot be watched, a configuration
+//   file its writer holds) is said once, then once a minute with a count
+//   (repeated_lines.h).
 // sendHeldJobsBack() returns every held job to its source folder.
 //
 // A long configuration load runs in slices of the main loop, so that a
@@ -46,6 +50,7 @@
 #include "spooler/delivered_job.h"
 #include "spooler/job.h"
 #include "spooler/job_choice.h"
+#include "spooler/repeated_lines.h"
 #include "spooler/rm_spooler_object.h"
 #include "spooler/spooler_view.h"
 #include "watch/at_file_notification.h"
@@ -96,7 +101,10 @@ inline constexpr const char* kWatchedConfigurationFile = ".\\VelmoraLabelConfig.
 
 class SpoolerEngine final : private labels::StatusSink {
 public:
-  SpoolerEngine(platform::MainLoop& loop, SpoolerView& view);
+  // `clock`: the time the rule for repeated lines goes by (repeated_lines.h).
+  SpoolerEngine(
+      platform::MainLoop& loop, SpoolerView& view,
+      RepeatedLines::Clock clock = [] { return std::chrono::system_clock::now(); });
   ~SpoolerEngine();
   SpoolerEngine(const SpoolerEngine&) = delete;
   SpoolerEngine& operator=(const SpoolerEngine&) = delete;
@@ -156,14 +164,25 @@ private:
   std::optional<Job> pickJob(TLabelSpooler& record);
   bool readJob(TLabelSpooler& record, Job& job);
   void mergeAndDeliver(TLabelSpooler& record, Job& job);
-  void settle(TLabelSpooler& record, Job& job);
-  void removeDelivered(TLabelSpooler& record, const Job& job);
-  void holdJob(TLabelSpooler& record, const Job& job);
+  // Each returns whether the job stays to be tried again later.
+  bool settle(TLabelSpooler& record, Job& job);
+  bool removeDelivered(TLabelSpooler& record, const Job& job);
+  bool holdJob(TLabelSpooler& record, const Job& job);
+  void finishJob(TLabelSpooler& record, Job& job);
   bool stillTheJobRead(const Job& job);
   void planNextReport(TLabelSpooler& record);
 
-  Destination probeDestination(const std::string& printer);
+  Destination probeDestination(const std::string& printer, const Job& job);
   std::optional<std::string> writeMergedJob(const std::string& destination, const Job& job);
+
+  // Lines that come again at every try of the same trouble (a job retried,
+  // a folder looked at again, a configuration loaded again): said once, then
+  // once a minute with a count, and the count told when the trouble is over
+  // (repeated_lines.h). A job's line is listed the same way.
+  void sayRepeating(const std::string& subject, const std::string& message);
+  void endRepeating(const std::string& subject);
+  void listJob(Job& job);
+  void markJobLine(const Job& job);
 
   void reportSoon(const TLabelSpooler& record);
   void scheduleReport(TRMSpoolerObject& printer, std::uint32_t delay);
@@ -186,6 +205,7 @@ private:
   std::map<FolderIdentity, JobChoice> jobChoices_;
   DeliveredJobs deliveredJobs_;
   JobId lastJobId_ = 0;
+  RepeatedLines repeatedLines_;
   bool ending_ = false;
 
   // The load in progress: its rows, the next one to put into service, and

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora::spooler {
 
@@ -17,6 +18,10 @@ namespace velmora::spooler {
 // ends: what a window keeps beside a job line to ask the engine about it
 // (SpoolerEngine::deliveredJobs()). Never 0.
 using JobId = std::uint64_t;
+
+// A job line where it stands among other lines (the console's output, the
+// daily log): "Print job: PREP1\A123.spl".
+inline constexpr std::string_view kJobLineKind = "Print job: ";
 
 // How many of the newest job lines a window keeps, and the engine keeps the
 // deliveries of as many jobs.

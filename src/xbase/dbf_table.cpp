@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
-#include <mutex>
 
 #include "platform/byte_range_lock.h"
 #include "platform/file_system.h"
+#include "platform/local_time.h"
 #include "xbase/dbf_condition.h"
 
 namespace velmora::xbase {
@@ -58,13 +58,7 @@ std::string withDefaultExtension(std::string_view path, std::string_view extensi
 
 // The header's date of last update: years since 1900, month, day.
 void stampDate(unsigned char* header) {
-  static std::mutex localtimeMutex; // std::localtime shares one result buffer
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  {
-    std::lock_guard lock(localtimeMutex);
-    local = *std::localtime(&now);
-  }
+  const std::tm local = platform::localTime(std::time(nullptr));
   header[1] = static_cast<unsigned char>(local.tm_year % 256);
   header[2] = static_cast<unsigned char>(local.tm_mon + 1);
   header[3] = static_cast<unsigned char>(local.tm_mday);

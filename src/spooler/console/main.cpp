@@ -3,7 +3,8 @@
 // the working directory (or in the folder given as its argument), prints each
 // status line and each job taken to standard output as it happens and message
 // boxes to standard error (an error's cause, what the system said, on the line
-// after it), and ends on Ctrl+C or SIGTERM after releasing every
+// after it), writes the same lines into the daily log (VelmoraLogs, see
+// spooler/daily_log.h), and ends on Ctrl+C or SIGTERM after releasing every
 // source folder. Exit code 1 when the configuration file is missing.
 // With --send-held-jobs-back it serves nothing: it moves every held job back
 // into the folder of its source printer, when the configuration file names
@@ -14,6 +15,7 @@
 #include "platform/main_loop.h"
 #include "platform/termination_signal.h"
 #include "spooler/held_jobs.h"
+#include "spooler/logging_view.h"
 #include "spooler/spooler_engine.h"
 #include "spooler/status_timestamp.h"
 
@@ -47,10 +49,10 @@ public:
   }
   // A job's line is printed when it is taken, and again when it changes.
   void addJobLine(JobId, const std::string& line) override {
-    std::cout << "Print job: " << line << std::endl;
+    std::cout << kJobLineKind << line << std::endl;
   }
   void changeJobLine(JobId, const std::string& line) override {
-    std::cout << "Print job: " << line << std::endl;
+    std::cout << kJobLineKind << line << std::endl;
   }
   void clearPrinters() override {}
   void addPrinterLine(const std::string& line) override {
@@ -89,6 +91,9 @@ int usage(std::ostream& out, int code) {
          "the destination printer, or the backup printer when the destination's spooler\n"
          "is down or reports an error. Ctrl+C or SIGTERM ends it and releases every\n"
          "folder. Exit code 1 when the configuration file is missing.\n"
+         "Every line it prints also goes to VelmoraLogs\\Ferrulin-YYYY-MM-DD.log in the\n"
+         "data directory, one file a day, kept VELMORA_LOG_DAYS days (30) and at most\n"
+         "VELMORA_LOG_MAX_MB megabytes (20) a day.\n"
          "Jobs that neither printer could take, or that could not be read, are kept\n"
          "in VelmoraHeldJobs\\<source printer>; --send-held-jobs-back moves each of\n"
          "them back into its source printer's folder, where the spooler takes it as\n"
@@ -124,7 +129,7 @@ std::vector<std::string> readConfiguredSources() {
 // --send-held-jobs-back: every held job of a configured printer goes back
 // into its folder; what stays is told. The exit code says whether every job
 // went back.
-int sendHeldJobsBack(platform::PlainMainLoop& loop, ConsoleView& view) {
+int sendHeldJobsBack(platform::PlainMainLoop& loop, SpoolerView& view) {
   if (!platform::fileExists(formats::kConfigurationFile)) {
     view.showMessage(formats::kMissingConfigurationMessage);
     return 1;
@@ -167,12 +172,19 @@ int run(int argc, char** argv) {
   }
   platform::PlainMainLoop loop;
   platform::TerminationSignal termination([&loop] { loop.quit(); });
-  loop.setErrorHandler(printError);
   ConsoleView view(loop);
+  LoggingView logged(loop, view); // standard output, and the daily log
+  // An error that ends a handler: its message on standard error, what the
+  // system said beneath it into the log too.
+  loop.setErrorHandler([&logged](const std::string& message, const std::string& cause) {
+    printError(message, {});
+    if (!cause.empty())
+      logged.showCause(cause);
+  });
   if (sendBack)
-    return sendHeldJobsBack(loop, view);
+    return sendHeldJobsBack(loop, logged);
   {
-    SpoolerEngine engine(loop, view);
+    SpoolerEngine engine(loop, logged);
     engine.start();
     if (!view.ended())
       loop.run();
