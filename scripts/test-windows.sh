@@ -540,9 +540,12 @@ installer_test() {
   hold LABEL2
   cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP1/"
   cp "$data/LABEL1/LOCKSPL.DBF" "$data/PREP2/"
-  snapshot() { # every entry's kind and name, every file's checksum; not the delivered job
-    (cd "$data" && find . -path ./LABEL1/JOB0001.spl -prune -o -printf '%y %p\n' | sort &&
-      find . -path ./LABEL1/JOB0001.spl -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
+  # Every entry's kind and name, every file's checksum; not the delivered job
+  # nor the spooler's daily log, which the running Ferrulin.exe adds and the
+  # uninstaller keeps as the store's record.
+  snapshot() {
+    (cd "$data" && find . \( -path ./LABEL1/JOB0001.spl -o -path ./VelmoraLogs \) -prune -o -printf '%y %p\n' | sort &&
+      find . \( -path ./LABEL1/JOB0001.spl -o -path ./VelmoraLogs \) -prune -o -type f -print0 | sort -z | xargs -0 md5sum)
   }
   snapshot >"$work/before"
 
@@ -659,8 +662,10 @@ installer_test() {
   fi
   ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Add/Remove Programs entry is left"
 
-  if [ -f "$data/LABEL1/JOB0001.spl" ] && diff "$work/before" <(snapshot) >"$work/changes"; then
-    echo "the data directory is as before, with the delivered job"
+  if ! compgen -G "$data/VelmoraLogs/Ferrulin-*.log" >/dev/null; then
+    fail "the spooler's daily log is not in the data directory after the uninstall"
+  elif [ -f "$data/LABEL1/JOB0001.spl" ] && diff "$work/before" <(snapshot) >"$work/changes"; then
+    echo "the data directory is as before, with the delivered job and the spooler's log"
   else
     fail "the data directory changed: $(cat "$work/changes")"
   fi
