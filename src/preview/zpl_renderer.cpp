@@ -100,10 +100,25 @@ struct Barcode {
   std::vector<std::string> params;
 };
 
+// What the printer keeps from label to label: the encoding ^CI set.
+struct PrinterSettings {
+  bool utf8 = false; // ^CI28: a field's bytes are UTF-8
+
+  // ^CI's parameters: the character set's number first (none: 0).
+  void characterSet(std::string_view params) {
+    int number = 0;
+    for (std::size_t i = 0;
+         i < params.size() && i < 9 && std::isdigit(static_cast<unsigned char>(params[i])); ++i)
+      number = number * 10 + (params[i] - '0');
+    utf8 = number == 28;
+  }
+};
+
 class LabelRenderer final {
 public:
-  LabelRenderer(const RenderOptions& options, std::map<std::string, int>& unknown)
-      : options_(options), unknown_(unknown) {
+  LabelRenderer(const RenderOptions& options, std::map<std::string, int>& unknown,
+                PrinterSettings& printer)
+      : options_(options), unknown_(unknown), printer_(printer) {
     label_.dpi = options.dpi;
   }
 
@@ -141,6 +156,7 @@ private:
 
   const RenderOptions& options_;
   std::map<std::string, int>& unknown_;
+  PrinterSettings& printer_;
   LabelDrawing label_;
   bool opsFull_ = false;
   std::optional<int> printWidth_;
@@ -243,6 +259,41 @@ Frame LabelRenderer::frameFor(int w, int h, Orientation o, int anchorU, int anch
   return frame;
 }
 
+// `bytes` with every byte that starts no whole UTF-8 sequence (of a code
+// point, shortest form) replaced by U+FFFD.
+std::string validUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80             ? 1
+                               : (lead & 0xE0) == 0xC0 ? 2
+                               : (lead & 0xF0) == 0xE0 ? 3
+                               : (lead & 0xF8) == 0xF0 ? 4
+                                                       : 0;
+    char32_t value = length == 1 ? lead : lead & (0x7F >> length);
+    bool whole = length > 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; whole && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      whole = (next & 0xC0) == 0x80;
+      value = value << 6 | (next & 0x3Fu);
+    }
+    static constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (whole &&
+        (value < kShortest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)))
+      whole = false;
+    if (!whole) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    out.append(bytes.substr(i, length));
+    i += length;
+  }
+  return out;
+}
+
 std::string LabelRenderer::decodedData() const {
   if (!hexIndicator_)
     return data_;
@@ -258,8 +309,8 @@ std::string LabelRenderer::decodedData() const {
       const int lo = i + 2 < data_.size() ? hex(data_[i + 2]) : -1;
       if (hi >= 0 && lo >= 0) {
         const auto byte = static_cast<unsigned char>(hi * 16 + lo);
-        if (byte < 0x80) {
-          result.push_back(static_cast<char>(byte));
+        if (byte < 0x80 || printer_.utf8) {
+          result.push_back(static_cast<char>(byte)); // under ^CI28 a byte of UTF-8
         } else { // a byte of the printer's Latin code page, as UTF-8
           result.push_back(static_cast<char>(0xC0 | byte >> 6));
           result.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
@@ -270,7 +321,7 @@ std::string LabelRenderer::decodedData() const {
     }
     result.push_back(data_[i]);
   }
-  return result;
+  return printer_.utf8 ? validUtf8(result) : result;
 }
 
 void LabelRenderer::command(const std::string& name, std::string_view params) {
@@ -296,6 +347,8 @@ void LabelRenderer::command(const std::string& name, std::string_view params) {
     hexIndicator_ = p.empty() ? '_' : p.front();
   } else if (name == "FR") {
     reverse_ = true;
+  } else if (name == "CI") {
+    printer_.characterSet(params);
   } else if (name == "FW") {
     const auto p = param(list, 0);
     if (!p.empty())
@@ -644,6 +697,7 @@ ZplRendering renderZpl(std::string_view text, const RenderOptions& requested) {
   ZplRendering result;
   std::optional<LabelRenderer> label;
   std::map<std::string, int> unknown;
+  PrinterSettings printer;
   bool truncated = false;
   std::size_t i = 0;
   // Reads the command's parameters: up to the next command prefix, without
@@ -662,13 +716,20 @@ ZplRendering renderZpl(std::string_view text, const RenderOptions& requested) {
       continue;
     }
     if (!label) {
+      if (text[i] == '^' && i + 2 < text.size() && upper(text[i + 1]) == 'C' &&
+          upper(text[i + 2]) == 'I') { // the encoding holds from here, also between labels
+        auto [params, end] = readUntilCaret(i + 3, true);
+        printer.characterSet(params);
+        i = end;
+        continue;
+      }
       if (text[i] == '^' && startsWithXa(text, i)) {
         if (result.labels.size() >= options.maxLabels) {
           truncated = true;
           break;
         }
         result.isZpl = true;
-        label.emplace(options, unknown);
+        label.emplace(options, unknown, printer);
       }
       i += text[i] == '^' && startsWithXa(text, i) ? 3 : 1;
       continue;

@@ -74,6 +74,36 @@ INSTANTIATE_TEST_SUITE_P(
         // A field ended by the next ^FO instead of ^FS still prints.
         TextCase{"^XA^FO10,20^A0N,30^FDAB^XZ", 10, 44, Orientation::normal, 30}));
 
+// ^FH escapes give bytes; after ^CI28 they are UTF-8, otherwise a byte above
+// 127 is the Latin-1 character of that number. The setting holds from where it
+// stands to the next ^CI, across labels.
+TEST(ZplRenderer, HexEscapesFollowTheEncodingOfCi) {
+  struct Case {
+    const char* zpl;
+    std::vector<std::string> texts; // the first text of each label
+  };
+  const Case cases[] = {
+      {"^XA^FO0,0^FH^FDCaf_C3_A9^FS^XZ", {"Caf\u00c3\u00a9"}},
+      {"^XA^CI28^FO0,0^FH^FDCaf_C3_A9^FS^XZ", {"Caf\u00e9"}},
+      {"^XA^FO0,0^FH^FDCaf_E9^FS^XZ", {"Caf\u00e9"}},
+      {"^XA^CI28^FO0,0^FH^FD_E9t_C3^FS^XZ", {"\uFFFDt\uFFFD"}}, // no whole UTF-8
+      {"^XA^CI28^FO0,0^FH^FDa_C3_A9^FS^XZ^XA^FO0,0^FH^FDb_C3_A9^FS^XZ", {"a\u00e9", "b\u00e9"}},
+      {"^CI28\r\n^XA^FO0,0^FH^FD_C3_A9^FS^XZ", {"\u00e9"}}, // before the label
+      {"^XA^CI28^FO0,0^FH^FD_C3_A9^FS^CI0^FO0,0^FH^FD_C3_A9^FS^XZ",
+       {"\u00e9", "\u00c3\u00a9"}},                          // ^CI0 ends it, here within one label
+      {"^XA^CI28^FO0,0^FDCr\u00e8me^FS^XZ", {"Cr\u00e8me"}}, // the text itself comes decoded
+  };
+  for (const Case& c : cases) {
+    const auto rendering = renderZpl(c.zpl);
+    std::vector<std::string> texts;
+    for (const auto& label : rendering.labels)
+      for (const auto& op : label.ops)
+        texts.push_back(op.text);
+    EXPECT_EQ(texts, c.texts) << c.zpl;
+    EXPECT_TRUE(rendering.notes.empty()) << c.zpl << ": " << rendering.notes.front();
+  }
+}
+
 TEST(ZplRenderer, MeasuresFontZeroWithTheCondensedFace) {
   const auto label = onlyLabel("^XA^FO10,20^A0N,30,30^FDAB^FS^FO0,0^A0N,30,60^FDAB^FS^XZ");
   ASSERT_EQ(label.ops.size(), 2u);
