@@ -613,30 +613,59 @@ void LabelRenderer::drawQr(const std::string& text) {
   const auto maskText = get(4);
   const int mask = maskText.empty() ? -1 : number(maskText, 7, 0, 7);
   // The data starts with the error correction letter and the input mode
-  // ("QA," or "MM,"), then a comma; in manual mode a byte field "B" and a
-  // four-digit length may follow.
+  // ("QA," automatic or "MM," manual), then a comma. In manual mode a
+  // character mode follows: "N" numeric, "A" alphanumeric, "B" and a
+  // four-digit length for bytes, or "K" (Kanji, whose bytes go into byte
+  // mode here); automatic input picks the modes itself.
   std::string_view data = text;
+  std::optional<QrMode> manualMode;
   const auto comma = data.find(',');
   if (comma != std::string_view::npos && comma <= 2) {
     if (comma >= 1 && std::string_view("HQML").find(upper(data[0])) != std::string_view::npos)
       levelLetter = upper(data[0]);
     const bool manual = comma == 2 && upper(data[1]) == 'M';
     data.remove_prefix(comma + 1);
-    if (manual && data.size() >= 5 && upper(data[0]) == 'B')
+    const char mode = data.empty() ? '\0' : upper(data[0]);
+    if (manual && data.size() >= 5 && mode == 'B') {
+      manualMode = QrMode::byte;
       data.remove_prefix(5);
-    else if (manual && !data.empty() &&
-             std::string_view("NAK").find(upper(data[0])) != std::string_view::npos)
+    } else if (manual && (mode == 'N' || mode == 'A' || mode == 'K')) {
+      manualMode = mode == 'N'   ? QrMode::numeric
+                   : mode == 'A' ? QrMode::alphanumeric
+                                 : QrMode::byte;
       data.remove_prefix(1);
+    }
   }
   const QrErrorCorrection level = levelLetter == 'H'   ? QrErrorCorrection::high
                                   : levelLetter == 'M' ? QrErrorCorrection::medium
                                   : levelLetter == 'L' ? QrErrorCorrection::low
                                                        : QrErrorCorrection::quartile;
-  const auto qr = encodeQr(data, level, mask == 7 ? -1 : mask);
+  const int chosenMask = mask == 7 ? -1 : mask;
+  if (manualMode && !qrModeHolds(*manualMode, data)) {
+    note(*manualMode == QrMode::numeric
+             ? "a QR code in numeric mode holds a character other than a digit: it was left out"
+             : "a QR code in alphanumeric mode holds a character other than 0-9, A-Z, space and "
+               "$%*+-./: : it was left out");
+    return;
+  }
+  const auto qr = manualMode ? encodeQr(data, *manualMode, level, chosenMask)
+                             : encodeQr(data, level, chosenMask);
   if (!qr) {
-    note("a QR code of " + std::to_string(data.size()) + " bytes was refused: at level " +
+    // The data's own kind says how much room there was: all digits, all
+    // alphanumeric characters, or bytes (of which automatic input packs runs
+    // of digits and capitals tighter).
+    const QrMode kind = manualMode                                ? *manualMode
+                        : qrModeHolds(QrMode::numeric, data)      ? QrMode::numeric
+                        : qrModeHolds(QrMode::alphanumeric, data) ? QrMode::alphanumeric
+                                                                  : QrMode::byte;
+    const std::string unit = kind == QrMode::numeric        ? " digits"
+                             : kind == QrMode::alphanumeric ? " alphanumeric characters"
+                                                            : " bytes";
+    note("a QR code of " + std::to_string(data.size()) + unit + " was refused: at level " +
          std::string(1, levelLetter) + " a QR code holds at most " +
-         std::to_string(qrMaxBytes(level)) + " bytes");
+         std::to_string(qrCapacity(kind, level)) + unit +
+         (kind == QrMode::byte && !manualMode ? " (more where they hold runs of digits or capitals)"
+                                              : ""));
     return;
   }
   const int side = qr->size * magnification;

@@ -340,7 +340,22 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"^XA^FO0,0^A0N,9^FB400,10000^FD" + repeated("x\\&", 10000) + "^FS^XZ",
                               "clamped to 1 to 9999"},
                       BadCase{"^XA^FO0,0^BQN,2,4^FDLA," + std::string(10240, 'q') + "^FS^XZ",
-                              "a QR code of 10240 bytes was refused"},
+                              "a QR code of 10240 bytes was refused: at level L a QR code holds "
+                              "at most 2953 bytes (more where they hold runs of digits or "
+                              "capitals)"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMA," + std::string(5597, '7') + "^FS^XZ",
+                              "a QR code of 5597 digits was refused: at level M a QR code holds "
+                              "at most 5596 digits"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDHA," + std::string(1853, 'Q') + "^FS^XZ",
+                              "a QR code of 1853 alphanumeric characters was refused: at level H "
+                              "a QR code holds at most 1852 alphanumeric characters"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMM,B0002" + std::string(2332, '7') + "^FS^XZ",
+                              "a QR code of 2332 bytes was refused: at level M a QR code holds "
+                              "at most 2331 bytes"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMM,N12a^FS^XZ",
+                              "a QR code in numeric mode holds a character other than a digit"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMM,Aabc^FS^XZ",
+                              "a QR code in alphanumeric mode holds a character other than"},
                       BadCase{"^XA^FO0,0^GB10,10,1^FS", "not closed by ^XZ"},
                       BadCase{"^XA" + repeated("^FO1,1^GB5,5,1^FS", 30000) + "^XZ",
                               "cut off after 20000 elements"},
