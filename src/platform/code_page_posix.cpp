@@ -60,9 +60,12 @@ public:
     const std::string name = "CP" + std::to_string(codePage);
     toUtf8_ = iconv_open("UTF-8", name.c_str());
     fromUtf8_ = iconv_open(name.c_str(), "UTF-8");
-    if (toUtf8_ == reinterpret_cast<iconv_t>(-1) || fromUtf8_ == reinterpret_cast<iconv_t>(-1))
+    if (!isOpen(toUtf8_) || !isOpen(fromUtf8_)) {
+      close();
       throw std::runtime_error("Code page " + std::to_string(codePage) + " is not available");
+    }
   }
+  ~IconvCodec() { close(); }
   IconvCodec(const IconvCodec&) = delete;
   IconvCodec& operator=(const IconvCodec&) = delete;
 
@@ -92,6 +95,13 @@ public:
   }
 
 private:
+  static bool isOpen(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+  void close() {
+    for (iconv_t cd : {toUtf8_, fromUtf8_})
+      if (isOpen(cd))
+        iconv_close(cd);
+  }
+
   static std::size_t convert(iconv_t cd, std::string_view in, std::string& out) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* inPtr = const_cast<char*>(in.data());
