@@ -19,9 +19,13 @@
 // reader here could read back. A job without ^CI is therefore written byte
 // for byte as the ANSI code page writes it.
 //
-// Stretches are found by the ASCII bytes of the commands alone, so the same
-// stretches come out of a job's text and of its bytes in any of these
-// encodings. Pure functions; any thread.
+// Stretches are found by the ASCII characters of the commands alone, and
+// every encoding here keeps ASCII as it is and writes nothing else as ASCII:
+// the text read back from a job's bytes has the stretches of the bytes, and
+// the bytes written for a text have the text's, unless a code page writes a
+// character of a command as its ASCII look-alike (a full-width C, U+FF23,
+// after "^" becomes "^C"), which no design has reason to hold. Pure
+// functions; any thread.
 #pragma once
 
 #include <cstddef>
