@@ -1,7 +1,10 @@
 // Arbitrary bytes as a label design, a job and four prefix texts, through the
-// text reader and the merge; small inputs are also checked against the plain
-// step-by-step merge.
+// text readers (the design's rules and the job's) and the merge, and the
+// merged job through its writer and reader; small inputs are also checked
+// against the plain step-by-step merge. The merged job's bytes read back
+// must show the encoding stretches the bytes have.
 #include "../tests/labels/label_merge_oracle.h"
+#include "formats/printer_encoding.h"
 #include "formats/text_file.h"
 #include "labels/label_merge.h"
 
@@ -32,14 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   prefixes.timeText = decodedLine(data);
   prefixes.totalText = decodedLine(data);
   const auto design = velmora::formats::splitLines(
-      velmora::formats::decodeText(data.ConsumeRandomLengthString(4096)).text);
+      velmora::formats::decodeDesignText(data.ConsumeRandomLengthString(4096)).text);
   const auto job = velmora::formats::splitLines(
       velmora::formats::decodeText(data.ConsumeRemainingBytesAsString()).text);
 
   CollectingSink status;
   const auto merged = velmora::labels::mergeJobLines(job, velmora::labels::PreparedDesign(design),
                                                      prefixes, status);
-  (void)velmora::formats::encodeLines(merged);
+  const std::string mergedBytes = velmora::formats::encodeMergedJob(merged);
+  const auto codePages = [](std::string_view text) {
+    std::vector<unsigned> pages;
+    for (const auto& stretch : velmora::formats::printerEncodingStretches(text))
+      pages.push_back(stretch.codePage);
+    return pages;
+  };
+  if (codePages(velmora::formats::decodeFromPrinter(mergedBytes)) != codePages(mergedBytes))
+    std::abort();
 
   if (job.size() <= 300 && design.size() <= 20) {
     const auto expected = velmora::oracle::mergeJobLines(job, design, prefixes);

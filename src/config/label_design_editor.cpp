@@ -28,7 +28,7 @@ std::string withCrLfLineBreaks(std::string_view text) {
 
 std::string LabelDesignEditor::revertToLast() {
   const std::string bytes = platform::readWholeFile(kDesignFile);
-  formats::DecodedText decoded = formats::decodeText(bytes);
+  formats::DecodedText decoded = formats::decodeDesignText(bytes);
   encoding_ = decoded.encoding;
   return withCrLfLineBreaks(decoded.text);
 }

@@ -24,15 +24,18 @@ class LabelDesignEditor final {
 public:
   LabelDesignEditor() = default;
 
-  // Reads the design file whole and returns its text with every line break
+  // Reads the design file whole, as the spooler reads a design
+  // (formats::decodeDesignText), and returns its text with every line break
   // (CR LF, lone CR, lone LF) written as CR LF; a line break at the end stays.
-  // Remembers the encoding found (byte-order mark, else the ANSI code page).
+  // Remembers the encoding found (byte-order mark, else UTF-8 without one when
+  // the file is UTF-8, else the ANSI code page).
   std::string revertToLast();
 
   // Writes `text` to the design file, creating it anew: its lines separated
   // by CR LF (whatever breaks `text` uses) and no line break added after the
-  // last one, in the remembered encoding with its byte-order mark, or in the
-  // ANSI code page without one when the file has not been read yet.
+  // last one, in the remembered encoding with its byte-order mark if it had
+  // one, or in the ANSI code page without one when the file has not been
+  // read yet.
   void saveDesign(std::string_view text) const;
 
   formats::TextEncoding rememberedEncoding() const { return encoding_; }

@@ -1,5 +1,6 @@
 #include "formats/rowset_xml.h"
 
+#include "platform/code_page.h"
 #include "platform/unicode.h"
 
 #include <algorithm>
@@ -591,7 +592,8 @@ RowsetReadResult readRowsetXml(std::string_view bytes, std::string_view componen
                                const std::vector<FieldDef>* tableFields) {
   RowsetReadResult result;
   std::string_view text = bytes;
-  if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark)
+  const bool marked = text.substr(0, kUtf8Mark.size()) == kUtf8Mark;
+  if (marked)
     text.remove_prefix(kUtf8Mark.size());
   if (text.size() < 5) {
     result.error = "Stream read error";
@@ -605,6 +607,15 @@ RowsetReadResult readRowsetXml(std::string_view bytes, std::string_view componen
     // either program, so content that is not XML is a broken file here.
     result.error = std::string(componentName) + ": Unsupported file format: not an XML rowset";
     return result;
+  }
+  // A file saved in the ANSI code page (an editor's "ANSI" save of a file
+  // both programs write in UTF-8) is no UTF-8: it is read in that code page,
+  // so "L\xC4BEL5" is the printer LÄBEL5, not one whose name holds U+FFFD. A
+  // file with the mark says it is UTF-8; its broken bytes stay U+FFFD.
+  std::string fromAnsi;
+  if (!marked && !platform::isValidUtf8(text)) {
+    fromAnsi = platform::ansiToUtf8(text);
+    text = fromAnsi;
   }
   try {
     Reader(text, componentName, tableFields, result).run();

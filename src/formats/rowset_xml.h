@@ -6,8 +6,11 @@
 // The reader stops at the first error and hands back what it read before it
 // together with the error's message, so that its table can be left exactly as
 // the failed load leaves it (fields read so far; rows before a broken row).
+// A file is UTF-8; one without a byte-order mark that is not valid UTF-8 (saved
+// by an editor in the ANSI code page) is read whole in the ANSI code page.
 //
-// Pure functions on bytes, no file access, no shared state; any thread.
+// Pure functions on bytes, no file access, no shared state but the ANSI code
+// page (platform/code_page.h); any thread.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #include "formats/text_file.h"
 
+#include "formats/printer_encoding.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/unicode.h"
@@ -15,23 +16,63 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 
+bool hasMark(std::string_view bytes) {
+  return startsWith(bytes, kUtf8Mark) || startsWith(bytes, kUtf16LittleEndianMark) ||
+         startsWith(bytes, kUtf16BigEndianMark);
+}
+
+// The text of a file with a byte-order mark (hasMark).
+DecodedText decodeByMark(std::string_view bytes) {
+  if (startsWith(bytes, kUtf8Mark)) {
+    // Kept as UTF-8 after making it valid, so every later step may trust it.
+    return {platform::utf32ToUtf8(platform::utf8ToUtf32(bytes.substr(kUtf8Mark.size()))),
+            TextEncoding::Utf8};
+  }
+  if (startsWith(bytes, kUtf16LittleEndianMark))
+    return {platform::utf16ToUtf8(bytes.substr(2), false), TextEncoding::Utf16LittleEndian};
+  return {platform::utf16ToUtf8(bytes.substr(2), true), TextEncoding::Utf16BigEndian};
+}
+
+void cutAtNul(std::string& text) {
+  if (const auto nul = text.find('\0'); nul != std::string::npos)
+    text.resize(nul);
+}
+
+std::string joinedWithCrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+bool isAscii(std::string_view bytes) {
+  for (const char byte : bytes)
+    if (static_cast<unsigned char>(byte) >= 0x80)
+      return false;
+  return true;
+}
+
 } // namespace
 
 DecodedText decodeText(std::string_view bytes) {
+  DecodedText decoded = hasMark(bytes)
+                            ? decodeByMark(bytes)
+                            : DecodedText{platform::ansiToUtf8(bytes), TextEncoding::Ansi};
+  cutAtNul(decoded.text);
+  return decoded;
+}
+
+DecodedText decodeDesignText(std::string_view bytes) {
   DecodedText decoded;
-  if (startsWith(bytes, kUtf8Mark)) {
-    // Kept as UTF-8 after making it valid, so every later step may trust it.
-    decoded = {platform::utf32ToUtf8(platform::utf8ToUtf32(bytes.substr(kUtf8Mark.size()))),
-               TextEncoding::Utf8};
-  } else if (startsWith(bytes, kUtf16LittleEndianMark)) {
-    decoded = {platform::utf16ToUtf8(bytes.substr(2), false), TextEncoding::Utf16LittleEndian};
-  } else if (startsWith(bytes, kUtf16BigEndianMark)) {
-    decoded = {platform::utf16ToUtf8(bytes.substr(2), true), TextEncoding::Utf16BigEndian};
-  } else {
+  if (hasMark(bytes))
+    decoded = decodeByMark(bytes);
+  else if (!isAscii(bytes) && platform::isValidUtf8(bytes))
+    decoded = {std::string(bytes), TextEncoding::Utf8WithoutMark};
+  else
     decoded = {platform::ansiToUtf8(bytes), TextEncoding::Ansi};
-  }
-  if (const auto nul = decoded.text.find('\0'); nul != std::string::npos)
-    decoded.text.resize(nul);
+  std::erase(decoded.text, '\0');
   return decoded;
 }
 
@@ -43,6 +84,8 @@ std::string encodeText(std::string_view text, TextEncoding encoding) {
     return std::string(kUtf16LittleEndianMark) + platform::utf8ToUtf16(text, false);
   case TextEncoding::Utf16BigEndian:
     return std::string(kUtf16BigEndianMark) + platform::utf8ToUtf16(text, true);
+  case TextEncoding::Utf8WithoutMark:
+    return std::string(text);
   case TextEncoding::Ansi:
     break;
   }
@@ -69,13 +112,27 @@ std::vector<std::string> readTextLines(std::string_view path, const platform::Re
   return splitLines(decodeText(platform::readWholeFile(path, limits)).text);
 }
 
+DesignLines readDesignLines(std::string_view path, const platform::ReadLimits& limits) {
+  DecodedText decoded = decodeDesignText(platform::readWholeFile(path, limits));
+  return {splitLines(decoded.text), decoded.encoding};
+}
+
+std::vector<std::string> readMergedJobLines(std::string_view path,
+                                            const platform::ReadLimits& limits) {
+  const std::string bytes = platform::readWholeFile(path, limits);
+  if (hasMark(bytes))
+    return splitLines(decodeText(bytes).text);
+  std::string text = decodeFromPrinter(bytes);
+  cutAtNul(text);
+  return splitLines(text);
+}
+
 std::string encodeLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) {
-    text += line;
-    text += "\r\n";
-  }
-  return platform::utf8ToAnsi(text);
+  return platform::utf8ToAnsi(joinedWithCrLf(lines));
+}
+
+std::string encodeMergedJob(const std::vector<std::string>& lines) {
+  return encodeForPrinter(joinedWithCrLf(lines));
 }
 
 void writeTextLines(std::string_view path, const std::vector<std::string>& lines) {

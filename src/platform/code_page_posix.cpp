@@ -1,5 +1,5 @@
-// ANSI code page on POSIX: Windows-1252 from a built-in table, any other
-// Windows code page through iconv ("CP<number>").
+// Code pages on POSIX: Windows-1252 from a built-in table, any other Windows
+// code page through iconv ("CP<number>").
 #include "platform/code_page.h"
 
 #include "platform/unicode.h"
@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iconv.h>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <unordered_map>
@@ -58,9 +60,12 @@ public:
     const std::string name = "CP" + std::to_string(codePage);
     toUtf8_ = iconv_open("UTF-8", name.c_str());
     fromUtf8_ = iconv_open(name.c_str(), "UTF-8");
-    if (toUtf8_ == reinterpret_cast<iconv_t>(-1) || fromUtf8_ == reinterpret_cast<iconv_t>(-1))
+    if (!isOpen(toUtf8_) || !isOpen(fromUtf8_)) {
+      close();
       throw std::runtime_error("Code page " + std::to_string(codePage) + " is not available");
+    }
   }
+  ~IconvCodec() { close(); }
   IconvCodec(const IconvCodec&) = delete;
   IconvCodec& operator=(const IconvCodec&) = delete;
 
@@ -90,6 +95,13 @@ public:
   }
 
 private:
+  static bool isOpen(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+  void close() {
+    for (iconv_t cd : {toUtf8_, fromUtf8_})
+      if (isOpen(cd))
+        iconv_close(cd);
+  }
+
   static std::size_t convert(iconv_t cd, std::string_view in, std::string& out) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* inPtr = const_cast<char*>(in.data());
@@ -103,6 +115,13 @@ private:
       if (result == static_cast<std::size_t>(-1) && errno != E2BIG)
         break;
     }
+    // A converter that holds a character back to see whether a combining
+    // mark follows (Windows-1255, Windows-1258) gives it up at the end.
+    char buffer[16];
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
     return in.size() - inLeft;
   }
 
@@ -111,9 +130,15 @@ private:
   iconv_t fromUtf8_;
 };
 
-IconvCodec& iconvCodec() {
-  static IconvCodec codec(ansiCodePage());
-  return codec;
+// One codec per code page asked for, made at its first use and kept.
+IconvCodec& iconvCodec(unsigned codePage) {
+  static std::mutex mutex; // guards the map, not the codecs (each has its own)
+  static std::map<unsigned, std::unique_ptr<IconvCodec>> codecs;
+  std::lock_guard lock(mutex);
+  auto& codec = codecs[codePage];
+  if (!codec)
+    codec = std::make_unique<IconvCodec>(codePage);
+  return *codec;
 }
 
 } // namespace
@@ -124,8 +149,16 @@ unsigned ansiCodePage() {
 }
 
 std::string ansiToUtf8(std::string_view bytes) {
-  if (ansiCodePage() != 1252)
-    return iconvCodec().decode(bytes);
+  return codePageToUtf8(bytes, ansiCodePage());
+}
+
+std::string utf8ToAnsi(std::string_view utf8) {
+  return utf8ToCodePage(utf8, ansiCodePage());
+}
+
+std::string codePageToUtf8(std::string_view bytes, unsigned codePage) {
+  if (codePage != 1252)
+    return iconvCodec(codePage).decode(bytes);
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
   for (char byte : bytes)
@@ -133,8 +166,11 @@ std::string ansiToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string utf8ToAnsi(std::string_view utf8) {
-  const bool is1252 = ansiCodePage() == 1252;
+std::string utf8ToCodePage(std::string_view utf8, unsigned codePage) {
+  if (utf8.empty())
+    return {};
+  const bool is1252 = codePage == 1252;
+  IconvCodec* codec = is1252 ? nullptr : &iconvCodec(codePage);
   std::string out;
   out.reserve(utf8.size());
   for (char32_t c : utf8ToUtf32(utf8)) {
@@ -147,10 +183,10 @@ std::string utf8ToAnsi(std::string_view utf8) {
       out += byte < 0 ? '?' : static_cast<char>(byte);
       continue;
     }
-    std::string encoded = iconvCodec().encode(c);
+    std::string encoded = codec->encode(c);
     if (encoded.empty()) {
       if (const char32_t fallback = bestFitFallback(c))
-        encoded = iconvCodec().encode(fallback);
+        encoded = codec->encode(fallback);
     }
     out += encoded.empty() ? std::string("?") : encoded;
   }

@@ -87,6 +87,18 @@ std::u32string utf8ToUtf32(std::string_view utf8) {
   return out;
 }
 
+bool isValidUtf8(std::string_view bytes) {
+  // decodeOne steps over a broken sequence one byte at a time; a whole one
+  // of more than one byte is longer.
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::size_t start = pos;
+    decodeOne(bytes, pos);
+    if (pos - start == 1 && static_cast<unsigned char>(bytes[start]) >= 0x80)
+      return false;
+  }
+  return true;
+}
+
 void appendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);

@@ -14,6 +14,10 @@ namespace velmora::platform {
 
 // Decodes UTF-8; each byte of an invalid or truncated sequence becomes U+FFFD.
 std::u32string utf8ToUtf32(std::string_view utf8);
+// Whether every sequence of `bytes` is a whole, shortest UTF-8 sequence of a
+// code point (no surrogate, nothing beyond U+10FFFF); utf8ToUtf32 then
+// replaces nothing.
+bool isValidUtf8(std::string_view bytes);
 std::string utf32ToUtf8(std::u32string_view text);
 void appendUtf8(std::string& out, char32_t codePoint);
 

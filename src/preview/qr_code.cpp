@@ -49,9 +49,129 @@ int dataCodewords(int version, QrErrorCorrection level) {
   return rawModules(version) / 8 - kEccPerBlock[l][v] * kBlockCount[l][v];
 }
 
-// Byte mode: 4 bits of mode, 8 or 16 bits of count, then the data.
-int dataBitsNeeded(std::size_t bytes, int version) {
-  return 4 + (version < 10 ? 8 : 16) + static_cast<int>(bytes) * 8;
+constexpr std::string_view kAlphanumeric = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+constexpr int kModeCount = 3;
+
+std::size_t modeIndex(QrMode mode) {
+  return static_cast<std::size_t>(mode);
+}
+
+// The 4-bit mode indicator.
+unsigned modeIndicator(QrMode mode) {
+  return mode == QrMode::numeric ? 1 : mode == QrMode::alphanumeric ? 2 : 4;
+}
+
+// The width of a segment's character count, by version 1-9, 10-26, 27-40.
+int countBits(QrMode mode, int version) {
+  static constexpr std::array<std::array<int, 3>, kModeCount> kBits = {
+      {{10, 12, 14}, {9, 11, 13}, {8, 16, 16}}};
+  const std::size_t range = version <= 9 ? 0 : version <= 26 ? 1 : 2;
+  return kBits[modeIndex(mode)][range];
+}
+
+bool holds(QrMode mode, char c) {
+  switch (mode) {
+  case QrMode::numeric:
+    return c >= '0' && c <= '9';
+  case QrMode::alphanumeric:
+    return kAlphanumeric.find(c) != std::string_view::npos;
+  case QrMode::byte:
+    break;
+  }
+  return true;
+}
+
+// The bits of `count` characters in `mode`, without mode and count.
+long dataBits(QrMode mode, std::size_t count) {
+  const auto n = static_cast<long>(count);
+  switch (mode) {
+  case QrMode::numeric: // three digits in 10 bits, two in 7, one in 4
+    return n / 3 * 10 + (n % 3 == 2 ? 7 : n % 3 == 1 ? 4 : 0);
+  case QrMode::alphanumeric: // two characters in 11 bits, one in 6
+    return n / 2 * 11 + (n % 2) * 6;
+  case QrMode::byte:
+    break;
+  }
+  return n * 8;
+}
+
+struct Segment {
+  QrMode mode;
+  std::string_view data;
+};
+
+// The bits of the segments at `version`, or -1 when a segment's count does
+// not fit its count field there.
+long totalBits(const std::vector<Segment>& segments, int version) {
+  long total = 0;
+  for (const Segment& segment : segments) {
+    const int bits = countBits(segment.mode, version);
+    if (segment.data.size() >= (std::size_t{1} << bits))
+      return -1;
+    total += 4 + bits + dataBits(segment.mode, segment.data.size());
+  }
+  return total;
+}
+
+// The data split into the segments of fewest bits for the count widths of
+// `version`: for every character, the cheapest way to have it in each mode
+// (going on in the mode of the character before, or starting a segment),
+// counted in sixths of a bit so that a digit (10/3 bits) and an alphanumeric
+// character (11/2) are whole numbers; then the cheapest path back.
+std::vector<Segment> automaticSegments(std::string_view data, int version) {
+  static constexpr std::array<QrMode, kModeCount> kModes = {QrMode::numeric, QrMode::alphanumeric,
+                                                            QrMode::byte};
+  static constexpr std::array<long, kModeCount> kCharCost = {20, 33, 48};
+  constexpr long kNone = -1;
+  std::array<long, kModeCount> headCost{};
+  for (std::size_t m = 0; m < kModeCount; ++m)
+    headCost[m] = (4L + countBits(kModes[m], version)) * 6;
+  // from[i][m]: the mode of character i on the cheapest path that has the
+  // next character in mode m (kNone: no path).
+  std::vector<std::array<long, kModeCount>> from(data.size());
+  std::array<long, kModeCount> cost = headCost;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    std::array<long, kModeCount> next{};
+    for (std::size_t m = 0; m < kModeCount; ++m) {
+      const bool fits = holds(kModes[m], data[i]);
+      next[m] = fits ? cost[m] + kCharCost[m] : kNone;
+      from[i][m] = fits ? static_cast<long>(m) : kNone;
+    }
+    const std::array<long, kModeCount> inMode = next;
+    for (std::size_t m = 0; m < kModeCount; ++m)
+      for (std::size_t k = 0; k < kModeCount; ++k) {
+        if (inMode[k] == kNone)
+          continue;
+        const long switched = (inMode[k] + 5) / 6 * 6 + headCost[m];
+        if (next[m] == kNone || switched < next[m]) {
+          next[m] = switched;
+          from[i][m] = static_cast<long>(k);
+        }
+      }
+    cost = next;
+  }
+  std::size_t mode = 0;
+  for (std::size_t m = 1; m < kModeCount; ++m)
+    if (cost[m] < cost[mode])
+      mode = m;
+  std::vector<QrMode> modes(data.size());
+  for (std::size_t i = data.size(); i-- > 0;) {
+    mode = static_cast<std::size_t>(from[i][mode]);
+    modes[i] = kModes[mode];
+  }
+  std::vector<Segment> segments;
+  for (std::size_t i = 0; i < data.size();) {
+    std::size_t end = i + 1;
+    while (end < data.size() && modes[end] == modes[i])
+      ++end;
+    segments.push_back({modes[i], data.substr(i, end - i)});
+    i = end;
+  }
+  return segments;
+}
+
+int alphanumericValue(char c) {
+  return static_cast<int>(kAlphanumeric.find(c));
 }
 
 std::uint8_t gfMultiply(std::uint8_t x, std::uint8_t y) {
@@ -317,31 +437,59 @@ private:
   std::vector<bool> function_;
 };
 
-} // namespace
-
-int qrMaxBytes(QrErrorCorrection level) {
-  return (dataCodewords(40, level) * 8 - dataBitsNeeded(0, 40)) / 8;
-}
-
-std::optional<QrCode> encodeQr(std::string_view data, QrErrorCorrection level, int mask) {
+// The symbol of `segments` (a function of the version, as the count widths
+// depend on it) at the smallest version that holds them.
+template <typename SegmentsAt>
+std::optional<QrCode> encodeSegments(SegmentsAt segmentsAt, QrErrorCorrection level, int mask) {
   int version = 1;
-  while (version <= 40 && dataBitsNeeded(data.size(), version) > dataCodewords(version, level) * 8)
-    ++version;
+  std::vector<Segment> segments;
+  for (; version <= 40; ++version) {
+    segments = segmentsAt(version);
+    const long bits = totalBits(segments, version);
+    if (bits >= 0 && bits <= static_cast<long>(dataCodewords(version, level)) * 8)
+      break;
+  }
   if (version > 40)
     return std::nullopt;
 
-  // The data bits: mode, count, bytes, terminator, padding to whole bytes,
-  // then the alternating pad bytes.
+  // The data bits: each segment's mode, count and characters, then the
+  // terminator, padding to whole bytes and the alternating pad bytes.
   const int capacityBits = dataCodewords(version, level) * 8;
   std::vector<bool> bits;
   const auto append = [&bits](unsigned value, int count) {
     for (int i = count - 1; i >= 0; --i)
       bits.push_back(((value >> i) & 1) != 0);
   };
-  append(4, 4);
-  append(static_cast<unsigned>(data.size()), version < 10 ? 8 : 16);
-  for (const char c : data)
-    append(static_cast<unsigned char>(c), 8);
+  for (const Segment& segment : segments) {
+    const std::string_view data = segment.data;
+    append(modeIndicator(segment.mode), 4);
+    append(static_cast<unsigned>(data.size()), countBits(segment.mode, version));
+    switch (segment.mode) {
+    case QrMode::numeric:
+      for (std::size_t i = 0; i < data.size(); i += 3) {
+        const std::size_t digits = std::min<std::size_t>(3, data.size() - i);
+        unsigned value = 0;
+        for (std::size_t k = 0; k < digits; ++k)
+          value = value * 10 + static_cast<unsigned>(data[i + k] - '0');
+        append(value, static_cast<int>(digits * 3 + 1));
+      }
+      break;
+    case QrMode::alphanumeric:
+      for (std::size_t i = 0; i < data.size(); i += 2) {
+        if (i + 1 < data.size())
+          append(static_cast<unsigned>(alphanumericValue(data[i]) * 45 +
+                                       alphanumericValue(data[i + 1])),
+                 11);
+        else
+          append(static_cast<unsigned>(alphanumericValue(data[i])), 6);
+      }
+      break;
+    case QrMode::byte:
+      for (const char c : data)
+        append(static_cast<unsigned char>(c), 8);
+      break;
+    }
+  }
   append(0, std::min(4, capacityBits - static_cast<int>(bits.size())));
   append(0, (8 - static_cast<int>(bits.size() % 8)) % 8);
   for (unsigned pad = 0xEC; static_cast<int>(bits.size()) < capacityBits; pad ^= 0xEC ^ 0x11)
@@ -398,6 +546,47 @@ std::optional<QrCode> encodeQr(std::string_view data, QrErrorCorrection level, i
   matrix.applyMask(chosen);
   matrix.drawFormat(kFormatBits[l] << 3 | chosen);
   return QrCode{version, matrix.size(), std::move(matrix.modules())};
+}
+
+} // namespace
+
+bool qrModeHolds(QrMode mode, std::string_view data) {
+  return std::all_of(data.begin(), data.end(), [mode](char c) { return holds(mode, c); });
+}
+
+int qrCapacity(QrMode mode, QrErrorCorrection level) {
+  const long bits = static_cast<long>(dataCodewords(40, level)) * 8 - 4 - countBits(mode, 40);
+  switch (mode) {
+  case QrMode::numeric:
+    return static_cast<int>(bits / 10 * 3 + (bits % 10 >= 7 ? 2 : bits % 10 >= 4 ? 1 : 0));
+  case QrMode::alphanumeric:
+    return static_cast<int>(bits / 11 * 2 + (bits % 11 >= 6 ? 1 : 0));
+  case QrMode::byte:
+    break;
+  }
+  return static_cast<int>(bits / 8);
+}
+
+std::optional<QrCode> encodeQr(std::string_view data, QrErrorCorrection level, int mask) {
+  // The split depends only on the count widths, the same within each of the
+  // three version ranges.
+  std::array<std::optional<std::vector<Segment>>, 3> byRange;
+  return encodeSegments(
+      [&](int version) {
+        auto& segments = byRange[version <= 9 ? 0 : version <= 26 ? 1 : 2];
+        if (!segments)
+          segments = automaticSegments(data, version);
+        return *segments;
+      },
+      level, mask);
+}
+
+std::optional<QrCode> encodeQr(std::string_view data, QrMode mode, QrErrorCorrection level,
+                               int mask) {
+  if (!qrModeHolds(mode, data))
+    return std::nullopt;
+  const std::vector<Segment> segments = {{mode, data}};
+  return encodeSegments([&](int) { return segments; }, level, mask);
 }
 
 } // namespace velmora::preview

@@ -100,10 +100,25 @@ struct Barcode {
   std::vector<std::string> params;
 };
 
+// What the printer keeps from label to label: the encoding ^CI set.
+struct PrinterSettings {
+  bool utf8 = false; // ^CI28: a field's bytes are UTF-8
+
+  // ^CI's parameters: the character set's number first (none: 0).
+  void characterSet(std::string_view params) {
+    int number = 0;
+    for (std::size_t i = 0;
+         i < params.size() && i < 9 && std::isdigit(static_cast<unsigned char>(params[i])); ++i)
+      number = number * 10 + (params[i] - '0');
+    utf8 = number == 28;
+  }
+};
+
 class LabelRenderer final {
 public:
-  LabelRenderer(const RenderOptions& options, std::map<std::string, int>& unknown)
-      : options_(options), unknown_(unknown) {
+  LabelRenderer(const RenderOptions& options, std::map<std::string, int>& unknown,
+                PrinterSettings& printer)
+      : options_(options), unknown_(unknown), printer_(printer) {
     label_.dpi = options.dpi;
   }
 
@@ -141,6 +156,7 @@ private:
 
   const RenderOptions& options_;
   std::map<std::string, int>& unknown_;
+  PrinterSettings& printer_;
   LabelDrawing label_;
   bool opsFull_ = false;
   std::optional<int> printWidth_;
@@ -243,6 +259,41 @@ Frame LabelRenderer::frameFor(int w, int h, Orientation o, int anchorU, int anch
   return frame;
 }
 
+// `bytes` with every byte that starts no whole UTF-8 sequence (of a code
+// point, shortest form) replaced by U+FFFD.
+std::string validUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80             ? 1
+                               : (lead & 0xE0) == 0xC0 ? 2
+                               : (lead & 0xF0) == 0xE0 ? 3
+                               : (lead & 0xF8) == 0xF0 ? 4
+                                                       : 0;
+    char32_t value = length == 1 ? lead : lead & (0x7F >> length);
+    bool whole = length > 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; whole && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      whole = (next & 0xC0) == 0x80;
+      value = value << 6 | (next & 0x3Fu);
+    }
+    static constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (whole &&
+        (value < kShortest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)))
+      whole = false;
+    if (!whole) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    out.append(bytes.substr(i, length));
+    i += length;
+  }
+  return out;
+}
+
 std::string LabelRenderer::decodedData() const {
   if (!hexIndicator_)
     return data_;
@@ -258,8 +309,8 @@ std::string LabelRenderer::decodedData() const {
       const int lo = i + 2 < data_.size() ? hex(data_[i + 2]) : -1;
       if (hi >= 0 && lo >= 0) {
         const auto byte = static_cast<unsigned char>(hi * 16 + lo);
-        if (byte < 0x80) {
-          result.push_back(static_cast<char>(byte));
+        if (byte < 0x80 || printer_.utf8) {
+          result.push_back(static_cast<char>(byte)); // under ^CI28 a byte of UTF-8
         } else { // a byte of the printer's Latin code page, as UTF-8
           result.push_back(static_cast<char>(0xC0 | byte >> 6));
           result.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
@@ -270,7 +321,7 @@ std::string LabelRenderer::decodedData() const {
     }
     result.push_back(data_[i]);
   }
-  return result;
+  return printer_.utf8 ? validUtf8(result) : result;
 }
 
 void LabelRenderer::command(const std::string& name, std::string_view params) {
@@ -296,6 +347,8 @@ void LabelRenderer::command(const std::string& name, std::string_view params) {
     hexIndicator_ = p.empty() ? '_' : p.front();
   } else if (name == "FR") {
     reverse_ = true;
+  } else if (name == "CI") {
+    printer_.characterSet(params);
   } else if (name == "FW") {
     const auto p = param(list, 0);
     if (!p.empty())
@@ -560,30 +613,59 @@ void LabelRenderer::drawQr(const std::string& text) {
   const auto maskText = get(4);
   const int mask = maskText.empty() ? -1 : number(maskText, 7, 0, 7);
   // The data starts with the error correction letter and the input mode
-  // ("QA," or "MM,"), then a comma; in manual mode a byte field "B" and a
-  // four-digit length may follow.
+  // ("QA," automatic or "MM," manual), then a comma. In manual mode a
+  // character mode follows: "N" numeric, "A" alphanumeric, "B" and a
+  // four-digit length for bytes, or "K" (Kanji, whose bytes go into byte
+  // mode here); automatic input picks the modes itself.
   std::string_view data = text;
+  std::optional<QrMode> manualMode;
   const auto comma = data.find(',');
   if (comma != std::string_view::npos && comma <= 2) {
     if (comma >= 1 && std::string_view("HQML").find(upper(data[0])) != std::string_view::npos)
       levelLetter = upper(data[0]);
     const bool manual = comma == 2 && upper(data[1]) == 'M';
     data.remove_prefix(comma + 1);
-    if (manual && data.size() >= 5 && upper(data[0]) == 'B')
+    const char mode = data.empty() ? '\0' : upper(data[0]);
+    if (manual && data.size() >= 5 && mode == 'B') {
+      manualMode = QrMode::byte;
       data.remove_prefix(5);
-    else if (manual && !data.empty() &&
-             std::string_view("NAK").find(upper(data[0])) != std::string_view::npos)
+    } else if (manual && (mode == 'N' || mode == 'A' || mode == 'K')) {
+      manualMode = mode == 'N'   ? QrMode::numeric
+                   : mode == 'A' ? QrMode::alphanumeric
+                                 : QrMode::byte;
       data.remove_prefix(1);
+    }
   }
   const QrErrorCorrection level = levelLetter == 'H'   ? QrErrorCorrection::high
                                   : levelLetter == 'M' ? QrErrorCorrection::medium
                                   : levelLetter == 'L' ? QrErrorCorrection::low
                                                        : QrErrorCorrection::quartile;
-  const auto qr = encodeQr(data, level, mask == 7 ? -1 : mask);
+  const int chosenMask = mask == 7 ? -1 : mask;
+  if (manualMode && !qrModeHolds(*manualMode, data)) {
+    note(*manualMode == QrMode::numeric
+             ? "a QR code in numeric mode holds a character other than a digit: it was left out"
+             : "a QR code in alphanumeric mode holds a character other than 0-9, A-Z, space and "
+               "$%*+-./: : it was left out");
+    return;
+  }
+  const auto qr = manualMode ? encodeQr(data, *manualMode, level, chosenMask)
+                             : encodeQr(data, level, chosenMask);
   if (!qr) {
-    note("a QR code of " + std::to_string(data.size()) + " bytes was refused: at level " +
+    // The data's own kind says how much room there was: all digits, all
+    // alphanumeric characters, or bytes (of which automatic input packs runs
+    // of digits and capitals tighter).
+    const QrMode kind = manualMode                                ? *manualMode
+                        : qrModeHolds(QrMode::numeric, data)      ? QrMode::numeric
+                        : qrModeHolds(QrMode::alphanumeric, data) ? QrMode::alphanumeric
+                                                                  : QrMode::byte;
+    const std::string unit = kind == QrMode::numeric        ? " digits"
+                             : kind == QrMode::alphanumeric ? " alphanumeric characters"
+                                                            : " bytes";
+    note("a QR code of " + std::to_string(data.size()) + unit + " was refused: at level " +
          std::string(1, levelLetter) + " a QR code holds at most " +
-         std::to_string(qrMaxBytes(level)) + " bytes");
+         std::to_string(qrCapacity(kind, level)) + unit +
+         (kind == QrMode::byte && !manualMode ? " (more where they hold runs of digits or capitals)"
+                                              : ""));
     return;
   }
   const int side = qr->size * magnification;
@@ -644,6 +726,7 @@ ZplRendering renderZpl(std::string_view text, const RenderOptions& requested) {
   ZplRendering result;
   std::optional<LabelRenderer> label;
   std::map<std::string, int> unknown;
+  PrinterSettings printer;
   bool truncated = false;
   std::size_t i = 0;
   // Reads the command's parameters: up to the next command prefix, without
@@ -662,13 +745,20 @@ ZplRendering renderZpl(std::string_view text, const RenderOptions& requested) {
       continue;
     }
     if (!label) {
+      if (text[i] == '^' && i + 2 < text.size() && upper(text[i + 1]) == 'C' &&
+          upper(text[i + 2]) == 'I') { // the encoding holds from here, also between labels
+        auto [params, end] = readUntilCaret(i + 3, true);
+        printer.characterSet(params);
+        i = end;
+        continue;
+      }
       if (text[i] == '^' && startsWithXa(text, i)) {
         if (result.labels.size() >= options.maxLabels) {
           truncated = true;
           break;
         }
         result.isZpl = true;
-        label.emplace(options, unknown);
+        label.emplace(options, unknown, printer);
       }
       i += text[i] == '^' && startsWithXa(text, i) ? 3 : 1;
       continue;

@@ -3,10 +3,16 @@
 // dots, as the printer would print it.
 //
 // It knows ^XA ^XZ ^FO ^FT ^LH ^PW ^LL ^FD ^FS ^FH ^FX ^CF ^A ^FW ^FB ^FR
-// ^GB ^GC ^GD ^GE ^BY and the barcodes ^BC (Code 128), ^B3 (Code 39),
+// ^GB ^GC ^GD ^GE ^BY ^CI and the barcodes ^BC (Code 128), ^B3 (Code 39),
 // ^BE (EAN-13) and ^BQ (QR). Any other command is skipped and counted in a
 // note. A text that holds no ^XA is not ZPL (another printer language, plain
 // text): it gives no labels and the note kNoPreviewNote.
+//
+// The text comes decoded (UTF-8), whatever encoding its ^CI set for the
+// printer: what ^CI changes here is the bytes a field writes as ^FH hex
+// escapes. After ^CI28 they are UTF-8 ("_C3_A9" is é); otherwise a byte
+// above 127 is the Latin-1 character of that number. ^CI holds from where it
+// stands, inside a label or between labels, to the next ^CI.
 //
 // The text is outside input. Numbers are clamped to the printer's range
 // (0 to 32000 dots), the label to kMaxLabelDots, fonts to kMaxFontDots, a

@@ -29,7 +29,7 @@ std::optional<DeliveredJob> DeliveredJobs::stillStanding(JobId job) const {
 }
 
 MergedJobPicture renderMergedJob(const std::string& path) {
-  MergedJobPicture picture{labels::renderMergedLines(formats::readTextLines(path)), {}};
+  MergedJobPicture picture{labels::renderMergedLines(formats::readMergedJobLines(path)), {}};
   const auto add = [&picture](const std::string& note) {
     picture.notes += picture.notes.empty() ? note : "\n" + note;
   };

@@ -300,13 +300,17 @@ bool SpoolerEngine::servedByThisProgram(TLabelSpooler& record) {
 bool SpoolerEngine::readDesign(TLabelSpooler& record) {
   record.designLooked = platform::fileStamp(record.designFile);
   try {
-    auto lines = formats::readTextLines(record.designFile, {true, formats::kMaximumFileSize});
-    if (lines.empty()) {
+    auto design = formats::readDesignLines(record.designFile, {true, formats::kMaximumFileSize});
+    if (design.lines.empty()) {
       // A design without a line would print every label empty.
       record.designProblem = kEmptyDesign;
       return false;
     }
-    record.LabelDesign = std::make_unique<labels::PreparedDesign>(std::move(lines));
+    if (design.encoding == formats::TextEncoding::Utf8WithoutMark)
+      AddStatusMessage("# Label design \"" + record.designFile + "\" of " +
+                       record.RMSpoolPrinter->PrinterName() +
+                       " is read as UTF-8: it has no byte-order mark, but its text is UTF-8");
+    record.LabelDesign = std::make_unique<labels::PreparedDesign>(std::move(design.lines));
     record.designProblem.clear();
     return true;
   } catch (const platform::FileError& error) {
@@ -652,7 +656,7 @@ SpoolerEngine::Destination SpoolerEngine::probeDestination(const std::string& pr
 std::optional<std::string> SpoolerEngine::writeMergedJob(const std::string& destination,
                                                          const Job& job) {
   try {
-    const std::string bytes = formats::encodeLines(job.MergedJob);
+    const std::string bytes = formats::encodeMergedJob(job.MergedJob);
     for (int attempt = 1; attempt <= kDeliveryNameAttempts; ++attempt) {
       const std::string name = deliveryName(job.name, attempt);
       const std::string file = destination + "\\" + name;

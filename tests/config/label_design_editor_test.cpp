@@ -30,6 +30,10 @@ TEST(LabelDesignEditor, RoundTripKeepsTheEncodingAndWritesCrLf) {
        "<Item Name>\r\nCaf\xC3\xA9\r\nEnd", "\xEF\xBB\xBF<Item Name>\r\nCaf\xC3\xA9\r\nEnd"},
       {"no mark: ANSI code page", "Caf\xE9\rTwo\r\n", "Caf\xC3\xA9\r\nTwo\r\n",
        "Caf\xE9\r\nTwo\r\n"},
+      {"no mark, but UTF-8 (as the spooler reads it)", "Caf\xC3\xA9\nTwo", "Caf\xC3\xA9\r\nTwo",
+       "Caf\xC3\xA9\r\nTwo"},
+      {"a NUL is dropped (as the spooler drops it)", std::string("^XA\0\r\n^XZ", 9), "^XA\r\n^XZ",
+       "^XA\r\n^XZ"},
       {"UTF-16 LE",
        std::string("\xFF\xFE"
                    "A\0\n\0B\0",

@@ -305,6 +305,49 @@ TEST_F(ConfigFile, HandWrittenVariantsLoadLikeTheWrittenFile) {
   }
 }
 
+// Saved by hand in an editor's "ANSI" (Windows-1252 here), the file is no
+// UTF-8: it is read in the ANSI code page instead of turning its accents into
+// U+FFFD. A file with the UTF-8 mark says what it is, and is read as UTF-8.
+TEST_F(ConfigFile, AFileThatIsNotUtf8IsReadInTheAnsiCodePage) {
+  const std::string utf8 = replaceAll(replaceAll(exampleFile(), "Dest='LABEL1'",
+                                                 "Dest='L\xC3\x84"
+                                                 "BEL5'"),
+                                      "'LabelDesign.txt'", "'\xC3\x89tiquette.txt'");
+  const std::string ansi = replaceAll(replaceAll(utf8, "L\xC3\x84", "L\xC4"), "\xC3\x89", "\xC9");
+  struct Case {
+    const char* what;
+    std::string content;
+    const char* dest;
+    const char* design;
+  };
+  const Case cases[] = {
+      {"UTF-8, as both programs write it", utf8,
+       "L\u00c4"
+       "BEL5",
+       "\u00c9tiquette.txt"},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8,
+       "L\u00c4"
+       "BEL5",
+       "\u00c9tiquette.txt"},
+      {"Windows-1252", ansi,
+       "L\u00c4"
+       "BEL5",
+       "\u00c9tiquette.txt"},
+      {"Windows-1252 behind a UTF-8 mark", "\xEF\xBB\xBF" + ansi,
+       "L\uFFFD"
+       "BEL5",
+       "\uFFFDtiquette.txt"},
+  };
+  for (const Case& c : cases) {
+    TVirtualTable fresh("tblConfig");
+    ASSERT_EQ(load(c.content, fresh), "") << c.what;
+    EXPECT_EQ(fresh.FieldByName("Dest").AsString(), c.dest) << c.what;
+    EXPECT_EQ(fresh.FieldByName("Design").AsString(), c.design) << c.what;
+    fresh.Next();
+    EXPECT_EQ(fresh.FieldByName("Design").AsString(), "Bar & Grill.txt") << c.what;
+  }
+}
+
 TEST_F(ConfigFile, ContentThatIsNotXmlIsABrokenFile) {
   const std::string notXml = "tblConfig: Unsupported file format: not an XML rowset";
   for (const std::string& content :

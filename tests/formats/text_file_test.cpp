@@ -66,6 +66,78 @@ TEST(TextFile, NulEndsTheText) {
             "a");
 }
 
+// A design is read as every text file, but UTF-8 without a mark (Notepad's
+// default) is UTF-8 and a NUL is dropped; a job keeps the rules of every
+// text file.
+TEST(TextFile, ADesignIsReadAsUtf8WithoutAMarkAndWhole) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string design;
+    TextEncoding encoding;
+    std::string job;
+  };
+  const Case cases[] = {
+      {"UTF-8 without a mark",
+       "^FDCr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+       "e",
+       "^FDCr\u00e8me br\u00fbl\u00e9"
+       "e",
+       TextEncoding::Utf8WithoutMark,
+       "^FDCr\u00c3\u00a8me br\u00c3\u00bbl\u00c3\u00a9"
+       "e"},
+      {"Windows-1252", "^FDCr\xE8me", "^FDCr\u00e8me", TextEncoding::Ansi, "^FDCr\u00e8me"},
+      {"ASCII only", "^XA^XZ", "^XA^XZ", TextEncoding::Ansi, "^XA^XZ"},
+      {"UTF-8 cut in the middle of a character", "Cr\xC3", "Cr\u00c3", TextEncoding::Ansi,
+       "Cr\u00c3"},
+      {"UTF-8 with its mark",
+       "\xEF\xBB\xBF"
+       "Cr\xC3\xA8me",
+       "Cr\u00e8me", TextEncoding::Utf8, "Cr\u00e8me"},
+      {"a NUL", std::string("^XA^FDa\0b^FS\0\r\n^XZ", 18), "^XA^FDab^FS\r\n^XZ", TextEncoding::Ansi,
+       "^XA^FDa"},
+      {"a NUL in UTF-16",
+       std::string("\xFF\xFE"
+                   "a\0\0\0b\0",
+                   8),
+       "ab", TextEncoding::Utf16LittleEndian, "a"},
+      {"NULs padding UTF-8 without a mark", std::string("\xC3\xA9\0\0", 4), "\u00e9",
+       TextEncoding::Utf8WithoutMark, "\u00c3\u00a9"},
+  };
+  for (const Case& c : cases) {
+    const DecodedText design = decodeDesignText(c.bytes);
+    EXPECT_EQ(design.text, c.design) << c.what;
+    EXPECT_EQ(design.encoding, c.encoding) << c.what;
+    EXPECT_EQ(decodeText(c.bytes).text, c.job) << c.what;
+  }
+}
+
+TEST(TextFile, DesignLinesComeFromTheFileWithTheirEncoding) {
+  TempWorkDir dir;
+  writeBytes("Etiquette.txt", std::string("^XA\r\n^FD\xC3\xA9^FS\0\r\n^XZ", 19));
+  const DesignLines design = readDesignLines("ETIQUETTE.TXT");
+  EXPECT_EQ(design.lines, (Lines{"^XA", "^FD\u00e9^FS", "^XZ"}));
+  EXPECT_EQ(design.encoding, TextEncoding::Utf8WithoutMark);
+}
+
+// What the spooler writes into a destination and the preview reads back from
+// there: a merged job without ^CI exactly as every line list is written, one
+// that selects UTF-8 in UTF-8.
+TEST(TextFile, AMergedJobIsWrittenAndReadInTheEncodingItSelects) {
+  TempWorkDir dir;
+  const Lines plain{"^XA^FDCr\u00e8me^FS^XZ", ""};
+  EXPECT_EQ(encodeMergedJob(plain), encodeLines(plain));
+  const Lines utf8{"^XA^CI28", "^FDCr\u00e8me \u20ac^FS^XZ"};
+  EXPECT_EQ(encodeMergedJob(utf8), "^XA^CI28\r\n^FDCr\xC3\xA8me \xE2\x82\xAC^FS^XZ\r\n");
+  for (const Lines& lines : {plain, utf8}) {
+    writeBytes("A1.spl", encodeMergedJob(lines));
+    EXPECT_EQ(readMergedJobLines("A1.spl"), lines);
+  }
+  writeBytes("A2.spl", "\xEF\xBB\xBF^XA^FD\xC3\xA9\r\n"); // the mark decides
+  EXPECT_EQ(readMergedJobLines("A2.spl"), Lines{"^XA^FD\u00e9"});
+  EXPECT_EQ(encodeMergedJob({}), "");
+}
+
 TEST(TextFile, WritesAnsiWithCrLfAfterEveryLine) {
   TempWorkDir dir;
   writeTextLines("out.spl", {"Cr\u00e8me br\u00fbl\u00e9e", "", "\u0141\u00f3d\u017a \u4e2d"});

@@ -57,6 +57,35 @@ TEST(CodePage, Windows1251WhenTheRunUsesIt) {
   EXPECT_EQ(utf8ToAnsi(ansiToUtf8(all)), all);
 }
 
+// A label printer set to a code page reads that one, whatever the system's
+// ANSI code page is: these hold in every run, the Windows-1251 one included.
+TEST(CodePage, NamedCodePagesAreThoseWhateverTheAnsiOne) {
+  struct Case {
+    unsigned codePage;
+    const char* utf8;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {1250, "\u0141\u00f3d\u017a",
+       "\xA3\xF3"
+       "d\x9F"},
+      {1251, "\u0416\u0443\u043a", "\xC6\xF3\xEA"},
+      {1252, "Caf\u00e9 \u20ac5",
+       "Caf\xE9 \x80"
+       "5"},
+      {1253, "\u03a9\u03bc\u03ad\u03b3\u03b1", "\xD9\xEC\xDD\xE3\xE1"},
+      {1254, "\u0130stanbul \u011f", "\xDDstanbul \xF0"},
+      {1255, "\u05e9\u05dc\u05d5\u05dd", "\xF9\xEC\xE5\xED"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(utf8ToCodePage(c.utf8, c.codePage), c.bytes) << c.codePage;
+    EXPECT_EQ(codePageToUtf8(c.bytes, c.codePage), c.utf8) << c.codePage;
+  }
+  // What a code page lacks: its best fit, else "?".
+  EXPECT_EQ(utf8ToCodePage("\u0416\u0141", 1252), "?L");
+  EXPECT_EQ(utf8ToCodePage("\u0416\u4e2d", 1251), "\xC6?");
+}
+
 TEST_F(CodePage1252, DecodesTheWholeByteRange) {
   EXPECT_EQ(ansiToUtf8("\x80\x81\x9F\xA0\xE9\xFF"), "\u20ac\u0081\u0178\u00a0\u00e9\u00ff");
 }

@@ -19,12 +19,23 @@ TEST(Unicode, InvalidUtf8BecomesReplacementPerByte) {
       {"\xC3", U"\uFFFD"}, // truncated
       {"a\x80"
        "b",
-       U"a\uFFFDb"},                           // stray continuation
-      {"\xC0\xAF", U"\uFFFD\uFFFD"},           // overlong
-      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"}, // encoded surrogate
+       U"a\uFFFDb"},                                     // stray continuation
+      {"\xC0\xAF", U"\uFFFD\uFFFD"},                     // overlong
+      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
+      {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
+      {"Cr\xE8me", U"Cr\uFFFDme"}, // Windows-1252, as an editor's "ANSI" saves it
   };
-  for (const auto& c : cases)
+  for (const auto& c : cases) {
     EXPECT_EQ(utf8ToUtf32(c.bytes), c.expected) << c.bytes;
+    EXPECT_FALSE(isValidUtf8(c.bytes)) << c.bytes;
+  }
+}
+
+TEST(Unicode, ValidUtf8IsToldFromReplacedBytes) {
+  // A U+FFFD written in the text is a character like any other.
+  for (const std::string_view text :
+       {"", "plain", "Cr\u00e8me \u20ac \U0001F600", "\uFFFD", "\U0010FFFF"})
+    EXPECT_TRUE(isValidUtf8(text)) << text;
 }
 
 TEST(Unicode, Utf16BothOrdersWithSurrogatePairs) {

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace velmora::preview {
 namespace {
@@ -135,6 +136,127 @@ INSTANTIATE_TEST_SUITE_P(Lengths, QrDecode,
                                            QrCase{271, 'Q'}, QrCase{500, 'H'}, QrCase{1000, 'L'},
                                            QrCase{1200, 'M'}, QrCase{1273, 'H'},
                                            QrCase{2953, 'L'}));
+
+// Data of each kind, `length` characters long: digits; capitals, space and
+// the alphanumeric symbols (no digits, which a run of would pack tighter);
+// and a link in byte mode followed by digits.
+std::string digits(std::size_t length) {
+  std::string data;
+  while (data.size() < length)
+    data += "0123456789";
+  data.resize(length);
+  return data;
+}
+std::string alphanumeric(std::size_t length) {
+  std::string data;
+  while (data.size() < length)
+    data += "VELMORA LABEL $%*+-./:";
+  data.resize(length);
+  return data;
+}
+constexpr std::string_view kLink = "https://velmora.example/item?n=";
+std::string linkAndDigits(std::size_t length) {
+  return std::string(kLink) + digits(length - kLink.size());
+}
+
+// Data codewords of a symbol, from the standard's table.
+int dataCodewords(int version, char level) {
+  struct Row {
+    int version;
+    int low, medium, quartile, high;
+  };
+  static constexpr Row kRows[] = {
+      {1, 19, 16, 13, 9}, {10, 274, 216, 154, 122}, {40, 2956, 2334, 1666, 1276}};
+  for (const Row& row : kRows)
+    if (row.version == version)
+      return level == 'L'   ? row.low
+             : level == 'M' ? row.medium
+             : level == 'Q' ? row.quartile
+                            : row.high;
+  ADD_FAILURE() << "no row for version " << version;
+  return 0;
+}
+
+// The most characters of linkAndDigits a version holds: the link as one
+// byte segment, the digits as one numeric segment (three in 10 bits, two in
+// 7, one in 4), each with its mode and its count (8 or 16 bits for bytes,
+// 10, 12 or 14 for digits by version).
+std::size_t mostLinkAndDigits(int version, char level) {
+  const long bits = dataCodewords(version, level) * 8L;
+  const long link = 4 + (version <= 9 ? 8 : 16) + 8 * static_cast<long>(kLink.size());
+  const long left = bits - link - 4 - (version <= 9 ? 10 : version <= 26 ? 12 : 14);
+  const long n = left / 10 * 3 + (left % 10 >= 7 ? 2 : left % 10 >= 4 ? 1 : 0);
+  return kLink.size() + static_cast<std::size_t>(n);
+}
+
+QrErrorCorrection levelOf(char letter) {
+  return letter == 'L'   ? QrErrorCorrection::low
+         : letter == 'M' ? QrErrorCorrection::medium
+         : letter == 'Q' ? QrErrorCorrection::quartile
+                         : QrErrorCorrection::high;
+}
+
+// At the edge of a version: the most data it holds is in that version and
+// reads back; one character more takes the next version (and reads back) or,
+// past version 40, is refused.
+struct QrEdge {
+  const char* kind;
+  std::string (*data)(std::size_t);
+  std::size_t most;
+  int version;
+  char level;
+};
+
+class QrCapacityEdge : public ::testing::TestWithParam<QrEdge> {};
+
+TEST_P(QrCapacityEdge, TheMostThatFitsReadsBackAndOneMoreDoesNotFit) {
+  const QrEdge& c = GetParam();
+  const QrErrorCorrection level = levelOf(c.level);
+  const auto qrField = [&](const std::string& data) {
+    return "^XA^PW800^LL800^FO20,20^BQN,2,4^FD" + std::string(1, c.level) + "A," + data + "^FS^XZ";
+  };
+  const std::string fits = c.data(c.most);
+  const auto code = encodeQr(fits, level);
+  ASSERT_TRUE(code) << c.kind;
+  EXPECT_EQ(code->version, c.version) << c.kind;
+  EXPECT_EQ(decode(qrField(fits)), "QR-Code:" + fits) << c.kind;
+
+  const std::string more = c.data(c.most + 1);
+  const auto bigger = encodeQr(more, level);
+  if (c.version == 40) {
+    EXPECT_FALSE(bigger) << c.kind;
+    return;
+  }
+  ASSERT_TRUE(bigger) << c.kind;
+  EXPECT_EQ(bigger->version, c.version + 1) << c.kind;
+  EXPECT_EQ(decode(qrField(more)), "QR-Code:" + more) << c.kind;
+}
+
+// The counts of digits and alphanumeric characters are the standard's
+// capacity table; the mixed ones follow from its data codewords.
+INSTANTIATE_TEST_SUITE_P(
+    Modes, QrCapacityEdge,
+    ::testing::Values(
+        QrEdge{"digits", digits, 41, 1, 'L'}, QrEdge{"digits", digits, 17, 1, 'H'},
+        QrEdge{"digits", digits, 513, 10, 'M'}, QrEdge{"digits", digits, 5596, 40, 'M'},
+        QrEdge{"digits", digits, 7089, 40, 'L'}, QrEdge{"alphanumeric", alphanumeric, 25, 1, 'L'},
+        QrEdge{"alphanumeric", alphanumeric, 221, 10, 'Q'},
+        QrEdge{"alphanumeric", alphanumeric, 3391, 40, 'M'},
+        QrEdge{"alphanumeric", alphanumeric, 1852, 40, 'H'},
+        QrEdge{"link and digits", linkAndDigits, mostLinkAndDigits(10, 'M'), 10, 'M'},
+        QrEdge{"link and digits", linkAndDigits, mostLinkAndDigits(40, 'L'), 40, 'L'},
+        QrEdge{"link and digits", linkAndDigits, mostLinkAndDigits(40, 'H'), 40, 'H'}));
+
+// The data's mode letter: "MM,N" digits and "MM,A" alphanumeric characters
+// in one mode each; 3,000 digits in automatic mode at level M, which byte
+// mode alone could not hold.
+TEST(QrDecode, ManualModesAndLongDigitRunsReadBack) {
+  EXPECT_EQ(decode("^XA^PW400^LL400^FO20,20^BQN,2,4^FDMM,N0123456789^FS^XZ"), "QR-Code:0123456789");
+  EXPECT_EQ(decode("^XA^PW400^LL400^FO20,20^BQN,2,4^FDMM,AAC-42^FS^XZ"), "QR-Code:AC-42");
+  EXPECT_EQ(decode("^XA^PW400^LL400^FO20,20^BQN,2,4^FDMM,B0005hello^FS^XZ"), "QR-Code:hello");
+  EXPECT_EQ(decode("^XA^PW800^LL800^FO20,20^BQN,2,3^FDMA," + digits(3000) + "^FS^XZ"),
+            "QR-Code:" + digits(3000));
+}
 
 TEST(QrEncoder, PicksTheSmallestVersionAndEveryMaskReads) {
   // Version 1 holds 17 bytes at L, 7 at H; one byte more needs version 2.

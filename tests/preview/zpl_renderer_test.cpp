@@ -74,6 +74,36 @@ INSTANTIATE_TEST_SUITE_P(
         // A field ended by the next ^FO instead of ^FS still prints.
         TextCase{"^XA^FO10,20^A0N,30^FDAB^XZ", 10, 44, Orientation::normal, 30}));
 
+// ^FH escapes give bytes; after ^CI28 they are UTF-8, otherwise a byte above
+// 127 is the Latin-1 character of that number. The setting holds from where it
+// stands to the next ^CI, across labels.
+TEST(ZplRenderer, HexEscapesFollowTheEncodingOfCi) {
+  struct Case {
+    const char* zpl;
+    std::vector<std::string> texts; // the first text of each label
+  };
+  const Case cases[] = {
+      {"^XA^FO0,0^FH^FDCaf_C3_A9^FS^XZ", {"Caf\u00c3\u00a9"}},
+      {"^XA^CI28^FO0,0^FH^FDCaf_C3_A9^FS^XZ", {"Caf\u00e9"}},
+      {"^XA^FO0,0^FH^FDCaf_E9^FS^XZ", {"Caf\u00e9"}},
+      {"^XA^CI28^FO0,0^FH^FD_E9t_C3^FS^XZ", {"\uFFFDt\uFFFD"}}, // no whole UTF-8
+      {"^XA^CI28^FO0,0^FH^FDa_C3_A9^FS^XZ^XA^FO0,0^FH^FDb_C3_A9^FS^XZ", {"a\u00e9", "b\u00e9"}},
+      {"^CI28\r\n^XA^FO0,0^FH^FD_C3_A9^FS^XZ", {"\u00e9"}}, // before the label
+      {"^XA^CI28^FO0,0^FH^FD_C3_A9^FS^CI0^FO0,0^FH^FD_C3_A9^FS^XZ",
+       {"\u00e9", "\u00c3\u00a9"}},                          // ^CI0 ends it, here within one label
+      {"^XA^CI28^FO0,0^FDCr\u00e8me^FS^XZ", {"Cr\u00e8me"}}, // the text itself comes decoded
+  };
+  for (const Case& c : cases) {
+    const auto rendering = renderZpl(c.zpl);
+    std::vector<std::string> texts;
+    for (const auto& label : rendering.labels)
+      for (const auto& op : label.ops)
+        texts.push_back(op.text);
+    EXPECT_EQ(texts, c.texts) << c.zpl;
+    EXPECT_TRUE(rendering.notes.empty()) << c.zpl << ": " << rendering.notes.front();
+  }
+}
+
 TEST(ZplRenderer, MeasuresFontZeroWithTheCondensedFace) {
   const auto label = onlyLabel("^XA^FO10,20^A0N,30,30^FDAB^FS^FO0,0^A0N,30,60^FDAB^FS^XZ");
   ASSERT_EQ(label.ops.size(), 2u);
@@ -310,7 +340,22 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"^XA^FO0,0^A0N,9^FB400,10000^FD" + repeated("x\\&", 10000) + "^FS^XZ",
                               "clamped to 1 to 9999"},
                       BadCase{"^XA^FO0,0^BQN,2,4^FDLA," + std::string(10240, 'q') + "^FS^XZ",
-                              "a QR code of 10240 bytes was refused"},
+                              "a QR code of 10240 bytes was refused: at level L a QR code holds "
+                              "at most 2953 bytes (more where they hold runs of digits or "
+                              "capitals)"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMA," + std::string(5597, '7') + "^FS^XZ",
+                              "a QR code of 5597 digits was refused: at level M a QR code holds "
+                              "at most 5596 digits"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDHA," + std::string(1853, 'Q') + "^FS^XZ",
+                              "a QR code of 1853 alphanumeric characters was refused: at level H "
+                              "a QR code holds at most 1852 alphanumeric characters"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMM,B0002" + std::string(2332, '7') + "^FS^XZ",
+                              "a QR code of 2332 bytes was refused: at level M a QR code holds "
+                              "at most 2331 bytes"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMM,N12a^FS^XZ",
+                              "a QR code in numeric mode holds a character other than a digit"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMM,Aabc^FS^XZ",
+                              "a QR code in alphanumeric mode holds a character other than"},
                       BadCase{"^XA^FO0,0^GB10,10,1^FS", "not closed by ^XZ"},
                       BadCase{"^XA" + repeated("^FO1,1^GB5,5,1^FS", 30000) + "^XZ",
                               "cut off after 20000 elements"},

@@ -74,5 +74,29 @@ TEST(RenderMergedJob, DrawsEveryLabelAndGathersTheNotesOneALine) {
   EXPECT_THROW(renderMergedJob("A9.spl"), platform::FileError);
 }
 
+// The merged job's bytes as the spooler wrote them: the text of each label as
+// the printer reads it, in the encoding the job selects.
+TEST(RenderMergedJob, ReadsTheTextInTheEncodingTheJobSelects) {
+  const velmora::test::TempWorkDir dir;
+  struct Case {
+    const char* job;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"^XA^FO10,10^FDCr\xE8me^FS^XZ\r\n", "Cr\u00e8me"},
+      {"^XA^CI28^FO10,10^FDCr\xC3\xA8me^FS^XZ\r\n", "Cr\u00e8me"},
+      {"^XA^CI33^FO10,10^FD\xC6\xF3\xEA^FS^XZ\r\n", "\u0416\u0443\u043a"},
+  };
+  for (const Case& c : cases) {
+    velmora::test::writeBytes("A1.spl", c.job);
+    const MergedJobPicture picture = renderMergedJob("A1.spl");
+    ASSERT_EQ(picture.rendering.labels.size(), 1u) << c.job;
+    const auto& ops = picture.rendering.labels[0].ops;
+    ASSERT_EQ(ops.size(), 1u) << c.job;
+    EXPECT_EQ(ops[0].text, c.text) << c.job;
+    EXPECT_EQ(picture.notes, "") << c.job;
+  }
+}
+
 } // namespace
 } // namespace velmora::spooler

@@ -12,6 +12,7 @@
 #include "temp_dir.h"
 #include "xbase/host_layout.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
@@ -403,6 +404,65 @@ TEST_F(SpoolerEngineTest, JobsWaitForTheirPrintersDesignAndArePrintedOnceItIsSav
   EXPECT_EQ(readBytes("LABEL1/j2.spl"), merged("second"));
   EXPECT_THAT(view.status, ::testing::Contains("# Label design \"Missing.txt\" of PREP1 is read: "
                                                "its jobs are printed"));
+}
+
+// The design's text as the operator saved it and the merged job in the
+// encoding the design sets the printer to; the job is the host's, in the ANSI
+// code page (Windows-1252 here).
+TEST_F(SpoolerEngineTest, TheMergedJobIsInTheEncodingTheDesignSelects) {
+  struct Case {
+    const char* what;
+    std::string design;
+    std::string merged;
+    bool readAsUtf8;
+  };
+  const Case cases[] = {
+      {"UTF-8 without a mark, selecting UTF-8", "^XA^CI28^FD<Item Name> \xC3\xA0 part^FS^XZ\r\n",
+       "^XA^CI28^FDCr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+       "e \xC3\xA0 part^FS^XZ\r\n",
+       true},
+      {"UTF-8 without a mark, no ^CI", "^XA^FD<Item Name> \xC3\xA0 part^FS^XZ\r\n",
+       "^XA^FDCr\xE8me br\xFBl\xE9"
+       "e \xE0 part^FS^XZ\r\n",
+       true},
+      {"Windows-1252, selecting UTF-8", "^XA^CI28^FD<Item Name> \xE0 part^FS^XZ\r\n",
+       "^XA^CI28^FDCr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+       "e \xC3\xA0 part^FS^XZ\r\n",
+       false},
+      {"Windows-1252, no ^CI", "^XA^FD<Item Name> \xE0 part^FS^XZ\r\n",
+       "^XA^FDCr\xE8me br\xFBl\xE9"
+       "e \xE0 part^FS^XZ\r\n",
+       false},
+      {"a NUL in the design", std::string("^XA^FD<Item Name>^FS\0\r\n^XZ\r\n", 28),
+       "^XA^FDCr\xE8me br\xFBl\xE9"
+       "e^FS\r\n^XZ\r\n",
+       false},
+  };
+  holdLock("LABEL1");
+  Lines lines = job("x");
+  lines[25] = "Cr\u00e8me br\u00fbl\u00e9"
+              "e";
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const std::string design = "Design" + std::to_string(i) + ".txt";
+    writeBytes(design, c.design);
+    writeConfiguration({{"PREP1", "LABEL1", "", design}});
+    view.status.clear();
+    view.clearJobs(); // each engine numbers its jobs from 1
+    startEngine();
+    dropJob("PREP1", "A.spl", lines);
+    engine->ProcessNextJob(0);
+    EXPECT_EQ(readBytes("LABEL1/A.spl"), c.merged) << c.what;
+    const std::string said = "# Label design \"" + design +
+                             "\" of PREP1 is read as UTF-8: it has no byte-order mark, but its "
+                             "text is UTF-8";
+    EXPECT_EQ(std::count(view.status.begin(), view.status.end(), said), c.readAsUtf8 ? 1 : 0)
+        << c.what << "\n"
+        << ::testing::PrintToString(view.status);
+    engine.reset();
+    fs::remove("LABEL1/A.spl");
+  }
+  EXPECT_THAT(errors, IsEmpty());
 }
 
 TEST_F(SpoolerEngineTest, AnIncompatibleJobGivesTheWarningAndAnEmptyFile) {

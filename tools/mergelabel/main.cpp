@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   if (files.empty() || files.size() > 2)
     return usage();
   try {
-    const velmora::labels::PreparedDesign design(velmora::formats::readTextLines(files[0]));
+    const velmora::labels::PreparedDesign design(velmora::formats::readDesignLines(files[0]).lines);
     StderrSink status;
     const auto merged =
         files.size() == 2 ? velmora::labels::MergeLabels(files[1], design, prefixes, status)
