@@ -16,13 +16,4 @@ bool isMinimizedSwitch(std::string_view argument) {
   return true;
 }
 
-std::string programFileTitle(std::string_view programPath) {
-  std::string_view name = programPath;
-  if (const auto separator = name.find_last_of("/\\"); separator != std::string_view::npos)
-    name.remove_prefix(separator + 1);
-  if (const auto dot = name.find_last_of('.'); dot != std::string_view::npos && dot > 0)
-    name = name.substr(0, dot);
-  return std::string(name);
-}
-
 } // namespace velmora::spooler

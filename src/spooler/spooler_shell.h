@@ -23,8 +23,4 @@ inline constexpr std::string_view kCloseRefusal =
 // argument, its ASCII letters a to z upper-cased, equals "/MINIMIZED".
 bool isMinimizedSwitch(std::string_view argument);
 
-// The program file's name without its extension, from the program's path
-// (either separator): the title of its message boxes and error boxes.
-std::string programFileTitle(std::string_view programPath);
-
 } // namespace velmora::spooler

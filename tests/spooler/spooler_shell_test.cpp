@@ -30,17 +30,5 @@ TEST(SpoolerShell, MinimizedSwitchIsTheWholeArgumentWithAsciiLettersUpperCased) 
     EXPECT_EQ(isMinimizedSwitch(argument), expected) << "\"" << argument << "\"";
 }
 
-TEST(SpoolerShell, ProgramFileTitleIsTheFileNameWithoutItsExtension) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"/opt/velmora/Ferrulin", "Ferrulin"},
-      {"build/Ferrulin.exe", "Ferrulin"},
-      {"C:\\Program Files\\Velmora\\Ferrulin.exe", "Ferrulin"},
-      {"Ferrulin.v2.exe", "Ferrulin.v2"},
-      {"C:\\x.y\\Ferrulin", "Ferrulin"},
-  };
-  for (const auto& [path, title] : cases)
-    EXPECT_EQ(programFileTitle(path), title) << path;
-}
-
 } // namespace
 } // namespace velmora::spooler

@@ -1,5 +1,6 @@
 // The Win32 windows' shared helpers on real windows: controls placed from a
 // 96-dpi layout, text in and out of them as UTF-8, fonts, the program title.
+#include "platform/program_path.h"
 #include "win/dpi_scaling.h"
 #include "win/gdi_font.h"
 #include "win/message_box.h"
@@ -90,7 +91,7 @@ TEST(WinUi, FontsHaveTheirPointSizeAtTheGivenDpi) {
 }
 
 TEST(WinUi, MessageBoxShowsTitleAndTextAndProgramTitleIsTheFileName) {
-  EXPECT_EQ(programFileTitle(), "win_ui_tests");
+  EXPECT_EQ(platform::programFileTitle(), "win_ui_tests");
   test::MessageBoxAnswerer answerer;
   EXPECT_EQ(messageBox(nullptr, "Ferrulin", "Line \xc3\xa9", MB_OK), IDOK);
   ASSERT_EQ(answerer.boxes().size(), 1u);

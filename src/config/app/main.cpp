@@ -9,6 +9,7 @@
 #include "config/app/user_messages.h"
 #include "config/dovetack_model.h"
 #include "config/program_messages.h"
+#include "platform/program_path.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
   // The about box is created after the main window, which is the first
   // window and so the program's main window.
   config::app::TfrmMain frmMain(model, nullptr);
-  config::app::TAboutBox AboutBox(QCoreApplication::applicationDirPath(), &frmMain);
+  config::app::TAboutBox AboutBox(QString::fromStdString(velmora::platform::programFolder()),
+                                  &frmMain);
   frmMain.setAboutBox(&AboutBox);
   frmMain.show();
   QApplication::exec();

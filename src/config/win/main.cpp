@@ -9,33 +9,12 @@
 #include "config/win/about_box.h"
 #include "config/win/main_window.h"
 #include "config/win/message_boxes.h"
+#include "platform/program_path.h"
 #include "platform/single_instance.h"
 #include "win/standard_controls.h"
 
 #include <optional>
 #include <string>
-
-namespace {
-
-// The folder of the running program, where the about box looks for the
-// executables of its version lines.
-std::string programFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const std::size_t separator = path.find_last_of(L"\\/");
-  return velmora::win::fromWide(separator == std::wstring::npos ? std::wstring(L".")
-                                                                : path.substr(0, separator));
-}
-
-} // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   using namespace velmora;
@@ -53,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   frmMain.endProgramOnClose();
   frmMain.create();
   messages.SetOwner(frmMain.handle());
-  config::win::TAboutBox AboutBox(instance, programFolder());
+  config::win::TAboutBox AboutBox(instance, velmora::platform::programFolder());
   AboutBox.create(frmMain.handle());
   frmMain.setAboutBox(&AboutBox);
   ::ShowWindow(frmMain.handle(), show);

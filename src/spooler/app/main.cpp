@@ -4,6 +4,7 @@
 // "/MINIMIZED" (any case) starts it in the tray. A termination request from
 // the system (SIGTERM, Ctrl+C in the terminal that started it) ends it the
 // same way, releasing every folder.
+#include "platform/program_path.h"
 #include "platform/termination_signal.h"
 #include "spooler/app/ferrulin_window.h"
 #include "spooler/app/qt_main_loop.h"
@@ -31,8 +32,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   // Message boxes are titled with the program file's name without extension.
-  QApplication::setApplicationName(QString::fromStdString(
-      velmora::spooler::programFileTitle(QString::fromLocal8Bit(argv[0]).toStdString())));
+  QApplication::setApplicationName(QString::fromStdString(velmora::platform::programFileTitle()));
   // The window hides in the tray: closing a message box while it is hidden
   // must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -1,5 +1,6 @@
 #include "spooler/win/ferrulin_window.h"
 
+#include "platform/program_path.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 #include "win/dpi_scaling.h"
@@ -233,11 +234,11 @@ void FerrulinWindow::addPrinterLine(const std::string& line) {
 }
 
 void FerrulinWindow::showMessage(const std::string& text) {
-  velmora::win::messageBox(window_, velmora::win::programFileTitle(), text, MB_OK);
+  velmora::win::messageBox(window_, velmora::platform::programFileTitle(), text, MB_OK);
 }
 
 void FerrulinWindow::showErrorBox(const std::string& message) {
-  showErrorBox(message, velmora::win::programFileTitle());
+  showErrorBox(message, velmora::platform::programFileTitle());
 }
 
 void FerrulinWindow::showErrorBox(const std::string& message, const std::string& caption) {

@@ -3,6 +3,7 @@
 // the printers of VelmoraLabelConfig.XML until "Exit Ferrulin" is chosen in
 // the tray menu, then releases every folder. "/MINIMIZED" (any case) starts
 // it in the tray.
+#include "platform/program_path.h"
 #include "spooler/win/ferrulin_exe.h"
 #include "win/message_box.h"
 
@@ -14,7 +15,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ferrulin.start();
     return ferrulin.run();
   } catch (const std::exception& error) {
-    velmora::win::messageBox(nullptr, velmora::win::programFileTitle(), error.what(),
+    velmora::win::messageBox(nullptr, velmora::platform::programFileTitle(), error.what(),
                              MB_OK | MB_ICONERROR);
     return 1;
   }

@@ -7,6 +7,7 @@
 #include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
+#include "platform/program_path.h"
 #include "spooler/delivered_job.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/win/ferrulin_exe.h"
@@ -256,7 +257,7 @@ TEST_F(FerrulinWindowTest, EveryCloseRequestIsRefusedWithItsMessage) {
   EXPECT_EQ(session, FALSE) << "log-off is refused too";
   ASSERT_EQ(answerer.boxes().size(), 3u);
   for (const test::ShownBox& box : answerer.boxes()) {
-    EXPECT_EQ(fromWide(box.title), velmora::win::programFileTitle());
+    EXPECT_EQ(fromWide(box.title), velmora::platform::programFileTitle());
     EXPECT_EQ(fromWide(box.text), kCloseRefusal);
   }
   EXPECT_TRUE(::IsWindow(window));
@@ -387,7 +388,7 @@ TEST_F(FerrulinWindowTest, MissingConfigurationShowsItsMessageAndEndsTheProgram)
   ASSERT_EQ(answerer.boxes().size(), 1u);
   EXPECT_EQ(fromWide(answerer.boxes()[0].text),
             "Configuration file not found. Please run Dovetack.exe");
-  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::win::programFileTitle());
+  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::platform::programFileTitle());
   EXPECT_EQ(statusMessages(ferrulin), Lines{"Loading Configuration"});
 }
 
@@ -397,7 +398,7 @@ TEST_F(FerrulinWindowTest, ErrorBoxesAreTitledWithTheProgramAndTheWatchersWithEr
   FerrulinExe ferrulin({"/MINIMIZED"});
   ferrulin.start();
   ASSERT_TRUE(pumpUntil([&] { return answerer.boxes().size() == 1; }));
-  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::win::programFileTitle());
+  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::platform::programFileTitle());
   EXPECT_FALSE(answerer.boxes()[0].text.empty());
   EXPECT_TRUE(::IsWindowVisible(ferrulin.window().handle())) << "the switch is ignored";
 
@@ -461,7 +462,7 @@ TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTh
   doubleClickRow(window.lbQ(), 0);
   ASSERT_EQ(answerer.boxes().size(), 1u);
   EXPECT_EQ(fromWide(answerer.boxes()[0].text), kDeliveredJobGoneMessage);
-  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::win::programFileTitle());
+  EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::platform::programFileTitle());
   EXPECT_EQ(window.mergedJobWindows().size(), 1u);
   EXPECT_EQ(window.mergedJobWindows()[0]->handle(), nullptr);
 }
