@@ -31,7 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   config::win::TfrmMain frmMain(instance, model);
   frmMain.endProgramOnClose();
   frmMain.create();
-  messages.SetOwner(frmMain.handle());
+  messages.setOwner(frmMain.handle());
   config::win::TAboutBox AboutBox(instance, velmora::platform::programFolder());
   AboutBox.create(frmMain.handle());
   frmMain.setAboutBox(&AboutBox);

@@ -12,7 +12,7 @@ namespace velmora::config::win {
 
 class MessageBoxes final : public UserMessages {
 public:
-  void SetOwner(HWND owner) { owner_ = owner; }
+  void setOwner(HWND owner) { owner_ = owner; }
 
   void showMessage(const std::string& text) override;
   // MessageBoxW has no details pane: the cause is not shown.
