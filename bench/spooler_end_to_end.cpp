@@ -12,7 +12,7 @@
 // oldest first); CPU time and context switches of 20 idle printers over 10
 // seconds; resident memory after start and after 1,000 jobs.
 #include "../tests/child_process.h"
-#include "../tests/spooler/configuration_fixture.h"
+#include "configuration_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "temp_dir.h"

@@ -12,10 +12,6 @@
 
 namespace velmora::test {
 
-inline void addConfigFields(formats::TVirtualTable& table) {
-  formats::addConfigurationFields(table);
-}
-
 // Appends one posted row; a nullopt leaves that field null.
 inline void appendRow(formats::TVirtualTable& table, const formats::Row& values) {
   table.Append();
@@ -55,7 +51,7 @@ inline std::size_t stressRowCount(int variant) {
 }
 
 inline void fillStressTable(formats::TVirtualTable& table, int variant) {
-  addConfigFields(table);
+  formats::addConfigurationFields(table);
   table.Open();
   for (std::size_t r = 0; r < stressRowCount(variant); ++r) {
     const std::string tag = std::to_string(variant) + "-" + std::to_string(r);

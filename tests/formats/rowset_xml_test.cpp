@@ -20,7 +20,6 @@
 namespace velmora::formats {
 namespace {
 
-using test::addConfigFields;
 using test::appendRow;
 using test::readBytes;
 using test::snapshot;
@@ -120,7 +119,7 @@ std::string textField(const std::string& name, int width, const std::string& ext
 class ConfigFile : public ::testing::Test {
 protected:
   // The spooler's table: starts with the eight fields, no persistent data.
-  ConfigFile() { addConfigFields(table); }
+  ConfigFile() { addConfigurationFields(table); }
 
   void fillExample(TVirtualTable& target) {
     target.Open();
@@ -159,7 +158,7 @@ TEST_F(ConfigFile, SavingAClosedTableWritesThe33LineFileAndLeavesItClosed) {
 
   // With persistent data a closed table's rows are saved too.
   TVirtualTable editor("tblConfig", voPersistentData);
-  addConfigFields(editor);
+  addConfigurationFields(editor);
   fillExample(editor);
   editor.Close();
   editor.SaveToXML(kConfigFile);
@@ -181,7 +180,7 @@ TEST_F(ConfigFile, SavingKeepsTheStateAndTheCurrentRow) {
 
 TEST_F(ConfigFile, ReadsTheExampleBackOpenOnItsFirstRow) {
   TVirtualTable editor("tblConfig", voPersistentData);
-  addConfigFields(editor);
+  addConfigurationFields(editor);
   fillExample(editor);
   const TableSnapshot expected = snapshot(editor);
 
@@ -357,7 +356,7 @@ TEST_F(ConfigFile, ContentThatIsNotXmlIsABrokenFile) {
     EXPECT_EQ(load(content), notXml);
     EXPECT_FALSE(table.Active());
     EXPECT_EQ(table.FieldCount(), 0u);
-    addConfigFields(table);
+    addConfigurationFields(table);
   }
   // These pass the format test and are then refused for want of a schema.
   EXPECT_EQ(load("<XML>"), "Invalid XML document") << "the letters xml in any case after <";
@@ -372,7 +371,7 @@ TEST_F(ConfigFile, AnXmlFileWithoutASchemaIsRefused) {
         "<xml><s:Schema id='RowsetSchema'></s:Schema><rs:data></rs:data></xml>",
         "<?xml version='1.0'?><config><printer name='PREP1'/></config>"}) {
     TVirtualTable editor("tblConfig", voPersistentData);
-    addConfigFields(editor);
+    addConfigurationFields(editor);
     fillExample(editor);
     EXPECT_EQ(load(content, editor), "Invalid XML document") << content;
     EXPECT_FALSE(editor.Active()) << content;
@@ -491,7 +490,7 @@ TEST_F(ConfigFile, SchemaErrorsLeaveTheTableClosedWithTheFieldsReadSoFar) {
   };
   for (const auto& c : cases) {
     TVirtualTable editor("tblConfig", voPersistentData);
-    addConfigFields(editor);
+    addConfigurationFields(editor);
     fillExample(editor);
     EXPECT_EQ(load(c.content, editor), c.message) << c.content;
     EXPECT_FALSE(editor.Active());
@@ -592,7 +591,7 @@ TEST_F(ConfigFile, OnlyAClosedPersistentTableIsClosedAgainAfterALoad) {
   for (const Case c : {Case{voPersistentData, false, false}, Case{voPersistentData, true, true},
                        Case{0, false, true}, Case{0, true, true}}) {
     TVirtualTable target("tblConfig", c.options);
-    addConfigFields(target);
+    addConfigurationFields(target);
     if (c.openBefore)
       target.Open();
     ASSERT_EQ(load(exampleFile(), target), "");

@@ -1,6 +1,7 @@
 #include "formats/virtual_table.h"
 
 #include "config_table_fixture.h"
+#include "error_message.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +11,15 @@
 namespace velmora::formats {
 namespace {
 
-using test::addConfigFields;
 using test::appendRow;
 
-std::string messageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EDatabaseError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
+constexpr auto messageOf = &test::messageOf<EDatabaseError>;
 
 // The configuration program's table with its defaults for a new row.
 class ConfigTable : public ::testing::Test {
 protected:
   ConfigTable() {
-    addConfigFields(table);
+    addConfigurationFields(table);
     table.AfterInsert = [](TVirtualTable& t) {
       EXPECT_EQ(t.State(), TDataSetState::dsInsert);
       t.FieldByName("LabelsText").SetAsString("Labels");

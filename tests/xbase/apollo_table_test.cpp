@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "dbf_bytes.h"
+#include "error_message.h"
 #include "temp_dir.h"
 #include "xbase/dbf_table.h"
 
@@ -19,14 +20,7 @@ using test::readBytes;
 using test::TempWorkDir;
 using test::writeBytes;
 
-std::string messageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EApolloError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
+constexpr auto messageOf = &test::messageOf<EApolloError>;
 
 void setUp(TApolloTable& table, std::string_view folder, std::string_view name) {
   table.SetTableType(TApolloTableType::ttSXNTX);
