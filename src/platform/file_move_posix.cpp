@@ -1,4 +1,4 @@
-// Moving and stamping files on POSIX. A move is renameat2 with
+// Moving files on POSIX. A move is renameat2 with
 // RENAME_NOREPLACE (or, where the file system lacks it, a hard link and the
 // removal of the old name, which also fails when the target exists). The
 // sharing rule is the one of removeFile: a read lease that the kernel refuses
@@ -31,22 +31,6 @@ bool heldOpenForWriting(const std::string& native) {
 }
 
 } // namespace
-
-FileStamp fileStamp(std::string_view path) {
-  struct stat info {};
-  if (::lstat(nativePath(path).c_str(), &info) != 0)
-    return {};
-  FileStamp stamp;
-  stamp.exists = true;
-  stamp.regular = S_ISREG(info.st_mode);
-  stamp.directory = S_ISDIR(info.st_mode);
-  stamp.volume = static_cast<std::uint64_t>(info.st_dev);
-  stamp.fileNumber = static_cast<std::uint64_t>(info.st_ino);
-  stamp.size = static_cast<std::uint64_t>(info.st_size);
-  stamp.lastWriteTime =
-      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-  return stamp;
-}
 
 MoveOutcome moveFileNoReplace(std::string_view from, std::string_view to) {
   const std::string source = nativePath(from);

@@ -79,7 +79,37 @@ bool fileExists(std::string_view path);      // a file, or a link to one
 bool directoryExists(std::string_view path); // a folder, or a link to one
 bool entryExists(std::string_view path);     // anything by that name
 
-// What the file system keeps about an entry (a link is followed). Times are
+// Which file stands under a name: the volume and the file's number on it.
+// A name that is removed and made anew, or given to another file, names
+// another FileId; a file that is renamed keeps its own.
+struct FileId {
+  std::uint64_t volume = 0;     // device (POSIX) or volume serial number (Windows)
+  std::uint64_t fileNumber = 0; // inode (POSIX) or file index (Windows)
+  auto operator<=>(const FileId&) const = default;
+};
+
+// What identifies a file as read: which file it is, of what kind, and which
+// version of it (its size and last-write time). A name whose stamp is equal
+// to the one taken when the file was read still holds that file, unchanged.
+// `regular` is true for a plain file only (not a folder, a link or a special
+// file), `directory` for a folder that is not a link; a link is not followed.
+struct FileStamp {
+  bool exists = false;
+  bool regular = false;
+  bool directory = false;
+  FileId id;
+  std::uint64_t size = 0;
+  std::int64_t lastWriteTime = 0; // nanoseconds since 1970
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the entry at `path`; all zero when it is missing. On Windows a
+// name Windows cannot open as a plain file (plain_file_name.h) has none.
+FileStamp fileStamp(std::string_view path);
+
+// What the file system keeps about an entry (a link is followed): what the
+// change watcher compares to tell that an entry changed, where FileStamp
+// tells which file a name holds. Times are
 // nanoseconds since 1970; creationTime is 0 where the file system keeps no
 // birth time; attributes are the platform's own (the mode bits on POSIX).
 // All zero or false when the entry is missing.

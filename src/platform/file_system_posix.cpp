@@ -220,6 +220,22 @@ bool entryExists(std::string_view path) {
   return ::lstat(nativePath(path).c_str(), &info) == 0;
 }
 
+FileStamp fileStamp(std::string_view path) {
+  struct stat info {};
+  if (::lstat(nativePath(path).c_str(), &info) != 0)
+    return {};
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.regular = S_ISREG(info.st_mode);
+  stamp.directory = S_ISDIR(info.st_mode);
+  stamp.id.volume = static_cast<std::uint64_t>(info.st_dev);
+  stamp.id.fileNumber = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.lastWriteTime =
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return stamp;
+}
+
 EntryInfo entryInfo(std::string_view path) {
   struct statx info {};
   if (::statx(AT_FDCWD, nativePath(path).c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)

@@ -186,6 +186,33 @@ bool entryExists(std::string_view path) {
   return attributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+FileStamp fileStamp(std::string_view path) {
+  if (notAPlainFileReason(path))
+    return {};
+  Win32Handle file(
+      ::CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file)
+    return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file.get(), &info))
+    return {};
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.regular =
+      (info.dwFileAttributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+  stamp.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  stamp.id.volume = info.dwVolumeSerialNumber;
+  stamp.id.fileNumber =
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp.lastWriteTime = unixNanoseconds(info.ftLastWriteTime);
+  return stamp;
+}
+
 EntryInfo entryInfo(std::string_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (notAPlainFileReason(path) ||

@@ -198,8 +198,7 @@ void SpoolerEngine::LoadConfiguration() {
     view_.clearPrinters();
     for (TLabelSpooler& record : labelSpoolers_)
       if (record.RMSpoolPrinter && record.claimedFolder.exists)
-        jobChoices_.insert_or_assign({record.claimedFolder.volume, record.claimedFolder.fileNumber},
-                                     std::move(record.jobs));
+        jobChoices_.insert_or_assign(record.claimedFolder.id, std::move(record.jobs));
     releasePrinters();
     labelSpoolers_.resize(rows.size());
     rows_ = std::move(rows);
@@ -281,7 +280,7 @@ void SpoolerEngine::loadRow(std::size_t i) {
   printer.ChangeNotifier().SetOnChanged([report](watch::TATFileNotification&) { report(); });
   printer.SetUseNotifier(true);
   const platform::FileStamp folder = platform::fileStamp(printer.PrinterName());
-  if (auto known = jobChoices_.extract({folder.volume, folder.fileNumber}))
+  if (auto known = jobChoices_.extract(folder.id))
     record.jobs = std::move(known.mapped());
   if (!claim(record)) {
     AddStatusMessage("Unable to activate " + printer.PrinterName());
@@ -294,7 +293,7 @@ bool SpoolerEngine::servedByThisProgram(TLabelSpooler& record) {
   // Two names for one folder (a link, another spelling the check let
   // through): the second would find the lock held by this very program.
   const platform::FileStamp folder = platform::fileStamp(record.RMSpoolPrinter->PrinterName());
-  return folder.exists && claimedFolders_.contains({folder.volume, folder.fileNumber});
+  return folder.exists && claimedFolders_.contains(folder.id);
 }
 
 bool SpoolerEngine::readDesign(TLabelSpooler& record) {
@@ -359,10 +358,9 @@ bool SpoolerEngine::claim(TLabelSpooler& record) {
   if (!printer.Active())
     return false;
   endRepeating(printer.PrinterName());
-  claimedFolders_.erase({record.claimedFolder.volume, record.claimedFolder.fileNumber});
+  claimedFolders_.erase(record.claimedFolder.id);
   record.claimedFolder = platform::fileStamp(printer.PrinterName());
-  claimedFolders_[{record.claimedFolder.volume, record.claimedFolder.fileNumber}] =
-      static_cast<std::size_t>(printer.PrinterNumber());
+  claimedFolders_[record.claimedFolder.id] = static_cast<std::size_t>(printer.PrinterNumber());
   record.standby = printer.lockHeldElsewhere();
   if (record.standby)
     AddStatusMessage("# Another program serves " + printer.PrinterName() +
@@ -376,8 +374,7 @@ bool SpoolerEngine::folderStillClaimed(TLabelSpooler& record) {
   TRMSpoolerObject& printer = *record.RMSpoolPrinter;
   const std::string& name = printer.PrinterName();
   const platform::FileStamp folder = platform::fileStamp(name);
-  if (!record.folderGone && folder.exists && folder.volume == record.claimedFolder.volume &&
-      folder.fileNumber == record.claimedFolder.fileNumber)
+  if (!record.folderGone && folder.exists && folder.id == record.claimedFolder.id)
     return true;
   if (!record.folderGone) {
     // Its lock table went with it and its watcher has ended: the claim is

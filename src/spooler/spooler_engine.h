@@ -194,15 +194,14 @@ private:
   formats::TVirtualTable tblConfig;
   watch::TATFileNotification notifierConfig_;
   std::vector<TLabelSpooler> labelSpoolers_;
-  // The folders claimed, by their identity (volume, file number): two rows
-  // naming one folder are told apart from another program's claim.
-  using FolderIdentity = std::pair<std::uint64_t, std::uint64_t>;
-  std::map<FolderIdentity, std::size_t> claimedFolders_;
+  // The folders claimed, by their FileId: two rows naming one folder are told
+  // apart from another program's claim.
+  std::map<platform::FileId, std::size_t> claimedFolders_;
   // What each source folder's JobChoice knew when a load let go of it (jobs
   // printed that cannot go, jobs put off, entries named already), by the
   // folder's identity: the load that claims the folder again takes it back,
   // so that a save never prints such a job twice.
-  std::map<FolderIdentity, JobChoice> jobChoices_;
+  std::map<platform::FileId, JobChoice> jobChoices_;
   DeliveredJobs deliveredJobs_;
   JobId lastJobId_ = 0;
   RepeatedLines repeatedLines_;
