@@ -239,6 +239,92 @@ else
 fi
 rm -rf "$data"
 
+echo "== End to end under Wine: FerrulinConsole.exe as a Windows service"
+# Wine's own service manager (services.exe, sc, net) runs the spooler as the
+# service VelmoraFerrulin for the demo data directory while hostsim.exe holds
+# LABEL1 and LABEL2: installed (and started) by FerrulinConsole.exe
+# --install-service, it claims PREP1 and delivers a job; "net stop" releases
+# PREP1 by the time it returns, "net start" claims it again; installing it
+# again is refused; --uninstall-service stops it and removes it, and sc no
+# longer knows it. The switches' exit codes for a missing data directory and
+# a service that is not installed are checked on the way.
+service_name=VelmoraFerrulin
+data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
+data_windows="Z:${data//\//\\}"
+e2e_pids=()
+service_state() { "$wine" sc query "$service_name" </dev/null 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $4}'; }
+prep1_is() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = "$1" ]; }
+console_code() { # <arguments...>: FerrulinConsole.exe's exit code
+  "$wine" "$console_exe" "$@" </dev/null >>"$data/service.log" 2>&1
+  echo $?
+}
+service_e2e() {
+  demo_data || return
+  hold LABEL1
+  hold LABEL2
+  local code
+  code=$(console_code --install-service "$data_windows\\Missing")
+  ((code == 3)) || fail "--install-service for a missing data directory gave exit code $code"
+  code=$(console_code --install-service "$data_windows")
+  if ((code != 0)) || [ "$(service_state)" != RUNNING ]; then
+    fail "--install-service gave exit code $code; the service is '$(service_state)'"
+    return
+  fi
+  if ! wait_until 30 prep1_is up; then
+    fail "the service did not claim PREP1"
+    return
+  fi
+  echo "installed and started: sc query says RUNNING and PREP1 is claimed"
+  deliver_first_job "the service"
+  grep -qs 'PREP1\\JOB0001.spl' "$data"/VelmoraLogs/Ferrulin-*.log ||
+    fail "the service's daily log does not name the job it took"
+
+  local start took
+  start=$(date +%s%N)
+  "$wine" net stop "$service_name" </dev/null >>"$data/service.log" 2>&1 ||
+    fail "net stop $service_name failed"
+  took=$((($(date +%s%N) - start) / 1000000))
+  if prep1_is down && [ "$(service_state)" = STOPPED ]; then
+    echo "net stop returned in $took ms (Wine's net.exe started included): STOPPED, PREP1 released"
+  else
+    fail "net stop left PREP1 claimed or the service '$(service_state)'"
+  fi
+  "$wine" net start "$service_name" </dev/null >>"$data/service.log" 2>&1 ||
+    fail "net start $service_name failed"
+  wait_until 30 prep1_is up || fail "the service did not claim PREP1 again after net start"
+  code=$(console_code --install-service "$data_windows")
+  ((code == 6)) || fail "installing the service a second time gave exit code $code"
+
+  code=$(console_code --uninstall-service)
+  if ((code != 0)); then
+    fail "--uninstall-service gave exit code $code"
+  elif ! prep1_is down; then
+    fail "--uninstall-service left PREP1 claimed"
+  elif "$wine" sc query "$service_name" </dev/null >/dev/null 2>&1; then
+    fail "sc query still finds the service after --uninstall-service"
+  else
+    echo "uninstalled: PREP1 released, and sc query no longer finds $service_name"
+  fi
+  code=$(console_code --uninstall-service)
+  ((code == 7)) || fail "--uninstall-service without the service gave exit code $code"
+}
+if [ -x "$hostsim_exe" ] && [ -x "$console_exe" ]; then
+  failures_before=${#failures[@]}
+  service_e2e
+  "$wine" "$console_exe" --uninstall-service </dev/null >/dev/null 2>&1 # after a failure
+  for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null
+  if ((${#failures[@]} > failures_before)); then
+    echo "--- FerrulinConsole.exe's switches and net's output:"
+    cat "$data/service.log" 2>/dev/null
+    echo "--- the service's daily log:"
+    cat "$data"/VelmoraLogs/Ferrulin-*.log 2>/dev/null
+  fi
+else
+  fail "hostsim.exe or FerrulinConsole.exe was not built"
+fi
+rm -rf "$data"
+
 echo "== End to end under Wine: Dovetack.exe's Save & Activate makes the spooler reload"
 # FerrulinConsole.exe serves the demo data directory; Dovetack.exe, started
 # there, is driven from outside (dovetack_driver.exe) to click "Save &
