@@ -331,6 +331,10 @@ int runFerrulinService(const char* directory) {
   } catch (const platform::ServiceError& failure) {
     printError(failure.what(), failure.cause());
     return serviceExitCode(failure);
+  } catch (const std::exception& failure) {
+    // Escaped the spooler itself; the SCM has been told (exit code 1).
+    printError(failure.what(), platform::causeOf(failure));
+    return kServiceFailed;
   }
 }
 
