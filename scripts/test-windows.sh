@@ -3,7 +3,9 @@
 # programs for 64-bit Windows with MinGW-w64 in build-win (or $1) and runs the
 # test programs under Wine, in a fresh Wine prefix in a temporary folder that
 # is removed afterwards. The tests without windows, Dovetack's window at 144 dpi
-# and Dovetack.exe end to end run on a virtual display (Xvfb) started here; the
+# and Dovetack.exe end to end run on a virtual display (Xvfb) started here, as
+# does FerrulinConsole.exe run as a Windows service by Wine's own service
+# manager (services.exe, sc, net); the
 # window tests (CTest label windows_desktop) and Ferrulin.exe end to end run
 # afterwards in Wine's virtual desktop on an Xvfb display of their own.
 #
@@ -14,8 +16,8 @@
 #
 # The build is packed (scripts/package-windows.sh: the zip and the NSIS
 # installer), and, last, in the virtual desktop after the window tests, the
-# installer is installed under Wine, the installed Ferrulin.exe is used, and
-# the installer is uninstalled.
+# installer is installed under Wine, the installed Ferrulin.exe is used, the
+# install is repeated with the service, and the installer is uninstalled.
 #
 # Ends with "test-windows: PASS" and exit code 0, or "test-windows: FAIL"
 # with what failed and exit code 1.
