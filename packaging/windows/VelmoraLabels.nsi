@@ -76,6 +76,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !include Sections.nsh
 
 Var DataDir
+Var ServiceChosen ; 1 while the service section is chosen (.onSelChange)
 
 ; The window class of Ferrulin.exe's main window and the command of its tray
 ; menu's "Exit Ferrulin" (src/spooler/win: FerrulinWindow, FerrulinTray).
@@ -198,14 +199,23 @@ Section /o "Run Ferrulin as a Windows service (no one needs to log in)" SecServi
   ${EndIf}
 SectionEnd
 
+; The one just chosen of the two wins: the other is unchosen.
 Function .onSelChange
   ${If} ${SectionIsSelected} ${SecService}
   ${AndIf} ${SectionIsSelected} ${SecStartup}
-    ${If} $0 == ${SecService}
-      !insertmacro UnselectSection ${SecStartup}
-    ${Else}
+    ${If} $ServiceChosen == 1
       !insertmacro UnselectSection ${SecService}
+    ${Else}
+      !insertmacro UnselectSection ${SecStartup}
     ${EndIf}
+  ${EndIf}
+  Call NoteServiceChoice
+FunctionEnd
+
+Function NoteServiceChoice
+  StrCpy $ServiceChosen 0
+  ${If} ${SectionIsSelected} ${SecService}
+    StrCpy $ServiceChosen 1
   ${EndIf}
 FunctionEnd
 
@@ -306,6 +316,7 @@ Function .onInit
     !insertmacro UnselectSection ${SecStartup}
     !insertmacro SelectSection ${SecService}
   ${EndIf}
+  Call NoteServiceChoice
   ${If} ${Silent}
     ${If} $DataDir == ""
       ; No /DATADIR, and no earlier install to take it from.
