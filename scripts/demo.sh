@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The label spooler on a ready-made demo data directory (demo-data/):
-#   - sets up the machine and builds,
+#   - sets up the machine and builds the programs it runs (not the tests:
+#     scripts/test.sh adds those in the same build folder),
 #   - makes the data directory with hostsim (RM's printer tables and folders),
 #     with the demo configuration (PREP1 -> LABEL1, PREP2 -> LABEL2, each the
 #     other's backup) and label design from demo/,
@@ -16,9 +17,9 @@ cd "$(dirname "$0")/.."
 once=false
 [ "${1:-}" = "--once" ] && once=true
 
-scripts/install-deps.sh
-echo "== building"
-scripts/build.sh build >/dev/null
+scripts/install-deps.sh --demo
+echo "== building the programs"
+scripts/build.sh --demo >/dev/null
 
 hostsim=build/tools/hostsim/hostsim
 data=$PWD/demo-data

@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and the demo need on a fresh
-# Debian 12 machine. Safe to run again: packages already present are skipped,
-# and the package lists are refreshed only when something is missing.
+# Installs what the build, the tests and the demo need on a fresh Debian 12
+# machine:
+#   scripts/install-deps.sh          everything (scripts/test.sh)
+#   scripts/install-deps.sh --demo   only what scripts/demo.sh builds and runs:
+#                                    the compiler, CMake, Ninja and Qt (the
+#                                    Ferrulin window)
+# Safe to run again: packages already present are skipped, and the package
+# lists are refreshed only when something is missing.
 set -euo pipefail
 
-packages=(
+demo_packages=(
   # build
   cmake ninja-build g++ pkg-config
+  # the Qt front ends
+  qt6-base-dev
+)
+packages=(
+  "${demo_packages[@]}"
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer ships with clang's runtime)
   clang libclang-rt-14-dev
   # an outside DBF implementation to cross-check our tables
   python3-dbf python3-dbfread
-  # the Qt front ends, their screenshots under a virtual display
-  qt6-base-dev xvfb xauth imagemagick
+  # the Qt windows' tests and screenshots under a virtual display
+  xvfb xauth imagemagick
   # the label preview: the condensed bold face that draws the printer's
   # scalable font, and the outside barcode decoder its tests read back with
   fonts-dejavu-extra zbar-tools
@@ -25,6 +35,10 @@ packages=(
   # Wine's own fonts (Tahoma, the font of the spooler's window)
   fonts-wine
 )
+
+if [ "${1:-}" = --demo ]; then
+  packages=("${demo_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

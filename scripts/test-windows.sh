@@ -3,7 +3,9 @@
 # programs for 64-bit Windows with MinGW-w64 in build-win (or $1) and runs the
 # test programs under Wine, in a fresh Wine prefix in a temporary folder that
 # is removed afterwards. The tests without windows, Dovetack's window at 144 dpi
-# and Dovetack.exe end to end run on a virtual display (Xvfb) started here; the
+# and Dovetack.exe end to end run on a virtual display (Xvfb) started here, as
+# does FerrulinConsole.exe run as a Windows service by Wine's own service
+# manager (services.exe, sc, net); the
 # window tests (CTest label windows_desktop) and Ferrulin.exe end to end run
 # afterwards in Wine's virtual desktop on an Xvfb display of their own.
 #
@@ -14,8 +16,8 @@
 #
 # The build is packed (scripts/package-windows.sh: the zip and the NSIS
 # installer), and, last, in the virtual desktop after the window tests, the
-# installer is installed under Wine, the installed Ferrulin.exe is used, and
-# the installer is uninstalled.
+# installer is installed under Wine, the installed Ferrulin.exe is used, the
+# install is repeated with the service, and the installer is uninstalled.
 #
 # Ends with "test-windows: PASS" and exit code 0, or "test-windows: FAIL"
 # with what failed and exit code 1.
@@ -233,6 +235,95 @@ if [ -x "$hostsim_exe" ] && [ -x "$console_exe" ]; then
   if ((${#failures[@]} > failures_before)); then
     echo "--- FerrulinConsole.exe output:"
     cat "$data/console.log" 2>/dev/null
+  fi
+else
+  fail "hostsim.exe or FerrulinConsole.exe was not built"
+fi
+rm -rf "$data"
+
+echo "== End to end under Wine: FerrulinConsole.exe as a Windows service"
+# Wine's own service manager (services.exe, sc, net) runs the spooler as the
+# service VelmoraFerrulin for the demo data directory while hostsim.exe holds
+# LABEL1 and LABEL2: installed (and started) by FerrulinConsole.exe
+# --install-service, it claims PREP1 and delivers a job; "net stop" releases
+# PREP1 by the time it returns, "net start" claims it again; installing it
+# again is refused; --uninstall-service stops it and removes it, and sc no
+# longer knows it. The switches' exit codes for a missing data directory and
+# a service that is not installed are checked on the way.
+service_name=VelmoraFerrulin
+data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
+data_windows="Z:${data//\//\\}"
+e2e_pids=()
+service_state() { "$wine" sc query "$service_name" </dev/null 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $4}'; }
+prep1_is() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = "$1" ]; }
+console_code() { # <arguments...>: FerrulinConsole.exe's exit code
+  "$wine" "$console_exe" "$@" </dev/null >>"$data/service.log" 2>&1
+  echo $?
+}
+service_e2e() {
+  demo_data || return
+  hold LABEL1
+  hold LABEL2
+  local code
+  code=$(console_code --install-service "$data_windows\\Missing")
+  ((code == 3)) || fail "--install-service for a missing data directory gave exit code $code"
+  code=$(console_code --install-service "$data_windows")
+  if ((code != 0)) || [ "$(service_state)" != RUNNING ]; then
+    fail "--install-service gave exit code $code; the service is '$(service_state)'"
+    return
+  fi
+  if ! wait_until 30 prep1_is up; then
+    fail "the service did not claim PREP1"
+    return
+  fi
+  echo "installed and started: sc query says RUNNING and PREP1 is claimed"
+  deliver_first_job "the service"
+  grep -qs 'PREP1\\JOB0001.spl' "$data"/VelmoraLogs/Ferrulin-*.log ||
+    fail "the service's daily log does not name the job it took"
+
+  local start took
+  start=$(date +%s%N)
+  "$wine" net stop "$service_name" </dev/null >>"$data/service.log" 2>&1 ||
+    fail "net stop $service_name failed"
+  took=$((($(date +%s%N) - start) / 1000000))
+  # The spooler promises a second; Wine's net.exe starting and waiting for
+  # the service manager comes on top, hence the generous bound.
+  ((took <= 10000)) || fail "net stop took $took ms"
+  if prep1_is down && [ "$(service_state)" = STOPPED ]; then
+    echo "net stop returned in $took ms (Wine's net.exe started included): STOPPED, PREP1 released"
+  else
+    fail "net stop left PREP1 claimed or the service '$(service_state)'"
+  fi
+  "$wine" net start "$service_name" </dev/null >>"$data/service.log" 2>&1 ||
+    fail "net start $service_name failed"
+  wait_until 30 prep1_is up || fail "the service did not claim PREP1 again after net start"
+  code=$(console_code --install-service "$data_windows")
+  ((code == 6)) || fail "installing the service a second time gave exit code $code"
+
+  code=$(console_code --uninstall-service)
+  if ((code != 0)); then
+    fail "--uninstall-service gave exit code $code"
+  elif ! prep1_is down; then
+    fail "--uninstall-service left PREP1 claimed"
+  elif "$wine" sc query "$service_name" </dev/null >/dev/null 2>&1; then
+    fail "sc query still finds the service after --uninstall-service"
+  else
+    echo "uninstalled: PREP1 released, and sc query no longer finds $service_name"
+  fi
+  code=$(console_code --uninstall-service)
+  ((code == 7)) || fail "--uninstall-service without the service gave exit code $code"
+}
+if [ -x "$hostsim_exe" ] && [ -x "$console_exe" ]; then
+  failures_before=${#failures[@]}
+  service_e2e
+  "$wine" "$console_exe" --uninstall-service </dev/null >/dev/null 2>&1 # after a failure
+  for pid in "${e2e_pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null
+  if ((${#failures[@]} > failures_before)); then
+    echo "--- FerrulinConsole.exe's switches and net's output:"
+    cat "$data/service.log" 2>/dev/null
+    echo "--- the service's daily log:"
+    cat "$data"/VelmoraLogs/Ferrulin-*.log 2>/dev/null
   fi
 else
   fail "hostsim.exe or FerrulinConsole.exe was not built"
@@ -513,7 +604,7 @@ echo "== The installer under Wine: install, a job through the installed Ferrulin
 # shortcuts and the Add/Remove Programs entry are gone, and the data
 # directory is as it was before the install but for the delivered job.
 installer_test() {
-  local version name stage setup install_windows install menu startup_folder uninstall_key
+  local version name stage setup install_windows install install_parent menu startup_folder uninstall_key
   version=$(sed -n 's/^version=//p' "$build/windows-package.txt")
   name=VelmoraLabels-$version-win64
   stage=$build/package/$name
@@ -525,8 +616,11 @@ installer_test() {
   data="$work/RM Data"
   data_windows="Z:${data//\//\\}"
   logs=$work
-  install_windows='C:\Program Files\Velmora Labels'
-  install=$WINEPREFIX/drive_c/Program\ Files/Velmora\ Labels
+  # A program folder inside a folder the install makes too, which the
+  # uninstall removes as well.
+  install_windows='C:\Program Files\Velmora\Labels'
+  install_parent=$WINEPREFIX/drive_c/Program\ Files/Velmora
+  install=$install_parent/Labels
   menu=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs
   startup_folder=$menu/StartUp
   menu=$menu/Velmora\ Labels
@@ -557,17 +651,40 @@ installer_test() {
       "Z:${setup//\//\\}" "$1" "$install_windows" >"$work/install.bat"
     "$wine" cmd /c "Z:${work//\//\\}\\install.bat" </dev/null >>"$work/setup.log" 2>&1
   }
-  silent_install "/DATADIR=\"$data_windows\\Missing\""
-  local code=$?
-  if [ "$code" -ne 2 ] || [ -e "$install" ]; then
-    fail "a silent install for a missing data directory gave exit code $code"
-  fi
-  if ! silent_install "/DATADIR=\"$data_windows\""; then
+  # /DATADIR that installs nothing: each option and its exit code (3 the
+  # folder does not exist, 4 the option is wrong or missing), in both
+  # quotings: the value quoted, and the whole argument quoted as deployment
+  # tools quote one.
+  local option expected code
+  while IFS='|' read -r option expected; do
+    silent_install "$option"
+    code=$?
+    if [ "$code" -ne "$expected" ] || [ -e "$install_parent" ]; then
+      fail "a silent install with $option gave exit code $code, not $expected"
+    fi
+  done <<EOF_OPTIONS
+/DATADIR="$data_windows\\Missing"|3
+"/DATADIR=$data_windows\\Missing"|3
+|4
+/DATADIR=|4
+/DATADIR="RM Data"|4
+"/DATADIR=$data_windows|4
+EOF_OPTIONS
+  if ! silent_install "\"/DATADIR=$data_windows\""; then
     fail "the silent install failed"
     cat "$work/setup.log"
     return
   fi
   files() { find "$1" -mindepth 1 -printf '%P\n' | sort; }
+  # No copy of the uninstaller (NSIS names it Au_.exe, in the temporary
+  # folder) runs in this Wine prefix.
+  no_uninstaller_copy() {
+    local pid
+    for pid in $(pgrep -f 'u_\.exe'); do
+      tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 1
+    done
+    return 0
+  }
   if diff <({ files "$stage"; echo Uninstall.exe; } | sort) <(files "$install") >/dev/null &&
     (cd "$stage" && for f in *; do cmp -s "$f" "$install/$f" || exit 1; done); then
     echo "installed: $(files "$install" | tr '\n' ' ')"
@@ -636,6 +753,26 @@ installer_test() {
   if [ "$code" -ne 2 ]; then
     fail "an install while Ferrulin.exe runs gave exit code $code"
   fi
+  # Nor is the program removed under a running Ferrulin.exe: a silent
+  # uninstall refuses. Run in place (_?=, the form that waits and reports),
+  # it exits with 2; run plainly it hands over to a copy of itself, which
+  # refuses the same way. Either way everything stays and Ferrulin.exe
+  # still serves PREP1.
+  local uninstaller="$install_windows\\Uninstall.exe"
+  printf '@"%s" /S _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$uninstaller" "$install_windows" \
+    >"$work/uninstall.bat"
+  "$wine" cmd /c "Z:${work//\//\\}\\uninstall.bat" </dev/null >>"$work/uninstall.log" 2>&1
+  code=$?
+  [ "$code" -eq 2 ] || fail "an uninstall in place while Ferrulin.exe runs gave exit code $code"
+  "$wine" "$uninstaller" /S </dev/null >>"$work/uninstall.log" 2>&1
+  wait_until 60 no_uninstaller_copy || fail "the uninstaller's copy did not end"
+  if [ "$(files "$install")" = "$({ files "$stage"; echo Uninstall.exe; } | sort)" ] &&
+    [ -e "$menu/Ferrulin.lnk" ] &&
+    "$wine" reg query "$uninstall_key" >/dev/null 2>&1 && probe_up; then
+    echo "uninstall refused while Ferrulin.exe runs (exit code 2 in place); it still serves PREP1"
+  else
+    fail "an uninstall while Ferrulin.exe runs removed something or ended it"
+  fi
   "$wine" "$remote_exe" exit >/dev/null </dev/null
   if ! wait "$ferrulin"; then
     fail "the installed Ferrulin.exe did not end cleanly after \"Exit Ferrulin\""
@@ -643,6 +780,20 @@ installer_test() {
     fail "the installed Ferrulin.exe ended without giving up PREP1"
   else
     echo "\"Exit Ferrulin\" ended the installed Ferrulin.exe and PREP1 is released"
+  fi
+  # Installed again with /SERVICE (the data directory kept): the service
+  # runs from the program folder and claims PREP1, with no Startup shortcut
+  # beside it; the uninstall below stops it and removes it.
+  if ! silent_install /SERVICE; then
+    fail "the install with /SERVICE failed"
+  elif [ "$("$wine" sc query VelmoraFerrulin </dev/null 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $4}')" != RUNNING ]; then
+    fail "the install with /SERVICE left no running service VelmoraFerrulin"
+  elif ! wait_until 30 probe_up; then
+    fail "the service the installer started did not claim PREP1"
+  elif [ -e "$startup_folder/Ferrulin.lnk" ]; then
+    fail "the install with /SERVICE made the Startup shortcut too"
+  else
+    echo "installed with /SERVICE: the service runs and claims PREP1, and no Startup shortcut"
   fi
   for printer in LABEL1 LABEL2; do
     kill -INT "${holders[$printer]}"
@@ -657,10 +808,18 @@ installer_test() {
   else
     fail "the program folder is still there after the uninstall: $(ls "$install")"
   fi
+  [ -e "$install_parent" ] && fail "the folder the install made above the program folder is left"
   if [ -e "$menu" ] || [ -e "$startup_folder/Ferrulin.lnk" ]; then
     fail "shortcuts are left after the uninstall"
   fi
   ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the Add/Remove Programs entry is left"
+  if "$wine" sc query VelmoraFerrulin </dev/null >/dev/null 2>&1; then
+    fail "the service is left after the uninstall"
+  elif probe_up; then
+    fail "PREP1 is still claimed after the uninstall"
+  else
+    echo "the uninstall stopped and removed the service: PREP1 released"
+  fi
 
   if ! compgen -G "$data/VelmoraLogs/Ferrulin-*.log" >/dev/null; then
     fail "the spooler's daily log is not in the data directory after the uninstall"

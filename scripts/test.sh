@@ -19,7 +19,9 @@ run_ctest() {
 }
 
 echo "== build and test"
-scripts/build.sh build -DVELMORA_WERROR=ON
+# The folder and flags of scripts/demo.sh, with the tests and benchmarks: what
+# the demo built is reused.
+scripts/build.sh build
 run_ctest build
 
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -4,11 +4,14 @@
 #include "platform/file_system.h"
 #include "platform/random_access_file.h"
 #include "platform/single_instance.h"
+#include "platform/windows_service.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +68,26 @@ int run(const std::vector<std::string>& args) {
     std::cout << (guard ? "held" : "refused") << std::endl;
     waitForInput();
     std::_Exit(0); // ends without giving anything up itself
+  }
+  if (mode == "serve-as-service" && args.size() == 3) {
+    const std::string& marker = args[2];
+    std::mutex mutex;
+    std::condition_variable stopped;
+    bool stopAsked = false; // guarded by mutex
+    return platform::runAsService(
+        args[1],
+        [&] {
+          platform::writeWholeFile(marker, "running\n");
+          std::unique_lock lock(mutex);
+          stopped.wait(lock, [&] { return stopAsked; });
+          platform::writeWholeFile(marker, "running\nstopped\n");
+          return 0;
+        },
+        [&] {
+          std::lock_guard lock(mutex);
+          stopAsked = true;
+          stopped.notify_all();
+        });
   }
   std::cout << "error: unknown helper mode" << std::endl;
   return 2;

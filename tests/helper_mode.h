@@ -20,6 +20,12 @@
 //   hold-single-instance <name>         takes the single-instance guard,
 //                                       prints "held" (or "refused"), waits,
 //                                       then ends without releasing it
+//   serve-as-service <name> <marker>    runs under the service control
+//                                       manager as the service <name> (only
+//                                       the SCM starts this mode): writes
+//                                       "running" into the marker file, and
+//                                       "stopped" beneath it when the SCM
+//                                       stops the service
 //
 // "Waits" means until a line arrives on standard input or it is closed. A
 // mode that cannot open its file prints "error: <message>" and exits with 2.

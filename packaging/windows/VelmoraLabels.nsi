@@ -7,14 +7,27 @@
 ; It asks for RM's data directory, installs the programs into Program Files,
 ; adds Start-menu shortcuts that start them in the data directory (their
 ; working directory), offers a shortcut in the Startup folder that starts
-; Ferrulin in the notification area ("/MINIMIZED"), and registers its
-; uninstaller with Add/Remove Programs. It writes nothing into the data
+; Ferrulin in the notification area ("/MINIMIZED") or, instead, Ferrulin as
+; the Windows service VelmoraFerrulin (FerrulinConsole.exe --install-service),
+; and registers its uninstaller with Add/Remove Programs. It writes nothing into the data
 ; directory; the uninstaller removes only what the installer made.
 ;
+;
 ; Silent install (the data directory must exist; /D comes last, unquoted):
-;   VelmoraLabels-1.0.0-win64-setup.exe /S /DATADIR="C:\RM Data" [/NOSTARTUP] [/D=C:\Program Files\Velmora Labels]
-; Exit code 0 when installed, 2 when the data directory is missing or wrong.
-; Silent uninstall: "C:\Program Files\Velmora Labels\Uninstall.exe" /S
+;   VelmoraLabels-1.0.0-win64-setup.exe /S /DATADIR="C:\RM Data" [/NOSTARTUP | /SERVICE] [/D=C:\Program Files\Velmora Labels]
+; ("/DATADIR=C:\RM Data", the whole argument quoted, is taken too.) Exit
+; codes: 0 installed, 2 stopped (a program file in use: Ferrulin runs),
+; 3 the data directory does not exist, 4 /DATADIR is wrong (empty, not a full
+; path, a stray quote) or missing where no earlier install names one, 5
+; installed but the service did not install or start.
+;
+; Silent uninstall: "C:\Program Files\Velmora Labels\Uninstall.exe" /S. It
+; hands the work to a copy of itself in the temporary folder and returns 0 at
+; once (so that it can remove its own file); with _?=<program folder> last it
+; works in place and its exit code says how it went: 0 removed (all but
+; Uninstall.exe itself), 2 refused because Ferrulin runs (nothing removed).
+; Run interactively while Ferrulin runs, it offers to end Ferrulin through
+; its own "Exit Ferrulin".
 
 Unicode true
 Target amd64-unicode
@@ -63,6 +76,12 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !include Sections.nsh
 
 Var DataDir
+Var ServiceChosen ; 1 while the service section is chosen (.onSelChange)
+
+; The window class of Ferrulin.exe's main window and the command of its tray
+; menu's "Exit Ferrulin" (src/spooler/win: FerrulinWindow, FerrulinTray).
+!define FERRULIN_WINDOW_CLASS "VelmoraFerrulinWindow"
+!define FERRULIN_EXIT_COMMAND 1001
 
 !define MUI_ABORTWARNING
 !define MUI_ICON "${ICON}"
@@ -106,6 +125,19 @@ Var DataDir
 
 Section "Ferrulin and Dovetack (required)" SecPrograms
   SectionIn RO
+  ; An earlier install's service is stopped (its folders released) and
+  ; removed, so that its program file can be replaced; the service section
+  ; installs it again when it is chosen this time.
+  ${If} ${FileExists} "$INSTDIR\FerrulinConsole.exe"
+    ExecWait '"$INSTDIR\FerrulinConsole.exe" --uninstall-service' $0
+  ${EndIf}
+  ; The outermost folder of the program folder that this install makes, if
+  ; any: the uninstaller removes it too when it is empty. An upgrade into the
+  ; same folder makes none and keeps what the first install noted.
+  Call FirstMissingFolder
+  ${If} $R0 != ""
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "CreatedFolder" "$R0"
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${FILES}\Ferrulin.exe"
 !ifdef HAVE_DOVETACK
@@ -148,6 +180,8 @@ Section "Ferrulin and Dovetack (required)" SecPrograms
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
+; One spooler for the data directory: at log-on (the Startup shortcut) or
+; as a service, never both (.onSelChange).
 Section "Start Ferrulin when a user logs in" SecStartup
   SetOutPath "$DataDir"
   CreateShortcut "$SMSTARTUP\Ferrulin.lnk" "$INSTDIR\Ferrulin.exe" "/MINIMIZED" \
@@ -155,14 +189,119 @@ Section "Start Ferrulin when a user logs in" SecStartup
   SetOutPath "$INSTDIR"
 SectionEnd
 
+Section /o "Run Ferrulin as a Windows service (no one needs to log in)" SecService
+  ExecWait '"$INSTDIR\FerrulinConsole.exe" --install-service "$DataDir"' $0
+  ${If} $0 != 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION \
+      "The service VelmoraFerrulin did not install or start (FerrulinConsole exit code $0). The programs are installed; its daily log in $\"$DataDir\VelmoraLogs$\" says more." \
+      /SD IDOK
+    SetErrorLevel 5
+  ${EndIf}
+SectionEnd
+
+; The one just chosen of the two wins: the other is unchosen.
+Function .onSelChange
+  ${If} ${SectionIsSelected} ${SecService}
+  ${AndIf} ${SectionIsSelected} ${SecStartup}
+    ${If} $ServiceChosen == 1
+      !insertmacro UnselectSection ${SecService}
+    ${Else}
+      !insertmacro UnselectSection ${SecStartup}
+    ${EndIf}
+  ${EndIf}
+  Call NoteServiceChoice
+FunctionEnd
+
+Function NoteServiceChoice
+  StrCpy $ServiceChosen 0
+  ${If} ${SectionIsSelected} ${SecService}
+    StrCpy $ServiceChosen 1
+  ${EndIf}
+FunctionEnd
+
+; $R0: the outermost folder of $INSTDIR that does not exist yet, or "".
+Function FirstMissingFolder
+  StrCpy $R0 ""
+  StrCpy $R1 $INSTDIR
+  ${DoUntil} $R1 == ""
+    ${If} ${FileExists} "$R1\*.*"
+      ${Break}
+    ${EndIf}
+    StrCpy $R0 $R1
+    ${GetParent} $R1 $R1
+  ${Loop}
+FunctionEnd
+
+; The /DATADIR option of the command line $R0, in either quoting:
+; /DATADIR="C:\RM Data" (the value quoted) or "/DATADIR=C:\RM Data" (the whole
+; argument, as deployment tools quote one). $R1 its value; $R2 "absent",
+; "bad" (empty, not a full path, a quote left over) or "" when it is sound.
+Function DataDirOption
+  StrCpy $R2 ""
+  ClearErrors
+  ${GetOptions} $R0 "/DATADIR=" $R1
+  ${If} ${Errors}
+    ; The whole argument quoted: from '"/DATADIR=' to the next quote.
+    StrLen $R3 $R0
+    StrCpy $R4 0
+    StrCpy $R2 "absent"
+    ${DoWhile} $R4 < $R3
+      StrCpy $R5 $R0 10 $R4
+      ${If} $R5 == '"/DATADIR='
+        IntOp $R4 $R4 + 10
+        StrCpy $R1 $R0 "" $R4
+        StrCpy $R2 "bad" ; until its closing quote is found
+        StrLen $R3 $R1
+        StrCpy $R4 0
+        ${DoWhile} $R4 < $R3
+          StrCpy $R5 $R1 1 $R4
+          ${If} $R5 == '"'
+            StrCpy $R1 $R1 $R4
+            StrCpy $R2 ""
+            ${Break}
+          ${EndIf}
+          IntOp $R4 $R4 + 1
+        ${Loop}
+        ${Break}
+      ${EndIf}
+      IntOp $R4 $R4 + 1
+    ${Loop}
+    ${If} $R2 != ""
+      Return
+    ${EndIf}
+  ${EndIf}
+  ; A full path: a drive ("C:\...") or a share ("\\server\...").
+  StrCpy $R3 $R1 2 1
+  StrCpy $R4 $R1 2
+  ${If} $R3 != ":\"
+  ${AndIf} $R4 != "\\"
+    StrCpy $R2 "bad"
+  ${EndIf}
+  ; No quote inside (a value quoted twice, or an unbalanced quote).
+  StrLen $R3 $R1
+  StrCpy $R4 0
+  ${DoWhile} $R4 < $R3
+    StrCpy $R5 $R1 1 $R4
+    ${If} $R5 == '"'
+      StrCpy $R2 "bad"
+    ${EndIf}
+    IntOp $R4 $R4 + 1
+  ${Loop}
+FunctionEnd
+
 Function .onInit
   ; Shortcuts for every user of the machine, as the programs are.
   SetShellVarContext all
   ReadRegStr $DataDir HKLM "${UNINSTALL_KEY}" "DataDirectory"
   ${GetParameters} $R0
-  ClearErrors
-  ${GetOptions} $R0 "/DATADIR=" $R1
-  ${IfNot} ${Errors}
+  Call DataDirOption
+  ${If} $R2 == "bad"
+  ${AndIf} ${Silent}
+    ; A silent install cannot ask: the option must name a folder in full.
+    SetErrorLevel 4
+    Quit
+  ${EndIf}
+  ${If} $R2 != "absent"
     StrCpy $DataDir $R1
   ${EndIf}
   !insertmacro TrimBackslash $DataDir
@@ -171,11 +310,22 @@ Function .onInit
   ${IfNot} ${Errors}
     !insertmacro UnselectSection ${SecStartup}
   ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/SERVICE" $R1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecStartup}
+    !insertmacro SelectSection ${SecService}
+  ${EndIf}
+  Call NoteServiceChoice
   ${If} ${Silent}
     ${If} $DataDir == ""
-    ${OrIfNot} ${FileExists} "$DataDir\*.*"
+      ; No /DATADIR, and no earlier install to take it from.
+      SetErrorLevel 4
+      Quit
+    ${EndIf}
+    ${IfNot} ${FileExists} "$DataDir\*.*"
       ; A silent install cannot ask: it needs an existing data directory.
-      SetErrorLevel 2
+      SetErrorLevel 3
       Quit
     ${EndIf}
   ${EndIf}
@@ -197,11 +347,46 @@ FunctionEnd
 
 Function un.onInit
   SetShellVarContext all
+  ; Ferrulin's files cannot go while it runs, and a half-removed program must
+  ; not go on serving: a silent uninstall refuses, an interactive one offers
+  ; to end Ferrulin the way its own "Exit Ferrulin" does (every folder
+  ; released), for every running Ferrulin.
+  FindWindow $0 "${FERRULIN_WINDOW_CLASS}"
+  ${If} $0 != 0
+    ${If} ${Silent}
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    MessageBox MB_YESNO|MB_ICONQUESTION \
+      "Ferrulin is running. It has to end before ${PRODUCT} can be removed; its label printers stop being served until it runs again.$\r$\n$\r$\nEnd Ferrulin now?" \
+      IDYES endFerrulin
+    SetErrorLevel 2
+    Quit
+  endFerrulin:
+    StrCpy $1 0 ; tenths of a second waited
+    ${DoUntil} $0 == 0
+      ${If} $1 >= 100
+        ${Break}
+      ${EndIf}
+      SendMessage $0 ${WM_COMMAND} ${FERRULIN_EXIT_COMMAND} 0 /TIMEOUT=2000
+      Sleep 100 ; Ferrulin releases its folders and ends; nothing to wait on here
+      IntOp $1 $1 + 1
+      FindWindow $0 "${FERRULIN_WINDOW_CLASS}"
+    ${Loop}
+    ${If} $0 != 0
+      MessageBox MB_OK|MB_ICONSTOP "Ferrulin did not end. Choose $\"Exit Ferrulin$\" in its menu, then remove ${PRODUCT} again."
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 ; Removes what the installer made, file by file; a folder goes only when it
 ; is empty. RM's data directory is never touched.
 Section "Uninstall"
+  ; The service, when there is one: stopped (its folders released) and
+  ; removed before its program file goes.
+  ExecWait '"$INSTDIR\FerrulinConsole.exe" --uninstall-service' $0
   Delete "$SMSTARTUP\Ferrulin.lnk"
   Delete "${MENU_FOLDER}\Ferrulin.lnk"
   Delete "${MENU_FOLDER}\Dovetack.lnk"
@@ -217,6 +402,20 @@ Section "Uninstall"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
+  ; The folders above it that the install made, each when it is empty.
+  ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "CreatedFolder"
+  ${If} $R0 != ""
+    StrLen $R2 $R0
+    StrCpy $R1 $INSTDIR
+    ${Do}
+      ${GetParent} $R1 $R1
+      StrLen $R3 $R1
+      ${If} $R3 < $R2
+        ${Break}
+      ${EndIf}
+      RMDir $R1
+    ${Loop}
+  ${EndIf}
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -10,19 +10,28 @@
 // into the folder of its source printer, when the configuration file names
 // that printer (where a running spooler takes it), and ends; exit code 1 when
 // a job stays held or a folder of held jobs cannot be read.
+// On Windows --install-service registers it as the service VelmoraFerrulin
+// and starts it, --uninstall-service stops and removes it, and
+// --run-as-service is what the service control manager starts: the same
+// spooler, with no window, writing only its daily log (the exit codes of the
+// three are ServiceExitCode below, and in --help).
 #include "formats/configuration_file.h"
 #include "platform/file_system.h"
 #include "platform/main_loop.h"
 #include "platform/termination_signal.h"
+#include "platform/windows_service.h"
 #include "spooler/held_jobs.h"
 #include "spooler/logging_view.h"
 #include "spooler/spooler_engine.h"
 #include "spooler/status_timestamp.h"
 
+#include <atomic>
 #include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
 namespace velmora::spooler::console {
 namespace {
@@ -80,11 +89,53 @@ private:
   int exitCode_ = 0;
 };
 
+// ---- the Windows service
+
+constexpr const char* kInstallServiceSwitch = "--install-service";
+constexpr const char* kUninstallServiceSwitch = "--uninstall-service";
+// What the service control manager starts: FerrulinConsole.exe
+// --run-as-service <data directory>.
+constexpr const char* kRunAsServiceSwitch = "--run-as-service";
+constexpr const char* kServiceName = "VelmoraFerrulin";
+constexpr const char* kServiceDisplayName = "Ferrulin label spooler (Velmora Labels)";
+// How long starting or stopping the service may take before it counts as
+// failed: the spooler itself takes a second at most.
+constexpr std::chrono::seconds kServiceStateTimeout{30};
+// How often a service without a configuration file looks for it again.
+constexpr std::chrono::seconds kConfigurationCheckPeriod{3};
+
+// The exit codes of the service switches.
+enum ServiceExitCode : int {
+  kServiceDone = 0,
+  kServiceBadArguments = 2,
+  kServiceNoDataDirectory = 3,
+  kServiceNotOnWindows = 4,
+  kServiceNotAdministrator = 5,
+  kServiceAlreadyInstalled = 6,
+  kServiceNotInstalled = 7,
+  kServiceFailed = 8,
+};
+
+void serviceUsage(std::ostream& out) {
+  out << "--install-service (Windows only) registers the spooler as the\n"
+         "service VelmoraFerrulin for DATA_DIRECTORY (or the working directory),\n"
+         "started with Windows under the LocalSystem account without anyone logged on,\n"
+         "and starts it; it writes its lines only to the daily log, and waits for the\n"
+         "configuration file when there is none yet. Stopping it (net stop\n"
+         "VelmoraFerrulin, or the end of Windows) releases every folder within a\n"
+         "second. --uninstall-service stops it and removes it. Both need an\n"
+         "administrator. Exit codes: 0 done, 2 wrong arguments, 3 no such data\n"
+         "directory, 4 not on Windows, 5 not an administrator (access denied), 6 the\n"
+         "service is installed already, 7 the service is not installed, 8 the service\n"
+         "manager failed or the service did not start.\n";
+}
+
 constexpr const char* kSendBackSwitch = "--send-held-jobs-back";
 
 int usage(std::ostream& out, int code) {
   out << "usage: FerrulinConsole [DATA_DIRECTORY]\n"
          "       FerrulinConsole --send-held-jobs-back [DATA_DIRECTORY]\n"
+         "       FerrulinConsole --install-service [DATA_DIRECTORY] | --uninstall-service\n"
          "Serves the label printers of VelmoraLabelConfig.XML in RM's data directory\n"
          "(the working directory, or DATA_DIRECTORY): claims each source printer's\n"
          "folder, merges every job with the printer's label design and delivers it to\n"
@@ -102,6 +153,7 @@ int usage(std::ostream& out, int code) {
          "every held job went back (or none was held), 1 when a job stays held, a\n"
          "folder of VelmoraHeldJobs cannot be read or the configuration file is\n"
          "missing; a file there that is not a job stays and does not count.\n";
+  serviceUsage(out);
   return code;
 }
 
@@ -151,8 +203,162 @@ int sendHeldJobsBack(platform::PlainMainLoop& loop, SpoolerView& view) {
   return report.nothingStaysHeld() ? 0 : 1;
 }
 
+// ---- the Windows service's switches
+
+int serviceExitCode(const platform::ServiceError& error) {
+  switch (error.reason()) {
+  case platform::ServiceErrorReason::NotOnThisSystem:
+    return kServiceNotOnWindows;
+  case platform::ServiceErrorReason::NotAdministrator:
+    return kServiceNotAdministrator;
+  case platform::ServiceErrorReason::AlreadyInstalled:
+    return kServiceAlreadyInstalled;
+  case platform::ServiceErrorReason::NotInstalled:
+    return kServiceNotInstalled;
+  case platform::ServiceErrorReason::NotUnderServiceManager:
+    return kServiceBadArguments;
+  case platform::ServiceErrorReason::Failed:
+    break;
+  }
+  return kServiceFailed;
+}
+
+// The folder as the service's command line names it: in full, in UTF-8.
+std::string utf8Path(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// --install-service [DATA_DIRECTORY]: registers the service for the folder
+// and starts it.
+int installFerrulinService(const char* directoryArgument) {
+  std::error_code error;
+  std::filesystem::path directory = directoryArgument ? std::filesystem::path(directoryArgument)
+                                                      : std::filesystem::current_path(error);
+  if (!error)
+    directory = std::filesystem::absolute(directory, error);
+  if (error || !std::filesystem::is_directory(directory, error)) {
+    std::cerr << (directoryArgument ? directoryArgument : ".")
+              << ": no such folder; name RM's data directory, the folder with RMSpool.DBF"
+              << std::endl;
+    return kServiceNoDataDirectory;
+  }
+  const std::string folder = utf8Path(directory);
+  try {
+    platform::installService({kServiceName,
+                              kServiceDisplayName,
+                              "Velmora's label spooler for RM: serves the label printers of " +
+                                  std::string(formats::kConfigurationFile) + " in " + folder +
+                                  ". Its lines go to the daily log in VelmoraLogs there.",
+                              {kRunAsServiceSwitch, folder}});
+    platform::startService(kServiceName, kServiceStateTimeout);
+  } catch (const platform::ServiceError& failure) {
+    printError(failure.what(), failure.cause());
+    return serviceExitCode(failure);
+  }
+  std::cout << "The service " << kServiceName << " is installed and runs: it serves " << folder
+            << std::endl;
+  if (!std::filesystem::exists(directory / formats::kConfigurationFile, error))
+    std::cout << formats::kConfigurationFile
+              << " is not there yet: the service serves the printers as soon as Dovetack's "
+                 "\"Save & Activate\" has written it"
+              << std::endl;
+  return kServiceDone;
+}
+
+// --uninstall-service: stops the service (every folder released) and
+// removes it.
+int uninstallFerrulinService() {
+  try {
+    platform::uninstallService(kServiceName, kServiceStateTimeout);
+  } catch (const platform::ServiceError& failure) {
+    printError(failure.what(), failure.cause());
+    return serviceExitCode(failure);
+  }
+  std::cout << "The service " << kServiceName << " is stopped and removed" << std::endl;
+  return kServiceDone;
+}
+
+// The spooler under the service control manager until it is stopped. No one
+// reads its standard output or error: its lines, and errors that end a
+// handler, go to the daily log. Without a configuration file (a new store,
+// or the file removed) it does not end as the console does, but looks for
+// the file every few seconds and serves once it is there.
+int serveAsService(platform::PlainMainLoop& loop, const std::atomic<bool>& stopAsked) {
+  ConsoleView view(loop);
+  LoggingView logged(loop, view);
+  loop.setErrorHandler([&logged](const std::string& message, const std::string& cause) {
+    logged.showMessage(message);
+    if (!cause.empty())
+      logged.showCause(cause);
+  });
+  for (;;) {
+    {
+      SpoolerEngine engine(loop, logged);
+      engine.start();
+      loop.run(); // until the stop, or at once when the engine ended the program
+    }             // every folder is released here
+    if (stopAsked)
+      return 0;
+    logged.addStatusLine(view.formatTimestamp(std::chrono::system_clock::now()) +
+                         ": # The service waits for " + formats::kConfigurationFile +
+                         ": it serves the printers as soon as the file is there");
+    while (!stopAsked && !platform::fileExists(formats::kConfigurationFile))
+      loop.runFor(kConfigurationCheckPeriod);
+    if (stopAsked)
+      return 0;
+  }
+}
+
+// --run-as-service DATA_DIRECTORY, as the service control manager starts it.
+int runFerrulinService(const char* directory) {
+  platform::PlainMainLoop loop;
+  std::atomic<bool> stopAsked{false};
+  try {
+    return platform::runAsService(
+        kServiceName,
+        [&]() -> int {
+          std::error_code error;
+          std::filesystem::current_path(directory, error);
+          if (error)
+            return kServiceNoDataDirectory; // the SCM shows it as the service's exit code
+          return serveAsService(loop, stopAsked);
+        },
+        [&] {
+          stopAsked = true;
+          loop.quit();
+        });
+  } catch (const platform::ServiceError& failure) {
+    printError(failure.what(), failure.cause());
+    return serviceExitCode(failure);
+  } catch (const std::exception& failure) {
+    // Escaped the spooler itself; the SCM has been told (exit code 1).
+    printError(failure.what(), platform::causeOf(failure));
+    return kServiceFailed;
+  }
+}
+
+// The service switches, when argv holds one: its exit code.
+std::optional<int> runServiceSwitch(int argc, char** argv) {
+  if (argc < 2)
+    return std::nullopt;
+  const std::string_view command = argv[1];
+  if (command == kInstallServiceSwitch && argc <= 3)
+    return installFerrulinService(argc == 3 ? argv[2] : nullptr);
+  if (command == kUninstallServiceSwitch && argc == 2)
+    return uninstallFerrulinService();
+  if (command == kRunAsServiceSwitch && argc == 3)
+    return runFerrulinService(argv[2]);
+  if (command == kInstallServiceSwitch || command == kUninstallServiceSwitch ||
+      command == kRunAsServiceSwitch)
+    return usage(std::cerr, kServiceBadArguments);
+  return std::nullopt;
+}
+
 int run(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  if (const std::optional<int> code = runServiceSwitch(argc, argv))
+    return *code;
   int first = 1;
   const bool sendBack = argc > 1 && std::strcmp(argv[1], kSendBackSwitch) == 0;
   if (sendBack)
