@@ -10,6 +10,7 @@
 // (NotifyServiceStatusChangeW, an APC to an alertable wait), never a poll.
 #include "platform/windows_service.h"
 
+#include "platform/program_path.h"
 #include "platform/win32_support.h"
 
 #include <exception>
@@ -93,20 +94,13 @@ ServiceHandle openService(const ServiceHandle& manager, std::string_view name, D
   return service;
 }
 
+// The service runs this very program file.
 std::wstring thisProgramFile() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0)
-      throw ServiceError(ServiceErrorReason::Failed, "Cannot find this program's own file",
-                         win32ErrorText(::GetLastError()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::string path = programPath();
+  if (path.empty())
+    throw ServiceError(ServiceErrorReason::Failed, "Cannot find this program's own file",
+                       win32ErrorText(::GetLastError()));
+  return toWide(path);
 }
 
 // One argument quoted the way the C runtime splits a command line.
