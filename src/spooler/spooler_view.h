@@ -38,7 +38,8 @@ public:
   // The print-jobs list: a job taken ("PREP1\A123.spl").
   virtual void addJobLine(JobId job, const std::string& line) = 0;
   // The line of a job already listed has changed ("PREP1\A123.spl -- ERROR"
-  // once its primary destination could not take it).
+  // once its primary destination could not take it, and ", printed on
+  // LABEL2" after that when its backup took it).
   virtual void changeJobLine(JobId job, const std::string& line) = 0;
   // The printers list, emptied and refilled at every configuration load.
   virtual void clearPrinters() = 0;

@@ -540,7 +540,8 @@ TEST_F(FerrulinWindowWithProgram, JobsAreListedAsTheQtLoopDeliversThem) {
       },
       5s));
   processEventsFor(20ms);
-  EXPECT_EQ(lines(window.lbQ()), std::vector<std::string>{"PREP1\\A123.spl -- ERROR"});
+  EXPECT_EQ(lines(window.lbQ()),
+            std::vector<std::string>{"PREP1\\A123.spl -- ERROR, printed on LABEL2"});
   const auto messages = statusMessages();
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
@@ -571,13 +572,13 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   ASSERT_TRUE(processEventsUntil([&] { return window.lbQ().count() == 2; }, 5s));
   ASSERT_TRUE(std::filesystem::exists("LABEL2/A2.spl"));
   processEventsFor(20ms);
-  ASSERT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR");
+  ASSERT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
 
   doubleClick(window.lbQ(), 1);
   auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
   ASSERT_EQ(viewers.size(), 1);
   EXPECT_TRUE(viewers[0]->isVisible());
-  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl -- ERROR");
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
   EXPECT_EQ(viewers[0]->labelCount(), 1);
   EXPECT_EQ(viewers[0]->notesText(), "");
   EXPECT_TRUE(boxes.empty());

@@ -231,7 +231,8 @@ TEST_F(FerrulinWindowTest, DeliveredJobsAreListedAndAFailoverIsMarked) {
   dropJob("A2.spl", "2 Noodles");
   ASSERT_TRUE(pumpUntil([&] { return delivered("A2.spl", "LABEL2"); }));
   pumpFor(50ms);
-  EXPECT_EQ(lines(ferrulin.window().lbQ()), (Lines{"PREP1\\A1.spl", "PREP1\\A2.spl -- ERROR"}));
+  EXPECT_EQ(lines(ferrulin.window().lbQ()),
+            (Lines{"PREP1\\A1.spl", "PREP1\\A2.spl -- ERROR, printed on LABEL2"}));
   const Lines messages = statusMessages(ferrulin);
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
@@ -445,7 +446,7 @@ TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTh
   const MergedJobWindow& shown = *window.mergedJobWindows()[0];
   ASSERT_NE(shown.handle(), nullptr);
   EXPECT_TRUE(::IsWindowVisible(shown.handle()));
-  EXPECT_EQ(text(shown.handle()), "PREP1\\A2.spl -- ERROR");
+  EXPECT_EQ(text(shown.handle()), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
   EXPECT_EQ(::GetWindow(shown.handle(), GW_OWNER), window.handle());
   ASSERT_EQ(shown.labels().size(), 1u);
   EXPECT_EQ(shown.labels()[0]->width(), 400);
