@@ -6,11 +6,27 @@
 #include <utility>
 
 namespace velmora::spooler {
+namespace {
+
+// One more line comes into a list of the window that shows `shown` lines and
+// keeps the newest `kept`: counts it, and says how many of the oldest lines
+// go first.
+std::size_t oldestLinesToRemove(std::size_t& shown, std::size_t kept) {
+  if (shown < kept) {
+    ++shown;
+    return 0;
+  }
+  const std::size_t excess = shown + 1 - kept;
+  shown = kept;
+  return excess;
+}
+
+} // namespace
 
 FerrulinProgram::FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& window,
-                                 std::vector<std::string> arguments)
-    : loop_(loop), window_(window), arguments_(std::move(arguments)), loggingView_(loop, *this),
-      engine_(loop, loggingView_) {
+                                 std::vector<std::string> arguments, KeptWindowLines kept)
+    : loop_(loop), window_(window), arguments_(std::move(arguments)), kept_(kept),
+      loggingView_(loop, *this), engine_(loop, loggingView_) {
   loop_.setErrorHandler([this](const std::string& message, const std::string& cause) {
     if (!cause.empty())
       loggingView_.showCause(cause);
@@ -77,10 +93,14 @@ void FerrulinProgram::jobLineDoubleClick(JobId job) {
 }
 
 void FerrulinProgram::addStatusLine(const std::string& line) {
+  if (const std::size_t oldest = oldestLinesToRemove(statusLinesShown_, kept_.status))
+    window_.removeOldestStatusLines(oldest);
   window_.addStatusLine(line);
 }
 
 void FerrulinProgram::addJobLine(JobId job, const std::string& line) {
+  if (const std::size_t oldest = oldestLinesToRemove(jobLinesShown_, kept_.jobs))
+    window_.removeOldestJobLines(oldest);
   window_.addJobLine(job, line);
 }
 
@@ -97,6 +117,9 @@ void FerrulinProgram::addPrinterLine(const std::string& line) {
 }
 
 void FerrulinProgram::showCause(const std::string& cause) {
+  // The window shows it as a line of the status log.
+  if (const std::size_t oldest = oldestLinesToRemove(statusLinesShown_, kept_.status))
+    window_.removeOldestStatusLines(oldest);
   window_.showCause(cause);
 }
 

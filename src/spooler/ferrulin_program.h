@@ -25,6 +25,11 @@
 //   their cause to the status log first; the watcher's boxes keep their
 //   caption.
 //
+// The window keeps only the newest lines of its status log and print-jobs
+// list (KeptWindowLines): before a line that would pass the figure is shown,
+// the program has the window remove its oldest one. Every line has gone into
+// the daily log (LoggingView) before it reaches the window.
+//
 // The loop and the window outlive the program; the program takes the loop's
 // error handlers and the window's events while it lives. Destroying it
 // releases the engine, which gives up every source folder's lock: the
@@ -36,6 +41,7 @@
 #include "spooler/logging_view.h"
 #include "spooler/spooler_engine.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -43,11 +49,17 @@
 
 namespace velmora::spooler {
 
+// How many of the newest lines the window's lists keep.
+struct KeptWindowLines {
+  std::size_t status = kKeptStatusLines;
+  std::size_t jobs = kKeptJobLines;
+};
+
 class FerrulinProgram final : public FerrulinWindowEvents, private SpoolerView {
 public:
   // `arguments`: the command line after the program name, in UTF-8.
   FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& window,
-                  std::vector<std::string> arguments);
+                  std::vector<std::string> arguments, KeptWindowLines kept = {});
   ~FerrulinProgram();
   FerrulinProgram(const FerrulinProgram&) = delete;
   FerrulinProgram& operator=(const FerrulinProgram&) = delete;
@@ -85,6 +97,9 @@ private:
   platform::MainLoop& loop_;
   FerrulinWindowPort& window_;
   const std::vector<std::string> arguments_;
+  const KeptWindowLines kept_;
+  std::size_t statusLinesShown_ = 0; // the window's status log, causes included
+  std::size_t jobLinesShown_ = 0;
   bool shown_ = false;  // the window's first show has come
   bool ending_ = false; // the main loop is ending: a close is no longer refused
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

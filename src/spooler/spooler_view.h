@@ -26,6 +26,9 @@ inline constexpr std::string_view kJobLineKind = "Print job: ";
 // How many of the newest job lines a window keeps, and the engine keeps the
 // deliveries of as many jobs.
 inline constexpr std::size_t kKeptJobLines = 2000;
+// How many of the newest status lines a window keeps. Older lines leave the
+// window only: the daily log (daily_log.h) has every line.
+inline constexpr std::size_t kKeptStatusLines = 5000;
 
 // The exit code of a program the engine ended (SpoolerView::endProgram(): the
 // configuration file is missing).

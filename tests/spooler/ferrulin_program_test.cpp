@@ -47,12 +47,12 @@ protected:
                      "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
   }
 
-  void makeProgram(std::vector<std::string> arguments = {}) {
-    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments));
+  void makeProgram(std::vector<std::string> arguments = {}, KeptWindowLines kept = {}) {
+    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments), kept);
   }
   // The program over the window, and the window's first show, run.
-  void start(std::vector<std::string> arguments = {}) {
-    makeProgram(std::move(arguments));
+  void start(std::vector<std::string> arguments = {}, KeptWindowLines kept = {}) {
+    makeProgram(std::move(arguments), kept);
     window.events().FormShow();
     loop.runReady();
   }
@@ -202,6 +202,49 @@ TEST_F(FerrulinProgramTest, DoubleClickOnAJobShowsItsLabelsWhileTheMergedFileCan
               ElementsAre(kDeliveredJobGoneMessage, kDeliveredJobGoneMessage));
   EXPECT_EQ(window.mergedJobs.size(), 1u);
   EXPECT_EQ(window.errorBoxes.size(), 1u);
+}
+
+// The window's lists keep their newest lines; the daily log keeps them all.
+TEST_F(FerrulinProgramTest, TheWindowKeepsTheNewestLinesAndDoubleClickFindsAJobStillListed) {
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}});
+  xbase::TApolloTable label1("Holder");
+  ASSERT_TRUE(xbase::claimSourceFolder(label1, "LABEL1")) << "LABEL1's spooler runs";
+  start({}, {.status = 3, .jobs = 2});
+  EXPECT_THAT(window.statusShown, ElementsAre("Loading Configuration", "Configuration loaded"));
+
+  for (const char* name : {"A1.spl", "A2.spl", "A3.spl"}) {
+    test::dropJob("PREP1", name, test::sampleJobNamed(name));
+    ASSERT_TRUE(loop.stepUntil([&] { return fs::exists(std::string("LABEL1/") + name); }, kWait));
+  }
+  EXPECT_THAT(window.lines.jobs, ElementsAre("PREP1\\A2.spl", "PREP1\\A3.spl"));
+  ASSERT_EQ(window.lines.jobIds.size(), 2u);
+  window.events().jobLineDoubleClick(window.lines.jobIds[0]);
+  ASSERT_EQ(window.mergedJobs.size(), 1u);
+  EXPECT_EQ(window.mergedJobs[0].jobLine, "PREP1\\A2.spl");
+
+  // A cause is a line of the status log too; two more push both load lines out.
+  loop.reportError("Unable to open table", "first cause");
+  loop.reportError("Unable to open table", "second cause");
+  loop.runReady();
+  loop.runReady();
+  ASSERT_EQ(window.errorBoxes.size(), 2u);
+  EXPECT_THAT(window.statusShown,
+              ElementsAre("Configuration loaded", "first cause", "second cause"))
+      << "causes count";
+  // Every line is in the daily log, also those that left the window.
+  ASSERT_TRUE(loop.stepUntil(
+      [&] {
+        if (!fs::is_directory("VelmoraLogs"))
+          return false;
+        for (const auto& entry : fs::directory_iterator("VelmoraLogs")) {
+          const std::string log = test::readBytes(entry.path().string());
+          if (log.find("second cause") != std::string::npos)
+            return log.find("Loading Configuration") != std::string::npos &&
+                   log.find("PREP1\\A1.spl") != std::string::npos;
+        }
+        return false;
+      },
+      kWait));
 }
 
 TEST_F(FerrulinProgramTest, CloseIsRefusedUntilExitFerrulinEndsTheLoopAndEveryFolderIsReleased) {

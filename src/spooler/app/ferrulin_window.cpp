@@ -79,6 +79,12 @@ QString longTimeFormat(const QLocale& locale) {
   return result.trimmed();
 }
 
+// Deletes the first `count` lines of `list` (all of them, when it has fewer).
+void removeFirstLines(QListWidget& list, std::size_t count) {
+  for (std::size_t i = 0; i < count && list.count() > 0; ++i)
+    delete list.takeItem(0);
+}
+
 QString fromStd(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -140,6 +146,14 @@ void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
   item->setData(kJobIdRole, QVariant::fromValue(job));
   lbQ_->addItem(item);
   lbQ_->scrollToBottom();
+}
+
+void FerrulinWindow::removeOldestStatusLines(std::size_t count) {
+  removeFirstLines(*lbMessages_, count);
+}
+
+void FerrulinWindow::removeOldestJobLines(std::size_t count) {
+  removeFirstLines(*lbQ_, count);
 }
 
 void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {

@@ -58,6 +58,8 @@ public:
 
   // FerrulinWindowPort. Without a notification area (a bare virtual
   // display) minimizeToTray() minimizes the window as usual.
+  void removeOldestStatusLines(std::size_t count) override;
+  void removeOldestJobLines(std::size_t count) override;
   void minimizeToTray() override;
   // A MergedJobViewer over the window; it deletes itself when closed.
   void showMergedJob(const DeliveredJob& delivered, const MergedJobPicture& picture) override;

@@ -53,6 +53,13 @@ HICON loadProgramIcon(int size) {
                                          size, size, LR_DEFAULTCOLOR));
 }
 
+// Deletes the first `count` lines of `list` (all of them, when it has fewer).
+void removeFirstLines(HWND list, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    if (::SendMessageW(list, LB_DELETESTRING, 0, 0) == LB_ERR)
+      return;
+}
+
 SYSTEMTIME systemTime(const std::tm& t) {
   SYSTEMTIME time{};
   time.wYear = static_cast<WORD>(t.tm_year + 1900);
@@ -201,6 +208,14 @@ void FerrulinWindow::addStatusLine(const std::string& line) {
 
 void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
   addLine(lbQ_, line, static_cast<LPARAM>(job));
+}
+
+void FerrulinWindow::removeOldestStatusLines(std::size_t count) {
+  removeFirstLines(lbMessages_, count);
+}
+
+void FerrulinWindow::removeOldestJobLines(std::size_t count) {
+  removeFirstLines(lbQ_, count);
 }
 
 void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {

@@ -52,6 +52,8 @@ public:
   std::string formatTimestamp(std::chrono::system_clock::time_point when) override;
 
   // FerrulinWindowPort.
+  void removeOldestStatusLines(std::size_t count) override;
+  void removeOldestJobLines(std::size_t count) override;
   void minimizeToTray() override;
   // A MergedJobWindow owned by this window, kept until it is closed or this
   // window goes.

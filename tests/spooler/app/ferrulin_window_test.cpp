@@ -332,8 +332,8 @@ protected:
 
   // The program over the window, which is then shown: its first show starts
   // the program once the loop runs.
-  void start(std::vector<std::string> arguments = {}) {
-    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments));
+  void start(std::vector<std::string> arguments = {}, KeptWindowLines kept = {}) {
+    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments), kept);
     window.show();
   }
 
@@ -599,6 +599,37 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   EXPECT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.toStdString(), spooler::kDeliveredJobGoneMessage);
+}
+
+// The lists keep their newest lines (here two jobs and three status lines);
+// a double-click finds the job of a line still listed.
+TEST_F(FerrulinWindowWithProgram, TheListsKeepTheNewestLinesAndDoubleClickFindsAJobStillListed) {
+  test::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  HostSpooler label1(dir.path(), "LABEL1");
+  start({}, {.status = 3, .jobs = 2});
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
+  std::string job;
+  for (int line = 0; line < 100; ++line)
+    job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
+  for (const char* name : {"A1.spl", "A2.spl", "A3.spl"}) {
+    test::writeBytes(std::string("PREP1/") + name, job);
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return std::filesystem::exists(std::string("LABEL1/") + name); }, 5s));
+  }
+  processEventsFor(20ms);
+  EXPECT_EQ(lines(window.lbQ()), (std::vector<std::string>{"PREP1\\A2.spl", "PREP1\\A3.spl"}));
+  doubleClick(window.lbQ(), 0);
+  const auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
+  ASSERT_EQ(viewers.size(), 1);
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl");
+  viewers[0]->close();
+
+  loop.reportError("Unable to open table", "first cause");
+  loop.reportError("Unable to open table", "second cause");
+  ASSERT_TRUE(processEventsUntil([&] { return boxes.size() == 2; }, 5s));
+  EXPECT_EQ(statusMessages(),
+            (std::vector<std::string>{"Configuration loaded\r\n", "first cause", "second cause"}));
 }
 
 } // namespace

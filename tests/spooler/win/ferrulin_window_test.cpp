@@ -467,6 +467,36 @@ TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTh
   EXPECT_EQ(window.mergedJobWindows()[0]->handle(), nullptr);
 }
 
+// The lists keep their newest lines (here two jobs and three status lines);
+// a double-click finds the job of a line still listed.
+TEST_F(FerrulinWindowTest, TheListsKeepTheNewestLinesAndDoubleClickFindsAJobStillListed) {
+  writeDesign();
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  HeldDestination label1("LABEL1");
+  FerrulinExe ferrulin({}, {.status = 3, .jobs = 2});
+  ferrulin.start();
+  ASSERT_TRUE(pumpUntil([&] { return loaded(ferrulin); }));
+  for (const char* name : {"A1.spl", "A2.spl", "A3.spl"}) {
+    dropJob(name, name);
+    ASSERT_TRUE(pumpUntil([&] { return delivered(name, "LABEL1"); }));
+  }
+  pumpFor(50ms);
+  FerrulinWindow& window = ferrulin.window();
+  EXPECT_EQ(lines(window.lbQ()), (Lines{"PREP1\\A2.spl", "PREP1\\A3.spl"}));
+  doubleClickRow(window.lbQ(), 0);
+  ASSERT_EQ(window.mergedJobWindows().size(), 1u);
+  EXPECT_EQ(text(window.mergedJobWindows()[0]->handle()), "PREP1\\A2.spl");
+  ::SendMessageW(window.mergedJobWindows()[0]->handle(), WM_CLOSE, 0, 0);
+
+  MessageBoxAnswerer answerer; // the error boxes of the two reports
+  ferrulin.loop().reportError("Unable to open table", "first cause");
+  ferrulin.loop().reportError("Unable to open table", "second cause");
+  ASSERT_TRUE(pumpUntil([&] { return answerer.boxes().size() == 2; }));
+  EXPECT_EQ(statusMessages(ferrulin),
+            (Lines{"Configuration loaded\r\n", "first cause", "second cause"}));
+  EXPECT_EQ(::SendMessageW(window.lbMessages(), LB_GETTOPINDEX, 0, 0), 0) << "all in sight";
+}
+
 TEST_F(FerrulinWindowTest, MergedJobWindowDrawsEveryLabelWithTheNotes) {
   const HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                        ::GetModuleHandleW(nullptr), nullptr);
