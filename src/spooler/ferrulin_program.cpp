@@ -1,5 +1,7 @@
 #include "spooler/ferrulin_program.h"
 
+#include "platform/caused_error.h"
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 
 #include <exception>
@@ -77,6 +79,16 @@ void FerrulinProgram::sendBackItemClick() {
 
 void FerrulinProgram::ExitItemClick() {
   end(0);
+}
+
+void FerrulinProgram::openLogFolderItemClick() {
+  try {
+    openLogFolder();
+  } catch (const std::exception& error) {
+    if (const std::string cause = platform::causeOf(error); !cause.empty())
+      loggingView_.showCause(cause);
+    window_.showErrorBox(error.what());
+  }
 }
 
 void FerrulinProgram::jobLineDoubleClick(JobId job) {

@@ -14,6 +14,9 @@
 //   ends;
 // - the hidden Button1 reloads the configuration, the tray's "Send Held Jobs
 //   Back" sends every held job back (both after the handler that asked);
+// - "Open Log Folder" (the window's menu, the tray menu) shows the daily
+//   log's folder in the file manager (openLogFolder()); when it cannot, the
+//   error box, its cause in the status log first;
 // - a double-click on a job line shows the job's merged labels while its
 //   file still stands in the destination folder, else says it is gone
 //   (kDeliveredJobGoneMessage); a file that cannot be read gives the error
@@ -70,6 +73,7 @@ public:
   void Button1Click() override;
   void sendBackItemClick() override;
   void ExitItemClick() override;
+  void openLogFolderItemClick() override;
   void jobLineDoubleClick(JobId job) override;
 
   SpoolerEngine& engine() { return engine_; }

@@ -37,6 +37,8 @@ public:
   virtual void sendBackItemClick() = 0;
   // The tray menu's "Exit Ferrulin".
   virtual void ExitItemClick() = 0;
+  // "Open Log Folder", of the window's menu or of the tray menu.
+  virtual void openLogFolderItemClick() = 0;
   // A double-click on a line of the print-jobs list, with the line's job.
   virtual void jobLineDoubleClick(JobId job) = 0;
 

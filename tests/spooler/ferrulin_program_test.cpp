@@ -5,8 +5,12 @@
 // them.
 #include "configuration_fixture.h"
 #include "engine_fixture.h"
+#ifndef _WIN32
+#include "fake_file_manager.h"
+#endif
 #include "formats/configuration_file.h"
 #include "manual_main_loop.h"
+#include "spooler/daily_log.h"
 #include "spooler/ferrulin_program.h"
 #include "spooler/spooler_shell.h"
 #include "temp_dir.h"
@@ -245,6 +249,26 @@ TEST_F(FerrulinProgramTest, TheWindowKeepsTheNewestLinesAndDoubleClickFindsAJobS
         return false;
       },
       kWait));
+}
+
+TEST_F(FerrulinProgramTest, OpenLogFolderShowsTheLogsFolderOrTheErrorBoxWithItsCause) {
+  makeProgram();
+  test::writeBytes("VelmoraLogs", "a file where the folder belongs");
+  window.events().openLogFolderItemClick();
+  ASSERT_EQ(window.errorBoxes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].caption, "");
+  EXPECT_THAT(window.errorBoxes[0].message,
+              HasSubstr("Cannot show folder \"" + logFolderPath() + "\""));
+  ASSERT_EQ(window.lines.causes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].causesBefore, 1u) << "the cause first";
+  EXPECT_THAT(window.errorBoxes[0].message, HasSubstr(window.lines.causes[0]));
+#ifndef _WIN32
+  fs::remove("VelmoraLogs");
+  const test::FakeFileManager fileManager;
+  window.events().openLogFolderItemClick();
+  EXPECT_EQ(fileManager.asked(kWait), fs::absolute("VelmoraLogs").string()) << "made first";
+  EXPECT_EQ(window.errorBoxes.size(), 1u);
+#endif
 }
 
 TEST_F(FerrulinProgramTest, CloseIsRefusedUntilExitFerrulinEndsTheLoopAndEveryFolderIsReleased) {

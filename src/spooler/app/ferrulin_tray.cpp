@@ -1,5 +1,6 @@
 #include "spooler/app/ferrulin_tray.h"
 
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 
 #include <QColor>
@@ -51,14 +52,18 @@ QIcon ferrulinIcon() {
 }
 
 FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
-                           std::function<void()> exit)
+                           std::function<void()> openLogFolder, std::function<void()> exit)
     : sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
+      openLogFolderItem_(popupMenu_.addAction(caption(spooler::kOpenLogFolderItemCaption))),
       exitItem_(popupMenu_.addAction(caption(spooler::kExitItemCaption))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
   sendBackItem_->setObjectName(QStringLiteral("sendBackItem"));
+  openLogFolderItem_->setObjectName(QStringLiteral("openLogFolderItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
   QObject::connect(sendBackItem_, &QAction::triggered, sendBackItem_,
                    [sendBack = std::move(sendBack)] { sendBack(); });
+  QObject::connect(openLogFolderItem_, &QAction::triggered, openLogFolderItem_,
+                   [openLogFolder = std::move(openLogFolder)] { openLogFolder(); });
   trayIcon_.setObjectName(QStringLiteral("TrayIcon"));
   QObject::connect(exitItem_, &QAction::triggered, exitItem_, [exit = std::move(exit)] { exit(); });
   QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,

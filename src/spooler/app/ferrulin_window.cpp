@@ -1,9 +1,11 @@
 #include "spooler/app/ferrulin_window.h"
 
 #include "spooler/app/merged_job_viewer.h"
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
@@ -105,7 +107,7 @@ FerrulinWindowHooks FerrulinWindowHooks::system() {
 FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
     : hooks_(std::move(hooks)),
       tray_([this] { restoreFromTray(); }, [this] { events().sendBackItemClick(); },
-            [this] { events().ExitItemClick(); }) {
+            [this] { events().openLogFolderItemClick(); }, [this] { events().ExitItemClick(); }) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromUtf8(spooler::kWindowCaption.data(),
                                    static_cast<qsizetype>(spooler::kWindowCaption.size())));
@@ -132,6 +134,13 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   Button1_->setGeometry(518, 163, 75, 25);
   Button1_->hide(); // never shown
   QObject::connect(Button1_, &QPushButton::clicked, this, [this] { events().Button1Click(); });
+
+  openLogFolderItem_ = new QAction(fromStd(std::string(kOpenLogFolderItemCaption)), this);
+  openLogFolderItem_->setObjectName(QStringLiteral("openLogFolderItem"));
+  QObject::connect(openLogFolderItem_, &QAction::triggered, this,
+                   [this] { events().openLogFolderItemClick(); });
+  addAction(openLogFolderItem_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 FerrulinWindow::~FerrulinWindow() = default;

@@ -1,5 +1,6 @@
 #include "spooler/win/ferrulin_tray.h"
 
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 #include "win/wide_text.h"
 
@@ -20,6 +21,8 @@ FerrulinTray::FerrulinTray(HWND owner, HICON icon) {
   popupMenu_ = ::CreatePopupMenu();
   ::AppendMenuW(popupMenu_, MF_STRING, kSendBackItemId,
                 velmora::win::toWide(kSendBackItemCaption).c_str());
+  ::AppendMenuW(popupMenu_, MF_STRING, kOpenLogFolderItemId,
+                velmora::win::toWide(kOpenLogFolderItemCaption).c_str());
   ::AppendMenuW(popupMenu_, MF_STRING, kExitItemId, velmora::win::toWide(kExitItemCaption).c_str());
   add();
 }

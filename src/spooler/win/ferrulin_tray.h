@@ -1,12 +1,12 @@
 // FerrulinTray: the spooler's icon in the notification area (TrayIcon) with
-// its tip and its menu (PopupMenu): "Send Held Jobs Back" (sendBackItem) and
-// "Exit Ferrulin" (ExitItem), through Shell_NotifyIconW.
+// its tip and its menu (PopupMenu): "Send Held Jobs Back" (sendBackItem),
+// "Open Log Folder" and "Exit Ferrulin" (ExitItem), through Shell_NotifyIconW.
 //
 // The icon's mouse events come to the owner window as kCallbackMessage (the
 // mouse message in lParam); the menu's items come as WM_COMMAND with
-// kSendBackItemId and kExitItemId. When Explorer restarts it loses every icon and broadcasts
-// "TaskbarCreated"; the owner then calls add() again. The owner window owns
-// this object; destroying it removes the icon. Window thread.
+// kSendBackItemId, kOpenLogFolderItemId and kExitItemId. When Explorer restarts it loses every icon
+// and broadcasts "TaskbarCreated"; the owner then calls add() again. The owner window owns this
+// object; destroying it removes the icon. Window thread.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,7 @@ public:
   static constexpr UINT kCallbackMessage = WM_APP + 10;
   static constexpr int kSendBackItemId = 1000;
   static constexpr int kExitItemId = 1001;
+  static constexpr int kOpenLogFolderItemId = 1002;
 
   FerrulinTray(HWND owner, HICON icon);
   ~FerrulinTray();

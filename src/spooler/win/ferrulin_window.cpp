@@ -1,5 +1,6 @@
 #include "spooler/win/ferrulin_window.h"
 
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 #include "win/dpi_scaling.h"
@@ -115,6 +116,10 @@ FerrulinWindow::FerrulinWindow(platform::WindowMainLoop& loop)
   ::SetWindowSubclass(lbQ_, &withoutIncrementalSearch, kNoIncrementalSearch, 0);
   ::SetWindowSubclass(lbMessages_, &withoutIncrementalSearch, kNoIncrementalSearch, 0);
   layout(dpi);
+  const HMENU systemMenu = ::GetSystemMenu(window_, FALSE);
+  ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(systemMenu, MF_STRING, kOpenLogFolderCommand,
+                toWide(kOpenLogFolderItemCaption).c_str());
 
   tray_ = std::make_unique<FerrulinTray>(window_, smallIcon_);
 }
@@ -313,6 +318,10 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
       minimizeToTray();
       return 0;
     }
+    if ((wParam & 0xFFF0) == kOpenLogFolderCommand) {
+      events().openLogFolderItemClick();
+      return 0;
+    }
     break;
   case WM_COMMAND:
     if (LOWORD(wParam) == FerrulinTray::kExitItemId && lParam == 0) {
@@ -321,6 +330,10 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     if (LOWORD(wParam) == FerrulinTray::kSendBackItemId && lParam == 0) {
       events().sendBackItemClick();
+      return 0;
+    }
+    if (LOWORD(wParam) == FerrulinTray::kOpenLogFolderItemId && lParam == 0) {
+      events().openLogFolderItemClick();
       return 0;
     }
     if (reinterpret_cast<HWND>(lParam) == lbQ_ && HIWORD(wParam) == LBN_DBLCLK) {

@@ -4,10 +4,12 @@
 // print-jobs list (lbQ), the status log (lbMessages), message and error boxes
 // and a delivered job's labels (MergedJobWindow, which the window keeps while
 // they are open). It owns the tray icon (FerrulinTray) and hides in the tray
-// when minimized. Every event (its show, a close request: its close button,
-// Alt+F4, the end of the session; the hidden Button1, the tray menu's items,
-// a double-click on a job line) goes to the program, which decides what it
-// does; the window itself goes only with its owner, never on a close.
+// when minimized. Its menu (the system menu) holds "Open Log Folder"
+// (kOpenLogFolderCommand). Every event (its show, a close request: its close
+// button, Alt+F4, the end of the session; the hidden Button1, the items of its
+// menu and of the tray menu, a double-click on a job line) goes to the
+// program, which decides what it does; the window itself goes only with its
+// owner, never on a close.
 //
 // Sizes are those of the window's layout at 96 dpi, scaled to the monitor the
 // window is on, and again when it moves to another one (WM_DPICHANGED).
@@ -34,6 +36,9 @@ class FerrulinWindow final : public FerrulinWindowPort {
 public:
   static constexpr const wchar_t* kWindowClass = L"VelmoraFerrulinWindow";
   static constexpr int kButton1Id = 101;
+  // The system menu's "Open Log Folder" (WM_SYSCOMMAND; the system keeps the
+  // low four bits of a command's id).
+  static constexpr UINT kOpenLogFolderCommand = 0x0010;
 
   explicit FerrulinWindow(platform::WindowMainLoop& loop);
   ~FerrulinWindow();

@@ -7,6 +7,7 @@
 #include "spooler/delivered_job.h"
 #include "spooler/ferrulin_program.h"
 
+#include "fake_file_manager.h"
 #include "qt_test_application.h"
 #include "temp_dir.h"
 
@@ -402,8 +403,9 @@ TEST_F(FerrulinWindowWithProgram, CloseIsRefusedWithItsMessageAndExitFerrulinEnd
   EXPECT_FALSE(systemClose.isAccepted());
   EXPECT_EQ(boxes.size(), 2u);
 
-  ASSERT_EQ(window.tray().PopupMenu().actions().size(), 2);
-  EXPECT_EQ(window.tray().PopupMenu().actions().back(), &window.tray().ExitItem());
+  EXPECT_EQ(window.tray().PopupMenu().actions(),
+            (QList<QAction*>{&window.tray().sendBackItem(), &window.tray().openLogFolderItem(),
+                             &window.tray().ExitItem()}));
   QAction& exitItem = window.tray().ExitItem();
   EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
   EXPECT_EQ(exitItem.objectName(), "ExitItem");
@@ -450,7 +452,6 @@ TEST_F(FerrulinWindowWithProgram, TrayItemSendsTheHeldJobsBack) {
   QAction& sendBack = window.tray().sendBackItem();
   EXPECT_EQ(sendBack.text(), "Send Held Jobs Back");
   EXPECT_EQ(sendBack.objectName(), "sendBackItem");
-  EXPECT_EQ(window.tray().PopupMenu().actions().front(), &sendBack);
   sendBack.trigger();
   ASSERT_TRUE(processEventsUntil(
       [&] { return !std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"); }, 5s));
@@ -497,6 +498,21 @@ TEST_F(FerrulinWindowWithProgram, MissingConfigurationShowsItsMessageAndEndsTheP
   EXPECT_EQ(exitCodes, std::vector<int>{1});
   EXPECT_EQ(statusMessages(), std::vector<std::string>{"Loading Configuration"});
   EXPECT_TRUE(window.close()) << "the program is ending: no refusal";
+}
+
+// "Open Log Folder" of the window's menu and of the tray menu shows the log's
+// folder in the file manager.
+TEST_F(FerrulinWindowWithProgram, OpenLogFolderOfBothMenusShowsTheLogsFolder) {
+  program = std::make_unique<FerrulinProgram>(loop, window, std::vector<std::string>{});
+  EXPECT_EQ(window.contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_TRUE(window.actions().contains(&window.openLogFolderItem()));
+  const test::FakeFileManager fileManager;
+  for (QAction* item : {&window.openLogFolderItem(), &window.tray().openLogFolderItem()}) {
+    EXPECT_EQ(item->text(), "Open Log Folder");
+    item->trigger();
+    EXPECT_EQ(fileManager.asked(5s), std::filesystem::absolute("VelmoraLogs").string());
+  }
+  EXPECT_TRUE(boxes.empty());
 }
 
 // hostsim holding a destination printer's lock, as the host's spooler does.

@@ -184,14 +184,23 @@ TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
   ::SendMessageW(window.handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_EQ(window.tray().shown(), trayShown);
   const HMENU menu = window.tray().PopupMenu();
-  ASSERT_EQ(::GetMenuItemCount(menu), 2);
+  const std::vector<std::pair<const wchar_t*, int>> items = {
+      {L"Send Held Jobs Back", FerrulinTray::kSendBackItemId},
+      {L"Open Log Folder", FerrulinTray::kOpenLogFolderItemId},
+      {L"Exit Ferrulin", FerrulinTray::kExitItemId}};
+  ASSERT_EQ(::GetMenuItemCount(menu), static_cast<int>(items.size()));
+  for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+    wchar_t item[64] = {};
+    ::GetMenuStringW(menu, static_cast<UINT>(i), item, 64, MF_BYPOSITION);
+    EXPECT_STREQ(item, items[static_cast<std::size_t>(i)].first);
+    EXPECT_EQ(::GetMenuItemID(menu, i),
+              static_cast<UINT>(items[static_cast<std::size_t>(i)].second));
+  }
+  // The window's own menu (the system menu) has "Open Log Folder" too.
   wchar_t item[64] = {};
-  ::GetMenuStringW(menu, 0, item, 64, MF_BYPOSITION);
-  EXPECT_STREQ(item, L"Send Held Jobs Back");
-  EXPECT_EQ(::GetMenuItemID(menu, 0), static_cast<UINT>(FerrulinTray::kSendBackItemId));
-  ::GetMenuStringW(menu, 1, item, 64, MF_BYPOSITION);
-  EXPECT_STREQ(item, L"Exit Ferrulin");
-  EXPECT_EQ(::GetMenuItemID(menu, 1), static_cast<UINT>(FerrulinTray::kExitItemId));
+  ::GetMenuStringW(::GetSystemMenu(window.handle(), FALSE), FerrulinWindow::kOpenLogFolderCommand,
+                   item, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(item, L"Open Log Folder");
 }
 
 TEST_F(FerrulinWindowTest, FirstShowListsThePrintersAndLogsTheLoad) {
@@ -378,6 +387,24 @@ TEST_F(FerrulinWindowTest, TrayItemSendsTheHeldJobsBack) {
   ASSERT_TRUE(pumpUntil([&] { return contains("# 1 held job sent back"); }));
   EXPECT_TRUE(contains("# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl"));
   EXPECT_FALSE(fs::exists("VelmoraHeldJobs/PREP1/A123.spl"));
+}
+
+// Both menus' "Open Log Folder" reach the program, which shows the folder (on
+// Linux, see the program's tests) or, here where the folder cannot be made,
+// says why.
+TEST_F(FerrulinWindowTest, OpenLogFolderOfBothMenusReachesTheProgram) {
+  test::writeBytes("VelmoraLogs", "a file where the folder belongs");
+  FerrulinExe ferrulin({});
+  const HWND window = ferrulin.window().handle();
+  MessageBoxAnswerer answerer;
+  ::SendMessageW(window, WM_SYSCOMMAND, FerrulinWindow::kOpenLogFolderCommand, 0);
+  ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kOpenLogFolderItemId, 0), 0);
+  ASSERT_EQ(answerer.boxes().size(), 2u);
+  for (const test::ShownBox& box : answerer.boxes()) {
+    EXPECT_EQ(fromWide(box.title), velmora::win::programFileTitle());
+    EXPECT_NE(fromWide(box.text).find("Cannot show folder"), std::string::npos)
+        << fromWide(box.text);
+  }
 }
 
 TEST_F(FerrulinWindowTest, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
