@@ -63,6 +63,9 @@ void placeList(QListWidget* list, const char* name, const QRect& geometry) {
   list->setGeometry(geometry);
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->setItemDelegate(new SingleLineDelegate(list));
+  // A line wider than the list (a long status line) can be scrolled to.
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 // The time format of the locale without its time zone part: the status log

@@ -11,6 +11,8 @@
 // program, which decides what it does; the window itself goes only with its
 // owner, never on a close.
 //
+// The print-jobs list and the status log scroll sideways as far as their
+// widest line reaches (LB_SETHORIZONTALEXTENT, kept as lines come and go).
 // Sizes are those of the window's layout at 96 dpi, scaled to the monitor the
 // window is on, and again when it moves to another one (WM_DPICHANGED).
 // Window thread only (the main loop's thread); the window is created before
@@ -26,8 +28,11 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::spooler::win {
@@ -93,6 +98,17 @@ private:
   // Adds a line at the end of `list`, keeping `data` beside it; returns
   // its index (negative when the list refused it).
   LRESULT addLine(HWND list, const std::string& line, LPARAM data = 0);
+  // Deletes the first `count` lines of `list` (all of them, when it has fewer).
+  void removeFirstLines(HWND list, std::size_t count);
+  // The width `line` takes in a list, without the line break it may end in.
+  int lineWidth(std::wstring_view line) const;
+  // A line came into lbQ or lbMessages, or is about to leave it (`index`):
+  // its width is counted, and the list's horizontal extent follows the widest.
+  void lineCame(HWND list, std::wstring_view line);
+  void lineLeaves(HWND list, WPARAM index);
+  // Measures every line of both lists again (another font).
+  void measureLines();
+  void setHorizontalExtent(HWND list);
   // The status log's lines: the window font's height; a line drawn without
   // the line break it may end in.
   int lineHeight() const;
@@ -114,6 +130,8 @@ private:
   velmora::win::GdiFont windowFont_;  // Tahoma 8 pt: the lists and the button
   velmora::win::GdiFont captionFont_; // Tahoma 10 pt bold: the three captions
   std::unique_ptr<FerrulinTray> tray_;
+  // The widths of the lines of lbQ and lbMessages, in pixels.
+  std::map<HWND, std::multiset<int>> lineWidths_;
   std::vector<std::unique_ptr<MergedJobWindow>> mergedJobWindows_;
 };
 

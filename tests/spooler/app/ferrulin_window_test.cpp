@@ -205,6 +205,31 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
             std::vector<std::string>{"PREP2 -> LABEL2 (LabelDesign.txt)"});
 }
 
+// A line wider than its list can be scrolled to; once the widest line has
+// left, the list no longer scrolls sideways.
+TEST_F(FerrulinWindowTest, ALineWiderThanItsListScrollsSideways) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const std::string wide(200, 'W');
+  window.addJobLine(1, "PREP1\\" + wide + ".spl -- ERROR");
+  window.addStatusLine("12:00: ERROR: " + wide + "\r\n");
+  processEventsFor(20ms);
+  for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    EXPECT_GT(list->horizontalScrollBar()->maximum(), list->viewport()->width());
+  }
+  window.addJobLine(2, "PREP1\\A2.spl");
+  window.removeOldestJobLines(1);
+  window.addStatusLine("12:01: Configuration loaded\r\n");
+  window.removeOldestStatusLines(1);
+  processEventsFor(20ms);
+  for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+  }
+}
+
 TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   FerrulinWindow window(hooks());
   window.showErrorBox("tblConfig: Cannot open file");

@@ -335,6 +335,54 @@ TEST_F(FerrulinWindowTest, MinimizeButtonHidesTheWindowInTheTray) {
   EXPECT_TRUE(::IsWindowVisible(window));
 }
 
+// A line wider than its list gives the list a scroll range as wide as the
+// widest line; a wider line, by a change or a new line, widens it, and once
+// the widest line has left it narrows again.
+TEST_F(FerrulinWindowTest, ALineWiderThanItsListScrollsSideways) {
+  platform::WindowMainLoop loop;
+  FerrulinWindow window(loop);
+  window.show();
+  const auto extent = [](HWND list) {
+    return static_cast<int>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
+  };
+  const auto clientWidth = [](HWND list) {
+    RECT client{};
+    ::GetClientRect(list, &client);
+    return static_cast<int>(client.right);
+  };
+  const auto scrollRange = [](HWND list) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE;
+    ::GetScrollInfo(list, SB_HORZ, &info);
+    return info.nMax - static_cast<int>(info.nPage) + 1;
+  };
+  const std::string wide(200, 'W');
+  window.addJobLine(1, "PREP1\\A1.spl");
+  window.addJobLine(2, "PREP1\\A2.spl");
+  window.addStatusLine("12:00: Loading Configuration");
+  window.addStatusLine("12:00: ERROR: " + wide + "\r\n");
+  const HWND jobs = window.lbQ();
+  const HWND status = window.lbMessages();
+  EXPECT_LT(extent(jobs), clientWidth(jobs)) << "short lines: nothing to scroll";
+  EXPECT_GT(extent(status), clientWidth(status));
+  EXPECT_GT(scrollRange(status), 0);
+
+  window.changeJobLine(1, "PREP1\\" + wide + ".spl -- ERROR");
+  const int widest = extent(jobs);
+  EXPECT_GT(widest, clientWidth(jobs));
+  EXPECT_GT(scrollRange(jobs), 0);
+  window.addJobLine(3, "PREP1\\" + wide + wide + ".spl");
+  EXPECT_GT(extent(jobs), widest);
+
+  window.removeOldestJobLines(1);
+  EXPECT_GT(extent(jobs), widest) << "the widest line is still listed";
+  window.removeOldestJobLines(2);
+  window.removeOldestStatusLines(2);
+  EXPECT_EQ(extent(jobs), 0);
+  EXPECT_EQ(extent(status), 0);
+}
+
 TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
   platform::WindowMainLoop loop;
   FerrulinWindow window(loop);
