@@ -4,6 +4,7 @@
 #include "spooler/spooler_shell.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -53,10 +54,17 @@ QIcon ferrulinIcon() {
 
 FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
                            std::function<void()> openLogFolder, std::function<void()> exit)
-    : sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
+    : openItem_(popupMenu_.addAction(caption(spooler::kOpenItemCaption))),
+      sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
       openLogFolderItem_(popupMenu_.addAction(caption(spooler::kOpenLogFolderItemCaption))),
       exitItem_(popupMenu_.addAction(caption(spooler::kExitItemCaption))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
+  openItem_->setObjectName(QStringLiteral("openItem"));
+  QFont bold = openItem_->font();
+  bold.setBold(true);
+  openItem_->setFont(bold);
+  popupMenu_.setDefaultAction(openItem_);
+  QObject::connect(openItem_, &QAction::triggered, openItem_, restore);
   sendBackItem_->setObjectName(QStringLiteral("sendBackItem"));
   openLogFolderItem_->setObjectName(QStringLiteral("openLogFolderItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
@@ -68,7 +76,8 @@ FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> 
   QObject::connect(exitItem_, &QAction::triggered, exitItem_, [exit = std::move(exit)] { exit(); });
   QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,
                    [restore = std::move(restore)](QSystemTrayIcon::ActivationReason reason) {
-                     if (reason == QSystemTrayIcon::DoubleClick)
+                     if (reason == QSystemTrayIcon::DoubleClick ||
+                         reason == QSystemTrayIcon::Trigger)
                        restore();
                    });
   trayIcon_.setIcon(ferrulinIcon());

@@ -68,7 +68,8 @@ public:
   void showErrorBox(const std::string& message, const std::string& caption) override;
   void endMainLoop(int exitCode) override;
 
-  // Shows the window again in its normal state (the tray icon's double-click).
+  // Shows the window again in its normal state (a click or double-click on
+  // the tray icon, the tray menu's "Open").
   void restoreFromTray();
 
   FerrulinTray& tray() { return tray_; }

@@ -19,6 +19,8 @@ FerrulinTray::FerrulinTray(HWND owner, HICON icon) {
   ::lstrcpynW(data_.szTip, tip.c_str(), static_cast<int>(std::size(data_.szTip)));
 
   popupMenu_ = ::CreatePopupMenu();
+  ::AppendMenuW(popupMenu_, MF_STRING, kOpenItemId, velmora::win::toWide(kOpenItemCaption).c_str());
+  ::SetMenuDefaultItem(popupMenu_, kOpenItemId, FALSE);
   ::AppendMenuW(popupMenu_, MF_STRING, kSendBackItemId,
                 velmora::win::toWide(kSendBackItemCaption).c_str());
   ::AppendMenuW(popupMenu_, MF_STRING, kOpenLogFolderItemId,

@@ -376,6 +376,10 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     break;
   case WM_COMMAND:
+    if (LOWORD(wParam) == FerrulinTray::kOpenItemId && lParam == 0) {
+      restoreFromTray();
+      return 0;
+    }
     if (LOWORD(wParam) == FerrulinTray::kExitItemId && lParam == 0) {
       events().ExitItemClick();
       return 0;

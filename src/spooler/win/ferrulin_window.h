@@ -74,7 +74,8 @@ public:
 
   // Shows the window in its normal state at the top-left corner of the screen.
   void show();
-  // Shows the window again in its normal state (the tray icon's double-click).
+  // Shows the window again in its normal state (the tray icon's
+  // double-click, the tray menu's "Open").
   void restoreFromTray();
 
   // The merged-job windows opened and not yet let go (closed ones have a

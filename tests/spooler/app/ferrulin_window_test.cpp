@@ -27,6 +27,7 @@
 #include <array>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -279,11 +280,25 @@ TEST_F(FerrulinWindowTest, WithATrayMinimizingHidesTheWindowAndDoubleClickBrings
   QSystemTrayIcon& tray = window.tray().TrayIcon();
   EXPECT_TRUE(tray.isVisible());
 
-  emit tray.activated(QSystemTrayIcon::Trigger); // a single click does nothing
-  EXPECT_FALSE(window.isVisible());
-  emit tray.activated(QSystemTrayIcon::DoubleClick);
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_FALSE(window.isMinimized());
+  // A click, a double-click and the menu's "Open", the default in bold, each
+  // bring it back.
+  QAction& open = window.tray().openItem();
+  EXPECT_EQ(open.text(), "Open");
+  EXPECT_EQ(window.tray().PopupMenu().defaultAction(), &open);
+  EXPECT_TRUE(open.font().bold());
+  EXPECT_FALSE(window.tray().sendBackItem().font().bold());
+  const std::vector<std::function<void()>> restores = {
+      [&] { emit tray.activated(QSystemTrayIcon::Trigger); },
+      [&] { emit tray.activated(QSystemTrayIcon::DoubleClick); }, [&] { open.trigger(); }};
+  for (const auto& restore : restores) {
+    window.minimizeToTray();
+    ASSERT_FALSE(window.isVisible());
+    restore();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+  }
+  emit tray.activated(QSystemTrayIcon::Context);
+  EXPECT_TRUE(window.isVisible()) << "the menu's click leaves the window as it is";
 
   // The window's own minimize button hides it too.
   window.setWindowState(window.windowState() | Qt::WindowMinimized);
@@ -429,8 +444,8 @@ TEST_F(FerrulinWindowWithProgram, CloseIsRefusedWithItsMessageAndExitFerrulinEnd
   EXPECT_EQ(boxes.size(), 2u);
 
   EXPECT_EQ(window.tray().PopupMenu().actions(),
-            (QList<QAction*>{&window.tray().sendBackItem(), &window.tray().openLogFolderItem(),
-                             &window.tray().ExitItem()}));
+            (QList<QAction*>{&window.tray().openItem(), &window.tray().sendBackItem(),
+                             &window.tray().openLogFolderItem(), &window.tray().ExitItem()}));
   QAction& exitItem = window.tray().ExitItem();
   EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
   EXPECT_EQ(exitItem.objectName(), "ExitItem");

@@ -185,6 +185,7 @@ TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
   EXPECT_EQ(window.tray().shown(), trayShown);
   const HMENU menu = window.tray().PopupMenu();
   const std::vector<std::pair<const wchar_t*, int>> items = {
+      {L"Open", FerrulinTray::kOpenItemId},
       {L"Send Held Jobs Back", FerrulinTray::kSendBackItemId},
       {L"Open Log Folder", FerrulinTray::kOpenLogFolderItemId},
       {L"Exit Ferrulin", FerrulinTray::kExitItemId}};
@@ -196,6 +197,8 @@ TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
     EXPECT_EQ(::GetMenuItemID(menu, i),
               static_cast<UINT>(items[static_cast<std::size_t>(i)].second));
   }
+  // "Open" is the default item, drawn in bold.
+  EXPECT_EQ(::GetMenuDefaultItem(menu, FALSE, 0), static_cast<UINT>(FerrulinTray::kOpenItemId));
   // The window's own menu (the system menu) has "Open Log Folder" too.
   wchar_t item[64] = {};
   ::GetMenuStringW(::GetSystemMenu(window.handle(), FALSE), FerrulinWindow::kOpenLogFolderCommand,
@@ -333,6 +336,14 @@ TEST_F(FerrulinWindowTest, MinimizeButtonHidesTheWindowInTheTray) {
     EXPECT_TRUE(::IsIconic(window));
   ::SendMessageW(window, FerrulinTray::kCallbackMessage, 1, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(::IsWindowVisible(window));
+
+  // The tray menu's "Open" brings it back alike.
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  pumpFor(20ms);
+  ASSERT_TRUE(!::IsWindowVisible(window) || ::IsIconic(window));
+  ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kOpenItemId, 0), 0);
+  EXPECT_TRUE(::IsWindowVisible(window));
+  EXPECT_FALSE(::IsIconic(window));
 }
 
 // A line wider than its list gives the list a scroll range as wide as the
