@@ -14,8 +14,10 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTest>
@@ -93,6 +95,50 @@ TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
   const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", renderMergedJob("B1.spl"));
   EXPECT_EQ(plain.labelCount(), 0);
   EXPECT_EQ(plain.notesText(), "no preview for this design");
+}
+
+// The keys scroll the labels, each from where the one before left them, and
+// Escape closes the viewer.
+TEST(MergedJobViewer, KeysScrollTheLabelsAndEscapeCloses) {
+  const test::TempWorkDir dir;
+  std::string job;
+  for (int label = 0; label < 6; ++label)
+    job += "^XA^PW1200^LL600^FO0,0^GB1200,600,40^FS^XZ\r\n";
+  test::writeBytes("A1.spl", job);
+  QPointer<MergedJobViewer> viewer =
+      new MergedJobViewer("PREP1\\A1.spl", renderMergedJob("A1.spl"));
+  viewer->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+  auto* area = viewer->findChild<QScrollArea*>("labels");
+  ASSERT_NE(area, nullptr);
+  QScrollBar& down = *area->verticalScrollBar();
+  QScrollBar& across = *area->horizontalScrollBar();
+  ASSERT_GT(down.maximum(), 2 * down.pageStep()) << "labels taller than two pages";
+  ASSERT_GT(across.maximum(), 2 * across.singleStep()) << "and wider than the window";
+  const int line = down.singleStep();
+  const int page = down.pageStep();
+  struct Key {
+    Qt::Key key;
+    int down;
+    int across;
+  };
+  const std::vector<Key> keys = {
+      {Qt::Key_End, down.maximum(), 0}, {Qt::Key_Home, 0, 0},
+      {Qt::Key_Down, line, 0},          {Qt::Key_Up, 0, 0},
+      {Qt::Key_PageDown, page, 0},      {Qt::Key_PageDown, 2 * page, 0},
+      {Qt::Key_PageUp, page, 0},        {Qt::Key_Right, page, across.singleStep()},
+      {Qt::Key_Left, page, 0},
+  };
+  for (const Key& key : keys) {
+    SCOPED_TRACE(QKeySequence(key.key).toString().toStdString());
+    QTest::keyClick(viewer, key.key);
+    EXPECT_EQ(down.value(), key.down);
+    EXPECT_EQ(across.value(), key.across);
+  }
+  QTest::keyClick(viewer, Qt::Key_Escape);
+  EXPECT_FALSE(viewer->isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(viewer.isNull()) << "closed, it deletes itself";
 }
 
 TEST_F(FerrulinWindowTest, CaptionPlaceSizeFontAndControls) {

@@ -636,6 +636,31 @@ TEST_F(FerrulinWindowTest, MergedJobWindowScrollsThroughLabelsTallerThanIt) {
   EXPECT_GT(down, 0);
   ::SendMessageW(shown.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
   EXPECT_EQ(shown.scrollPosition(), 0);
+
+  // The keys, each from where the one before left it.
+  const int bottom = info.nMax - static_cast<int>(info.nPage) + 1;
+  const int page = static_cast<int>(info.nPage);
+  const int line = down / 3; // a notch of the wheel is three lines
+  struct Key {
+    WPARAM key;
+    int position;
+  };
+  const std::vector<Key> keys = {{VK_END, bottom},
+                                 {VK_HOME, 0},
+                                 {VK_DOWN, line},
+                                 {VK_RIGHT, 2 * line},
+                                 {VK_UP, line},
+                                 {VK_LEFT, 0},
+                                 {VK_NEXT, page},
+                                 {VK_NEXT, std::min(2 * page, bottom)},
+                                 {VK_PRIOR, std::min(2 * page, bottom) - page}};
+  for (const Key& key : keys) {
+    SCOPED_TRACE(key.key);
+    ::SendMessageW(shown.handle(), WM_KEYDOWN, key.key, 0);
+    EXPECT_EQ(shown.scrollPosition(), std::max(0, key.position));
+  }
+  ::SendMessageW(shown.handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(shown.handle(), nullptr) << "Escape closes it";
 }
 
 // Ferrulin.exe of this build; the build's path is a POSIX one when the
