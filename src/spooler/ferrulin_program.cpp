@@ -4,6 +4,7 @@
 #include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -41,6 +42,7 @@ FerrulinProgram::FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& w
 }
 
 FerrulinProgram::~FerrulinProgram() {
+  renders_.clear(); // waits for the renders still running
   window_.forwardEventsTo(nullptr);
   loop_.setErrorHandler(platform::MainLoop::CauseErrorHandler());
   loop_.setErrorBoxHandler(nullptr);
@@ -97,11 +99,21 @@ void FerrulinProgram::jobLineDoubleClick(JobId job) {
     window_.showMessage(kDeliveredJobGoneMessage);
     return;
   }
-  try {
-    window_.showMergedJob(*delivered, renderMergedJob(delivered->delivery.file));
-  } catch (const std::exception& error) {
-    window_.showErrorBox(error.what());
-  }
+  std::erase_if(renders_, [](const std::future<void>& render) {
+    return render.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  });
+  renders_.push_back(std::async(std::launch::async, [this, delivered = *delivered] {
+    // Render thread: only the loop's post() and the job's own copy are used here.
+    std::function<void()> show;
+    try {
+      show = [this, delivered, picture = renderMergedJob(delivered.delivery.file)] {
+        window_.showMergedJob(delivered, picture);
+      };
+    } catch (const std::exception& error) {
+      show = [this, message = std::string(error.what())] { window_.showErrorBox(message); };
+    }
+    postStep(std::move(show));
+  }));
 }
 
 void FerrulinProgram::addStatusLine(const std::string& line) {

@@ -20,7 +20,9 @@
 // - a double-click on a job line shows the job's merged labels while its
 //   file still stands in the destination folder, else says it is gone
 //   (kDeliveredJobGoneMessage); a file that cannot be read gives the error
-//   box;
+//   box. The file is read and rendered on a thread of its own, and the
+//   window shows the labels (or the box) from the loop once that is done:
+//   however big the job, the engine goes on taking jobs meanwhile;
 // - "Exit Ferrulin" ends the main loop with exit code 0, the engine's
 //   endProgram() (the configuration file is missing) with
 //   kEndProgramExitCode;
@@ -46,6 +48,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,6 +110,9 @@ private:
   bool shown_ = false;  // the window's first show has come
   bool ending_ = false; // the main loop is ending: a close is no longer refused
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // The renders of double-clicked jobs still running (or done and not yet
+  // let go); the program waits for them when it goes.
+  std::vector<std::future<void>> renders_;
   // What the engine shows goes into the daily log on its way to the window.
   LoggingView loggingView_;
   SpoolerEngine engine_; // last: released first

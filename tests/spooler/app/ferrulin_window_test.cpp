@@ -676,9 +676,12 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   processEventsFor(20ms);
   ASSERT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
 
+  const auto viewersShown = [&] {
+    return window.findChildren<spooler::app::MergedJobViewer*>().size() == 1;
+  };
   doubleClick(window.lbQ(), 1);
+  ASSERT_TRUE(processEventsUntil(viewersShown, 5s)) << "shown once rendered";
   auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
-  ASSERT_EQ(viewers.size(), 1);
   EXPECT_TRUE(viewers[0]->isVisible());
   EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
   EXPECT_EQ(viewers[0]->labelCount(), 1);
@@ -689,8 +692,8 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   ASSERT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
 
   doubleClick(window.lbQ(), 0);
+  ASSERT_TRUE(processEventsUntil(viewersShown, 5s));
   viewers = window.findChildren<spooler::app::MergedJobViewer*>();
-  ASSERT_EQ(viewers.size(), 1);
   EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A1.spl");
   viewers[0]->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -722,8 +725,9 @@ TEST_F(FerrulinWindowWithProgram, TheListsKeepTheNewestLinesAndDoubleClickFindsA
   processEventsFor(20ms);
   EXPECT_EQ(lines(window.lbQ()), (std::vector<std::string>{"PREP1\\A2.spl", "PREP1\\A3.spl"}));
   doubleClick(window.lbQ(), 0);
+  ASSERT_TRUE(processEventsUntil(
+      [&] { return window.findChildren<spooler::app::MergedJobViewer*>().size() == 1; }, 5s));
   const auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
-  ASSERT_EQ(viewers.size(), 1);
   EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl");
   viewers[0]->close();
 

@@ -528,7 +528,8 @@ TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTh
   ASSERT_TRUE(pumpUntil([&] { return lines(window.lbQ()).size() == 2; }));
 
   doubleClickRow(window.lbQ(), 1);
-  ASSERT_EQ(window.mergedJobWindows().size(), 1u);
+  ASSERT_TRUE(pumpUntil([&] { return window.mergedJobWindows().size() == 1; }))
+      << "shown once rendered";
   const MergedJobWindow& shown = *window.mergedJobWindows()[0];
   ASSERT_NE(shown.handle(), nullptr);
   EXPECT_TRUE(::IsWindowVisible(shown.handle()));
@@ -570,7 +571,7 @@ TEST_F(FerrulinWindowTest, TheListsKeepTheNewestLinesAndDoubleClickFindsAJobStil
   FerrulinWindow& window = ferrulin.window();
   EXPECT_EQ(lines(window.lbQ()), (Lines{"PREP1\\A2.spl", "PREP1\\A3.spl"}));
   doubleClickRow(window.lbQ(), 0);
-  ASSERT_EQ(window.mergedJobWindows().size(), 1u);
+  ASSERT_TRUE(pumpUntil([&] { return window.mergedJobWindows().size() == 1; }));
   EXPECT_EQ(text(window.mergedJobWindows()[0]->handle()), "PREP1\\A2.spl");
   ::SendMessageW(window.mergedJobWindows()[0]->handle(), WM_CLOSE, 0, 0);
 
