@@ -10,8 +10,10 @@ namespace velmora::bench {
 
 // Resident memory in KiB.
 std::size_t residentKib();
-// Open descriptors or handles (under Wine, which counts no handles, the
-// descriptors of its Linux process).
+// Open descriptors or handles. Wine counts no handles (0), nor GDI and USER
+// objects: under Wine, count the descriptors of its process from outside
+// (ls /proc/<pid>/fd). (A folder listed through Wine is opened by the Wine
+// server, so /proc/self seen from inside is the server's.)
 std::size_t openHandles();
 // The window system's objects the process holds, as text for the figures'
 // line: on Windows its GDI and USER objects (", 40 GDI objects, 20 USER

@@ -4,9 +4,6 @@
 // After windows.h.
 #include <psapi.h>
 
-#include <filesystem>
-#include <system_error>
-
 namespace velmora::bench {
 
 std::size_t residentKib() {
@@ -20,16 +17,7 @@ std::size_t residentKib() {
 std::size_t openHandles() {
   DWORD count = 0;
   ::GetProcessHandleCount(::GetCurrentProcess(), &count);
-  if (count > 0)
-    return count;
-  // Wine counts no handles; its process's descriptors stand for them, seen
-  // through drive Z: (the Linux root).
-  std::error_code error;
-  std::size_t descriptors = 0;
-  for (std::filesystem::directory_iterator entry(L"Z:\\proc\\self\\fd", error), end;
-       !error && entry != end; entry.increment(error))
-    ++descriptors;
-  return descriptors;
+  return count;
 }
 
 std::string windowObjects() {
