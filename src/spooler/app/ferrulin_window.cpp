@@ -84,6 +84,13 @@ QString longTimeFormat(const QLocale& locale) {
   return result.trimmed();
 }
 
+// Scrolls `list` to its last line once the lines that come in the handler
+// now running are all in: scrolling lays every line out again, once for
+// them all rather than once a line.
+void scrollToEndLater(QListWidget* list) {
+  QMetaObject::invokeMethod(list, &QListWidget::scrollToBottom, Qt::QueuedConnection);
+}
+
 // Deletes the first `count` lines of `list` (all of them, when it has fewer).
 void removeFirstLines(QListWidget& list, std::size_t count) {
   for (std::size_t i = 0; i < count && list.count() > 0; ++i)
@@ -150,14 +157,14 @@ FerrulinWindow::~FerrulinWindow() = default;
 
 void FerrulinWindow::addStatusLine(const std::string& line) {
   lbMessages_->addItem(fromStd(line));
-  lbMessages_->scrollToBottom();
+  scrollToEndLater(lbMessages_);
 }
 
 void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
   auto* item = new QListWidgetItem(fromStd(line));
   item->setData(kJobIdRole, QVariant::fromValue(job));
   lbQ_->addItem(item);
-  lbQ_->scrollToBottom();
+  scrollToEndLater(lbQ_);
 }
 
 void FerrulinWindow::removeOldestStatusLines(std::size_t count) {
