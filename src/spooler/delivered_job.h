@@ -26,8 +26,9 @@ inline constexpr const char* kDeliveredJobGoneMessage =
 
 struct DeliveredJob {
   JobId job = 0;
-  std::string jobLine; // its print-jobs line at the delivery ("PREP1\A123.spl -- ERROR")
-  Delivery delivery;   // the printer that took it and the file it became
+  // Its print-jobs line at the delivery ("PREP1\A123.spl -- ERROR, printed on LABEL2").
+  std::string jobLine;
+  Delivery delivery; // the printer that took it and the file it became
 };
 
 class DeliveredJobs final {

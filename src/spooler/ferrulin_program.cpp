@@ -1,16 +1,35 @@
 #include "spooler/ferrulin_program.h"
 
+#include "platform/caused_error.h"
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 
+#include <chrono>
 #include <exception>
 #include <utility>
 
 namespace velmora::spooler {
+namespace {
+
+// One more line comes into a list of the window that shows `shown` lines and
+// keeps the newest `kept`: counts it, and says how many of the oldest lines
+// go first.
+std::size_t oldestLinesToRemove(std::size_t& shown, std::size_t kept) {
+  if (shown < kept) {
+    ++shown;
+    return 0;
+  }
+  const std::size_t excess = shown + 1 - kept;
+  shown = kept;
+  return excess;
+}
+
+} // namespace
 
 FerrulinProgram::FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& window,
-                                 std::vector<std::string> arguments)
-    : loop_(loop), window_(window), arguments_(std::move(arguments)), loggingView_(loop, *this),
-      engine_(loop, loggingView_) {
+                                 std::vector<std::string> arguments, KeptWindowLines kept)
+    : loop_(loop), window_(window), arguments_(std::move(arguments)), kept_(kept),
+      loggingView_(loop, *this), engine_(loop, loggingView_) {
   loop_.setErrorHandler([this](const std::string& message, const std::string& cause) {
     if (!cause.empty())
       loggingView_.showCause(cause);
@@ -23,6 +42,7 @@ FerrulinProgram::FerrulinProgram(platform::MainLoop& loop, FerrulinWindowPort& w
 }
 
 FerrulinProgram::~FerrulinProgram() {
+  renders_.clear(); // waits for the renders still running
   window_.forwardEventsTo(nullptr);
   loop_.setErrorHandler(platform::MainLoop::CauseErrorHandler());
   loop_.setErrorBoxHandler(nullptr);
@@ -63,24 +83,48 @@ void FerrulinProgram::ExitItemClick() {
   end(0);
 }
 
+void FerrulinProgram::openLogFolderItemClick() {
+  try {
+    openLogFolder();
+  } catch (const std::exception& error) {
+    if (const std::string cause = platform::causeOf(error); !cause.empty())
+      loggingView_.showCause(cause);
+    window_.showErrorBox(error.what());
+  }
+}
+
 void FerrulinProgram::jobLineDoubleClick(JobId job) {
   const auto delivered = engine_.deliveredJobs().stillStanding(job);
   if (!delivered) {
     window_.showMessage(kDeliveredJobGoneMessage);
     return;
   }
-  try {
-    window_.showMergedJob(*delivered, renderMergedJob(delivered->delivery.file));
-  } catch (const std::exception& error) {
-    window_.showErrorBox(error.what());
-  }
+  std::erase_if(renders_, [](const std::future<void>& render) {
+    return render.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  });
+  renders_.push_back(std::async(std::launch::async, [this, delivered = *delivered] {
+    // Render thread: only the loop's post() and the job's own copy are used here.
+    std::function<void()> show;
+    try {
+      show = [this, delivered, picture = renderMergedJob(delivered.delivery.file)] {
+        window_.showMergedJob(delivered, picture);
+      };
+    } catch (const std::exception& error) {
+      show = [this, message = std::string(error.what())] { window_.showErrorBox(message); };
+    }
+    postStep(std::move(show));
+  }));
 }
 
 void FerrulinProgram::addStatusLine(const std::string& line) {
+  if (const std::size_t oldest = oldestLinesToRemove(statusLinesShown_, kept_.status))
+    window_.removeOldestStatusLines(oldest);
   window_.addStatusLine(line);
 }
 
 void FerrulinProgram::addJobLine(JobId job, const std::string& line) {
+  if (const std::size_t oldest = oldestLinesToRemove(jobLinesShown_, kept_.jobs))
+    window_.removeOldestJobLines(oldest);
   window_.addJobLine(job, line);
 }
 
@@ -97,6 +141,9 @@ void FerrulinProgram::addPrinterLine(const std::string& line) {
 }
 
 void FerrulinProgram::showCause(const std::string& cause) {
+  // The window shows it as a line of the status log.
+  if (const std::size_t oldest = oldestLinesToRemove(statusLinesShown_, kept_.status))
+    window_.removeOldestStatusLines(oldest);
   window_.showCause(cause);
 }
 

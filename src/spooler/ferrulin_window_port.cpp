@@ -12,6 +12,7 @@ public:
   void Button1Click() override {}
   void sendBackItemClick() override {}
   void ExitItemClick() override {}
+  void openLogFolderItemClick() override {}
   void jobLineDoubleClick(JobId) override {}
 };
 

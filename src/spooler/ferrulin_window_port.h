@@ -3,8 +3,9 @@
 //
 // - FerrulinWindowPort: what the program asks of a window. Beyond what it
 //   shows of the engine's work (SpoolerDisplay: the three lists, a cause, a
-//   message box), a window minimizes to the tray, shows a delivered job's
-//   labels already rendered, shows error boxes and ends its main loop.
+//   message box), a window removes the oldest lines of its lists, minimizes
+//   to the tray, shows a delivered job's labels already rendered, shows error
+//   boxes and ends its main loop.
 // - FerrulinWindowEvents: what a window hands on to the program, one call
 //   per event, each named after the control or moment it comes from; the
 //   program decides what each one does.
@@ -18,6 +19,7 @@
 #include "spooler/delivered_job.h"
 #include "spooler/spooler_view.h"
 
+#include <cstddef>
 #include <string>
 
 namespace velmora::spooler {
@@ -35,6 +37,8 @@ public:
   virtual void sendBackItemClick() = 0;
   // The tray menu's "Exit Ferrulin".
   virtual void ExitItemClick() = 0;
+  // "Open Log Folder", of the window's menu or of the tray menu.
+  virtual void openLogFolderItemClick() = 0;
   // A double-click on a line of the print-jobs list, with the line's job.
   virtual void jobLineDoubleClick(JobId job) = 0;
 
@@ -44,6 +48,12 @@ protected:
 
 class FerrulinWindowPort : public SpoolerDisplay {
 public:
+  // Removes the `count` oldest lines of the status log (a cause shown there
+  // counts as a line), or of the print-jobs list with the jobs beside them.
+  // The program keeps the newest lines only (KeptWindowLines); a window
+  // never drops a line by itself.
+  virtual void removeOldestStatusLines(std::size_t count) = 0;
+  virtual void removeOldestJobLines(std::size_t count) = 0;
   // Hides the window and its task-bar button, leaving the tray icon; where
   // there is no notification area, minimizes it to the task bar.
   virtual void minimizeToTray() = 0;

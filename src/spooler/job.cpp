@@ -2,6 +2,16 @@
 
 namespace velmora::spooler {
 
+std::string Job::line() const {
+  std::string text = path();
+  if (!primaryRefused)
+    return text;
+  text += kJobErrorMark;
+  if (delivery)
+    text += std::string(kJobBackupMark) + delivery->printer;
+  return text;
+}
+
 JobFate fateOf(const Job& job) {
   switch (job.read.reading) {
   case labels::JobReading::Read:

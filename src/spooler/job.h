@@ -20,6 +20,9 @@ namespace velmora::spooler {
 
 // Appended to a print-jobs line whose primary destination could not take the job.
 inline constexpr std::string_view kJobErrorMark = " -- ERROR";
+// Follows kJobErrorMark, with the printer's name, when the backup printer took
+// the job: "PREP1\A123.spl -- ERROR, printed on LABEL2".
+inline constexpr std::string_view kJobBackupMark = ", printed on ";
 
 // Where a merged job went.
 struct Delivery {
@@ -41,8 +44,9 @@ struct Job {
 
   // "PREP1\A123.spl", as the host names the job relative to the data directory.
   std::string path() const { return source + "\\" + name; }
-  // Its line in the print-jobs list: the path, marked when the primary refused it.
-  std::string line() const { return primaryRefused ? path() + std::string(kJobErrorMark) : path(); }
+  // Its line in the print-jobs list: the path, marked when the primary refused
+  // it, and then naming the printer that took it instead, if one did.
+  std::string line() const;
 };
 
 // What becomes of the source job once the job has been read and delivered

@@ -7,7 +7,7 @@
 //
 //     14/03/26 14:05:09: Loading Configuration
 //     14/03/26 14:05:09: Printer: PREP1 -> LABEL1 (LabelDesign.txt)
-//     14/03/26 14:05:12: Print job: PREP1\A123.spl -- ERROR
+//     14/03/26 14:05:12: Print job: PREP1\A123.spl -- ERROR, printed on LABEL2
 //
 // The engine is made on this view instead of the front end's. What the log
 // itself runs into (it cannot be written, it is written again; a setting of

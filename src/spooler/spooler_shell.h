@@ -13,7 +13,9 @@ namespace velmora::spooler {
 inline constexpr std::string_view kWindowCaption = "Velmora's Label Spooler";
 // The tray icon's tip.
 inline constexpr std::string_view kTrayTip = kWindowCaption;
-// The tray menu's items.
+// The tray menu's items. "Open", the menu's default (drawn bold), does what a
+// double-click on the tray icon does: it shows the window again.
+inline constexpr std::string_view kOpenItemCaption = "Open";
 inline constexpr std::string_view kSendBackItemCaption = "Send Held Jobs Back";
 inline constexpr std::string_view kExitItemCaption = "Exit Ferrulin";
 inline constexpr std::string_view kCloseRefusal =

@@ -26,6 +26,9 @@ inline constexpr std::string_view kJobLineKind = "Print job: ";
 // How many of the newest job lines a window keeps, and the engine keeps the
 // deliveries of as many jobs.
 inline constexpr std::size_t kKeptJobLines = 2000;
+// How many of the newest status lines a window keeps. Older lines leave the
+// window only: the daily log (daily_log.h) has every line.
+inline constexpr std::size_t kKeptStatusLines = 5000;
 
 // The exit code of a program the engine ended (SpoolerView::endProgram(): the
 // configuration file is missing).
@@ -38,7 +41,8 @@ public:
   // The print-jobs list: a job taken ("PREP1\A123.spl").
   virtual void addJobLine(JobId job, const std::string& line) = 0;
   // The line of a job already listed has changed ("PREP1\A123.spl -- ERROR"
-  // once its primary destination could not take it).
+  // once its primary destination could not take it, and ", printed on
+  // LABEL2" after that when its backup took it).
   virtual void changeJobLine(JobId job, const std::string& line) = 0;
   // The printers list, emptied and refilled at every configuration load.
   virtual void clearPrinters() = 0;

@@ -22,19 +22,22 @@ std::wstring windowText(HWND window) {
   return text;
 }
 
+std::wstring listBoxLine(HWND list, std::size_t index) {
+  const auto length = ::SendMessageW(list, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR)
+    return {};
+  std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied =
+      ::SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(line.data()));
+  line.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
+  return line;
+}
+
 std::vector<std::wstring> listBoxLines(HWND list) {
   std::vector<std::wstring> lines;
   const auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    const auto length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (length == LB_ERR)
-      break;
-    std::wstring line(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied = ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
-                                       reinterpret_cast<LPARAM>(line.data()));
-    line.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
-    lines.push_back(std::move(line));
-  }
+  for (LRESULT i = 0; i < count; ++i)
+    lines.push_back(listBoxLine(list, static_cast<std::size_t>(i)));
   return lines;
 }
 

@@ -21,7 +21,9 @@ std::string fromWide(std::wstring_view wide);
 // A window's text (a caption, a button's or a static control's text).
 std::wstring windowText(HWND window);
 
-// Every line of a list box, first to last.
+// The line at `index` of a list box (empty when there is none), and every
+// line, first to last.
+std::wstring listBoxLine(HWND list, std::size_t index);
 std::vector<std::wstring> listBoxLines(HWND list);
 
 } // namespace velmora::win

@@ -1,15 +1,13 @@
 #include "platform/file_manager.h"
 
-#include "folder_change_wait.h"
 #include "platform/file_system.h"
 #include "temp_dir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <sys/stat.h>
+#include "fake_file_manager.h"
 #endif
 
 namespace velmora::platform {
@@ -17,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using velmora::test::readBytes;
 using velmora::test::TempWorkDir;
 using velmora::test::writeBytes;
 
@@ -42,41 +39,21 @@ TEST_F(FileManager, AFolderThatIsNotThereIsNotShown) {
 }
 
 #ifndef _WIN32
-// No desktop runs here: an xdg-open of the test's own, first on the PATH,
-// stands in for the desktop's and writes down what it was asked to open.
-class PathChange final {
-public:
-  explicit PathChange(const std::string& path) : before_(std::getenv("PATH")) {
-    ::setenv("PATH", path.c_str(), 1);
-  }
-  ~PathChange() { ::setenv("PATH", before_.c_str(), 1); }
-
-private:
-  std::string before_;
-};
-
+// No desktop runs here: an xdg-open of the test's own stands in for the
+// desktop's and writes down what it was asked to open.
 TEST_F(FileManager, XdgOpenIsAskedForTheFolderByItsFullPath) {
-  fs::create_directories("bin");
   fs::create_directories("Data/VelmoraLogs");
-  writeBytes("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$*\" > \"" +
-                                 fs::absolute("asked").string() + ".tmp\" && mv \"" +
-                                 fs::absolute("asked").string() + ".tmp\" \"" +
-                                 fs::absolute("asked").string() + "\"\n");
-  ASSERT_EQ(::chmod("bin/xdg-open", 0755), 0);
-  {
-    const PathChange path(fs::absolute("bin").string() + ":" + std::getenv("PATH"));
-    fs::current_path("Data");
-    showFolder("velmoralogs"); // the host's spelling, found without regard to case
-    fs::current_path("..");
-  }
-  ASSERT_TRUE(velmora::test::waitForFolderChange([] { return fs::exists("asked"); }, 10s));
-  EXPECT_EQ(readBytes("asked"), fs::absolute("Data/VelmoraLogs").string() + "\n");
+  const velmora::test::FakeFileManager fileManager;
+  fs::current_path("Data");
+  showFolder("velmoralogs"); // the host's spelling, found without regard to case
+  fs::current_path("..");
+  EXPECT_EQ(fileManager.asked(10s), fs::absolute("Data/VelmoraLogs").string());
 }
 
 TEST_F(FileManager, NoXdgOpenIsAnError) {
   fs::create_directories("empty");
   fs::create_directories("VelmoraLogs");
-  const PathChange path(fs::absolute("empty").string());
+  const velmora::test::PathChange path(fs::absolute("empty").string());
   try {
     showFolder("VelmoraLogs");
     ADD_FAILURE() << "shown";

@@ -61,9 +61,11 @@ public:
 };
 
 // A window of the Ferrulin program (FerrulinWindowPort) that records what it
-// is told: the engine's lines in `lines`, as RecordingView records them, and
-// what the program asks of a window beyond them. A test plays the user
-// through events(), as a window forwards a click.
+// is told: the engine's lines in `lines`, as RecordingView records them (its
+// job lines as the window's list holds them, the oldest gone when the program
+// says so), its status log as a window holds it in `statusShown`, and what
+// the program asks of a window beyond them. A test plays the user through
+// events(), as a window forwards a click.
 class RecordingWindow final : public spooler::FerrulinWindowPort {
 public:
   struct ErrorBox {
@@ -78,7 +80,10 @@ public:
     std::string notes;
   };
 
-  void addStatusLine(const std::string& line) override { lines.addStatusLine(line); }
+  void addStatusLine(const std::string& line) override {
+    lines.addStatusLine(line);
+    statusShown.push_back(lines.status.back());
+  }
   void addJobLine(spooler::JobId job, const std::string& line) override {
     lines.addJobLine(job, line);
   }
@@ -87,10 +92,23 @@ public:
   }
   void clearPrinters() override { lines.clearPrinters(); }
   void addPrinterLine(const std::string& line) override { lines.addPrinterLine(line); }
-  void showCause(const std::string& cause) override { lines.showCause(cause); }
+  void showCause(const std::string& cause) override {
+    lines.showCause(cause);
+    statusShown.push_back(cause);
+  }
   void showMessage(const std::string& text) override { lines.showMessage(text); }
   std::string formatTimestamp(std::chrono::system_clock::time_point when) override {
     return lines.formatTimestamp(when);
+  }
+
+  void removeOldestStatusLines(std::size_t count) override {
+    ASSERT_LE(count, statusShown.size());
+    statusShown.erase(statusShown.begin(), statusShown.begin() + static_cast<long>(count));
+  }
+  void removeOldestJobLines(std::size_t count) override {
+    ASSERT_LE(count, lines.jobs.size());
+    lines.jobs.erase(lines.jobs.begin(), lines.jobs.begin() + static_cast<long>(count));
+    lines.jobIds.erase(lines.jobIds.begin(), lines.jobIds.begin() + static_cast<long>(count));
   }
 
   // The printers listed at each minimize.
@@ -109,6 +127,7 @@ public:
   void endMainLoop(int exitCode) override { exitCodes.push_back(exitCode); }
 
   RecordingView lines;
+  Lines statusShown; // the status log's lines without time stamps, and causes
   std::vector<std::size_t> printersAtMinimize;
   std::vector<MergedJob> mergedJobs;
   std::vector<ErrorBox> errorBoxes;

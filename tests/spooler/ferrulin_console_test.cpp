@@ -196,7 +196,8 @@ TEST_F(FerrulinConsole, UnusablePrimaryFailsOverToTheBackup) {
     EXPECT_EQ(readBytes("LABEL2/J1.spl"), merged("failover"));
     EXPECT_FALSE(fs::exists("LABEL1/J1.spl"));
     EXPECT_FALSE(fs::exists("LABEL1/LockSPL.DBF")) << "a probe creates nothing";
-    EXPECT_TRUE(spooler->waitForOutput("Print job: PREP1\\J1.spl -- ERROR", kWait));
+    EXPECT_TRUE(
+        spooler->waitForOutput("Print job: PREP1\\J1.spl -- ERROR, printed on LABEL2", kWait));
     EXPECT_THAT(statusMessages(spooler->lines()),
                 ElementsAre("Loading Configuration", "Configuration loaded", c.primaryMessage,
                             "Trying backup printer..."));

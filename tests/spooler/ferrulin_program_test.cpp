@@ -5,8 +5,13 @@
 // them.
 #include "configuration_fixture.h"
 #include "engine_fixture.h"
+#ifndef _WIN32
+#include "fake_file_manager.h"
+#endif
 #include "formats/configuration_file.h"
 #include "manual_main_loop.h"
+#include "preview/zpl_renderer.h"
+#include "spooler/daily_log.h"
 #include "spooler/ferrulin_program.h"
 #include "spooler/spooler_shell.h"
 #include "temp_dir.h"
@@ -17,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -35,6 +42,10 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 constexpr auto kWait = 10s; // real time a watcher may take to report; generous
+// The big job of ABigJobsRenderHoldsUpNoJob: its labels (as many as a
+// preview draws), and the fields of its design.
+constexpr int kBigJobLabels = static_cast<int>(preview::kMaxLabels);
+constexpr int kBigDesignFields = 1000;
 
 bool up(const std::string& printer) {
   return xbase::probeDestination(printer) == xbase::DestinationState::Up;
@@ -47,12 +58,12 @@ protected:
                      "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
   }
 
-  void makeProgram(std::vector<std::string> arguments = {}) {
-    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments));
+  void makeProgram(std::vector<std::string> arguments = {}, KeptWindowLines kept = {}) {
+    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments), kept);
   }
   // The program over the window, and the window's first show, run.
-  void start(std::vector<std::string> arguments = {}) {
-    makeProgram(std::move(arguments));
+  void start(std::vector<std::string> arguments = {}, KeptWindowLines kept = {}) {
+    makeProgram(std::move(arguments), kept);
     window.events().FormShow();
     loop.runReady();
   }
@@ -177,7 +188,8 @@ TEST_F(FerrulinProgramTest, DoubleClickOnAJobShowsItsLabelsWhileTheMergedFileCan
   const JobId job = window.lines.jobIds[0];
 
   window.events().jobLineDoubleClick(job);
-  ASSERT_EQ(window.mergedJobs.size(), 1u);
+  ASSERT_TRUE(loop.stepUntil([&] { return window.mergedJobs.size() == 1; }, kWait))
+      << "shown once rendered";
   EXPECT_EQ(window.mergedJobs[0].jobLine, "PREP1\\A1.spl");
   EXPECT_EQ(window.mergedJobs[0].labels, 1u);
   EXPECT_EQ(window.mergedJobs[0].notes, "");
@@ -187,6 +199,7 @@ TEST_F(FerrulinProgramTest, DoubleClickOnAJobShowsItsLabelsWhileTheMergedFileCan
     std::ofstream writer("LABEL1/A1.spl", std::ios::app);
     ASSERT_TRUE(writer.is_open());
     window.events().jobLineDoubleClick(job);
+    ASSERT_TRUE(loop.stepUntil([&] { return !window.errorBoxes.empty(); }, kWait));
   }
   ASSERT_EQ(window.errorBoxes.size(), 1u);
   EXPECT_EQ(window.errorBoxes[0].caption, "");
@@ -200,8 +213,112 @@ TEST_F(FerrulinProgramTest, DoubleClickOnAJobShowsItsLabelsWhileTheMergedFileCan
   window.events().jobLineDoubleClick(job + 1000);
   EXPECT_THAT(window.lines.messages,
               ElementsAre(kDeliveredJobGoneMessage, kDeliveredJobGoneMessage));
+  loop.runReady();
   EXPECT_EQ(window.mergedJobs.size(), 1u);
   EXPECT_EQ(window.errorBoxes.size(), 1u);
+}
+
+// The window's lists keep their newest lines; the daily log keeps them all.
+TEST_F(FerrulinProgramTest, TheWindowKeepsTheNewestLinesAndDoubleClickFindsAJobStillListed) {
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}});
+  xbase::TApolloTable label1("Holder");
+  ASSERT_TRUE(xbase::claimSourceFolder(label1, "LABEL1")) << "LABEL1's spooler runs";
+  start({}, {.status = 3, .jobs = 2});
+  EXPECT_THAT(window.statusShown, ElementsAre("Loading Configuration", "Configuration loaded"));
+
+  for (const char* name : {"A1.spl", "A2.spl", "A3.spl"}) {
+    test::dropJob("PREP1", name, test::sampleJobNamed(name));
+    ASSERT_TRUE(loop.stepUntil([&] { return fs::exists(std::string("LABEL1/") + name); }, kWait));
+  }
+  EXPECT_THAT(window.lines.jobs, ElementsAre("PREP1\\A2.spl", "PREP1\\A3.spl"));
+  ASSERT_EQ(window.lines.jobIds.size(), 2u);
+  window.events().jobLineDoubleClick(window.lines.jobIds[0]);
+  ASSERT_TRUE(loop.stepUntil([&] { return window.mergedJobs.size() == 1; }, kWait));
+  EXPECT_EQ(window.mergedJobs[0].jobLine, "PREP1\\A2.spl");
+
+  // A cause is a line of the status log too; two more push both load lines out.
+  loop.reportError("Unable to open table", "first cause");
+  loop.reportError("Unable to open table", "second cause");
+  loop.runReady();
+  loop.runReady();
+  ASSERT_EQ(window.errorBoxes.size(), 2u);
+  EXPECT_THAT(window.statusShown,
+              ElementsAre("Configuration loaded", "first cause", "second cause"))
+      << "causes count";
+  // Every line is in the daily log, also those that left the window.
+  ASSERT_TRUE(loop.stepUntil(
+      [&] {
+        if (!fs::is_directory("VelmoraLogs"))
+          return false;
+        for (const auto& entry : fs::directory_iterator("VelmoraLogs")) {
+          const std::string log = test::readBytes(entry.path().string());
+          if (log.find("second cause") != std::string::npos)
+            return log.find("Loading Configuration") != std::string::npos &&
+                   log.find("PREP1\\A1.spl") != std::string::npos;
+        }
+        return false;
+      },
+      kWait));
+}
+
+// The labels of a double-clicked job are rendered beside the engine: a job
+// dropped while a big job's render runs is delivered before the render ends.
+TEST_F(FerrulinProgramTest, ABigJobsRenderHoldsUpNoJob) {
+  // A design of many fields and a job of many labels: a render that takes a
+  // while (seconds), where a delivery takes a moment.
+  std::string design = "^XA^PW800^LL1200\r\n";
+  for (int field = 0; field < kBigDesignFields; ++field)
+    design += "^FO" + std::to_string(field % 700) + "," + std::to_string(field % 1100) +
+              "^GB90,90,3^FS^FO10,10^A0N,30^FD<Item Name>^FS\r\n";
+  test::writeBytes("LabelDesign.txt", design + "^XZ\r\n");
+  test::writeConfiguration({{"PREP1", "LABEL1", ""}});
+  xbase::TApolloTable label1("Holder");
+  ASSERT_TRUE(xbase::claimSourceFolder(label1, "LABEL1")) << "LABEL1's spooler runs";
+  start();
+  Lines big;
+  for (int label = 0; label < kBigJobLabels; ++label) {
+    const Lines block = test::sampleJobNamed("B1");
+    big.insert(big.end(), block.begin(), block.end());
+  }
+  test::dropJob("PREP1", "B1.spl", big);
+  ASSERT_TRUE(loop.stepUntil([&] { return window.lines.jobIds.size() == 1; }, kWait));
+  ASSERT_TRUE(loop.stepUntil([&] { return !fs::exists("PREP1/B1.spl"); }, 60s));
+  ASSERT_TRUE(fs::exists("LABEL1/B1.spl"));
+
+  const auto clicked = std::chrono::steady_clock::now();
+  window.events().jobLineDoubleClick(window.lines.jobIds[0]);
+  test::dropJob("PREP1", "A2.spl", test::sampleJobNamed("A2"));
+  ASSERT_TRUE(loop.stepUntil(
+      [&] { return fs::exists("LABEL1/A2.spl") || !window.mergedJobs.empty(); }, kWait));
+  const auto secondDelivered = std::chrono::steady_clock::now();
+  EXPECT_TRUE(fs::exists("LABEL1/A2.spl"));
+  EXPECT_THAT(window.mergedJobs, IsEmpty()) << "the render of the big job was still running";
+  ASSERT_TRUE(loop.stepUntil([&] { return window.mergedJobs.size() == 1; }, 120s));
+  const auto rendered = std::chrono::steady_clock::now();
+  EXPECT_EQ(window.mergedJobs[0].labels, static_cast<std::size_t>(kBigJobLabels));
+  std::printf("second job delivered after %lld ms, the big job shown after %lld ms\n",
+              static_cast<long long>((secondDelivered - clicked) / 1ms),
+              static_cast<long long>((rendered - clicked) / 1ms));
+}
+
+TEST_F(FerrulinProgramTest, OpenLogFolderShowsTheLogsFolderOrTheErrorBoxWithItsCause) {
+  makeProgram();
+  test::writeBytes("VelmoraLogs", "a file where the folder belongs");
+  window.events().openLogFolderItemClick();
+  ASSERT_EQ(window.errorBoxes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].caption, "");
+  EXPECT_THAT(window.errorBoxes[0].message,
+              HasSubstr("Cannot show folder \"" + logFolderPath() + "\""));
+  ASSERT_EQ(window.lines.causes.size(), 1u);
+  EXPECT_EQ(window.errorBoxes[0].causesBefore, 1u) << "the cause first";
+  EXPECT_THAT(window.errorBoxes[0].message, HasSubstr(window.lines.causes[0]));
+#ifndef _WIN32
+  fs::remove("VelmoraLogs");
+  const test::FakeFileManager fileManager;
+  window.events().openLogFolderItemClick();
+  EXPECT_EQ(fileManager.asked(kWait), fs::absolute("VelmoraLogs").string()) << "made first";
+  EXPECT_EQ(window.errorBoxes.size(), 1u);
+#endif
 }
 
 TEST_F(FerrulinProgramTest, CloseIsRefusedUntilExitFerrulinEndsTheLoopAndEveryFolderIsReleased) {

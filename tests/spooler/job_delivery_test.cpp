@@ -155,7 +155,11 @@ TEST_F(JobDelivery, AFullDiskTakesTheNextPathAndLeavesNoTemporary) {
     const char* line;      // the print-jobs line
   };
   const Case cases[] = {
-      {"LABEL1", {"LABEL1", "LABEL2"}, "LABEL2/F.spl", "LABEL2/F.spl", "PREP1\\F.spl -- ERROR"},
+      {"LABEL1",
+       {"LABEL1", "LABEL2"},
+       "LABEL2/F.spl",
+       "LABEL2/F.spl",
+       "PREP1\\F.spl -- ERROR, printed on LABEL2"},
       {"LABEL2", {"LABEL2"}, "VelmoraHeldJobs/PREP1/F.spl", nullptr, "PREP1\\F.spl -- ERROR"},
   };
   for (const Case& c : cases) {

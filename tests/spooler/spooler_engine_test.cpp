@@ -227,8 +227,12 @@ TEST_F(SpoolerEngineTest, DeliveryAndFailover) {
       Lines expected{"Loading Configuration", "Configuration loaded"};
       expected.insert(expected.end(), c.status.begin(), c.status.end());
       EXPECT_EQ(view.status, expected);
-      EXPECT_THAT(view.jobs,
-                  ElementsAre(c.markedError ? "PREP1\\J1.spl -- ERROR" : "PREP1\\J1.spl"));
+      // A job the backup took names it.
+      const std::string line = !c.markedError ? "PREP1\\J1.spl"
+                               : c.deliveredTo.empty()
+                                   ? "PREP1\\J1.spl -- ERROR"
+                                   : "PREP1\\J1.spl -- ERROR, printed on " + c.deliveredTo;
+      EXPECT_THAT(view.jobs, ElementsAre(line));
       EXPECT_FALSE(fs::exists("PREP1/J1.spl")) << "taken, delivered or kept";
       EXPECT_EQ(fs::exists("VelmoraHeldJobs/PREP1/J1.spl"), c.deliveredTo.empty());
       for (const char* dest : {"LABEL1", "LABEL2"}) {

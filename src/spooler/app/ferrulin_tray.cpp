@@ -1,8 +1,10 @@
 #include "spooler/app/ferrulin_tray.h"
 
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 
 #include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -51,19 +53,31 @@ QIcon ferrulinIcon() {
 }
 
 FerrulinTray::FerrulinTray(std::function<void()> restore, std::function<void()> sendBack,
-                           std::function<void()> exit)
-    : sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
+                           std::function<void()> openLogFolder, std::function<void()> exit)
+    : openItem_(popupMenu_.addAction(caption(spooler::kOpenItemCaption))),
+      sendBackItem_(popupMenu_.addAction(caption(spooler::kSendBackItemCaption))),
+      openLogFolderItem_(popupMenu_.addAction(caption(spooler::kOpenLogFolderItemCaption))),
       exitItem_(popupMenu_.addAction(caption(spooler::kExitItemCaption))) {
   popupMenu_.setObjectName(QStringLiteral("PopupMenu"));
+  openItem_->setObjectName(QStringLiteral("openItem"));
+  QFont bold = openItem_->font();
+  bold.setBold(true);
+  openItem_->setFont(bold);
+  popupMenu_.setDefaultAction(openItem_);
+  QObject::connect(openItem_, &QAction::triggered, openItem_, restore);
   sendBackItem_->setObjectName(QStringLiteral("sendBackItem"));
+  openLogFolderItem_->setObjectName(QStringLiteral("openLogFolderItem"));
   exitItem_->setObjectName(QStringLiteral("ExitItem"));
   QObject::connect(sendBackItem_, &QAction::triggered, sendBackItem_,
                    [sendBack = std::move(sendBack)] { sendBack(); });
+  QObject::connect(openLogFolderItem_, &QAction::triggered, openLogFolderItem_,
+                   [openLogFolder = std::move(openLogFolder)] { openLogFolder(); });
   trayIcon_.setObjectName(QStringLiteral("TrayIcon"));
   QObject::connect(exitItem_, &QAction::triggered, exitItem_, [exit = std::move(exit)] { exit(); });
   QObject::connect(&trayIcon_, &QSystemTrayIcon::activated, &trayIcon_,
                    [restore = std::move(restore)](QSystemTrayIcon::ActivationReason reason) {
-                     if (reason == QSystemTrayIcon::DoubleClick)
+                     if (reason == QSystemTrayIcon::DoubleClick ||
+                         reason == QSystemTrayIcon::Trigger)
                        restore();
                    });
   trayIcon_.setIcon(ferrulinIcon());

@@ -1,9 +1,11 @@
 #include "spooler/app/ferrulin_window.h"
 
 #include "spooler/app/merged_job_viewer.h"
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
@@ -61,6 +63,9 @@ void placeList(QListWidget* list, const char* name, const QRect& geometry) {
   list->setGeometry(geometry);
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->setItemDelegate(new SingleLineDelegate(list));
+  // A line wider than the list (a long status line) can be scrolled to.
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 // The time format of the locale without its time zone part: the status log
@@ -77,6 +82,19 @@ QString longTimeFormat(const QLocale& locale) {
     result += c;
   }
   return result.trimmed();
+}
+
+// Scrolls `list` to its last line once the lines that come in the handler
+// now running are all in: scrolling lays every line out again, once for
+// them all rather than once a line.
+void scrollToEndLater(QListWidget* list) {
+  QMetaObject::invokeMethod(list, &QListWidget::scrollToBottom, Qt::QueuedConnection);
+}
+
+// Deletes the first `count` lines of `list` (all of them, when it has fewer).
+void removeFirstLines(QListWidget& list, std::size_t count) {
+  for (std::size_t i = 0; i < count && list.count() > 0; ++i)
+    delete list.takeItem(0);
 }
 
 QString fromStd(const std::string& text) {
@@ -99,7 +117,7 @@ FerrulinWindowHooks FerrulinWindowHooks::system() {
 FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
     : hooks_(std::move(hooks)),
       tray_([this] { restoreFromTray(); }, [this] { events().sendBackItemClick(); },
-            [this] { events().ExitItemClick(); }) {
+            [this] { events().openLogFolderItemClick(); }, [this] { events().ExitItemClick(); }) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromUtf8(spooler::kWindowCaption.data(),
                                    static_cast<qsizetype>(spooler::kWindowCaption.size())));
@@ -126,20 +144,35 @@ FerrulinWindow::FerrulinWindow(FerrulinWindowHooks hooks)
   Button1_->setGeometry(518, 163, 75, 25);
   Button1_->hide(); // never shown
   QObject::connect(Button1_, &QPushButton::clicked, this, [this] { events().Button1Click(); });
+
+  openLogFolderItem_ = new QAction(fromStd(std::string(kOpenLogFolderItemCaption)), this);
+  openLogFolderItem_->setObjectName(QStringLiteral("openLogFolderItem"));
+  QObject::connect(openLogFolderItem_, &QAction::triggered, this,
+                   [this] { events().openLogFolderItemClick(); });
+  addAction(openLogFolderItem_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 FerrulinWindow::~FerrulinWindow() = default;
 
 void FerrulinWindow::addStatusLine(const std::string& line) {
   lbMessages_->addItem(fromStd(line));
-  lbMessages_->scrollToBottom();
+  scrollToEndLater(lbMessages_);
 }
 
 void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
   auto* item = new QListWidgetItem(fromStd(line));
   item->setData(kJobIdRole, QVariant::fromValue(job));
   lbQ_->addItem(item);
-  lbQ_->scrollToBottom();
+  scrollToEndLater(lbQ_);
+}
+
+void FerrulinWindow::removeOldestStatusLines(std::size_t count) {
+  removeFirstLines(*lbMessages_, count);
+}
+
+void FerrulinWindow::removeOldestJobLines(std::size_t count) {
+  removeFirstLines(*lbQ_, count);
 }
 
 void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {

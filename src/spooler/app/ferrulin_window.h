@@ -3,10 +3,11 @@
 // through FerrulinWindowPort: the printers list (lbPrinters), the print-jobs
 // list (lbQ), the status log (lbMessages), message and error boxes and a
 // delivered job's labels (MergedJobViewer); it owns the tray icon
-// (FerrulinTray) and hides in the tray when minimized. Every event (its
-// show, a close request, the hidden Button1, the tray menu's items, a
-// double-click on a job line) goes to the program, which decides what it
-// does.
+// (FerrulinTray) and hides in the tray when minimized. Its menu (a right-click
+// on the window) holds "Open Log Folder" (openLogFolderItem). Every event (its
+// show, a close request, the hidden Button1, the items of its menu and of the
+// tray menu, a double-click on a job line) goes to the program, which decides
+// what it does.
 //
 // The window is created before the program and destroyed after it.
 // GUI thread only (which is the main loop's thread).
@@ -58,6 +59,8 @@ public:
 
   // FerrulinWindowPort. Without a notification area (a bare virtual
   // display) minimizeToTray() minimizes the window as usual.
+  void removeOldestStatusLines(std::size_t count) override;
+  void removeOldestJobLines(std::size_t count) override;
   void minimizeToTray() override;
   // A MergedJobViewer over the window; it deletes itself when closed.
   void showMergedJob(const DeliveredJob& delivered, const MergedJobPicture& picture) override;
@@ -65,13 +68,15 @@ public:
   void showErrorBox(const std::string& message, const std::string& caption) override;
   void endMainLoop(int exitCode) override;
 
-  // Shows the window again in its normal state (the tray icon's double-click).
+  // Shows the window again in its normal state (a click or double-click on
+  // the tray icon, the tray menu's "Open").
   void restoreFromTray();
 
   FerrulinTray& tray() { return tray_; }
   QListWidget& lbPrinters() { return *lbPrinters_; }
   QListWidget& lbQ() { return *lbQ_; }
   QListWidget& lbMessages() { return *lbMessages_; }
+  QAction& openLogFolderItem() { return *openLogFolderItem_; }
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -90,6 +95,7 @@ private:
   QLabel* Label2_;
   QListWidget* lbMessages_;
   QPushButton* Button1_;
+  QAction* openLogFolderItem_; // the window's menu
   FerrulinTray tray_;
 };
 

@@ -1,7 +1,9 @@
 // The merged labels of one delivered job, as the printer would print them:
 // what a double-click on a line of Ferrulin's print-jobs list opens. The
 // labels stand one below the other in a scrolling window, with the
-// renderer's notes (or "no preview for this design") under them.
+// renderer's notes (or "no preview for this design") under them. The keys
+// scroll it (the arrows by a step, Page Up and Page Down by a page, Home and
+// End to the first and the last label); Escape closes it.
 //
 // GUI thread only. The viewer deletes itself when closed.
 #pragma once
@@ -9,6 +11,9 @@
 #include "spooler/delivered_job.h"
 
 #include <QDialog>
+
+class QKeyEvent;
+class QScrollArea;
 
 #include <string>
 
@@ -24,7 +29,11 @@ public:
   int labelCount() const { return labelCount_; }
   QString notesText() const { return notes_; }
 
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
 private:
+  QScrollArea* scroll_ = nullptr; // a child; none without labels
   int labelCount_ = 0;
   QString notes_;
 };

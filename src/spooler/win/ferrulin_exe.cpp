@@ -8,8 +8,8 @@
 
 namespace velmora::spooler::win {
 
-FerrulinExe::FerrulinExe(std::vector<std::string> arguments)
-    : window_(loop_), program_(loop_, window_, std::move(arguments)) {}
+FerrulinExe::FerrulinExe(std::vector<std::string> arguments, KeptWindowLines kept)
+    : window_(loop_), program_(loop_, window_, std::move(arguments), kept) {}
 
 void FerrulinExe::start() {
   window_.show();

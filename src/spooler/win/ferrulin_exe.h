@@ -20,8 +20,9 @@ namespace velmora::spooler::win {
 
 class FerrulinExe final {
 public:
-  // `arguments`: the command line after the program name, in UTF-8.
-  explicit FerrulinExe(std::vector<std::string> arguments);
+  // `arguments`: the command line after the program name, in UTF-8; `kept`:
+  // how many lines the window's lists keep.
+  explicit FerrulinExe(std::vector<std::string> arguments, KeptWindowLines kept = {});
   FerrulinExe(const FerrulinExe&) = delete;
   FerrulinExe& operator=(const FerrulinExe&) = delete;
 

@@ -1,5 +1,6 @@
 #include "spooler/win/ferrulin_tray.h"
 
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 #include "win/wide_text.h"
 
@@ -18,8 +19,12 @@ FerrulinTray::FerrulinTray(HWND owner, HICON icon) {
   ::lstrcpynW(data_.szTip, tip.c_str(), static_cast<int>(std::size(data_.szTip)));
 
   popupMenu_ = ::CreatePopupMenu();
+  ::AppendMenuW(popupMenu_, MF_STRING, kOpenItemId, velmora::win::toWide(kOpenItemCaption).c_str());
+  ::SetMenuDefaultItem(popupMenu_, kOpenItemId, FALSE);
   ::AppendMenuW(popupMenu_, MF_STRING, kSendBackItemId,
                 velmora::win::toWide(kSendBackItemCaption).c_str());
+  ::AppendMenuW(popupMenu_, MF_STRING, kOpenLogFolderItemId,
+                velmora::win::toWide(kOpenLogFolderItemCaption).c_str());
   ::AppendMenuW(popupMenu_, MF_STRING, kExitItemId, velmora::win::toWide(kExitItemCaption).c_str());
   add();
 }

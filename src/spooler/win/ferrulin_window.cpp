@@ -1,6 +1,7 @@
 #include "spooler/win/ferrulin_window.h"
 
 #include "platform/program_path.h"
+#include "spooler/daily_log.h"
 #include "spooler/spooler_shell.h"
 #include "spooler/status_timestamp.h"
 #include "win/dpi_scaling.h"
@@ -38,6 +39,17 @@ constexpr DWORD kListStyle = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL |
                              LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
 
 constexpr UINT_PTR kNoIncrementalSearch = 1; // the subclass below
+
+// Room beside a line's text in a list, at 96 dpi: the text's indent and as
+// much after it.
+constexpr int kLineMargin = 4;
+
+// `line` without the line break it may end in: what a list draws.
+std::wstring_view drawnText(std::wstring_view line) {
+  while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n'))
+    line.remove_suffix(1);
+  return line;
+}
 
 // lbQ and lbMessages: a typed character does not select a line starting
 // with it.
@@ -109,6 +121,10 @@ FerrulinWindow::FerrulinWindow(platform::WindowMainLoop& loop)
   ::SetWindowSubclass(lbQ_, &withoutIncrementalSearch, kNoIncrementalSearch, 0);
   ::SetWindowSubclass(lbMessages_, &withoutIncrementalSearch, kNoIncrementalSearch, 0);
   layout(dpi);
+  const HMENU systemMenu = ::GetSystemMenu(window_, FALSE);
+  ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(systemMenu, MF_STRING, kOpenLogFolderCommand,
+                toWide(kOpenLogFolderItemCaption).c_str());
 
   tray_ = std::make_unique<FerrulinTray>(window_, smallIcon_);
 }
@@ -136,6 +152,7 @@ void FerrulinWindow::layout(UINT dpi) {
   placeControl(lbMessages_, kMessages, dpi, windowFont_.get());
   placeControl(Button1_, kButton1, dpi, windowFont_.get());
   ::SendMessageW(lbMessages_, LB_SETITEMHEIGHT, 0, lineHeight());
+  measureLines();
   const SIZE outer =
       velmora::win::outerSizeForClient(kClientWidth, kClientHeight, kWindowStyle, 0, dpi);
   ::SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy,
@@ -156,19 +173,14 @@ void FerrulinWindow::drawStatusLine(const DRAWITEMSTRUCT& item) const {
   const bool selected = (item.itemState & ODS_SELECTED) != 0;
   ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   if (item.itemID != static_cast<UINT>(-1)) {
-    const auto length = ::SendMessageW(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
-    std::wstring line(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-    const auto copied = ::SendMessageW(item.hwndItem, LB_GETTEXT, item.itemID,
-                                       reinterpret_cast<LPARAM>(line.data()));
-    line.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n'))
-      line.pop_back();
+    const std::wstring whole = velmora::win::listBoxLine(item.hwndItem, item.itemID);
+    const std::wstring_view line = drawnText(whole);
     const HGDIOBJ previous = ::SelectObject(item.hDC, windowFont_.get());
     ::SetBkMode(item.hDC, TRANSPARENT);
     ::SetTextColor(item.hDC, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT text = item.rcItem;
     text.left += 2;
-    ::DrawTextW(item.hDC, line.c_str(), static_cast<int>(line.size()), &text,
+    ::DrawTextW(item.hDC, line.data(), static_cast<int>(line.size()), &text,
                 DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
     ::SelectObject(item.hDC, previous);
   }
@@ -183,13 +195,62 @@ void FerrulinWindow::show() {
 }
 
 LRESULT FerrulinWindow::addLine(HWND list, const std::string& line, LPARAM data) {
+  const std::wstring wide = toWide(line);
   const LRESULT index =
-      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(line).c_str()));
+      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
   if (index >= 0) {
     ::SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    lineCame(list, wide);
     ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0); // scroll to the end
   }
   return index;
+}
+
+void FerrulinWindow::removeFirstLines(HWND list, std::size_t count) {
+  for (std::size_t i = 0; i<count&& ::SendMessageW(list, LB_GETCOUNT, 0, 0)> 0; ++i) {
+    lineLeaves(list, 0);
+    ::SendMessageW(list, LB_DELETESTRING, 0, 0);
+  }
+  setHorizontalExtent(list);
+}
+
+int FerrulinWindow::lineWidth(std::wstring_view line) const {
+  line = drawnText(line);
+  const HDC dc = ::GetDC(window_);
+  const HGDIOBJ previous = ::SelectObject(dc, windowFont_.get());
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, line.data(), static_cast<int>(line.size()), &size);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(window_, dc);
+  return size.cx + 2 * velmora::win::scaled(kLineMargin, velmora::win::windowDpi(window_));
+}
+
+void FerrulinWindow::lineCame(HWND list, std::wstring_view line) {
+  lineWidths_[list].insert(lineWidth(line));
+  setHorizontalExtent(list);
+}
+
+void FerrulinWindow::lineLeaves(HWND list, WPARAM index) {
+  std::multiset<int>& widths = lineWidths_[list];
+  const auto found = widths.find(lineWidth(velmora::win::listBoxLine(list, index)));
+  if (found != widths.end())
+    widths.erase(found);
+}
+
+void FerrulinWindow::measureLines() {
+  for (HWND list : {lbQ_, lbMessages_}) {
+    std::multiset<int>& widths = lineWidths_[list];
+    widths.clear();
+    for (const std::wstring& line : velmora::win::listBoxLines(list))
+      widths.insert(lineWidth(line));
+    setHorizontalExtent(list);
+  }
+}
+
+void FerrulinWindow::setHorizontalExtent(HWND list) {
+  const std::multiset<int>& widths = lineWidths_[list];
+  ::SendMessageW(list, LB_SETHORIZONTALEXTENT,
+                 static_cast<WPARAM>(widths.empty() ? 0 : *widths.rbegin()), 0);
 }
 
 void FerrulinWindow::showCause(const std::string& cause) {
@@ -204,6 +265,14 @@ void FerrulinWindow::addJobLine(JobId job, const std::string& line) {
   addLine(lbQ_, line, static_cast<LPARAM>(job));
 }
 
+void FerrulinWindow::removeOldestStatusLines(std::size_t count) {
+  removeFirstLines(lbMessages_, count);
+}
+
+void FerrulinWindow::removeOldestJobLines(std::size_t count) {
+  removeFirstLines(lbQ_, count);
+}
+
 void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {
   // The job changed is nearly always the newest: looked for from the end.
   for (LRESULT row = ::SendMessageW(lbQ_, LB_GETCOUNT, 0, 0) - 1; row >= 0; --row) {
@@ -211,9 +280,12 @@ void FerrulinWindow::changeJobLine(JobId job, const std::string& line) {
     if (static_cast<JobId>(::SendMessageW(lbQ_, LB_GETITEMDATA, index, 0)) != job)
       continue;
     const LRESULT top = ::SendMessageW(lbQ_, LB_GETTOPINDEX, 0, 0);
+    const std::wstring wide = toWide(line);
+    lineLeaves(lbQ_, index);
     ::SendMessageW(lbQ_, LB_DELETESTRING, index, 0);
-    ::SendMessageW(lbQ_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(toWide(line).c_str()));
+    ::SendMessageW(lbQ_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(wide.c_str()));
     ::SendMessageW(lbQ_, LB_SETITEMDATA, index, static_cast<LPARAM>(job));
+    lineCame(lbQ_, wide);
     ::SendMessageW(lbQ_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
     return;
   }
@@ -299,14 +371,26 @@ LRESULT FerrulinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
       minimizeToTray();
       return 0;
     }
+    if ((wParam & 0xFFF0) == kOpenLogFolderCommand) {
+      events().openLogFolderItemClick();
+      return 0;
+    }
     break;
   case WM_COMMAND:
+    if (LOWORD(wParam) == FerrulinTray::kOpenItemId && lParam == 0) {
+      restoreFromTray();
+      return 0;
+    }
     if (LOWORD(wParam) == FerrulinTray::kExitItemId && lParam == 0) {
       events().ExitItemClick();
       return 0;
     }
     if (LOWORD(wParam) == FerrulinTray::kSendBackItemId && lParam == 0) {
       events().sendBackItemClick();
+      return 0;
+    }
+    if (LOWORD(wParam) == FerrulinTray::kOpenLogFolderItemId && lParam == 0) {
+      events().openLogFolderItemClick();
       return 0;
     }
     if (reinterpret_cast<HWND>(lParam) == lbQ_ && HIWORD(wParam) == LBN_DBLCLK) {

@@ -5,6 +5,7 @@
 #include "win/wide_text.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace velmora::spooler::win {
@@ -16,6 +17,29 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_VSCROLL;
 constexpr int kGap = 8;         // around and between the labels, in pixels at 96 dpi
 constexpr int kScrollLine = 24; // one click of the scroll bar's arrows
 constexpr int kWheelLines = 3;  // one notch of the mouse wheel
+
+// The scroll bar's action a key stands for. The labels fit the window's
+// width: Left and Right scroll like Up and Down.
+std::optional<WORD> scrollOfKey(WPARAM key) {
+  switch (key) {
+  case VK_UP:
+  case VK_LEFT:
+    return SB_LINEUP;
+  case VK_DOWN:
+  case VK_RIGHT:
+    return SB_LINEDOWN;
+  case VK_PRIOR:
+    return SB_PAGEUP;
+  case VK_NEXT:
+    return SB_PAGEDOWN;
+  case VK_HOME:
+    return SB_TOP;
+  case VK_END:
+    return SB_BOTTOM;
+  default:
+    return std::nullopt;
+  }
+}
 
 } // namespace
 
@@ -187,6 +211,17 @@ LRESULT MergedJobWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     }
     scrollTo(position);
     return 0;
+  }
+  case WM_KEYDOWN: {
+    if (wParam == VK_ESCAPE) {
+      ::SendMessageW(window_, WM_CLOSE, 0, 0);
+      return 0;
+    }
+    if (const auto scroll = scrollOfKey(wParam)) {
+      handleMessage(WM_VSCROLL, MAKEWPARAM(*scroll, 0), 0);
+      return 0;
+    }
+    break;
   }
   case WM_MOUSEWHEEL: {
     const int notches = GET_WHEEL_DELTA_WPARAM(wParam);

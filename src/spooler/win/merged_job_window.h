@@ -2,9 +2,10 @@
 // what a double-click on a line of the print-jobs list (lbQ) opens. A window
 // of its own, owned by Ferrulin's window and titled with the job's line: the
 // labels one below the other, each scaled down to the window's width (never
-// up), scrolled with the scroll bar or the mouse wheel, and the renderer's
-// notes ("no preview for this design" for a job that is not ZPL) in a band
-// under them.
+// up), scrolled with the scroll bar, the mouse wheel or the keys (Up and
+// Down by a line, Page Up and Page Down by a page, Home and End to the first
+// and the last label), and the renderer's notes ("no preview for this
+// design" for a job that is not ZPL) in a band under them. Escape closes it.
 //
 // Window thread only. Closing the window destroys it; the object stays, with
 // a null handle(), until its owner lets it go.

@@ -7,14 +7,17 @@
 #include "spooler/delivered_job.h"
 #include "spooler/ferrulin_program.h"
 
+#include "fake_file_manager.h"
 #include "qt_test_application.h"
 #include "temp_dir.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTest>
@@ -26,6 +29,7 @@
 #include <array>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +95,50 @@ TEST(MergedJobViewer, DrawsEveryLabelOfTheMergedJobWithTheNotes) {
   const spooler::app::MergedJobViewer plain("PREP1\\B1.spl", renderMergedJob("B1.spl"));
   EXPECT_EQ(plain.labelCount(), 0);
   EXPECT_EQ(plain.notesText(), "no preview for this design");
+}
+
+// The keys scroll the labels, each from where the one before left them, and
+// Escape closes the viewer.
+TEST(MergedJobViewer, KeysScrollTheLabelsAndEscapeCloses) {
+  const test::TempWorkDir dir;
+  std::string job;
+  for (int label = 0; label < 6; ++label)
+    job += "^XA^PW1200^LL600^FO0,0^GB1200,600,40^FS^XZ\r\n";
+  test::writeBytes("A1.spl", job);
+  QPointer<MergedJobViewer> viewer =
+      new MergedJobViewer("PREP1\\A1.spl", renderMergedJob("A1.spl"));
+  viewer->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+  auto* area = viewer->findChild<QScrollArea*>("labels");
+  ASSERT_NE(area, nullptr);
+  QScrollBar& down = *area->verticalScrollBar();
+  QScrollBar& across = *area->horizontalScrollBar();
+  ASSERT_GT(down.maximum(), 2 * down.pageStep()) << "labels taller than two pages";
+  ASSERT_GT(across.maximum(), 2 * across.singleStep()) << "and wider than the window";
+  const int line = down.singleStep();
+  const int page = down.pageStep();
+  struct Key {
+    Qt::Key key;
+    int down;
+    int across;
+  };
+  const std::vector<Key> keys = {
+      {Qt::Key_End, down.maximum(), 0}, {Qt::Key_Home, 0, 0},
+      {Qt::Key_Down, line, 0},          {Qt::Key_Up, 0, 0},
+      {Qt::Key_PageDown, page, 0},      {Qt::Key_PageDown, 2 * page, 0},
+      {Qt::Key_PageUp, page, 0},        {Qt::Key_Right, page, across.singleStep()},
+      {Qt::Key_Left, page, 0},
+  };
+  for (const Key& key : keys) {
+    SCOPED_TRACE(QKeySequence(key.key).toString().toStdString());
+    QTest::keyClick(viewer, key.key);
+    EXPECT_EQ(down.value(), key.down);
+    EXPECT_EQ(across.value(), key.across);
+  }
+  QTest::keyClick(viewer, Qt::Key_Escape);
+  EXPECT_FALSE(viewer->isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(viewer.isNull()) << "closed, it deletes itself";
 }
 
 TEST_F(FerrulinWindowTest, CaptionPlaceSizeFontAndControls) {
@@ -204,6 +252,31 @@ TEST_F(FerrulinWindowTest, NewLinesScrollToTheEndAndAnErrorMarksTheLastJob) {
             std::vector<std::string>{"PREP2 -> LABEL2 (LabelDesign.txt)"});
 }
 
+// A line wider than its list can be scrolled to; once the widest line has
+// left, the list no longer scrolls sideways.
+TEST_F(FerrulinWindowTest, ALineWiderThanItsListScrollsSideways) {
+  FerrulinWindow window(hooks());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const std::string wide(200, 'W');
+  window.addJobLine(1, "PREP1\\" + wide + ".spl -- ERROR");
+  window.addStatusLine("12:00: ERROR: " + wide + "\r\n");
+  processEventsFor(20ms);
+  for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    EXPECT_GT(list->horizontalScrollBar()->maximum(), list->viewport()->width());
+  }
+  window.addJobLine(2, "PREP1\\A2.spl");
+  window.removeOldestJobLines(1);
+  window.addStatusLine("12:01: Configuration loaded\r\n");
+  window.removeOldestStatusLines(1);
+  processEventsFor(20ms);
+  for (QListWidget* list : {&window.lbQ(), &window.lbMessages()}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+  }
+}
+
 TEST_F(FerrulinWindowTest, ErrorBoxAndMessagesAreTitledWithTheProgramFileName) {
   FerrulinWindow window(hooks());
   window.showErrorBox("tblConfig: Cannot open file");
@@ -253,11 +326,25 @@ TEST_F(FerrulinWindowTest, WithATrayMinimizingHidesTheWindowAndDoubleClickBrings
   QSystemTrayIcon& tray = window.tray().TrayIcon();
   EXPECT_TRUE(tray.isVisible());
 
-  emit tray.activated(QSystemTrayIcon::Trigger); // a single click does nothing
-  EXPECT_FALSE(window.isVisible());
-  emit tray.activated(QSystemTrayIcon::DoubleClick);
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_FALSE(window.isMinimized());
+  // A click, a double-click and the menu's "Open", the default in bold, each
+  // bring it back.
+  QAction& open = window.tray().openItem();
+  EXPECT_EQ(open.text(), "Open");
+  EXPECT_EQ(window.tray().PopupMenu().defaultAction(), &open);
+  EXPECT_TRUE(open.font().bold());
+  EXPECT_FALSE(window.tray().sendBackItem().font().bold());
+  const std::vector<std::function<void()>> restores = {
+      [&] { emit tray.activated(QSystemTrayIcon::Trigger); },
+      [&] { emit tray.activated(QSystemTrayIcon::DoubleClick); }, [&] { open.trigger(); }};
+  for (const auto& restore : restores) {
+    window.minimizeToTray();
+    ASSERT_FALSE(window.isVisible());
+    restore();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+  }
+  emit tray.activated(QSystemTrayIcon::Context);
+  EXPECT_TRUE(window.isVisible()) << "the menu's click leaves the window as it is";
 
   // The window's own minimize button hides it too.
   window.setWindowState(window.windowState() | Qt::WindowMinimized);
@@ -332,8 +419,8 @@ protected:
 
   // The program over the window, which is then shown: its first show starts
   // the program once the loop runs.
-  void start(std::vector<std::string> arguments = {}) {
-    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments));
+  void start(std::vector<std::string> arguments = {}, KeptWindowLines kept = {}) {
+    program = std::make_unique<FerrulinProgram>(loop, window, std::move(arguments), kept);
     window.show();
   }
 
@@ -402,8 +489,9 @@ TEST_F(FerrulinWindowWithProgram, CloseIsRefusedWithItsMessageAndExitFerrulinEnd
   EXPECT_FALSE(systemClose.isAccepted());
   EXPECT_EQ(boxes.size(), 2u);
 
-  ASSERT_EQ(window.tray().PopupMenu().actions().size(), 2);
-  EXPECT_EQ(window.tray().PopupMenu().actions().back(), &window.tray().ExitItem());
+  EXPECT_EQ(window.tray().PopupMenu().actions(),
+            (QList<QAction*>{&window.tray().openItem(), &window.tray().sendBackItem(),
+                             &window.tray().openLogFolderItem(), &window.tray().ExitItem()}));
   QAction& exitItem = window.tray().ExitItem();
   EXPECT_EQ(exitItem.text(), "Exit Ferrulin");
   EXPECT_EQ(exitItem.objectName(), "ExitItem");
@@ -450,7 +538,6 @@ TEST_F(FerrulinWindowWithProgram, TrayItemSendsTheHeldJobsBack) {
   QAction& sendBack = window.tray().sendBackItem();
   EXPECT_EQ(sendBack.text(), "Send Held Jobs Back");
   EXPECT_EQ(sendBack.objectName(), "sendBackItem");
-  EXPECT_EQ(window.tray().PopupMenu().actions().front(), &sendBack);
   sendBack.trigger();
   ASSERT_TRUE(processEventsUntil(
       [&] { return !std::filesystem::exists("VelmoraHeldJobs/PREP1/A123.spl"); }, 5s));
@@ -499,6 +586,21 @@ TEST_F(FerrulinWindowWithProgram, MissingConfigurationShowsItsMessageAndEndsTheP
   EXPECT_TRUE(window.close()) << "the program is ending: no refusal";
 }
 
+// "Open Log Folder" of the window's menu and of the tray menu shows the log's
+// folder in the file manager.
+TEST_F(FerrulinWindowWithProgram, OpenLogFolderOfBothMenusShowsTheLogsFolder) {
+  program = std::make_unique<FerrulinProgram>(loop, window, std::vector<std::string>{});
+  EXPECT_EQ(window.contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_TRUE(window.actions().contains(&window.openLogFolderItem()));
+  const test::FakeFileManager fileManager;
+  for (QAction* item : {&window.openLogFolderItem(), &window.tray().openLogFolderItem()}) {
+    EXPECT_EQ(item->text(), "Open Log Folder");
+    item->trigger();
+    EXPECT_EQ(fileManager.asked(5s), std::filesystem::absolute("VelmoraLogs").string());
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
 // hostsim holding a destination printer's lock, as the host's spooler does.
 class HostSpooler final {
 public:
@@ -540,7 +642,8 @@ TEST_F(FerrulinWindowWithProgram, JobsAreListedAsTheQtLoopDeliversThem) {
       },
       5s));
   processEventsFor(20ms);
-  EXPECT_EQ(lines(window.lbQ()), std::vector<std::string>{"PREP1\\A123.spl -- ERROR"});
+  EXPECT_EQ(lines(window.lbQ()),
+            std::vector<std::string>{"PREP1\\A123.spl -- ERROR, printed on LABEL2"});
   const auto messages = statusMessages();
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
@@ -571,13 +674,16 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   ASSERT_TRUE(processEventsUntil([&] { return window.lbQ().count() == 2; }, 5s));
   ASSERT_TRUE(std::filesystem::exists("LABEL2/A2.spl"));
   processEventsFor(20ms);
-  ASSERT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR");
+  ASSERT_EQ(window.lbQ().item(1)->text(), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
 
+  const auto viewersShown = [&] {
+    return window.findChildren<spooler::app::MergedJobViewer*>().size() == 1;
+  };
   doubleClick(window.lbQ(), 1);
+  ASSERT_TRUE(processEventsUntil(viewersShown, 5s)) << "shown once rendered";
   auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
-  ASSERT_EQ(viewers.size(), 1);
   EXPECT_TRUE(viewers[0]->isVisible());
-  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl -- ERROR");
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
   EXPECT_EQ(viewers[0]->labelCount(), 1);
   EXPECT_EQ(viewers[0]->notesText(), "");
   EXPECT_TRUE(boxes.empty());
@@ -586,8 +692,8 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   ASSERT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
 
   doubleClick(window.lbQ(), 0);
+  ASSERT_TRUE(processEventsUntil(viewersShown, 5s));
   viewers = window.findChildren<spooler::app::MergedJobViewer*>();
-  ASSERT_EQ(viewers.size(), 1);
   EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A1.spl");
   viewers[0]->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -598,6 +704,38 @@ TEST_F(FerrulinWindowWithProgram, DoubleClickOnADeliveredJobShowsItsLabelsWhileT
   EXPECT_TRUE(window.findChildren<spooler::app::MergedJobViewer*>().empty());
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.toStdString(), spooler::kDeliveredJobGoneMessage);
+}
+
+// The lists keep their newest lines (here two jobs and three status lines);
+// a double-click finds the job of a line still listed.
+TEST_F(FerrulinWindowWithProgram, TheListsKeepTheNewestLinesAndDoubleClickFindsAJobStillListed) {
+  test::writeBytes("LabelDesign.txt", "Item: <Item Name>\r\n");
+  writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  HostSpooler label1(dir.path(), "LABEL1");
+  start({}, {.status = 3, .jobs = 2});
+  ASSERT_TRUE(processEventsUntil([&] { return loaded(); }, 5s));
+  std::string job;
+  for (int line = 0; line < 100; ++line)
+    job += (line == 1 ? "Fried rice" : "") + std::string("\r\n");
+  for (const char* name : {"A1.spl", "A2.spl", "A3.spl"}) {
+    test::writeBytes(std::string("PREP1/") + name, job);
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return std::filesystem::exists(std::string("LABEL1/") + name); }, 5s));
+  }
+  processEventsFor(20ms);
+  EXPECT_EQ(lines(window.lbQ()), (std::vector<std::string>{"PREP1\\A2.spl", "PREP1\\A3.spl"}));
+  doubleClick(window.lbQ(), 0);
+  ASSERT_TRUE(processEventsUntil(
+      [&] { return window.findChildren<spooler::app::MergedJobViewer*>().size() == 1; }, 5s));
+  const auto viewers = window.findChildren<spooler::app::MergedJobViewer*>();
+  EXPECT_EQ(viewers[0]->windowTitle(), "PREP1\\A2.spl");
+  viewers[0]->close();
+
+  loop.reportError("Unable to open table", "first cause");
+  loop.reportError("Unable to open table", "second cause");
+  ASSERT_TRUE(processEventsUntil([&] { return boxes.size() == 2; }, 5s));
+  EXPECT_EQ(statusMessages(),
+            (std::vector<std::string>{"Configuration loaded\r\n", "first cause", "second cause"}));
 }
 
 } // namespace

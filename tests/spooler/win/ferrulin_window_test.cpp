@@ -185,14 +185,26 @@ TEST_F(FerrulinWindowTest, CaptionPlaceSizesFontsAndControls) {
   ::SendMessageW(window.handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_EQ(window.tray().shown(), trayShown);
   const HMENU menu = window.tray().PopupMenu();
-  ASSERT_EQ(::GetMenuItemCount(menu), 2);
+  const std::vector<std::pair<const wchar_t*, int>> items = {
+      {L"Open", FerrulinTray::kOpenItemId},
+      {L"Send Held Jobs Back", FerrulinTray::kSendBackItemId},
+      {L"Open Log Folder", FerrulinTray::kOpenLogFolderItemId},
+      {L"Exit Ferrulin", FerrulinTray::kExitItemId}};
+  ASSERT_EQ(::GetMenuItemCount(menu), static_cast<int>(items.size()));
+  for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+    wchar_t item[64] = {};
+    ::GetMenuStringW(menu, static_cast<UINT>(i), item, 64, MF_BYPOSITION);
+    EXPECT_STREQ(item, items[static_cast<std::size_t>(i)].first);
+    EXPECT_EQ(::GetMenuItemID(menu, i),
+              static_cast<UINT>(items[static_cast<std::size_t>(i)].second));
+  }
+  // "Open" is the default item, drawn in bold.
+  EXPECT_EQ(::GetMenuDefaultItem(menu, FALSE, 0), static_cast<UINT>(FerrulinTray::kOpenItemId));
+  // The window's own menu (the system menu) has "Open Log Folder" too.
   wchar_t item[64] = {};
-  ::GetMenuStringW(menu, 0, item, 64, MF_BYPOSITION);
-  EXPECT_STREQ(item, L"Send Held Jobs Back");
-  EXPECT_EQ(::GetMenuItemID(menu, 0), static_cast<UINT>(FerrulinTray::kSendBackItemId));
-  ::GetMenuStringW(menu, 1, item, 64, MF_BYPOSITION);
-  EXPECT_STREQ(item, L"Exit Ferrulin");
-  EXPECT_EQ(::GetMenuItemID(menu, 1), static_cast<UINT>(FerrulinTray::kExitItemId));
+  ::GetMenuStringW(::GetSystemMenu(window.handle(), FALSE), FerrulinWindow::kOpenLogFolderCommand,
+                   item, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(item, L"Open Log Folder");
 }
 
 TEST_F(FerrulinWindowTest, FirstShowListsThePrintersAndLogsTheLoad) {
@@ -232,7 +244,8 @@ TEST_F(FerrulinWindowTest, DeliveredJobsAreListedAndAFailoverIsMarked) {
   dropJob("A2.spl", "2 Noodles");
   ASSERT_TRUE(pumpUntil([&] { return delivered("A2.spl", "LABEL2"); }));
   pumpFor(50ms);
-  EXPECT_EQ(lines(ferrulin.window().lbQ()), (Lines{"PREP1\\A1.spl", "PREP1\\A2.spl -- ERROR"}));
+  EXPECT_EQ(lines(ferrulin.window().lbQ()),
+            (Lines{"PREP1\\A1.spl", "PREP1\\A2.spl -- ERROR, printed on LABEL2"}));
   const Lines messages = statusMessages(ferrulin);
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[messages.size() - 2], "ERROR: Spooler is down for printer: LABEL1");
@@ -324,6 +337,62 @@ TEST_F(FerrulinWindowTest, MinimizeButtonHidesTheWindowInTheTray) {
     EXPECT_TRUE(::IsIconic(window));
   ::SendMessageW(window, FerrulinTray::kCallbackMessage, 1, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(::IsWindowVisible(window));
+
+  // The tray menu's "Open" brings it back alike.
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  pumpFor(20ms);
+  ASSERT_TRUE(!::IsWindowVisible(window) || ::IsIconic(window));
+  ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kOpenItemId, 0), 0);
+  EXPECT_TRUE(::IsWindowVisible(window));
+  EXPECT_FALSE(::IsIconic(window));
+}
+
+// A line wider than its list gives the list a scroll range as wide as the
+// widest line; a wider line, by a change or a new line, widens it, and once
+// the widest line has left it narrows again.
+TEST_F(FerrulinWindowTest, ALineWiderThanItsListScrollsSideways) {
+  platform::WindowMainLoop loop;
+  FerrulinWindow window(loop);
+  window.show();
+  const auto extent = [](HWND list) {
+    return static_cast<int>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
+  };
+  const auto clientWidth = [](HWND list) {
+    RECT client{};
+    ::GetClientRect(list, &client);
+    return static_cast<int>(client.right);
+  };
+  const auto scrollRange = [](HWND list) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE;
+    ::GetScrollInfo(list, SB_HORZ, &info);
+    return info.nMax - static_cast<int>(info.nPage) + 1;
+  };
+  const std::string wide(200, 'W');
+  window.addJobLine(1, "PREP1\\A1.spl");
+  window.addJobLine(2, "PREP1\\A2.spl");
+  window.addStatusLine("12:00: Loading Configuration");
+  window.addStatusLine("12:00: ERROR: " + wide + "\r\n");
+  const HWND jobs = window.lbQ();
+  const HWND status = window.lbMessages();
+  EXPECT_LT(extent(jobs), clientWidth(jobs)) << "short lines: nothing to scroll";
+  EXPECT_GT(extent(status), clientWidth(status));
+  EXPECT_GT(scrollRange(status), 0);
+
+  window.changeJobLine(1, "PREP1\\" + wide + ".spl -- ERROR");
+  const int widest = extent(jobs);
+  EXPECT_GT(widest, clientWidth(jobs));
+  EXPECT_GT(scrollRange(jobs), 0);
+  window.addJobLine(3, "PREP1\\" + wide + wide + ".spl");
+  EXPECT_GT(extent(jobs), widest);
+
+  window.removeOldestJobLines(1);
+  EXPECT_GT(extent(jobs), widest) << "the widest line is still listed";
+  window.removeOldestJobLines(2);
+  window.removeOldestStatusLines(2);
+  EXPECT_EQ(extent(jobs), 0);
+  EXPECT_EQ(extent(status), 0);
 }
 
 TEST_F(FerrulinWindowTest, OnlyThePrintersListFindsALineByTyping) {
@@ -378,6 +447,24 @@ TEST_F(FerrulinWindowTest, TrayItemSendsTheHeldJobsBack) {
   ASSERT_TRUE(pumpUntil([&] { return contains("# 1 held job sent back"); }));
   EXPECT_TRUE(contains("# Job sent back: VelmoraHeldJobs\\PREP1\\A123.spl -> PREP1\\A123.spl"));
   EXPECT_FALSE(fs::exists("VelmoraHeldJobs/PREP1/A123.spl"));
+}
+
+// Both menus' "Open Log Folder" reach the program, which shows the folder (on
+// Linux, see the program's tests) or, here where the folder cannot be made,
+// says why.
+TEST_F(FerrulinWindowTest, OpenLogFolderOfBothMenusReachesTheProgram) {
+  test::writeBytes("VelmoraLogs", "a file where the folder belongs");
+  FerrulinExe ferrulin({});
+  const HWND window = ferrulin.window().handle();
+  MessageBoxAnswerer answerer;
+  ::SendMessageW(window, WM_SYSCOMMAND, FerrulinWindow::kOpenLogFolderCommand, 0);
+  ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kOpenLogFolderItemId, 0), 0);
+  ASSERT_EQ(answerer.boxes().size(), 2u);
+  for (const test::ShownBox& box : answerer.boxes()) {
+    EXPECT_EQ(fromWide(box.title), velmora::win::programFileTitle());
+    EXPECT_NE(fromWide(box.text).find("Cannot show folder"), std::string::npos)
+        << fromWide(box.text);
+  }
 }
 
 TEST_F(FerrulinWindowTest, MissingConfigurationShowsItsMessageAndEndsTheProgram) {
@@ -442,11 +529,12 @@ TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTh
   ASSERT_TRUE(pumpUntil([&] { return lines(window.lbQ()).size() == 2; }));
 
   doubleClickRow(window.lbQ(), 1);
-  ASSERT_EQ(window.mergedJobWindows().size(), 1u);
+  ASSERT_TRUE(pumpUntil([&] { return window.mergedJobWindows().size() == 1; }))
+      << "shown once rendered";
   const MergedJobWindow& shown = *window.mergedJobWindows()[0];
   ASSERT_NE(shown.handle(), nullptr);
   EXPECT_TRUE(::IsWindowVisible(shown.handle()));
-  EXPECT_EQ(text(shown.handle()), "PREP1\\A2.spl -- ERROR");
+  EXPECT_EQ(text(shown.handle()), "PREP1\\A2.spl -- ERROR, printed on LABEL2");
   EXPECT_EQ(::GetWindow(shown.handle(), GW_OWNER), window.handle());
   ASSERT_EQ(shown.labels().size(), 1u);
   EXPECT_EQ(shown.labels()[0]->width(), 400);
@@ -465,6 +553,36 @@ TEST_F(FerrulinWindowTest, DoubleClickOnADeliveredJobShowsItsMergedLabelsWhileTh
   EXPECT_EQ(fromWide(answerer.boxes()[0].title), velmora::platform::programFileTitle());
   EXPECT_EQ(window.mergedJobWindows().size(), 1u);
   EXPECT_EQ(window.mergedJobWindows()[0]->handle(), nullptr);
+}
+
+// The lists keep their newest lines (here two jobs and three status lines);
+// a double-click finds the job of a line still listed.
+TEST_F(FerrulinWindowTest, TheListsKeepTheNewestLinesAndDoubleClickFindsAJobStillListed) {
+  writeDesign();
+  test::writeConfiguration({{"PREP1", "LABEL1", "", "LabelDesign.txt"}});
+  HeldDestination label1("LABEL1");
+  FerrulinExe ferrulin({}, {.status = 3, .jobs = 2});
+  ferrulin.start();
+  ASSERT_TRUE(pumpUntil([&] { return loaded(ferrulin); }));
+  for (const char* name : {"A1.spl", "A2.spl", "A3.spl"}) {
+    dropJob(name, name);
+    ASSERT_TRUE(pumpUntil([&] { return delivered(name, "LABEL1"); }));
+  }
+  pumpFor(50ms);
+  FerrulinWindow& window = ferrulin.window();
+  EXPECT_EQ(lines(window.lbQ()), (Lines{"PREP1\\A2.spl", "PREP1\\A3.spl"}));
+  doubleClickRow(window.lbQ(), 0);
+  ASSERT_TRUE(pumpUntil([&] { return window.mergedJobWindows().size() == 1; }));
+  EXPECT_EQ(text(window.mergedJobWindows()[0]->handle()), "PREP1\\A2.spl");
+  ::SendMessageW(window.mergedJobWindows()[0]->handle(), WM_CLOSE, 0, 0);
+
+  MessageBoxAnswerer answerer; // the error boxes of the two reports
+  ferrulin.loop().reportError("Unable to open table", "first cause");
+  ferrulin.loop().reportError("Unable to open table", "second cause");
+  ASSERT_TRUE(pumpUntil([&] { return answerer.boxes().size() == 2; }));
+  EXPECT_EQ(statusMessages(ferrulin),
+            (Lines{"Configuration loaded\r\n", "first cause", "second cause"}));
+  EXPECT_EQ(::SendMessageW(window.lbMessages(), LB_GETTOPINDEX, 0, 0), 0) << "all in sight";
 }
 
 TEST_F(FerrulinWindowTest, MergedJobWindowDrawsEveryLabelWithTheNotes) {
@@ -520,6 +638,31 @@ TEST_F(FerrulinWindowTest, MergedJobWindowScrollsThroughLabelsTallerThanIt) {
   EXPECT_GT(down, 0);
   ::SendMessageW(shown.handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
   EXPECT_EQ(shown.scrollPosition(), 0);
+
+  // The keys, each from where the one before left it.
+  const int bottom = info.nMax - static_cast<int>(info.nPage) + 1;
+  const int page = static_cast<int>(info.nPage);
+  const int line = down / 3; // a notch of the wheel is three lines
+  struct Key {
+    WPARAM key;
+    int position;
+  };
+  const std::vector<Key> keys = {{VK_END, bottom},
+                                 {VK_HOME, 0},
+                                 {VK_DOWN, line},
+                                 {VK_RIGHT, 2 * line},
+                                 {VK_UP, line},
+                                 {VK_LEFT, 0},
+                                 {VK_NEXT, page},
+                                 {VK_NEXT, std::min(2 * page, bottom)},
+                                 {VK_PRIOR, std::min(2 * page, bottom) - page}};
+  for (const Key& key : keys) {
+    SCOPED_TRACE(key.key);
+    ::SendMessageW(shown.handle(), WM_KEYDOWN, key.key, 0);
+    EXPECT_EQ(shown.scrollPosition(), std::max(0, key.position));
+  }
+  ::SendMessageW(shown.handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(shown.handle(), nullptr) << "Escape closes it";
 }
 
 // Ferrulin.exe of this build; the build's path is a POSIX one when the
