@@ -42,13 +42,6 @@ constexpr std::string_view kEmptyDesign = "is empty";
 // Names tried in a destination before a delivery there gives up.
 constexpr int kDeliveryNameAttempts = 1000;
 
-// The problems of a row, as one status-line phrase.
-std::string joined(const std::vector<std::string>& problems) {
-  std::string text;
-  for (const auto& problem : problems)
-    text += (text.empty() ? "" : "; ") + problem;
-  return text;
-}
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view,
@@ -190,11 +183,9 @@ void SpoolerEngine::LoadConfiguration() {
                       value(field::kDesign),
                       {}});
     }
-    std::vector<std::vector<std::string>> problems(rows.size());
-    for (const auto& problem : formats::checkPrinterRows(printers))
-      problems[problem.row].push_back(problem.problem);
+    const std::vector<std::string> refusals = formats::rowRefusals(printers);
     for (std::size_t i = 0; i < rows.size(); ++i)
-      rows[i].refusal = joined(problems[i]);
+      rows[i].refusal = refusals[i];
     view_.clearPrinters();
     for (TLabelSpooler& record : labelSpoolers_)
       if (record.RMSpoolPrinter && record.claimedFolder.exists)
