@@ -726,6 +726,7 @@ ZplRendering renderZpl(std::string_view text, const RenderOptions& requested) {
       if (names.size() < 60)
         names += (names.empty() ? "" : " ") + name;
     }
+    result.unknownCommands = count;
     result.notes.push_back("skipped " + std::to_string(count) + " unknown command" +
                            (count == 1 ? "" : "s") + ": " + names);
   }

@@ -49,6 +49,9 @@ struct ZplRendering {
   bool isZpl = false;
   std::vector<LabelDrawing> labels;
   std::vector<std::string> notes; // about the text as a whole
+  // How many commands of the text the renderer does not know and skipped
+  // (each also named in a note).
+  int unknownCommands = 0;
 };
 
 ZplRendering renderZpl(std::string_view text, const RenderOptions& options = {});
