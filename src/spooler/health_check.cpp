@@ -76,9 +76,13 @@ std::optional<std::vector<CheckedRow>> readRows(Findings& findings) {
     return std::nullopt;
   }
   table.Close();
-  add(findings, FindingSeverity::Ok, file,
-      "loads: " + std::to_string(rows.size()) +
-          (rows.size() == 1 ? " printer row" : " printer rows"));
+  if (rows.empty())
+    add(findings, FindingSeverity::Warning, file,
+        "loads, but names no printer: the spooler serves nothing (add one with Dovetack)");
+  else
+    add(findings, FindingSeverity::Ok, file,
+        "loads: " + std::to_string(rows.size()) +
+            (rows.size() == 1 ? " printer row" : " printer rows"));
   return rows;
 }
 
