@@ -408,11 +408,13 @@ TEST_F(FerrulinConsole, AFolderThatCannotBeClaimedIsSaidOnStdoutItsCauseOnStderr
   EXPECT_THAT(spooler->errorOutput(), ::testing::HasSubstr("LOCKSPL.DBF"));
 }
 
+// On Linux the message names the configuration program as it is started here.
 TEST_F(FerrulinConsole, MissingConfigurationEndsWithAnError) {
   ChildProcess spooler(FERRULIN_CONSOLE_PATH, {dir.path().string()});
   EXPECT_EQ(spooler.wait(kWait), 1);
   EXPECT_THAT(spooler.errorOutput(),
-              ::testing::HasSubstr("Configuration file not found. Please run Dovetack.exe"));
+              ::testing::HasSubstr("Configuration file not found. Please run Dovetack\n"));
+  EXPECT_THAT(spooler.errorOutput(), ::testing::Not(::testing::HasSubstr("Dovetack.exe")));
 }
 
 TEST_F(FerrulinConsole, MalformedConfigurationIsReportedAndItsCorrectionPickedUp) {
