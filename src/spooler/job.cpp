@@ -3,6 +3,8 @@
 namespace velmora::spooler {
 
 JobFate fateOf(const Job& job) {
+  if (job.stopped)
+    return JobFate::Nothing; // taken whole at the next start
   switch (job.read.reading) {
   case labels::JobReading::Read:
     return job.delivery ? JobFate::Remove : JobFate::Hold;

@@ -474,8 +474,19 @@ void SpoolerEngine::mergeAndDeliver(TLabelSpooler& record, Job& job) {
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
   if (job.read.reading == labels::JobReading::Read &&
-      !labels::mergeBlocks(job.JobLines, *record.LabelDesign, prefixes, *this, job.MergedJob))
+      !labels::mergeBlocks(job.JobLines, *record.LabelDesign, prefixes, *this, job.MergedJob,
+                           stopRequest_))
     job.read.reading = labels::JobReading::Incompatible;
+  const bool toDeliver = job.read.reading == labels::JobReading::Read ||
+                         job.read.reading == labels::JobReading::Incompatible;
+  if (toDeliver && stopRequest_ && stopRequest_->load()) {
+    // Never half a job: what was merged is dropped, and the job waits whole.
+    job.stopped = true;
+    job.MergedJob.clear();
+    AddStatusMessage("# Job " + job.path() + " stays in " + job.source +
+                     ": the spooler is stopping, and it is taken whole at the next start");
+    return;
+  }
   switch (job.read.reading) {
   case labels::JobReading::Read:
   case labels::JobReading::Incompatible:

@@ -23,6 +23,7 @@
 #include "spooler/spooler_engine.h"
 #include "spooler/status_timestamp.h"
 
+#include <atomic>
 #include <clocale>
 #include <cstring>
 #include <filesystem>
@@ -188,7 +189,13 @@ int run(int argc, char** argv) {
     return healthExitCode(findings);
   }
   platform::PlainMainLoop loop;
-  platform::TerminationSignal termination([&loop] { loop.quit(); });
+  // Set with the quit: a job in the middle of its merge is left for the next
+  // start rather than finished first.
+  std::atomic<bool> stopRequested{false};
+  platform::TerminationSignal termination([&loop, &stopRequested] {
+    stopRequested = true;
+    loop.quit();
+  });
   ConsoleView view(loop);
   LoggingView logged(loop, view); // standard output, and the daily log
   // An error that ends a handler: its message on standard error, what the
@@ -202,6 +209,7 @@ int run(int argc, char** argv) {
     return sendHeldJobsBack(loop, logged);
   {
     SpoolerEngine engine(loop, logged);
+    engine.watchStopRequest(stopRequested);
     engine.start();
     if (!view.ended())
       loop.run();
