@@ -109,6 +109,15 @@ public:
 
   void command(const std::string& name, std::string_view params);
   void fieldData(std::string data) {
+    if (data.size() > kMaxFieldDataBytes) {
+      // Cut at a character's start, so the text stays whole UTF-8.
+      std::size_t end = kMaxFieldDataBytes;
+      while (end > 0 && (static_cast<unsigned char>(data[end]) & 0xC0) == 0x80)
+        --end;
+      note("field data cut to its first " + std::to_string(kMaxFieldDataBytes) + " of " +
+           std::to_string(data.size()) + " bytes, as the printer takes it");
+      data.resize(end);
+    }
     data_ = std::move(data);
     hasData_ = true;
   }

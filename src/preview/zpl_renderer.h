@@ -9,7 +9,8 @@
 // text): it gives no labels and the note kNoPreviewNote.
 //
 // The text is outside input. Numbers are clamped to the printer's range
-// (0 to 32000 dots), the label to kMaxLabelDots, fonts to kMaxFontDots, a
+// (0 to 32000 dots), a field's data to kMaxFieldDataBytes (3,072 bytes, what a
+// printer takes), the label to kMaxLabelDots, fonts to kMaxFontDots, a
 // label to kMaxOpsPerLabel operations and a text to kMaxLabels labels; data
 // a barcode cannot hold is refused. Each such case leaves a note, so the
 // work and memory of a rendering grow with the text's length only.
@@ -32,6 +33,9 @@ inline constexpr long long kMaxLabelDots = 16'000'000; // width x length
 inline constexpr int kMaxFontDots = 2000;
 inline constexpr std::size_t kMaxOpsPerLabel = 20000;
 inline constexpr std::size_t kMaxLabels = 100;
+// A printer takes at most this many bytes of one field's data (^FD up to the
+// next command); the rest is dropped, as the printer drops it, with a note.
+inline constexpr std::size_t kMaxFieldDataBytes = 3072;
 
 // The resolutions a preview offers; any other value is taken as 203.
 inline constexpr int kSupportedDpi[] = {152, 203, 300, 600};
