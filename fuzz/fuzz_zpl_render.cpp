@@ -1,6 +1,7 @@
 // Arbitrary text through the ZPL renderer, at each resolution: it must not
 // crash, and the drawing must stay within its limits whatever the text asks
-// for (label size, number of operations, font size).
+// for (label size, number of operations, font size, a field's text: what a
+// printer takes of a field, each of its bytes at most three once decoded).
 #include "preview/zpl_renderer.h"
 
 #include <cstdint>
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       std::abort();
     for (const auto& op : label.ops)
       if (op.fontHeight > velmora::preview::kMaxFontDots || op.width < 0 || op.height < 0 ||
-          op.thickness < 0)
+          op.thickness < 0 || op.text.size() > 3 * velmora::preview::kMaxFieldDataBytes)
         std::abort();
   }
   return 0;

@@ -16,10 +16,12 @@ run() {
   mkdir -p "build-fuzz/corpus/$target"
   local seeds=()
   [ -d "fuzz/seeds/$target" ] && seeds=("fuzz/seeds/$target")
+  local dict=()
+  [ -f "fuzz/$target.dict" ] && dict=("-dict=fuzz/$target.dict")
   echo "fuzz: $target for ${seconds}s"
   # Under pipefail the pipeline's status is the fuzzer's; the filter alone never fails it.
   if ! "build-fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix=build-fuzz/ "build-fuzz/corpus/$target" "${seeds[@]}" 2>&1 |
+    -print_final_stats=1 -artifact_prefix=build-fuzz/ "${dict[@]}" "build-fuzz/corpus/$target" "${seeds[@]}" 2>&1 |
     { grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|ERROR|Done)' || true; }; then
     echo "fuzz: $target FAILED (its input is in build-fuzz/)" >&2
     return 1

@@ -1,5 +1,7 @@
 #include "config/dovetack_model.h"
 
+#include "spooler/health_check.h"
+
 #include <exception>
 #include <utility>
 
@@ -51,6 +53,11 @@ void DovetackModel::setupRMLabels() {
         messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
     messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
   });
+}
+
+void DovetackModel::healthCheck() {
+  guarded(
+      [this] { messages_.showMessage(spooler::healthReportText(spooler::checkDataDirectory())); });
 }
 
 bool DovetackModel::selectRow(std::size_t row) {

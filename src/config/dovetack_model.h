@@ -64,6 +64,9 @@ public:
   void saveAndActivate();
   // "Setup RM Labels": asks first, then says what was written or why not.
   void setupRMLabels();
+  // "Health Check": the health check of the data directory as saved (the
+  // same report as FerrulinConsole --check), one finding a line, in a box.
+  void healthCheck();
   // The user selected grid line `row`: it becomes the current row. False when
   // the table refused (the error was shown): the grid shows the current row
   // again.

@@ -12,9 +12,15 @@
 namespace velmora::formats {
 
 inline constexpr const char* kConfigurationFile = "VelmoraLabelConfig.XML";
-// What the spooler says, in a message box, when the file is missing.
+// What the spooler says, in a message box, when the file is missing. It names
+// the configuration program as it is started on this system: "Dovetack.exe"
+// on Windows, "Dovetack" elsewhere.
 inline constexpr const char* kMissingConfigurationMessage =
+#ifdef _WIN32
     "Configuration file not found. Please run Dovetack.exe";
+#else
+    "Configuration file not found. Please run Dovetack";
+#endif
 
 struct ConfigurationField {
   std::string_view name;

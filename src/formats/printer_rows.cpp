@@ -101,4 +101,13 @@ std::vector<RowProblem> checkPrinterRows(const std::vector<PrinterRow>& rows) {
   return problems;
 }
 
+std::vector<std::string> rowRefusals(const std::vector<PrinterRow>& rows) {
+  std::vector<std::string> refusals(rows.size());
+  for (const RowProblem& problem : checkPrinterRows(rows)) {
+    std::string& refusal = refusals[problem.row];
+    refusal += (refusal.empty() ? "" : "; ") + problem.problem;
+  }
+  return refusals;
+}
+
 } // namespace velmora::formats

@@ -51,4 +51,9 @@ struct RowProblem {
 // of another row (its merged jobs would be taken again as that row's jobs).
 std::vector<RowProblem> checkPrinterRows(const std::vector<PrinterRow>& rows);
 
+// Why each row of `rows` is not served, as the spooler's status log says it
+// after "is not served: ": the row's problems of checkPrinterRows joined by
+// "; ", empty for a row without a problem. One entry per row.
+std::vector<std::string> rowRefusals(const std::vector<PrinterRow>& rows);
+
 } // namespace velmora::formats

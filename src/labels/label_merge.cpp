@@ -120,12 +120,23 @@ void appendLines(std::u32string_view text, std::vector<std::string>& out) {
 // The job's lines in code points, and for every line where the next empty
 // and the next non-empty line stand, so that the item name search and the
 // modifier run of a block cost nothing however far they go.
+// How often a long merge looks whether it should stop: every this many lines.
+constexpr std::size_t kStopCheckLines = 4096;
+
+bool stopRequested(const std::atomic<bool>* stop) {
+  return stop && stop->load(std::memory_order_relaxed);
+}
+
 class JobText final {
 public:
-  explicit JobText(const std::vector<std::string>& lines) {
+  // Stops early, holding part of the lines, once `stop` is set.
+  JobText(const std::vector<std::string>& lines, const std::atomic<bool>* stop) {
     lines_.reserve(lines.size());
-    for (const auto& line : lines)
+    for (const auto& line : lines) {
+      if (lines_.size() % kStopCheckLines == 0 && stopRequested(stop))
+        break;
       lines_.push_back(escapeApostrophes(utf8ToUtf32(line)));
+    }
     // The end of the job counts as an empty line and as the end of a search.
     nextEmpty_.assign(lines_.size() + 1, lines_.size());
     nextNonEmpty_.assign(lines_.size() + 1, lines_.size());
@@ -250,17 +261,20 @@ PreparedDesign::PreparedDesign(std::vector<std::string> lines) : lines_(std::mov
 
 bool mergeBlocks(const std::vector<std::string>& jobLines, const PreparedDesign& design,
                  const formats::PrefixTexts& prefixes, StatusSink& status,
-                 std::vector<std::string>& merged) {
+                 std::vector<std::string>& merged, const std::atomic<bool>* stop) {
   merged.clear();
   if (jobLines.size() % kLabelBlockLines != 0) {
     status.AddStatusMessage(formats::kIncompatibleJobWarning);
     return false;
   }
-  const JobText job(jobLines);
+  const JobText job(jobLines, stop);
   BlockMerger merger(design, prefixes);
   merged.reserve(job.size() / kLabelBlockLines * design.lines().size());
-  for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kLabelBlockLines)
+  for (std::size_t blockStart = 0; blockStart < job.size(); blockStart += kLabelBlockLines) {
+    if (stopRequested(stop))
+      break;
     merger.merge(job, blockStart, merged);
+  }
   return true;
 }
 

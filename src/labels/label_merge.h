@@ -29,6 +29,7 @@
 #include "formats/label_block.h"
 #include "platform/file_move.h"
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,9 +78,14 @@ std::vector<std::string> mergeJobLines(const std::vector<std::string>& jobLines,
 // The same, telling whether the job was a whole number of blocks: false, with
 // the incompatible-job warning logged and no lines in `merged`, when it was
 // not.
+//
+// `stop`, when given, is looked at every few thousand lines and between
+// blocks: once it is set (the program is ending, from any thread) the merge
+// ends at once and `merged` holds part of the job only, which the caller that
+// asked for the stop must not deliver.
 bool mergeBlocks(const std::vector<std::string>& jobLines, const PreparedDesign& design,
                  const formats::PrefixTexts& prefixes, StatusSink& status,
-                 std::vector<std::string>& merged);
+                 std::vector<std::string>& merged, const std::atomic<bool>* stop = nullptr);
 
 // How reading and merging a job went, for the caller that decides what
 // becomes of the source job.

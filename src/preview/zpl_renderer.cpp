@@ -124,6 +124,19 @@ public:
 
   void command(const std::string& name, std::string_view params);
   void fieldData(std::string data) {
+    // A QR code takes more than a text field: up to its own capacity, which
+    // its encoder checks.
+    const std::size_t limit =
+        barcode_ && barcode_->type == "BQ" ? kMaxQrFieldDataBytes : kMaxFieldDataBytes;
+    if (data.size() > limit) {
+      // Cut at a character's start, so the text stays whole UTF-8.
+      std::size_t end = limit;
+      while (end > 0 && (static_cast<unsigned char>(data[end]) & 0xC0) == 0x80)
+        --end;
+      note("field data cut to its first " + std::to_string(limit) + " of " +
+           std::to_string(data.size()) + " bytes, as the printer takes it");
+      data.resize(end);
+    }
     data_ = std::move(data);
     hasData_ = true;
   }
@@ -816,6 +829,7 @@ ZplRendering renderZpl(std::string_view text, const RenderOptions& requested) {
       if (names.size() < 60)
         names += (names.empty() ? "" : " ") + name;
     }
+    result.unknownCommands = count;
     result.notes.push_back("skipped " + std::to_string(count) + " unknown command" +
                            (count == 1 ? "" : "s") + ": " + names);
   }

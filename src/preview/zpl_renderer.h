@@ -15,10 +15,11 @@
 // stands, inside a label or between labels, to the next ^CI.
 //
 // The text is outside input. Numbers are clamped to the printer's range
-// (0 to 32000 dots), the label to kMaxLabelDots, fonts to kMaxFontDots, a
-// label to kMaxOpsPerLabel operations and a text to kMaxLabels labels; data
-// a barcode cannot hold is refused. Each such case leaves a note, so the
-// work and memory of a rendering grow with the text's length only.
+// (0 to 32000 dots), a field's data to kMaxFieldDataBytes (3,072 bytes, what a
+// printer takes; a QR code's to kMaxQrFieldDataBytes), the label to kMaxLabelDots, fonts to
+// kMaxFontDots, a label to kMaxOpsPerLabel operations and a text to kMaxLabels labels; data a
+// barcode cannot hold is refused. Each such case leaves a note, so the work and memory of a
+// rendering grow with the text's length only.
 //
 // Pure function; any thread.
 #pragma once
@@ -38,6 +39,12 @@ inline constexpr long long kMaxLabelDots = 16'000'000; // width x length
 inline constexpr int kMaxFontDots = 2000;
 inline constexpr std::size_t kMaxOpsPerLabel = 20000;
 inline constexpr std::size_t kMaxLabels = 100;
+// A printer takes at most this many bytes of one field's data (^FD up to the
+// next command); the rest is dropped, as the printer drops it, with a note.
+inline constexpr std::size_t kMaxFieldDataBytes = 3072;
+// A QR code's data may be longer: the largest code holds 7,089 digits, and
+// its data starts with the input switches ("MA,").
+inline constexpr std::size_t kMaxQrFieldDataBytes = 7168;
 
 // The resolutions a preview offers; any other value is taken as 203.
 inline constexpr int kSupportedDpi[] = {152, 203, 300, 600};
@@ -55,6 +62,9 @@ struct ZplRendering {
   bool isZpl = false;
   std::vector<LabelDrawing> labels;
   std::vector<std::string> notes; // about the text as a whole
+  // How many commands of the text the renderer does not know and skipped
+  // (each also named in a note).
+  int unknownCommands = 0;
 };
 
 ZplRendering renderZpl(std::string_view text, const RenderOptions& options = {});

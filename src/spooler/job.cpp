@@ -13,6 +13,8 @@ std::string Job::line() const {
 }
 
 JobFate fateOf(const Job& job) {
+  if (job.stopped)
+    return JobFate::Nothing; // taken whole at the next start
   switch (job.read.reading) {
   case labels::JobReading::Read:
     return job.delivery ? JobFate::Remove : JobFate::Hold;

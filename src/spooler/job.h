@@ -40,6 +40,8 @@ struct Job {
   std::vector<std::string> MergedJob; // what the merge made of them
   bool primaryRefused = false;        // the primary destination could not take it
   bool listed = false;                // its line stands in the print-jobs list
+  bool stopped = false;               // the spooler was stopping: neither merged whole nor
+                                      // delivered, it stays for the next start
   std::optional<Delivery> delivery;   // where it went; nothing while (or when) it went nowhere
 
   // "PREP1\A123.spl", as the host names the job relative to the data directory.
@@ -56,7 +58,8 @@ enum class JobFate {
   Hold,          // kept in the holding folder: no destination took it, or it
                  // could not be read or merged as a job of the host
   TryAgainLater, // left where it is: its writer has not finished it
-  Nothing,       // nothing is left to do: it vanished, or was no job after all
+  Nothing,       // nothing is left to do: it vanished, or was no job after all, or the
+                 // spooler stopped before delivering it (it stays where it is, whole)
 };
 
 JobFate fateOf(const Job& job);

@@ -42,13 +42,6 @@ constexpr std::string_view kEmptyDesign = "is empty";
 // Names tried in a destination before a delivery there gives up.
 constexpr int kDeliveryNameAttempts = 1000;
 
-// The problems of a row, as one status-line phrase.
-std::string joined(const std::vector<std::string>& problems) {
-  std::string text;
-  for (const auto& problem : problems)
-    text += (text.empty() ? "" : "; ") + problem;
-  return text;
-}
 } // namespace
 
 SpoolerEngine::SpoolerEngine(platform::MainLoop& loop, SpoolerView& view,
@@ -190,11 +183,9 @@ void SpoolerEngine::LoadConfiguration() {
                       value(field::kDesign),
                       {}});
     }
-    std::vector<std::vector<std::string>> problems(rows.size());
-    for (const auto& problem : formats::checkPrinterRows(printers))
-      problems[problem.row].push_back(problem.problem);
+    const std::vector<std::string> refusals = formats::rowRefusals(printers);
     for (std::size_t i = 0; i < rows.size(); ++i)
-      rows[i].refusal = joined(problems[i]);
+      rows[i].refusal = refusals[i];
     view_.clearPrinters();
     for (TLabelSpooler& record : labelSpoolers_)
       if (record.RMSpoolPrinter && record.claimedFolder.exists)
@@ -484,8 +475,19 @@ void SpoolerEngine::mergeAndDeliver(TLabelSpooler& record, Job& job) {
   const formats::PrefixTexts prefixes{record.LabelsText, record.MapText, record.TimeText,
                                       record.TotalText};
   if (job.read.reading == labels::JobReading::Read &&
-      !labels::mergeBlocks(job.JobLines, *record.LabelDesign, prefixes, *this, job.MergedJob))
+      !labels::mergeBlocks(job.JobLines, *record.LabelDesign, prefixes, *this, job.MergedJob,
+                           stopRequest_))
     job.read.reading = labels::JobReading::Incompatible;
+  const bool toDeliver = job.read.reading == labels::JobReading::Read ||
+                         job.read.reading == labels::JobReading::Incompatible;
+  if (toDeliver && stopRequest_ && stopRequest_->load()) {
+    // Never half a job: what was merged is dropped, and the job waits whole.
+    job.stopped = true;
+    job.MergedJob.clear();
+    AddStatusMessage("# Job " + job.path() + " stays in " + job.source +
+                     ": the spooler is stopping, and it is taken whole at the next start");
+    return;
+  }
   switch (job.read.reading) {
   case labels::JobReading::Read:
   case labels::JobReading::Incompatible:

@@ -56,6 +56,7 @@
 #include "watch/at_file_notification.h"
 #include "watch/old_timer.h"
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -108,6 +109,12 @@ public:
   ~SpoolerEngine();
   SpoolerEngine(const SpoolerEngine&) = delete;
   SpoolerEngine& operator=(const SpoolerEngine&) = delete;
+
+  // `request` is set (from any thread: a signal's) when the program is to
+  // end: a job being merged is then left where it is, undelivered, and taken
+  // whole at the next start, so that a stop never waits for a long job. The
+  // flag outlives the engine.
+  void watchStopRequest(const std::atomic<bool>& request) { stopRequest_ = &request; }
 
   // Loads the configuration and starts watching its file. Returns false when
   // the first load failed (its error went to the loop's error handler); the
@@ -206,6 +213,7 @@ private:
   JobId lastJobId_ = 0;
   RepeatedLines repeatedLines_;
   bool ending_ = false;
+  const std::atomic<bool>* stopRequest_ = nullptr; // see watchStopRequest
 
   // The load in progress: its rows, the next one to put into service, and
   // the load's number (a newer load drops the rest of an older one).

@@ -55,6 +55,7 @@ struct MainWindowControls {
   QPushButton* btnDeletePrinter = control<QPushButton>(window, "btnDeletePrinter");
   QPushButton* btnSetupSave = control<QPushButton>(window, "btnSetupSave");
   QPushButton* btnSetupRM = control<QPushButton>(window, "btnSetupRM");
+  QPushButton* btnHealthCheck = control<QPushButton>(window, "btnHealthCheck");
   QLabel* ProgramIcon = control<QLabel>(window, "ProgramIcon");
   QListWidget* listTags = control<QListWidget>(window, "listTags");
   QPlainTextEdit* reLabelDesign = control<QPlainTextEdit>(window, "reLabelDesign");

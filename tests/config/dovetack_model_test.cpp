@@ -11,6 +11,7 @@
 #include "dbf_fixture.h"
 #include "formats/text_file.h"
 #include "recording_messages.h"
+#include "spooler/health_check.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,32 @@ TEST_F(DovetackModelTest, SetupRMLabelsAsksFirstThenSaysWhatHappened) {
                                       std::string(kSetupFailed)}));
   EXPECT_TRUE(messages.errors.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "LBLPRDEF.DBF"));
+}
+
+// "Health Check" shows the data directory's report, as saved, in one box:
+// the same lines FerrulinConsole --check prints.
+TEST_F(DovetackModelTest, HealthCheckShowsTheReportInABox) {
+  model.healthCheck();
+  writeBytes(
+      dir.path() / "VelmoraLabelConfig.XML",
+      configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP 3", "LBL1")}));
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  model.healthCheck();
+
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_TRUE(messages.errors.empty());
+  EXPECT_EQ(
+      messages.messages[0].rfind("ERROR   VelmoraLabelConfig.XML: Configuration file not found", 0),
+      0u)
+      << messages.messages[0];
+  const std::string& report = messages.messages[1];
+  EXPECT_EQ(report, spooler::healthReportText(spooler::checkDataDirectory()));
+  for (const char* line :
+       {"OK      VelmoraLabelConfig.XML: loads: 2 printer rows\n",
+        "ERROR   Row 2 (PREP 3): is not served: its source printer \"PREP 3\" holds a blank\n",
+        "OK      PREP1: its folder is free to claim\n",
+        "WARNING LBL1: down: no spooler holds its folder\n", "OK      LabelDesign.txt: found\n"})
+    EXPECT_NE(report.find(line), std::string::npos) << line << "\nin:\n" << report;
 }
 
 // The choice shows the chosen name while a printer line holds it; Test Print

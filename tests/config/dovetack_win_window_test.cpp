@@ -14,6 +14,7 @@
 #include "configuration_fixture.h"
 #include "dbf_fixture.h"
 #include "recording_messages.h"
+#include "spooler/health_check.h"
 #include "temp_dir.h"
 #include "win/standard_controls.h"
 #include "window_test_support.h"
@@ -152,6 +153,7 @@ struct MainWindowControls {
   HWND btnDeletePrinter = find(ControlId::BtnDeletePrinter);
   HWND btnSetupSave = find(ControlId::BtnSetupSave);
   HWND btnSetupRM = find(ControlId::BtnSetupRM);
+  HWND btnHealthCheck = find(ControlId::BtnHealthCheck);
   HWND ProgramIcon = find(ControlId::ProgramIcon);
   HWND listTags = find(ControlId::ListTags);
   HWND reLabelDesign = find(ControlId::ReLabelDesign);
@@ -533,28 +535,13 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP2"));
 }
 
-TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
-  test::makeLabelSetupTable(40, 1);
-  const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
+TEST_F(DovetackWindowTest, HealthCheckShowsTheReportInABox) {
   const MainWindowControls& w = open();
-  messages.answerYes = false;
-  click(w.btnSetupRM);
-  ASSERT_EQ(messages.questions.size(), 1u);
-  EXPECT_EQ(messages.questions[0],
-            "WARNING!!!!|This will reset the Label Setup in RM. Are you sure?");
-  EXPECT_EQ(messages.messages, std::vector<std::string>{"Aborted modification"});
-  EXPECT_EQ(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
-
-  messages.answerYes = true;
-  click(w.btnSetupRM);
-  EXPECT_EQ(messages.messages.back(), "Changes applied");
-  const auto records = test::readAllRecords("LBLPRDEF.DBF");
-  ASSERT_EQ(records.size(), 1u);
-  for (std::size_t i = 0; i < kLabelSetupValues.size(); ++i)
-    EXPECT_EQ(records[0][i], std::visit([](auto value) { return xbase::TFieldValue(value); },
-                                        kLabelSetupValues[i]))
-        << "field " << i + 1;
-  EXPECT_EQ(records[0][39], xbase::TFieldValue(std::string("keep me")));
+  click(w.btnHealthCheck);
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages[0], spooler::healthReportText(spooler::checkDataDirectory()));
+  EXPECT_NE(messages.messages[0].find("VelmoraHeldJobs: no jobs are held\n"), std::string::npos)
+      << messages.messages[0];
   EXPECT_TRUE(messages.errors.empty());
 }
 

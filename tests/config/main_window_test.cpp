@@ -12,6 +12,7 @@
 #include "dovetack_controls.h"
 #include "qt_offscreen.h"
 #include "recording_messages.h"
+#include "spooler/health_check.h"
 #include "temp_dir.h"
 
 #include <QApplication>
@@ -438,21 +439,14 @@ TEST_F(MainWindowTest, SetupRMLabelsAsksAndReports) {
   EXPECT_TRUE(messages.errors.empty());
 }
 
-TEST_F(MainWindowTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
+TEST_F(MainWindowTest, HealthCheckShowsTheReportInABox) {
   const MainWindowControls& w = open();
-  TAboutBox about(QString::fromStdString(dir.path().string()));
-  w.window.setAboutBox(&about);
-  bool shownModally = false;
-  // The box runs its own loop; look at it from there and press "OK".
-  QTimer::singleShot(0, &about, [&] {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return about.isVisible(); }, 5000));
-    shownModally = about.isModal();
-    QTest::mouseClick(AboutBoxControls(about).okButton, Qt::LeftButton);
-  });
-  QTest::mouseDClick(w.ProgramIcon, Qt::LeftButton);
-  EXPECT_TRUE(shownModally);
-  EXPECT_FALSE(about.isVisible());
-  EXPECT_EQ(about.result(), QDialog::Accepted);
+  click(w.btnHealthCheck);
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages[0], spooler::healthReportText(spooler::checkDataDirectory()));
+  EXPECT_NE(messages.messages[0].find("VelmoraHeldJobs: no jobs are held\n"), std::string::npos)
+      << messages.messages[0];
+  EXPECT_TRUE(messages.errors.empty());
 }
 
 TEST_F(MainWindowTest, ClosingDoesNotSave) {

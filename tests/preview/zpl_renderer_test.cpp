@@ -339,8 +339,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"^XA^FO0,0^A0N,30000,30000^FDhuge^FS^XZ", "clamped to 0 to 2000"},
                       BadCase{"^XA^FO0,0^A0N,9^FB400,10000^FD" + repeated("x\\&", 10000) + "^FS^XZ",
                               "clamped to 1 to 9999"},
-                      BadCase{"^XA^FO0,0^BQN,2,4^FDLA," + std::string(10240, 'q') + "^FS^XZ",
-                              "a QR code of 10240 bytes was refused: at level L a QR code holds "
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDLA," + std::string(3000, 'q') + "^FS^XZ",
+                              "a QR code of 3000 bytes was refused: at level L a QR code holds "
                               "at most 2953 bytes (more where they hold runs of digits or "
                               "capitals)"},
                       BadCase{"^XA^FO0,0^BQN,2,4^FDMA," + std::string(5597, '7') + "^FS^XZ",
@@ -365,7 +365,37 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"^XA^FO0,0^B3N,N,50^FDlow~er^FS^XZ",
                               "Code 39 cannot hold the character '~'"},
                       BadCase{"^XA^BY10^FO0,0^BCN,50^FD" + std::string(3000, 'a') + "^FS^XZ",
-                              "wider than the label"}));
+                              "wider than the label"},
+                      BadCase{"^XA^FO0,0^A0N,30^FD" + std::string(300'000, 'A') + "^FS^XZ",
+                              "field data cut to its first 3072 of 300000 bytes"},
+                      BadCase{"^XA^FO0,0^BQN,2,4^FDMA," + std::string(300'000, '7') + "^FS^XZ",
+                              "field data cut to its first 7168 of 300003 bytes"}));
+
+// A field holds what a printer takes of it, 3,072 bytes, cut before a
+// character that would not fit whole; the rest is dropped, with a note.
+TEST(ZplRenderer, CutsAFieldsDataWhereAPrinterDoes) {
+  struct Case {
+    std::string data;
+    std::string drawn;
+  };
+  const std::string accented = "\xC3\xA9"; // "é", two bytes in UTF-8
+  const Case cases[] = {
+      {std::string(300'000, 'A'), std::string(kMaxFieldDataBytes, 'A')},
+      {std::string(kMaxFieldDataBytes - 1, 'A') + accented + "tail",
+       std::string(kMaxFieldDataBytes - 1, 'A')},
+      {std::string(kMaxFieldDataBytes, 'A'), std::string(kMaxFieldDataBytes, 'A')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.data.size());
+    const auto rendering = renderZpl("^XA^FO10,10^A0N,30^FD" + c.data + "^FS^XZ");
+    ASSERT_EQ(rendering.labels.size(), 1u);
+    const LabelDrawing& label = rendering.labels[0];
+    ASSERT_EQ(label.ops.size(), 1u);
+    EXPECT_EQ(label.ops[0].text, c.drawn);
+    EXPECT_EQ(hasNote(label.notes, "field data cut"), c.data.size() > kMaxFieldDataBytes)
+        << ::testing::PrintToString(label.notes);
+  }
+}
 
 } // namespace
 } // namespace velmora::preview

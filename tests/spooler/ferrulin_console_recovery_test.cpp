@@ -160,7 +160,7 @@ TEST_F(FerrulinConsoleRecovery, SendingBackSaysWhatStaysHeldAndFailsWhenAJobStay
          held("PREP1/A.spl");
          fs::remove(formats::kConfigurationFile);
        },
-       1, "", "Configuration file not found. Please run Dovetack.exe"},
+       1, "", "Configuration file not found. Please run Dovetack\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -4,6 +4,7 @@
 // told its front end from a view that records every call.
 #include "configuration_fixture.h"
 #include "engine_fixture.h"
+#include "formats/configuration_file.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "manual_main_loop.h"
@@ -483,7 +484,7 @@ TEST_F(SpoolerEngineTest, AnIncompatibleJobGivesTheWarningAndAnEmptyFile) {
 
 TEST_F(SpoolerEngineTest, AMissingConfigurationShowsTheMessageAndEnds) {
   startEngine();
-  EXPECT_THAT(view.messages, ElementsAre("Configuration file not found. Please run Dovetack.exe"));
+  EXPECT_THAT(view.messages, ElementsAre(formats::kMissingConfigurationMessage));
   EXPECT_TRUE(view.ended);
   EXPECT_THAT(view.status, ElementsAre("Loading Configuration"));
   EXPECT_FALSE(engine->notifierConfig().Enabled()) << "an ending engine watches nothing";

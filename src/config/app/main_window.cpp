@@ -250,6 +250,9 @@ QWidget* TfrmMain::buildHelpPanel(QWidget* page) {
   connect(ProgramIcon_, &ProgramPictureLabel::doubleClicked, this, &TfrmMain::ProgramIconDblClick);
   layout->addWidget(ProgramIcon_, 0, Qt::AlignHCenter);
 
+  btnHealthCheck_ = button("&Health Check", "btnHealthCheck", panel);
+  connect(btnHealthCheck_, &QPushButton::clicked, this, &TfrmMain::btnHealthCheckClick);
+  layout->addWidget(btnHealthCheck_);
   btnSetupSave_ = button("&Save && Activate", "btnSetupSave", panel);
   btnSetupRM_ = button("Setup RM Labels", "btnSetupRM", panel);
   connect(btnSetupSave_, &QPushButton::clicked, this, &TfrmMain::btnSetupSaveClick);
@@ -268,7 +271,8 @@ void TfrmMain::setSetupTabOrder() {
   for (const RowField& field : rowFields_)
     if (field.control()->isEnabled())
       order.push_back(field.control());
-  order.insert(order.end(), {btnAddPrinter_, btnDeletePrinter_, btnSetupSave_, btnSetupRM_});
+  order.insert(order.end(),
+               {btnAddPrinter_, btnDeletePrinter_, btnHealthCheck_, btnSetupSave_, btnSetupRM_});
   for (std::size_t i = 1; i < order.size(); ++i)
     QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -390,6 +394,10 @@ void TfrmMain::btnSetupSaveClick() {
 
 void TfrmMain::btnSetupRMClick() {
   model_.setupRMLabels();
+}
+
+void TfrmMain::btnHealthCheckClick() {
+  model_.healthCheck();
 }
 
 void TfrmMain::ProgramIconDblClick() {

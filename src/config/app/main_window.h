@@ -81,6 +81,7 @@ public:
   void btnDeletePrinterClick();
   void btnSetupSaveClick();
   void btnSetupRMClick();
+  void btnHealthCheckClick();
   void btnLoadLastClick();
   void btnSaveDesignClick();
   void btnTestDesignClick();
@@ -150,6 +151,7 @@ private:
   QPushButton* btnDeletePrinter_ = nullptr;
   QPushButton* btnSetupSave_ = nullptr;
   QPushButton* btnSetupRM_ = nullptr;
+  QPushButton* btnHealthCheck_ = nullptr;
   ProgramPictureLabel* ProgramIcon_ = nullptr;
   TagListBox* listTags_ = nullptr;
   QPlainTextEdit* reLabelDesign_ = nullptr;

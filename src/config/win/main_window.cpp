@@ -283,7 +283,8 @@ void TfrmMain::buildHelpPanel() {
   ProgramIcon_ = addControl(WC_STATICW, L"", SS_OWNERDRAW | SS_NOTIFY, ControlId::ProgramIcon);
   btnSetupSave_ = addControl(WC_BUTTONW, L"&Save && Activate", WS_TABSTOP, ControlId::BtnSetupSave);
   btnSetupRM_ = addControl(WC_BUTTONW, L"Setup RM Labels", WS_TABSTOP, ControlId::BtnSetupRM);
-  setupPage_.insert(setupPage_.end(), {ProgramIcon_, btnSetupSave_, btnSetupRM_});
+  btnHealthCheck_ = addControl(WC_BUTTONW, L"&Health Check", WS_TABSTOP, ControlId::BtnHealthCheck);
+  setupPage_.insert(setupPage_.end(), {ProgramIcon_, btnHealthCheck_, btnSetupSave_, btnSetupRM_});
 }
 
 // "Label Editor": the tag list, the design editor, its buttons with the
@@ -501,7 +502,9 @@ void TfrmMain::layoutHelpPanel(const RECT& panel, int buttonsTop) {
   ::MoveWindow(btnSetupSave_, left, buttonsTop, saveWidth, atDpi(kButtonHeight), TRUE);
   ::MoveWindow(btnSetupRM_, left + saveWidth + atDpi(4), buttonsTop, width - saveWidth - atDpi(4),
                atDpi(kButtonHeight), TRUE);
-  ::MoveWindow(ProgramIcon_, left + (width - atDpi(156)) / 2, buttonsTop - atDpi(8) - atDpi(76),
+  const int healthCheckTop = buttonsTop - atDpi(4) - atDpi(kButtonHeight);
+  ::MoveWindow(btnHealthCheck_, left, healthCheckTop, width, atDpi(kButtonHeight), TRUE);
+  ::MoveWindow(ProgramIcon_, left + (width - atDpi(156)) / 2, healthCheckTop - atDpi(8) - atDpi(76),
                atDpi(156), atDpi(76), TRUE);
 }
 
@@ -583,6 +586,10 @@ void TfrmMain::btnSetupSaveClick() {
 
 void TfrmMain::btnSetupRMClick() {
   model_.setupRMLabels();
+}
+
+void TfrmMain::btnHealthCheckClick() {
+  model_.healthCheck();
 }
 
 void TfrmMain::ProgramIconDblClick() {
@@ -832,6 +839,9 @@ void TfrmMain::command(ControlId id, int code, HWND control) {
       return;
     case ControlId::BtnSetupRM:
       btnSetupRMClick();
+      return;
+    case ControlId::BtnHealthCheck:
+      btnHealthCheckClick();
       return;
     case ControlId::BtnLoadLast:
       btnLoadLastClick();

@@ -54,6 +54,7 @@ enum class ControlId : int {
   BtnDeletePrinter,
   BtnSetupSave,
   BtnSetupRM,
+  BtnHealthCheck,
   ProgramIcon,
   ListTags,
   ReLabelDesign,
@@ -99,6 +100,7 @@ public:
   void btnDeletePrinterClick();
   void btnSetupSaveClick();
   void btnSetupRMClick();
+  void btnHealthCheckClick();
   void btnLoadLastClick();
   void btnSaveDesignClick();
   void btnTestDesignClick();
@@ -210,6 +212,7 @@ private:
   HWND ProgramIcon_ = nullptr;
   HWND btnSetupSave_ = nullptr;
   HWND btnSetupRM_ = nullptr;
+  HWND btnHealthCheck_ = nullptr;
   HWND listTags_ = nullptr;
   HWND reLabelDesign_ = nullptr;
   HWND btnLoadLast_ = nullptr;

@@ -15,11 +15,15 @@
 // --run-as-service is what the service control manager starts: the same
 // spooler, with no window, writing only its daily log (the exit codes of the
 // three are ServiceExitCode below, and in --help).
+// With --check it serves nothing either: it prints the health check of the
+// data directory (spooler/health_check.h), one finding a line, and ends with
+// 0 when all is well, 1 on warnings, 2 on errors.
 #include "formats/configuration_file.h"
 #include "platform/file_system.h"
 #include "platform/main_loop.h"
 #include "platform/termination_signal.h"
 #include "platform/windows_service.h"
+#include "spooler/health_check.h"
 #include "spooler/held_jobs.h"
 #include "spooler/logging_view.h"
 #include "spooler/spooler_engine.h"
@@ -131,10 +135,12 @@ void serviceUsage(std::ostream& out) {
 }
 
 constexpr const char* kSendBackSwitch = "--send-held-jobs-back";
+constexpr const char* kCheckSwitch = "--check";
 
 int usage(std::ostream& out, int code) {
   out << "usage: FerrulinConsole [DATA_DIRECTORY]\n"
          "       FerrulinConsole --send-held-jobs-back [DATA_DIRECTORY]\n"
+         "       FerrulinConsole --check [DATA_DIRECTORY]\n"
          "       FerrulinConsole --install-service [DATA_DIRECTORY] | --uninstall-service\n"
          "Serves the label printers of VelmoraLabelConfig.XML in RM's data directory\n"
          "(the working directory, or DATA_DIRECTORY): claims each source printer's\n"
@@ -152,7 +158,12 @@ int usage(std::ostream& out, int code) {
          "the configuration get their jobs back, the rest stay held. Exit code 0 when\n"
          "every held job went back (or none was held), 1 when a job stays held, a\n"
          "folder of VelmoraHeldJobs cannot be read or the configuration file is\n"
-         "missing; a file there that is not a job stays and does not count.\n";
+         "missing; a file there that is not a job stays and does not count.\n"
+         "--check serves nothing either: it says what is wrong in the data directory,\n"
+         "one finding a line (the configuration and its rows, each source folder and\n"
+         "whether it is free to claim, each destination and backup printer, each label\n"
+         "design, the held jobs, the log folder, the free space), and ends with exit\n"
+         "code 0 when all is well, 1 on warnings, 2 on errors.\n";
   serviceUsage(out);
   return code;
 }
@@ -361,7 +372,8 @@ int run(int argc, char** argv) {
     return *code;
   int first = 1;
   const bool sendBack = argc > 1 && std::strcmp(argv[1], kSendBackSwitch) == 0;
-  if (sendBack)
+  const bool check = argc > 1 && std::strcmp(argv[1], kCheckSwitch) == 0;
+  if (sendBack || check)
     ++first;
   if (argc - first > 1)
     return usage(std::cerr, 2);
@@ -376,8 +388,19 @@ int run(int argc, char** argv) {
       return 2;
     }
   }
+  if (check) {
+    const std::vector<HealthFinding> findings = checkDataDirectory();
+    std::cout << healthReportText(findings) << std::flush;
+    return healthExitCode(findings);
+  }
   platform::PlainMainLoop loop;
-  platform::TerminationSignal termination([&loop] { loop.quit(); });
+  // Set with the quit: a job in the middle of its merge is left for the next
+  // start rather than finished first.
+  std::atomic<bool> stopRequested{false};
+  platform::TerminationSignal termination([&loop, &stopRequested] {
+    stopRequested = true;
+    loop.quit();
+  });
   ConsoleView view(loop);
   LoggingView logged(loop, view); // standard output, and the daily log
   // An error that ends a handler: its message on standard error, what the
@@ -391,6 +414,7 @@ int run(int argc, char** argv) {
     return sendHeldJobsBack(loop, logged);
   {
     SpoolerEngine engine(loop, logged);
+    engine.watchStopRequest(stopRequested);
     engine.start();
     if (!view.ended())
       loop.run();

@@ -579,7 +579,7 @@ TEST_F(FerrulinWindowWithProgram, MissingConfigurationShowsItsMessageAndEndsTheP
   start({"/minimized"});
   ASSERT_TRUE(processEventsUntil([&] { return !exitCodes.empty(); }, 5s));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack.exe");
+  EXPECT_EQ(boxes[0].text, "Configuration file not found. Please run Dovetack");
   EXPECT_EQ(boxes[0].title, "Ferrulin");
   EXPECT_EQ(exitCodes, std::vector<int>{1});
   EXPECT_EQ(statusMessages(), std::vector<std::string>{"Loading Configuration"});

@@ -461,7 +461,7 @@ TEST_F(FerrulinWindowTest, OpenLogFolderOfBothMenusReachesTheProgram) {
   ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(FerrulinTray::kOpenLogFolderItemId, 0), 0);
   ASSERT_EQ(answerer.boxes().size(), 2u);
   for (const test::ShownBox& box : answerer.boxes()) {
-    EXPECT_EQ(fromWide(box.title), velmora::win::programFileTitle());
+    EXPECT_EQ(fromWide(box.title), velmora::platform::programFileTitle());
     EXPECT_NE(fromWide(box.text).find("Cannot show folder"), std::string::npos)
         << fromWide(box.text);
   }
