@@ -3,7 +3,7 @@
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "process_figures.h"
-#include "spooler/configuration_fixture.h"
+#include "configuration_fixture.h"
 #include "xbase/host_layout.h"
 
 #include <chrono>
