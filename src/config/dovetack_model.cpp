@@ -19,7 +19,7 @@ bool DovetackModel::guarded(const std::function<void()>& action) {
 }
 
 std::optional<std::string> DovetackModel::startUp() {
-  std::optional<std::string> design = revertToLast(); // a failure is shown and the start goes on
+  std::optional<std::string> design = readDesign(); // a failure is shown and the start goes on
   guarded([this] { configuration_.OpenConfiguration(); });
   return design;
 }
@@ -41,8 +41,8 @@ void DovetackModel::deletePrinter() {
   guarded([this] { configuration_.deletePrinter(); });
 }
 
-void DovetackModel::saveAndActivate() {
-  guarded([this] { configuration_.saveAndActivate(); });
+bool DovetackModel::saveAndActivate() {
+  return guarded([this] { configuration_.saveAndActivate(); });
 }
 
 void DovetackModel::setupRMLabels() {
@@ -63,14 +63,54 @@ bool DovetackModel::setFieldValue(std::string_view fieldName, std::string_view v
   return guarded([&] { configuration_.setFieldValue(fieldName, value); });
 }
 
-std::optional<std::string> DovetackModel::revertToLast() {
+std::optional<std::string> DovetackModel::readDesign() {
   std::optional<std::string> text;
-  guarded([&] { text = designEditor_.revertToLast(); });
+  guarded([&] {
+    text = designEditor_.revertToLast();
+    lastDesign_ = *text;
+  });
   return text;
 }
 
-void DovetackModel::saveDesign(std::string_view designText) {
-  guarded([&] { designEditor_.saveDesign(designText); });
+std::optional<std::string> DovetackModel::revertToLast(std::string_view editorText) {
+  if (designHasUnsavedChanges(editorText)) {
+    const Answer answer = messages_.askYesNoCancel(std::string(kUnsavedDesign) + "\r\n\r\n" +
+                                                   std::string(kSaveChangesQuestion));
+    if (answer == Answer::Cancel || (answer == Answer::Yes && !saveDesign(editorText)))
+      return std::nullopt;
+  }
+  return readDesign();
+}
+
+bool DovetackModel::saveDesign(std::string_view designText) {
+  return guarded([&] {
+    designEditor_.saveDesign(designText);
+    lastDesign_ = withCrLfLineBreaks(designText);
+  });
+}
+
+bool DovetackModel::designHasUnsavedChanges(std::string_view editorText) const {
+  return withCrLfLineBreaks(editorText) != lastDesign_;
+}
+
+bool DovetackModel::mayClose(std::string_view editorText) {
+  const bool design = designHasUnsavedChanges(editorText);
+  const bool printers = printerListHasUnsavedChanges();
+  if (!design && !printers)
+    return true;
+  const std::string_view what = design && printers ? kUnsavedDesignAndPrinterList
+                                : design           ? kUnsavedDesign
+                                                   : kUnsavedPrinterList;
+  switch (messages_.askYesNoCancel(std::string(what) + "\r\n\r\n" +
+                                   std::string(kSaveChangesQuestion))) {
+  case Answer::Yes:
+    return (!design || saveDesign(editorText)) && (!printers || saveAndActivate());
+  case Answer::No:
+    return true;
+  case Answer::Cancel:
+    break;
+  }
+  return false;
 }
 
 std::optional<TagInsertion> DovetackModel::insertTag(std::string_view line, std::size_t column,

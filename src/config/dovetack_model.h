@@ -36,6 +36,16 @@
 
 namespace velmora::config {
 
+// The question before unsaved work would be lost (closing the window,
+// "&Revert to Last"): what is unsaved, then kSaveChangesQuestion.
+inline constexpr std::string_view kSaveChangesQuestion = "Save changes?";
+inline constexpr std::string_view kUnsavedDesign =
+    "The label design has changes that are not saved.";
+inline constexpr std::string_view kUnsavedPrinterList =
+    "The printer list has changes that are not saved.";
+inline constexpr std::string_view kUnsavedDesignAndPrinterList =
+    "The label design and the printer list have changes that are not saved.";
+
 class DovetackModel final {
 public:
   // `sampleTime` gives the text of the test print's time line now, in the
@@ -61,7 +71,9 @@ public:
 
   void addPrinter();
   void deletePrinter();
-  void saveAndActivate();
+  // True when the list was written; a list with problems is refused with
+  // one box naming each by its row, and nothing is written.
+  bool saveAndActivate();
   // "Setup RM Labels": asks first, then says what was written or why not.
   void setupRMLabels();
   // The user selected grid line `row`: it becomes the current row. False when
@@ -74,10 +86,26 @@ public:
   bool setFieldValue(std::string_view fieldName, std::string_view value);
 
   // ---- the label design ("Label Editor" page)
-  // "&Revert to Last": the design file's text (CR LF line breaks), or
-  // nothing when it could not be read (the editor keeps its text).
-  std::optional<std::string> revertToLast();
-  void saveDesign(std::string_view designText);
+  // "&Revert to Last" over the editor's `editorText`: when that holds
+  // changes not saved, asks whether to save them first (Yes saves, No drops
+  // them, Cancel keeps the editor as it is). The design file's text (CR LF
+  // line breaks), or nothing when the editor keeps its text (cancelled, the
+  // save failed or the file could not be read).
+  std::optional<std::string> revertToLast(std::string_view editorText);
+  // True when the design was written.
+  bool saveDesign(std::string_view designText);
+
+  // ---- unsaved work
+  // Whether the editor's text (any line breaks) differs from what the last
+  // read or save of the design file held (nothing: an empty editor).
+  bool designHasUnsavedChanges(std::string_view editorText) const;
+  bool printerListHasUnsavedChanges() const { return configuration_.hasUnsavedChanges(); }
+  // The user asked to close the window with `editorText` in the editor:
+  // asks "Save changes?" when the design or the printer list holds unsaved
+  // changes. True when the window may close: nothing unsaved, No, or Yes
+  // and every save done (Save Design, then Save & Activate); false on
+  // Cancel or when a save failed (its error was shown).
+  bool mayClose(std::string_view editorText);
   // A double-click on the tag list with entry `selectedTag` selected
   // (nothing: none) and the editor's selection starting in `line` at
   // `column` (characters): the line with the tag in and the caret's column,
@@ -106,6 +134,8 @@ public:
 private:
   // Runs `action`; an error it raises goes to the error box. False then.
   bool guarded(const std::function<void()>& action);
+  // The design file's text, read without a question.
+  std::optional<std::string> readDesign();
 
   UserMessages& messages_;
   std::function<std::string()> sampleTime_;
@@ -113,6 +143,8 @@ private:
   LabelDesignEditor designEditor_;
   LabelSetupWriter labelSetupWriter_;
   TestPrinterChoice testPrinter_; // tblFake
+  // The design as the last read or save left the file (CR LF line breaks).
+  std::string lastDesign_;
   PreviewLabelSize previewLabelSize_;
 };
 

@@ -101,4 +101,11 @@ std::vector<RowProblem> checkPrinterRows(const std::vector<PrinterRow>& rows) {
   return problems;
 }
 
+std::string rowLabel(std::size_t row, std::string_view source) {
+  std::string label = "Row " + std::to_string(row + 1);
+  if (!source.empty())
+    label += " (" + std::string(source) + ")";
+  return label;
+}
+
 } // namespace velmora::formats

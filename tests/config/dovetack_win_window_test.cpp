@@ -489,10 +489,62 @@ TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
   click(w.btnSaveDesign);
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF"
                                                        "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+  // Unsaved edits: Cancel keeps them, No drops them.
   setWindowText(w.reLabelDesign, "changed");
   click(w.btnLoadLast);
+  EXPECT_EQ(text(w.reLabelDesign), "changed");
+  messages.answer = Answer::No;
+  click(w.btnLoadLast);
   EXPECT_EQ(text(w.reLabelDesign), "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+  EXPECT_EQ(messages.yesNoCancelQuestions.size(), 2u);
   EXPECT_EQ(messages.errors.size(), 1u);
+}
+
+// WM_CLOSE (Alt+F4, the close box) with unsaved work asks first: Cancel
+// keeps the window, Yes saves the design and the printer list and closes.
+TEST_F(DovetackWindowTest, ClosingWithUnsavedWorkAsksAndYesSavesIt) {
+  const MainWindowControls& w = open();
+  EXPECT_TRUE(window->FormCloseQuery()); // nothing changed: no question
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+  click(w.btnAddPrinter);
+  type(w.lookSource, "PREP1");
+  type(w.lookDest, "LBL1");
+  selectPage(1);
+  setWindowText(w.reLabelDesign, "<Item Name>\r\n<Item Mod[1]>!");
+
+  messages.answer = Answer::Cancel;
+  ::SendMessageW(w.handle(), WM_CLOSE, 0, 0);
+  pump();
+  ASSERT_TRUE(::IsWindow(w.handle()));
+  EXPECT_EQ(savedConfig(), configurationXml({}));
+
+  const HWND handle = w.handle();
+  messages.answer = Answer::Yes;
+  ::SendMessageW(handle, WM_CLOSE, 0, 0);
+  pump();
+  EXPECT_FALSE(::IsWindow(handle));
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kUnsavedDesignAndPrinterList) + "\r\n\r\n" +
+                                            std::string(kSaveChangesQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
+  noBoxes();
+}
+
+// Save & Activate with a list the spooler could not serve: one box names the
+// problem by its row, and the file stays as it was.
+TEST_F(DovetackWindowTest, SaveAndActivateRefusesABadListInOneBox) {
+  const MainWindowControls& w = open();
+  click(w.btnAddPrinter);
+  type(w.lookSource, "PREP1");
+  type(w.lookDest, "PREP1");
+  click(w.btnSetupSave);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1 (PREP1): its destination printer PREP1 is its own "
+                                    "source printer"),
+            std::string::npos)
+      << messages.errors[0];
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
@@ -601,11 +653,14 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
       EXPECT_EQ(messages.errors.size(), c.errorsContain.size() + 1) << c.name;
       EXPECT_EQ(readBytes(folder.path() / "VelmoraLabelConfig.XML"), c.configuration) << c.name;
     } else {
-      // The window goes on: a row can be added and saved.
+      // The window goes on: a row can be added; without its printers it is
+      // not saved, and the box says why.
       click(w.btnAddPrinter);
       click(w.btnSetupSave);
       EXPECT_EQ(gridRows(w.gridConfig), 2) << c.name;
-      EXPECT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
+      ASSERT_EQ(messages.errors.size(), c.errorsContain.size() + 1) << c.name;
+      EXPECT_NE(messages.errors.back().find("Row 2: it has no source printer"), std::string::npos)
+          << c.name << ": " << messages.errors.back();
     }
     window.reset();
   }

@@ -138,7 +138,7 @@ TEST_F(MainWindowTest, StartWithoutDesignShowsOneErrorAndStillLoads) {
   EXPECT_EQ(w.pageMain->currentWidget(), w.tabSetup);
 }
 
-TEST_F(MainWindowTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
+TEST_F(MainWindowTest, StartWithoutRMSpoolOffersNoPrintersAndARowWithoutThemIsNotSaved) {
   std::filesystem::remove(dir.path() / "RMSpool.DBF");
   const MainWindowControls& w = open();
   ASSERT_EQ(messages.errors.size(), 1u);
@@ -147,8 +147,10 @@ TEST_F(MainWindowTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
   click(w.btnAddPrinter);
   QTest::keyClicks(w.lookSource, "P"); // nothing to choose from
   click(w.btnSetupSave);
-  EXPECT_EQ(messages.errors.size(), 1u);
-  EXPECT_EQ(savedConfig(), configurationXml({configurationRow(std::nullopt, std::nullopt)}));
+  ASSERT_EQ(messages.errors.size(), 2u);
+  EXPECT_NE(messages.errors[1].find("Row 1: it has no source printer"), std::string::npos)
+      << messages.errors[1];
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(MainWindowTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) {
@@ -220,6 +222,7 @@ TEST_F(MainWindowTest, TypingThatMatchesNoPrinterKeepsTheChoice) {
   EXPECT_EQ(w.lookSource->currentText(), "PREP1");
   QTest::keyClicks(w.lookSource, "R"); // "PR": the text typed before the miss goes on
   EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  QTest::keyClicks(w.lookDest, "L");
   click(w.btnSetupSave);
   noBoxes();
   EXPECT_NE(savedConfig().find("Source='PREP1'"), std::string::npos) << savedConfig();
@@ -272,13 +275,63 @@ TEST_F(MainWindowTest, RevertAndSaveTheDesign) {
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
             "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!\r\n<Phone>");
 
+  // Unsaved edits: Cancel keeps them, No drops them.
   QTest::keyClicks(w.reLabelDesign, " unsaved");
   click(w.btnLoadLast);
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone> unsaved");
+  messages.answer = Answer::No;
+  click(w.btnLoadLast);
   EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone>");
+  EXPECT_EQ(messages.yesNoCancelQuestions.size(), 2u);
   std::filesystem::remove(dir.path() / "LabelDesign.txt");
   click(w.btnLoadLast);
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone>");
+}
+
+// Closing the window (Alt+F4, the close box) with unsaved work asks first:
+// Cancel keeps the window, Yes saves the design and the printer list.
+TEST_F(MainWindowTest, ClosingWithUnsavedWorkAsksAndYesSavesIt) {
+  const MainWindowControls& w = open();
+  EXPECT_TRUE(w.window.FormCloseQuery()); // nothing changed: no question
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "PREP1");
+  QTest::keyClicks(w.lookDest, "LBL1");
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  w.reLabelDesign->moveCursor(QTextCursor::End);
+  QTest::keyClicks(w.reLabelDesign, "!");
+
+  messages.answer = Answer::Cancel;
+  EXPECT_FALSE(w.window.close());
+  EXPECT_TRUE(w.window.isVisible());
+  EXPECT_EQ(savedConfig(), configurationXml({}));
+
+  messages.answer = Answer::Yes;
+  EXPECT_TRUE(w.window.close());
+  EXPECT_FALSE(w.window.isVisible());
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kUnsavedDesignAndPrinterList) + "\r\n\r\n" +
+                                            std::string(kSaveChangesQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
+  noBoxes();
+}
+
+// Save & Activate with a list the spooler could not serve: one box names the
+// problem by its row, and the file stays as it was.
+TEST_F(MainWindowTest, SaveAndActivateRefusesABadListInOneBox) {
+  const MainWindowControls& w = open();
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "PREP1");
+  QTest::keyClicks(w.lookDest, "PREP1");
+  click(w.btnSetupSave);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1 (PREP1): its destination printer PREP1 is its own "
+                                    "source printer"),
+            std::string::npos)
+      << messages.errors[0];
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(MainWindowTest, DoubleClickATagInsertsItAtTheSelectionStart) {

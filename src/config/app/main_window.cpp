@@ -9,6 +9,7 @@
 #include "config/program_messages.h"
 #include "config/test_print.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFormLayout>
@@ -374,6 +375,17 @@ void TfrmMain::FormCreate() {
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
+bool TfrmMain::FormCloseQuery() {
+  return model_.mayClose(editorText(*reLabelDesign_));
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery())
+    event->accept();
+  else
+    event->ignore();
+}
+
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
@@ -461,7 +473,7 @@ void TfrmMain::showDesign(const std::string& design) {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  if (const std::optional<std::string> design = model_.revertToLast())
+  if (const std::optional<std::string> design = model_.revertToLast(editorText(*reLabelDesign_)))
     showDesign(*design);
 }
 

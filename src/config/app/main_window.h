@@ -77,6 +77,8 @@ public:
 
   // ---- handlers, as the buttons and lists call them
   void FormCreate();
+  // Whether the window may close: asks first when work is unsaved.
+  bool FormCloseQuery();
   void btnAddPrinterClick();
   void btnDeletePrinterClick();
   void btnSetupSaveClick();
@@ -95,6 +97,9 @@ public:
   // The test print's time text now, in the user's locale (the model's
   // sample time).
   static std::string testPrintTimeNow();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   // A control of the selected row's fields (kRowFieldControls): a printer

@@ -567,6 +567,10 @@ void TfrmMain::FormCreate() {
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
+bool TfrmMain::FormCloseQuery() {
+  return model_.mayClose(windowText(reLabelDesign_));
+}
+
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
@@ -699,7 +703,7 @@ void TfrmMain::showDesign(const std::string& design) {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  if (const std::optional<std::string> design = model_.revertToLast())
+  if (const std::optional<std::string> design = model_.revertToLast(windowText(reLabelDesign_)))
     showDesign(*design);
 }
 
@@ -970,6 +974,12 @@ LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     layout();
     return 0;
   }
+  case WM_CLOSE:
+    // Alt+F4, the close box, the system menu: the window goes only when no
+    // unsaved work would be lost without a word.
+    if (FormCloseQuery())
+      ::DestroyWindow(window_);
+    return 0;
   case WM_DESTROY:
     ::KillTimer(window_, kClockTimer);
     if (endsProgram_)

@@ -95,6 +95,8 @@ public:
 
   // ---- handlers, as the controls call them
   void FormCreate();
+  // Whether the window may close: asks first when work is unsaved.
+  bool FormCloseQuery();
   void btnAddPrinterClick();
   void btnDeletePrinterClick();
   void btnSetupSaveClick();

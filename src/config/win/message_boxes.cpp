@@ -17,4 +17,16 @@ bool MessageBoxes::askYesNo(const std::string& title, const std::string& text) {
   return velmora::win::messageBox(owner_, title, text, MB_YESNO | MB_DEFBUTTON1) == IDYES;
 }
 
+Answer MessageBoxes::askYesNoCancel(const std::string& text) {
+  switch (velmora::win::messageBox(owner_, kApplicationTitle, text,
+                                   MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1)) {
+  case IDYES:
+    return Answer::Yes;
+  case IDNO:
+    return Answer::No;
+  default:
+    return Answer::Cancel;
+  }
+}
+
 } // namespace velmora::config::win

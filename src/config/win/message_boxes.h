@@ -18,6 +18,7 @@ public:
   // MessageBoxW has no details pane: the cause is not shown.
   void showError(const std::string& text, const std::string& cause) override;
   bool askYesNo(const std::string& title, const std::string& text) override;
+  Answer askYesNoCancel(const std::string& text) override;
 
 private:
   HWND owner_ = nullptr;
