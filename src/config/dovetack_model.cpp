@@ -49,7 +49,10 @@ void DovetackModel::setupRMLabels() {
   guarded([this] {
     const bool confirmed =
         messages_.askYesNo(std::string(kSetupQuestionTitle), std::string(kSetupQuestion));
-    messages_.showMessage(std::string(labelSetupWriter_.setupRMLabels(confirmed)));
+    std::string message(labelSetupWriter_.setupRMLabels(confirmed));
+    if (message == kSetupApplied && !labelSetupWriter_.keptCopy().empty())
+      message += std::string(kSetupCopyKept) + labelSetupWriter_.keptCopy();
+    messages_.showMessage(message);
   });
 }
 

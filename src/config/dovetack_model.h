@@ -74,7 +74,8 @@ public:
   // True when the list was written; a list with problems is refused with
   // one box naming each by its row, and nothing is written.
   bool saveAndActivate();
-  // "Setup RM Labels": asks first, then says what was written or why not.
+  // "Setup RM Labels": asks first, then says what was written (and where the
+  // copy of the setup as it was is kept) or why not.
   void setupRMLabels();
   // The user selected grid line `row`: it becomes the current row. False when
   // the table refused (the error was shown): the grid shows the current row

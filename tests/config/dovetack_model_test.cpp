@@ -184,9 +184,16 @@ TEST_F(DovetackModelTest, SetupRMLabelsAsksFirstThenSaysWhatHappened) {
 
   const std::string question = std::string(kSetupQuestionTitle) + "|" + std::string(kSetupQuestion);
   EXPECT_EQ(messages.questions, (std::vector<std::string>{question, question, question}));
-  EXPECT_EQ(messages.messages,
-            (std::vector<std::string>{std::string(kSetupAborted), std::string(kSetupApplied),
-                                      std::string(kSetupFailed)}));
+  ASSERT_EQ(messages.messages.size(), 3u);
+  EXPECT_EQ(messages.messages[0], kSetupAborted);
+  EXPECT_EQ(messages.messages[2], kSetupFailed);
+  // The success box says where the copy of the setup as it was is kept.
+  const std::string applied = std::string(kSetupApplied) + std::string(kSetupCopyKept);
+  ASSERT_EQ(messages.messages[1].rfind(applied, 0), 0u) << messages.messages[1];
+  const std::filesystem::path copy = messages.messages[1].substr(applied.size());
+  EXPECT_EQ(copy.parent_path(), std::filesystem::current_path());
+  EXPECT_EQ(copy.filename().string().rfind("LBLPRDEF-", 0), 0u) << copy;
+  EXPECT_EQ(readBytes(copy), before);
   EXPECT_TRUE(messages.errors.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "LBLPRDEF.DBF"));
 }

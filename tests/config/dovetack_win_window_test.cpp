@@ -10,6 +10,7 @@
 #include "config/test_print.h"
 #include "config/win/about_box.h"
 #include "config/win/main_window.h"
+#include "config/win/message_boxes.h"
 #include "config/win/window_text.h"
 #include "configuration_fixture.h"
 #include "dbf_fixture.h"
@@ -599,7 +600,10 @@ TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
 
   messages.answerYes = true;
   click(w.btnSetupRM);
-  EXPECT_EQ(messages.messages.back(), "Changes applied");
+  // The success box names the dated copy of the table as it was.
+  const std::string applied = "Changes applied\r\n\r\nThe label setup as it was before is kept in ";
+  ASSERT_EQ(messages.messages.back().rfind(applied, 0), 0u) << messages.messages.back();
+  EXPECT_EQ(readBytes(messages.messages.back().substr(applied.size())), before);
   const auto records = test::readAllRecords("LBLPRDEF.DBF");
   ASSERT_EQ(records.size(), 1u);
   for (std::size_t i = 0; i < kLabelSetupValues.size(); ++i)
@@ -664,6 +668,55 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
     }
     window.reset();
   }
+}
+
+// The real plain message box shows the application title whole, even over a
+// short text ("Changes applied" once was titled "Velmora's Cartav").
+TEST(DovetackMessageBoxes, APlainMessageShowsTheWholeTitle) {
+  velmora::win::initCommonControls();
+  struct Seen {
+    int boxWidth = 0;
+    int titleWidth = 0;
+    int closeButtonWidth = 0;
+    std::string title;
+  } seen;
+  std::thread closer([&seen] {
+    const std::wstring title = toWide(kApplicationTitle);
+    HWND box = nullptr;
+    for (int waited = 0; !box && waited < 10000; waited += 50) {
+      box = ::FindWindowW(L"#32770", title.c_str());
+      if (!box)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the box has no waiter
+    }
+    if (!box)
+      return;
+    seen.title = windowText(box);
+    RECT frame{};
+    ::GetWindowRect(box, &frame);
+    seen.boxWidth = frame.right - frame.left;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT font = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+    HDC dc = ::GetDC(nullptr);
+    const HGDIOBJ previous = ::SelectObject(dc, font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &extent);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(nullptr, dc);
+    ::DeleteObject(font);
+    seen.titleWidth = extent.cx;
+    seen.closeButtonWidth = metrics.iCaptionWidth;
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  MessageBoxes boxes;
+  boxes.showMessage(std::string(kSetupApplied));
+  closer.join();
+  EXPECT_EQ(seen.title, kApplicationTitle);
+  ASSERT_GT(seen.boxWidth, 0) << "no box appeared";
+  // The caption holds the title, the close button and the frame's edges.
+  EXPECT_GE(seen.boxWidth, seen.titleWidth + 2 * seen.closeButtonWidth)
+      << "box " << seen.boxWidth << ", title " << seen.titleWidth;
 }
 
 // What the timer saw while the about box ran modally.

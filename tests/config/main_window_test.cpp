@@ -486,8 +486,12 @@ TEST_F(MainWindowTest, SetupRMLabelsAsksAndReports) {
   messages.answerYes = true;
   click(w.btnSetupRM);
   EXPECT_NE(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
-  EXPECT_EQ(messages.messages,
-            (std::vector<std::string>{"Aborted modification", "Changes applied"}));
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages[0], "Aborted modification");
+  // The success box names the dated copy of the table as it was.
+  const std::string applied = "Changes applied\r\n\r\nThe label setup as it was before is kept in ";
+  ASSERT_EQ(messages.messages[1].rfind(applied, 0), 0u) << messages.messages[1];
+  EXPECT_EQ(readBytes(messages.messages[1].substr(applied.size())), before);
   EXPECT_TRUE(messages.errors.empty());
 }
 
@@ -508,13 +512,15 @@ TEST_F(MainWindowTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
   EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
-TEST_F(MainWindowTest, ClosingDoesNotSave) {
+TEST_F(MainWindowTest, ClosingAndAnsweringNoDoesNotSave) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              configurationXml({configurationRow("PREP1", "LBL1")}));
   const MainWindowControls& w = open();
   click(w.btnAddPrinter);
   QTest::keyClicks(w.reLabelDesign, "changed");
-  w.window.close();
+  messages.answer = Answer::No;
+  EXPECT_TRUE(w.window.close());
+  EXPECT_EQ(messages.yesNoCancelQuestions.size(), 1u);
   window.reset();
   EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");

@@ -6,7 +6,7 @@
 namespace velmora::config::win {
 
 void MessageBoxes::showMessage(const std::string& text) {
-  velmora::win::messageBox(owner_, kApplicationTitle, text, MB_OK);
+  velmora::win::plainBox(owner_, kApplicationTitle, text);
 }
 
 void MessageBoxes::showError(const std::string& text, const std::string& cause) {
