@@ -1,9 +1,17 @@
 #include "config/dovetack_model.h"
 
+#include "xbase/host_layout.h"
+
 #include <exception>
 #include <utility>
 
 namespace velmora::config {
+
+std::string noSpoolerMessage(std::string_view printer) {
+  const std::string name(printer);
+  return "No spooler serves " + name + " now (its " + xbase::kLockTableName +
+         " is not locked): the test job waits in the folder " + name + " until a spooler takes it.";
+}
 
 DovetackModel::DovetackModel(UserMessages& messages, std::function<std::string()> sampleTime)
     : messages_(messages), sampleTime_(std::move(sampleTime)) {}
@@ -42,7 +50,10 @@ void DovetackModel::deletePrinter() {
 }
 
 bool DovetackModel::saveAndActivate() {
-  return guarded([this] { configuration_.saveAndActivate(); });
+  return guarded([this] {
+    configuration_.saveAndActivate();
+    designSavedSinceActivate_ = false;
+  });
 }
 
 void DovetackModel::setupRMLabels() {
@@ -89,6 +100,7 @@ bool DovetackModel::saveDesign(std::string_view designText) {
   return guarded([&] {
     designEditor_.saveDesign(designText);
     lastDesign_ = withCrLfLineBreaks(designText);
+    designSavedSinceActivate_ = true;
   });
 }
 
@@ -142,13 +154,21 @@ void DovetackModel::chooseTestPrinter(std::string_view name) {
   guarded([&] { testPrinter_.choose(name); });
 }
 
-void DovetackModel::testPrint() {
-  guarded([this] {
+void DovetackModel::testPrint(std::string_view editorText) {
+  guarded([&] {
     const std::optional<std::size_t> line = shownTestPrinter();
     const std::string printer = line ? testPrinterChoices()[*line] : std::string();
+    if (!printer.empty() && (designHasUnsavedChanges(editorText) || designSavedSinceActivate_)) {
+      const Answer answer = messages_.askYesNoCancel(std::string(kTestPrintDesignQuestion));
+      if (answer == Answer::Cancel ||
+          (answer == Answer::Yes && !(saveDesign(editorText) && saveAndActivate())))
+        return;
+    }
     const std::string_view message = config::testPrint(printer, sampleTime_());
     if (!message.empty())
       messages_.showMessage(std::string(message));
+    else if (xbase::probeDestination(printer) == xbase::DestinationState::Down)
+      messages_.showMessage(noSpoolerMessage(printer));
   });
 }
 

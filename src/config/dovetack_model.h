@@ -46,6 +46,15 @@ inline constexpr std::string_view kUnsavedPrinterList =
 inline constexpr std::string_view kUnsavedDesignAndPrinterList =
     "The label design and the printer list have changes that are not saved.";
 
+// The question before a test print whose label would not show the design on
+// screen (edited, or saved but not yet put into service).
+inline constexpr std::string_view kTestPrintDesignQuestion =
+    "The spooler prints with the design as it was at the last Save & Activate, not with the "
+    "design on screen.\r\n\r\nSave and activate the design before the test print?";
+
+// Said after a test job was written into a folder no spooler serves.
+std::string noSpoolerMessage(std::string_view printer);
+
 class DovetackModel final {
 public:
   // `sampleTime` gives the text of the test print's time line now, in the
@@ -122,7 +131,14 @@ public:
   std::optional<std::size_t> shownTestPrinter() const;
   void chooseTestPrinter(std::string_view name);
   // "Test &Print" to the printer the choice shows, with the sample time now.
-  void testPrint();
+  // When the editor's `editorText` holds unsaved changes, or the design was
+  // saved after the last Save & Activate, asks first: Yes saves the design
+  // and the printer list (Save Design, Save & Activate) and then writes the
+  // job, so the label shows the design on screen; No writes it as it is;
+  // Cancel, or a save that failed, writes nothing. Once the job is written
+  // into a folder no spooler serves (its LOCKSPL.DBF is not locked), says
+  // that it waits there.
+  void testPrint(std::string_view editorText);
 
   // ---- the label preview
   const PreviewLabelSize& previewLabelSize() const { return previewLabelSize_; }
@@ -146,6 +162,9 @@ private:
   TestPrinterChoice testPrinter_; // tblFake
   // The design as the last read or save left the file (CR LF line breaks).
   std::string lastDesign_;
+  // A Save Design came after the last Save & Activate: the spooler has not
+  // loaded the design file as it stands.
+  bool designSavedSinceActivate_ = false;
   PreviewLabelSize previewLabelSize_;
 };
 

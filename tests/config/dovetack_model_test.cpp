@@ -12,6 +12,8 @@
 #include "formats/text_file.h"
 #include "recording_messages.h"
 #include "temp_dir.h"
+#include "xbase/apollo_table.h"
+#include "xbase/host_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -205,19 +207,25 @@ TEST_F(DovetackModelTest, TestPrintGoesToThePrinterTheChoiceShows) {
       dir.path() / "VelmoraLabelConfig.XML",
       configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP2");
-  model.startUp();
+  const std::string design = *model.startUp();
   EXPECT_EQ(model.testPrinterChoices(), (std::vector<std::string>{"PREP1", "PREP2"}));
   EXPECT_EQ(model.shownTestPrinter(), std::nullopt);
-  model.testPrint();
+  model.testPrint(design);
   EXPECT_EQ(messages.messages, std::vector<std::string>{std::string(kNoTestPrinterMessage)});
 
+  // Written into PREP2, which no spooler serves: the box says the job waits.
   model.chooseTestPrinter("PREP2");
   EXPECT_EQ(model.shownTestPrinter(), std::optional<std::size_t>(1));
-  model.testPrint();
+  model.testPrint(design);
   const std::vector<std::string> lines =
       formats::splitLines(readBytes(dir.path() / "PREP2" / "TestLabel.spl"));
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[5], "Time: 02:09 PM");
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages[1], noSpoolerMessage("PREP2"));
+  EXPECT_EQ(messages.messages[1],
+            "No spooler serves PREP2 now (its LOCKSPL.DBF is not locked): "
+            "the test job waits in the folder PREP2 until a spooler takes it.");
 
   // Rows change around the choice: it stays while a line holds the name.
   model.addPrinter();
@@ -226,18 +234,94 @@ TEST_F(DovetackModelTest, TestPrintGoesToThePrinterTheChoiceShows) {
   EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kSource, "LBL2"));
   EXPECT_EQ(model.shownTestPrinter(), std::nullopt);
   std::filesystem::remove(dir.path() / "PREP2" / "TestLabel.spl");
-  model.testPrint();
-  EXPECT_EQ(messages.messages.size(), 2u);
+  model.testPrint(design);
+  EXPECT_EQ(messages.messages.size(), 3u);
   EXPECT_EQ(messages.messages.back(), kNoTestPrinterMessage);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP2" / "TestLabel.spl"));
 
   // A printer without a folder: the file error and what the system said.
   model.chooseTestPrinter("PREP1");
-  model.testPrint();
+  model.testPrint(design);
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_NE(messages.errors[0].find("Cannot create file"), std::string::npos) << messages.errors[0];
   EXPECT_FALSE(messages.causes[0].empty());
-  EXPECT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages.size(), 3u);
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+}
+
+// A test print whose label would not show the design on screen asks first:
+// Yes saves and activates the design, then prints; No prints as it is;
+// Cancel prints nothing. A folder a spooler serves gets no word after it.
+TEST(DovetackModelTestPrint, AnUnsavedOrInactiveDesignIsOfferedForSavingFirst) {
+  struct Case {
+    const char* name;
+    bool edited;         // the editor holds unsaved changes
+    bool savedNotActive; // Save Design came after the last Save & Activate
+    Answer answer;
+    bool asked;
+    bool printed;
+    bool designSaved; // the edit reached the design file
+    bool activated;   // the configuration file was written again
+  };
+  const Case cases[] = {
+      {"saved and active", false, false, Answer::Cancel, false, true, false, false},
+      {"edited, Yes", true, false, Answer::Yes, true, true, true, true},
+      {"edited, No", true, false, Answer::No, true, true, false, false},
+      {"edited, Cancel", true, false, Answer::Cancel, true, false, false, false},
+      {"saved, not active, Yes", false, true, Answer::Yes, true, true, false, true},
+      {"saved, not active, No", false, true, Answer::No, true, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempWorkDir dir;
+    test::makePrinterTable({"PREP1", "LBL1"});
+    writeBytes(dir.path() / "LabelDesign.txt", "<Item Name>");
+    const std::string configuration = configurationXml({configurationRow("PREP1", "LBL1")});
+    writeBytes(dir.path() / "VelmoraLabelConfig.XML", configuration);
+    // A spooler holds PREP1's folder.
+    xbase::TApolloTable spooler("spooler");
+    ASSERT_TRUE(xbase::claimSourceFolder(spooler, "PREP1"));
+    RecordingMessages messages;
+    DovetackModel model(messages, [] { return std::string("02:09 PM"); });
+    std::string design = *model.startUp();
+    model.chooseTestPrinter("PREP1");
+    if (c.savedNotActive) {
+      design += "\r\n<Phone>";
+      ASSERT_TRUE(model.saveDesign(design));
+    }
+    // A later save of the file shows whether Save & Activate ran.
+    writeBytes(dir.path() / "VelmoraLabelConfig.XML", "not written again");
+    const std::string inEditor = c.edited ? design + "\r\n<Reference>" : design;
+    messages.answer = c.answer;
+
+    model.testPrint(inEditor);
+
+    EXPECT_EQ(messages.yesNoCancelQuestions.size(), c.asked ? 1u : 0u);
+    if (c.asked) {
+      EXPECT_EQ(messages.yesNoCancelQuestions[0], kTestPrintDesignQuestion);
+    }
+    EXPECT_EQ(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"), c.printed);
+    EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt").ends_with("<Reference>"), c.designSaved);
+    EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"),
+              c.activated ? configuration : "not written again");
+    EXPECT_TRUE(messages.messages.empty()) << messages.messages.front();
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+  }
+}
+
+// Yes with a printer list that cannot be saved: the refusal is shown and no
+// job is written.
+TEST_F(DovetackModelTest, TestPrintWritesNothingWhenTheSaveIsRefused) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "PREP1")}));
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  const std::string design = *model.startUp();
+  model.chooseTestPrinter("PREP1");
+  messages.answer = Answer::Yes;
+  model.testPrint(design + "\r\nedited");
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1 (PREP1)"), std::string::npos) << messages.errors[0];
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
 }
 
 TEST_F(DovetackModelTest, TheDesignIsReadSavedAndGivenItsTags) {

@@ -563,6 +563,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
   EXPECT_EQ(text(w.lookTestPrinter), "PREP1");
   click(w.btnTestDesign);
   EXPECT_TRUE(messages.errors.empty());
+  EXPECT_EQ(messages.messages.back(), noSpoolerMessage("PREP1")); // nobody serves it here
   const std::string job = readBytes(dir.path() / "PREP1" / "TestLabel.spl");
   std::vector<std::string> lines;
   std::size_t at = 0;
@@ -584,6 +585,47 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_NE(messages.errors[0].find("TestLabel.spl"), std::string::npos) << messages.errors[0];
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP2"));
+}
+
+// The test printer choice has its caption, within the window; Test Print over
+// an edited design offers to save and activate it first.
+TEST_F(DovetackWindowTest, TestPrintOffersToSaveAndActivateAnEditedDesign) {
+  const std::string configuration = configurationXml({configurationRow("PREP1", "LBL1")});
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configuration);
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  const MainWindowControls& w = open();
+  selectPage(1);
+  HWND caption = w.find(ControlId::TestPrinterCaption);
+  EXPECT_EQ(text(caption), "Test printer:");
+  EXPECT_TRUE(::IsWindowVisible(caption));
+  RECT button{};
+  RECT captionBox{};
+  RECT choice{};
+  RECT client{};
+  ::GetWindowRect(w.btnTestDesign, &button);
+  ::GetWindowRect(caption, &captionBox);
+  ::GetWindowRect(w.lookTestPrinter, &choice);
+  ::GetClientRect(w.handle(), &client);
+  ::MapWindowPoints(w.handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+  EXPECT_LE(button.right, captionBox.left);
+  EXPECT_LE(captionBox.right, choice.left);
+  EXPECT_LE(choice.right, client.right);
+
+  choose(w.lookTestPrinter, 0);
+  setWindowText(w.reLabelDesign, "<Item Name>\r\n<Item Mod[1]>!");
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", "not written again");
+  messages.answer = Answer::Cancel;
+  click(w.btnTestDesign);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  messages.answer = Answer::Yes;
+  click(w.btnTestDesign);
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kTestPrintDesignQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configuration);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  EXPECT_EQ(messages.messages, std::vector<std::string>{noSpoolerMessage("PREP1")});
+  EXPECT_TRUE(messages.errors.empty());
 }
 
 TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {

@@ -387,7 +387,8 @@ TEST_F(MainWindowTest, TestPrintNeedsAChosenPrinter) {
   QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // chooses PREP2
   EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
   click(w.btnTestDesign);
-  EXPECT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages, (std::vector<std::string>{"Please select a printer to test",
+                                                         noSpoolerMessage("PREP2")}));
   EXPECT_TRUE(messages.errors.empty());
   const std::string job = readBytes(dir.path() / "PREP2" / "TestLabel.spl");
   EXPECT_EQ(std::count(job.begin(), job.end(), '\n'), 100);
@@ -406,6 +407,39 @@ TEST_F(MainWindowTest, TestPrintNeedsAChosenPrinter) {
   w.pageMain->setCurrentWidget(w.tabSetup);
   click(w.btnAddPrinter);
   EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
+}
+
+// The test printer choice has its caption; Test Print over an edited design
+// offers to save and activate it first, so the label shows what is on screen.
+TEST_F(MainWindowTest, TestPrintOffersToSaveAndActivateAnEditedDesign) {
+  const std::string configuration = configurationXml({configurationRow("PREP1", "LBL1")});
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configuration);
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  const MainWindowControls& w = open();
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  auto* caption = test::control<QLabel>(w.window, "lblTestPrinter");
+  EXPECT_EQ(caption->text(), "Test printer:");
+  EXPECT_TRUE(caption->isVisible());
+  EXPECT_EQ(caption->buddy(), w.lookTestPrinter);
+  EXPECT_LE(caption->geometry().right(), w.lookTestPrinter->geometry().left());
+
+  QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // chooses PREP1
+  w.reLabelDesign->moveCursor(QTextCursor::End);
+  QTest::keyClicks(w.reLabelDesign, "!");
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", "not written again");
+  messages.answer = Answer::Cancel;
+  click(w.btnTestDesign);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  messages.answer = Answer::Yes;
+  click(w.btnTestDesign);
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kTestPrintDesignQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configuration);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  // Nobody serves PREP1 here: the box says the job waits.
+  EXPECT_EQ(messages.messages, std::vector<std::string>{noSpoolerMessage("PREP1")});
+  EXPECT_TRUE(messages.errors.empty());
 }
 
 // Reads the program's real message boxes while a test runs: each box is read

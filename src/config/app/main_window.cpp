@@ -315,7 +315,8 @@ void TfrmMain::buildDesignEditor(QWidget* page) {
   reLabelDesign_->setFont(fixed);
 }
 
-// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice.
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice
+// after its caption.
 QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   btnLoadLast_ = button("&Revert to Last", "btnLoadLast", page);
   btnSaveDesign_ = button("&Save Design", "btnSaveDesign", page);
@@ -334,6 +335,9 @@ QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   buttons->addWidget(btnLoadLast_);
   buttons->addWidget(btnSaveDesign_);
   buttons->addWidget(btnTestDesign_);
+  auto* caption = named(new QLabel(qt(kTestPrinterCaption), page), "lblTestPrinter");
+  caption->setBuddy(lookTestPrinter_);
+  buttons->addWidget(caption);
   buttons->addWidget(lookTestPrinter_);
   buttons->addStretch();
   return buttons;
@@ -482,7 +486,7 @@ void TfrmMain::btnSaveDesignClick() {
 }
 
 void TfrmMain::btnTestDesignClick() {
-  model_.testPrint();
+  model_.testPrint(editorText(*reLabelDesign_));
 }
 
 void TfrmMain::listTagsDblClick() {

@@ -43,6 +43,7 @@ constexpr int kControlHeight = 21;
 constexpr int kHelpPanelWidth = 230;
 constexpr int kTagListWidth = 153;
 constexpr int kPreviewWidth = 200;
+constexpr int kTestPrinterCaptionWidth = 72;
 // A drop-down list's height is that of the opened list.
 constexpr int kDropDownHeight = 200;
 
@@ -316,15 +317,18 @@ void TfrmMain::buildDesignEditor() {
   editorPage_.push_back(reLabelDesign_);
 }
 
-// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice.
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice
+// after its caption.
 void TfrmMain::buildDesignButtons() {
   btnLoadLast_ = addControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, ControlId::BtnLoadLast);
   btnSaveDesign_ = addControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, ControlId::BtnSaveDesign);
   btnTestDesign_ = addControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, ControlId::BtnTestDesign);
+  testPrinterCaption_ = addControl(WC_STATICW, toWide(kTestPrinterCaption), SS_LEFT | SS_NOPREFIX,
+                                   ControlId::TestPrinterCaption);
   lookTestPrinter_ = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                                 ControlId::LookTestPrinter);
-  editorPage_.insert(editorPage_.end(),
-                     {btnLoadLast_, btnSaveDesign_, btnTestDesign_, lookTestPrinter_});
+  editorPage_.insert(editorPage_.end(), {btnLoadLast_, btnSaveDesign_, btnTestDesign_,
+                                         testPrinterCaption_, lookTestPrinter_});
 }
 
 // The preview beside the editor, and under it the label's width and length
@@ -522,8 +526,10 @@ void TfrmMain::layoutLabelEditorPage(const RECT& page) {
     ::MoveWindow(button, x, buttonsTop, atDpi(kButtonWidth), atDpi(kButtonHeight), TRUE);
     x += atDpi(kButtonWidth + 4);
   }
-  ::MoveWindow(lookTestPrinter_, x, buttonsTop + atDpi(2), atDpi(120), atDpi(kDropDownHeight),
-               TRUE);
+  ::MoveWindow(testPrinterCaption_, x, buttonsTop + atDpi(6), atDpi(kTestPrinterCaptionWidth),
+               atDpi(16), TRUE);
+  x += atDpi(kTestPrinterCaptionWidth);
+  ::MoveWindow(lookTestPrinter_, x, buttonsTop + atDpi(2), atDpi(96), atDpi(kDropDownHeight), TRUE);
   layoutPreview(previewLeft, top, atDpi(kPreviewWidth), buttonsTop - atDpi(6));
 }
 
@@ -712,7 +718,7 @@ void TfrmMain::btnSaveDesignClick() {
 }
 
 void TfrmMain::btnTestDesignClick() {
-  model_.testPrint();
+  model_.testPrint(windowText(reLabelDesign_));
 }
 
 void TfrmMain::listTagsDblClick() {

@@ -68,8 +68,9 @@ enum class ControlId : int {
   PreviewDpi,    // the printer's resolution
   PreviewWidthArrows,
   PreviewLengthArrows,
-  DesignCaption,    // "Design File Name:", disabled with its field
-  FirstText = 1100, // the other captions, headings and help texts
+  DesignCaption,      // "Design File Name:", disabled with its field
+  TestPrinterCaption, // "Test printer:" before the test printer choice
+  FirstText = 1100,   // the other captions, headings and help texts
 };
 
 // The control `id` of a main window (of this program or another).
@@ -217,6 +218,7 @@ private:
   HWND btnLoadLast_ = nullptr;
   HWND btnSaveDesign_ = nullptr;
   HWND btnTestDesign_ = nullptr;
+  HWND testPrinterCaption_ = nullptr;
   HWND lookTestPrinter_ = nullptr;
   HWND previewWidth_ = nullptr;
   HWND previewWidthArrows_ = nullptr;
