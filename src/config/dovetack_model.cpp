@@ -7,6 +7,10 @@
 
 namespace velmora::config {
 
+int pageAfter(int page, int step) {
+  return ((page + step) % kPageCount + kPageCount) % kPageCount;
+}
+
 std::string noSpoolerMessage(std::string_view printer) {
   const std::string name(printer);
   return "No spooler serves " + name + " now (its " + xbase::kLockTableName +
@@ -41,8 +45,8 @@ void DovetackModel::removeConfigurationListener(formats::TVirtualTable::Listener
   configuration_.tblConfig().removeChangeListener(id);
 }
 
-void DovetackModel::addPrinter() {
-  guarded([this] { configuration_.addPrinter(); });
+bool DovetackModel::addPrinter() {
+  return guarded([this] { configuration_.addPrinter(); });
 }
 
 void DovetackModel::deletePrinter() {

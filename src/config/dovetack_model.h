@@ -52,6 +52,12 @@ inline constexpr std::string_view kTestPrintDesignQuestion =
     "The spooler prints with the design as it was at the last Save & Activate, not with the "
     "design on screen.\r\n\r\nSave and activate the design before the test print?";
 
+// The main window's pages ("Setup", "Label Editor") and the page that
+// Ctrl+Tab or Ctrl+PgDn (`step` 1) and Ctrl+Shift+Tab or Ctrl+PgUp (`step`
+// -1) go to from `page`: the next or the previous, round.
+inline constexpr int kPageCount = 2;
+int pageAfter(int page, int step);
+
 // Said after a test job was written into a folder no spooler serves.
 std::string noSpoolerMessage(std::string_view printer);
 
@@ -78,7 +84,9 @@ public:
   addConfigurationListener(formats::TVirtualTable::ChangeListener listener);
   void removeConfigurationListener(formats::TVirtualTable::ListenerId id);
 
-  void addPrinter();
+  // True when the new row was started (the window then puts the focus on
+  // its Source Printer).
+  bool addPrinter();
   void deletePrinter();
   // True when the list was written; a list with problems is refused with
   // one box naming each by its row, and nothing is written.

@@ -259,7 +259,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
     EXPECT_EQ(fromWide(title), titles[column]);
     EXPECT_EQ(item.cx, scaled(117, dpi));
   }
-  EXPECT_FALSE(::GetWindowLongPtrW(w.gridConfig, GWL_STYLE) & WS_TABSTOP);
+  EXPECT_TRUE(::GetWindowLongPtrW(w.gridConfig, GWL_STYLE) & WS_TABSTOP); // Tab reaches it
 
   // The first row is selected and its fields are shown.
   EXPECT_EQ(selectedGridRow(w.gridConfig), 0);
@@ -842,6 +842,104 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   EXPECT_FALSE(::IsWindowVisible(box.handle()));
   EXPECT_TRUE(::IsWindowEnabled(frmMain.handle()));
   frmMain.setAboutBox(nullptr);
+}
+
+// A key pressed with Control and Shift as given, through the program's
+// message loop: the window's keys first, then the dialog keys, then the
+// control.
+void press(TfrmMain& window, UINT key, bool control = false, bool shift = false) {
+  BYTE keys[256]{};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = control ? 0x80 : 0;
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  ::SetKeyboardState(keys);
+  for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+    MSG event{::GetFocus(), message, key, message == WM_KEYUP ? 0xC0000001 : 1, 0, {}};
+    if (!window.preTranslateMessage(event)) {
+      ::TranslateMessage(&event);
+      ::DispatchMessageW(&event);
+    }
+  }
+  keys[VK_CONTROL] = 0;
+  keys[VK_SHIFT] = 0;
+  ::SetKeyboardState(keys);
+  pump();
+}
+
+// The keyboard alone reaches everything: Tab and Shift+Tab reach the grid,
+// Ctrl+Tab and Ctrl+PgDn/PgUp switch pages, Add Printer puts the focus on the
+// new row's Source Printer, and F1 and the system menu show the about box.
+TEST(DovetackKeyboard, TabReachesTheGridCtrlTabSwitchesPagesF1ShowsTheAboutBox) {
+  velmora::win::initCommonControls();
+  TempWorkDir folder;
+  test::makePrinterTable({"PREP1", "LBL1"});
+  writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+  writeBytes(folder.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "LBL1")}));
+  RecordingMessages messages;
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), model);
+  frmMain.create();
+  ::ShowWindow(frmMain.handle(), SW_SHOW);
+  ::SetForegroundWindow(frmMain.handle());
+  pump();
+  HWND grid = frmMain.control(ControlId::GridConfig);
+  HWND lookSource = frmMain.control(ControlId::LookSource);
+  HWND tabs = frmMain.control(ControlId::PageMain);
+
+  ::SetFocus(lookSource);
+  press(frmMain, VK_TAB, false, true);
+  EXPECT_EQ(::GetFocus(), grid);
+  press(frmMain, VK_TAB);
+  EXPECT_EQ(::GetFocus(), lookSource);
+
+  struct Step {
+    UINT key;
+    bool shift;
+    int page;
+  };
+  for (const Step step :
+       {Step{VK_TAB, false, 1}, Step{VK_TAB, false, 0}, Step{VK_NEXT, false, 1},
+        Step{VK_PRIOR, false, 0}, Step{VK_TAB, true, 1}, Step{VK_PRIOR, false, 0}}) {
+    press(frmMain, step.key, true, step.shift);
+    EXPECT_EQ(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0), step.page) << step.key << step.shift;
+    EXPECT_EQ(::IsWindowVisible(frmMain.control(ControlId::ReLabelDesign)) != FALSE,
+              step.page == 1);
+  }
+
+  click(frmMain.control(ControlId::BtnAddPrinter));
+  EXPECT_EQ(::GetFocus(), lookSource);
+  EXPECT_EQ(selectedGridRow(grid), 1);
+
+  // F1, then the system menu's "About Dovetack...": the about box each time.
+  TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
+  box.create(frmMain.handle());
+  frmMain.setAboutBox(&box);
+  HMENU systemMenu = ::GetSystemMenu(frmMain.handle(), FALSE);
+  const int items = ::GetMenuItemCount(systemMenu);
+  wchar_t caption[64]{};
+  ::GetMenuStringW(systemMenu, static_cast<UINT>(items - 1), caption, 64, MF_BYPOSITION);
+  EXPECT_EQ(fromWide(caption), kAboutMenuItem);
+  const UINT aboutCommand = ::GetMenuItemID(systemMenu, items - 1);
+  for (int way = 0; way < 2; ++way) {
+    ModalWatch::box = &box;
+    ModalWatch::shown = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+      ::KillTimer(nullptr, id);
+      ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->handle()) != FALSE;
+      ::SendMessageW(ModalWatch::box->control(AboutBoxControlId::Ok), BM_CLICK, 0, 0);
+    });
+    ASSERT_NE(timer, 0u);
+    if (way == 0) {
+      press(frmMain, VK_F1);
+    } else {
+      ::SendMessageW(frmMain.handle(), WM_SYSCOMMAND, aboutCommand, 0);
+    }
+    EXPECT_TRUE(ModalWatch::shown) << way;
+    EXPECT_FALSE(::IsWindowVisible(box.handle())) << way;
+  }
+  frmMain.setAboutBox(nullptr);
+  EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
 }
 
 // ---- Dovetack.exe as a process --------------------------------------------------

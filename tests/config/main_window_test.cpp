@@ -546,6 +546,56 @@ TEST_F(MainWindowTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
   EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
+// The keyboard alone reaches everything: Tab and Shift+Tab reach the grid,
+// Ctrl+Tab and Ctrl+PgDn/PgUp switch pages, Add Printer puts the focus on the
+// new row's Source Printer, and F1 shows the about box.
+TEST_F(MainWindowTest, TabReachesTheGridCtrlTabSwitchesPagesF1ShowsTheAboutBox) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "LBL1")}));
+  const MainWindowControls& w = open();
+  w.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+  w.lookSource->setFocus();
+  QTest::keyClick(w.lookSource, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), w.gridConfig);
+  QTest::keyClick(w.gridConfig, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.lookSource);
+
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int page;
+  };
+  const Step steps[] = {{Qt::Key_Tab, Qt::ControlModifier, 1},
+                        {Qt::Key_Tab, Qt::ControlModifier, 0},
+                        {Qt::Key_PageDown, Qt::ControlModifier, 1},
+                        {Qt::Key_PageUp, Qt::ControlModifier, 0},
+                        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1},
+                        {Qt::Key_PageUp, Qt::ControlModifier, 0}};
+  for (const Step& step : steps) {
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w.window;
+    QTest::keyClick(focus, step.key, step.modifiers);
+    EXPECT_EQ(w.pageMain->currentIndex(), step.page) << step.key;
+  }
+
+  click(w.btnAddPrinter);
+  EXPECT_EQ(QApplication::focusWidget(), w.lookSource);
+  EXPECT_EQ(w.gridConfig->currentIndex().row(), 1);
+
+  TAboutBox about(QString::fromStdString(dir.path().string()));
+  w.window.setAboutBox(&about);
+  bool shown = false;
+  QTimer::singleShot(0, &about, [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return about.isVisible(); }, 5000));
+    shown = true;
+    QTest::mouseClick(AboutBoxControls(about).okButton, Qt::LeftButton);
+  });
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+  EXPECT_TRUE(shown);
+  w.window.setAboutBox(nullptr);
+  noBoxes();
+}
+
 TEST_F(MainWindowTest, ClosingAndAnsweringNoDoesNotSave) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              configurationXml({configurationRow("PREP1", "LBL1")}));

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -124,6 +125,7 @@ TfrmMain::TfrmMain(DovetackModel& model, TAboutBox* aboutBox, QWidget* parent)
   pageMain_->setCurrentWidget(tabSetup_);
   setCentralWidget(pageMain_);
   buildStatusBar();
+  buildShortcuts();
 
   resize(633, 447);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -170,7 +172,10 @@ QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
   gridConfig_->setSelectionBehavior(QAbstractItemView::SelectRows);
   gridConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
   gridConfig_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  gridConfig_->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches the grid and leaves it for the next control; the arrows move
+  // the row.
+  gridConfig_->setFocusPolicy(Qt::StrongFocus);
+  gridConfig_->setTabKeyNavigation(false);
   gridConfig_->verticalHeader()->setDefaultSectionSize(20);
   gridConfig_->verticalHeader()->setFixedWidth(14);
   gridConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -262,10 +267,10 @@ QWidget* TfrmMain::buildHelpPanel(QWidget* page) {
   return panel;
 }
 
-// The row's fields in their order (the disabled design file name takes no
-// focus), then the page's buttons.
+// The grid, the row's fields in their order (the disabled design file name
+// takes no focus), then the page's buttons.
 void TfrmMain::setSetupTabOrder() {
-  std::vector<QWidget*> order;
+  std::vector<QWidget*> order = {gridConfig_};
   for (const RowField& field : rowFields_)
     if (field.control()->isEnabled())
       order.push_back(field.control());
@@ -370,6 +375,23 @@ void TfrmMain::buildStatusBar() {
   updateClock();
 }
 
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp switch pages from any
+// control of the window; F1 shows the about box.
+void TfrmMain::buildShortcuts() {
+  const auto pageKeys = [this](const QKeySequence& keys, int step) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, step] {
+      pageMain_->setCurrentIndex(pageAfter(pageMain_->currentIndex(), step));
+    });
+  };
+  pageKeys(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
+  pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+  pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
+  pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &TfrmMain::ProgramIconDblClick);
+}
+
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
@@ -393,7 +415,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  model_.addPrinter();
+  if (model_.addPrinter())
+    rowFields_[0].control()->setFocus(Qt::OtherFocusReason); // the new row's Source Printer
 }
 
 void TfrmMain::btnDeletePrinterClick() {

@@ -128,6 +128,7 @@ private:
   QBoxLayout* buildDesignButtons(QWidget* page);
   QSplitter* buildEditorAndPreview(QWidget* page);
   void buildStatusBar();
+  void buildShortcuts();
 
   void rowFieldChanged(const RowField& field, const QString& value);
   void tblConfigChanged(formats::TTableChange change);

@@ -27,6 +27,8 @@ constexpr int kClientWidth = 633;
 constexpr int kClientHeight = 447;
 constexpr int kStatusBarHeight = 22;
 constexpr UINT_PTR kClockTimer = 1;
+// The system menu's "About Dovetack..." (below 0xF000, a multiple of 16).
+constexpr UINT kAboutCommand = 0x0010;
 // Typing into a printer choice starts anew after this pause (Qt's default
 // keyboard input interval, so both windows type alike).
 constexpr DWORD kKeyboardInputInterval = 400;
@@ -165,6 +167,9 @@ void TfrmMain::create() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   layout();
   showPage(0);
+  HMENU systemMenu = ::GetSystemMenu(window_, FALSE);
+  ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(systemMenu, MF_STRING, kAboutCommand, toWide(kAboutMenuItem).c_str());
 
   configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
@@ -221,9 +226,10 @@ void TfrmMain::buildSetupPage() {
 
 void TfrmMain::buildPrinterGrid() {
   printersHeading_ = addText("Configured Printers");
-  gridConfig_ = addControl(WC_LISTVIEWW, L"",
-                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                           ControlId::GridConfig, WS_EX_CLIENTEDGE);
+  gridConfig_ =
+      addControl(WC_LISTVIEWW, L"",
+                 LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP,
+                 ControlId::GridConfig, WS_EX_CLIENTEDGE);
   ListView_SetExtendedListViewStyle(gridConfig_,
                                     LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
   for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
@@ -577,10 +583,36 @@ bool TfrmMain::FormCloseQuery() {
   return model_.mayClose(windowText(reLabelDesign_));
 }
 
+bool TfrmMain::preTranslateMessage(MSG& message) {
+  if (!window_ || (message.hwnd != window_ && !::IsChild(window_, message.hwnd)))
+    return false;
+  if (message.message == WM_KEYDOWN) {
+    const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    int step = 0;
+    if (control && message.wParam == VK_TAB)
+      step = shift ? -1 : 1;
+    else if (control && (message.wParam == VK_NEXT || message.wParam == VK_PRIOR))
+      step = message.wParam == VK_NEXT ? 1 : -1;
+    if (step != 0) {
+      const auto page = static_cast<int>(::SendMessageW(pageMain_, TCM_GETCURSEL, 0, 0));
+      showPage(pageAfter(page, step));
+      ::SetFocus(pageMain_); // the control that had it may be on the page now hidden
+      return true;
+    }
+    if (message.wParam == VK_F1 && !control) {
+      ProgramIconDblClick();
+      return true;
+    }
+  }
+  return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  model_.addPrinter();
+  if (model_.addPrinter())
+    ::SetFocus(rowFields_[0].control); // the new row's Source Printer
 }
 
 void TfrmMain::btnDeletePrinterClick() {
@@ -980,6 +1012,12 @@ LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     layout();
     return 0;
   }
+  case WM_SYSCOMMAND:
+    if ((wParam & 0xFFF0) == kAboutCommand) {
+      ProgramIconDblClick();
+      return 0;
+    }
+    break;
   case WM_CLOSE:
     // Alt+F4, the close box, the system menu: the window goes only when no
     // unsaved work would be lost without a word.

@@ -93,6 +93,11 @@ public:
   void setAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
   // Closing the window then ends the message loop (PostQuitMessage).
   void endProgramOnClose() { endsProgram_ = true; }
+  // What the message loop does with each message before dispatching it:
+  // the window's keys (Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp
+  // switch pages, F1 shows the about box) and the dialog keys (Tab,
+  // Shift+Tab, Alt+letter). True when the message was handled so.
+  bool preTranslateMessage(MSG& message);
 
   // ---- handlers, as the controls call them
   void FormCreate();
