@@ -844,6 +844,58 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   frmMain.setAboutBox(nullptr);
 }
 
+// Whether the screen shows dark pixels (a caption's letters) inside
+// `control`, as a user would see it.
+bool showsText(HWND control) {
+  RECT box{};
+  ::GetWindowRect(control, &box);
+  HDC screen = ::GetDC(nullptr);
+  int dark = 0;
+  for (int y = box.top + 2; y < box.bottom - 2; ++y)
+    for (int x = box.left + 2; x < box.right - 2; ++x) {
+      const COLORREF pixel = ::GetPixel(screen, x, y);
+      if (pixel != CLR_INVALID && GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 200)
+        ++dark;
+    }
+  ::ReleaseDC(nullptr, screen);
+  return dark > 10;
+}
+
+// After maximizing, the Label Editor's buttons are painted, not covered by
+// the page control's body.
+TEST(DovetackLayout, TheButtonsArePaintedAfterMaximizing) {
+  velmora::win::initCommonControls();
+  TempWorkDir folder;
+  test::makePrinterTable({"PREP1", "LBL1"});
+  writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+  RecordingMessages messages;
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), model);
+  frmMain.create();
+  ::ShowWindow(frmMain.handle(), SW_SHOW);
+  ::SetForegroundWindow(frmMain.handle());
+  HWND tabs = frmMain.control(ControlId::PageMain);
+  ::SendMessageW(tabs, TCM_SETCURSEL, 1, 0);
+  NMHDR change{tabs, static_cast<UINT_PTR>(ControlId::PageMain), TCN_SELCHANGE};
+  ::SendMessageW(frmMain.handle(), WM_NOTIFY, static_cast<WPARAM>(ControlId::PageMain),
+                 reinterpret_cast<LPARAM>(&change));
+  ::UpdateWindow(frmMain.handle());
+  pump();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
+  pump();
+  EXPECT_TRUE(showsText(frmMain.control(ControlId::BtnLoadLast))) << "before maximizing";
+  ::ShowWindow(frmMain.handle(), SW_MAXIMIZE);
+  ::UpdateWindow(frmMain.handle());
+  pump();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
+  pump();
+  for (const ControlId id :
+       {ControlId::BtnLoadLast, ControlId::BtnSaveDesign, ControlId::BtnTestDesign}) {
+    EXPECT_TRUE(::IsWindowVisible(frmMain.control(id)));
+    EXPECT_TRUE(showsText(frmMain.control(id))) << static_cast<int>(id);
+  }
+}
+
 // A key pressed with Control and Shift as given, through the program's
 // message loop: the window's keys first, then the dialog keys, then the
 // control.

@@ -974,6 +974,9 @@ LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return notify(*reinterpret_cast<const NMHDR*>(lParam));
   case WM_SIZE:
     layout();
+    // Maximizing moves every control at once; redraw them all, not only the
+    // part of the window that is new.
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return 0;
   case WM_TIMER:
     if (wParam == kClockTimer) {
