@@ -66,6 +66,16 @@ inline constexpr std::array<GridColumn, 3> kGridColumns = {{
     {formats::configuration_field::kBackup, "Backup Printer"},
 }};
 
+// The width of each grid column in pixels at 96 dpi: 117 at the window's
+// first size; what the window has grown wider than that is shared among the
+// columns, so that their titles and names show whole at any size.
+inline constexpr int kGridColumnWidth = 117;
+constexpr int gridColumnWidth(int widthBeyondFirstSize) {
+  return kGridColumnWidth + (widthBeyondFirstSize > 0
+                                 ? widthBeyondFirstSize / static_cast<int>(kGridColumns.size())
+                                 : 0);
+}
+
 // A control of the selected row's fields, in tab order: its caption, the
 // field it edits, whether it is a printer choice (else free text), the most
 // characters it takes, and the control's name.

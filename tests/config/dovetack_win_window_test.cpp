@@ -889,6 +889,19 @@ TEST(DovetackLayout, TheButtonsArePaintedAfterMaximizing) {
   pump();
   std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
   pump();
+  // The grid's columns widen with the window: each title shows whole.
+  HWND grid = frmMain.control(ControlId::GridConfig);
+  for (int column = 0; column < 3; ++column) {
+    wchar_t title[32]{};
+    LVCOLUMNW item{};
+    item.mask = LVCF_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 32;
+    ListView_GetColumn(grid, column, &item);
+    EXPECT_GT(ListView_GetColumnWidth(grid, column), scaled(117, windowDpi(frmMain.handle())));
+    EXPECT_GE(ListView_GetColumnWidth(grid, column), ListView_GetStringWidth(grid, title) + 12)
+        << column;
+  }
   for (const ControlId id :
        {ControlId::BtnLoadLast, ControlId::BtnSaveDesign, ControlId::BtnTestDesign}) {
     EXPECT_TRUE(::IsWindowVisible(frmMain.control(id)));

@@ -546,6 +546,17 @@ TEST_F(MainWindowTest, DoubleClickOnThePictureShowsTheAboutBoxUntilOk) {
   EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
+// The grid's columns are 117 wide at the first size and share what the
+// window grows wider.
+TEST_F(MainWindowTest, TheGridColumnsWidenWithTheWindow) {
+  const MainWindowControls& w = open();
+  for (int column = 0; column < 3; ++column)
+    EXPECT_EQ(w.gridConfig->columnWidth(column), 117);
+  w.window.resize(1233, 600);
+  for (int column = 0; column < 3; ++column)
+    EXPECT_EQ(w.gridConfig->columnWidth(column), 117 + 200);
+}
+
 // The keyboard alone reaches everything: Tab and Shift+Tab reach the grid,
 // Ctrl+Tab and Ctrl+PgDn/PgUp switch pages, Add Printer puts the focus on the
 // new row's Source Printer, and F1 shows the about box.

@@ -38,6 +38,10 @@ namespace velmora::config::app {
 
 namespace {
 
+// The client area at start.
+constexpr int kFirstWidth = 633;
+constexpr int kFirstHeight = 447;
+
 QString qt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -127,13 +131,20 @@ TfrmMain::TfrmMain(DovetackModel& model, TAboutBox* aboutBox, QWidget* parent)
   buildStatusBar();
   buildShortcuts();
 
-  resize(633, 447);
+  resize(kFirstWidth, kFirstHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 
   configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
   FormCreate();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int columnWidth = gridColumnWidth(width() - kFirstWidth);
+  for (int column = 0; column < gridModel_->columnCount(); ++column)
+    gridConfig_->setColumnWidth(column, columnWidth);
 }
 
 TfrmMain::~TfrmMain() {
@@ -180,7 +191,7 @@ QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
   gridConfig_->verticalHeader()->setFixedWidth(14);
   gridConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   for (int column = 0; column < gridModel_->columnCount(); ++column)
-    gridConfig_->setColumnWidth(column, 117);
+    gridConfig_->setColumnWidth(column, kGridColumnWidth);
   // Selecting a line makes its row the current row of tblConfig.
   connect(gridConfig_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {

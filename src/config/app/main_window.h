@@ -100,6 +100,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  // The grid's columns share what the window grows wider.
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   // A control of the selected row's fields (kRowFieldControls): a printer

@@ -236,7 +236,7 @@ void TfrmMain::buildPrinterGrid() {
     const std::wstring title = toWide(kGridColumns[i].title);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 117;
+    column.cx = kGridColumnWidth;
     column.pszText = const_cast<wchar_t*>(title.c_str());
     ListView_InsertColumn(gridConfig_, static_cast<int>(i), &column);
   }
@@ -426,8 +426,6 @@ void TfrmMain::applyDpi(UINT dpi) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
   ::SendMessageW(reLabelDesign_, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
   labelPreview_.setFont(font_);
-  for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
-    ListView_SetColumnWidth(gridConfig_, column, atDpi(117));
   ::SendMessageW(statusBar_, SB_SETMINHEIGHT,
                  static_cast<WPARAM>(atDpi(kStatusBarHeight) - 2 * ::GetSystemMetrics(SM_CYBORDER)),
                  0);
@@ -478,6 +476,13 @@ void TfrmMain::layoutPrinterPanel(const RECT& panel, int buttonsTop) {
       buttonsTop - atDpi(6) - static_cast<int>(rowFields_.size()) * atDpi(kRowHeight);
   const int gridTop = panel.top + pad + atDpi(18);
   ::MoveWindow(gridConfig_, left, gridTop, width, fieldsTop - atDpi(4) - gridTop, TRUE);
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  const int columnWidth = atDpi(
+      gridColumnWidth(::MulDiv(client.right - atDpi(kClientWidth), 96, static_cast<int>(dpi_))));
+  for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
+    if (ListView_GetColumnWidth(gridConfig_, column) != columnWidth)
+      ListView_SetColumnWidth(gridConfig_, column, columnWidth);
   const int captionWidth = atDpi(112);
   for (std::size_t i = 0; i < rowFields_.size(); ++i) {
     const RowField& field = rowFields_[i];
