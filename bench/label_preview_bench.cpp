@@ -115,6 +115,19 @@ const std::string* demo() {
   return &demoDesign();
 }
 
+// A long design, as an operator may paste one: the busy label's fields
+// repeated down 2,000 lines, each on a line of its own.
+const std::string* longDesign() {
+  static const std::string text = [] {
+    std::string design = "^XA^PW812^LL609^CF0,30\n";
+    for (int line = 0; line < 2000; ++line)
+      design += "^FO" + std::to_string(10 + line % 700) + "," + std::to_string(10 + line % 500) +
+                "^A0N,25^FD<Item Name> " + std::to_string(line) + "^FS\n";
+    return design + "^XZ";
+  }();
+  return &text;
+}
+
 } // namespace
 
 BENCHMARK_CAPTURE(BM_RenderOperations, demo_design, demo())->Unit(benchmark::kMillisecond);
@@ -125,6 +138,9 @@ BENCHMARK_CAPTURE(BM_RenderAndPaint, demo_design, demo())->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(BM_RenderAndPaint, busy_label, &kBusyLabel)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_KeystrokeRedraw, demo_design, demo())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_KeystrokeRedraw, busy_label, &kBusyLabel)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MergeAndRender, long_design, longDesign())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderAndPaint, long_design, longDesign())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeystrokeRedraw, long_design, longDesign())->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(BM_RenderOperations, huge_field, &kHugeField)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RenderOperations, huge_field_block, &kHugeFieldBlock)

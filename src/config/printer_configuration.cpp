@@ -43,6 +43,25 @@ std::optional<std::size_t> PrinterTypeAhead::type(const std::vector<std::string>
   return index;
 }
 
+namespace {
+
+std::string refusalText(const std::vector<formats::RowProblem>& problems,
+                        const std::vector<std::string>& sources) {
+  std::string text = "The printer list is not saved: the spooler could not serve it as it stands.";
+  for (const formats::RowProblem& problem : problems)
+    text +=
+        "\r\n" +
+        formats::rowLabel(problem.row, problem.row < sources.size() ? sources[problem.row] : "") +
+        ": " + problem.problem;
+  return text;
+}
+
+} // namespace
+
+PrinterListRefused::PrinterListRefused(const std::vector<formats::RowProblem>& problems,
+                                       const std::vector<std::string>& sources)
+    : std::runtime_error(refusalText(problems, sources)) {}
+
 PrinterConfiguration::PrinterConfiguration()
     : tblConfig_("tblConfig", formats::voPersistentData), tblRMSpool_("tblRMSpool") {
   formats::addConfigurationFields(tblConfig_);
@@ -51,12 +70,19 @@ PrinterConfiguration::PrinterConfiguration()
   tblRMSpool_.SetTableName(xbase::kPrinterListTable);
   tblRMSpool_.SetTableType(xbase::TApolloTableType::ttSXNTX);
   tblRMSpool_.SetReadOnly(true);
+  savedRows_ = tblConfig_.saveToXmlString();
 }
 
 void PrinterConfiguration::OpenConfiguration() {
   if (!platform::fileExists(formats::kConfigurationFile))
     saveAndActivate();
-  tblConfig_.LoadFromFile(formats::kConfigurationFile, true);
+  try {
+    tblConfig_.LoadFromFile(formats::kConfigurationFile, true);
+  } catch (...) {
+    savedRows_ = tblConfig_.saveToXmlString(); // what the failed load left
+    throw;
+  }
+  savedRows_ = tblConfig_.saveToXmlString();
   tblConfig_.Open();
   openHostPrinterTable();
 }
@@ -83,7 +109,26 @@ void PrinterConfiguration::saveAndActivate() {
   const formats::TDataSetState state = tblConfig_.State();
   if (state == formats::TDataSetState::dsEdit || state == formats::TDataSetState::dsInsert)
     tblConfig_.Post();
+  if (const std::vector<formats::RowProblem> problems = rowProblems(); !problems.empty())
+    throw PrinterListRefused(problems, sourcePrinters());
   tblConfig_.SaveToXML(formats::kConfigurationFile);
+  savedRows_ = tblConfig_.saveToXmlString();
+}
+
+std::vector<formats::RowProblem> PrinterConfiguration::rowProblems() const {
+  namespace field = formats::configuration_field;
+  std::vector<formats::PrinterRow> rows;
+  for (std::size_t row = 0; row < gridRowCount(); ++row)
+    rows.push_back({gridText(row, field::kSource), gridText(row, field::kDest),
+                    gridText(row, field::kBackup)});
+  return formats::checkPrinterRows(rows);
+}
+
+bool PrinterConfiguration::hasUnsavedChanges() const {
+  const formats::TDataSetState state = tblConfig_.State();
+  if (state == formats::TDataSetState::dsEdit || state == formats::TDataSetState::dsInsert)
+    return true;
+  return tblConfig_.saveToXmlString() != savedRows_;
 }
 
 void PrinterConfiguration::setFieldValue(std::string_view fieldName, std::string_view value) {

@@ -14,12 +14,14 @@
 #pragma once
 
 #include "formats/configuration_file.h"
+#include "formats/printer_rows.h"
 #include "formats/virtual_table.h"
 #include "xbase/apollo_table.h"
 
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +66,16 @@ inline constexpr std::array<GridColumn, 3> kGridColumns = {{
     {formats::configuration_field::kBackup, "Backup Printer"},
 }};
 
+// The width of each grid column in pixels at 96 dpi: 117 at the window's
+// first size; what the window has grown wider than that is shared among the
+// columns, so that their titles and names show whole at any size.
+inline constexpr int kGridColumnWidth = 117;
+constexpr int gridColumnWidth(int widthBeyondFirstSize) {
+  return kGridColumnWidth + (widthBeyondFirstSize > 0
+                                 ? widthBeyondFirstSize / static_cast<int>(kGridColumns.size())
+                                 : 0);
+}
+
 // A control of the selected row's fields, in tab order: its caption, the
 // field it edits, whether it is a printer choice (else free text), the most
 // characters it takes, and the control's name.
@@ -103,6 +115,14 @@ inline constexpr std::array<HelpEntry, 3> kHelpEntries = {{
      "backup in case the primary printer fails assuming there is a backup printer."},
 }};
 
+// The refusal of "&Save && Activate": its message is the text of the box,
+// the list's problems one row a line.
+class PrinterListRefused final : public std::runtime_error {
+public:
+  explicit PrinterListRefused(const std::vector<formats::RowProblem>& problems,
+                              const std::vector<std::string>& sources);
+};
+
 class PrinterConfiguration final {
 public:
   PrinterConfiguration();
@@ -128,9 +148,19 @@ public:
   // "Delete Printer": deletes the current row at once; abandons a new row
   // that is not posted yet; raises on a table without rows.
   void deletePrinter();
-  // "&Save && Activate": posts a pending edit or insert and writes the whole
-  // table to the configuration file, replacing it.
+  // "&Save && Activate": posts a pending edit or insert, checks the rows and
+  // writes the whole table to the configuration file, replacing it. A list
+  // the spooler could not serve is refused: nothing is written, and the
+  // error (PrinterListRefused) names each problem by its row.
   void saveAndActivate();
+
+  // Every problem of the rows as the spooler would find it when it loads
+  // them (formats::checkPrinterRows), the row being edited as it shows.
+  std::vector<formats::RowProblem> rowProblems() const;
+
+  // Whether the rows differ from what the last load or save left in the
+  // file: a row being inserted or edited, or posted rows that changed.
+  bool hasUnsavedChanges() const;
 
   // What a field control does when the user changes its value: starts
   // editing the current row when browsing, then stores the value.
@@ -153,6 +183,7 @@ private:
   void openHostPrinterTable();
 
   formats::TVirtualTable tblConfig_;
+  std::string savedRows_; // the rows as the file holds them (the rowset text)
   xbase::TApolloTable tblRMSpool_;
   std::vector<std::string> printerChoices_;
 };

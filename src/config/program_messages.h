@@ -22,6 +22,9 @@ inline constexpr std::string_view kMainWindowCaption = "Velmora Rizizar Configer
 // The name of the single-instance guard, held per user logon.
 inline constexpr std::string_view kSingleInstanceName = "Cartavell";
 
+// The system menu's entry that shows the about box (F1 shows it too).
+inline constexpr std::string_view kAboutMenuItem = "About Dovetack...";
+
 // The maker's web address that the about box's link label shows and opens.
 inline constexpr std::string_view kMakerWebAddress = "https://www.velmora.example/cartavell";
 

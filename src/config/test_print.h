@@ -31,6 +31,10 @@ std::string formatTestPrintTime(int hour, int second, const TimeLocale& locale);
 // The 100 lines of the sample job with that time text on its time line.
 std::vector<std::string> testPrintJob(std::string_view timeText);
 
+// The caption before the test printer choice, which stays empty until the
+// user chooses.
+inline constexpr std::string_view kTestPrinterCaption = "Test printer:";
+
 // The message shown instead of printing when no test printer is chosen.
 inline constexpr std::string_view kNoTestPrinterMessage = "Please select a printer to test";
 

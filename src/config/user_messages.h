@@ -1,5 +1,5 @@
 // How the configuration program speaks to the user: the plain message box,
-// the error box and the one Yes/No question. Each window toolkit shows real
+// the error box, the Yes/No question and the Yes/No/Cancel question. Each window toolkit shows real
 // message boxes through an implementation of its own; the window tests put
 // a recorder in their place. showErrorBox() is how every window shows an
 // error its action raised.
@@ -16,6 +16,9 @@
 
 namespace velmora::config {
 
+// The answer to a Yes/No/Cancel question; closing the box is Cancel.
+enum class Answer { Yes, No, Cancel };
+
 class UserMessages {
 public:
   virtual ~UserMessages() = default;
@@ -29,6 +32,9 @@ public:
   virtual void showError(const std::string& text, const std::string& cause) = 0;
   // Yes and No, no icon, Yes the default; true for Yes.
   virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
+  // Yes, No and Cancel, a question icon, titled with the application title;
+  // Yes the default, Escape or closing the box answers Cancel.
+  virtual Answer askYesNoCancel(const std::string& text) = 0;
 };
 
 // Shows an error that an action raised: its message, worded by errorBoxText,

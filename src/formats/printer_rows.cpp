@@ -110,4 +110,11 @@ std::vector<std::string> rowRefusals(const std::vector<PrinterRow>& rows) {
   return refusals;
 }
 
+std::string rowLabel(std::size_t row, std::string_view source) {
+  std::string label = "Row " + std::to_string(row + 1);
+  if (!source.empty())
+    label += " (" + std::string(source) + ")";
+  return label;
+}
+
 } // namespace velmora::formats

@@ -56,4 +56,8 @@ std::vector<RowProblem> checkPrinterRows(const std::vector<PrinterRow>& rows);
 // "; ", empty for a row without a problem. One entry per row.
 std::vector<std::string> rowRefusals(const std::vector<PrinterRow>& rows);
 
+// How a row is named to the user: by its number (from 1, `row` counts from 0)
+// and its source printer, "Row 3 (PREP 3)"; "Row 3" when it has none.
+std::string rowLabel(std::size_t row, std::string_view source);
+
 } // namespace velmora::formats

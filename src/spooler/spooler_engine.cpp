@@ -236,7 +236,7 @@ void SpoolerEngine::loadRows(unsigned generation) {
 
 void SpoolerEngine::loadRow(std::size_t i) {
   const ConfigRow& row = rows_[i];
-  const std::string rowName = "Row " + std::to_string(i + 1) + " (" + row.source + ")";
+  const std::string rowName = formats::rowLabel(i, row.source);
   if (!row.refusal.empty()) {
     AddStatusMessage("ERROR: " + rowName + " is not served: " + row.refusal);
     return;

@@ -17,6 +17,13 @@ inline constexpr int kProgramIconId = 1;
 // MB_ICONERROR, ...) and returns the button chosen (IDOK, IDYES, ...).
 int messageBox(HWND owner, std::string_view title, std::string_view text, UINT type = MB_OK);
 
+// Shows `text` titled `title` with one OK button and no icon, in a box that
+// shows its whole title: MessageBoxW sizes a box to its text and buttons
+// alone and cuts a title longer than that ("Velmora's Cartav" over "Changes
+// applied"). A task dialog, whose width does not follow a short text; on a
+// system without task dialogs, the plain box.
+void plainBox(HWND owner, std::string_view title, std::string_view text);
+
 // Shows the error `text` titled `title` with the error icon and an OK
 // button. `details`, what the system said beneath the message (a path and
 // its reason), goes into the part the user opens with "See details" (the

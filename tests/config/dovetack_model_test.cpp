@@ -13,6 +13,8 @@
 #include "recording_messages.h"
 #include "spooler/health_check.h"
 #include "temp_dir.h"
+#include "xbase/apollo_table.h"
+#include "xbase/host_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -130,13 +132,14 @@ TEST_F(DovetackModelTest, EditsReachTheSavedFileAndTheListenerHearsThem) {
   EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kDest, "LBL1"));
   model.addPrinter(); // posts the first row
   EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kSource, "PREP2"));
+  EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kDest, "LBL2"));
   EXPECT_TRUE(model.selectRow(0));
   EXPECT_EQ(model.configuration().currentGridRow(), std::optional<std::size_t>(0));
   EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kMapText, "Zone:"));
   model.saveAndActivate();
   EXPECT_EQ(savedConfig(),
             configurationXml({configurationRow("PREP1", "LBL1", std::nullopt, "Zone:"),
-                              configurationRow("PREP2", std::nullopt)}));
+                              configurationRow("PREP2", "LBL2")}));
 
   model.removeConfigurationListener(listener);
   const int heard = changes;
@@ -184,9 +187,16 @@ TEST_F(DovetackModelTest, SetupRMLabelsAsksFirstThenSaysWhatHappened) {
 
   const std::string question = std::string(kSetupQuestionTitle) + "|" + std::string(kSetupQuestion);
   EXPECT_EQ(messages.questions, (std::vector<std::string>{question, question, question}));
-  EXPECT_EQ(messages.messages,
-            (std::vector<std::string>{std::string(kSetupAborted), std::string(kSetupApplied),
-                                      std::string(kSetupFailed)}));
+  ASSERT_EQ(messages.messages.size(), 3u);
+  EXPECT_EQ(messages.messages[0], kSetupAborted);
+  EXPECT_EQ(messages.messages[2], kSetupFailed);
+  // The success box says where the copy of the setup as it was is kept.
+  const std::string applied = std::string(kSetupApplied) + std::string(kSetupCopyKept);
+  ASSERT_EQ(messages.messages[1].rfind(applied, 0), 0u) << messages.messages[1];
+  const std::filesystem::path copy = messages.messages[1].substr(applied.size());
+  EXPECT_EQ(copy.parent_path(), std::filesystem::current_path());
+  EXPECT_EQ(copy.filename().string().rfind("LBLPRDEF-", 0), 0u) << copy;
+  EXPECT_EQ(readBytes(copy), before);
   EXPECT_TRUE(messages.errors.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "LBLPRDEF.DBF"));
 }
@@ -224,19 +234,25 @@ TEST_F(DovetackModelTest, TestPrintGoesToThePrinterTheChoiceShows) {
       dir.path() / "VelmoraLabelConfig.XML",
       configurationXml({configurationRow("PREP1", "LBL1"), configurationRow("PREP2", "LBL2")}));
   std::filesystem::create_directory(dir.path() / "PREP2");
-  model.startUp();
+  const std::string design = *model.startUp();
   EXPECT_EQ(model.testPrinterChoices(), (std::vector<std::string>{"PREP1", "PREP2"}));
   EXPECT_EQ(model.shownTestPrinter(), std::nullopt);
-  model.testPrint();
+  model.testPrint(design);
   EXPECT_EQ(messages.messages, std::vector<std::string>{std::string(kNoTestPrinterMessage)});
 
+  // Written into PREP2, which no spooler serves: the box says the job waits.
   model.chooseTestPrinter("PREP2");
   EXPECT_EQ(model.shownTestPrinter(), std::optional<std::size_t>(1));
-  model.testPrint();
+  model.testPrint(design);
   const std::vector<std::string> lines =
       formats::splitLines(readBytes(dir.path() / "PREP2" / "TestLabel.spl"));
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[5], "Time: 02:09 PM");
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages[1], noSpoolerMessage("PREP2"));
+  EXPECT_EQ(messages.messages[1],
+            "No spooler serves PREP2 now (its LOCKSPL.DBF is not locked): "
+            "the test job waits in the folder PREP2 until a spooler takes it.");
 
   // Rows change around the choice: it stays while a line holds the name.
   model.addPrinter();
@@ -245,18 +261,94 @@ TEST_F(DovetackModelTest, TestPrintGoesToThePrinterTheChoiceShows) {
   EXPECT_TRUE(model.setFieldValue(formats::configuration_field::kSource, "LBL2"));
   EXPECT_EQ(model.shownTestPrinter(), std::nullopt);
   std::filesystem::remove(dir.path() / "PREP2" / "TestLabel.spl");
-  model.testPrint();
-  EXPECT_EQ(messages.messages.size(), 2u);
+  model.testPrint(design);
+  EXPECT_EQ(messages.messages.size(), 3u);
   EXPECT_EQ(messages.messages.back(), kNoTestPrinterMessage);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP2" / "TestLabel.spl"));
 
   // A printer without a folder: the file error and what the system said.
   model.chooseTestPrinter("PREP1");
-  model.testPrint();
+  model.testPrint(design);
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_NE(messages.errors[0].find("Cannot create file"), std::string::npos) << messages.errors[0];
   EXPECT_FALSE(messages.causes[0].empty());
-  EXPECT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages.size(), 3u);
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+}
+
+// A test print whose label would not show the design on screen asks first:
+// Yes saves and activates the design, then prints; No prints as it is;
+// Cancel prints nothing. A folder a spooler serves gets no word after it.
+TEST(DovetackModelTestPrint, AnUnsavedOrInactiveDesignIsOfferedForSavingFirst) {
+  struct Case {
+    const char* name;
+    bool edited;         // the editor holds unsaved changes
+    bool savedNotActive; // Save Design came after the last Save & Activate
+    Answer answer;
+    bool asked;
+    bool printed;
+    bool designSaved; // the edit reached the design file
+    bool activated;   // the configuration file was written again
+  };
+  const Case cases[] = {
+      {"saved and active", false, false, Answer::Cancel, false, true, false, false},
+      {"edited, Yes", true, false, Answer::Yes, true, true, true, true},
+      {"edited, No", true, false, Answer::No, true, true, false, false},
+      {"edited, Cancel", true, false, Answer::Cancel, true, false, false, false},
+      {"saved, not active, Yes", false, true, Answer::Yes, true, true, false, true},
+      {"saved, not active, No", false, true, Answer::No, true, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempWorkDir dir;
+    test::makePrinterTable({"PREP1", "LBL1"});
+    writeBytes(dir.path() / "LabelDesign.txt", "<Item Name>");
+    const std::string configuration = configurationXml({configurationRow("PREP1", "LBL1")});
+    writeBytes(dir.path() / "VelmoraLabelConfig.XML", configuration);
+    // A spooler holds PREP1's folder.
+    xbase::TApolloTable spooler("spooler");
+    ASSERT_TRUE(xbase::claimSourceFolder(spooler, "PREP1"));
+    RecordingMessages messages;
+    DovetackModel model(messages, [] { return std::string("02:09 PM"); });
+    std::string design = *model.startUp();
+    model.chooseTestPrinter("PREP1");
+    if (c.savedNotActive) {
+      design += "\r\n<Phone>";
+      ASSERT_TRUE(model.saveDesign(design));
+    }
+    // A later save of the file shows whether Save & Activate ran.
+    writeBytes(dir.path() / "VelmoraLabelConfig.XML", "not written again");
+    const std::string inEditor = c.edited ? design + "\r\n<Reference>" : design;
+    messages.answer = c.answer;
+
+    model.testPrint(inEditor);
+
+    EXPECT_EQ(messages.yesNoCancelQuestions.size(), c.asked ? 1u : 0u);
+    if (c.asked) {
+      EXPECT_EQ(messages.yesNoCancelQuestions[0], kTestPrintDesignQuestion);
+    }
+    EXPECT_EQ(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"), c.printed);
+    EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt").ends_with("<Reference>"), c.designSaved);
+    EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"),
+              c.activated ? configuration : "not written again");
+    EXPECT_TRUE(messages.messages.empty()) << messages.messages.front();
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+  }
+}
+
+// Yes with a printer list that cannot be saved: the refusal is shown and no
+// job is written.
+TEST_F(DovetackModelTest, TestPrintWritesNothingWhenTheSaveIsRefused) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "PREP1")}));
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  const std::string design = *model.startUp();
+  model.chooseTestPrinter("PREP1");
+  messages.answer = Answer::Yes;
+  model.testPrint(design + "\r\nedited");
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1 (PREP1)"), std::string::npos) << messages.errors[0];
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
 }
 
 TEST_F(DovetackModelTest, TheDesignIsReadSavedAndGivenItsTags) {
@@ -273,10 +365,176 @@ TEST_F(DovetackModelTest, TheDesignIsReadSavedAndGivenItsTags) {
   EXPECT_EQ(messages.errors[0], "List index out of bounds (-1)"); // ")" takes no full stop
 
   std::filesystem::remove(dir.path() / "LabelDesign.txt");
-  EXPECT_EQ(model.revertToLast(), std::nullopt);
+  EXPECT_EQ(model.revertToLast("<Item Name>\r\n<Phone>"), std::nullopt);
   ASSERT_EQ(messages.errors.size(), 2u);
   EXPECT_NE(messages.errors[1].find("LabelDesign.txt"), std::string::npos) << messages.errors[1];
   EXPECT_FALSE(messages.causes[1].empty());
+}
+
+// Closing asks before unsaved work is lost; Yes saves what is unsaved, No
+// drops it, Cancel keeps the window.
+TEST(DovetackModelUnsavedWork, ClosingAsksBeforeUnsavedWorkIsLost) {
+  struct Case {
+    const char* name;
+    bool editDesign;
+    bool editPrinters;
+    Answer answer;
+    bool closes;
+    const char* question; // nullptr: none asked
+    bool designSaved;
+    bool printersSaved;
+  };
+  const Case cases[] = {
+      {"nothing changed", false, false, Answer::Cancel, true, nullptr, false, false},
+      {"design, Yes", true, false, Answer::Yes, true, kUnsavedDesign.data(), true, false},
+      {"design, No", true, false, Answer::No, true, kUnsavedDesign.data(), false, false},
+      {"design, Cancel", true, false, Answer::Cancel, false, kUnsavedDesign.data(), false, false},
+      {"printers, Yes", false, true, Answer::Yes, true, kUnsavedPrinterList.data(), false, true},
+      {"printers, Cancel", false, true, Answer::Cancel, false, kUnsavedPrinterList.data(), false,
+       false},
+      {"both, Yes", true, true, Answer::Yes, true, kUnsavedDesignAndPrinterList.data(), true, true},
+      {"both, No", true, true, Answer::No, true, kUnsavedDesignAndPrinterList.data(), false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempWorkDir dir;
+    test::makePrinterTable({"PREP1", "LBL1"});
+    writeBytes(dir.path() / "LabelDesign.txt", "<Item Name>");
+    RecordingMessages messages;
+    DovetackModel model(messages, [] { return std::string("02:09 PM"); });
+    const std::string design = *model.startUp();
+    const std::string emptyList = readBytes(dir.path() / "VelmoraLabelConfig.XML");
+    // The editor shows the file's text with other line breaks: not a change.
+    EXPECT_FALSE(model.designHasUnsavedChanges("<Item Name>"));
+    const std::string edited = c.editDesign ? design + "\n<Phone>" : design;
+    if (c.editPrinters) {
+      model.addPrinter();
+      model.setFieldValue(formats::configuration_field::kSource, "PREP1");
+      model.setFieldValue(formats::configuration_field::kDest, "LBL1");
+    }
+    messages.answer = c.answer;
+
+    EXPECT_EQ(model.mayClose(edited), c.closes);
+
+    if (c.question) {
+      EXPECT_EQ(messages.yesNoCancelQuestions,
+                std::vector<std::string>{std::string(c.question) + "\r\n\r\nSave changes?"});
+    } else {
+      EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+    }
+    EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
+              c.designSaved ? "<Item Name>\r\n<Phone>" : "<Item Name>");
+    EXPECT_EQ(readBytes(dir.path() / "VelmoraLabelConfig.XML"),
+              c.printersSaved ? configurationXml({configurationRow("PREP1", "LBL1")}) : emptyList);
+    EXPECT_TRUE(messages.errors.empty());
+    // What was saved is no longer unsaved; what was dropped or kept still is.
+    EXPECT_EQ(model.designHasUnsavedChanges(edited), c.editDesign && !c.designSaved);
+    EXPECT_EQ(model.printerListHasUnsavedChanges(), c.editPrinters && !c.printersSaved);
+  }
+}
+
+// Yes saves each part in turn; a part that cannot be saved keeps the window
+// open, with its error shown.
+TEST_F(DovetackModelTest, AFailedSaveKeepsTheWindowOpen) {
+  model.startUp();
+  model.addPrinter(); // no source, no destination: refused
+  messages.answer = Answer::Yes;
+  EXPECT_FALSE(model.mayClose("<Item Name>\r\n<Item Mod[1]>\r\nmore"));
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1: it has no source printer"), std::string::npos)
+      << messages.errors[0];
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
+            "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>\r\nmore");
+  EXPECT_EQ(savedConfig(), configurationXml({}));
+  EXPECT_TRUE(model.printerListHasUnsavedChanges());
+}
+
+// Revert to Last asks before it drops unsaved edits of the design.
+TEST_F(DovetackModelTest, RevertToLastAsksBeforeDroppingEdits) {
+  const std::string onDisk = "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>";
+  const std::string read = *model.startUp();
+  // Unchanged: no question.
+  EXPECT_EQ(model.revertToLast(read), std::optional<std::string>(read));
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+
+  messages.answer = Answer::Cancel;
+  EXPECT_EQ(model.revertToLast("edited"), std::nullopt);
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), onDisk);
+  messages.answer = Answer::No;
+  EXPECT_EQ(model.revertToLast("edited"), std::optional<std::string>(read));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), onDisk);
+  messages.answer = Answer::Yes;
+  EXPECT_EQ(model.revertToLast("edited"), std::optional<std::string>("edited"));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF"
+                                                       "edited");
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(3, std::string(kUnsavedDesign) + "\r\n\r\n" +
+                                            std::string(kSaveChangesQuestion)));
+  EXPECT_TRUE(messages.errors.empty());
+}
+
+// Save & Activate refuses a list the spooler could not serve, names each
+// problem by its row in one box, and writes nothing.
+TEST(DovetackModelSave, SaveAndActivateRefusesAListWithProblems) {
+  TempWorkDir dir;
+  test::makePrinterTable({"PREP1", "PREP2", "LBL1", "LBL2", "PREP 3", "PREP.4"});
+  const auto savedConfig = [&dir] { return readBytes(dir.path() / "VelmoraLabelConfig.XML"); };
+  struct Case {
+    const char* name;
+    std::vector<std::vector<std::string>> rows; // source, destination, backup
+    std::vector<std::string> problems;          // the box's lines after the first
+  };
+  writeBytes(dir.path() / "LabelDesign.txt", "<Item Name>");
+  const Case cases[] = {
+      {"a good list", {{"PREP1", "LBL1", "LBL2"}, {"PREP2", "LBL2", ""}}, {}},
+      {"a source listed twice",
+       {{"PREP1", "LBL1", ""}, {"PREP1", "LBL2", ""}},
+       {"Row 2 (PREP1): its source printer PREP1 is the source printer of row 1 already"}},
+      {"a source that is another row's destination and backup",
+       {{"PREP1", "PREP2", ""}, {"PREP2", "LBL1", "PREP1"}},
+       {"Row 1 (PREP1): its destination printer PREP2 is the source printer of row 2",
+        "Row 2 (PREP2): its backup printer PREP1 is the source printer of row 1"}},
+      {"destination and backup equal to the source",
+       {{"PREP1", "PREP1", "PREP1"}},
+       {"Row 1 (PREP1): its destination printer PREP1 is its own source printer",
+        "Row 1 (PREP1): its backup printer PREP1 is its own source printer"}},
+      {"names the host cannot have",
+       {{"PREP 3", "PREP.4", ""}, {"", "", ""}},
+       {"Row 1 (PREP 3): its source printer \"PREP 3\" holds a blank",
+        "Row 1 (PREP 3): its destination printer \"PREP.4\" holds \".\"",
+        "Row 2: it has no source printer", "Row 2: it has no destination printer"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir.path() / "VelmoraLabelConfig.XML");
+    RecordingMessages messages;
+    DovetackModel model(messages, [] { return std::string("02:09 PM"); });
+    model.startUp();
+    namespace field = formats::configuration_field;
+    for (const std::vector<std::string>& row : c.rows) {
+      model.addPrinter();
+      for (const auto& [name, value] :
+           {std::pair{field::kSource, row[0]}, {field::kDest, row[1]}, {field::kBackup, row[2]}}) {
+        if (!value.empty()) {
+          EXPECT_TRUE(model.setFieldValue(name, value));
+        }
+      }
+    }
+
+    EXPECT_EQ(model.saveAndActivate(), c.problems.empty());
+
+    if (c.problems.empty()) {
+      EXPECT_TRUE(messages.errors.empty());
+      EXPECT_NE(savedConfig(), configurationXml({}));
+      continue;
+    }
+    std::string box = "The printer list is not saved: the spooler could not serve it as it stands.";
+    for (const std::string& problem : c.problems)
+      box += "\r\n" + problem;
+    EXPECT_EQ(messages.errors, std::vector<std::string>{box + "."});
+    EXPECT_EQ(savedConfig(), configurationXml({}));
+    EXPECT_TRUE(model.printerListHasUnsavedChanges());
+  }
 }
 
 // The preview draws the chosen label where the design sets no size, the

@@ -10,6 +10,7 @@
 #include "config/test_print.h"
 #include "config/win/about_box.h"
 #include "config/win/main_window.h"
+#include "config/win/message_boxes.h"
 #include "config/win/window_text.h"
 #include "configuration_fixture.h"
 #include "dbf_fixture.h"
@@ -260,7 +261,7 @@ TEST_F(DovetackWindowTest, FramePagesAndTheGridAfterOpeningAConfiguration) {
     EXPECT_EQ(fromWide(title), titles[column]);
     EXPECT_EQ(item.cx, scaled(117, dpi));
   }
-  EXPECT_FALSE(::GetWindowLongPtrW(w.gridConfig, GWL_STYLE) & WS_TABSTOP);
+  EXPECT_TRUE(::GetWindowLongPtrW(w.gridConfig, GWL_STYLE) & WS_TABSTOP); // Tab reaches it
 
   // The first row is selected and its fields are shown.
   EXPECT_EQ(selectedGridRow(w.gridConfig), 0);
@@ -491,10 +492,62 @@ TEST_F(DovetackWindowTest, TagInsertionAtTheCaretAndSaveDesign) {
   click(w.btnSaveDesign);
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF"
                                                        "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+  // Unsaved edits: Cancel keeps them, No drops them.
   setWindowText(w.reLabelDesign, "changed");
   click(w.btnLoadLast);
+  EXPECT_EQ(text(w.reLabelDesign), "changed");
+  messages.answer = Answer::No;
+  click(w.btnLoadLast);
   EXPECT_EQ(text(w.reLabelDesign), "f<Address>irst\r\nABC<Phone>DEF\r\nlast");
+  EXPECT_EQ(messages.yesNoCancelQuestions.size(), 2u);
   EXPECT_EQ(messages.errors.size(), 1u);
+}
+
+// WM_CLOSE (Alt+F4, the close box) with unsaved work asks first: Cancel
+// keeps the window, Yes saves the design and the printer list and closes.
+TEST_F(DovetackWindowTest, ClosingWithUnsavedWorkAsksAndYesSavesIt) {
+  const MainWindowControls& w = open();
+  EXPECT_TRUE(window->FormCloseQuery()); // nothing changed: no question
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+  click(w.btnAddPrinter);
+  type(w.lookSource, "PREP1");
+  type(w.lookDest, "LBL1");
+  selectPage(1);
+  setWindowText(w.reLabelDesign, "<Item Name>\r\n<Item Mod[1]>!");
+
+  messages.answer = Answer::Cancel;
+  ::SendMessageW(w.handle(), WM_CLOSE, 0, 0);
+  pump();
+  ASSERT_TRUE(::IsWindow(w.handle()));
+  EXPECT_EQ(savedConfig(), configurationXml({}));
+
+  const HWND handle = w.handle();
+  messages.answer = Answer::Yes;
+  ::SendMessageW(handle, WM_CLOSE, 0, 0);
+  pump();
+  EXPECT_FALSE(::IsWindow(handle));
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kUnsavedDesignAndPrinterList) + "\r\n\r\n" +
+                                            std::string(kSaveChangesQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
+  noBoxes();
+}
+
+// Save & Activate with a list the spooler could not serve: one box names the
+// problem by its row, and the file stays as it was.
+TEST_F(DovetackWindowTest, SaveAndActivateRefusesABadListInOneBox) {
+  const MainWindowControls& w = open();
+  click(w.btnAddPrinter);
+  type(w.lookSource, "PREP1");
+  type(w.lookDest, "PREP1");
+  click(w.btnSetupSave);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1 (PREP1): its destination printer PREP1 is its own "
+                                    "source printer"),
+            std::string::npos)
+      << messages.errors[0];
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
@@ -512,6 +565,7 @@ TEST_F(DovetackWindowTest, TestPrintWritesTestLabelSplIntoTheChosenPrinter) {
   EXPECT_EQ(text(w.lookTestPrinter), "PREP1");
   click(w.btnTestDesign);
   EXPECT_TRUE(messages.errors.empty());
+  EXPECT_EQ(messages.messages.back(), noSpoolerMessage("PREP1")); // nobody serves it here
   const std::string job = readBytes(dir.path() / "PREP1" / "TestLabel.spl");
   std::vector<std::string> lines;
   std::size_t at = 0;
@@ -542,6 +596,75 @@ TEST_F(DovetackWindowTest, HealthCheckShowsTheReportInABox) {
   EXPECT_EQ(messages.messages[0], spooler::healthReportText(spooler::checkDataDirectory()));
   EXPECT_NE(messages.messages[0].find("VelmoraHeldJobs: no jobs are held\n"), std::string::npos)
       << messages.messages[0];
+  EXPECT_TRUE(messages.errors.empty());
+}
+
+// The test printer choice has its caption, within the window; Test Print over
+// an edited design offers to save and activate it first.
+TEST_F(DovetackWindowTest, TestPrintOffersToSaveAndActivateAnEditedDesign) {
+  const std::string configuration = configurationXml({configurationRow("PREP1", "LBL1")});
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configuration);
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  const MainWindowControls& w = open();
+  selectPage(1);
+  HWND caption = w.find(ControlId::TestPrinterCaption);
+  EXPECT_EQ(text(caption), "Test printer:");
+  EXPECT_TRUE(::IsWindowVisible(caption));
+  RECT button{};
+  RECT captionBox{};
+  RECT choice{};
+  RECT client{};
+  ::GetWindowRect(w.btnTestDesign, &button);
+  ::GetWindowRect(caption, &captionBox);
+  ::GetWindowRect(w.lookTestPrinter, &choice);
+  ::GetClientRect(w.handle(), &client);
+  ::MapWindowPoints(w.handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+  EXPECT_LE(button.right, captionBox.left);
+  EXPECT_LE(captionBox.right, choice.left);
+  EXPECT_LE(choice.right, client.right);
+
+  choose(w.lookTestPrinter, 0);
+  setWindowText(w.reLabelDesign, "<Item Name>\r\n<Item Mod[1]>!");
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", "not written again");
+  messages.answer = Answer::Cancel;
+  click(w.btnTestDesign);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  messages.answer = Answer::Yes;
+  click(w.btnTestDesign);
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kTestPrintDesignQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configuration);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  EXPECT_EQ(messages.messages, std::vector<std::string>{noSpoolerMessage("PREP1")});
+  EXPECT_TRUE(messages.errors.empty());
+}
+
+TEST_F(DovetackWindowTest, SetupRMLabelsAsksThenWritesTheLabelSetup) {
+  test::makeLabelSetupTable(40, 1);
+  const std::string before = readBytes(dir.path() / "LBLPRDEF.DBF");
+  const MainWindowControls& w = open();
+  messages.answerYes = false;
+  click(w.btnSetupRM);
+  ASSERT_EQ(messages.questions.size(), 1u);
+  EXPECT_EQ(messages.questions[0],
+            "WARNING!!!!|This will reset the Label Setup in RM. Are you sure?");
+  EXPECT_EQ(messages.messages, std::vector<std::string>{"Aborted modification"});
+  EXPECT_EQ(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
+
+  messages.answerYes = true;
+  click(w.btnSetupRM);
+  // The success box names the dated copy of the table as it was.
+  const std::string applied = "Changes applied\r\n\r\nThe label setup as it was before is kept in ";
+  ASSERT_EQ(messages.messages.back().rfind(applied, 0), 0u) << messages.messages.back();
+  EXPECT_EQ(readBytes(messages.messages.back().substr(applied.size())), before);
+  const auto records = test::readAllRecords("LBLPRDEF.DBF");
+  ASSERT_EQ(records.size(), 1u);
+  for (std::size_t i = 0; i < kLabelSetupValues.size(); ++i)
+    EXPECT_EQ(records[0][i], std::visit([](auto value) { return xbase::TFieldValue(value); },
+                                        kLabelSetupValues[i]))
+        << "field " << i + 1;
+  EXPECT_EQ(records[0][39], xbase::TFieldValue(std::string("keep me")));
   EXPECT_TRUE(messages.errors.empty());
 }
 
@@ -588,14 +711,66 @@ TEST_F(DovetackWindowTest, BadInputIsReportedAndTheWindowGoesOn) {
       EXPECT_EQ(messages.errors.size(), c.errorsContain.size() + 1) << c.name;
       EXPECT_EQ(readBytes(folder.path() / "VelmoraLabelConfig.XML"), c.configuration) << c.name;
     } else {
-      // The window goes on: a row can be added and saved.
+      // The window goes on: a row can be added; without its printers it is
+      // not saved, and the box says why.
       click(w.btnAddPrinter);
       click(w.btnSetupSave);
       EXPECT_EQ(gridRows(w.gridConfig), 2) << c.name;
-      EXPECT_EQ(messages.errors.size(), c.errorsContain.size()) << c.name;
+      ASSERT_EQ(messages.errors.size(), c.errorsContain.size() + 1) << c.name;
+      EXPECT_NE(messages.errors.back().find("Row 2: it has no source printer"), std::string::npos)
+          << c.name << ": " << messages.errors.back();
     }
     window.reset();
   }
+}
+
+// The real plain message box shows the application title whole, even over a
+// short text ("Changes applied" once was titled "Velmora's Cartav").
+TEST(DovetackMessageBoxes, APlainMessageShowsTheWholeTitle) {
+  velmora::win::initCommonControls();
+  struct Seen {
+    int boxWidth = 0;
+    int titleWidth = 0;
+    int closeButtonWidth = 0;
+    std::string title;
+  } seen;
+  std::thread closer([&seen] {
+    const std::wstring title = toWide(kApplicationTitle);
+    HWND box = nullptr;
+    for (int waited = 0; !box && waited < 10000; waited += 50) {
+      box = ::FindWindowW(L"#32770", title.c_str());
+      if (!box)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the box has no waiter
+    }
+    if (!box)
+      return;
+    seen.title = windowText(box);
+    RECT frame{};
+    ::GetWindowRect(box, &frame);
+    seen.boxWidth = frame.right - frame.left;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT font = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+    HDC dc = ::GetDC(nullptr);
+    const HGDIOBJ previous = ::SelectObject(dc, font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &extent);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(nullptr, dc);
+    ::DeleteObject(font);
+    seen.titleWidth = extent.cx;
+    seen.closeButtonWidth = metrics.iCaptionWidth;
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  MessageBoxes boxes;
+  boxes.showMessage(std::string(kSetupApplied));
+  closer.join();
+  EXPECT_EQ(seen.title, kApplicationTitle);
+  ASSERT_GT(seen.boxWidth, 0) << "no box appeared";
+  // The caption holds the title, the close button and the frame's edges.
+  EXPECT_GE(seen.boxWidth, seen.titleWidth + 2 * seen.closeButtonWidth)
+      << "box " << seen.boxWidth << ", title " << seen.titleWidth;
 }
 
 // What the timer saw while the about box ran modally.
@@ -679,6 +854,169 @@ TEST(DovetackAboutBox, VersionLinesLinkAndTheModalShowFromThePicture) {
   EXPECT_FALSE(::IsWindowVisible(box.handle()));
   EXPECT_TRUE(::IsWindowEnabled(frmMain.handle()));
   frmMain.setAboutBox(nullptr);
+}
+
+// Whether the screen shows dark pixels (a caption's letters) inside
+// `control`, as a user would see it.
+bool showsText(HWND control) {
+  RECT box{};
+  ::GetWindowRect(control, &box);
+  HDC screen = ::GetDC(nullptr);
+  int dark = 0;
+  for (int y = box.top + 2; y < box.bottom - 2; ++y)
+    for (int x = box.left + 2; x < box.right - 2; ++x) {
+      const COLORREF pixel = ::GetPixel(screen, x, y);
+      if (pixel != CLR_INVALID && GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 200)
+        ++dark;
+    }
+  ::ReleaseDC(nullptr, screen);
+  return dark > 10;
+}
+
+// After maximizing, the Label Editor's buttons are painted, not covered by
+// the page control's body.
+TEST(DovetackLayout, TheButtonsArePaintedAfterMaximizing) {
+  velmora::win::initCommonControls();
+  TempWorkDir folder;
+  test::makePrinterTable({"PREP1", "LBL1"});
+  writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+  RecordingMessages messages;
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), model);
+  frmMain.create();
+  ::ShowWindow(frmMain.handle(), SW_SHOW);
+  ::SetForegroundWindow(frmMain.handle());
+  HWND tabs = frmMain.control(ControlId::PageMain);
+  ::SendMessageW(tabs, TCM_SETCURSEL, 1, 0);
+  NMHDR change{tabs, static_cast<UINT_PTR>(ControlId::PageMain), TCN_SELCHANGE};
+  ::SendMessageW(frmMain.handle(), WM_NOTIFY, static_cast<WPARAM>(ControlId::PageMain),
+                 reinterpret_cast<LPARAM>(&change));
+  ::UpdateWindow(frmMain.handle());
+  pump();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
+  pump();
+  EXPECT_TRUE(showsText(frmMain.control(ControlId::BtnLoadLast))) << "before maximizing";
+  ::ShowWindow(frmMain.handle(), SW_MAXIMIZE);
+  ::UpdateWindow(frmMain.handle());
+  pump();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
+  pump();
+  // The grid's columns widen with the window: each title shows whole.
+  HWND grid = frmMain.control(ControlId::GridConfig);
+  for (int column = 0; column < 3; ++column) {
+    wchar_t title[32]{};
+    LVCOLUMNW item{};
+    item.mask = LVCF_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 32;
+    ListView_GetColumn(grid, column, &item);
+    EXPECT_GT(ListView_GetColumnWidth(grid, column), scaled(117, windowDpi(frmMain.handle())));
+    EXPECT_GE(ListView_GetColumnWidth(grid, column), ListView_GetStringWidth(grid, title) + 12)
+        << column;
+  }
+  for (const ControlId id :
+       {ControlId::BtnLoadLast, ControlId::BtnSaveDesign, ControlId::BtnTestDesign}) {
+    EXPECT_TRUE(::IsWindowVisible(frmMain.control(id)));
+    EXPECT_TRUE(showsText(frmMain.control(id))) << static_cast<int>(id);
+  }
+}
+
+// A key pressed with Control and Shift as given, through the program's
+// message loop: the window's keys first, then the dialog keys, then the
+// control.
+void press(TfrmMain& window, UINT key, bool control = false, bool shift = false) {
+  BYTE keys[256]{};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = control ? 0x80 : 0;
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  ::SetKeyboardState(keys);
+  for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+    MSG event{::GetFocus(), message, key, message == WM_KEYUP ? 0xC0000001 : 1, 0, {}};
+    if (!window.preTranslateMessage(event)) {
+      ::TranslateMessage(&event);
+      ::DispatchMessageW(&event);
+    }
+  }
+  keys[VK_CONTROL] = 0;
+  keys[VK_SHIFT] = 0;
+  ::SetKeyboardState(keys);
+  pump();
+}
+
+// The keyboard alone reaches everything: Tab and Shift+Tab reach the grid,
+// Ctrl+Tab and Ctrl+PgDn/PgUp switch pages, Add Printer puts the focus on the
+// new row's Source Printer, and F1 and the system menu show the about box.
+TEST(DovetackKeyboard, TabReachesTheGridCtrlTabSwitchesPagesF1ShowsTheAboutBox) {
+  velmora::win::initCommonControls();
+  TempWorkDir folder;
+  test::makePrinterTable({"PREP1", "LBL1"});
+  writeBytes(folder.path() / "LabelDesign.txt", "<Item Name>");
+  writeBytes(folder.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "LBL1")}));
+  RecordingMessages messages;
+  DovetackModel model(messages, TfrmMain::testPrintTimeNow);
+  TfrmMain frmMain(::GetModuleHandleW(nullptr), model);
+  frmMain.create();
+  ::ShowWindow(frmMain.handle(), SW_SHOW);
+  ::SetForegroundWindow(frmMain.handle());
+  pump();
+  HWND grid = frmMain.control(ControlId::GridConfig);
+  HWND lookSource = frmMain.control(ControlId::LookSource);
+  HWND tabs = frmMain.control(ControlId::PageMain);
+
+  ::SetFocus(lookSource);
+  press(frmMain, VK_TAB, false, true);
+  EXPECT_EQ(::GetFocus(), grid);
+  press(frmMain, VK_TAB);
+  EXPECT_EQ(::GetFocus(), lookSource);
+
+  struct Step {
+    UINT key;
+    bool shift;
+    int page;
+  };
+  for (const Step step :
+       {Step{VK_TAB, false, 1}, Step{VK_TAB, false, 0}, Step{VK_NEXT, false, 1},
+        Step{VK_PRIOR, false, 0}, Step{VK_TAB, true, 1}, Step{VK_PRIOR, false, 0}}) {
+    press(frmMain, step.key, true, step.shift);
+    EXPECT_EQ(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0), step.page) << step.key << step.shift;
+    EXPECT_EQ(::IsWindowVisible(frmMain.control(ControlId::ReLabelDesign)) != FALSE,
+              step.page == 1);
+  }
+
+  click(frmMain.control(ControlId::BtnAddPrinter));
+  EXPECT_EQ(::GetFocus(), lookSource);
+  EXPECT_EQ(selectedGridRow(grid), 1);
+
+  // F1, then the system menu's "About Dovetack...": the about box each time.
+  TAboutBox box(::GetModuleHandleW(nullptr), folder.path().string());
+  box.create(frmMain.handle());
+  frmMain.setAboutBox(&box);
+  HMENU systemMenu = ::GetSystemMenu(frmMain.handle(), FALSE);
+  const int items = ::GetMenuItemCount(systemMenu);
+  wchar_t caption[64]{};
+  ::GetMenuStringW(systemMenu, static_cast<UINT>(items - 1), caption, 64, MF_BYPOSITION);
+  EXPECT_EQ(fromWide(caption), kAboutMenuItem);
+  const UINT aboutCommand = ::GetMenuItemID(systemMenu, items - 1);
+  for (int way = 0; way < 2; ++way) {
+    ModalWatch::box = &box;
+    ModalWatch::shown = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+      ::KillTimer(nullptr, id);
+      ModalWatch::shown = ::IsWindowVisible(ModalWatch::box->handle()) != FALSE;
+      ::SendMessageW(ModalWatch::box->control(AboutBoxControlId::Ok), BM_CLICK, 0, 0);
+    });
+    ASSERT_NE(timer, 0u);
+    if (way == 0) {
+      press(frmMain, VK_F1);
+    } else {
+      ::SendMessageW(frmMain.handle(), WM_SYSCOMMAND, aboutCommand, 0);
+    }
+    EXPECT_TRUE(ModalWatch::shown) << way;
+    EXPECT_FALSE(::IsWindowVisible(box.handle())) << way;
+  }
+  frmMain.setAboutBox(nullptr);
+  EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
 }
 
 // ---- Dovetack.exe as a process --------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <set>
 
@@ -137,6 +138,51 @@ TEST(LabelSetupWriter, AFieldOfTheWrongKindFailsBeforeAnythingIsWritten) {
   LabelSetupWriter writer;
   EXPECT_EQ(writer.setupRMLabels(true), kSetupFailed);
   EXPECT_EQ(readBytes(kTable), before);
+}
+
+// The table as it stood is copied beside it under the local date and time
+// before anything is written; a later copy never replaces an earlier one.
+TEST(LabelSetupWriter, KeepsADatedCopyOfTheTableBeforeWritingIt) {
+  TempWorkDir dir;
+  test::makeLabelSetupTable(40, 1);
+  const std::string original = readBytes(kTable);
+  std::tm moment{};
+  moment.tm_year = 2026 - 1900;
+  moment.tm_mon = 11;
+  moment.tm_mday = 11;
+  moment.tm_hour = 16;
+  moment.tm_min = 35;
+  moment.tm_sec = 0;
+  moment.tm_isdst = -1;
+  const std::time_t when = std::mktime(&moment);
+  LabelSetupWriter writer([when] { return when; });
+
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied);
+  const std::filesystem::path first = "LBLPRDEF-2026-12-11-163500.DBF";
+  EXPECT_EQ(readBytes(first), original);
+  EXPECT_EQ(std::filesystem::path(writer.keptCopy()).filename(), first) << writer.keptCopy();
+  const std::string written = readBytes(kTable);
+  EXPECT_NE(written, original);
+
+  // The same second again: a copy of its own; the first stays as it was.
+  EXPECT_EQ(writer.setupRMLabels(true), kSetupApplied);
+  const std::filesystem::path second = "LBLPRDEF-2026-12-11-163500-2.DBF";
+  EXPECT_EQ(readBytes(second), written);
+  EXPECT_EQ(readBytes(first), original);
+  EXPECT_EQ(std::filesystem::path(writer.keptCopy()).filename(), second);
+
+  // No answer, no copy.
+  EXPECT_EQ(writer.setupRMLabels(false), kSetupAborted);
+  EXPECT_EQ(writer.keptCopy(), "");
+  EXPECT_FALSE(std::filesystem::exists("LBLPRDEF-2026-12-11-163500-3.DBF"));
+
+  // A table the writer fails on is copied all the same, and left unchanged.
+  test::makeLabelSetupTable(38, 1);
+  const std::string short38 = readBytes(kTable);
+  LabelSetupWriter failing([when] { return when + 1; });
+  EXPECT_EQ(failing.setupRMLabels(true), kSetupFailed);
+  EXPECT_EQ(readBytes("LBLPRDEF-2026-12-11-163501.DBF"), short38);
+  EXPECT_EQ(readBytes(kTable), short38);
 }
 
 TEST(LabelSetupWriter, AMissingTableFailsAndCreatesNoFile) {

@@ -139,7 +139,7 @@ TEST_F(MainWindowTest, StartWithoutDesignShowsOneErrorAndStillLoads) {
   EXPECT_EQ(w.pageMain->currentWidget(), w.tabSetup);
 }
 
-TEST_F(MainWindowTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
+TEST_F(MainWindowTest, StartWithoutRMSpoolOffersNoPrintersAndARowWithoutThemIsNotSaved) {
   std::filesystem::remove(dir.path() / "RMSpool.DBF");
   const MainWindowControls& w = open();
   ASSERT_EQ(messages.errors.size(), 1u);
@@ -148,8 +148,10 @@ TEST_F(MainWindowTest, StartWithoutRMSpoolOffersNoPrintersButEditsAndSaves) {
   click(w.btnAddPrinter);
   QTest::keyClicks(w.lookSource, "P"); // nothing to choose from
   click(w.btnSetupSave);
-  EXPECT_EQ(messages.errors.size(), 1u);
-  EXPECT_EQ(savedConfig(), configurationXml({configurationRow(std::nullopt, std::nullopt)}));
+  ASSERT_EQ(messages.errors.size(), 2u);
+  EXPECT_NE(messages.errors[1].find("Row 1: it has no source printer"), std::string::npos)
+      << messages.errors[1];
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(MainWindowTest, StartWithABrokenConfigurationShowsTheLoadErrorAndAddFails) {
@@ -221,6 +223,7 @@ TEST_F(MainWindowTest, TypingThatMatchesNoPrinterKeepsTheChoice) {
   EXPECT_EQ(w.lookSource->currentText(), "PREP1");
   QTest::keyClicks(w.lookSource, "R"); // "PR": the text typed before the miss goes on
   EXPECT_EQ(w.lookSource->currentText(), "PREP1");
+  QTest::keyClicks(w.lookDest, "L");
   click(w.btnSetupSave);
   noBoxes();
   EXPECT_NE(savedConfig().find("Source='PREP1'"), std::string::npos) << savedConfig();
@@ -273,13 +276,63 @@ TEST_F(MainWindowTest, RevertAndSaveTheDesign) {
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"),
             "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!\r\n<Phone>");
 
+  // Unsaved edits: Cancel keeps them, No drops them.
   QTest::keyClicks(w.reLabelDesign, " unsaved");
   click(w.btnLoadLast);
+  EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone> unsaved");
+  messages.answer = Answer::No;
+  click(w.btnLoadLast);
   EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone>");
+  EXPECT_EQ(messages.yesNoCancelQuestions.size(), 2u);
   std::filesystem::remove(dir.path() / "LabelDesign.txt");
   click(w.btnLoadLast);
   ASSERT_EQ(messages.errors.size(), 1u);
   EXPECT_EQ(w.reLabelDesign->toPlainText(), "<Item Name>\n<Item Mod[1]>!\n<Phone>");
+}
+
+// Closing the window (Alt+F4, the close box) with unsaved work asks first:
+// Cancel keeps the window, Yes saves the design and the printer list.
+TEST_F(MainWindowTest, ClosingWithUnsavedWorkAsksAndYesSavesIt) {
+  const MainWindowControls& w = open();
+  EXPECT_TRUE(w.window.FormCloseQuery()); // nothing changed: no question
+  EXPECT_TRUE(messages.yesNoCancelQuestions.empty());
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "PREP1");
+  QTest::keyClicks(w.lookDest, "LBL1");
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  w.reLabelDesign->moveCursor(QTextCursor::End);
+  QTest::keyClicks(w.reLabelDesign, "!");
+
+  messages.answer = Answer::Cancel;
+  EXPECT_FALSE(w.window.close());
+  EXPECT_TRUE(w.window.isVisible());
+  EXPECT_EQ(savedConfig(), configurationXml({}));
+
+  messages.answer = Answer::Yes;
+  EXPECT_TRUE(w.window.close());
+  EXPECT_FALSE(w.window.isVisible());
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kUnsavedDesignAndPrinterList) + "\r\n\r\n" +
+                                            std::string(kSaveChangesQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
+  noBoxes();
+}
+
+// Save & Activate with a list the spooler could not serve: one box names the
+// problem by its row, and the file stays as it was.
+TEST_F(MainWindowTest, SaveAndActivateRefusesABadListInOneBox) {
+  const MainWindowControls& w = open();
+  click(w.btnAddPrinter);
+  QTest::keyClicks(w.lookSource, "PREP1");
+  QTest::keyClicks(w.lookDest, "PREP1");
+  click(w.btnSetupSave);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("Row 1 (PREP1): its destination printer PREP1 is its own "
+                                    "source printer"),
+            std::string::npos)
+      << messages.errors[0];
+  EXPECT_EQ(savedConfig(), configurationXml({}));
 }
 
 TEST_F(MainWindowTest, DoubleClickATagInsertsItAtTheSelectionStart) {
@@ -335,7 +388,8 @@ TEST_F(MainWindowTest, TestPrintNeedsAChosenPrinter) {
   QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // chooses PREP2
   EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
   click(w.btnTestDesign);
-  EXPECT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(messages.messages, (std::vector<std::string>{"Please select a printer to test",
+                                                         noSpoolerMessage("PREP2")}));
   EXPECT_TRUE(messages.errors.empty());
   const std::string job = readBytes(dir.path() / "PREP2" / "TestLabel.spl");
   EXPECT_EQ(std::count(job.begin(), job.end(), '\n'), 100);
@@ -354,6 +408,39 @@ TEST_F(MainWindowTest, TestPrintNeedsAChosenPrinter) {
   w.pageMain->setCurrentWidget(w.tabSetup);
   click(w.btnAddPrinter);
   EXPECT_EQ(w.lookTestPrinter->currentText(), "PREP2");
+}
+
+// The test printer choice has its caption; Test Print over an edited design
+// offers to save and activate it first, so the label shows what is on screen.
+TEST_F(MainWindowTest, TestPrintOffersToSaveAndActivateAnEditedDesign) {
+  const std::string configuration = configurationXml({configurationRow("PREP1", "LBL1")});
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", configuration);
+  std::filesystem::create_directory(dir.path() / "PREP1");
+  const MainWindowControls& w = open();
+  w.pageMain->setCurrentWidget(w.tabLabelEditor);
+  auto* caption = test::control<QLabel>(w.window, "lblTestPrinter");
+  EXPECT_EQ(caption->text(), "Test printer:");
+  EXPECT_TRUE(caption->isVisible());
+  EXPECT_EQ(caption->buddy(), w.lookTestPrinter);
+  EXPECT_LE(caption->geometry().right(), w.lookTestPrinter->geometry().left());
+
+  QTest::keyClick(w.lookTestPrinter, Qt::Key_Down); // chooses PREP1
+  w.reLabelDesign->moveCursor(QTextCursor::End);
+  QTest::keyClicks(w.reLabelDesign, "!");
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML", "not written again");
+  messages.answer = Answer::Cancel;
+  click(w.btnTestDesign);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  messages.answer = Answer::Yes;
+  click(w.btnTestDesign);
+  EXPECT_EQ(messages.yesNoCancelQuestions,
+            std::vector<std::string>(2, std::string(kTestPrintDesignQuestion)));
+  EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\r\n<Item Mod[1]>!");
+  EXPECT_EQ(savedConfig(), configuration);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "PREP1" / "TestLabel.spl"));
+  // Nobody serves PREP1 here: the box says the job waits.
+  EXPECT_EQ(messages.messages, std::vector<std::string>{noSpoolerMessage("PREP1")});
+  EXPECT_TRUE(messages.errors.empty());
 }
 
 // Reads the program's real message boxes while a test runs: each box is read
@@ -434,8 +521,12 @@ TEST_F(MainWindowTest, SetupRMLabelsAsksAndReports) {
   messages.answerYes = true;
   click(w.btnSetupRM);
   EXPECT_NE(readBytes(dir.path() / "LBLPRDEF.DBF"), before);
-  EXPECT_EQ(messages.messages,
-            (std::vector<std::string>{"Aborted modification", "Changes applied"}));
+  ASSERT_EQ(messages.messages.size(), 2u);
+  EXPECT_EQ(messages.messages[0], "Aborted modification");
+  // The success box names the dated copy of the table as it was.
+  const std::string applied = "Changes applied\r\n\r\nThe label setup as it was before is kept in ";
+  ASSERT_EQ(messages.messages[1].rfind(applied, 0), 0u) << messages.messages[1];
+  EXPECT_EQ(readBytes(messages.messages[1].substr(applied.size())), before);
   EXPECT_TRUE(messages.errors.empty());
 }
 
@@ -449,13 +540,76 @@ TEST_F(MainWindowTest, HealthCheckShowsTheReportInABox) {
   EXPECT_TRUE(messages.errors.empty());
 }
 
-TEST_F(MainWindowTest, ClosingDoesNotSave) {
+// The grid's columns are 117 wide at the first size and share what the
+// window grows wider.
+TEST_F(MainWindowTest, TheGridColumnsWidenWithTheWindow) {
+  const MainWindowControls& w = open();
+  for (int column = 0; column < 3; ++column)
+    EXPECT_EQ(w.gridConfig->columnWidth(column), 117);
+  w.window.resize(1233, 600);
+  for (int column = 0; column < 3; ++column)
+    EXPECT_EQ(w.gridConfig->columnWidth(column), 117 + 200);
+}
+
+// The keyboard alone reaches everything: Tab and Shift+Tab reach the grid,
+// Ctrl+Tab and Ctrl+PgDn/PgUp switch pages, Add Printer puts the focus on the
+// new row's Source Printer, and F1 shows the about box.
+TEST_F(MainWindowTest, TabReachesTheGridCtrlTabSwitchesPagesF1ShowsTheAboutBox) {
+  writeBytes(dir.path() / "VelmoraLabelConfig.XML",
+             configurationXml({configurationRow("PREP1", "LBL1")}));
+  const MainWindowControls& w = open();
+  w.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+  w.lookSource->setFocus();
+  QTest::keyClick(w.lookSource, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), w.gridConfig);
+  QTest::keyClick(w.gridConfig, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.lookSource);
+
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int page;
+  };
+  const Step steps[] = {{Qt::Key_Tab, Qt::ControlModifier, 1},
+                        {Qt::Key_Tab, Qt::ControlModifier, 0},
+                        {Qt::Key_PageDown, Qt::ControlModifier, 1},
+                        {Qt::Key_PageUp, Qt::ControlModifier, 0},
+                        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1},
+                        {Qt::Key_PageUp, Qt::ControlModifier, 0}};
+  for (const Step& step : steps) {
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w.window;
+    QTest::keyClick(focus, step.key, step.modifiers);
+    EXPECT_EQ(w.pageMain->currentIndex(), step.page) << step.key;
+  }
+
+  click(w.btnAddPrinter);
+  EXPECT_EQ(QApplication::focusWidget(), w.lookSource);
+  EXPECT_EQ(w.gridConfig->currentIndex().row(), 1);
+
+  TAboutBox about(QString::fromStdString(dir.path().string()));
+  w.window.setAboutBox(&about);
+  bool shown = false;
+  QTimer::singleShot(0, &about, [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return about.isVisible(); }, 5000));
+    shown = true;
+    QTest::mouseClick(AboutBoxControls(about).okButton, Qt::LeftButton);
+  });
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+  EXPECT_TRUE(shown);
+  w.window.setAboutBox(nullptr);
+  noBoxes();
+}
+
+TEST_F(MainWindowTest, ClosingAndAnsweringNoDoesNotSave) {
   writeBytes(dir.path() / "VelmoraLabelConfig.XML",
              configurationXml({configurationRow("PREP1", "LBL1")}));
   const MainWindowControls& w = open();
   click(w.btnAddPrinter);
   QTest::keyClicks(w.reLabelDesign, "changed");
-  w.window.close();
+  messages.answer = Answer::No;
+  EXPECT_TRUE(w.window.close());
+  EXPECT_EQ(messages.yesNoCancelQuestions.size(), 1u);
   window.reset();
   EXPECT_EQ(savedConfig(), configurationXml({configurationRow("PREP1", "LBL1")}));
   EXPECT_EQ(readBytes(dir.path() / "LabelDesign.txt"), "\xEF\xBB\xBF<Item Name>\n<Item Mod[1]>");

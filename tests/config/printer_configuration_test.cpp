@@ -78,12 +78,15 @@ TEST_F(PrinterConfigurationTest, AddChooseAndSaveWritesTheRowWithItsDefaults) {
 TEST_F(PrinterConfigurationTest, AddingTwicePostsTheFirstRowWithItsDefaults) {
   config.OpenConfiguration();
   config.addPrinter();
+  config.setFieldValue("Source", "PREP1");
+  config.setFieldValue("Dest", "LBL1");
   config.addPrinter();
   EXPECT_EQ(config.tblConfig().RecordCount(), 1u); // the first is posted, the second pending
   EXPECT_EQ(config.tblConfig().visibleRowCount(), 2u);
+  config.setFieldValue("Source", "PREP2");
+  config.setFieldValue("Dest", "LBL2");
   config.saveAndActivate();
-  EXPECT_EQ(savedFile(),
-            fileWith({row(std::nullopt, std::nullopt), row(std::nullopt, std::nullopt)}));
+  EXPECT_EQ(savedFile(), fileWith({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
 }
 
 TEST_F(PrinterConfigurationTest, DeleteAfterAddAbandonsOnlyTheNewRow) {
@@ -149,8 +152,11 @@ TEST_F(PrinterConfigurationTest, WithoutRMSpoolTheTableStillLoadsAndSaves) {
   EXPECT_TRUE(config.printerChoices().empty());
   EXPECT_EQ(config.tblConfig().RecordCount(), 1u);
   config.addPrinter();
+  config.setFieldValue("Source", "PREP2");
+  config.setFieldValue("Dest", "LBL2");
   config.saveAndActivate();
   EXPECT_EQ(config.tblConfig().RecordCount(), 2u);
+  EXPECT_EQ(savedFile(), fileWith({row("PREP1", "LBL1"), row("PREP2", "LBL2")}));
 }
 
 TEST_F(PrinterConfigurationTest, ABrokenSchemaLeavesTheTableClosedAndAddReportsIt) {

@@ -1,5 +1,5 @@
 // A UserMessages that records what the window would show and answers the
-// Yes/No question as told, for the window tests.
+// questions as told, for the window tests.
 #pragma once
 
 #include "config/user_messages.h"
@@ -20,12 +20,18 @@ public:
     questions.push_back(title + "|" + text);
     return answerYes;
   }
+  config::Answer askYesNoCancel(const std::string& text) override {
+    yesNoCancelQuestions.push_back(text);
+    return answer;
+  }
 
   std::vector<std::string> messages;
   std::vector<std::string> errors;
   std::vector<std::string> causes; // beside each error, empty for none
   std::vector<std::string> questions;
   bool answerYes = true;
+  std::vector<std::string> yesNoCancelQuestions;
+  config::Answer answer = config::Answer::Cancel;
 };
 
 } // namespace velmora::test

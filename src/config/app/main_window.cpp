@@ -9,6 +9,7 @@
 #include "config/program_messages.h"
 #include "config/test_print.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFormLayout>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -35,6 +37,10 @@
 namespace velmora::config::app {
 
 namespace {
+
+// The client area at start.
+constexpr int kFirstWidth = 633;
+constexpr int kFirstHeight = 447;
 
 QString qt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -123,14 +129,22 @@ TfrmMain::TfrmMain(DovetackModel& model, TAboutBox* aboutBox, QWidget* parent)
   pageMain_->setCurrentWidget(tabSetup_);
   setCentralWidget(pageMain_);
   buildStatusBar();
+  buildShortcuts();
 
-  resize(633, 447);
+  resize(kFirstWidth, kFirstHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 
   configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
   FormCreate();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int columnWidth = gridColumnWidth(width() - kFirstWidth);
+  for (int column = 0; column < gridModel_->columnCount(); ++column)
+    gridConfig_->setColumnWidth(column, columnWidth);
 }
 
 TfrmMain::~TfrmMain() {
@@ -169,12 +183,15 @@ QTableView* TfrmMain::buildPrinterGrid(QWidget* parent) {
   gridConfig_->setSelectionBehavior(QAbstractItemView::SelectRows);
   gridConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
   gridConfig_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  gridConfig_->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches the grid and leaves it for the next control; the arrows move
+  // the row.
+  gridConfig_->setFocusPolicy(Qt::StrongFocus);
+  gridConfig_->setTabKeyNavigation(false);
   gridConfig_->verticalHeader()->setDefaultSectionSize(20);
   gridConfig_->verticalHeader()->setFixedWidth(14);
   gridConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   for (int column = 0; column < gridModel_->columnCount(); ++column)
-    gridConfig_->setColumnWidth(column, 117);
+    gridConfig_->setColumnWidth(column, kGridColumnWidth);
   // Selecting a line makes its row the current row of tblConfig.
   connect(gridConfig_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
@@ -264,10 +281,10 @@ QWidget* TfrmMain::buildHelpPanel(QWidget* page) {
   return panel;
 }
 
-// The row's fields in their order (the disabled design file name takes no
-// focus), then the page's buttons.
+// The grid, the row's fields in their order (the disabled design file name
+// takes no focus), then the page's buttons.
 void TfrmMain::setSetupTabOrder() {
-  std::vector<QWidget*> order;
+  std::vector<QWidget*> order = {gridConfig_};
   for (const RowField& field : rowFields_)
     if (field.control()->isEnabled())
       order.push_back(field.control());
@@ -318,7 +335,8 @@ void TfrmMain::buildDesignEditor(QWidget* page) {
   reLabelDesign_->setFont(fixed);
 }
 
-// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice.
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice
+// after its caption.
 QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   btnLoadLast_ = button("&Revert to Last", "btnLoadLast", page);
   btnSaveDesign_ = button("&Save Design", "btnSaveDesign", page);
@@ -337,6 +355,9 @@ QBoxLayout* TfrmMain::buildDesignButtons(QWidget* page) {
   buttons->addWidget(btnLoadLast_);
   buttons->addWidget(btnSaveDesign_);
   buttons->addWidget(btnTestDesign_);
+  auto* caption = named(new QLabel(qt(kTestPrinterCaption), page), "lblTestPrinter");
+  caption->setBuddy(lookTestPrinter_);
+  buttons->addWidget(caption);
   buttons->addWidget(lookTestPrinter_);
   buttons->addStretch();
   return buttons;
@@ -369,6 +390,23 @@ void TfrmMain::buildStatusBar() {
   updateClock();
 }
 
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp switch pages from any
+// control of the window; F1 shows the about box.
+void TfrmMain::buildShortcuts() {
+  const auto pageKeys = [this](const QKeySequence& keys, int step) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, step] {
+      pageMain_->setCurrentIndex(pageAfter(pageMain_->currentIndex(), step));
+    });
+  };
+  pageKeys(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
+  pageKeys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+  pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
+  pageKeys(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &TfrmMain::ProgramIconDblClick);
+}
+
 // ---- start-up -----------------------------------------------------------------
 
 void TfrmMain::FormCreate() {
@@ -378,10 +416,22 @@ void TfrmMain::FormCreate() {
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
+bool TfrmMain::FormCloseQuery() {
+  return model_.mayClose(editorText(*reLabelDesign_));
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery())
+    event->accept();
+  else
+    event->ignore();
+}
+
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  model_.addPrinter();
+  if (model_.addPrinter())
+    rowFields_[0].control()->setFocus(Qt::OtherFocusReason); // the new row's Source Printer
 }
 
 void TfrmMain::btnDeletePrinterClick() {
@@ -469,7 +519,7 @@ void TfrmMain::showDesign(const std::string& design) {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  if (const std::optional<std::string> design = model_.revertToLast())
+  if (const std::optional<std::string> design = model_.revertToLast(editorText(*reLabelDesign_)))
     showDesign(*design);
 }
 
@@ -478,7 +528,7 @@ void TfrmMain::btnSaveDesignClick() {
 }
 
 void TfrmMain::btnTestDesignClick() {
-  model_.testPrint();
+  model_.testPrint(editorText(*reLabelDesign_));
 }
 
 void TfrmMain::listTagsDblClick() {

@@ -77,6 +77,8 @@ public:
 
   // ---- handlers, as the buttons and lists call them
   void FormCreate();
+  // Whether the window may close: asks first when work is unsaved.
+  bool FormCloseQuery();
   void btnAddPrinterClick();
   void btnDeletePrinterClick();
   void btnSetupSaveClick();
@@ -96,6 +98,11 @@ public:
   // The test print's time text now, in the user's locale (the model's
   // sample time).
   static std::string testPrintTimeNow();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  // The grid's columns share what the window grows wider.
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   // A control of the selected row's fields (kRowFieldControls): a printer
@@ -124,6 +131,7 @@ private:
   QBoxLayout* buildDesignButtons(QWidget* page);
   QSplitter* buildEditorAndPreview(QWidget* page);
   void buildStatusBar();
+  void buildShortcuts();
 
   void rowFieldChanged(const RowField& field, const QString& value);
   void tblConfigChanged(formats::TTableChange change);

@@ -48,4 +48,21 @@ bool QtUserMessages::askYesNo(const std::string& title, const std::string& text)
   return box.exec() == QMessageBox::Yes;
 }
 
+Answer QtUserMessages::askYesNoCancel(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, qt(kApplicationTitle), lines(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                  QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+  case QMessageBox::Yes:
+    return Answer::Yes;
+  case QMessageBox::No:
+    return Answer::No;
+  default:
+    return Answer::Cancel;
+  }
+}
+
 } // namespace velmora::config::app

@@ -14,6 +14,7 @@ public:
   void showMessage(const std::string& text) override;
   void showError(const std::string& text, const std::string& cause) override;
   bool askYesNo(const std::string& title, const std::string& text) override;
+  Answer askYesNoCancel(const std::string& text) override;
 };
 
 } // namespace velmora::config::app

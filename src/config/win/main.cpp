@@ -40,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
   MSG message{};
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (frmMain.handle() && ::IsDialogMessageW(frmMain.handle(), &message))
+    if (frmMain.preTranslateMessage(message))
       continue;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);

@@ -27,6 +27,8 @@ constexpr int kClientWidth = 633;
 constexpr int kClientHeight = 447;
 constexpr int kStatusBarHeight = 22;
 constexpr UINT_PTR kClockTimer = 1;
+// The system menu's "About Dovetack..." (below 0xF000, a multiple of 16).
+constexpr UINT kAboutCommand = 0x0010;
 // Typing into a printer choice starts anew after this pause (Qt's default
 // keyboard input interval, so both windows type alike).
 constexpr DWORD kKeyboardInputInterval = 400;
@@ -43,6 +45,7 @@ constexpr int kControlHeight = 21;
 constexpr int kHelpPanelWidth = 230;
 constexpr int kTagListWidth = 153;
 constexpr int kPreviewWidth = 200;
+constexpr int kTestPrinterCaptionWidth = 72;
 // A drop-down list's height is that of the opened list.
 constexpr int kDropDownHeight = 200;
 
@@ -164,6 +167,9 @@ void TfrmMain::create() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   layout();
   showPage(0);
+  HMENU systemMenu = ::GetSystemMenu(window_, FALSE);
+  ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(systemMenu, MF_STRING, kAboutCommand, toWide(kAboutMenuItem).c_str());
 
   configurationListener_ = model_.addConfigurationListener(
       [this](formats::TTableChange change) { tblConfigChanged(change); });
@@ -220,16 +226,17 @@ void TfrmMain::buildSetupPage() {
 
 void TfrmMain::buildPrinterGrid() {
   printersHeading_ = addText("Configured Printers");
-  gridConfig_ = addControl(WC_LISTVIEWW, L"",
-                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                           ControlId::GridConfig, WS_EX_CLIENTEDGE);
+  gridConfig_ =
+      addControl(WC_LISTVIEWW, L"",
+                 LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP,
+                 ControlId::GridConfig, WS_EX_CLIENTEDGE);
   ListView_SetExtendedListViewStyle(gridConfig_,
                                     LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
   for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
     const std::wstring title = toWide(kGridColumns[i].title);
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 117;
+    column.cx = kGridColumnWidth;
     column.pszText = const_cast<wchar_t*>(title.c_str());
     ListView_InsertColumn(gridConfig_, static_cast<int>(i), &column);
   }
@@ -317,15 +324,18 @@ void TfrmMain::buildDesignEditor() {
   editorPage_.push_back(reLabelDesign_);
 }
 
-// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice.
+// "&Revert to Last", "&Save Design", "Test &Print" and the test printer choice
+// after its caption.
 void TfrmMain::buildDesignButtons() {
   btnLoadLast_ = addControl(WC_BUTTONW, L"&Revert to Last", WS_TABSTOP, ControlId::BtnLoadLast);
   btnSaveDesign_ = addControl(WC_BUTTONW, L"&Save Design", WS_TABSTOP, ControlId::BtnSaveDesign);
   btnTestDesign_ = addControl(WC_BUTTONW, L"Test &Print", WS_TABSTOP, ControlId::BtnTestDesign);
+  testPrinterCaption_ = addControl(WC_STATICW, toWide(kTestPrinterCaption), SS_LEFT | SS_NOPREFIX,
+                                   ControlId::TestPrinterCaption);
   lookTestPrinter_ = addControl(WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
                                 ControlId::LookTestPrinter);
-  editorPage_.insert(editorPage_.end(),
-                     {btnLoadLast_, btnSaveDesign_, btnTestDesign_, lookTestPrinter_});
+  editorPage_.insert(editorPage_.end(), {btnLoadLast_, btnSaveDesign_, btnTestDesign_,
+                                         testPrinterCaption_, lookTestPrinter_});
 }
 
 // The preview beside the editor, and under it the label's width and length
@@ -417,8 +427,6 @@ void TfrmMain::applyDpi(UINT dpi) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
   ::SendMessageW(reLabelDesign_, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
   labelPreview_.setFont(font_);
-  for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
-    ListView_SetColumnWidth(gridConfig_, column, atDpi(117));
   ::SendMessageW(statusBar_, SB_SETMINHEIGHT,
                  static_cast<WPARAM>(atDpi(kStatusBarHeight) - 2 * ::GetSystemMetrics(SM_CYBORDER)),
                  0);
@@ -469,6 +477,13 @@ void TfrmMain::layoutPrinterPanel(const RECT& panel, int buttonsTop) {
       buttonsTop - atDpi(6) - static_cast<int>(rowFields_.size()) * atDpi(kRowHeight);
   const int gridTop = panel.top + pad + atDpi(18);
   ::MoveWindow(gridConfig_, left, gridTop, width, fieldsTop - atDpi(4) - gridTop, TRUE);
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  const int columnWidth = atDpi(
+      gridColumnWidth(::MulDiv(client.right - atDpi(kClientWidth), 96, static_cast<int>(dpi_))));
+  for (int column = 0; column < static_cast<int>(kGridColumns.size()); ++column)
+    if (ListView_GetColumnWidth(gridConfig_, column) != columnWidth)
+      ListView_SetColumnWidth(gridConfig_, column, columnWidth);
   const int captionWidth = atDpi(112);
   for (std::size_t i = 0; i < rowFields_.size(); ++i) {
     const RowField& field = rowFields_[i];
@@ -525,8 +540,10 @@ void TfrmMain::layoutLabelEditorPage(const RECT& page) {
     ::MoveWindow(button, x, buttonsTop, atDpi(kButtonWidth), atDpi(kButtonHeight), TRUE);
     x += atDpi(kButtonWidth + 4);
   }
-  ::MoveWindow(lookTestPrinter_, x, buttonsTop + atDpi(2), atDpi(120), atDpi(kDropDownHeight),
-               TRUE);
+  ::MoveWindow(testPrinterCaption_, x, buttonsTop + atDpi(6), atDpi(kTestPrinterCaptionWidth),
+               atDpi(16), TRUE);
+  x += atDpi(kTestPrinterCaptionWidth);
+  ::MoveWindow(lookTestPrinter_, x, buttonsTop + atDpi(2), atDpi(96), atDpi(kDropDownHeight), TRUE);
   layoutPreview(previewLeft, top, atDpi(kPreviewWidth), buttonsTop - atDpi(6));
 }
 
@@ -570,10 +587,40 @@ void TfrmMain::FormCreate() {
   tblConfigChanged(formats::TTableChange::tcDataChanged);
 }
 
+bool TfrmMain::FormCloseQuery() {
+  return model_.mayClose(windowText(reLabelDesign_));
+}
+
+bool TfrmMain::preTranslateMessage(MSG& message) {
+  if (!window_ || (message.hwnd != window_ && !::IsChild(window_, message.hwnd)))
+    return false;
+  if (message.message == WM_KEYDOWN) {
+    const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    int step = 0;
+    if (control && message.wParam == VK_TAB)
+      step = shift ? -1 : 1;
+    else if (control && (message.wParam == VK_NEXT || message.wParam == VK_PRIOR))
+      step = message.wParam == VK_NEXT ? 1 : -1;
+    if (step != 0) {
+      const auto page = static_cast<int>(::SendMessageW(pageMain_, TCM_GETCURSEL, 0, 0));
+      showPage(pageAfter(page, step));
+      ::SetFocus(pageMain_); // the control that had it may be on the page now hidden
+      return true;
+    }
+    if (message.wParam == VK_F1 && !control) {
+      ProgramIconDblClick();
+      return true;
+    }
+  }
+  return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
 // ---- "Setup" page ---------------------------------------------------------------
 
 void TfrmMain::btnAddPrinterClick() {
-  model_.addPrinter();
+  if (model_.addPrinter())
+    ::SetFocus(rowFields_[0].control); // the new row's Source Printer
 }
 
 void TfrmMain::btnDeletePrinterClick() {
@@ -706,7 +753,7 @@ void TfrmMain::showDesign(const std::string& design) {
 }
 
 void TfrmMain::btnLoadLastClick() {
-  if (const std::optional<std::string> design = model_.revertToLast())
+  if (const std::optional<std::string> design = model_.revertToLast(windowText(reLabelDesign_)))
     showDesign(*design);
 }
 
@@ -715,7 +762,7 @@ void TfrmMain::btnSaveDesignClick() {
 }
 
 void TfrmMain::btnTestDesignClick() {
-  model_.testPrint();
+  model_.testPrint(windowText(reLabelDesign_));
 }
 
 void TfrmMain::listTagsDblClick() {
@@ -942,6 +989,9 @@ LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return notify(*reinterpret_cast<const NMHDR*>(lParam));
   case WM_SIZE:
     layout();
+    // Maximizing moves every control at once; redraw them all, not only the
+    // part of the window that is new.
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return 0;
   case WM_TIMER:
     if (wParam == kClockTimer) {
@@ -980,6 +1030,18 @@ LRESULT TfrmMain::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     layout();
     return 0;
   }
+  case WM_SYSCOMMAND:
+    if ((wParam & 0xFFF0) == kAboutCommand) {
+      ProgramIconDblClick();
+      return 0;
+    }
+    break;
+  case WM_CLOSE:
+    // Alt+F4, the close box, the system menu: the window goes only when no
+    // unsaved work would be lost without a word.
+    if (FormCloseQuery())
+      ::DestroyWindow(window_);
+    return 0;
   case WM_DESTROY:
     ::KillTimer(window_, kClockTimer);
     if (endsProgram_)

@@ -69,8 +69,9 @@ enum class ControlId : int {
   PreviewDpi,    // the printer's resolution
   PreviewWidthArrows,
   PreviewLengthArrows,
-  DesignCaption,    // "Design File Name:", disabled with its field
-  FirstText = 1100, // the other captions, headings and help texts
+  DesignCaption,      // "Design File Name:", disabled with its field
+  TestPrinterCaption, // "Test printer:" before the test printer choice
+  FirstText = 1100,   // the other captions, headings and help texts
 };
 
 // The control `id` of a main window (of this program or another).
@@ -93,9 +94,16 @@ public:
   void setAboutBox(TAboutBox* aboutBox) { aboutBox_ = aboutBox; }
   // Closing the window then ends the message loop (PostQuitMessage).
   void endProgramOnClose() { endsProgram_ = true; }
+  // What the message loop does with each message before dispatching it:
+  // the window's keys (Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp
+  // switch pages, F1 shows the about box) and the dialog keys (Tab,
+  // Shift+Tab, Alt+letter). True when the message was handled so.
+  bool preTranslateMessage(MSG& message);
 
   // ---- handlers, as the controls call them
   void FormCreate();
+  // Whether the window may close: asks first when work is unsaved.
+  bool FormCloseQuery();
   void btnAddPrinterClick();
   void btnDeletePrinterClick();
   void btnSetupSaveClick();
@@ -218,6 +226,7 @@ private:
   HWND btnLoadLast_ = nullptr;
   HWND btnSaveDesign_ = nullptr;
   HWND btnTestDesign_ = nullptr;
+  HWND testPrinterCaption_ = nullptr;
   HWND lookTestPrinter_ = nullptr;
   HWND previewWidth_ = nullptr;
   HWND previewWidthArrows_ = nullptr;

@@ -1,6 +1,7 @@
 // Dovetack's message boxes on the Windows API (config/user_messages.h says
-// what each one is): MessageBoxW titled with the application title, owned
-// by the main window once it exists.
+// what each one is), titled with the application title, owned by the main
+// window once it exists: the plain message a task dialog (a message box
+// would cut the title over a short text), the questions MessageBoxW.
 //
 // Window thread only; the program owns the object and outlives the window.
 #pragma once
@@ -18,6 +19,7 @@ public:
   // MessageBoxW has no details pane: the cause is not shown.
   void showError(const std::string& text, const std::string& cause) override;
   bool askYesNo(const std::string& title, const std::string& text) override;
+  Answer askYesNoCancel(const std::string& text) override;
 
 private:
   HWND owner_ = nullptr;
