@@ -1,9 +1,9 @@
 #include "soak.h"
 
+#include "configuration_fixture.h"
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "process_figures.h"
-#include "configuration_fixture.h"
 #include "xbase/host_layout.h"
 
 #include <chrono>
