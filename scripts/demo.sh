@@ -21,11 +21,11 @@ scripts/install-deps.sh --demo
 echo "== building the programs"
 scripts/build.sh --demo >/dev/null
 
+. scripts/lib/demo-data.sh
 hostsim=build/tools/hostsim/hostsim
 data=$PWD/demo-data
 rm -rf "$data"
-"$hostsim" make-demo "$data" >/dev/null
-cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$data"/
+demo_data "$hostsim" "$data"
 
 pids=()
 cleanup() {
@@ -39,9 +39,11 @@ for printer in LABEL1 LABEL2; do
   "$hostsim" hold "$data" "$printer" >/dev/null &
   pids+=($!)
 done
-until [ "$("$hostsim" probe "$data" LABEL1)" = up ] && [ "$("$hostsim" probe "$data" LABEL2)" = up ]; do
-  sleep 0.1
-done
+printer_up() { [ "$("$hostsim" probe "$data" "$1")" = up ]; }
+if ! { wait_until 30 printer_up LABEL1 && wait_until 30 printer_up LABEL2; }; then
+  echo "the simulated host spooler did not hold LABEL1 and LABEL2" >&2
+  exit 1
+fi
 echo "== a simulated host spooler holds LABEL1 and LABEL2"
 
 if [ -n "${DISPLAY:-}" ] && [ -x build/src/spooler/app/Ferrulin ]; then
@@ -52,15 +54,13 @@ else
   build/src/spooler/console/FerrulinConsole "$data" &
 fi
 pids+=($!)
-until [ "$("$hostsim" probe "$data" PREP1)" = up ]; do sleep 0.1; done
+wait_until 30 printer_up PREP1 || { echo "the spooler did not claim PREP1" >&2; exit 1; }
 
 job=$("$hostsim" drop "$data" PREP1)
 echo "== dropped $job"
 name=$(basename "${job//\\//}")
-for _ in $(seq 50); do
-  [ -f "$data/LABEL1/$name" ] && break
-  sleep 0.1
-done
+wait_until 10 test -f "$data/LABEL1/$name" ||
+  { echo "the job was not delivered to LABEL1 within 10 s" >&2; exit 1; }
 echo "== merged job delivered to LABEL1/$name:"
 cat "$data/LABEL1/$name" | tr -d '\r'
 $once && exit 0

@@ -154,7 +154,7 @@ echo "== End to end under Wine: hostsim.exe and FerrulinConsole.exe"
 hostsim_exe=$build/tools/hostsim/hostsim.exe
 console_exe=$build/src/spooler/console/FerrulinConsole.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
-data_windows="Z:${data//\//\\}"
+data_windows=$(wine_path "$data")
 e2e_pids=()
 declare -A holders # printer -> hostsim.exe process
 has_line() { grep -q -- "$2" "$1" 2>/dev/null; }
@@ -252,7 +252,7 @@ echo "== End to end under Wine: FerrulinConsole.exe as a Windows service"
 # a service that is not installed are checked on the way.
 service_name=VelmoraFerrulin
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
-data_windows="Z:${data//\//\\}"
+data_windows=$(wine_path "$data")
 e2e_pids=()
 service_state() { "$wine" sc query "$service_name" </dev/null 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $4}'; }
 prep1_is() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = "$1" ]; }
@@ -338,7 +338,7 @@ echo "== End to end under Wine: Dovetack.exe's Save & Activate makes the spooler
 dovetack_exe=$build/src/config/win/Dovetack.exe
 driver_exe=$build/tests/config/dovetack_driver.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
-data_windows="Z:${data//\//\\}"
+data_windows=$(wine_path "$data")
 loads() { grep -c "Loading Configuration" "$data/console.log" 2>/dev/null; }
 reloaded() { [ "$(loads)" -ge 2 ] && [ "$(grep -c "Configuration loaded" "$data/console.log")" -ge 2 ]; }
 dovetack_e2e() {
@@ -407,7 +407,7 @@ else
   range=(1000000001 1000000000)
   linux_side() { "$linux_tests" --velmora-helper "$1" "$shared/LOCKSPL.DBF" "${range[@]}"; }
   windows_side() {
-    "$wine" "$windows_tests" --velmora-helper "$1" "Z:${shared//\//\\}\\LOCKSPL.DBF" "${range[@]}"
+    "$wine" "$windows_tests" --velmora-helper "$1" "$(wine_path "$shared")\\LOCKSPL.DBF" "${range[@]}"
   }
   cross_check() { # <holder side> <prober side>
     local answer probe holder
@@ -437,7 +437,7 @@ else
   # world's hostsim is "up" for the other's probe, and "down" once let go.
   linux_hostsim=$linux_build/tools/hostsim/hostsim
   if [ -x "$linux_hostsim" ] && [ -x "$hostsim_exe" ]; then
-    shared_windows="Z:${shared//\//\\}"
+    shared_windows=$(wine_path "$shared")
     linux_probe() { "$linux_hostsim" probe "$shared" LABEL1; }
     windows_probe() { "$wine" "$hostsim_exe" probe "$shared_windows" LABEL1 </dev/null | tr -d '\r'; }
     protocol_check() { # <holder name> <prober> <stop signal> <holder command...>
@@ -491,7 +491,7 @@ fi
 ferrulin_exe=$build/src/spooler/win/Ferrulin.exe
 remote_exe=$build/tests/spooler/win/ferrulin_remote.exe
 data=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e-XXXXXX")
-data_windows="Z:${data//\//\\}"
+data_windows=$(wine_path "$data")
 logs=$data
 e2e_pids=()
 probe_up() { [ "$("$wine" "$hostsim_exe" probe "$data_windows" PREP1 </dev/null | tr -d '\r')" = up ]; }
@@ -614,7 +614,7 @@ installer_test() {
     return
   fi
   data="$work/RM Data"
-  data_windows="Z:${data//\//\\}"
+  data_windows=$(wine_path "$data")
   logs=$work
   # A program folder inside a folder the install makes too, which the
   # uninstall removes as well.
@@ -648,8 +648,8 @@ installer_test() {
   # the arguments of its own command line differently.
   silent_install() { # <data directory option>: the installer's exit code
     printf '@"%s" /S %s /D=%s\r\n@exit /b %%errorlevel%%\r\n' \
-      "Z:${setup//\//\\}" "$1" "$install_windows" >"$work/install.bat"
-    "$wine" cmd /c "Z:${work//\//\\}\\install.bat" </dev/null >>"$work/setup.log" 2>&1
+      "$(wine_path "$setup")" "$1" "$install_windows" >"$work/install.bat"
+    "$wine" cmd /c "$(wine_path "$work")\\install.bat" </dev/null >>"$work/setup.log" 2>&1
   }
   # /DATADIR that installs nothing: each option and its exit code (3 the
   # folder does not exist, 4 the option is wrong or missing), in both
@@ -739,7 +739,7 @@ EOF_OPTIONS
     return
   fi
   mkdir -p "$work/stage/STAGE"
-  "$wine" "$hostsim_exe" drop "Z:${work//\//\\}\\stage" STAGE >/dev/null
+  "$wine" "$hostsim_exe" drop "$(wine_path "$work")\\stage" STAGE >/dev/null
   mv "$work/stage/STAGE/JOB0001.spl" "$data/PREP1/JOB0001.spl"
   if wait_until 30 delivered JOB0001.spl LABEL1; then
     echo "the installed Ferrulin.exe delivered a job to LABEL1"
@@ -761,7 +761,7 @@ EOF_OPTIONS
   local uninstaller="$install_windows\\Uninstall.exe"
   printf '@"%s" /S _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$uninstaller" "$install_windows" \
     >"$work/uninstall.bat"
-  "$wine" cmd /c "Z:${work//\//\\}\\uninstall.bat" </dev/null >>"$work/uninstall.log" 2>&1
+  "$wine" cmd /c "$(wine_path "$work")\\uninstall.bat" </dev/null >>"$work/uninstall.log" 2>&1
   code=$?
   [ "$code" -eq 2 ] || fail "an uninstall in place while Ferrulin.exe runs gave exit code $code"
   "$wine" "$uninstaller" /S </dev/null >>"$work/uninstall.log" 2>&1

@@ -17,7 +17,8 @@ set -u
 
 console=$(realpath "${1:?FerrulinConsole path}")
 hostsim=$(realpath "${2:?hostsim path}")
-demo=$(realpath "$(dirname "$0")/../demo")
+# shellcheck source=scripts/lib/demo-data.sh
+. "$(dirname "$0")/../scripts/lib/demo-data.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-tour.XXXXXX")
 chmod 755 "$work"
@@ -40,17 +41,6 @@ report() { # what-was-done what-happened PASS|FAIL|SKIP
   printf '%s — %s — %s\n' "$1" "$2" "$3"
   [ "$3" = FAIL ] && failures=$((failures + 1))
   return 0
-}
-
-# Polls a condition every 0.1 s for at most $1 seconds.
-wait_for() {
-  local limit=$(( $1 * 10 ))
-  shift
-  for ((i = 0; i < limit; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  "$@"
 }
 
 log_has() { grep -qF -- "$1" "$work/spooler.out"; }
@@ -77,7 +67,7 @@ drop() { # folder name [reference]
 start_holder() { # printer
   "$hostsim" hold "$data" "$1" >"$work/hold-$1.out" 2>&1 &
   pids+=($!)
-  wait_for 10 grep -q "holding $1" "$work/hold-$1.out"
+  wait_until 10 grep -q "holding $1" "$work/hold-$1.out"
 }
 
 start_spooler() { # [command prefix...]
@@ -85,7 +75,7 @@ start_spooler() { # [command prefix...]
   "$@" "$console" "$data" >>"$work/spooler.out" 2>"$work/spooler.err" &
   spooler=$!
   pids+=("$spooler")
-  wait_for 15 log_has "Configuration loaded"
+  wait_until 15 log_has "Configuration loaded"
 }
 
 stop_spooler() {
@@ -98,7 +88,7 @@ stop_spooler() {
 # "Source|Dest|Backup|Design", its text as written into the file.
 save_config() {
   {
-    sed '/<rs:data>/q' "$demo/VelmoraLabelConfig.XML"
+    sed '/<rs:data>/q' "$velmora_demo_files/VelmoraLabelConfig.XML"
     local row source dest backup design
     for row in "$@"; do
       IFS='|' read -r source dest backup design <<<"$row"
@@ -117,7 +107,7 @@ reload_config() { # row...
   local loads
   loads=$(log_count "Configuration loaded")
   save_config "$@"
-  wait_for 10 loaded_more_than "$loads"
+  wait_until 10 loaded_more_than "$loads"
 }
 loaded_more_than() { [ "$(log_count "Configuration loaded")" -gt "$1" ]; }
 
@@ -147,22 +137,21 @@ all_delivered_once() { # log... -- source/name...
   for job in "$@"; do delivered_once "${job%%/*}" "${job#*/}" "${logs[@]}" || return 1; done
 }
 
-"$hostsim" make-demo "$data" >/dev/null || { echo "hostsim make-demo failed"; exit 1; }
-cp "$demo/VelmoraLabelConfig.XML" "$demo/LabelDesign.txt" "$data/"
+demo_data "$hostsim" "$data" || { echo "hostsim make-demo failed"; exit 1; }
 start_holder LABEL1 && start_holder LABEL2 || { echo "hostsim hold failed"; exit 1; }
 drop PREP2 waiting.spl # waits from before the start
 start_spooler || { echo "FerrulinConsole did not start"; cat "$work/spooler.err"; exit 1; }
 
 # --- the road of an ordinary job --------------------------------------------
 drop PREP1 A123.spl
-if wait_for 10 test -s "$data/LABEL1/A123.spl" -a ! -e "$data/PREP1/A123.spl"; then
+if wait_until 10 test -s "$data/LABEL1/A123.spl" -a ! -e "$data/PREP1/A123.spl"; then
   report "dropped an ordinary job into PREP1" "merged job in LABEL1, source gone" PASS
 else
   report "dropped an ordinary job into PREP1" "not delivered" FAIL
 fi
 
 # --- a job waiting from before the start ------------------------------------
-if wait_for 10 test -s "$data/LABEL2/waiting.spl" -a ! -e "$data/PREP2/waiting.spl"; then
+if wait_until 10 test -s "$data/LABEL2/waiting.spl" -a ! -e "$data/PREP2/waiting.spl"; then
   report "left a job in PREP2 before the start" "taken at once, without a further change" PASS
 else
   report "left a job in PREP2 before the start" "still waiting" FAIL
@@ -187,7 +176,7 @@ left_alone=$?
 echo >&"${WRITER[1]}"
 wait "$writer"
 drop PREP1 slow-whole.spl "written slowly"
-if ((left_alone == 0)) && wait_for 10 test -s "$data/LABEL1/slow-whole.spl" -a ! -e "$data/PREP1/slow.spl" &&
+if ((left_alone == 0)) && wait_until 10 test -s "$data/LABEL1/slow-whole.spl" -a ! -e "$data/PREP1/slow.spl" &&
   cmp -s "$data/LABEL1/slow.spl" "$data/LABEL1/slow-whole.spl" && ! log_has 'slow.spl -- ERROR' &&
   [ "$(log_count 'Print job: PREP1\slow.spl')" -eq 1 ]; then
   report "hostsim write-slowly held a job half-written in PREP1 for 4 s, then closed it" \
@@ -207,7 +196,7 @@ mkfifo "$data/PREP1/fifo.spl"
 mkdir "$data/PREP1/x.spl"
 drop PREP1 "O'Brien café.spl"
 drop PREP1 after-odd-entries.spl
-if wait_for 10 test -s "$data/LABEL1/after-odd-entries.spl" -a -s "$data/LABEL1/O'Brien café.spl"; then
+if wait_until 10 test -s "$data/LABEL1/after-odd-entries.spl" -a -s "$data/LABEL1/O'Brien café.spl"; then
   report "put a FIFO, a link, a folder \"x.spl\" and backslash names before two jobs" \
     "both jobs delivered, the spooler not blocked" PASS
 else
@@ -230,7 +219,7 @@ else
   report "left the link, FIFO and folder in PREP1" "one was delivered or removed" FAIL
 fi
 drop PREP1 once-more.spl
-wait_for 10 test -s "$data/LABEL1/once-more.spl"
+wait_until 10 test -s "$data/LABEL1/once-more.spl"
 passed=$(grep -c '# Passed over' "$work/spooler.out")
 if [ "$passed" -eq 5 ]; then
   report "listed the folder again with the odd entries still there" \
@@ -244,8 +233,8 @@ fi
 truncate -s 65M "$data/PREP1/.huge.tmp" && mv "$data/PREP1/.huge.tmp" "$data/PREP1/huge.spl"
 drop PREP1 after-huge.spl
 held="$data/VelmoraHeldJobs/PREP1"
-if wait_for 10 test -s "$data/LABEL1/after-huge.spl" && wait_for 5 log_has 'is larger than 64 MB' &&
-  wait_for 5 test -e "$held/huge.spl" &&
+if wait_until 10 test -s "$data/LABEL1/after-huge.spl" && wait_until 5 log_has 'is larger than 64 MB' &&
+  wait_until 5 test -e "$held/huge.spl" &&
   [ "$(stat -c %s "$held/huge.spl")" -eq $((65 * 1024 * 1024)) ] && [ ! -e "$data/LABEL1/huge.spl" ]; then
   report "dropped a 65 MB job" "refused with a status line, kept in VelmoraHeldJobs, the next job delivered" PASS
 else
@@ -256,7 +245,7 @@ fi
 } >"$data/PREP1/.long.tmp"
 started=$(date +%s%N)
 mv "$data/PREP1/.long.tmp" "$data/PREP1/long.spl"
-if wait_for 30 test -e "$data/LABEL1/long.spl" -a ! -e "$data/PREP1/long.spl"; then
+if wait_until 30 test -e "$data/LABEL1/long.spl" -a ! -e "$data/PREP1/long.spl"; then
   took=$(( ($(date +%s%N) - started) / 1000000 ))
   report "dropped a 160,000-line job without empty lines" "delivered in ${took} ms" PASS
 else
@@ -269,7 +258,7 @@ stale=".velmora-$dead-0.tmp"
 echo "half a job" >"$data/LABEL1/$stale"
 touch -d '10 minutes ago' "$data/LABEL1/$stale"
 drop PREP1 after-stale.spl
-if wait_for 10 test -s "$data/LABEL1/after-stale.spl" && [ ! -e "$data/LABEL1/$stale" ]; then
+if wait_until 10 test -s "$data/LABEL1/after-stale.spl" && [ ! -e "$data/LABEL1/$stale" ]; then
   report "left a temporary of a dead spooler in LABEL1, 10 minutes old" "removed at the next delivery" PASS
 else
   report "left a temporary of a dead spooler in LABEL1, 10 minutes old" "still there" FAIL
@@ -279,7 +268,7 @@ fi
 "$hostsim" raise-error "$data" LABEL1 >/dev/null
 "$hostsim" raise-error "$data" LABEL2 >/dev/null
 drop PREP1 held.spl
-if wait_for 10 test -e "$data/VelmoraHeldJobs/PREP1/held.spl" && [ ! -e "$data/PREP1/held.spl" ] &&
+if wait_until 10 test -e "$data/VelmoraHeldJobs/PREP1/held.spl" && [ ! -e "$data/PREP1/held.spl" ] &&
   log_has '# Failed to print...'; then
   report "dropped a job while both destinations report an error" "held in VelmoraHeldJobs\\PREP1" PASS
 else
@@ -288,7 +277,7 @@ fi
 "$hostsim" clear-error "$data" LABEL1 >/dev/null
 "$hostsim" clear-error "$data" LABEL2 >/dev/null
 "$console" --send-held-jobs-back "$data" >"$work/sendback.out" 2>&1
-if wait_for 10 test -s "$data/LABEL1/held.spl" -a ! -e "$data/VelmoraHeldJobs/PREP1/held.spl"; then
+if wait_until 10 test -s "$data/LABEL1/held.spl" -a ! -e "$data/VelmoraHeldJobs/PREP1/held.spl"; then
   report "sent held jobs back (FerrulinConsole --send-held-jobs-back)" "delivered to LABEL1" PASS
 else
   report "sent held jobs back (FerrulinConsole --send-held-jobs-back)" "not delivered" FAIL
@@ -296,7 +285,7 @@ fi
 
 # --- kill -9 during a burst -------------------------------------------------
 for ((n = 0; n < 30; n++)); do drop PREP1 "burst$n.spl"; done
-wait_for 10 test -e "$data/LABEL1/burst3.spl"
+wait_until 10 test -e "$data/LABEL1/burst3.spl"
 kill -9 "$spooler"; wait "$spooler" 2>/dev/null
 lost=0; broken=0
 for ((n = 0; n < 30; n++)); do
@@ -317,7 +306,7 @@ all_delivered() {
   for ((n = 0; n < 30; n++)); do [ -e "$data/LABEL1/burst$n.spl" ] || return 1; done
   [ -e "$data/LABEL1/after-kill.spl" ]
 }
-if wait_for 30 all_delivered; then
+if wait_until 30 all_delivered; then
   report "started the spooler again and dropped a job" "every job of the burst delivered" PASS
 else
   report "started the spooler again and dropped a job" "jobs of the burst left behind" FAIL
@@ -336,7 +325,7 @@ for ((n = 0; n < 10; n++)); do
 done
 save_config "${demo_rows[@]}"
 kill -CONT "$spooler"
-if wait_for 15 all_delivered_once "$work/spooler.out" -- "${saved_jobs[@]}"; then
+if wait_until 15 all_delivered_once "$work/spooler.out" -- "${saved_jobs[@]}"; then
   report "saved the configuration while 20 jobs waited in PREP1 and PREP2" \
     "every job delivered once, without a further change of the folders" PASS
 else
@@ -355,7 +344,7 @@ for ((n = 0; n < 30; n++)); do
   storm_jobs+=("PREP1/storm1x$n.spl" "PREP2/storm2x$n.spl")
   sleep 0.1
 done
-if wait_for 20 all_delivered_once "$work/spooler.out" -- "${storm_jobs[@]}"; then
+if wait_until 20 all_delivered_once "$work/spooler.out" -- "${storm_jobs[@]}"; then
   report "saved the configuration 30 times in 3 s while 60 jobs came in" \
     "every job delivered once, none left in PREP1 or PREP2" PASS
 else
@@ -365,12 +354,12 @@ fi
 
 # --- a failover onto a name that waits in the backup -------------------------
 drop PREP1 twin.spl "twin of PREP1"
-wait_for 10 test -s "$data/LABEL1/twin.spl"
+wait_until 10 test -s "$data/LABEL1/twin.spl"
 "$hostsim" raise-error "$data" LABEL2 >/dev/null
 drop PREP2 twin.spl "twin of PREP2"
 renamed='# Job PREP2\twin.spl is delivered to LABEL1 as twinN2.spl: a job named twin.spl waits there'
-if wait_for 10 test -s "$data/LABEL1/twinN2.spl" && grep -q "twin of PREP1" "$data/LABEL1/twin.spl" &&
-  grep -q "twin of PREP2" "$data/LABEL1/twinN2.spl" && wait_for 5 log_has "$renamed" &&
+if wait_until 10 test -s "$data/LABEL1/twinN2.spl" && grep -q "twin of PREP1" "$data/LABEL1/twin.spl" &&
+  grep -q "twin of PREP2" "$data/LABEL1/twinN2.spl" && wait_until 5 log_has "$renamed" &&
   [ ! -e "$data/PREP2/twin.spl" ] && [ ! -e "$data/LABEL2/twin.spl" ]; then
   report "PREP2's twin.spl failed over to LABEL1, where PREP1's twin.spl waited unprinted" \
     "both stand (twin.spl, twinN2.spl), neither replaced, the status line names twinN2.spl" PASS
@@ -384,9 +373,9 @@ fi
 device_names=(aux.spl NUL.spl COM1.spl 'a?b.spl' 'x:y.spl' 'p|q.spl')
 for name in "${device_names[@]}"; do drop PREP1 "$name"; done
 drop PREP1 after-devices.spl
-wait_for 10 test -s "$data/LABEL1/after-devices.spl"
+wait_until 10 test -s "$data/LABEL1/after-devices.spl"
 drop PREP1 after-devices2.spl # lists the folder again
-wait_for 10 test -s "$data/LABEL1/after-devices2.spl"
+wait_until 10 test -s "$data/LABEL1/after-devices2.spl"
 untouched=0
 for name in "${device_names[@]}"; do
   [ -s "$data/PREP1/$name" ] && [ ! -e "$data/LABEL1/$name" ] && [ ! -e "$data/LABEL2/$name" ] &&
@@ -434,13 +423,13 @@ else
 fi
 if [ -n "$stuck_how" ]; then
   stuck_copies() { compgen -G "$data/LABEL[12]/stuck*.spl" | wc -l; }
-  wait_for 10 log_has '# Job PREP1\stuck.spl cannot be kept in VelmoraHeldJobs'
+  wait_until 10 log_has '# Job PREP1\stuck.spl cannot be kept in VelmoraHeldJobs'
   # Listed again at the next change of PREP1 (none can be made in a read-only
   # PREP1: the spooler's own look at it again then).
   if [ "$stuck_how" = "chattr +i" ]; then
     stuck_then="dropped another job into PREP1"
     drop PREP1 after-stuck.spl
-    wait_for 10 test -s "$data/LABEL1/after-stuck.spl"
+    wait_until 10 test -s "$data/LABEL1/after-stuck.spl"
   else
     stuck_then="waited 2 s"
     sleep 2
@@ -458,7 +447,7 @@ if [ -n "$stuck_how" ]; then
   # printed.
   reload_config "${demo_rows[@]}"
   drop PREP2 after-stuck-save.spl
-  wait_for 10 test -s "$data/LABEL2/after-stuck-save.spl"
+  wait_until 10 test -s "$data/LABEL2/after-stuck-save.spl"
   if [ "$(stuck_copies)" -eq 1 ] && [ "$(log_count 'Print job: PREP1\stuck.spl')" -eq 1 ]; then
     report "saved the configuration with the undeletable job still in PREP1" "not delivered again" PASS
   else
@@ -493,7 +482,7 @@ done
 said=$(log_count '# PREP2 has no label design to print with ("PREP2Design.txt" cannot be found)')
 cp "$data/LabelDesign.txt" "$data/.design.tmp" && mv "$data/.design.tmp" "$data/PREP2Design.txt"
 if [ "$waiting" -eq 3 ] && [ "$said" -eq 1 ] &&
-  wait_for 10 all_delivered_once "$work/spooler.out" -- "${design_jobs[@]}" &&
+  wait_until 10 all_delivered_once "$work/spooler.out" -- "${design_jobs[@]}" &&
   log_has '# Label design "PREP2Design.txt" of PREP2 is read: its jobs are printed'; then
   report "dropped 3 jobs for PREP2, whose design file is missing, then saved the design" \
     "the jobs waited (said once), then all 3 printed once" PASS
@@ -519,8 +508,8 @@ done
 drop PREP1 goodrow.spl
 drop PREP2 nobackup.spl
 if [ "$refused" -eq 6 ] && ! grep -q 'Row [12] (.*) is not served' "$work/spooler.out" &&
-  wait_for 10 all_delivered_once "$work/spooler.out" -- PREP1/goodrow.spl &&
-  wait_for 10 test -e "$data/VelmoraHeldJobs/PREP2/nobackup.spl" &&
+  wait_until 10 all_delivered_once "$work/spooler.out" -- PREP1/goodrow.spl &&
+  wait_until 10 test -e "$data/VelmoraHeldJobs/PREP2/nobackup.spl" &&
   log_has '# PREP2 has no backup printer' && ! grep -q 'Spooler is down for printer: *$' "$work/spooler.out" &&
   [ ! -e "$data/PREP 3" ] && [ ! -e "$data/PREP.3" ] && [ ! -e "$data/PRÉP4" ] && [ ! -e "$data/PREP5" ] &&
   [ ! -e "$data/LONGPREP" ] && [ ! -e "$data/LONGPREP9X" ]; then
@@ -551,14 +540,14 @@ fi
 "$console" "$data" >"$work/second.out" 2>"$work/second.err" &
 second=$!
 pids+=("$second")
-wait_for 15 grep -qF '# Another program serves PREP2' "$work/second.out"
+wait_until 15 grep -qF '# Another program serves PREP2' "$work/second.out"
 twice_jobs=()
 for ((n = 0; n < 10; n++)); do
   drop PREP1 "twice1x$n.spl"
   drop PREP2 "twice2x$n.spl"
   twice_jobs+=("PREP1/twice1x$n.spl" "PREP2/twice2x$n.spl")
 done
-if wait_for 15 all_delivered_once "$work/spooler.out" "$work/second.out" -- "${twice_jobs[@]}" &&
+if wait_until 15 all_delivered_once "$work/spooler.out" "$work/second.out" -- "${twice_jobs[@]}" &&
   ! grep -q '^Print job:' "$work/second.out"; then
   report "started a second spooler on the data directory, dropped 20 jobs" \
     "each delivered once, all by the spooler holding the folders" PASS
@@ -581,10 +570,10 @@ took_over() {
 started=$(date +%s%N)
 kill -9 "$spooler"
 wait "$spooler" 2>/dev/null
-wait_for 5 took_over
+wait_until 5 took_over
 took=$(( ($(date +%s%N) - started) / 1000000 ))
 if took_over && [ "$took" -le 3000 ] &&
-  wait_for 10 all_delivered_once "$work/spooler.out" "$work/second.out" -- \
+  wait_until 10 all_delivered_once "$work/spooler.out" "$work/second.out" -- \
     PREP1/takeover1.spl PREP2/takeover2.spl &&
   grep -qxF 'Print job: PREP1\takeover1.spl' "$work/second.out" &&
   grep -qxF 'Print job: PREP2\takeover2.spl' "$work/second.out"; then
@@ -638,8 +627,8 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   job_text "readable" >"$data/PREP1/.open.tmp"
   chown 65534:65534 "$data/PREP1/.open.tmp"
   mv "$data/PREP1/.open.tmp" "$data/PREP1/open.spl"
-  if wait_for 10 test -s "$data/LABEL1/open.spl" && wait_for 5 log_has 'secret.spl" cannot be read' &&
-    wait_for 5 test -e "$held/secret.spl" && [ ! -s "$data/LABEL1/secret.spl" ]; then
+  if wait_until 10 test -s "$data/LABEL1/open.spl" && wait_until 5 log_has 'secret.spl" cannot be read' &&
+    wait_until 5 test -e "$held/secret.spl" && [ ! -s "$data/LABEL1/secret.spl" ]; then
     report "spooler as \"nobody\", a mode-0600 job of root" "not read, kept in VelmoraHeldJobs, not lost" PASS
   else
     report "spooler as \"nobody\", a mode-0600 job of root" "read, or lost" FAIL
@@ -660,14 +649,15 @@ fi
 # --- configuration replaced by a FIFO, then SIGTERM -------------------------
 mkfifo "$work/config.fifo"
 mv -f "$work/config.fifo" "$data/VelmoraLabelConfig.XML" # replaced in one step
-if wait_for 10 grep -q 'Not a regular file' "$work/spooler.err" && kill -0 "$spooler" 2>/dev/null; then
+if wait_until 10 grep -q 'Not a regular file' "$work/spooler.err" && kill -0 "$spooler" 2>/dev/null; then
   report "replaced the configuration file by a FIFO" "load refused at once, spooler running" PASS
 else
   report "replaced the configuration file by a FIFO" "reload hung or went unreported" FAIL
 fi
 started=$(date +%s%N)
 kill -TERM "$spooler"
-for ((i = 0; i < 50; i++)); do kill -0 "$spooler" 2>/dev/null || break; sleep 0.1; done
+gone() { ! kill -0 "$1" 2>/dev/null; }
+wait_until 5 gone "$spooler"
 took=$(( ($(date +%s%N) - started) / 1000000 ))
 if ! kill -0 "$spooler" 2>/dev/null && [ "$("$hostsim" probe "$data" PREP1)" = down ]; then
   report "sent SIGTERM" "ended in ${took} ms, PREP1's lock released" PASS

@@ -12,23 +12,17 @@
 #   trap wine_desktop_end EXIT
 #   wine_desktop_start 1024x768 [default]  # sets wine, wineserver, DISPLAY, WINEPREFIX
 #
-# Also the steps the scripts share around the demo data directory:
-# wait_until, xvfb_start, wine_demo_data and wine_hold.
+# Also the steps the scripts share around the demo data directory under
+# Wine: xvfb_start, wine_demo_data and wine_hold (and wait_until and
+# demo_files from demo-data.sh, sourced here).
+
+# shellcheck source=scripts/lib/demo-data.sh
+. "$(dirname "${BASH_SOURCE[0]}")/demo-data.sh"
 
 wine=""
 wineserver=""
 wine_xvfb_pid=""
 wine_prefix=""
-
-# wait_until <seconds> <command...>: true once the command succeeds.
-wait_until() {
-  local tries=$(($1 * 10))
-  shift
-  until "$@"; do
-    ((tries-- > 0)) || return 1
-    sleep 0.1 # the file system and the other programs' output have no waiter to hand
-  done
-}
 
 wine_find() {
   local candidate
@@ -111,7 +105,7 @@ wine_path() {
 # folders (hostsim.exe make-demo) with the demo configuration and design.
 wine_demo_data() {
   "$wine" "$1" make-demo "$(wine_path "$2")" >/dev/null </dev/null &&
-    cp demo/VelmoraLabelConfig.XML demo/LabelDesign.txt "$2"/
+    demo_files "$2"
 }
 
 # wine_hold <hostsim.exe> <folder> <printer> <log>: hostsim.exe holds the
