@@ -1,7 +1,7 @@
 // The soak (soak.h) of Ferrulin's Qt window on Qt's offscreen platform: the
 // window over the program, its events handled after every batch.
 //
-//   build/bench/qt_window_soak [jobs [first mark]]
+//   build/bench/qt_window_soak [jobs [first mark [job lines]]]
 #include "soak.h"
 
 #include "spooler/app/ferrulin_window.h"
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   };
   hooks.exitApplication = [](int) {};
   spooler::app::FerrulinWindow window(hooks);
-  spooler::FerrulinProgram program(loop, window, {});
+  spooler::FerrulinProgram program(loop, window, {}, soak.kept());
   window.show();
   const auto pump = [] {
     QApplication::processEvents();

@@ -4,7 +4,6 @@
 #include "formats/label_block.h"
 #include "formats/text_file.h"
 #include "process_figures.h"
-#include "xbase/host_layout.h"
 
 #include <chrono>
 #include <cstdio>
@@ -34,11 +33,17 @@ Soak::Soak(std::string name, int argc, char** argv) : name_(std::move(name)) {
     jobs_ = std::stoul(argv[1]);
   if (argc > 2)
     firstMark_ = std::stoul(argv[2]);
+  if (argc > 3) {
+    kept_.jobs = std::stoul(argv[3]);
+    kept_.status = kept_.jobs * 5 / 2;
+  }
   test::writeBytes("LabelDesign.txt",
                    "^XA^PW400^LL200\r\n^FO20,20^A0N,40^FD<Item Name>^FS\r\n^XZ\r\n");
   test::writeConfiguration({{"PREP1", "LABEL1", "LABEL2"}});
-  if (!xbase::claimSourceFolder(label2_, "LABEL2"))
-    throw std::runtime_error("cannot hold LABEL2's lock");
+  label2Host_ = std::make_unique<test::ChildProcess>(
+      HOSTSIM_PATH, std::vector<std::string>{"hold", fs::current_path().string(), "LABEL2"});
+  if (!label2Host_->waitForOutput("holding LABEL2", 60s))
+    throw std::runtime_error("hostsim did not hold LABEL2: " + label2Host_->errorOutput());
 }
 
 int Soak::run(test::ManualMainLoop& loop, const std::function<void()>& pump,

@@ -1,7 +1,7 @@
 // The soak (soak.h) of Ferrulin's Win32 window: the window over the program,
 // its messages handled after every batch. Built for Windows; run under Wine:
 //
-//   wine build-win/bench/win_window_soak.exe [jobs [first mark]]
+//   wine build-win/bench/win_window_soak.exe [jobs [first mark [job lines]]]
 #include "soak.h"
 
 #include "platform/window_main_loop.h"
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   platform::WindowMainLoop windowLoop; // the window's own, which the soak does not run
   test::ManualMainLoop loop;
   spooler::win::FerrulinWindow window(windowLoop);
-  spooler::FerrulinProgram program(loop, window, {});
+  spooler::FerrulinProgram program(loop, window, {}, soak.kept());
   window.show();
   const auto pump = [] {
     MSG message;
