@@ -20,6 +20,14 @@
 
 namespace velmora::config {
 
+// How wide the preview is beside the design editor: the two share the room
+// (`room`, both and the gap between them) half and half, as the Qt window's
+// splitter does, and the preview is never narrower than `least`, its width
+// at the window's first size.
+constexpr int previewPaneWidth(int room, int least) {
+  return room / 2 > least ? room / 2 : least;
+}
+
 // The width and length a user may choose, in hundredths of an inch, and the
 // step of a size box's arrows.
 inline constexpr int kPreviewSizeMinimum = 50;

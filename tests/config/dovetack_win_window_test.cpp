@@ -896,11 +896,22 @@ TEST(DovetackLayout, TheButtonsArePaintedAfterMaximizing) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
   pump();
   EXPECT_TRUE(showsText(frmMain.control(ControlId::BtnLoadLast))) << "before maximizing";
+  const auto widthOf = [](HWND control) {
+    RECT box{};
+    ::GetWindowRect(control, &box);
+    return box.right - box.left;
+  };
+  HWND preview = frmMain.control(ControlId::LabelPreview);
+  HWND editor = frmMain.control(ControlId::ReLabelDesign);
+  const int previewBefore = widthOf(preview);
   ::ShowWindow(frmMain.handle(), SW_MAXIMIZE);
   ::UpdateWindow(frmMain.handle());
   pump();
   std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the screen has no waiter
   pump();
+  // The preview grows with the window, sharing the room with the editor.
+  EXPECT_GT(widthOf(preview), previewBefore * 3 / 2);
+  EXPECT_LE(std::abs(widthOf(preview) - widthOf(editor)), scaled(12, windowDpi(frmMain.handle())));
   // The grid's columns widen with the window: each title shows whole.
   HWND grid = frmMain.control(ControlId::GridConfig);
   for (int column = 0; column < 3; ++column) {

@@ -524,14 +524,17 @@ void TfrmMain::layoutHelpPanel(const RECT& panel, int buttonsTop) {
 }
 
 // The tag list 153 wide on the left, the editor above its buttons, the
-// preview 200 wide on the right above its size, both above the buttons.
+// preview on the right above its size (200 wide at the first size, half the
+// room beside the tag list when the window grows), both above the buttons.
 void TfrmMain::layoutLabelEditorPage(const RECT& page) {
   const int pad = atDpi(kPad);
   const int left = page.left + pad;
   const int top = page.top + pad;
   ::MoveWindow(listTags_, left, top, atDpi(kTagListWidth), page.bottom - page.top - 2 * pad, TRUE);
   const int editorLeft = left + atDpi(kTagListWidth) + pad;
-  const int previewLeft = page.right - pad - atDpi(kPreviewWidth);
+  const int previewWidth =
+      previewPaneWidth(page.right - pad - editorLeft - pad, atDpi(kPreviewWidth));
+  const int previewLeft = page.right - pad - previewWidth;
   const int buttonsTop = page.bottom - pad - atDpi(kButtonHeight);
   ::MoveWindow(reLabelDesign_, editorLeft, top, previewLeft - pad - editorLeft,
                buttonsTop - atDpi(4) - top, TRUE);
@@ -544,7 +547,7 @@ void TfrmMain::layoutLabelEditorPage(const RECT& page) {
                atDpi(16), TRUE);
   x += atDpi(kTestPrinterCaptionWidth);
   ::MoveWindow(lookTestPrinter_, x, buttonsTop + atDpi(2), atDpi(96), atDpi(kDropDownHeight), TRUE);
-  layoutPreview(previewLeft, top, atDpi(kPreviewWidth), buttonsTop - atDpi(6));
+  layoutPreview(previewLeft, top, previewWidth, buttonsTop - atDpi(6));
 }
 
 // The picture above two lines ending at `bottom`: width x length, then the
@@ -556,7 +559,9 @@ void TfrmMain::layoutPreview(int left, int top, int width, int bottom) {
   ::MoveWindow(labelPreview_.handle(), left, top, width, sizeTop - atDpi(4) - top, TRUE);
   const int arrowsWidth = atDpi(16);
   const int timesWidth = atDpi(12);
-  const int boxWidth = (width - timesWidth) / 2 - arrowsWidth;
+  // The size boxes keep their first width however wide the picture grows.
+  const int rowWidth = std::min(width, atDpi(kPreviewWidth));
+  const int boxWidth = (rowWidth - timesWidth) / 2 - arrowsWidth;
   int x = left;
   for (const auto& [box, arrows] : {std::pair{previewWidth_, previewWidthArrows_},
                                     std::pair{previewLength_, previewLengthArrows_}}) {
@@ -566,7 +571,7 @@ void TfrmMain::layoutPreview(int left, int top, int width, int bottom) {
   }
   ::MoveWindow(previewTimes_, left + boxWidth + arrowsWidth + atDpi(3), sizeTop + atDpi(3),
                timesWidth - atDpi(3), atDpi(16), TRUE);
-  ::MoveWindow(previewDpi_, left, dpiTop, width, atDpi(kDropDownHeight), TRUE);
+  ::MoveWindow(previewDpi_, left, dpiTop, rowWidth, atDpi(kDropDownHeight), TRUE);
 }
 
 void TfrmMain::showPage(int page) {
